@@ -1,0 +1,60 @@
+// The window and input record: everything the shell knows about the X11
+// window, the current sub-window and this frame's pointer and keys.
+#pragma once
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <GL/glx.h>
+
+// Window ids (values of mnw.win_now).
+enum {
+    kWinNone      = -1,   // start-up made the GL window, no frame has run yet
+    kWinMain      = 0,    // the installer's screen, the whole drawable
+    kWinLicence   = 1,
+    kWinPrefs     = 2,
+    kWinAlert     = 995,
+    kWinQuestion  = 997,  // the modified-file question
+    kWinPicker    = 998,  // the folder picker
+};
+
+// A plain record with no operations; the one instance is `mnw` (hl_types).
+// Field order follows the record's historical layout.
+struct mnw_struct {
+    int alias_req;          // multisampling asked for: 0 none, 1..4 = 2..16 samples
+    int alias_now;          // multisampling obtained
+    int ctx_index;          // which window's buffers are swapped (always 0)
+    XVisualInfo* x_visual;
+    Window x_window[2];     // entry 0 is the main X window; 1 is unused
+    GLXContext glx_context[2];
+    Display* x_display;
+    int win_now;            // current (sub-)window id
+    int modal;              // 1 while the current window is a modal sub-window
+    float win_x, win_y;     // current window's lower-left corner, window units
+    float win_w, win_h;
+    int cursor_kind;        // pointer look wanted this frame (0 normal, 2 hidden)
+    int menu_open;          // open menu index, -1 for none
+    int res_x, res_y;       // drawable size in pixels
+    int res_bits;
+    int set_res;
+    int tex_level;
+    int res_x_req, res_y_req;
+    int col_res_req;
+    float area_x;
+    float ortho_x0, ortho_y0, ortho_x1, ortho_y1;
+    float pix_scale;        // drawable pixels per window unit
+    float mouse_x, mouse_y; // pointer, window units, relative to win_x/win_y
+    int mouse_press;        // a button 1..3 went down this frame
+    int mouse_click;        // a button came up < 0.25 s after its press
+    int mouse_dbl;          // a press < 0.25 s after the previous press
+    int mouse_release;      // a button 1..3 came up this frame
+    int mouse_held;         // from a press until the next release
+    int mouse_held_long;    // held for more than 0.25 s
+    int wheel;              // unused wheel steps: +1 button 4, -1 button 5
+    int key_hit;            // a non-modifier key went down this frame
+    float mouse_time;       // clock time of the last pointer activity
+    float press_time;       // clock time of the last press
+    int lang;               // interface language, 0 English
+    int profile_on;         // frame profiler switch
+    int keys_off;           // while set, keys fire no commands
+    int clock_mode;
+};

@@ -1,0 +1,30 @@
+// Definitions of the program-wide globals, in their fixed order of
+// construction (destroyed in reverse at exit).
+#include "GenH/hl_types.h"
+
+float wx = 0, wy = 0;
+int scratch_dx = 0, scratch_dy = 0;
+unsigned char scratch_array_storage[kScratchBytes + 15];
+unsigned char* scratch_array = nullptr;
+int app_done = 0;
+int ogl_inited = 0;
+int ot_inited = 0;
+float lookup_sin[361], lookup_cos[361];
+float randrat[10000];
+std::string stl_global;
+std::string app_path;
+std::ofstream ouf;
+std::ofstream xer;
+int return_hit = 0, escape_hit = 0, delete_hit = 0;
+int plot_init_lights = 0;
+int active_popup_code = 0, select_popup_code = 0, popup_menu_select = 0;
+stls_class stls;
+std::vector<menu_struct> menu;
+mnw_struct mnw{};
+ren_struct ren;
+stg_struct stg{};
+xcam_class xcam;
+tman_class tman;
+xtim_class xtim;
+int num_units = 1;
+int g_case_sensitive = 1;

@@ -1,0 +1,60 @@
+// The program-wide globals and the shared header strings. Every service
+// instance is defined in hl_types.cpp and declared here, nowhere else.
+#pragma once
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "GenC/hl_menu.h"
+#include "GenC/hl_mnw.h"
+#include "GenH/hl_stg.h"
+#include "GenH/hl_stls.h"
+#include "OGL/OGL_ren.h"
+#include "OOPS_cpp/tman.h"
+#include "OOPS_cpp/xcam.h"
+#include "UTL/UTL_time.h"
+
+// Shared header strings: each source file gets its own copy, built before
+// anything of that file runs. Only no_install_name is read in this program.
+static const std::string afl_path = "Airfoils/";
+static const std::string wpn_path = "Weapons/";
+static const std::string apt_path_def = "KSEA";
+static const std::string acf_path = "Aircraft/";
+static const std::string acf_path_def = acf_path + "General Aviation/Cessna 172SP/Cessna_172SP.acf";
+static const std::string no_install_name = "Not Yet Scanned";  // placeholder release name
+static const std::string data_path = "Resources/default data/";
+static const std::string build_name[11] = {
+    "Zudezud 9.00 Beta-19", "North America", "South America", "Europe", "Africa", "Asia",
+    "Australia", "Antarctica", "Pacific", "Atlantic", "Indian Ocean",
+};
+
+// Size of the shared image scratch buffer.
+constexpr int kScratchBytes = 16 * 1024 * 1024;
+
+extern float wx, wy;
+extern int scratch_dx, scratch_dy;
+extern unsigned char scratch_array_storage[kScratchBytes + 15];
+extern unsigned char* scratch_array;     // 16-byte aligned inside the storage
+extern int app_done;                     // quit flag polled by main
+extern int ogl_inited;                   // 1 once the window can draw alerts
+extern int ot_inited;                    // the network layer was started
+extern float lookup_sin[361], lookup_cos[361];
+extern float randrat[10000];
+extern std::string stl_global;
+extern std::string app_path;             // prefix of every file path; empty here
+extern std::ofstream ouf;                // writer of versioned data files
+extern std::ofstream xer;                // the log, "Log.txt"
+extern int return_hit, escape_hit, delete_hit;
+extern int plot_init_lights;
+extern int active_popup_code, select_popup_code, popup_menu_select;
+extern stls_class stls;
+extern std::vector<menu_struct> menu;
+extern mnw_struct mnw;
+extern ren_struct ren;
+extern stg_struct stg;
+extern xcam_class xcam;
+extern tman_class tman;
+extern xtim_class xtim;
+extern int num_units;
+extern int g_case_sensitive;
