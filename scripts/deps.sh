@@ -9,7 +9,7 @@ pkgs=(
   xvfb xauth x11-utils xdotool imagemagick
   libfreetype-dev fonts-dejavu-core
   nginx tinyproxy
-  zip unzip curl aria2 procps iproute2
+  zip unzip curl aria2 time procps iproute2 python3
 )
 missing=()
 for p in "${pkgs[@]}"; do

@@ -8,11 +8,17 @@
 
 #include "GenC/hl_menu.h"
 #include "GenC/hl_mnw.h"
+#include "GenC/hl_windows.h"
 #include "GenH/hl_stg.h"
 #include "GenH/hl_stls.h"
+#include "OGL/OGL_extensions.h"
 #include "OGL/OGL_ren.h"
+#include "OOPS_cpp/colr.h"
+#include "OOPS_cpp/http.h"
+#include "OOPS_cpp/pref.h"
 #include "OOPS_cpp/tman.h"
 #include "OOPS_cpp/xcam.h"
+#include "UTL/UTL_cmdline.h"
 #include "UTL/UTL_time.h"
 
 // Shared header strings: each source file gets its own copy, built before
@@ -58,3 +64,12 @@ extern tman_class tman;
 extern xtim_class xtim;
 extern int num_units;
 extern int g_case_sensitive;
+extern http_class http;                  // the download slots and proxy settings
+extern std::vector<std::string> gProxyExclude;  // hosts that bypass the proxy
+extern OGL_extensions glExt;             // OpenGL version, capabilities, entry points
+extern int linkey_shft, linkey_ctrl, linkey_optn;  // Shift, Control, Alt held
+extern qtim_class qtim;                  // movie-recording stub
+extern colr_class colr;                  // the colour table, gamma and pulse
+extern pref_class pref;                  // the preferences file
+extern UTL_cmdline cmdline;             // the command-line options
+extern std::string dest_dir_path;        // the installer's destination folder, ends in '/'

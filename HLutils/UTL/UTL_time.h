@@ -1,7 +1,62 @@
-// The clock and frame timing.
+// The clock and frame timing. One instance, `xtim` (hl_types), read by
+// everything that measures time: time-outs, rates, clicks, tooltips, blinking.
 #pragma once
 
-class xtim_class {
-public:
-    xtim_class() {}
+#include <cstdint>
+#include <string>
+
+// Steps of the one-frame flags, in seconds, in the order of sim_flags/real_flags.
+constexpr int kTimeFlagCount = 9;
+extern const float kTimeFlagSteps[kTimeFlagCount];
+
+// The raw clock behind microsecs(): microseconds of the time of day.
+// Replaceable so tests can drive time without waiting (null = the real clock).
+using UTL_raw_clock_fn = std::uint64_t (*)();
+std::uint64_t UTL_raw_clock_now();
+void UTL_set_raw_clock(UTL_raw_clock_fn fn);
+
+class xtim_class
+{
+  public:
+    xtim_class();
+
+    // Microseconds since the first call of this function in the process.
+    static inline std::uint64_t microsecs()
+    {
+        static const std::uint64_t origin = UTL_raw_clock_now();
+        return UTL_raw_clock_now() - origin;
+    }
+
+    // Once per frame pass: period governor, one-frame flags, mouse timing,
+    // pulsing colours.
+    void xtim_update();
+
+    // One profiler mark; last_mark 1 ends the frame's log line.
+    void profile_chart(std::string label, int last_mark);
+
+    int first_frame; // 1 until the frame loop clears it
+    int unused_i1, unused_i2, unused_i3;
+    float unused_f1;
+    float sim_rate;  // simulated against real time
+    float frame_prd; // estimated frame period, seconds
+    float sim_prd;   // simulated seconds per frame
+    float sim_step;  // signed simulated step per frame
+    float prd_ratio; // last measured/estimated period ratio, clamped
+    int frame_count; // frames run; the frame loop counts it
+    float real_secs; // real seconds since the first xtim_update
+    float sim_secs;  // simulated seconds; nothing advances it here
+    float unused_f2, unused_f3;
+    float unused_f4, unused_f5;
+    float unused_f6;
+    float unused_f7;
+    int unused_i4, unused_i5;
+    int day_of_year;
+    int unused_i6;
+    int sim_flags[kTimeFlagCount];  // 1 in the frame a step of sim time passed
+    int real_flags[kTimeFlagCount]; // the same for real time
 };
+
+// Forgets what xtim_update and profile_chart remember between calls (start
+// time, estimators, last rises, previous pointer, previous mark), as at
+// program start. For tests.
+void xtim_reset_run_state();

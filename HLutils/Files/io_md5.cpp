@@ -1,0 +1,215 @@
+// MD5 message digest after RFC 1321, and whole-file signatures.
+#include "Files/io_md5.h"
+
+#include <cstring>
+
+#include "Files/io_utils.h"
+#include "OOPS_cpp/xmap.h"
+
+namespace
+{
+
+const unsigned char PADDING[64] = {0x80};
+
+// One call of MD5Update counts only this many bits of its length.
+constexpr unsigned int kUpdateMask = 0xFFFF;
+// Piece size of MD5UpdateWide.
+constexpr uint64_t kWidePiece = 65535;
+
+inline uint32_t rotl(uint32_t x, int n)
+{
+    return (x << n) | (x >> (32 - n));
+}
+
+#define F(x, y, z) (((x) & (y)) | (~(x) & (z)))
+#define G(x, y, z) (((x) & (z)) | ((y) & ~(z)))
+#define H(x, y, z) ((x) ^ (y) ^ (z))
+#define I(x, y, z) ((y) ^ ((x) | ~(z)))
+#define STEP(f, a, b, c, d, x, s, ac)                                                              \
+    (a) += f((b), (c), (d)) + (x) + (uint32_t)(ac);                                                \
+    (a) = rotl((a), (s)) + (b)
+
+inline uint32_t load_le32(const unsigned char* p)
+{
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+
+// Folds one 64-byte block, read as sixteen little-endian words, into buf.
+void Transform(uint32_t buf[4], const unsigned char* block)
+{
+    uint32_t x[16];
+    for (int i = 0; i < 16; ++i)
+        x[i] = load_le32(block + 4 * i);
+    uint32_t a = buf[0], b = buf[1], c = buf[2], d = buf[3];
+
+    STEP(F, a, b, c, d, x[0], 7, 0xd76aa478);
+    STEP(F, d, a, b, c, x[1], 12, 0xe8c7b756);
+    STEP(F, c, d, a, b, x[2], 17, 0x242070db);
+    STEP(F, b, c, d, a, x[3], 22, 0xc1bdceee);
+    STEP(F, a, b, c, d, x[4], 7, 0xf57c0faf);
+    STEP(F, d, a, b, c, x[5], 12, 0x4787c62a);
+    STEP(F, c, d, a, b, x[6], 17, 0xa8304613);
+    STEP(F, b, c, d, a, x[7], 22, 0xfd469501);
+    STEP(F, a, b, c, d, x[8], 7, 0x698098d8);
+    STEP(F, d, a, b, c, x[9], 12, 0x8b44f7af);
+    STEP(F, c, d, a, b, x[10], 17, 0xffff5bb1);
+    STEP(F, b, c, d, a, x[11], 22, 0x895cd7be);
+    STEP(F, a, b, c, d, x[12], 7, 0x6b901122);
+    STEP(F, d, a, b, c, x[13], 12, 0xfd987193);
+    STEP(F, c, d, a, b, x[14], 17, 0xa679438e);
+    STEP(F, b, c, d, a, x[15], 22, 0x49b40821);
+
+    STEP(G, a, b, c, d, x[1], 5, 0xf61e2562);
+    STEP(G, d, a, b, c, x[6], 9, 0xc040b340);
+    STEP(G, c, d, a, b, x[11], 14, 0x265e5a51);
+    STEP(G, b, c, d, a, x[0], 20, 0xe9b6c7aa);
+    STEP(G, a, b, c, d, x[5], 5, 0xd62f105d);
+    STEP(G, d, a, b, c, x[10], 9, 0x02441453);
+    STEP(G, c, d, a, b, x[15], 14, 0xd8a1e681);
+    STEP(G, b, c, d, a, x[4], 20, 0xe7d3fbc8);
+    STEP(G, a, b, c, d, x[9], 5, 0x21e1cde6);
+    STEP(G, d, a, b, c, x[14], 9, 0xc33707d6);
+    STEP(G, c, d, a, b, x[3], 14, 0xf4d50d87);
+    STEP(G, b, c, d, a, x[8], 20, 0x455a14ed);
+    STEP(G, a, b, c, d, x[13], 5, 0xa9e3e905);
+    STEP(G, d, a, b, c, x[2], 9, 0xfcefa3f8);
+    STEP(G, c, d, a, b, x[7], 14, 0x676f02d9);
+    STEP(G, b, c, d, a, x[12], 20, 0x8d2a4c8a);
+
+    STEP(H, a, b, c, d, x[5], 4, 0xfffa3942);
+    STEP(H, d, a, b, c, x[8], 11, 0x8771f681);
+    STEP(H, c, d, a, b, x[11], 16, 0x6d9d6122);
+    STEP(H, b, c, d, a, x[14], 23, 0xfde5380c);
+    STEP(H, a, b, c, d, x[1], 4, 0xa4beea44);
+    STEP(H, d, a, b, c, x[4], 11, 0x4bdecfa9);
+    STEP(H, c, d, a, b, x[7], 16, 0xf6bb4b60);
+    STEP(H, b, c, d, a, x[10], 23, 0xbebfbc70);
+    STEP(H, a, b, c, d, x[13], 4, 0x289b7ec6);
+    STEP(H, d, a, b, c, x[0], 11, 0xeaa127fa);
+    STEP(H, c, d, a, b, x[3], 16, 0xd4ef3085);
+    STEP(H, b, c, d, a, x[6], 23, 0x04881d05);
+    STEP(H, a, b, c, d, x[9], 4, 0xd9d4d039);
+    STEP(H, d, a, b, c, x[12], 11, 0xe6db99e5);
+    STEP(H, c, d, a, b, x[15], 16, 0x1fa27cf8);
+    STEP(H, b, c, d, a, x[2], 23, 0xc4ac5665);
+
+    STEP(I, a, b, c, d, x[0], 6, 0xf4292244);
+    STEP(I, d, a, b, c, x[7], 10, 0x432aff97);
+    STEP(I, c, d, a, b, x[14], 15, 0xab9423a7);
+    STEP(I, b, c, d, a, x[5], 21, 0xfc93a039);
+    STEP(I, a, b, c, d, x[12], 6, 0x655b59c3);
+    STEP(I, d, a, b, c, x[3], 10, 0x8f0ccc92);
+    STEP(I, c, d, a, b, x[10], 15, 0xffeff47d);
+    STEP(I, b, c, d, a, x[1], 21, 0x85845dd1);
+    STEP(I, a, b, c, d, x[8], 6, 0x6fa87e4f);
+    STEP(I, d, a, b, c, x[15], 10, 0xfe2ce6e0);
+    STEP(I, c, d, a, b, x[6], 15, 0xa3014314);
+    STEP(I, b, c, d, a, x[13], 21, 0x4e0811a1);
+    STEP(I, a, b, c, d, x[4], 6, 0xf7537e82);
+    STEP(I, d, a, b, c, x[11], 10, 0xbd3af235);
+    STEP(I, c, d, a, b, x[2], 15, 0x2ad7d2bb);
+    STEP(I, b, c, d, a, x[9], 21, 0xeb86d391);
+
+    buf[0] += a;
+    buf[1] += b;
+    buf[2] += c;
+    buf[3] += d;
+}
+
+#undef F
+#undef G
+#undef H
+#undef I
+#undef STEP
+
+// Feeds n bytes: fills the partial block first, then folds whole blocks
+// straight from the caller's data, then keeps the tail.
+void feed(MD5_CTX* ctx, const unsigned char* data, uint64_t n)
+{
+    unsigned int pos = (ctx->i[0] >> 3) & 63;
+    uint64_t bits = n << 3;
+    uint32_t low = (uint32_t)bits;
+    ctx->i[0] += low;
+    if (ctx->i[0] < low) ctx->i[1]++;
+    ctx->i[1] += (uint32_t)(bits >> 32);
+
+    if (pos) {
+        uint64_t take = 64 - pos;
+        if (take > n) take = n;
+        std::memcpy(ctx->in + pos, data, (size_t)take);
+        data += take;
+        n -= take;
+        pos += (unsigned int)take;
+        if (pos < 64) return;
+        Transform(ctx->buf, ctx->in);
+    }
+    for (; n >= 64; n -= 64, data += 64)
+        Transform(ctx->buf, data);
+    if (n) std::memcpy(ctx->in, data, (size_t)n);
+}
+
+} // namespace
+
+void MD5Init(MD5_CTX* ctx)
+{
+    ctx->i[0] = ctx->i[1] = 0;
+    ctx->buf[0] = 0x67452301;
+    ctx->buf[1] = 0xefcdab89;
+    ctx->buf[2] = 0x98badcfe;
+    ctx->buf[3] = 0x10325476;
+}
+
+void MD5Update(MD5_CTX* ctx, const unsigned char* data, unsigned int length)
+{
+    feed(ctx, data, length & kUpdateMask);
+}
+
+void MD5UpdateWide(MD5_CTX* ctx, const unsigned char* data, uint64_t length)
+{
+    while (length > 0) {
+        uint64_t piece = length < kWidePiece ? length : kWidePiece;
+        feed(ctx, data, piece);
+        data += piece;
+        length -= piece;
+    }
+}
+
+void MD5Final(MD5_CTX* ctx)
+{
+    uint32_t saved[2] = {ctx->i[0], ctx->i[1]};
+    unsigned int pos = (ctx->i[0] >> 3) & 63;
+    unsigned int pad = (pos < 56) ? (56 - pos) : (120 - pos);
+    feed(ctx, PADDING, pad);
+    unsigned char count[8];
+    for (int w = 0; w < 2; ++w)
+        for (int b = 0; b < 4; ++b)
+            count[4 * w + b] = (unsigned char)(saved[w] >> (8 * b));
+    feed(ctx, count, 8);
+    for (int w = 0; w < 4; ++w)
+        for (int b = 0; b < 4; ++b)
+            ctx->digest[4 * w + b] = (unsigned char)(ctx->buf[w] >> (8 * b));
+}
+
+std::string md5_digest_text(const MD5_CTX& ctx)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string out(32, '0');
+    for (int i = 0; i < 16; ++i) {
+        out[2 * i] = hex[ctx.digest[i] >> 4];
+        out[2 * i + 1] = hex[ctx.digest[i] & 15];
+    }
+    return out;
+}
+
+int calc_file_md5(const std::string& path, std::string& signature)
+{
+    xmap_class file(path);
+    if (!file.start) return kErrFileOpenRead;
+    MD5_CTX ctx;
+    MD5Init(&ctx);
+    MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(file.start),
+                  (uint64_t)(file.end - file.start));
+    MD5Final(&ctx);
+    signature = md5_digest_text(ctx);
+    return 0;
+}

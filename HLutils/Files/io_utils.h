@@ -1,0 +1,64 @@
+// File operations and the error codes every file and network call returns.
+// A code is 0 for success, a Linux errno value, or one of the own codes below.
+#pragma once
+
+#include <string>
+
+// The program's own error codes.
+enum {
+    kErrZipOpen = 20001,       // a zip archive cannot be opened
+    kErrZipRead = 20002,       // a zip archive cannot be read
+    kErrZipCreate = 20003,     // a zip archive cannot be created
+    kErrZipWrite = 20004,      // a zip archive cannot be written
+    kErrZipForkTooBig = 20005, // a source resource fork of more than 2 GB
+    kErrFileOpenRead = 20006,  // a file cannot be opened for reading
+    kErrNetReconnect = 20007,  // network: internal reconnect error
+    kErrNetBadState = 20008,   // network: bad state
+    kErrNetAlloc = 20009,      // network: no connection could be allocated
+    kErrNetWriteFile = 20010,  // network: the incoming file cannot be written
+    kErrNetNoServer = 20011,   // network: the server cannot be found
+    kErrZipCorrupt = 20012,    // a downloaded archive has a bad header
+};
+
+struct err_msg_row {
+    int code;
+    const char* text;
+};
+
+// The user texts of the codes, ended by the row {0, nullptr}.
+extern const err_msg_row kErrMsgs[];
+
+// Where the last failing file step was: this module's path and the line.
+// Set by the file operations here and by the zip extraction; read only by
+// the zip extraction's log lines.
+extern const char* sErrFile;
+extern int sErrLine;
+
+// The module path recorded in sErrFile.
+constexpr const char* kIoUtilsSource = "HLutils/Files/io_utils";
+
+// Records a failure at line in sErrFile/sErrLine; pass __LINE__.
+inline void io_note_failure(int line)
+{
+    sErrFile = kIoUtilsSource;
+    sErrLine = line;
+}
+
+// Text of any code; unknown codes get "Unknown error occurred (%d)".
+std::string error_str(int code);
+
+// Whether a failure is worth an alert to the user.
+int show_del_err(int err);      // never: always 0
+int show_make_dir_err(int err); // any failure except "exists already"
+
+// Creates one folder (mode 0755); one trailing '/' is dropped first.
+// 0, or the errno (17 when it exists, 2 when the parent is missing).
+int make_folder(const std::string& path);
+
+// Removes app_path + path: an empty folder when it ends in '/', else the
+// file or link. 0, 2 for an empty path, or the errno.
+int delete_file(std::string path);
+
+// Renames folder + from to folder + to (plain concatenation), replacing an
+// existing target. 0 or the errno.
+int rename_file(const std::string& folder, const std::string& from, const std::string& to);

@@ -1,0 +1,474 @@
+// Zip extraction: minizip reads the archive, this module decides what gets
+// created on disk and how.
+//
+// Index: entry names and link targets (safety); unzip_file; unzip_symlink;
+// zip_to_file.
+#include "Files/io_zip.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <minizip/unzip.h>
+
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <memory>
+#include <random>
+#include <set>
+#include <vector>
+
+#include "GenH/hl_types.h"
+
+namespace
+{
+
+constexpr const char* kIoZipSource = "HLutils/Files/io_zip";
+
+// Entries are streamed through a buffer of this size, whatever size the
+// archive declares.
+constexpr size_t kChunk = 256 * 1024;
+// A link target longer than this cannot be a path.
+constexpr size_t kMaxLinkTarget = 4096;
+// Links followed while checking one path (the kernel's own limit).
+constexpr int kMaxLinkHops = 40;
+// Attempts at a free temporary name.
+constexpr int kTempTries = 100;
+// Mode bits of a symbolic link in the entry's upper attribute half.
+constexpr unsigned long kModeLink = 0xA000;
+// Folder of Mac resource forks, never extracted.
+constexpr const char* kMacFolder = "__MACOSX";
+
+void note(int line)
+{
+    sErrFile = kIoZipSource;
+    sErrLine = line;
+}
+
+struct extract_state {
+    unzFile zip = nullptr;
+    std::string root;            // the target folder, ends in '/'
+    std::set<std::string> links; // links this extraction made (resolved paths)
+};
+
+// ---------------------------------------------------------------------------
+// [SECTION] Entry names and link targets
+
+std::vector<std::string> split_path(const std::string& path)
+{
+    std::vector<std::string> out;
+    size_t from = 0;
+    while (from <= path.size()) {
+        size_t slash = path.find('/', from);
+        if (slash == std::string::npos) slash = path.size();
+        out.push_back(path.substr(from, slash - from));
+        from = slash + 1;
+    }
+    return out;
+}
+
+std::string join_path(const std::string& root, const std::vector<std::string>& comps)
+{
+    std::string out = root;
+    for (size_t i = 0; i < comps.size(); ++i) {
+        if (i) out += '/';
+        out += comps[i];
+    }
+    return out;
+}
+
+// Name checks before anything is created: the name must stay below the
+// target folder and must not name the folder itself.
+int check_entry_name(const std::string& rel, bool is_folder)
+{
+    if (rel.empty()) return kErrZipBadName;
+    if (rel.size() >= (size_t)kZipNameBuf) return kErrZipNameTooLong;
+    if (rel.find('\0') != std::string::npos) return kErrZipBadName;
+    if (rel[0] == '/') return kErrZipUnsafeName;
+    std::vector<std::string> comps = split_path(rel);
+    for (const std::string& c : comps)
+        if (c == "..") return kErrZipUnsafeName;
+    if (!is_folder) {
+        const std::string& last = comps.back();
+        if (last.empty() || last == ".") return kErrZipBadName;
+    }
+    return 0;
+}
+
+// Walks comps below root as the kernel would, following links already on
+// disk. Fails when the walk leaves root, meets an absolute link or loops,
+// or (with made) passes a link that this extraction made. The last component
+// is followed only with follow_last. resolved gets the components reached.
+// With strict_up a ".." must step out of a real folder reached without
+// following any link: a missing name, a file or a link there could later be
+// replaced by a link of another entry, and the ".." would then lead elsewhere.
+int walk_inside(const std::string& root, const std::vector<std::string>& comps,
+                const std::set<std::string>* made, bool follow_last, bool strict_up,
+                std::vector<std::string>* resolved)
+{
+    std::deque<std::string> todo(comps.begin(), comps.end());
+    std::vector<std::string> cur;
+    int hops = 0;
+    bool followed = false;
+    while (!todo.empty()) {
+        std::string c = todo.front();
+        todo.pop_front();
+        if (c.empty() || c == ".") continue;
+        if (c == "..") {
+            if (cur.empty()) return kErrZipUnsafeName;
+            if (strict_up) {
+                struct stat st;
+                if (followed || lstat(join_path(root, cur).c_str(), &st) != 0 ||
+                    !S_ISDIR(st.st_mode))
+                    return kErrZipUnsafeName;
+            }
+            cur.pop_back();
+            continue;
+        }
+        cur.push_back(c);
+        if (todo.empty() && !follow_last) break;
+        std::string path = join_path(root, cur);
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) continue;
+        if (made && made->count(path)) return kErrZipUnsafeName;
+        if (++hops > kMaxLinkHops) return kErrZipUnsafeName;
+        char target[kMaxLinkTarget + 1];
+        ssize_t n = readlink(path.c_str(), target, kMaxLinkTarget);
+        if (n <= 0) return kErrZipUnsafeName;
+        if (target[0] == '/') return kErrZipUnsafeName;
+        followed = true;
+        cur.pop_back();
+        std::vector<std::string> more = split_path(std::string(target, (size_t)n));
+        todo.insert(todo.begin(), more.begin(), more.end());
+    }
+    if (resolved) *resolved = cur;
+    return 0;
+}
+
+// Where an entry named rel may be written: its folder must be reached
+// without leaving the target folder or passing a link made by an earlier
+// entry. out gets the path to write (through links already on disk).
+int safe_target(extract_state& st, const std::string& rel, std::string* out)
+{
+    std::vector<std::string> comps = split_path(rel);
+    std::string last = comps.back();
+    comps.pop_back();
+    std::vector<std::string> parent;
+    int err = walk_inside(st.root, comps, &st.links, true, false, &parent);
+    if (err) return err;
+    if (!last.empty() && last != ".") parent.push_back(last);
+    *out = join_path(st.root, parent);
+    return 0;
+}
+
+// A link at link_path (below root, components link_comps) may point only
+// inside the target folder.
+int check_link_target(extract_state& st, const std::vector<std::string>& link_comps,
+                      const std::string& target)
+{
+    if (!target.empty() && target[0] == '/') return kErrZipUnsafeName;
+    std::vector<std::string> comps(link_comps.begin(), link_comps.end() - 1);
+    for (const std::string& c : split_path(target))
+        comps.push_back(c);
+    return walk_inside(st.root, comps, nullptr, true, true, nullptr);
+}
+
+// A free name next to path for writing before the rename into place.
+std::string temp_name_near(const std::string& path)
+{
+    static std::mt19937 rng(std::random_device{}());
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string folder;
+    size_t slash = path.rfind('/');
+    if (slash != std::string::npos) folder = path.substr(0, slash + 1);
+    std::string name = folder + ".zdz_";
+    for (int i = 0; i < 8; ++i)
+        name += letters[rng() % (sizeof(letters) - 1)];
+    return name;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] One regular file
+
+int write_all(int fd, const char* data, size_t n)
+{
+    while (n > 0) {
+        ssize_t w = write(fd, data, n);
+        if (w < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (w == 0) return EIO;
+        data += w;
+        n -= (size_t)w;
+    }
+    return 0;
+}
+
+char* chunk_buffer()
+{
+    static std::unique_ptr<char[]> buf(new char[kChunk]);
+    return buf.get();
+}
+
+// Writes the current entry to p via a temporary file in p's folder. A damaged
+// entry, a short write or a failed close leaves whatever was at p untouched.
+int unzip_file(extract_state& st, const std::string& p, const unz_file_info& info)
+{
+    int err = unzOpenCurrentFile(st.zip);
+    if (err != UNZ_OK) {
+        note(__LINE__);
+        return err;
+    }
+
+    std::string tmp;
+    int fd = -1;
+    for (int i = 0; i < kTempTries && fd < 0; ++i) {
+        tmp = temp_name_near(p);
+        fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        err = errno;
+        note(__LINE__);
+        unzCloseCurrentFile(st.zip);
+    } else {
+        char* buf = chunk_buffer();
+        unsigned long long total = 0;
+        for (;;) {
+            int n = unzReadCurrentFile(st.zip, buf, (unsigned)kChunk);
+            if (n < 0) {
+                err = kErrZipRead;
+                note(__LINE__);
+                break;
+            }
+            if (n == 0) break;
+            total += (unsigned)n;
+            int w = write_all(fd, buf, (size_t)n);
+            if (w) {
+                err = w;
+                note(__LINE__);
+                break;
+            }
+        }
+        if (!err && total != (unsigned long long)info.uncompressed_size) {
+            err = kErrZipRead;
+            note(__LINE__);
+        }
+        // Closing the entry checks its CRC.
+        int closed = unzCloseCurrentFile(st.zip);
+        if (!err && closed != UNZ_OK) {
+            err = closed;
+            note(__LINE__);
+        }
+
+        int time_err = 0;
+        if (!err && info.external_fa != 0) {
+            // Archives made on DOS/Windows carry only attribute bits in the low
+            // half; applying their empty Unix half would leave the file mode 000.
+            if ((info.external_fa >> 16) != 0)
+                fchmod(fd, (mode_t)((info.external_fa >> 16) & 0777));
+            time_t now = time(nullptr);
+            struct tm when;
+            localtime_r(&now, &when);
+            when.tm_sec = (int)info.tmu_date.tm_sec;
+            when.tm_min = (int)info.tmu_date.tm_min;
+            when.tm_hour = (int)info.tmu_date.tm_hour;
+            when.tm_mday = (int)info.tmu_date.tm_mday;
+            when.tm_mon = (int)info.tmu_date.tm_mon;
+            when.tm_year = (int)info.tmu_date.tm_year - 1900;
+            when.tm_isdst = -1;
+            struct timeval tv[2];
+            tv[0].tv_sec = tv[1].tv_sec = mktime(&when);
+            tv[0].tv_usec = tv[1].tv_usec = 0;
+            time_err = futimes(fd, tv);
+        }
+        if (close(fd) != 0 && !err) {
+            err = errno;
+            note(__LINE__);
+        }
+        if (!err && rename(tmp.c_str(), p.c_str()) != 0) {
+            err = errno;
+            note(__LINE__);
+        }
+        if (err) unlink(tmp.c_str());
+        if (!err) err = time_err;
+    }
+
+    if (err)
+        xer << "Zip to file failed with error " << err << ". file = " << sErrFile
+            << " line = " << sErrLine << ". inFile=" << p << ".\n";
+    return err;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] One symbolic link
+
+int unzip_symlink(extract_state& st, const std::string& p, const std::vector<std::string>& comps,
+                  const unz_file_info& info)
+{
+    std::string target;
+    int err = unzOpenCurrentFile(st.zip);
+    if (err != UNZ_OK) {
+        note(__LINE__);
+    } else {
+        if (info.uncompressed_size > kMaxLinkTarget) {
+            err = kErrZipNameTooLong;
+            note(__LINE__);
+            unzCloseCurrentFile(st.zip);
+        } else {
+            char buf[kMaxLinkTarget + 1];
+            int n = unzReadCurrentFile(st.zip, buf, (unsigned)kMaxLinkTarget);
+            if (n < 0 || (unsigned long)n != info.uncompressed_size) {
+                err = kErrZipRead;
+                note(__LINE__);
+                unzCloseCurrentFile(st.zip);
+            } else {
+                int closed = unzCloseCurrentFile(st.zip);
+                if (closed != UNZ_OK) {
+                    err = closed;
+                    note(__LINE__);
+                }
+                target.assign(buf, (size_t)n);
+            }
+        }
+    }
+    if (!err && target.find('\0') != std::string::npos) {
+        err = kErrZipBadName;
+        note(__LINE__);
+    }
+    if (!err) {
+        err = check_link_target(st, comps, target);
+        if (err) note(__LINE__);
+    }
+    if (!err) {
+        // Made under a temporary name and renamed over the old entry, so a
+        // failure leaves the old one.
+        err = kErrZipLinkOrTime;
+        for (int i = 0; i < kTempTries; ++i) {
+            std::string tmp = temp_name_near(p);
+            if (symlink(target.c_str(), tmp.c_str()) != 0) {
+                if (errno == EEXIST) continue;
+                break;
+            }
+            if (rename(tmp.c_str(), p.c_str()) == 0)
+                err = 0;
+            else
+                unlink(tmp.c_str());
+            break;
+        }
+        if (err)
+            note(__LINE__);
+        else
+            st.links.insert(p);
+    }
+    if (err)
+        xer << "Zip to symlink failed with error " << err << ". file = " << sErrFile
+            << " line = " << sErrLine << ". inFile=" << p << ".\n";
+    return err;
+}
+
+bool begins_with(const std::string& s, const char* prefix)
+{
+    return s.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// One entry: the target, its checks, and the folder, link or file made.
+int extract_entry(extract_state& st, const std::string& rel, const unz_file_info& info)
+{
+    bool is_folder = !rel.empty() && rel.back() == '/';
+    if (begins_with(rel, kMacFolder)) return 0;
+
+    int err = check_entry_name(rel, is_folder);
+    if (err) {
+        note(__LINE__);
+        xer << "Zip entry refused (" << err << "): " << rel << "\n";
+        return err;
+    }
+    std::string p;
+    err = safe_target(st, rel, &p);
+    if (err) {
+        note(__LINE__);
+        xer << "Zip entry refused (" << err << "): " << rel << "\n";
+        return err;
+    }
+    if (is_folder) {
+        err = make_folder(p + "/");
+        return err == EEXIST ? 0 : err;
+    }
+    if ((((unsigned long)info.external_fa >> 16) & kModeLink) == kModeLink) {
+        std::vector<std::string> comps = split_path(p.substr(st.root.size()));
+        return unzip_symlink(st, p, comps, info);
+    }
+    return unzip_file(st, p, info);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// [SECTION] The archive
+
+int zip_to_file(std::string archive, std::string folder, std::string* name, int use_name)
+{
+    archive = app_path + archive;
+    folder = app_path + folder;
+
+    int err = 0;
+    unzFile zip = unzOpen(archive.c_str());
+    if (!zip) {
+        xer << "OK I am about to report that I could not open a zip file for extraction!\n";
+        xer << "That incoming file is " << archive << "\n";
+        xer << "In c-form, it is " << archive.c_str() << "\n";
+        xer << "The size is " << archive.size() << "\n";
+        note(__LINE__);
+        err = kErrZipOpen;
+    } else {
+        extract_state st;
+        st.zip = zip;
+        st.root = folder;
+        unzGoToFirstFile(zip);
+        for (bool first = true;; first = false) {
+            unz_file_info info;
+            char stored[kZipNameBuf];
+            err = unzGetCurrentFileInfo(zip, &info, stored, sizeof(stored), nullptr, 0, nullptr, 0);
+            if (err != UNZ_OK) {
+                xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
+                note(__LINE__);
+                break;
+            }
+            std::string rel;
+            if (info.size_filename >= (unsigned long)kZipNameBuf) {
+                // Longer than the name buffer: refused, never cut short.
+                err = kErrZipNameTooLong;
+                note(__LINE__);
+            } else {
+                rel.assign(stored, info.size_filename);
+                std::string stored_name = rel;
+                if (use_name && name) rel = *name;
+                if (first && name) *name = stored_name;
+                err = extract_entry(st, rel, info);
+            }
+            if (err) {
+                xer << "UNZIP zip_to_file failed with err=" << err << "\n";
+                break;
+            }
+            err = unzGoToNextFile(zip);
+            if (err == UNZ_END_OF_LIST_OF_FILE) {
+                err = 0;
+                break;
+            }
+            if (err) {
+                note(__LINE__);
+                break;
+            }
+        }
+        unzClose(zip);
+    }
+    if (err)
+        xer << "Zip to file failed with error err = " << err << ". file = " << sErrFile
+            << " line = " << sErrLine << ". zip_file=" << archive << ", out_directory=" << folder
+            << ".\n";
+    return err;
+}

@@ -1,0 +1,26 @@
+// Zip extraction on minizip. Archives come from the network: entry names and
+// link targets are checked before anything is written, data is streamed in
+// bounded chunks, and each file is written under a temporary name and
+// renamed into place only when complete.
+#pragma once
+
+#include <cerrno>
+#include <string>
+
+#include "Files/io_utils.h" // kErrZipOpen (20001), kErrZipRead (20002)
+
+// Refused entries, reported with errno values that have a user text.
+constexpr int kErrZipUnsafeName = EPERM;         // absolute, "..", through or to a link outside
+constexpr int kErrZipBadName = EINVAL;           // empty name, or one naming the folder itself
+constexpr int kErrZipNameTooLong = ENAMETOOLONG; // does not fit the 256-byte name buffer
+// A failed symbolic link or time setting.
+constexpr int kErrZipLinkOrTime = -1;
+
+// Size of the entry-name buffer: names up to 255 bytes.
+constexpr int kZipNameBuf = 256;
+
+// Extracts every entry of app_path + archive into app_path + folder (which
+// ends in '/'). name, when not null, gets the first entry's stored name;
+// use_name extracts the first entry as folder + *name. Returns 0 or the code
+// of the first failure.
+int zip_to_file(std::string archive, std::string folder, std::string* name, int use_name);

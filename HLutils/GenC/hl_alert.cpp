@@ -1,0 +1,178 @@
+// The alert routine and the shutdown routine.
+//
+// Routes of an alert, by where and when it is raised:
+//   worker thread        -> queued as an exce_class record for the main thread
+//   "--fps_test"         -> logged only; fatal exits with status 1
+//   no window yet        -> printed to stdout, logged; fatal finishes up, aborts
+//   another alert open   -> printed, logged, finish-up, abort (whatever kind)
+//   window ready         -> shown in window 995, then logged; fatal aborts
+#include "GenC/hl_alert.h"
+
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include "GenC/hl_context.h"
+#include "GenC/hl_windows.h"
+#include "GenH/hl_types.h"
+#include "OOPS_cpp/oglp.h"
+#include "OOPS_cpp/oglp_text.h"
+#include "Thread/hl_thread.h"
+#include "UTL/UTL_memory.h"
+
+namespace {
+
+std::atomic<alert_observer_fn> observer{nullptr};
+
+void tell_observer(int kind, const std::string& l1, const std::string& l2,
+                   const std::string& l3, const std::string& l4, const char* file, int line,
+                   alert_route route)
+{
+    alert_observer_fn fn = observer.load(std::memory_order_acquire);
+    if (!fn) return;
+    alert_notice n{kind, {&l1, &l2, &l3, &l4}, file, line, route};
+    fn(n);
+}
+
+bool alert_fps_test_given() { return cmdline.has_option("--fps_test"); }
+
+const char kDumpCaller[] =
+    "This is the dump_mem_stats call from the following code: if(type==t_exit || type == "
+    "t_alert || recursive_error)";
+
+}  // namespace
+
+void alert_set_observer(alert_observer_fn fn) { observer.store(fn, std::memory_order_release); }
+
+std::string alert_location(const char* source_file, int source_line)
+{
+    return std::string("(") + (source_file ? source_file : "") + " line " +
+           std::to_string(source_line) + ")";
+}
+
+void alert_window_route(int return_window, const std::string& line1, const std::string& line2,
+                        const std::string& line3, const std::string& line4, int kind,
+                        const std::string& location)
+{
+    // Whatever the interrupted drawing code left, start from a known state.
+    glEnd();
+    glEndList();
+    for (int i = 0; i < 30; ++i) glGetError();
+    OGL_nrml_colors();
+    if (glExt.glsl_avail && glExt.glUseProgramObjectARB) glExt.glUseProgramObjectARB(0);
+    if (glExt.framebuf_avail && glExt.glBindFramebufferEXT)
+        glExt.glBindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+
+    const float mouse_x = mnw.mouse_x, mouse_y = mnw.mouse_y;
+    VOVARU_startwind(kWinAlert, 0);
+    const std::string* lines[4] = {&line1, &line2, &line3, &line4};
+    static const float kLineY[4] = {205, 165, 125, 85};
+    constexpr int kColAlertText = 43;
+    constexpr float kLocationY = 45, kButtonY = 18;
+    while (mnw.win_now == kWinAlert) {
+        OGL_plot_back_col();
+        shell_fillwin();  // BTN_fillwin(1, 21)
+        shell_subwin(0, 13, -1, 35, -1, -1);
+        const float cx = mnw.win_w * 0.5f, wrap = mnw.win_w * 0.9f;
+        for (int i = 0; i < 4; ++i)
+            OGL_string(kColAlertText, cx, kLineY[i], *lines[i], wrap, kCharsetProp, 1);
+        if (kind == t_exit) OGL_string(kColAlertText, cx, kLocationY, location, wrap, kCharsetProp, 1);
+        // BTN_action(cx, 18, 0, 0, 1, OK, "-")
+        if (shell_button(cx, kButtonY, stls[kStlsAlertButton]) || return_hit) {
+            return_hit = 0;
+            if (kind == t_exit) return;  // logged and ended by the caller, 995 still current
+            VOVARU_startwind(return_window, 0);
+            mnw.mouse_x = mouse_x;
+            mnw.mouse_y = mouse_y;
+        }
+        if (mnw.win_now == kWinAlert) VOVARU_event_proc();
+    }
+}
+
+void __VOVARU_alert(int return_window, std::string line1, std::string line2, std::string line3,
+                    std::string line4, int kind, const char* source_file, int source_line)
+{
+    // Only the main thread may draw: a worker hands the alert over. For a
+    // fatal one, THREAD_send_exception ends this thread.
+    if (THREAD_is_inited() && !THREAD_is_main_thread()) {
+        tell_observer(kind, line1, line2, line3, line4, source_file, source_line,
+                      kAlertRouteWorker);
+        exce_class record(line1, line2, line3, line4, source_file, source_line, kind);
+        THREAD_send_exception(record);
+        return;
+    }
+
+    std::string location = alert_location(source_file, source_line);
+
+    if (alert_fps_test_given()) {
+        tell_observer(kind, line1, line2, line3, line4, source_file, source_line,
+                      kAlertRouteFpsTest);
+        xer << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n" << location
+            << "\n";
+        xer.flush();
+        if (kind == t_exit) std::exit(1);
+        return;
+    }
+
+    // Main thread only, so not locked.
+    static int in_alert = 0;
+    bool nested = in_alert != 0;
+    in_alert = 1;
+
+    if (ogl_inited == 0 || nested) {
+        tell_observer(kind, line1, line2, line3, line4, source_file, source_line,
+                      nested ? kAlertRouteNested : kAlertRouteText);
+        std::printf("Didozuroz Error:\n");
+        std::printf("%s\n\n%s\n\n%s\n\n%s\n\n", line1.c_str(), line2.c_str(), line3.c_str(),
+                    line4.c_str());
+        std::printf("Sorry.\n");
+        std::fflush(stdout);
+    } else {
+        tell_observer(kind, line1, line2, line3, line4, source_file, source_line,
+                      kAlertRouteWindow);
+        if (!(line1.empty() && line2.empty() && line3.empty() && line4.empty()))
+            alert_window_route(return_window, line1, line2, line3, line4, kind, location);
+    }
+
+    dump_mem_stats(kDumpCaller);
+    xer << "\n" << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n" << location
+        << "\n";
+    xer.flush();
+
+    if (!nested && kind != t_exit) {
+        in_alert = 0;
+        return;
+    }
+
+    VOVARU_finishup(0);
+    app_done = 1;
+    std::abort();
+}
+
+void VOVARU_finishup(int save)
+{
+    if (save) {
+        if (!alert_fps_test_given()) {
+            pref.IO_set(kPrefSetInstaller, kPrefWrite);
+            shell_keys_io_exit();  // keys.keys_io(1): stores nothing
+        }
+        THREAD_shutdown();
+    }
+
+    // Screen and window; both skip what start-up never made.
+    VOVARU_setres(0);
+    VOVARU_nuke_context(0);
+
+    // A failed close leaves the stream failed; nothing else to do about it.
+    xer.close();
+
+    if (mnw.x_display) XUngrabKeyboard(mnw.x_display, CurrentTime);
+}
+
+void go_to_URL(std::string url) {}

@@ -1,0 +1,21 @@
+// Start-up: program folder, log, tables, command line, thread queues, the GL
+// window and context, capabilities, first window and the start-up screen.
+#pragma once
+
+#include <string>
+
+// Build number of the installer written to the log header.
+constexpr int kInstallerBuild = 90019;
+
+// Where the program's own messages send the user for help.
+constexpr const char* kSupportEmail = "support@zudezud.example";
+constexpr const char* kSupportWeb = "www.zudezud.example";
+
+// First thing main does; returns only when start-up succeeded.
+void VOVARU_init(int argc, const char* const* argv);
+// Stores the program folder (ending in '/') in *out; empties app_path.
+void VOVARU_set_app_path(std::string* out);
+// Draws and presents one frame of the start-up screen; fraction may be null.
+void VOVARU_show_init(const std::string& message, float* fraction);
+// No effect in this system.
+void VOVARU_setupforlang();

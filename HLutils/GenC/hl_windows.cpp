@@ -1,0 +1,243 @@
+// Windows inside the GL window, the tooltip and the pointer look.
+//
+// Index of this file:
+//   [SECTION] Window table and window start
+//   [SECTION] Tooltip and pointer
+//   [SECTION] Widget layer hand-offs
+#include "GenC/hl_windows.h"
+
+#include <X11/Xlib.h>
+
+#include <cmath>
+
+#include "GenC/hl_events.h"
+#include "GenC/hl_menu.h"
+#include "GenH/hl_types.h"
+#include "OOPS_cpp/oglp.h"
+#include "OOPS_cpp/oglp_text.h"
+
+namespace
+{
+constexpr int kTitleSlot = kStlsWindowTitle;
+constexpr int kTooltipSlot = kStlsTooltip;
+constexpr int kPanelTooltip = 14;
+constexpr int kColTooltipText = 47;
+constexpr float kTooltipIdleSecs = 1.0f;
+constexpr float kHideIdleSecs = 10.0f;
+constexpr int kCursorSystemMax = 1; // kinds up to 1: the X pointer
+constexpr int kCursorHidden = 2;    // invisible X pointer
+constexpr int kCursorSprite = 3;    // from 3: invisible X pointer and a sprite
+constexpr int kColCursorSprite = 49;
+constexpr int kFirstModalNoHide = 993, kLastModalNoHide = 999;
+
+struct win_row {
+    int id;
+    float w, h;
+    int title_slot; // -1: the fixed title
+    const char* title;
+};
+
+const win_row kWindows[] = {
+    {kWinLicence, 500, 300, -1, "EULA"},
+    {kWinPrefs, 600, 380, -1, "Prefs"},
+    {993, 561, 474, -1, "Livery"},
+    {994, 600, 300, kStlsTitle994, nullptr},
+    {kWinAlert, 420, 250, kStlsTitleAlert, nullptr},
+    {996, 300, 166, kStlsTitle996_997, nullptr},
+    {kWinQuestion, 700, 146, kStlsTitle996_997, nullptr},
+    {kWinPicker, 561, 474, kStlsTitlePicker, nullptr},
+    {999, 330, 474, kStlsTitle999, nullptr},
+};
+
+int os_mouse_showing = 1; // the X pointer is shown
+Cursor dot = 0;           // the invisible pointer, made once
+} // namespace
+
+// ---------------------------------------------------------------------------
+// [SECTION] Window table and window start
+// ---------------------------------------------------------------------------
+
+win_spec VOVARU_window_spec(int id)
+{
+    for (const win_row& r : kWindows)
+        if (r.id == id) return win_spec{1, r.w, r.h, r.title_slot, r.title};
+    return win_spec{0, 0, 0, -1, nullptr};
+}
+
+float VOVARU_centre_origin(int res, float size, float scale)
+{
+    const float r = std::round((res - size * scale) * 0.5f); // half away from zero
+    const float o = std::trunc(r / scale);
+    return o > 0 ? o : 0.0f;
+}
+
+int VOVARU_tooltip_height(int n)
+{
+    int h = (n / 50) * 10 + 20;
+    if (h < 60) h = 60;
+    if (h > 300) h = 300;
+    return h;
+}
+
+void VOVARU_startwind(int id, int)
+{
+    plot_init_lights = 1;
+    mouse_help_per_wind(id);
+    OGL_viewport(kViewOrtho2D, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0);
+
+    mnw.modal = 0;
+    mnw.win_w = static_cast<float>(mnw.res_x);
+    mnw.win_h = static_cast<float>(mnw.res_y);
+    const win_spec spec = VOVARU_window_spec(id);
+    if (spec.known) {
+        stls[kTitleSlot] = spec.title_slot >= 0 ? stls[spec.title_slot] : spec.title;
+        mnw.win_w = spec.w;
+        mnw.win_h = spec.h;
+        mnw.modal = 1;
+    }
+    shell_unfocus_widgets();
+    mnw.menu_open = kNoMenu;
+    mnw.win_now = id;
+    mnw.win_x = VOVARU_centre_origin(mnw.res_x, mnw.win_w, mnw.pix_scale);
+    mnw.win_y = VOVARU_centre_origin(mnw.res_y, mnw.win_h, mnw.pix_scale);
+    mnw.mouse_press = 0;
+    mnw.mouse_held = 0;
+    mnw.wheel = 0;
+    if (menu.size() >= static_cast<size_t>(kMenuSlots)) {
+        menu_struct& pop = menu[kPopupSlot];
+        pop.x1 = pop.y1 = pop.x2 = pop.y2 = -1;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Tooltip and pointer
+// ---------------------------------------------------------------------------
+
+void mouse_help_per_wind(int id)
+{
+    const float idle = xtim.real_secs - mnw.mouse_time;
+    std::string& tip = stls[kTooltipSlot];
+    if (!tip.empty() && idle > kTooltipIdleSecs) {
+        const int h = VOVARU_tooltip_height(static_cast<int>(tip.size()));
+        float x = mnw.mouse_x - 415;
+        if (x < 10 - mnw.win_x)
+            x = 10 - mnw.win_x;
+        else if (x > mnw.res_x - mnw.win_x - 410)
+            x = mnw.res_x - mnw.win_x - 410;
+        float y = mnw.mouse_y + 15;
+        if (y < 10 - mnw.win_y)
+            y = 10 - mnw.win_y;
+        else if (y > mnw.res_y - mnw.win_y - h - 20)
+            y = mnw.res_y - mnw.win_y - h - 20;
+        shell_panel(kPanelTooltip, x - 10, y - 10, 420, static_cast<float>(h + 20), "");
+        OGL_string(kColTooltipText, x + 3, y + h - 10, tip, 394, kCharsetProp, 0);
+    }
+    tip.clear();
+    xtim.profile_chart("help", 0);
+
+    if (idle > kHideIdleSecs && mnw.win_now == kWinMain) mnw.cursor_kind = kCursorHidden;
+    if (id >= kFirstModalNoHide && id <= kLastModalNoHide) mnw.cursor_kind = 0;
+
+    if (mnw.x_display && mnw.x_window[0]) {
+        if (mnw.cursor_kind >= kCursorHidden && os_mouse_showing) {
+            os_mouse_showing = 0;
+            if (!dot) dot = LIN_create_null_cursor(mnw.x_display, mnw.x_window[0]);
+            XDefineCursor(mnw.x_display, mnw.x_window[0], dot);
+            XFlush(mnw.x_display);
+        } else if (mnw.cursor_kind <= kCursorSystemMax && !os_mouse_showing) {
+            os_mouse_showing = 1;
+            XUndefineCursor(mnw.x_display, mnw.x_window[0]);
+            XFlush(mnw.x_display);
+        }
+    }
+
+    if (mnw.cursor_kind >= kCursorSprite) {
+        // Cells of 30 x 30 texels, 32 apart, in the interface atlas.
+        static const int kCells[][2] = {{0, 1}, {1, 1}, {0, 0}, {1, 0}, {2, 1},  {3, 1},
+                                        {2, 0}, {3, 0}, {4, 1}, {4, 0}, {-1, 1}, {-1, 0}};
+        const int k = mnw.cursor_kind;
+        int c, r;
+        if (k >= 15) {
+            c = -1;
+            r = 1;
+        } else {
+            c = kCells[k - kCursorSprite][0];
+            r = kCells[k - kCursorSprite][1];
+            if ((k == 11 || k == 12) && mnw.mouse_held) c = 5;
+        }
+        const float ua = (200 + 32 * c) / 512.0f, ub = (230 + 32 * c) / 512.0f;
+        const float va = (293 + 32 * r) / 512.0f, vb = (323 + 32 * r) / 512.0f;
+        const float mx = mnw.mouse_x, my = mnw.mouse_y;
+        OGL_2dquad(kTexInterface, kColCursorSprite, 1.0f, mx - 15, my - 15, ua, va, mx - 15,
+                   my + 15, ua, vb, mx + 15, my + 15, ub, vb, mx + 15, my - 15, ub, va, 1, 5);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Widget layer hand-offs
+// ---------------------------------------------------------------------------
+// Stand-ins until the widget and keyboard layer exists: each does the part
+// of its widget that the shell itself relies on, drawn with the primitives.
+
+namespace
+{
+constexpr int kColPanel = 35, kColPanelEdge = 38, kColTitle = 43, kColButton = 36;
+constexpr float kButtonH = 20.0f, kButtonPad = 21.0f;
+} // namespace
+
+void shell_unfocus_widgets() {}
+void shell_begin_focus_ring() {}
+void shell_run_repeat_keys() {}
+void shell_keys_io_exit() {}
+
+void shell_panel(int type, float x, float y, float w, float h, const std::string& title)
+{
+    OGL_fillrect(kColPanel, 1.0f, x, y, w, h);
+    OGL_framerect(kColPanelEdge, 1.0f, x, y, w - 1, h - 1);
+    if (!title.empty()) OGL_string(kColTitle, x + w * 0.5f, y + h - 14, title, 0, kCharsetProp, 1);
+}
+
+void shell_bar(int type, float x, float y, float w, int colour)
+{
+    OGL_fillrect(colour, 1.0f, x - w * 0.5f, y - kButtonH * 0.5f, w, kButtonH);
+}
+
+void shell_zap_boxes(int look)
+{
+    const float top = mnw.win_h - 10;
+    OGL_fillrect(kColButton, look ? 0.5f : 1.0f, 7, top - 9, 18, 18);
+    OGL_fillrect(kColButton, look ? 0.5f : 1.0f, mnw.win_w - 25, top - 9, 18, 18);
+}
+
+void shell_fillwin()
+{
+    shell_panel(11, 0, 0, mnw.win_w, mnw.win_h, stls[kTitleSlot]);
+}
+
+void shell_subwin(float title_h, int type, float x, float y, float w, float h)
+{
+    if (x < 0) x = 10;
+    if (y < 0) y = 10;
+    if (w < 0) w = mnw.win_w - x - 10;
+    if (h < 0) h = mnw.win_h - y - title_h - 28;
+    OGL_fillrect(kColPanelEdge, 0.25f, x, y, w, h);
+    wx = x + w + 10;
+    wy = y + h + 10;
+}
+
+int shell_button(float x, float y, const std::string& label)
+{
+    const float w = OGL_text_width(label) + kButtonPad;
+    shell_bar(2, x, y, w, kColButton);
+    OGL_string(kColTitle, x, y - 3, label, 0, kCharsetProp, 1);
+    return mnw.menu_open == kNoMenu && mnw.mouse_press && std::fabs(mnw.mouse_x - x) <= w * 0.5f &&
+           std::fabs(mnw.mouse_y - y) <= kButtonH * 0.5f;
+}
+
+void shell_util_element(float x, float y, float ax, float ay, float hw, float hh, int colour)
+{
+    const float k = 1.0f / 512;
+    OGL_2dquad(kTexInterface, colour, 1.0f, x - hw, y - hh, (ax - hw) * k, (ay - hh) * k, x - hw,
+               y + hh, (ax - hw) * k, (ay + hh) * k, x + hw, y + hh, (ax + hw) * k, (ay + hh) * k,
+               x + hw, y - hh, (ax + hw) * k, (ay - hh) * k, 1, 5);
+}

@@ -1,0 +1,75 @@
+// Windows inside the GL window, the tooltip and pointer look, and the frame
+// pass that runs one frame.
+#pragma once
+
+#include <string>
+
+// One frame: wait for input, handle events, report errors, clock, the
+// application's frame work, overlays, buffer swap. Main thread only.
+void VOVARU_event_proc();
+
+// Makes window `id` current (sized, centred, modal for sub-windows) and
+// clears what must not leak into it. The second argument is not used.
+void VOVARU_startwind(int id, int unused);
+// Draws the requested tooltip and applies the wanted pointer look.
+void mouse_help_per_wind(int id);
+
+// A sub-window of the window table, or not (0 when the id is not in it).
+struct win_spec {
+    int known;         // 1 for a modal sub-window of the table
+    float w, h;        // window units
+    int title_slot;    // stls slot of the title, -1 for a fixed text
+    const char* title; // the fixed text when title_slot is -1
+};
+win_spec VOVARU_window_spec(int id);
+// The lower-left origin that centres a window of size `size` on a drawable
+// of `res` pixels at `scale` pixels per unit (0 when it does not fit).
+float VOVARU_centre_origin(int res, float size, float scale);
+// Tooltip box height for a text of n characters.
+int VOVARU_tooltip_height(int n);
+
+// Select() time-outs of the frame pass, in microseconds.
+constexpr long kWaitIdleUs = 16000;   // normal frame
+constexpr long kWaitAlertUs = 160000; // an alert is open
+constexpr long kWaitMaxCpuUs = 0;     // _use_max_cpu: poll
+// The time-out the next frame pass waits for input.
+long VOVARU_frame_wait_us();
+// The time-out the last frame pass gave select().
+long VOVARU_last_frame_wait_us();
+
+// The application's frame hook, defined by the installer.
+void APP_update();
+
+// Test seam: replaces the application's frame hook (nullptr restores it).
+void VOVARU_set_app_update(void (*fn)());
+
+// The movie-recording stub: never presents a frame itself.
+class qtim_class
+{
+  public:
+    int mov_per_frame() { return 0; }
+};
+
+// ---------------------------------------------------------------------------
+// Widget layer hand-offs. The widgets and the keyboard handler are not built
+// yet; each call the shell makes into them goes through one of these, which
+// draws a plain stand-in with the primitives until the real one exists.
+// ---------------------------------------------------------------------------
+void shell_unfocus_widgets();  // BTN_unfocus_any
+void shell_begin_focus_ring(); // BTN_begin_focus_ring
+void shell_run_repeat_keys();  // keys.run_repeat_keys
+void shell_keys_io_exit();     // keys.keys_io(1)
+// BTN_frame2: a panel of artwork type `type` with an optional title.
+void shell_panel(int type, float x, float y, float w, float h, const std::string& title);
+// BTN_frame1: a horizontal bar of artwork type `type` centred at (x, y).
+void shell_bar(int type, float x, float y, float w, int colour);
+// BTN_zap_boxes: the two close boxes of the current window.
+void shell_zap_boxes(int look);
+// BTN_fillwin(1, 21): the current window's panel with its title.
+void shell_fillwin();
+// BTN_subwin: an inset panel; negative x, y, w, h take the window's margins.
+void shell_subwin(float title_h, int type, float x, float y, float w, float h);
+// BTN_action(x, y, 0, 0, 1, label, "-"): 1 in the frame it is pressed.
+int shell_button(float x, float y, const std::string& label);
+// BTN_util_element: an atlas sprite centred at (x, y).
+void shell_util_element(float x, float y, float ax, float ay, float hw, float hh, int colour);

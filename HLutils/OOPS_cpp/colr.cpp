@@ -1,0 +1,62 @@
+#include "OOPS_cpp/colr.h"
+
+#include <cmath>
+
+namespace {
+
+struct ColrDefault {
+    int id;
+    float r, g, b;
+};
+
+// Ids not listed stay black; 34 .. 47 are sampled at start-up and 78 .. 83
+// pulse, so their defaults are never seen.
+const ColrDefault kColrDefaults[] = {
+    {0, 1, 1, 1},         {1, 1, 0.2f, 0.2f},   {2, 1, 1, 0.2f},       {3, 0.7f, 0.7f, 0.7f},
+    {4, 0.8f, 0, 0},      {5, 1, 1, 0},         {6, 0.3f, 0.3f, 0.3f}, {7, 0.2f, 0, 0},
+    {8, 1, 0.8f, 0.2f},   {9, 0.1f, 0.1f, 0.1f}, {10, 0, 0.8f, 0},     {13, 0, 0.4f, 0},
+    {15, 0.4f, 0.4f, 1},  {17, 0, 0, 0.6f},     {18, 0.9f, 0.9f, 0.9f}, {19, 0.8f, 0.1f, 0.1f},
+    {20, 0.9f, 0.9f, 1},  {21, 0.9f, 0.9f, 0.9f}, {22, 0.1f, 0.1f, 0.1f}, {24, 1, 1, 0},
+    {26, 1, 1, 1},        {27, 1, 1, 1},        {28, 1, 1, 1},         {29, 1, 1, 0},
+    {31, 1, 1, 1},        {32, 1, 1, 1},        {33, 1, 1, 1},         {49, 1, 1, 1},
+    {50, 0.4f, 1, 0.4f},  {51, 1, 0.4f, 0.4f},  {52, 1, 1, 0.6f},      {53, 0.7f, 0.7f, 1},
+    {54, 1, 0.5f, 0},     {55, 0.8f, 0.8f, 0.8f}, {56, 0, 1, 0},       {57, 1, 0.2f, 0.2f},
+    {58, 1, 1, 0.2f},     {59, 0.4f, 0.4f, 1},  {60, 0.5f, 0.3f, 0},   {61, 0.5f, 0.5f, 0.5f},
+    {62, 0, 0.6f, 0},     {63, 0.6f, 0.2f, 0},  {64, 1, 1, 0},         {65, 0.2f, 0.2f, 0.8f},
+    {66, 1, 0.2f, 1},     {67, 0.2f, 0.2f, 0.2f}, {68, 0, 0.2f, 0},    {69, 1, 0, 0},
+    {70, 0.6f, 0.6f, 0},  {71, 0.15f, 0.15f, 0.6f}, {72, 0.49f, 0.43f, 0.24f},
+    {74, 0, 0.1f, 0},     {75, 1, 0, 1},        {76, 0, 1, 1},         {77, 0.44f, 0.53f, 0.54f},
+    {84, 1, 0, 1},        {86, 1, 0, 1},        {87, 1, 1, 1},         {96, 0.5f, 0.5f, 0.4f},
+    {97, 1, 0.3f, 0},     {98, 0.5f, 0.5f, 0.4f}, {99, 0.8f, 0.8f, 0.7f}, {100, 0, 0.6f, 0.2f},
+    {101, 1, 1, 0.9f},    {104, 1, 1, 1},
+};
+
+constexpr double kAuthoredGamma = 1.8;  // gamma the artwork was made for
+constexpr double kDisplayGamma = 2.2;
+
+}  // namespace
+
+colr_class::colr_class()
+{
+    // Every field is zero from its initialiser; store the defaults.
+    for (const ColrDefault& d : kColrDefaults) assign(d.id, d.r, d.g, d.b);
+    file_gamma = kAuthoredGamma;
+    screen_gamma = kDisplayGamma;
+
+    // The table follows the fixed 1.8 -> 2.2 curve, not the two fields: the
+    // exponent is held in single precision, the power taken in double.
+    const float e = float(kAuthoredGamma / kDisplayGamma);
+    gamma_table[0] = 0;
+    for (int i = 1; i < 256; ++i)
+        gamma_table[i] = (unsigned char)(int)(255.0 * std::pow(i / 255.0, double(e)) + 0.5);
+    gamma_table[255] = 255;
+
+    gamma_needed = (screen_gamma != kAuthoredGamma) ? 1 : 0;
+}
+
+void colr_class::assign(int id, float r, float g, float b)
+{
+    rgb[id][0] = r;
+    rgb[id][1] = g;
+    rgb[id][2] = b;
+}

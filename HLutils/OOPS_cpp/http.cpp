@@ -1,0 +1,367 @@
+// The HTTP/1.1 download client.
+//
+// Index: reply head parser; down_class (construction, one step, queries);
+// http_class (proxy rule, net_check, net_cancel).
+//
+// One request per connection, the request sent as one prepared byte string,
+// no redirects, no chunked bodies: the end of a body is known only from
+// "Content-Length". Nothing blocks except the host-name lookup.
+#include "OOPS_cpp/http.h"
+
+#include <errno.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "Files/io_utils.h"
+#include "GenC/hl_alert.h"
+#include "GenH/hl_types.h"
+#include "platform/DUZOSocket.h"
+
+// ---------------------------------------------------------------------------
+// [SECTION] Reply head parser
+
+namespace {
+
+// The status code sits in characters 9 to 11 of "HTTP/1.1 200 OK".
+int status_digits(const char* p) {
+    char code[4] = {p[0], p[1], p[2], 0};
+    return (int)strtol(code, nullptr, 10);
+}
+
+void parse_line(const char* line, std::size_t len, http_head_struct& head) {
+    if (len > 13 && strncmp(line, "HTTP/", 5) == 0) {
+        head.status = status_digits(line + 9);
+        head.reason.assign(line + 13, len - 13);
+        return;
+    }
+    for (std::size_t i = 0; i + 1 < len; ++i) {
+        if (line[i] == ':' && line[i + 1] == ' ') {
+            std::string name(line, i);
+            // emplace keeps the first value of a repeated name
+            head.headers.emplace(name, std::string(line + i + 2, len - i - 2));
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+int http_parse_head(std::vector<char>& buf, http_head_struct& head) {
+    std::size_t pos = 0;  // start of the unparsed text
+    const std::size_t n = buf.size();
+    while (!head.done && n - pos >= 2) {
+        // A line ends with CRLF; a bare LF does not end one.
+        std::size_t i = pos + 1;
+        while (i < n && !(buf[i] == '\n' && buf[i - 1] == '\r')) ++i;
+        if (i >= n) break;
+        const char* line = buf.data() + pos;
+        std::size_t len = i - 1 - pos;
+        pos = i + 1;
+        if (len == 0) {
+            if (head.status > 199) {
+                head.done = true;
+            } else {
+                // End of an interim (1xx) reply: its headers do not describe
+                // the final reply, and the final reply may already be in the
+                // buffer, so parsing goes on.
+                head.headers.clear();
+            }
+        } else {
+            parse_line(line, len, head);
+        }
+    }
+    head.head_bytes += pos;
+    buf.erase(buf.begin(), buf.begin() + (std::ptrdiff_t)pos);
+    // A head without end must not grow memory until the idle time-out.
+    if (!head.done && head.head_bytes + buf.size() > kNetMaxHeadBytes) return kErrNetBadState;
+    return 0;
+}
+
+int64_t http_content_length(const std::map<std::string, std::string>& headers) {
+    auto it = headers.find("Content-Length");
+    if (it == headers.end()) return -1;
+    return (int64_t)strtoll(it->second.c_str(), nullptr, 10);
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] down_class
+
+namespace {
+// Every read lands here first and is copied out at once; steps of all
+// requests run one after another on the main thread.
+char readChunk[kNetReadChunk];
+}  // namespace
+
+down_class::down_class(const char* server, unsigned short port, const char* path, bool post,
+                       const std::map<std::string, std::string>& headers, const char* body,
+                       int body_length, const char* local_file) {
+    last_activity = xtim.real_secs;
+    if (local_file != nullptr) local_path = app_path + local_file;
+
+    std::string host = server ? server : "";
+    unsigned short target_port = port;
+    const bool proxied = http.UseProxy(host.c_str(), port);
+    if (proxied) {
+        host = http._proxy_host;
+        target_port = (unsigned short)http._proxy_port_int;
+    }
+
+    unsigned long address = DUZOSocket::LookupAddress(host.c_str());
+    if (address == 0) {
+        // Names the requested server and port, even when the proxy was looked up.
+        xer << "Translated server " << (server ? server : "") << " to IP addy: 0.0.0.0 and port = "
+            << port << "\n";
+        error = kErrNetNoServer;
+        return;
+    }
+
+    head.status = -1;
+    socket = new DUZOSocket(0, false);
+    socket->Connect(address, target_port);
+
+    std::string req = post ? "POST " : "GET ";
+    if (proxied) {
+        auto h = headers.find("Host");
+        req += "http://";
+        if (h != headers.end()) req += h->second;
+    }
+    for (const char* p = path ? path : ""; *p; ++p) {
+        if (*p == ' ')
+            req += "%20";
+        else
+            req += *p;
+    }
+    req += " HTTP/1.1\r\n";
+    for (const auto& h : headers) req += h.first + ": " + h.second + "\r\n";
+    if (body != nullptr && body_length > 0) req += "Content-Length: " + std::to_string(body_length) + "\r\n";
+    req += "\r\n";
+    if (body != nullptr && body_length > 0) req.append(body, (std::size_t)body_length);
+    send_buf.assign(req.begin(), req.end());
+}
+
+down_class::~down_class() {
+    if (out_file != nullptr) fclose(out_file);
+    delete socket;
+}
+
+void down_class::set_error(int err) {
+    if (error == 0) error = err != 0 ? err : kErrNetWriteFile;
+}
+
+int down_class::CloseFile() {
+    if (out_file != nullptr) {
+        // Buffered bytes only reach the disk here: a full disk shows up now.
+        if (fclose(out_file) != 0) set_error(errno);
+        out_file = nullptr;
+    }
+    return error;
+}
+
+int down_class::DoProcessing() {
+    if (socket == nullptr) return 0;
+
+    int st = socket->GetStatus();
+    if (st == kSockClosed || st == kSockError) {
+        CloseFile();
+        return 0;
+    }
+    if (st == kSockIdle || st == kSockConnecting) return 0;
+
+    if (!send_buf.empty()) {
+        long n = socket->http_WriteData(send_buf.data(), (long)send_buf.size());
+        if (n > 0) send_buf.erase(send_buf.begin(), send_buf.begin() + n);
+    }
+
+    long got = socket->ReadData(readChunk, kNetReadChunk);
+    if (got <= 0) return 0;
+    recv_buf.insert(recv_buf.end(), readChunk, readChunk + got);
+
+    if (!head.done) {
+        int err = http_parse_head(recv_buf, head);
+        if (err != 0) {
+            set_error(err);
+            recv_buf.clear();
+            socket->Disconnect();
+            return 0;
+        }
+        if (!head.done) return 0;
+        // End of a final reply's head.
+        if (!local_path.empty()) {
+            out_file = fopen(local_path.c_str(), "wb");
+            if (out_file == nullptr)
+                set_error(errno);
+            else
+                opened_file = true;
+        }
+        cont_len = http_content_length(head.headers);
+    }
+
+    last_activity = xtim.real_secs;
+    if (cont_len != -1 && (int64_t)recv_buf.size() + bytes_written >= cont_len)
+        socket->Disconnect();
+    if (out_file != nullptr && !recv_buf.empty()) {
+        last_activity = xtim.real_secs;
+        bytes_written += (int64_t)recv_buf.size();
+        if (fwrite(recv_buf.data(), 1, recv_buf.size(), out_file) != recv_buf.size())
+            set_error(errno);
+        recv_buf.clear();
+    }
+    return 0;
+}
+
+bool down_class::IsDone() { return socket != nullptr && socket->GetStatus() == kSockClosed; }
+
+bool down_class::IsComplete() { return cont_len == bytes_written; }
+
+bool down_class::IsErr() {
+    return error != 0 || socket == nullptr || socket->GetStatus() == kSockError;
+}
+
+int down_class::GetStat() {
+    if (socket == nullptr) return kStatNoSocket;
+    switch (socket->GetStatus()) {
+        case kSockConnecting:
+            return kStatConnecting;
+        case kSockError:
+            return kStatSocketError;
+        case kSockClosed:
+            return kStatClosed;
+        default:
+            break;
+    }
+    if (!send_buf.empty()) return kStatSending;
+    return head.done ? kStatBody : kStatWaitHead;
+}
+
+int down_class::GetOSErr() {
+    if (error != 0) return error;
+    if (socket == nullptr) return kErrNetAlloc;
+    return socket->GetOSError();
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] http_class
+
+namespace {
+// Place names of the fatal alerts of net_check.
+const char* const kHttpSource = "HLutils/OOPS_cpp/http";
+constexpr int kLineBadSlot = 232;
+constexpr int kLineServerSlash = 247;
+constexpr int kLinePathSlash = 248;
+constexpr int kLineCancelSlot = 300;
+
+void check_slot(int which, int line) {
+    if (which < 0 || which >= kNetSlots)
+        __VOVARU_alert(0, "Too many download objects requested!", "", "", "", t_exit, kHttpSource,
+                       line);
+}
+
+void log_error_block(down_class* req, const std::string& local, const std::string& server,
+                     const std::string& path) {
+    xer << "HTTP Error for " << local << "\n";
+    xer << "   server     =" << server << "\n";
+    xer << "   file       =" << path << "\n";
+    xer << "   IsDone     =" << (req->IsDone() ? 1 : 0) << "\n";
+    xer << "   IsComplete =" << (req->IsComplete() ? 1 : 0) << "\n";
+    xer << "   IsErr      =" << (req->IsErr() ? 1 : 0) << "\n";
+    xer << "   GetStat    =" << req->GetStat() << "\n";
+    xer << "   GetOSErr   =" << req->GetOSErr() << "\n";
+    xer << "   response   =" << req->GetReason() << " (#" << req->GetStatusCode() << ")\n\n";
+}
+}  // namespace
+
+bool http_class::UseProxy(const char* host, unsigned short port) {
+    if (_proxy_port_int == 0 || _proxy_host.empty()) return false;
+    if (host == nullptr) host = "";  // memcmp must not see a null pointer
+    const std::size_t hl = strlen(host);
+    for (const std::string& suffix : gProxyExclude) {
+        if (suffix.size() <= hl && memcmp(host + hl - suffix.size(), suffix.data(), suffix.size()) == 0)
+            return false;
+    }
+    return true;
+}
+
+int http_class::net_check(int which, std::string server, std::string path, const std::string& local) {
+    check_slot(which, kLineBadSlot);
+    if (which < 0 || which >= kNetSlots) return kNetFailed;  // only when the alert returns (tests)
+
+    static int inited_any = 0;
+    static int soc_inited = 0;
+    if (!inited_any) {
+        inited_any = 1;
+        for (auto& s : slot) s = nullptr;
+        if (!soc_inited) {
+            DUZOSocket::StartupNetworking(ot_inited == 0);
+            ot_inited = 1;
+            soc_inited = 1;
+        }
+    }
+
+    if (slot[which] == nullptr) {
+        if (!server.empty() && server.back() == '/') {
+            __VOVARU_alert(0, "net_check error! You have a dirchar at the end of the server name!",
+                           "You should not!",
+                           "Our convention is that a server name is simply a server name... with no slash!",
+                           server, t_exit, kHttpSource, kLineServerSlash);
+            return kNetFailed;
+        }
+        if (path.empty() || path[0] != '/') {
+            __VOVARU_alert(0,
+                           "net_check error! You do not have a dirchar at the beginning of the directory name!",
+                           "You should!",
+                           "Our convention is that a directory name does start with a slash because it must include the hard drive,which is a dir char on unix!",
+                           path, t_exit, kHttpSource, kLinePathSlash);
+            return kNetFailed;
+        }
+        const std::string& release = build_name[0];
+        std::string agent = "Installer-";
+        agent += "LIN/";
+        agent += release.substr(release.size() >= 4 ? release.size() - 4 : 0);
+        std::map<std::string, std::string> headers;
+        headers["Host"] = server;
+        headers["User-agent"] = agent;
+        headers["Connection"] = "close";
+        slot[which] = new down_class(server.c_str(), kNetHttpPort, path.c_str(), false, headers,
+                                     nullptr, 0, local.c_str());
+    }
+
+    down_class* req = slot[which];
+    req->DoProcessing();
+
+    const bool finished = req->IsDone() || req->IsComplete() || req->IsErr();
+    if (!finished) {
+        if (xtim.real_secs - req->GetLastActivity() > kNetIdleSecs) {
+            delete req;
+            slot[which] = nullptr;
+            return kNetFailed;
+        }
+        return kNetRunning;
+    }
+
+    const int code = req->GetStatusCode();
+    if (code >= 200 && code <= 299 && req->IsComplete() && !req->IsErr()) {
+        // The answer is 1 only once the file is safely closed.
+        if (req->CloseFile() == 0) {
+            delete req;
+            slot[which] = nullptr;
+            return kNetComplete;
+        }
+    }
+    log_error_block(req, local, server, path);
+    delete req;
+    slot[which] = nullptr;
+    return kNetFailed;
+}
+
+int http_class::net_cancel(int which) {
+    check_slot(which, kLineCancelSlot);
+    if (which < 0 || which >= kNetSlots || slot[which] == nullptr) return 0;
+    down_class* req = slot[which];
+    slot[which] = nullptr;
+    const std::string partial = req->OpenedFile() ? req->GetLocalPath() : std::string();
+    delete req;  // closes the socket and the file
+    if (!partial.empty()) unlink(partial.c_str());
+    return 1;
+}

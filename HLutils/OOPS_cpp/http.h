@@ -1,0 +1,146 @@
+// The HTTP/1.1 download client: one down_class per running request, and the
+// six polled slots of http_class (the global `http`, see hl_types.h).
+//
+// Index: net_check answers and slots; reply head parser; down_class;
+// http_class.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+class DUZOSocket;
+
+// ---------------------------------------------------------------------------
+// [SECTION] Numbers
+
+// Answers of http_class::net_check.
+constexpr int kNetRunning = 0;   // still transferring
+constexpr int kNetComplete = 1;  // the whole body is in the local file
+constexpr int kNetFailed = 2;    // failed or timed out; the slot is free again
+
+// The slots: 0 server list, 1 directory archive, 2 to 5 file streams.
+constexpr int kNetSlots = 6;
+constexpr int kNetSlotServerList = 0;
+constexpr int kNetSlotDirectory = 1;
+constexpr int kNetSlotFirstStream = 2;
+
+// A request that sees no activity for this long (clock seconds) fails.
+constexpr float kNetIdleSecs = 30.0f;
+// One read per request and step.
+constexpr int kNetReadChunk = 65536;
+// A reply head larger than this fails the request instead of growing memory.
+constexpr std::size_t kNetMaxHeadBytes = 64 * 1024;
+// Requests always go to the standard HTTP port.
+constexpr unsigned short kNetHttpPort = 80;
+
+// GetStat answers.
+enum {
+    kStatNoSocket = 0,
+    kStatConnecting = 1,
+    kStatSocketError = 2,
+    kStatClosed = 3,
+    kStatSending = 4,
+    kStatBody = 5,
+    kStatWaitHead = 6
+};
+
+// ---------------------------------------------------------------------------
+// [SECTION] Reply head parser (pure: works on bytes already received)
+
+struct http_head_struct {
+    bool done = false;  // blank line of a final (>= 200) reply seen
+    int status = 0;     // code of the last status line; 0/-1 before one
+    std::string reason;
+    std::map<std::string, std::string> headers;  // first occurrence wins
+    std::size_t head_bytes = 0;                  // head bytes consumed so far
+};
+
+// Consumes complete CRLF lines from the front of buf into head, up to and
+// including the blank line that ends a final reply; the body bytes after it
+// stay in buf. Interim (1xx) replies are consumed and parsing goes on.
+// Returns 0, or an error code when the head grows past kNetMaxHeadBytes.
+int http_parse_head(std::vector<char>& buf, http_head_struct& head);
+
+// "Content-Length" as a decimal (leading blanks and a sign allowed, stops at
+// the first non-digit); -1 when the header is missing.
+int64_t http_content_length(const std::map<std::string, std::string>& headers);
+
+// ---------------------------------------------------------------------------
+// [SECTION] One request with its reply
+
+class down_class {
+public:
+    // Looks the host up (blocking) and starts a non-blocking connect.
+    down_class(const char* server, unsigned short port, const char* path, bool post,
+               const std::map<std::string, std::string>& headers, const char* body,
+               int body_length, const char* local_file);
+    ~down_class();
+    down_class(const down_class&) = delete;
+    down_class& operator=(const down_class&) = delete;
+
+    // One non-blocking step of the transfer.
+    int DoProcessing();
+
+    bool IsDone();      // a socket exists and it is closed
+    bool IsComplete();  // bytes written == content length
+    bool IsErr();       // error set, no socket, or socket error
+    int GetStat();      // kStat*
+    int GetOSErr();
+
+    // Flushes and closes the output file; keeps the first error. Returns the
+    // request's error (0 when the file is safely on disk).
+    int CloseFile();
+    // True when this request created or emptied its local file.
+    bool OpenedFile() const { return opened_file; }
+
+    const std::string& GetLocalPath() const { return local_path; }
+    const std::string& GetReason() const { return head.reason; }
+    int GetStatusCode() const { return head.status; }
+    float GetLastActivity() const { return last_activity; }
+
+    // Read by the installer to show progress.
+    int64_t cont_len = -1;       // -1 until the head gives "Content-Length"
+    int64_t bytes_written = 0;   // body bytes handed to the output file
+
+private:
+    void set_error(int err);
+
+    DUZOSocket* socket = nullptr;   // null when the host did not resolve
+    std::vector<char> send_buf;     // request bytes not yet taken
+    std::vector<char> recv_buf;     // unparsed head text, then body bytes
+    http_head_struct head;
+    FILE* out_file = nullptr;
+    std::string local_path;
+    int error = 0;
+    bool opened_file = false;
+    float last_activity = 0;
+};
+
+// ---------------------------------------------------------------------------
+// [SECTION] The download slots
+
+class http_class {
+public:
+    // True when requests to host go through the proxy (port plays no part).
+    bool UseProxy(const char* host, unsigned short port);
+
+    // server: bare host; path: starts with '/'; local: file for the body.
+    // Returns kNetRunning, kNetComplete or kNetFailed.
+    int net_check(int slot, std::string server, std::string path, const std::string& local);
+
+    // Stops the slot's request: closes its socket and output file, removes
+    // the partial file it created, and frees the slot. Returns 1 when a
+    // request was stopped, 0 when the slot was free.
+    int net_cancel(int slot);
+
+    std::string _proxy_host;       // preference "_proxy_host"; empty: no proxy
+    std::string _proxy_port;       // preference "_proxy_port", as typed
+    int _proxy_port_int = 0;       // preference "_proxy_port_int"; 0: no proxy
+    down_class* slot[kNetSlots] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+};
+
+// The global instance `http` and gProxyExclude (host suffixes that bypass the
+// proxy; nothing adds to it) live in hl_types.

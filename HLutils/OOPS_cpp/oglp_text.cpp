@@ -1,0 +1,378 @@
+// Bitmap text and number text.
+//
+// Index of this file
+//   [SECTION] Glyph layout and advances
+//   [SECTION] Layout (no OpenGL)
+//   [SECTION] Drawing
+//   [SECTION] Number text
+
+#include "OOPS_cpp/oglp_text.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "GenC/hl_alert.h"
+#include "GenH/hl_types.h"
+#include "OOPS_cpp/oglp.h"
+#include "OOPS_cpp/tman.h"
+#include "TEX/TEX_bind.h"
+
+namespace {
+
+// Glyph quads are drawn this many times larger when above 1; set once here
+// and never changed.
+float g_text_scale = 1.0f;
+
+// Cell geometry of the fixed 15-pixel font (texture 393): 40 columns of 13x13.
+constexpr int kFix15Cols = 40;
+constexpr int kFix15Cell = 13;
+// Advances of the fixed charsets.
+constexpr int kFix10Advance = 10;
+constexpr int kFix15Advance = 15;
+// Glyph quads start this far below the pen's y.
+constexpr int kGlyphDrop = 4;
+// OGL_string puts the pen this far below the y it is given.
+constexpr int kStringDrop = 2;
+// Estimated width of each byte of the coming word while wrapping.
+constexpr int kWrapByteEstimate = 6;
+// The atlas the glyph cells are addressed in.
+constexpr float kAtlasSize = 512.0f;
+
+// ---------------------------------------------------------------------------
+// [SECTION] Glyph layout and advances
+// ---------------------------------------------------------------------------
+const uint8_t kLayout[kGlyphRows][kGlyphCols] = {
+    {0x20, 0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x41, 0x61, 0x42, 0x62,
+     0x43, 0x63, 0x44, 0x64, 0x45, 0x65},
+    {0x46, 0x66, 0x47, 0x67, 0x48, 0x68, 0x49, 0x69, 0x4A, 0x6A, 0x4B, 0x6B, 0x4C, 0x6C, 0x4D,
+     0x6D, 0x4E, 0x6E, 0x4F, 0x6F, 0x50},
+    {0x70, 0x51, 0x71, 0x52, 0x72, 0x53, 0x73, 0x54, 0x74, 0x55, 0x75, 0x56, 0x76, 0x57, 0x77,
+     0x58, 0x78, 0x59, 0x79, 0x5A, 0x7A},
+    {0x21, 0x40, 0x23, 0x24, 0x25, 0x5E, 0x26, 0x2A, 0x28, 0x29, 0x2D, 0x5F, 0x2B, 0x3D, 0x5B,
+     0x5D, 0x7C, 0x5C, 0x27, 0x3A, 0x3B},
+    {0x3C, 0x2E, 0x3E, 0x2C, 0x3F, 0x2F, 0x60, 0xFB, 0xC1, 0xE1, 0xC9, 0xE9, 0xCD, 0xED, 0xD3,
+     0xF3, 0xDA, 0xFA, 0xD1, 0xF1, 0xBF},
+};
+
+struct CellTable {
+    int8_t col[256], row[256];
+    CellTable() {
+        for (int i = 0; i < 256; ++i) col[i] = row[i] = 0;  // unknown bytes: the blank cell
+        for (int r = 0; r < kGlyphRows; ++r)
+            for (int c = 0; c < kGlyphCols; ++c) {
+                col[kLayout[r][c]] = int8_t(c);
+                row[kLayout[r][c]] = int8_t(r);
+            }
+    }
+};
+const CellTable& cells() {
+    static const CellTable t;
+    return t;
+}
+
+struct AdvanceTable {
+    uint8_t adv[256];
+    AdvanceTable() {
+        for (int i = 0; i < 256; ++i) adv[i] = 0;
+        auto set = [&](int a, std::initializer_list<int> bytes) {
+            for (int b : bytes) adv[b] = uint8_t(a);
+        };
+        set(2, {0x2C, 0x2E});
+        set(3, {0x20, 0x27, 0x2F, 0x3A, 0x3B, 0x49, 0x5C, 0x60, 0x69, 0x6A, 0x6C, 0x7C, 0xFB});
+        set(4, {0x21, 0x28, 0x29, 0x2D, 0x4A, 0x5B, 0x5D, 0x66, 0x72, 0x73, 0x74});
+        set(5, {0x63});
+        set(6, {0x23, 0x24, 0x2A, 0x3F, 0x45, 0x46, 0x4C, 0x50, 0x53, 0x54, 0x5A, 0x5E, 0x5F, 0x61,
+                0x65, 0x6B, 0x76, 0x78, 0x79, 0x7A, 0xBF, 0xC1, 0xC9, 0xCD, 0xD1, 0xD3, 0xDA, 0xE1,
+                0xE9, 0xED, 0xF1, 0xF3, 0xFA});
+        for (int d = 0x30; d <= 0x39; ++d) adv[d] = 6;
+        set(7, {0x2B, 0x3C, 0x3D, 0x3E, 0x42, 0x43, 0x4B, 0x52, 0x56, 0x58, 0x59, 0x62, 0x64, 0x67,
+                0x68, 0x6E, 0x6F, 0x70, 0x71, 0x75});
+        set(8, {0x26, 0x41, 0x44, 0x47, 0x48, 0x4E, 0x55});
+        set(9, {0x40, 0x4F, 0x51, 0x77});
+        set(10, {0x4D, 0x6D});
+        set(11, {0x25, 0x57});
+    }
+};
+const AdvanceTable& advances() {
+    static const AdvanceTable t;
+    return t;
+}
+
+bool is_break(char b) { return b == ' ' || b == '-' || b == '/'; }
+bool is_skipped(char b) { return b == '\r' || b == '\n' || b == '\t'; }
+
+}  // namespace
+
+void OGL_glyph_cell(int ch, int* column, int* row)
+{
+    const int b = ch & 0xFF;
+    *column = cells().col[b];
+    *row = cells().row[b];
+}
+
+int OGL_char_advance(int ch) { return advances().adv[ch & 0xFF]; }
+
+float OGL_text_width(const std::string& text)
+{
+    float w = 0;
+    for (char b : text) w += float(OGL_char_advance(b));
+    return w;
+}
+
+int OGL_round_half_away(float v)
+{
+    return v >= 0 ? int(v + 0.5f) : -int(-v + 0.5f);
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Layout (no OpenGL)
+// ---------------------------------------------------------------------------
+float OGL_align_x(float x, const std::string& text, int align)
+{
+    if (align == 1) return x - OGL_text_width(text) * 0.5f;
+    if (align == 2) return x - OGL_text_width(text);
+    return x;
+}
+
+// Lines end only at a blank, '-', '/' or line feed and keep that byte; the
+// coming word is estimated at 6 pixels a byte rather than measured.
+std::vector<text_line> OGL_wrap_lines(const std::string& text, float wrap, int adv,
+                                      int* result_drop)
+{
+    std::vector<text_line> lines;
+    int drop = 0;
+    std::string buf;
+    float pen = 0;
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+        const char b = text[i];
+        buf += b;
+        const int e = adv > 0 ? adv : OGL_char_advance(b);
+        if (b == '\n') {
+            lines.push_back({buf, drop});
+            drop += kTextLineStep;
+            buf.clear();
+            pen = 0;
+            continue;
+        }
+        pen += float(e);
+        if (i + 1 == n) {
+            lines.push_back({buf, drop});
+            drop += kTextLineStep;
+            buf.clear();
+            break;
+        }
+        if (is_break(b)) {
+            int coming = 0;
+            for (size_t j = i + 1; j < n && !is_break(text[j]); ++j) ++coming;
+            if (pen + float(kWrapByteEstimate * coming) > wrap) {
+                lines.push_back({buf, drop});
+                drop += kTextLineStep;
+                buf.clear();
+                pen = 0;
+            }
+        }
+    }
+    if (result_drop) *result_drop = drop;
+    return lines;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Drawing
+// ---------------------------------------------------------------------------
+int OGL_strtex(int charset, int colour, float* s0, float* t0, float* cell_w, float* cell_h)
+{
+    if (charset != kCharsetProp && charset != kCharsetFix10 && charset != kCharsetFix15)
+        __VOVARU_alert(0, "String proc with bad charset!", "", "", "", t_exit, __FILE__, __LINE__);
+    OGL_setstate(kFogOff, 1, kLightOff, kBlendOn, kDepthOff, kDepthNoWrite);
+    float c[4];
+    if (OGL_colour_for(colour, 1.0f, c))
+        glColor3fv(c);
+    else
+        glColor4f(c[0], c[1], c[2], c[3]);
+    tman.bind_ref(charset == kCharsetFix15 ? kTexFixedFont : kTexInterface, 0, 0);
+    *s0 = 0;
+    *t0 = 0;
+    if (charset == kCharsetFix15) {
+        *cell_w = *cell_h = float(kFix15Cell);
+        return kFix15Advance;
+    }
+    *cell_w = float(kGlyphCellW);
+    *cell_h = float(kGlyphCellH);
+    return charset == kCharsetFix10 ? kFix10Advance : 0;
+}
+
+void OGL_char(float x, float y, float s0, float t0, float cell_w, float cell_h, int ch,
+              int charset)
+{
+    int column, row;
+    if (charset == kCharsetFix15) {
+        column = ch % kFix15Cols;
+        row = ch / kFix15Cols;
+    } else {
+        OGL_glyph_cell(ch, &column, &row);
+    }
+    const float s = (s0 + float(column) * cell_w) / kAtlasSize;
+    const float t = (t0 + float(row) * cell_h) / kAtlasSize;
+    const float ds = cell_w / kAtlasSize, dt = cell_h / kAtlasSize;
+    const float px = float(int(x)), py = float(int(y) - kGlyphDrop);
+    float w = cell_w, h = cell_h;
+    if (g_text_scale > 1) {
+        w *= g_text_scale;
+        h *= g_text_scale;
+    }
+    glTexCoord2f(s, t);
+    glVertex2f(px, py);
+    glTexCoord2f(s, t + dt);
+    glVertex2f(px, py + h);
+    glTexCoord2f(s + ds, t + dt);
+    glVertex2f(px + w, py + h);
+    glTexCoord2f(s + ds, t);
+    glVertex2f(px + w, py);
+}
+
+void str_one_line(int colour, float x, float y, const std::string& text, int charset, int align)
+{
+    float s0, t0, cw, ch;
+    const int adv = OGL_strtex(charset, colour, &s0, &t0, &cw, &ch);
+    x = OGL_align_x(x, text, align);
+    glBegin(GL_QUADS);
+    for (char b : text) {
+        if (is_skipped(b)) continue;
+        OGL_char(x, y, s0, t0, cw, ch, static_cast<signed char>(b), charset);
+        x += float(adv > 0 ? adv : OGL_char_advance(b));
+    }
+    glEnd();
+}
+
+float OGL_string(int colour, float x, float y, const std::string& text, float wrap, int charset,
+                 int align)
+{
+    float s0, t0, cw, ch;
+    const int adv = OGL_strtex(charset, colour, &s0, &t0, &cw, &ch);
+    const float X = float(OGL_round_half_away(x + mnw.win_x));
+    float Y = float(OGL_round_half_away(y + mnw.win_y - kStringDrop));
+    if (wrap <= 0 || wrap >= kTextNoWrap) {
+        str_one_line(colour, X, Y, text, charset, align);
+    } else {
+        int drop = 0;
+        for (const text_line& l : OGL_wrap_lines(text, wrap, adv, &drop))
+            str_one_line(colour, X, Y - float(l.drop), l.text, charset, align);
+        Y -= float(drop);
+    }
+    return Y - mnw.win_y + kStringDrop;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Number text
+// ---------------------------------------------------------------------------
+namespace {
+
+constexpr int kNumberMaxCells = 11;  // digits drawn at most on the fixed-cell path
+
+struct NumberParts {
+    double a = 0, r = 0;
+    bool negative = false;
+    int n = 1;  // integer digits of a
+    int k = 0;  // integer places asked for
+};
+
+NumberParts number_parts(float value, int digits, int decimals)
+{
+    NumberParts p;
+    p.a = std::fabs(double(value)) * std::pow(10.0, decimals);
+    p.r = p.a + 0.5;
+    p.negative = value < 0 && p.a > 0.1;
+    const double a = p.a;
+    p.n = a <= 9 ? 1 : 2;
+    if (a > 99) p.n = 3;
+    if (a > 999) p.n = 4;
+    if (a > 9999) p.n = 5;
+    if (a > 99999) p.n = 6;
+    if (a > 999999) p.n = 7;
+    if (a > 9999999) p.n = 8;
+    if (a > 100000000) p.n = 9;
+    if (a > 1000000000) p.n = 10;
+    p.k = digits - decimals;
+    return p;
+}
+
+// Digit j of r; 0 where r / 10^j is beyond the int range.
+char digit_of(double r, int j)
+{
+    const double q = std::trunc(r / std::pow(10.0, j));
+    if (!(q >= 0 && q < 2147483648.0)) return '0';
+    const int d = int(q) % 10;
+    return char('0' + (d >= 0 && d <= 9 ? d : 0));
+}
+
+}  // namespace
+
+std::vector<number_glyph> OGL_number_cells(float value, int digits, int decimals)
+{
+    const NumberParts p = number_parts(value, digits, decimals);
+    std::vector<number_glyph> g;
+    const float cell = float(kFix10Advance);
+    if (p.negative) g.push_back({'-', 1});
+    if (decimals > 0) g.push_back({'.', (float(p.k) + 0.5f) * cell});
+    for (int sep = 3; sep <= 9; sep += 3)
+        if (p.k > sep) g.push_back({',', (float(p.k - sep) + 0.5f) * cell});
+    const int m = digits < kNumberMaxCells ? digits : kNumberMaxCells;
+    float pen = 0;
+    for (int j = m - 1; j >= 0; --j) {
+        pen += cell;
+        g.push_back({digit_of(p.r, j), pen});
+    }
+    return g;
+}
+
+std::string OGL_number_text(float value, int digits, int decimals)
+{
+    NumberParts p = number_parts(value, digits, decimals);
+    std::string s = p.negative ? "-" : "";
+    if (p.n < decimals + 1) p.n = decimals + 1;
+    if (digits < p.n) {
+        // Too many digits: mantissa and power of ten, 123456 in 4 digits is 1.23x5.
+        float f = std::fabs(value);
+        int e = 2;
+        while (f >= 999) {
+            f *= 0.1f;
+            ++e;
+        }
+        const int q = int(f + 0.5f);
+        s += char('0' + (q / 100) % 10);
+        s += '.';
+        s += char('0' + (q / 10) % 10);
+        s += char('0' + q % 10);
+        s += 'x';
+        s += char('0' + (e < 10 ? e : 0));
+        return s;
+    }
+    for (int i = digits; i >= 1; --i) {
+        const int c = i - decimals;
+        if (i == decimals && p.k > 0)
+            s += '.';
+        else if ((c == 3 || c == 6 || c == 9) && p.k > c)
+            s += ',';
+        s += digit_of(p.r, i - 1);
+    }
+    return s;
+}
+
+void OGL_number(int colour, float x, float y, float value, int digits, int decimals, int charset)
+{
+    if (charset != kCharsetFix10) {
+        OGL_string(colour, x, y, OGL_number_text(value, digits, decimals), kTextNoWrap, charset, 0);
+        return;
+    }
+    float s0, t0, cw, ch;
+    OGL_strtex(kCharsetFix10, colour, &s0, &t0, &cw, &ch);
+    const float x0 = float(OGL_round_half_away(x + mnw.win_x) - kFix10Advance);
+    const float y0 = float(OGL_round_half_away(y + mnw.win_y) - kStringDrop);
+    glBegin(GL_QUADS);
+    for (const number_glyph& g : OGL_number_cells(value, digits, decimals))
+        OGL_char(x0 + g.dx, y0, s0, t0, cw, ch, g.ch, kCharsetFix10);
+    glEnd();
+}

@@ -1,0 +1,128 @@
+// The preferences file: one key table, read at start and written at exit,
+// with --pref:key=value options overriding the file for one run.
+#include "OOPS_cpp/pref.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "GenH/hl_types.h"
+#include "OOPS_cpp/xmap.h"
+#include "installer/utils.h"
+
+const char* const kPrefOptionPrefix = "--pref:";
+const char* const kPrefFileName = "Zudezud Installer.prf";
+
+// ---------------------------------------------------------------------------
+// [SECTION] scan_class
+
+void pref_parse_body(const char* cursor, const char* end,
+                     std::map<std::string, std::string>& values)
+{
+    while (cursor < end) {
+        while (cursor < end && xmap_is_blank(*cursor))
+            ++cursor;
+        const char* key_from = cursor;
+        while (cursor < end && !xmap_is_white(*cursor))
+            ++cursor;
+        std::string key(key_from, (size_t)(cursor - key_from));
+        std::string value;
+        if (!key.empty()) {
+            // Leading blanks go; blanks inside and at the end of the value stay.
+            while (cursor < end && xmap_is_blank(*cursor))
+                ++cursor;
+            const char* value_from = cursor;
+            while (cursor < end && !xmap_is_line_end(*cursor))
+                ++cursor;
+            value.assign(value_from, (size_t)(cursor - value_from));
+        }
+        while (cursor < end && xmap_is_white(*cursor))
+            ++cursor;
+        if (!key.empty()) values[key] = value;
+    }
+}
+
+scan_class::scan_class(const std::string& path, int io_mode) : io(io_mode)
+{
+    if (io == kPrefWrite) {
+        // A file that cannot be written is reported by ouf_open's alert.
+        ouf_open(path, kFileText, kPrefVersion, kNoNotice);
+        return;
+    }
+    xmap_class file(path);
+    static const int versions[] = {kPrefVersion, 0};
+    if (file.check_file(kFileText, versions, nullptr, nullptr) == 0) return;
+    pref_parse_body(file.cursor, file.end, values);
+}
+
+scan_class::~scan_class()
+{
+    if (io == kPrefWrite) ouf.close();
+}
+
+int scan_class::fetch_or_get(const std::string& out, std::string& in, const std::string& key)
+{
+    if (io == kPrefWrite) {
+        ouf << key << ' ' << out << '\n';
+        return 0;
+    }
+    std::string option = kPrefOptionPrefix + key;
+    if (cmdline.has_option(option.c_str())) {
+        in = cmdline.get_option(option.c_str());
+        return 1;
+    }
+    auto it = values.find(key);
+    if (it == values.end()) return 0;
+    in = it->second;
+    return 1;
+}
+
+int scan_class::int_io(int* p, const std::string& key)
+{
+    if (io == kPrefWrite) {
+        char text[16];
+        std::snprintf(text, sizeof(text), "%d", *p);
+        std::string unused;
+        return fetch_or_get(text, unused, key);
+    }
+    std::string text;
+    if (!fetch_or_get("", text, key)) return 0;
+    long v = std::strtol(text.c_str(), nullptr, 10);
+    if (v > INT_MAX) v = INT_MAX;
+    if (v < INT_MIN) v = INT_MIN;
+    *p = (int)v;
+    return 1;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] pref_class
+
+void pref_class::IO_set(int type, int io)
+{
+    if (type != kPrefSetInstaller) return;
+
+    // Without a home folder there is no preferences folder: the defaults
+    // stand and nothing is saved.
+    std::string folder;
+    get_OS_abs_path(kOsDirPrefs, folder);
+    if (folder.empty()) {
+        xer << "No home folder: preferences are neither read nor saved.\n";
+        return;
+    }
+
+    scan_class s(folder + kPrefFileName, io);
+    s.int_io(&stg._use_max_cpu, "_use_max_cpu");
+    s.int_io(&stg._rename_folder, "_rename_folder");
+    s.int_io(&stg._stream_count, "_stream_count");
+    s.int_io(&stg._log_actions, "_log_actions");
+    s.int_io(&stg._always_ask_dir, "_always_ask_dir");
+    // Empty strings are not written, so the next start keeps their default.
+    if (io == kPrefRead || !dest_dir_path.empty())
+        s.fetch_or_get(dest_dir_path, dest_dir_path, "_dest_dir_path");
+    if (io == kPrefRead || !http._proxy_host.empty())
+        s.fetch_or_get(http._proxy_host, http._proxy_host, "_proxy_host");
+    if (io == kPrefRead || !http._proxy_port.empty())
+        s.fetch_or_get(http._proxy_port, http._proxy_port, "_proxy_port");
+    s.int_io(&http._proxy_port_int, "_proxy_port_int");
+}

@@ -1,0 +1,48 @@
+// The installer's preferences file: "Zudezud Installer.prf" in the
+// preferences folder, a versioned text file of "key value" lines.
+#pragma once
+
+#include <map>
+#include <string>
+
+// Settings sets of IO_set; only the installer's is used.
+constexpr int kPrefSetInstaller = 11;
+// Directions.
+constexpr int kPrefRead = 0;
+constexpr int kPrefWrite = 1;
+// Version of the preferences file.
+constexpr int kPrefVersion = 9001;
+// Option prefix that overrides a key for one run: --pref:key=value.
+extern const char* const kPrefOptionPrefix;
+// File name inside the preferences folder.
+extern const char* const kPrefFileName;
+
+class pref_class
+{
+  public:
+    // Reads (io 0) or writes (io 1) the settings set type.
+    void IO_set(int type, int io);
+};
+
+// Reader-writer of one preferences file, alive for one IO_set call.
+class scan_class
+{
+  public:
+    int io;                                    // 0 read, 1 write
+    std::map<std::string, std::string> values; // key -> value as read
+
+    scan_class(const std::string& path, int io);
+    ~scan_class();
+    scan_class(const scan_class&) = delete;
+    scan_class& operator=(const scan_class&) = delete;
+
+    // Writes out under key, or fetches key's value (a --pref: option first,
+    // then the file) into in. Read mode answers 1 when found, else 0.
+    int fetch_or_get(const std::string& out, std::string& in, const std::string& key);
+    int int_io(int* p, const std::string& key);
+};
+
+// Parses the body of a preferences file (after its header) into values:
+// "key value" lines; a later line with the same key wins.
+void pref_parse_body(const char* cursor, const char* end,
+                     std::map<std::string, std::string>& values);

@@ -1,0 +1,155 @@
+#include "OOPS_cpp/xcam.h"
+
+#include <cmath>
+#include <cstring>
+
+
+const double gIdentity[16] = {
+    1, 0, 0, 0,
+    0, 1, 0, 0,
+    0, 0, 1, 0,
+    0, 0, 0, 1,
+};
+
+UTL_stat gKillCull("perf/kill_cull", UTL_stat_perf, 0);
+UTL_stat gKillClip("perf/kill_clip", UTL_stat_perf, 0);
+
+// [SECTION] Matrix builders
+
+void setIdentityMatrix(double* m)
+{
+    std::memcpy(m, gIdentity, sizeof(gIdentity));
+}
+
+// The glOrtho matrix.
+void buildOrthoMatrix(double* m, double l, double r, double b, double t, double n, double f)
+{
+    for (int i = 0; i < 16; ++i) m[i] = 0;
+    m[0] = 2 / (r - l);
+    m[5] = 2 / (t - b);
+    m[10] = -2 / (f - n);
+    m[12] = (r + l) / (l - r);
+    m[13] = (t + b) / (b - t);
+    m[14] = (f + n) / (n - f);
+    m[15] = 1;
+}
+
+// The glFrustum matrix.
+void buildFrustumMatrix(double* m, double l, double r, double b, double t, double n, double f)
+{
+    for (int i = 0; i < 16; ++i) m[i] = 0;
+    m[0] = 2 * n / (r - l);
+    m[5] = 2 * n / (t - b);
+    m[8] = (r + l) / (r - l);
+    m[9] = (t + b) / (t - b);
+    m[10] = (n + f) / (n - f);
+    m[11] = -1;
+    m[14] = -2 * f * n / (f - n);
+}
+
+// [SECTION] Camera
+
+namespace {
+
+void normalize3(double* v)
+{
+    double len = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    if (len > 0) {
+        v[0] /= len;
+        v[1] /= len;
+        v[2] /= len;
+    }
+}
+
+void cross3(double* out, const double* a, const double* b)
+{
+    out[0] = a[1] * b[2] - a[2] * b[1];
+    out[1] = a[2] * b[0] - a[0] * b[2];
+    out[2] = a[0] * b[1] - a[1] * b[0];
+}
+
+// Debugging aid: narrows a box to its middle tenth, within the box given.
+struct Box {
+    double l, r, b, t;
+};
+
+Box middle_tenth(const Box& in)
+{
+    const double lo = double(0.45f), hi = double(0.55f);
+    Box o;
+    o.l = in.l + lo * (in.r - in.l);
+    o.r = in.l + hi * (in.r - in.l);
+    o.b = in.b + lo * (in.t - in.b);
+    o.t = in.b + hi * (in.t - in.b);
+    const double xmin = std::fmin(in.l, in.r), xmax = std::fmax(in.l, in.r);
+    const double ymin = std::fmin(in.b, in.t), ymax = std::fmax(in.b, in.t);
+    o.l = std::fmin(std::fmax(o.l, xmin), xmax);
+    o.r = std::fmin(std::fmax(o.r, xmin), xmax);
+    o.b = std::fmin(std::fmax(o.b, ymin), ymax);
+    o.t = std::fmin(std::fmax(o.t, ymin), ymax);
+    return o;
+}
+
+}  // namespace
+
+xcam_class::xcam_class()
+{
+    setIdentityMatrix(proj);
+    setIdentityMatrix(mv);
+    ortho = true;
+    changed = true;
+    mv_stale = true;
+}
+
+void xcam_class::Identity()
+{
+    setIdentityMatrix(mv);
+    changed = true;
+}
+
+void xcam_class::SetupOrtho(double left, double right, double bottom, double top, double near,
+                            double far)
+{
+    ortho = true;
+    buildOrthoMatrix(proj, left, right, bottom, top, near, far);
+    ortho_ext[kCamTop] = top;
+    ortho_ext[kCamLeft] = left;
+    ortho_ext[kCamRight] = right;
+    ortho_ext[kCamBottom] = bottom;
+    changed = true;
+    near_depth = -near;
+    far_depth = -far;
+    fake_far_depth = -far;
+}
+
+void xcam_class::SetupFrustum(double left, double right, double bottom, double top, double near,
+                              double far)
+{
+    ortho = false;
+    const Box given{left, right, bottom, top};
+
+    // "perf/kill_clip" enlarges the middle of the view, "perf/kill_cull"
+    // culls to it; each leaves the other box alone.
+    const Box clip = (gKillClip.stat_value != 0) ? middle_tenth(given) : given;
+    buildFrustumMatrix(proj, clip.l, clip.r, clip.b, clip.t, near, far);
+
+    const Box cull = (gKillCull.stat_value != 0) ? middle_tenth(given) : given;
+    double tl[3] = {cull.l, cull.t, -near};
+    double tr[3] = {cull.r, cull.t, -near};
+    double bl[3] = {cull.l, cull.b, -near};
+    double br[3] = {cull.r, cull.b, -near};
+    normalize3(tl);
+    normalize3(tr);
+    normalize3(bl);
+    normalize3(br);
+    cross3(plane_norm[kCamTop], tl, tr);
+    cross3(plane_norm[kCamLeft], bl, tl);
+    cross3(plane_norm[kCamRight], tr, br);
+    cross3(plane_norm[kCamBottom], br, bl);
+    for (auto& n : plane_norm) normalize3(n);
+
+    changed = true;
+    near_depth = -near;
+    far_depth = -far;
+    fake_far_depth = -far;
+}

@@ -1,0 +1,323 @@
+// Mapped-file reader and versioned header.
+//
+// Index: scanning steps; retry (open and map); check_file; ouf_open.
+#include "OOPS_cpp/xmap.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+#include "Files/case_desens.h"
+#include "Files/io_utils.h"
+#include "GenC/hl_alert.h"
+#include "GenH/hl_string.h"
+#include "GenH/hl_types.h"
+
+const char* const kNoNotice = "no-copyright-string";
+
+namespace
+{
+
+constexpr const char* kXmapSource = "HLutils/OOPS_cpp/xmap";
+
+// An empty file opens with start == end; this gives start a non-null home.
+const char kEmptyData[1] = {0};
+
+void check_path_or_die(const std::string& path, const std::string& full)
+{
+    for (char c : path) {
+        if (c == '\\' || c == ':') {
+            __VOVARU_alert(0, "OOPS!", "I got a bad dirchar! I only want '/'!",
+                           "The path in question is:", path, t_exit, kXmapSource, __LINE__);
+            return;
+        }
+    }
+    if ((int)full.size() > kMaxFilePath)
+        __VOVARU_alert(0, "String too long!", full, "", "", t_exit, kXmapSource, __LINE__);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// [SECTION] Construction and release
+
+xmap_class::xmap_class(const std::string& path)
+    : swap(0), io_dir(0), start(nullptr), cursor(nullptr), end(nullptr), fd(0)
+{
+    if (!path.empty()) retry(path);
+}
+
+xmap_class::~xmap_class()
+{
+    release();
+}
+
+void xmap_class::release()
+{
+    if (start && end > start) munmap(const_cast<char*>(start), (size_t)(end - start));
+    if (fd != 0) close(fd);
+    fd = 0;
+    start = cursor = end = nullptr;
+}
+
+const char* xmap_class::retry(const std::string& path)
+{
+    if (!app_path.empty() && path.find(app_path) != std::string::npos)
+        __VOVARU_alert(0, "retry: We are getting a file string that is not Didozuroz relative!",
+                       "This is illegal! All paths must be Didozuroz relative!",
+                       "The path in question is:", path, t_exit, kXmapSource, __LINE__);
+    std::string full = app_path + path;
+    check_path_or_die(path, full);
+
+    char buf[kMaxFilePath + 1];
+    std::strncpy(buf, full.c_str(), sizeof(buf) - 1);
+    buf[sizeof(buf) - 1] = 0;
+    if (g_case_sensitive) findPath(buf);
+
+    release();
+
+    // Non-blocking so a FIFO cannot hang the open; only regular files are
+    // read (a folder would map as a huge bogus size and raise an alert).
+    int f = open(buf, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (f < 0) return nullptr;
+    struct stat st;
+    if (fstat(f, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(f);
+        return nullptr;
+    }
+    fd = f;
+
+    off_t size = lseek(fd, 0, SEEK_END);
+    int err = errno;
+    lseek(fd, 0, SEEK_SET);
+    if (size == 0) {
+        start = cursor = end = kEmptyData;
+        return start;
+    }
+    void* p = MAP_FAILED;
+    if (size > 0) {
+        p = mmap(nullptr, (size_t)size, PROT_READ, MAP_PRIVATE, fd, 0);
+        err = errno;
+    }
+    if (p == MAP_FAILED) {
+        xer << "Mem file error.  Err=" << err << ", file=" << buf << "\n";
+        if (err == ENOMEM)
+            __VOVARU_alert(0, "mmap() out of memory", "", "", "", t_alert, kXmapSource, __LINE__);
+        start = cursor = end = nullptr;
+        return nullptr;
+    }
+    if (p == nullptr) {
+        __VOVARU_alert(0, "mmap() returned null", "", "", "", t_alert, kXmapSource, __LINE__);
+        return nullptr;
+    }
+    // Readers go front to back once (signing reads whole files): ask for
+    // aggressive read-ahead.
+    madvise(p, (size_t)size, MADV_SEQUENTIAL);
+    start = cursor = static_cast<const char*>(p);
+    end = start + size;
+    return start;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Scanning steps
+
+void xmap_class::skip_blanks()
+{
+    while (cursor < end && xmap_is_blank(*cursor))
+        ++cursor;
+}
+
+void xmap_class::skip_to_line_end()
+{
+    while (cursor < end && !xmap_is_line_end(*cursor))
+        ++cursor;
+}
+
+void xmap_class::skip_white()
+{
+    while (cursor < end && xmap_is_white(*cursor))
+        ++cursor;
+}
+
+int xmap_class::scan_int()
+{
+    skip_blanks();
+    bool negative = false;
+    if (cursor < end && *cursor == '-') {
+        negative = true;
+        ++cursor;
+        if (cursor >= end) return 0;
+    }
+    if (cursor < end && *cursor == '+') {
+        negative = false;
+        ++cursor;
+    }
+    // Every character up to the next blank or line end counts as a digit,
+    // whatever it is. The value saturates so a long digit run cannot overflow.
+    // The magnitude is held below 2^31 + 1, so -2147483648 still reads exactly.
+    constexpr long long kBound = (long long)INT_MAX + 1;
+    long long value = 0;
+    bool saturated = false;
+    while (cursor < end && !xmap_is_white(*cursor)) {
+        if (!saturated) {
+            value = value * 10 + ((unsigned char)*cursor - '0');
+            if (value >= kBound || value <= -kBound) {
+                value = value > 0 ? kBound : -kBound;
+                saturated = true;
+            }
+        }
+        ++cursor;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) value = INT_MAX;
+    if (value < INT_MIN) value = INT_MIN;
+    return (int)value;
+}
+
+bool xmap_class::match_word(const char* word)
+{
+    skip_blanks();
+    const char* mark = cursor;
+    size_t n = std::strlen(word);
+    if ((size_t)(end - cursor) >= n && std::memcmp(cursor, word, n) == 0 &&
+        (cursor + n == end || xmap_is_white(cursor[n]))) {
+        cursor += n;
+        return true;
+    }
+    cursor = mark;
+    return false;
+}
+
+std::string xmap_class::scan_word()
+{
+    const char* from = cursor;
+    while (cursor < end && !xmap_is_white(*cursor))
+        ++cursor;
+    return std::string(from, (size_t)(cursor - from));
+}
+
+std::string xmap_class::scan_to_line_end()
+{
+    const char* from = cursor;
+    skip_to_line_end();
+    return std::string(from, (size_t)(cursor - from));
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Versioned header
+
+int xmap_class::check_file(int mode, const int* versions, const char* type_word, std::string* rest)
+{
+    if (mode != kFileBinary && mode != kFileText) {
+        __VOVARU_alert(0, "Bad check_file type!", name, "", "", t_exit, kXmapSource, __LINE__);
+        return 0;
+    }
+    if (!start || start == end) return 0;
+    cursor = start;
+
+    int version = 0;
+    if (mode == kFileBinary) {
+        char letter = *cursor++;
+        if (letter == 'a')
+            swap = 1;
+        else if (letter == 'i')
+            swap = 0;
+        else
+            return 0;
+        unsigned char b[4] = {0, 0, 0, 0};
+        size_t have = (size_t)(end - cursor);
+        if (have > 4) have = 4;
+        std::memcpy(b, cursor, have);
+        uint32_t v;
+        std::memcpy(&v, b, 4);
+        if (swap) v = __builtin_bswap32(v);
+        version = (int)v;
+        cursor += have;
+    } else {
+        char letter = *cursor;
+        skip_to_line_end();
+        skip_white();
+        if (letter != 'A' && letter != 'I') return 0;
+        version = scan_int();
+        skip_blanks();
+        std::string tail = scan_to_line_end();
+        if (rest) *rest = tail;
+        skip_white();
+    }
+
+    bool known = false;
+    for (const int* v = versions; v && *v != 0; ++v)
+        if (*v == version) known = true;
+    if (!known) return 0;
+
+    if (type_word) {
+        if (!match_word(type_word)) return 0;
+        skip_blanks();
+        skip_to_line_end();
+        skip_white();
+    }
+    return version;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Writing side
+
+int ouf_open(std::string path, int type, int version, std::string notice)
+{
+    if (type != kFileBinary && type != kFileText) {
+        __VOVARU_alert(0, "Bad ouf_open type!", path, "", "", t_exit, kXmapSource, __LINE__);
+        return 0;
+    }
+    std::string full = app_path + path;
+    // Data files carry lower-case extensions: the last three letters are
+    // lowered whether or not they follow a dot.
+    if (full.size() > 3)
+        for (size_t i = full.size() - 3; i < full.size(); ++i)
+            if (full[i] >= 'A' && full[i] <= 'Z') full[i] = (char)(full[i] - 'A' + 'a');
+    if ((int)full.size() > kMaxFilePath)
+        __VOVARU_alert(0, "String too long!", full, "", "", t_exit, kXmapSource, __LINE__);
+
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        ouf.clear();
+        ouf.close();
+        ouf.clear();
+        if (type == kFileBinary) {
+            ouf.open(full, std::ios::out | std::ios::binary | std::ios::trunc);
+            unsigned char head[5] = {'i', 0, 0, 0, 0};
+            uint32_t v = (uint32_t)version;
+            for (int i = 0; i < 4; ++i)
+                head[1 + i] = (unsigned char)(v >> (8 * i));
+            ouf.write(reinterpret_cast<const char*>(head), 5);
+        } else {
+            ouf.open(full, std::ios::out | std::ios::trunc);
+            ouf.setf(std::ios::fixed, std::ios::floatfield);
+            ouf << "I\n" << version << " version";
+            if (notice != kNoNotice) ouf << notice;
+            ouf << "\n";
+        }
+        if (ouf.good()) return 1;
+        if (attempt == 0) {
+            std::string folder;
+            get_path_with_path(folder, full);
+            make_folder(folder);
+        }
+    }
+    ouf.close();
+    __VOVARU_alert(0,
+                   "I could not save the file! Could the directory that the file sits in be "
+                   "missing? Or flagged as READ-ONLY by the operating system? (Windows machines "
+                   "typically do this).",
+                   full,
+                   "Could the file be flagged as read-only? This happens in Windows if you copy "
+                   "it from a CD!",
+                   "Try putting this app in the background and then flag the file as NOT "
+                   "read-only, or creating the folder listed in the path above.",
+                   t_alert, kXmapSource, __LINE__);
+    return 0;
+}

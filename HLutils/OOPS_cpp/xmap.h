@@ -1,0 +1,80 @@
+// Mapped-file reader with the versioned file header, and its writing side
+// ouf_open. Every data file is read through xmap_class; callers scan the
+// body in place between cursor and end.
+#pragma once
+
+#include <string>
+
+// Header forms of the versioned files (check_file / ouf_open "type").
+constexpr int kFileBinary = 10000; // 'i'/'a' then a 32-bit version
+constexpr int kFileText = 10001;   // "I"/"A" line, then "<version> version..."
+
+// Longest full path the reader and writer take (the path buffer is 500 bytes).
+constexpr int kMaxFilePath = 499;
+
+// Notice text that ouf_open leaves out of the version line.
+extern const char* const kNoNotice; // "no-copyright-string"
+
+// Scanning notions shared by every text data file.
+inline bool xmap_is_blank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+inline bool xmap_is_line_end(char c)
+{
+    return c == '\r' || c == '\n' || c == '\0';
+}
+inline bool xmap_is_white(char c)
+{
+    return xmap_is_blank(c) || xmap_is_line_end(c);
+}
+
+class xmap_class
+{
+  public:
+    int swap;           // 1 when a binary header said 'a' (numbers byte-swapped)
+    std::string name;   // shown by the bad-mode alert; left empty here
+    int io_dir;         // unused direction flag of the library
+    const char* start;  // first mapped byte; null while no file is open
+    const char* cursor; // read position, start <= cursor <= end
+    const char* end;    // one past the last byte
+    int fd;             // open descriptor, 0 for none
+
+    explicit xmap_class(const std::string& path = std::string());
+    ~xmap_class();
+    xmap_class(const xmap_class&) = delete;
+    xmap_class& operator=(const xmap_class&) = delete;
+
+    // Releases the current file and maps another; returns start (null when
+    // the file cannot be opened or mapped).
+    const char* retry(const std::string& path);
+
+    // Checks the versioned header. versions ends with 0, type_word and rest
+    // may be null. Returns the matched version or 0; on success the cursor
+    // stands on the first non-white byte of the body.
+    int check_file(int mode, const int* versions, const char* type_word, std::string* rest);
+
+    // Scanning steps over [cursor, end).
+    bool at_end() const { return cursor >= end; }
+    void skip_blanks();
+    void skip_to_line_end();
+    void skip_white();
+    // Decimal number up to the next blank or line end. Saturates at the int
+    // limits instead of overflowing.
+    int scan_int();
+    // True (cursor after the word) when the word follows, ended by white
+    // space or the end of the data; else the cursor stays where it was.
+    bool match_word(const char* word);
+    // Text up to the next blank or line end (cursor moves past it).
+    std::string scan_word();
+    // Text up to the next line end (cursor moves to the line end).
+    std::string scan_to_line_end();
+
+  private:
+    void release();
+};
+
+// Opens the global stream ouf on app_path + path and writes the versioned
+// header. Returns 1 when ouf is open and the header written, else 0 (after
+// one folder creation and a second try, and a warning alert).
+int ouf_open(std::string path, int type, int version, std::string notice);

@@ -1,0 +1,259 @@
+// The PNG reader: libpng glue that serves bytes from a mapped file and asks
+// libpng for exactly the wanted row layout.
+#include "TEX/TEX_png.h"
+
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+
+#include "GenC/hl_alert.h"
+#include "GenH/hl_types.h"
+#include "OOPS_cpp/xmap.h"
+
+namespace {
+
+constexpr int kPngSigBytes = 8;
+
+// Where this reader's alerts say they come from.
+constexpr const char* kPngSource = "HLutils/TEX/TEX_png";
+constexpr int kLinePngError = 13;
+constexpr int kLineNoPngStruct = 36;
+constexpr int kLineNoInfoStruct = 41;
+constexpr int kLineNotPng = 55;
+constexpr int kLineLibpngError = 63;
+constexpr int kLineBadFormat = 112;
+
+// Shared with the callbacks: one PNG is decoded at a time.
+xmap_class* png_mapped_file = nullptr;
+std::string ping_path;
+
+long long next_power_of_two(long long v)
+{
+    long long p = 1;
+    while (p < v) p *= 2;
+    return p;
+}
+
+void fatal_png(const char* what, int line)
+{
+    __VOVARU_alert(0, "PING-FILE ERROR!", what, ping_path, "", t_exit, kPngSource, line);
+}
+
+}  // namespace
+
+// [SECTION] libpng callbacks
+
+void my_readbuf(png_struct* png, unsigned char* dst, png_size_t len)
+{
+    xmap_class* f = png_mapped_file;
+    if (!f || !f->cursor || len > png_size_t(f->end - f->cursor))
+        png_error(png, "PNG Read Error, overran end of buffer!");
+    std::memcpy(dst, f->cursor, len);
+    f->cursor += len;
+}
+
+static void show_png_error(const char* message)
+{
+    __VOVARU_alert(0, "PNG error!", message ? message : "", ping_path, "", t_alert, kPngSource,
+                   kLinePngError);
+}
+
+void my_error(png_struct* png, const char* message)
+{
+    // The alert's strings are gone before the jump back into TEX_load_png.
+    show_png_error(message);
+    png_longjmp(png, 1);
+}
+
+void my_warning(png_struct* png, const char* message)
+{
+    xer << "PNG warning! " << (message ? message : "") << ", " << ping_path << "\n";
+}
+
+png_voidp my_malloc(png_struct* png, png_alloc_size_t size)
+{
+    return std::malloc(size);
+}
+
+void my_free(png_struct* png, png_voidp ptr)
+{
+    std::free(ptr);
+}
+
+// [SECTION] Reader
+
+int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixels,
+                 unsigned int wanted_format, int row_length, int power_of_two,
+                 int alpha_follows_file, TEX_image_desc& desc)
+{
+    ping_path = path;
+    // The version string must be that of the headers we are built against,
+    // or libpng refuses the structure.
+    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, my_error,
+                                               my_warning, nullptr, my_malloc, my_free);
+    if (!png) {
+        fatal_png("!png_ptr", kLineNoPngStruct);
+        return 0;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        fatal_png("!info_ptr", kLineNoInfoStruct);
+        return 0;
+    }
+
+    png_mapped_file = file;
+    if (!file || !file->start || file->end - file->start < kPngSigBytes ||
+        file->end - file->cursor < kPngSigBytes) {
+        png_mapped_file = nullptr;
+        png_destroy_read_struct(&png, &info, nullptr);
+        return 0;
+    }
+    if (png_sig_cmp(reinterpret_cast<png_const_bytep>(file->cursor), 0, kPngSigBytes) != 0) {
+        png_mapped_file = nullptr;
+        png_destroy_read_struct(&png, &info, nullptr);
+        fatal_png("is_png=!png_sig_cmp(png_io_buf,0,8)", kLineNotPng);
+        return 0;
+    }
+
+    // Changed between setjmp and a jump back, so kept in memory.
+    unsigned char* volatile block = nullptr;
+    volatile bool block_is_ours = false;
+    png_bytep* volatile rows = nullptr;
+
+    if (setjmp(png_jmpbuf(png))) {
+        png_mapped_file = nullptr;
+        std::free(rows);
+        if (block_is_ours) std::free(block);
+        png_destroy_read_struct(&png, &info, nullptr);
+        fatal_png("setjmp(png_ptr->jmpbuf", kLineLibpngError);
+        return 0;
+    }
+
+    png_set_read_fn(png, nullptr, my_readbuf);
+    png_set_sig_bytes(png, kPngSigBytes);
+    file->cursor += kPngSigBytes;
+    png_read_info(png, info);
+
+    png_uint_32 width = 0, height = 0;
+    int bit_depth = 0, color_type = 0;
+    png_get_IHDR(png, info, &width, &height, &bit_depth, &color_type, nullptr, nullptr,
+                 nullptr);
+    // Interlaced files are only known once the header is read.
+    png_set_interlace_handling(png);
+
+    // Files without their own gamma are taken as made for 1.8.
+    double file_gamma = 0;
+    if (!png_get_gAMA(png, info, &file_gamma)) file_gamma = 1.0 / colr.file_gamma;
+    png_set_gamma(png, colr.screen_gamma, file_gamma);
+
+    if (color_type == PNG_COLOR_TYPE_PALETTE && bit_depth <= 8) png_set_expand(png);
+    if (color_type == PNG_COLOR_TYPE_GRAY && bit_depth < 8) png_set_expand(png);
+    const bool has_trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (has_trns) png_set_expand(png);
+    if (bit_depth == 16) png_set_strip_16(png);
+    if (bit_depth < 8) png_set_packing(png);
+
+    const bool alpha_bit = (color_type & PNG_COLOR_MASK_ALPHA) != 0;
+    const bool is_grey = (color_type & PNG_COLOR_MASK_COLOR) == 0;
+    // An alpha channel arrives from the file's type or from a tRNS chunk.
+    const bool has_alpha = alpha_bit || has_trns;
+
+    unsigned int format = wanted_format;
+    if (alpha_follows_file) {
+        if (format == GL_RGBA && !alpha_bit) format = GL_RGB;
+        else if (format == GL_RGB && alpha_bit) format = GL_RGBA;
+    }
+
+    int bpp = 0;
+    switch (format) {
+    case GL_RGBA:
+        bpp = 4;
+        if (!has_alpha) png_set_filler(png, 255, PNG_FILLER_AFTER);
+        if (is_grey) png_set_gray_to_rgb(png);
+        break;
+    case GL_RGB:
+        bpp = 3;
+        if (has_alpha) png_set_strip_alpha(png);
+        if (is_grey) png_set_gray_to_rgb(png);
+        break;
+    case GL_ALPHA:
+        bpp = 1;
+        if (has_alpha) png_set_strip_alpha(png);
+        if (!is_grey) png_set_rgb_to_gray(png, PNG_ERROR_ACTION_NONE, -1, -1);
+        break;
+    default:
+        png_mapped_file = nullptr;
+        png_destroy_read_struct(&png, &info, nullptr);
+        __VOVARU_alert(0, "Illegal bits per pixel", "", "", "", t_exit, kPngSource,
+                       kLineBadFormat);
+        return 0;
+    }
+
+    // Row geometry; the whole block must fit the image buffers.
+    long long pad = 0;
+    long long row_bytes, block_rows;
+    long long rows_p2 = height;
+    if (row_length != 0) {
+        if ((long long)row_length < (long long)width) {
+            png_mapped_file = nullptr;
+            png_destroy_read_struct(&png, &info, nullptr);
+            return 0;
+        }
+        pad = (long long)bpp * (row_length - (long long)width);
+    }
+    if (power_of_two) {
+        const long long w2 = next_power_of_two(width);
+        rows_p2 = next_power_of_two(height);
+        pad = (long long)bpp * (w2 - (long long)width);
+        row_bytes = (long long)bpp * w2;
+        block_rows = rows_p2;
+    } else {
+        row_bytes = pad + (long long)bpp * width;
+        block_rows = height;
+    }
+    if (width < 1 || height < 1 || row_bytes * block_rows > kTexMaxImageBytes) {
+        png_mapped_file = nullptr;
+        png_destroy_read_struct(&png, &info, nullptr);
+        return 0;
+    }
+
+    png_read_update_info(png, info);
+    // The transformations must give exactly bpp bytes a pixel, or the rows
+    // would overrun the block.
+    if (png_get_rowbytes(png, info) != png_size_t(bpp) * width) {
+        png_mapped_file = nullptr;
+        png_destroy_read_struct(&png, &info, nullptr);
+        __VOVARU_alert(0, "Illegal bits per pixel", "", "", "", t_exit, kPngSource,
+                       kLineBadFormat);
+        return 0;
+    }
+
+    desc.format = int(format);
+    desc.width = int(width);
+    desc.height = int(height);
+    desc.pad = int(pad);
+    desc.has_mips = 0;
+
+    if (pixels) {
+        block = pixels;
+    } else {
+        block = static_cast<unsigned char*>(std::malloc(size_t(row_bytes * block_rows)));
+        block_is_ours = true;
+        if (!block) png_error(png, "out of memory");
+    }
+    if (power_of_two && (pad > 0 || (long long)height < rows_p2))
+        std::memset(block, 0, size_t(row_bytes * block_rows));
+
+    rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
+    if (!rows) png_error(png, "out of memory");
+    // Bottom row of the picture first; padding rows at the end of the block.
+    for (png_uint_32 i = 0; i < height; ++i) rows[i] = block + (height - 1 - i) * row_bytes;
+    png_read_image(png, rows);
+
+    std::free(rows);
+    pixels = block;
+    png_mapped_file = nullptr;
+    png_destroy_read_struct(&png, &info, nullptr);
+    return 1;
+}

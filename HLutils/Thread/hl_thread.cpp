@@ -1,0 +1,277 @@
+// Worker threads, the main thread's identity, and the error records that
+// carry alerts from other threads to the main thread.
+#include "Thread/hl_thread.h"
+
+#include <cxxabi.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdlib>
+#include <exception>
+#include <vector>
+
+#include "GenC/hl_alert.h"
+#include "GenC/hl_context.h"
+#include "GenH/hl_types.h"
+
+namespace
+{
+
+const char kThreadModuleSource[] = "HLutils/Thread/hl_thread";
+
+std::vector<pthread_t> worker_threads;
+std::vector<pthread_t> worker_threads_join;
+std::vector<pthread_t> worker_threads_id;
+UTL_message_queue* quit_exce = nullptr; // fatal records
+UTL_message_queue* warn_exce = nullptr; // warnings
+pthread_mutex_t free_calls_lock;        // guards free_calls and next_cookie
+THREAD_call* free_calls = nullptr;
+int next_cookie = 0;
+UTL_message_queue* call_queue = nullptr;
+// Read by any thread that raises an alert; written by the main thread only.
+std::atomic<int> threads_inited{0};
+pthread_t main_thread;
+std::atomic<int> main_thread_known{0};
+
+// What THREAD_create hands the new thread; lives on the creator's stack.
+struct thread_start_record {
+    void* (*fn)(void*);
+    void* arg;
+    UTL_message_queue* reply;
+    int with_gl;
+    GLXContext gl_context;
+    int gl_drawable;
+};
+
+void drain_and_free(UTL_message_queue* q)
+{
+    while (void* p = UTL_message_queue_read(q, 0))
+        delete static_cast<exce_class*>(p);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Error record
+// ---------------------------------------------------------------------------
+
+exce_class::exce_class(std::string line1, std::string line2, std::string line3, std::string line4,
+                       const char* file, int line, int kind)
+    : message{line1, line2, line3, line4}, src_file(file), src_line(line), alert_type(kind)
+{
+}
+
+exce_class::exce_class() : src_file("no exception"), src_line(0), alert_type(t_exit) {}
+
+exce_class::exce_class(const exce_class& other)
+    : message{other.message[0], other.message[1], other.message[2], other.message[3]},
+      src_file(other.src_file), src_line(other.src_line), alert_type(other.alert_type)
+{
+}
+
+exce_class::~exce_class() {}
+
+void exce_class::MakeFatal()
+{
+    alert_type = t_exit;
+}
+
+void exce_class::Report()
+{
+    if (THREAD_is_inited() && !THREAD_is_main_thread()) {
+        xer << "EXCEPTION REPORTED FROM THREAD!!  File: " << (src_file ? src_file : "") << ", line "
+            << src_line << ".\n";
+        for (const std::string& m : message)
+            xer << m << "\n";
+        xer.flush();
+        app_done = 1;
+        VOVARU_finishup(1);
+        std::exit(0);
+    }
+    __VOVARU_alert(0, message[0], message[1], message[2], message[3], alert_type, src_file,
+                   src_line);
+}
+
+void THREAD_send_exception(const exce_class& record)
+{
+    if (record.alert_type != t_alert && record.alert_type != t_exit) return;
+    if (!THREAD_is_inited()) {
+        // No queues to post to: every thread counts as the main thread.
+        exce_class copy(record);
+        copy.Report();
+        return;
+    }
+    if (record.alert_type == t_alert) {
+        UTL_message_queue_write(warn_exce, new exce_class(record));
+        return;
+    }
+    UTL_message_queue_write(quit_exce, new exce_class(record));
+    if (!THREAD_is_main_thread()) UTL_thread_exit(nullptr);
+}
+
+void THREAD_check_exception(int with_warnings)
+{
+    if (!THREAD_is_inited()) return;
+    // Fatal first: the first one ends the program.
+    while (void* p = UTL_message_queue_read(quit_exce, 0)) {
+        exce_class* record = static_cast<exce_class*>(p);
+        record->Report();
+        delete record;
+    }
+    if (!with_warnings) return;
+    while (void* p = UTL_message_queue_read(warn_exce, 0)) {
+        exce_class* record = static_cast<exce_class*>(p);
+        record->Report();
+        delete record;
+    }
+}
+
+UTL_message_queue* THREAD_fatal_queue()
+{
+    return threads_inited ? quit_exce : nullptr;
+}
+UTL_message_queue* THREAD_warning_queue()
+{
+    return threads_inited ? warn_exce : nullptr;
+}
+UTL_message_queue* THREAD_call_queue()
+{
+    return threads_inited ? call_queue : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Worker threads
+// ---------------------------------------------------------------------------
+
+void THREAD_init()
+{
+    if (threads_inited) return;
+    main_thread = UTL_get_current_thread();
+    main_thread_known = 1;
+    UTL_message_queue_create(&warn_exce);
+    UTL_message_queue_create(&quit_exce);
+    UTL_critical_section_create(&free_calls_lock);
+    UTL_message_queue_create(&call_queue);
+    free_calls = nullptr;
+    next_cookie = 0;
+    threads_inited = 1;
+}
+
+void THREAD_make_workers()
+{
+    int n = UTL_count_processors();
+    xer << "CPU count        : " << n << "\n";
+    for (int i = 0; i < n; ++i) {
+        pthread_t thread, id, join;
+        THREAD_create(xtaskproc, nullptr, &thread, &id, &join, 1);
+        worker_threads.push_back(thread);
+        worker_threads_join.push_back(join);
+        worker_threads_id.push_back(id);
+    }
+}
+
+void THREAD_create(void* (*fn)(void*), void* arg, pthread_t* thread, pthread_t* id,
+                   pthread_t* join_handle, int with_gl)
+{
+    thread_start_record start{fn, arg, nullptr, 0, nullptr, 0};
+    // Detection never reports threaded OpenGL here, so in practice no thread
+    // gets a loading context. Without a main context there is nothing to
+    // share with (workers made before detection ran).
+    if (glExt.threaded_avail && mnw.glx_context[0]) {
+        start.with_gl = with_gl;
+        if (with_gl) start.gl_context = VOVARU_make_context_loader(start.gl_drawable);
+    }
+    UTL_message_queue_create(&start.reply);
+    UTL_thread_create(THREAD_launch, &start, thread, id, join_handle);
+    // The new thread has copied what it needs once this arrives.
+    UTL_message_queue_read(start.reply, -1);
+    UTL_message_queue_destroy(start.reply);
+}
+
+void* THREAD_launch(void* start_record)
+{
+    thread_start_record* start = static_cast<thread_start_record*>(start_record);
+    if (start->with_gl) VOVARU_set_context_loader(start->gl_context, &start->gl_drawable);
+    void* (*fn)(void*) = start->fn;
+    void* arg = start->arg;
+    UTL_message_queue_write(start->reply, nullptr); // start may vanish now
+
+    try {
+        return fn(arg);
+    } catch (abi::__forced_unwind&) {
+        // pthread_exit unwinds as an exception; swallowing it aborts the process.
+        throw;
+    } catch (exce_class& e) {
+        e.MakeFatal();
+        THREAD_send_exception(e);
+    } catch (std::exception& e) {
+        THREAD_send_exception(exce_class("Caught an unhandled C++ exception", e.what(), "", "",
+                                         kThreadModuleSource, __LINE__, t_exit));
+    } catch (...) {
+        THREAD_send_exception(exce_class("Caught an unhandled unknown exception", "", "", "",
+                                         kThreadModuleSource, __LINE__, t_exit));
+    }
+    return nullptr;
+}
+
+void* xtaskproc(void* unused)
+{
+    for (;;) {
+        void* msg = UTL_message_queue_read(call_queue, -1);
+        if (msg == THREAD_STOP_MESSAGE) return nullptr;
+        THREAD_call* call = static_cast<THREAD_call*>(msg);
+        void* result = call->fn(call->arg);
+        UTL_critical_section_lock(&call->call_lock);
+        call->result = result;
+        UTL_critical_section_unlock(&call->call_lock);
+        UTL_message_queue_write(call->reply,
+                                reinterpret_cast<void*>(static_cast<std::intptr_t>(call->cookie)));
+    }
+}
+
+void THREAD_shutdown()
+{
+    if (threads_inited) {
+        for (size_t i = 0; i < worker_threads.size(); ++i)
+            UTL_message_queue_write(call_queue, THREAD_STOP_MESSAGE);
+        for (size_t i = 0; i < worker_threads.size(); ++i)
+            UTL_thread_join(&worker_threads[i], &worker_threads_join[i]);
+        worker_threads.clear();
+        worker_threads_join.clear();
+        worker_threads_id.clear();
+
+        UTL_critical_section_destroy(&free_calls_lock);
+        UTL_message_queue_destroy(call_queue);
+        call_queue = nullptr;
+        while (THREAD_call* c = free_calls) {
+            free_calls = c->next_free;
+            UTL_message_queue_destroy(c->reply);
+            UTL_critical_section_destroy(&c->call_lock);
+            delete c;
+        }
+        // Records nobody will report any more: freed, not shown.
+        threads_inited = 0;
+        drain_and_free(warn_exce);
+        drain_and_free(quit_exce);
+        UTL_message_queue_destroy(warn_exce);
+        UTL_message_queue_destroy(quit_exce);
+        warn_exce = quit_exce = nullptr;
+        main_thread_known = 0;
+    }
+    xer << "Clean exit from threads.\n";
+}
+
+int THREAD_is_inited()
+{
+    return threads_inited;
+}
+
+int THREAD_is_main_thread()
+{
+    return main_thread_known && pthread_equal(UTL_get_current_thread(), main_thread) ? 1 : 0;
+}
+
+int THREAD_worker_count()
+{
+    return int(worker_threads.size());
+}

@@ -1,0 +1,81 @@
+// Worker threads (one idle worker per processor waiting on a call queue),
+// the main thread's identity, and the error records that carry alerts raised
+// off the main thread to it.
+#pragma once
+
+#include <pthread.h>
+
+#include <string>
+
+#include "UTL/UTL_thread.h"
+
+// ---------------------------------------------------------------------------
+// Error record
+// ---------------------------------------------------------------------------
+
+// An alert packed for the trip to the main thread.
+class exce_class
+{
+  public:
+    exce_class(std::string line1, std::string line2, std::string line3, std::string line4,
+               const char* file, int line, int kind);
+    exce_class(); // empty lines, "no exception", line 0, fatal
+    exce_class(const exce_class& other);
+    exce_class& operator=(const exce_class& other) = default;
+    virtual ~exce_class();
+
+    void MakeFatal();
+    // On the main thread: the alert. Off it: log, full shutdown, exit(0).
+    void Report();
+
+    std::string message[4];
+    const char* src_file; // a string constant; not owned, not copied
+    int src_line;
+    int alert_type; // t_alert or t_exit
+};
+
+// Posts a heap copy: warnings to the warning queue, fatal records to the
+// fatal queue (and then ends the calling thread unless it is the main one).
+// Any other kind is dropped.
+void THREAD_send_exception(const exce_class& record);
+// Reports and deletes the fatal records, then (argument non-zero) the warnings.
+void THREAD_check_exception(int with_warnings);
+
+// The queues, for tests and diagnostics: null before THREAD_init.
+UTL_message_queue* THREAD_fatal_queue();
+UTL_message_queue* THREAD_warning_queue();
+UTL_message_queue* THREAD_call_queue();
+
+// ---------------------------------------------------------------------------
+// Worker threads
+// ---------------------------------------------------------------------------
+
+// One call for a worker, posted as a message on the call queue.
+struct THREAD_call {
+    THREAD_call* next_free;
+    UTL_message_queue* reply;  // the worker writes cookie here when done
+    pthread_mutex_t call_lock; // guards result and done
+    void* (*fn)(void*);
+    void* arg;
+    void* result;
+    int done;
+    int cookie; // never 0: 0 would read as a time-out
+};
+
+// The message on the call queue that stops one worker.
+#define THREAD_STOP_MESSAGE (reinterpret_cast<void*>(-1))
+
+void THREAD_init();
+void THREAD_make_workers();
+// Starts fn(arg) on a new thread through THREAD_launch; returns once the new
+// thread has taken over its start record.
+void THREAD_create(void* (*fn)(void*), void* arg, pthread_t* thread, pthread_t* id,
+                   pthread_t* join_handle, int with_gl);
+void* THREAD_launch(void* start_record);
+void* xtaskproc(void* unused);
+void THREAD_shutdown();
+int THREAD_is_inited();
+// 0 before THREAD_init and after THREAD_shutdown.
+int THREAD_is_main_thread();
+// Number of workers made by THREAD_make_workers (0 after THREAD_shutdown).
+int THREAD_worker_count();

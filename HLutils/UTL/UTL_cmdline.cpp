@@ -1,0 +1,196 @@
+// The command-line option table: parsing, the option echo in the log, and
+// the options that print and end the program ("--cmnds", "-h", "--help").
+#include "UTL/UTL_cmdline.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "GenH/hl_types.h"
+
+namespace
+{
+
+// Exit status of the options that only print.
+constexpr int kExitPrinted = 0;
+// Value of "--cmnds" that lists every command with its description.
+constexpr const char* kAllCommands = "all";
+
+// The command table of the widget layer (paths and descriptions by command
+// number) is not part of this program yet; "--cmnds" lists this empty table
+// until it is. This is the one place to hand it in.
+const std::vector<std::string>& command_paths()
+{
+    static const std::vector<std::string> none;
+    return none;
+}
+const std::vector<std::string>& command_descriptions()
+{
+    static const std::vector<std::string> none;
+    return none;
+}
+
+} // namespace
+
+const char* const kUsageText =
+    "Usage: Zudezud [options...]\n"
+    "\n"
+    "Flags take the form --flag, or --flag=value for the flags that need a value.\n"
+    "The OpenGL options below serve all of the applications of the Zudezud suite;\n"
+    "the frame-rate test serves the simulator only. The current flags are:\n"
+    "\n"
+    "--help\n"
+    "-h\n"
+    "    Print this message and quit.\n"
+    "\n"
+    "--no_sound\n"
+    "    Run without sound: the sound device is never opened. Use this when the\n"
+    "    sound driver of your machine crashes or hangs the program at start-up.\n"
+    "    Note for laptop users: many laptops switch between a built-in and a separate graphics "
+    "chip; if the program runs slowly, make sure that it runs on the faster one, and that the "
+    "latest driver from the maker of the chip is installed.\n"
+    "\n"
+    "OPTIONS TO DISABLE HARDWARE ACCELERATION\n"
+    "These options turn off OpenGL features that some drivers report but do not\n"
+    "run correctly. Try them one at a time when you see crashes, missing pictures\n"
+    "or garbage on the screen; each costs some speed but may cure the problem.\n"
+    "\n"
+    "--no_vbos\n"
+    "    Do not use vertex buffer objects (GL_ARB_vertex_buffer_object).\n"
+    "    Geometry is then sent to the card per frame.\n"
+    "--no_fbos\n"
+    "    Do not use frame buffer objects for drawing into textures.\n"
+    "--no_pbos\n"
+    "    Do not use pixel buffer objects for texture uploads and read-backs.\n"
+    "--no_sprites\n"
+    "    Do not use point sprites (GL_ARB_point_sprite) for lights and particles.\n"
+    "--no_pixel_counters\n"
+    "    Do not use occlusion queries (GL_ARB_occlusion_query) to count pixels.\n"
+    "--no_aniso_filtering\n"
+    "    Do not use anisotropic texture filtering\n"
+    "    (GL_EXT_texture_filter_anisotropic).\n"
+    "--no_hw_mipmap\n"
+    "    Do not let the card build texture mipmaps (GL_SGIS_generate_mipmap);\n"
+    "    they are then built by the program itself.\n"
+    "--no_fshaders\n"
+    "    Do not use fragment shaders (programs that colour each pixel on the card).\n"
+    "--no_vshaders\n"
+    "    Do not use any vertex shaders.\n"
+    "--no_glsl\n"
+    "    Do not use the OpenGL shading language at all.\n"
+    "--no_threaded_ogl\n"
+    "    Do not load textures on a second OpenGL context in a worker thread.\n"
+    "\n"
+    "OPTIONS TO ENABLE INCOMPATIBLE HARDWARE ACCELERATION\n"
+    "These options turn on OpenGL features that the program turns off by default\n"
+    "on cards or drivers known to have trouble with them. They may make the\n"
+    "program faster, or they may make it crash: use them at your own risk.\n"
+    "\n"
+    "--use_vbos\n"
+    "    Use vertex buffer objects even where they are known to be slow.\n"
+    "--use_sprites\n"
+    "    Use point sprites even where they are known to draw wrongly.\n"
+    "--use_fshaders\n"
+    "    Use fragment shaders even where they are known to be broken.\n"
+    "--use_vshaders\n"
+    "    Use vertex shaders even where they are known to be broken.\n"
+    "--use_glsl\n"
+    "    Use the OpenGL shading language even where it is known to be broken.\n"
+    "--force_run\n"
+    "    Run even on hardware below the minimum requirements of the program.\n"
+    "    Expect low frame rates, missing effects or a crash.\n"
+    "\n"
+    "FRAMERATE TEST\n"
+    "--fps_test=n\n"
+    "    Run a frame-rate test of 90 seconds with the test case n and write three\n"
+    "    frame rates to \"Log.txt\": the average, the slowest and the fastest. The\n"
+    "    preferences file is ignored during the test, so it neither changes your\n"
+    "    settings nor is changed by them.\n"
+    "    Note for network installations: when the program sits on a shared network drive, every "
+    "user keeps his own preferences file in his own home folder, and the frame-rate test leaves "
+    "them all untouched, whatever it measures.\n"
+    "--require_fps=n\n"
+    "    Pass-fail mode: run one test of 30 seconds. The program exits with\n"
+    "    status 0 when the measured frame rate is above n, and with status 1\n"
+    "    otherwise, so that scripts can check whether a machine is fast enough.\n"
+    "\n"
+    "Options that the program does not know are ignored. An option given twice\n"
+    "counts with its last value, and the repeat is noted in \"Log.txt\". Flags are\n"
+    "case-sensitive: --HELP is not the same flag as --help.\n"
+    "\n"
+    "Every option given is written to \"Log.txt\" at start, so the log of a run\n"
+    "shows how the program was started. Please send \"Log.txt\" with every report\n"
+    "of a problem, together with the make and model of your graphics card and\n"
+    "the version of its driver. Thank you for helping us to make Zudezud better\n"
+    "for everyone, whatever computer they fly it on.\n";
+
+void UTL_cmdline::init_unix(int argc, const char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i] ? argv[i] : "";
+        size_t eq = arg.find('=');
+        std::string name = arg.substr(0, eq);
+        std::string value = (eq == std::string::npos) ? std::string() : arg.substr(eq + 1);
+        if (options.count(name))
+            xer << "WARNING: command line option " << name << "=" << value << "included twice.\n";
+        options[name] = value;
+        xer << "     '" << name;
+        if (!value.empty()) xer << "'='" << value;
+        xer << "'\n";
+    }
+    init_common();
+}
+
+void UTL_cmdline::init_common()
+{
+    if (has_option("--cmnds")) {
+        UTL_print_commands(stdout, command_paths(), command_descriptions(), get_option("--cmnds"));
+        std::fflush(stdout);
+        std::exit(kExitPrinted);
+    }
+    if (has_option("-h") || has_option("--help")) {
+        std::fputs(kUsageText, stdout);
+        std::fputs("\n", stdout);
+        std::fflush(stdout);
+        std::exit(kExitPrinted);
+    }
+}
+
+bool UTL_cmdline::has_option(const char* name) const
+{
+    return options.count(name) != 0;
+}
+
+std::string UTL_cmdline::get_option(const char* name) const
+{
+    auto it = options.find(name);
+    return it == options.end() ? std::string() : it->second;
+}
+
+std::vector<std::string> UTL_cmds_in_path(const std::vector<std::string>& paths,
+                                          const std::string& prefix)
+{
+    std::vector<std::string> out;
+    for (const std::string& p : paths) {
+        if (p.size() <= prefix.size() || p.compare(0, prefix.size(), prefix) != 0) continue;
+        size_t slash = p.find('/', prefix.size());
+        out.push_back(slash == std::string::npos
+                          ? p.substr(prefix.size())
+                          : p.substr(prefix.size(), slash + 1 - prefix.size()));
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+void UTL_print_commands(FILE* out, const std::vector<std::string>& paths,
+                        const std::vector<std::string>& descs, const std::string& value)
+{
+    if (value == kAllCommands) {
+        for (size_t i = 0; i < paths.size(); ++i)
+            std::fprintf(out, "%-50s %s\n", paths[i].c_str(),
+                         i < descs.size() ? descs[i].c_str() : "");
+        return;
+    }
+    for (const std::string& name : UTL_cmds_in_path(paths, value))
+        std::fprintf(out, "%s\n", name.c_str());
+}

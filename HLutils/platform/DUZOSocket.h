@@ -1,0 +1,57 @@
+// A thin non-blocking IPv4 TCP socket. The owner polls GetStatus once per
+// frame instead of waiting; only LookupAddress blocks. Failures never throw:
+// they move the status to closed or error and keep the errno.
+#pragma once
+
+// Socket status values (GetStatus).
+enum {
+    kSockIdle = 1,        // created, not connecting (listening: waiting)
+    kSockConnecting = 2,  // connect in progress (listening: a peer waits to be accepted)
+    kSockConnected = 3,
+    kSockClosed = 4,      // shut down, refused or reset
+    kSockError = 5        // a system call failed; GetOSError has the errno
+};
+
+class DUZOSocket {
+public:
+    // port 0 binds any local port. listen makes a listening socket.
+    DUZOSocket(unsigned short port, bool listen);
+    virtual ~DUZOSocket();
+
+    // IPv4 address in network byte order, 0 when the host is not found.
+    // Dotted text converts directly; names go through the (blocking) resolver.
+    static unsigned long LookupAddress(const char* name);
+
+    // address in network byte order, port in host order. Never waits.
+    void Connect(unsigned long address, unsigned short port);
+
+    // Polls (zero time-out) and returns the status; may change it.
+    int GetStatus();
+
+    // Bytes taken, 0 when nothing can go now, -1 when the connection failed.
+    long http_WriteData(const void* data, long len);
+    // Bytes read, 0 when nothing is there (or the peer closed), -1 on failure.
+    long ReadData(void* buffer, long size);
+
+    // Shuts both directions down and marks the socket closed.
+    int Disconnect();
+
+    bool ReceivedRelease() const { return mPeerReleased; }
+    int GetOSError() const { return mOSErr; }
+    int GetDescriptor() const { return mSocket; }
+
+    // Nothing needs starting on this platform.
+    static int StartupNetworking(bool first);
+    static void ShutdownNetworking(bool last);
+
+private:
+    // Shared error classification of send and recv.
+    long io_failed(int err, const char* what);
+
+    int mSocket;          // descriptor, -1 when creation failed
+    int mStatus;          // kSock*
+    int mOSErr;           // errno of the last failure that gave kSockError
+    bool mPeerReleased;   // the peer shut its sending side
+    bool mWeReleased;     // we shut our sending side
+    bool mListening;
+};

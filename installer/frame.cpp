@@ -1,0 +1,166 @@
+// The installer frame: server list, directory list, the button flows and the
+// download pump, in the order APP_update runs them.
+//
+// Index: [SECTION] Retry pacing; Lists; Flows; Download pump; Frame.
+#include "installer/frame.h"
+
+#include <cstdint>
+
+#include "Files/io_utils.h"
+#include "Files/io_zip.h"
+#include "GenC/hl_alert.h"
+#include "GenH/hl_math.h"
+#include "GenH/hl_types.h"
+#include "installer/choices.h"
+#include "installer/directory.h"
+#include "installer/folders.h"
+#include "installer/serverlist.h"
+#include "installer/streams.h"
+#include "installer/sub_wins.h"
+#include "installer/utils.h"
+
+constexpr int kLineDirExtract = 203;
+
+// The text of the progress box while the list is read and the disk signed.
+static const char* const kScanTitle =
+    "Scanning directory text file to see if you already have Zudezud installed...";
+
+// ---------------------------------------------------------------------------
+// [SECTION] Retry pacing
+
+static std::uint64_t slot_fail_us[kNetSlots];
+static bool slot_has_failed[kNetSlots];
+
+int slot_may_start(int slot)
+{
+    if (!slot_has_failed[slot]) return 1;
+    return xtim_class::microsecs() - slot_fail_us[slot] >=
+           static_cast<std::uint64_t>(kRetrySeconds * 1000000);
+}
+
+void slot_failed(int slot)
+{
+    slot_has_failed[slot] = true;
+    slot_fail_us[slot] = xtim_class::microsecs();
+}
+
+void slot_failures_clear()
+{
+    for (int i = 0; i < kNetSlots; ++i) slot_has_failed[i] = false;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Lists
+
+void server_list_phase()
+{
+    if (!http.slot[kNetSlotServerList] && !slot_may_start(kNetSlotServerList)) return;
+    std::string local = temp_path + "serverlist.txt";
+    int a = http.net_check(kNetSlotServerList, maker_host, "/serverlist.txt", local);
+    if (a == kNetFailed) {
+        slot_failed(kNetSlotServerList);
+        return;
+    }
+    if (a != kNetComplete) return;
+    int n = read_server_list(local);
+    if (n < 0) {
+        new_format(local);
+        return;
+    }
+    stg.server_count = n;
+    stg.chosen_server = choose_server_weighted(n);
+}
+
+void directory_phase()
+{
+    if (!http.slot[kNetSlotDirectory] && !slot_may_start(kNetSlotDirectory)) return;
+    int n = stg.server_count;
+    int cs = stg.chosen_server;
+    if (cs < 0 || cs >= n) cs = stg.chosen_server = 0;
+    std::string archive = temp_path + "directory.txt.zip";
+    int a = http.net_check(kNetSlotDirectory, server_name[cs], server_path[cs] + "directory.txt.zip",
+                           archive);
+    if (a == kNetFailed) {
+        slot_failed(kNetSlotDirectory);
+        stg.chosen_server = int_rand(0, n - 1);
+        return;
+    }
+    if (a != kNetComplete) return;
+    int r = zip_to_file(archive, temp_path, nullptr, 0);
+    if (r == 0) {
+        stg.dir_state = kDirScan;
+    } else {
+        // Fetched again, but not before a second has passed.
+        slot_failed(kNetSlotDirectory);
+        __VOVARU_alert(kWinMain, "DIR-scan: The installer cannot extract a file.",
+                       "Error: " + error_str(r), "Compressed File/" + archive,
+                       "Destination Path/" + temp_path, t_alert, "main", kLineDirExtract);
+    }
+    delete_file(archive);
+}
+
+void scan_phase()
+{
+    stg.dir_state = read_directory(temp_path + "directory.txt", kScanTitle);
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Flows
+
+void destination_flow()
+{
+    if (stg.install_state != kInstallIdle && stg.install_state != kInstallFinished) return;
+    if (!pick_dest_path()) return;
+    next.reset_all_streams();
+    stg.extract_error = 0;
+    stg.install_state = kInstallIdle;
+    if (stg.dir_state == kDirReady) stg.dir_state = kDirScan;
+}
+
+void install_flow()
+{
+    if (stg.install_state != kInstallIdle || stg.dir_state != kDirReady) return;
+    next.reset_all_streams();
+    stg.extract_error = 0;
+    make_dirs();
+    if (engine_windows.eula() == 1) stg.install_state = kInstalling;
+    // The decisions run whatever the answer; a cancel keeps everything idle.
+    if (!choose_files()) stg.install_state = kInstallIdle;
+}
+
+void quit_flow()
+{
+    next.reset_all_streams();
+    stg.install_state = kInstallFinished;
+    app_done = 1;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Download pump
+
+void download_pump()
+{
+    double end = engine_seconds() + kPumpSeconds;
+    while (engine_seconds() < end && stg.install_state == kInstalling) {
+        if (grab_files()) {
+            stg.install_state = kInstallFinished;
+            next.reset_all_streams();
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Frame
+
+void engine_frame()
+{
+    if (stg.server_count == -1) server_list_phase();
+    if (stg.dir_state == kDirFetch && stg.server_count >= 1) directory_phase();
+    if (stg.dir_state == kDirScan) scan_phase();
+    if (stg.install_state == kInstalling) download_pump();
+}
+
+void APP_update()
+{
+    engine_frame();
+}

@@ -1,0 +1,43 @@
+// The download streams: walking the directory list with up to four
+// parallel transfers, unpacking each archive into place.
+#pragma once
+
+#include <string>
+
+constexpr int kStreams = 4;  // file streams; stream i uses network slot kNetSlotFirstStream + i
+
+// The stream table. One instance, `next`.
+class next_class {
+public:
+    int file_cursor = 0;  // next entry a stream takes
+    int all_done = 0;     // set once every active stream ran past the list; never cleared
+    int stream_active[kStreams] = {};
+    int stream_needs_file[kStreams] = {};
+    int stream_file[kStreams] = {};
+    float reset_time = 0;     // clock seconds at the last reset
+    float kb_partial = 0;     // kilobytes in transfer, this pass
+    float kb_downloaded = 0;  // down_kb of the entries installed since the reset
+    float kb_installed = 0;   // disk_kb of the entries installed since the reset
+
+    // Two streams, counters cleared, running transfers cancelled and their
+    // archives deleted.
+    void reset_all_streams();
+};
+extern next_class next;
+
+// One pass over the streams. 1 when the installation is complete, else the
+// extraction-error flag.
+int grab_files();
+
+// Unpacks a downloaded archive for the file at destination, then deletes it.
+void extract_and_delete_file(std::string archive, std::string destination);
+
+// Streams wanted for an average rate (kilobytes per second); a non-zero
+// stream_count replaces the automatic number.
+int wanted_streams(float rate, int stream_count);
+
+// The temporary archive of stream i: temp_path + digit + ".zip".
+std::string stream_archive(int i);
+
+// Seconds from the installer's clock (the microsecond clock).
+double engine_seconds();

@@ -1,0 +1,38 @@
+// The installer's modal windows, and the table through which the engine
+// reaches them. The engine never calls a window directly: it calls through
+// engine_windows, so every flow runs without a window (tests put their own
+// functions into the table; the program keeps the real ones).
+#pragma once
+
+#include <string>
+
+#include "GenC/hl_mnw.h"  // window ids
+
+// Answers of the modified-file question (select_alert).
+enum {
+    kAskActOnFile = 1,    // overwrite (or delete) this file
+    kAskKeepFile = 2,     // keep this file
+    kAskCancelAll = 3,    // cancel the whole installation
+    kAskActOnFolder = 4,  // overwrite (or delete) every changed file in this folder
+    kAskKeepFolder = 5,   // keep every changed file in this folder
+};
+
+// The licence window: 1 when the terms were accepted.
+int handle_EULA();
+// The modified-file question about the local file at path; gone selects the
+// delete texts. Answers one of kAsk*.
+int select_alert(std::string path, int gone);
+// The scan progress box (mode 0 reading the list, 1 signing the disk).
+void dir_progress_bar(float lo, float value, float hi, int mode, std::string title,
+                      std::string detail);
+// The folder picker: 1 and the chosen folder, or 0 when cancelled.
+int pick_folder_none(const std::string& start, std::string& chosen);
+
+struct engine_windows_struct {
+    int (*eula)();
+    int (*ask_modified)(std::string path, int gone);
+    void (*progress)(float lo, float value, float hi, int mode, std::string title,
+                     std::string detail);
+    int (*pick_folder)(const std::string& start, std::string& chosen);
+};
+extern engine_windows_struct engine_windows;

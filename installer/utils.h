@@ -1,0 +1,59 @@
+// The installer's entry helpers and file-level globals: destination folder,
+// private temporary folder, release name, server tables, system folders.
+#pragma once
+
+#include <string>
+
+// The maker's web site and its download page, named in the too-new-format
+// alert and on the main screen.
+constexpr const char* kMakerWebSite = "www.zudezud.com";
+constexpr const char* kMakerDownloadPage = "http://www.zudezud.com/download.html";
+
+// Servers a server list may name; records past this are read and dropped.
+constexpr int kMaxServers = 10;
+
+extern std::string temp_path;     // private temporary folder, ends in '/'
+extern std::string install_name;  // release name from the server list
+extern std::string server_name[kMaxServers];  // host of each server
+extern std::string server_path[kMaxServers];  // path prefix + install_name + "/"
+extern std::string server_desc[kMaxServers];  // description for the chooser
+extern std::string crnt_file_name;  // archive handled last by the download step
+extern std::string crnt_file_path;  // its request path
+
+// System folders asked for by the library: 0 program, 1 and 2 home, 3 temp,
+// 4 preferences (made on every call). Other indexes leave out unchanged.
+enum {
+    kOsDirApp = 0,
+    kOsDirDesktop = 1,
+    kOsDirDefaultApps = 2,
+    kOsDirTemp = 3,
+    kOsDirPrefs = 4,
+};
+void get_OS_abs_path(int index, std::string& out);
+
+// Writes the five "os_dir_..." lines to the log.
+void log_system_folders();
+
+// The folder Zudezud next to the tenth ancestor of home (normally "/Zudezud/").
+std::string default_dest_path(const std::string& home);
+
+// 1 when dest_dir_path holds folders named like Airfoils, Instructions,
+// Output and Resources.
+int path_is_to_a_sim();
+
+// Asks for the destination; 1 when dest_dir_path changed, 0 on cancel.
+int pick_dest_path();
+
+// Applies "-path <folder>" when it is the first argument pair; 1 if applied.
+// A folder without a final '/' gets one, since every path is appended to it.
+int take_path_argument(int argc, char** argv);
+
+// The private temporary folder: made under parent ("/tmp/") with mode 0700
+// so no other user can place links where the installer writes. Returns 0 and
+// sets temp_path, or an error code.
+int make_private_temp(const std::string& parent);
+// Removes the private temporary folder and what the installer left in it.
+void remove_private_temp();
+
+// The menu hook; the installer has no menus.
+void APP_handlemenu(int item_id);

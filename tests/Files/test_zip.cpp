@@ -1,0 +1,448 @@
+// Zip extraction: folders, modes, dates, links, damaged entries, and the
+// refusal of entries that would write outside the target folder.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <minizip/unzip.h>
+#include <minizip/zip.h>
+
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Files/io_zip.h"
+#include "GenH/hl_types.h"
+#include "support/alert_probe.h"
+#include "support/temp_dir.h"
+
+namespace
+{
+
+constexpr unsigned kRegular = 0100000;
+constexpr unsigned kLink = 0120000;
+constexpr unsigned kDir = 0040000;
+
+struct Entry {
+    std::string name;
+    std::string data;
+    unsigned mode = 0;                   // Unix mode for the upper half of the attributes; 0: none
+    unsigned long low_attrs = 0;         // DOS attribute bits of the lower half
+    tm_zip date = {8, 6, 5, 4, 2, 2021}; // 2021-03-04 05:06:08 (zip keeps even seconds)
+    bool raw = false;                    // stored as given, with the size and crc below
+    unsigned long raw_size = 0;
+    unsigned long raw_crc = 0;
+};
+
+Entry file(const std::string& name, const std::string& data, unsigned mode = kRegular | 0644)
+{
+    Entry e;
+    e.name = name;
+    e.data = data;
+    e.mode = mode;
+    return e;
+}
+Entry folder(const std::string& name)
+{
+    return file(name, "", kDir | 0755);
+}
+Entry link(const std::string& name, const std::string& target)
+{
+    return file(name, target, kLink | 0777);
+}
+
+void make_zip(const std::string& path, const std::vector<Entry>& entries)
+{
+    zipFile z = zipOpen(path.c_str(), APPEND_STATUS_CREATE);
+    ASSERT_NE(z, nullptr);
+    for (const Entry& e : entries) {
+        zip_fileinfo zi = {};
+        zi.tmz_date = e.date;
+        zi.external_fa = ((uLong)e.mode << 16) | e.low_attrs;
+        ASSERT_EQ(zipOpenNewFileInZip2(z, e.name.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr,
+                                       e.raw ? 0 : Z_DEFLATED, e.raw ? 0 : Z_DEFAULT_COMPRESSION,
+                                       e.raw ? 1 : 0),
+                  ZIP_OK)
+            << e.name;
+        if (!e.data.empty()) {
+            ASSERT_EQ(zipWriteInFileInZip(z, e.data.data(), (unsigned)e.data.size()), ZIP_OK);
+        }
+        int closed = e.raw ? zipCloseFileInZipRaw(z, e.raw_size, e.raw_crc) : zipCloseFileInZip(z);
+        ASSERT_EQ(closed, ZIP_OK);
+    }
+    ASSERT_EQ(zipClose(z, nullptr), ZIP_OK);
+}
+
+unsigned long crc_of(const std::string& s)
+{
+    return crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(s.data()), (uInt)s.size());
+}
+
+std::vector<std::string> list_dir(const std::string& path)
+{
+    std::vector<std::string> names;
+    DIR* d = opendir(path.c_str());
+    if (!d) return names;
+    while (dirent* e = readdir(d))
+        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
+            names.push_back(e->d_name);
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Sends the log to a private file for the test's lifetime.
+class LogCapture
+{
+  public:
+    LogCapture() : path_(dir_ / "Log.txt")
+    {
+        if (xer.is_open()) xer.close();
+        xer.clear();
+        xer.open(path_);
+    }
+    ~LogCapture()
+    {
+        xer.close();
+        xer.clear();
+    }
+    std::string text()
+    {
+        xer.flush();
+        return TempDir::read(path_);
+    }
+
+  private:
+    TempDir dir_;
+    std::string path_;
+};
+
+// A work area: the archive goes to arc/, the extraction into out/.
+struct Area {
+    TempDir dir;
+    std::string zip = dir / "a.zip";
+    std::string out = dir / "out/";
+    Area() { dir.mkdir("out"); }
+    int extract(const std::vector<Entry>& entries)
+    {
+        make_zip(zip, entries);
+        return zip_to_file(zip, out, nullptr, 0);
+    }
+};
+
+TEST(Zip, FoldersFilesAndMacForksTwice)
+{
+    Area a;
+    std::vector<Entry> entries = {folder("dir/"), file("dir/f.txt", "hello"),
+                                  file("__MACOSX/dir/._f.txt", "fork"), folder("__MACOSX/"),
+                                  file("top.bin", std::string(100000, 'z'))};
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(a.extract(entries), 0) << "round " << round;
+        EXPECT_EQ(TempDir::read(a.out + "dir/f.txt"), "hello");
+        EXPECT_EQ(TempDir::read(a.out + "top.bin"), std::string(100000, 'z'));
+        EXPECT_EQ(list_dir(a.out), (std::vector<std::string>{"dir", "top.bin"}));
+        EXPECT_EQ(list_dir(a.out + "dir"), (std::vector<std::string>{"f.txt"}));
+    }
+}
+
+TEST(Zip, ModesAndDates)
+{
+    Area a;
+    ASSERT_EQ(a.extract({file("tool", "#!/bin/sh\n", kRegular | 0755),
+                         file("ro", "x", kRegular | 0444), file("plain", "y", 0)}),
+              0);
+    struct stat st;
+    ASSERT_EQ(stat((a.out + "tool").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    struct tm when = {};
+    when.tm_year = 2021 - 1900;
+    when.tm_mon = 2;
+    when.tm_mday = 4;
+    when.tm_hour = 5;
+    when.tm_min = 6;
+    when.tm_sec = 8;
+    when.tm_isdst = -1;
+    EXPECT_EQ(st.st_mtime, mktime(&when));
+    EXPECT_EQ(st.st_atime, mktime(&when));
+    ASSERT_EQ(stat((a.out + "ro").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u);
+    // No attributes: what the system gives a new file, and today's date.
+    ASSERT_EQ(stat((a.out + "plain").c_str(), &st), 0);
+    mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+    EXPECT_GT(st.st_mtime, time(nullptr) - 3600);
+}
+
+TEST(Zip, DosAttributesKeepTheDefaultMode)
+{
+    // Only the "archive" bit, as archives made on Windows carry: the file
+    // stays readable, and the entry's date still applies.
+    Area a;
+    Entry e = file("dos.txt", "x", 0);
+    e.low_attrs = 0x20;
+    ASSERT_EQ(a.extract({e}), 0);
+    struct stat st;
+    ASSERT_EQ(stat((a.out + "dos.txt").c_str(), &st), 0);
+    mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+    struct tm when = {};
+    when.tm_year = 2021 - 1900;
+    when.tm_mon = 2;
+    when.tm_mday = 4;
+    when.tm_hour = 5;
+    when.tm_min = 6;
+    when.tm_sec = 8;
+    when.tm_isdst = -1;
+    EXPECT_EQ(st.st_mtime, mktime(&when));
+}
+
+TEST(Zip, SymbolicLinks)
+{
+    Area a;
+    ASSERT_EQ(a.extract({folder("Versions/"), folder("Versions/A/"), file("Versions/A/lib", "code"),
+                         link("Versions/Current", "A"), link("lib", "Versions/Current/lib")}),
+              0);
+    char buf[256];
+    ssize_t n = readlink((a.out + "lib").c_str(), buf, sizeof buf);
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(std::string(buf, (size_t)n), "Versions/Current/lib");
+    EXPECT_EQ(TempDir::read(a.out + "lib"), "code");
+    struct stat st;
+    ASSERT_EQ(lstat((a.out + "Versions/Current").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    // Again: links are replaced, not followed.
+    ASSERT_EQ(a.extract({link("lib", "Versions/A/lib")}), 0);
+    n = readlink((a.out + "lib").c_str(), buf, sizeof buf);
+    EXPECT_EQ(std::string(buf, (size_t)n), "Versions/A/lib");
+}
+
+TEST(Zip, ReplacesAnOldLinkInsteadOfWritingThroughIt)
+{
+    Area a;
+    a.dir.write("victim", "keep");
+    ASSERT_EQ(symlink((a.dir / "victim").c_str(), (a.out + "f").c_str()), 0);
+    ASSERT_EQ(a.extract({file("f", "new")}), 0);
+    EXPECT_EQ(TempDir::read(a.dir / "victim"), "keep");
+    struct stat st;
+    ASSERT_EQ(lstat((a.out + "f").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(TempDir::read(a.out + "f"), "new");
+}
+
+TEST(Zip, DamagedEntriesWriteNothing)
+{
+    const std::string data = "the new content of the file";
+    Entry bad_crc = file("f", data);
+    bad_crc.raw = true;
+    bad_crc.raw_size = data.size();
+    bad_crc.raw_crc = crc_of(data) ^ 1;
+    Entry short_data = bad_crc;
+    short_data.raw_crc = crc_of(data);
+    short_data.raw_size = data.size() + 100;
+
+    struct {
+        const char* what;
+        Entry entry;
+        int want;
+    } cases[] = {{"crc mismatch", bad_crc, UNZ_CRCERROR},
+                 {"shorter than declared", short_data, kErrZipRead}};
+    for (auto& c : cases) {
+        Area a;
+        LogCapture log;
+        a.dir.write("out/f", "old");
+        EXPECT_EQ(a.extract({file("first", "1"), c.entry, file("last", "3")}), c.want) << c.what;
+        EXPECT_EQ(TempDir::read(a.out + "f"), "old") << c.what;
+        // Earlier entries stay, later ones are not touched, no temporary left.
+        EXPECT_EQ(list_dir(a.out), (std::vector<std::string>{"f", "first"})) << c.what;
+        std::string text = log.text();
+        EXPECT_NE(text.find("Zip to file failed with error " + std::to_string(c.want) +
+                            ". file = HLutils/Files/io_zip line = "),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find("UNZIP zip_to_file failed with err=" + std::to_string(c.want) + "\n"),
+                  std::string::npos);
+        EXPECT_NE(text.find(". zip_file=" + a.zip + ", out_directory=" + a.out + ".\n"),
+                  std::string::npos);
+    }
+}
+
+TEST(Zip, MissingArchive)
+{
+    Area a;
+    LogCapture log;
+    const std::string missing = a.dir / "none.zip";
+    EXPECT_EQ(zip_to_file(missing, a.out, nullptr, 0), kErrZipOpen);
+    std::string want =
+        "OK I am about to report that I could not open a zip file for extraction!\n"
+        "That incoming file is " +
+        missing +
+        "\n"
+        "In c-form, it is " +
+        missing +
+        "\n"
+        "The size is " +
+        std::to_string(missing.size()) +
+        "\n"
+        "Zip to file failed with error err = 20001. file = HLutils/Files/io_zip line = ";
+    std::string text = log.text();
+    EXPECT_EQ(text.substr(0, want.size()), want);
+    EXPECT_NE(text.find(". zip_file=" + missing + ", out_directory=" + a.out + ".\n"),
+              std::string::npos);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5);
+
+    // Not a zip at all.
+    a.dir.write("junk.zip", "this is not an archive");
+    EXPECT_EQ(zip_to_file(a.dir / "junk.zip", a.out, nullptr, 0), kErrZipOpen);
+}
+
+TEST(Zip, EmptyArchiveFails)
+{
+    // minizip refuses to open an archive without entries.
+    Area a;
+    EXPECT_EQ(a.extract({}), kErrZipOpen);
+}
+
+TEST(Zip, NameOutAndUseName)
+{
+    Area a;
+    make_zip(a.zip, {file("stored name.txt", "abc")});
+    std::string name;
+    ASSERT_EQ(zip_to_file(a.zip, a.out, &name, 0), 0);
+    EXPECT_EQ(name, "stored name.txt");
+    name = "other.txt";
+    ASSERT_EQ(zip_to_file(a.zip, a.out, &name, 1), 0);
+    EXPECT_EQ(name, "stored name.txt");
+    EXPECT_EQ(TempDir::read(a.out + "other.txt"), "abc");
+}
+
+TEST(Zip, UnsafeNamesAreRefused)
+{
+    struct {
+        const char* what;
+        Entry entry;
+        int want;
+    } cases[] = {
+        {"absolute file", file("/abs_file", "x"), kErrZipUnsafeName},
+        {"absolute folder", folder("/abs_dir/"), kErrZipUnsafeName},
+        {"parent", file("../evil", "x"), kErrZipUnsafeName},
+        {"parent inside", file("a/../../evil", "x"), kErrZipUnsafeName},
+        {"parent folder", folder("../evil_dir/"), kErrZipUnsafeName},
+        {"trailing parent", file("sub/..", "x"), kErrZipUnsafeName},
+        {"empty name", file("", "x"), kErrZipBadName},
+        {"the folder itself", file(".", "x"), kErrZipBadName},
+        {"too long", file(std::string(300, 'n'), "x"), kErrZipNameTooLong},
+        {"link out by parent", link("l", "../evil"), kErrZipUnsafeName},
+        {"link out from a sub-folder", link("sub/l", "../../evil"), kErrZipUnsafeName},
+        {"absolute link", link("l", "/etc/passwd"), kErrZipUnsafeName},
+        {"link out through a link", link("l2", "up/../x"), kErrZipUnsafeName},
+    };
+    for (auto& c : cases) {
+        Area a;
+        a.dir.write("out/keep", "k");
+        a.dir.mkdir("out/sub");
+        ASSERT_EQ(symlink(".", (a.out + "up").c_str()), 0); // on disk, inside
+        int err = a.extract({c.entry});
+        EXPECT_EQ(err, c.want) << c.what;
+        // Nothing outside the folder, nothing new inside it, the folder intact.
+        EXPECT_EQ(list_dir(a.dir.path()), (std::vector<std::string>{"a.zip", "out"})) << c.what;
+        EXPECT_EQ(list_dir(a.out), (std::vector<std::string>{"keep", "sub", "up"})) << c.what;
+        EXPECT_TRUE(list_dir(a.out + "sub").empty()) << c.what;
+        EXPECT_FALSE(TempDir::exists("/abs_file")) << c.what;
+    }
+}
+
+TEST(Zip, NoWritingThroughLinks)
+{
+    TempDir elsewhere;
+    Area a;
+    // A link an earlier entry made, even one pointing inside.
+    EXPECT_EQ(a.extract({folder("real/"), link("d", "real"), file("d/f", "x")}), kErrZipUnsafeName);
+    EXPECT_TRUE(list_dir(a.out + "real").empty());
+    // A link on disk that leads outside.
+    ASSERT_EQ(symlink(elsewhere.path().c_str(), (a.out + "out_link").c_str()), 0);
+    EXPECT_EQ(a.extract({file("out_link/f", "x")}), kErrZipUnsafeName);
+    EXPECT_EQ(a.extract({folder("out_link/sub/")}), kErrZipUnsafeName);
+    EXPECT_EQ(a.extract({link("out_link/l", "x")}), kErrZipUnsafeName);
+    EXPECT_TRUE(list_dir(elsewhere.path()).empty());
+    // A link on disk that stays inside is a folder like any other.
+    ASSERT_EQ(symlink("real", (a.out + "in_link").c_str()), 0);
+    EXPECT_EQ(a.extract({file("in_link/f", "ok")}), 0);
+    EXPECT_EQ(TempDir::read(a.out + "real/f"), "ok");
+}
+
+// A ".." in a link target counts only right after a real folder: after a
+// missing name, a file or a followed link, a later entry could put a link
+// there and turn the target outside.
+TEST(Zip, LinkTargetsThatCouldTurnOutside)
+{
+    struct {
+        const char* what;
+        std::vector<Entry> entries;
+        int want;
+    } cases[] = {
+        {"after a missing name", {link("a", "d/../x"), link("d", ".")}, kErrZipUnsafeName},
+        {"after a followed link",
+         {folder("sub/"), link("L", "sub"), link("a", "L/../x"), link("L", ".")},
+         kErrZipUnsafeName},
+        {"after a file", {file("f", "x"), link("a", "f/../x"), link("f", ".")}, kErrZipUnsafeName},
+        {"out of a real folder",
+         {folder("bin/"), folder("lib/"), file("lib/t", "code"), link("bin/t", "../lib/t")},
+         0},
+    };
+    for (auto& c : cases) {
+        Area a;
+        EXPECT_EQ(a.extract(c.entries), c.want) << c.what;
+        EXPECT_FALSE(TempDir::exists(a.dir / "x")) << c.what;
+        if (c.want == 0) {
+            EXPECT_EQ(TempDir::read(a.out + "bin/t"), "code");
+        } else {
+            struct stat st;
+            EXPECT_NE(lstat((a.out + "a").c_str(), &st), 0) << c.what;
+        }
+    }
+}
+
+TEST(Zip, LargeEntryIsStreamed)
+{
+    Area a;
+    std::string big(40 * 1024 * 1024 + 3, '\0');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = (char)((i * 2654435761u) >> 13);
+    ASSERT_EQ(a.extract({file("big", big)}), 0);
+    EXPECT_TRUE(TempDir::read(a.out + "big") == big);
+}
+
+TEST(Zip, FullDiskKeepsTheOldFile)
+{
+    Area a;
+    a.dir.write("out/f", "old");
+    make_zip(a.zip, {file("f", std::string(1 << 20, 'n'))});
+    // A file-size limit makes the write fail part-way, as a full disk would.
+    ChildResult r = run_in_child([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim = {100000, 100000};
+        setrlimit(RLIMIT_FSIZE, &lim);
+        _exit(zip_to_file(a.zip, a.out, nullptr, 0));
+    });
+    ASSERT_TRUE(r.exited());
+    EXPECT_EQ(r.exit_code, EFBIG);
+    EXPECT_EQ(TempDir::read(a.out + "f"), "old");
+    EXPECT_EQ(list_dir(a.out), (std::vector<std::string>{"f"}));
+}
+
+TEST(Zip, MissingParentFolder)
+{
+    Area a;
+    EXPECT_EQ(a.extract({file("no/such/f", "x")}), ENOENT);
+}
+
+} // namespace

@@ -1,0 +1,454 @@
+// The download slots against a scripted peer on loopback, for replies no
+// real server sends. The proxy fields point the request at the peer, which
+// keeps the fixed port 80 out of the way.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "GenC/hl_alert.h"
+#include "support/alert_probe.h"
+#include "support/script_peer.h"
+#include "test_http_fixture.h"
+
+namespace {
+
+const char* const kServer = "example.test";
+
+// A peer with an accepted connection and the request read.
+struct PeerSession {
+    testnet::ScriptPeer peer;
+    SlotPoller client;
+    bool ok = false;
+
+    PeerSession(HttpTest* t, const std::string& local, const std::string& path = "/dir/file.zip",
+                int slot = kNetSlotFirstStream) {
+        client.slot = slot;
+        client.server = kServer;
+        client.path = path;
+        client.local = local;
+        if (!peer.Listen()) return;
+        http._proxy_host = "127.0.0.1";
+        http._proxy_port_int = peer.port();
+        client.poll();
+        auto pump = [this] { client.poll(); };
+        ok = peer.Accept(pump) && peer.ReadRequest(pump);
+    }
+    std::function<void()> pump() {
+        return [this] { client.poll(); };
+    }
+    // Polls a fixed number of times with short naps (the answer must not change).
+    void idle_polls(int n) {
+        for (int i = 0; i < n && client.answer == kNetRunning; ++i) {
+            client.poll();
+            usleep(500);
+        }
+    }
+};
+
+std::string block(const std::string& local, const std::string& path, int done, int complete, int err,
+                  int stat, int oserr, const std::string& reason, int code) {
+    return "HTTP Error for " + local + "\n   server     =" + kServer + "\n   file       =" + path +
+           "\n   IsDone     =" + std::to_string(done) + "\n   IsComplete =" + std::to_string(complete) +
+           "\n   IsErr      =" + std::to_string(err) + "\n   GetStat    =" + std::to_string(stat) +
+           "\n   GetOSErr   =" + std::to_string(oserr) + "\n   response   =" + reason + " (#" +
+           std::to_string(code) + ")\n\n";
+}
+
+}  // namespace
+
+TEST_F(HttpTest, RequestBytesThroughProxy) {
+    PeerSession s(this, path("out.zip"), "/dir/a b/c d.zip");
+    ASSERT_TRUE(s.ok);
+    // Blanks become %20, nothing else changes; headers in name order; the
+    // absolute form goes to a proxy, with "Host" still sent.
+    EXPECT_EQ(s.peer.request(),
+              "GET http://example.test/dir/a%20b/c%20d.zip HTTP/1.1\r\n"
+              "Connection: close\r\n"
+              "Host: example.test\r\n"
+              "User-agent: Installer-LIN/a-19\r\n"
+              "\r\n");
+}
+
+TEST_F(HttpTest, DirectRequestBytes) {
+    // Built by the request itself; the port is free here, not 80.
+    testnet::ScriptPeer peer;
+    ASSERT_TRUE(peer.Listen());
+    std::map<std::string, std::string> h{{"Host", "127.0.0.1"}, {"Connection", "close"}};
+    down_class req("127.0.0.1", (unsigned short)peer.port(), "/x y.zip", false, h, nullptr, 0, nullptr);
+    ASSERT_TRUE(peer.Accept([&] { req.DoProcessing(); }));
+    ASSERT_TRUE(peer.ReadRequest([&] { req.DoProcessing(); }));
+    EXPECT_EQ(peer.request(), "GET /x%20y.zip HTTP/1.1\r\nConnection: close\r\nHost: 127.0.0.1\r\n\r\n");
+    EXPECT_EQ(req.GetStat(), kStatWaitHead);
+}
+
+TEST_F(HttpTest, CompleteBodyAnswersOneWithoutServerClose) {
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nhello world"));
+    EXPECT_EQ(s.client.run(), kNetComplete);  // the peer never closed
+    EXPECT_EQ(testnet::read_file(path("out.zip")), "hello world");
+    EXPECT_EQ(http.slot[kNetSlotFirstStream], nullptr);
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(HttpTest, HeadSplitAtEveryByteAndActivityWaitsForIt) {
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nServer: peer\r\n\r\n";
+    float t = 1000.0f;
+    for (char c : head.substr(0, head.size() - 1)) {
+        ASSERT_TRUE(s.peer.Send(std::string(1, c)));
+        set_clock(t += 0.5f);  // reads during the head are not activity
+        s.idle_polls(3);
+        ASSERT_NE(s.client.request(), nullptr);
+        EXPECT_EQ(s.client.request()->GetLastActivity(), 1000.0f);
+        EXPECT_EQ(s.client.request()->GetStat(), kStatWaitHead);
+    }
+    ASSERT_EQ(s.client.answer, kNetRunning);
+    // The head's last byte is the first activity.
+    ASSERT_TRUE(s.peer.Send(head.substr(head.size() - 1)));
+    for (int i = 0; i < 5000 && s.client.request()->GetStat() != kStatBody; ++i) s.idle_polls(1);
+    EXPECT_EQ(s.client.request()->GetStat(), kStatBody);
+    EXPECT_EQ(s.client.request()->GetLastActivity(), t);
+    EXPECT_EQ(s.client.request()->GetStatusCode(), 200);
+    EXPECT_EQ(s.client.request()->cont_len, 4);
+    ASSERT_TRUE(s.peer.Send("body"));
+    EXPECT_EQ(s.client.run(), kNetComplete);
+    EXPECT_EQ(testnet::read_file(path("out.zip")), "body");
+}
+
+TEST_F(HttpTest, SilentPeerTimesOutAfterThirtySeconds) {
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    set_clock(1029.9f);
+    s.idle_polls(5);
+    EXPECT_EQ(s.client.answer, kNetRunning);
+    set_clock(1030.1f);
+    s.client.poll();
+    EXPECT_EQ(s.client.answer, kNetFailed);
+    EXPECT_EQ(http.slot[kNetSlotFirstStream], nullptr);
+    EXPECT_EQ(Log(), "");  // a time-out writes no block
+}
+
+TEST_F(HttpTest, EndedWithoutCompleteBodyWaitsForTimeOut) {
+    struct {
+        const char* name;
+        std::string reply;
+        int64_t body;  // body bytes in the reply
+    } cases[] = {
+        {"no Content-Length", "HTTP/1.1 200 OK\r\n\r\nsome body", 9},
+        {"body shorter than announced", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort", 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        set_clock(1000.0f);
+        PeerSession s(this, path("out.zip"));
+        ASSERT_TRUE(s.ok);
+        ASSERT_TRUE(s.peer.Send(c.reply));
+        // The whole reply is in before the peer closes.
+        for (int i = 0; i < 5000 && s.client.request() && s.client.request()->bytes_written < c.body; ++i)
+            s.idle_polls(1);
+        ASSERT_NE(s.client.request(), nullptr);
+        ASSERT_EQ(s.client.request()->bytes_written, c.body);
+        s.peer.CloseConnection();  // a normal close does not end the request
+        s.idle_polls(100);
+        EXPECT_EQ(s.client.answer, kNetRunning);
+        ASSERT_NE(s.client.request(), nullptr);
+        EXPECT_EQ(s.client.request()->GetStat(), kStatBody);
+        set_clock(1031.0f);
+        s.client.poll();
+        EXPECT_EQ(s.client.answer, kNetFailed);
+    }
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(HttpTest, BodyLongerThanAnnouncedFails) {
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"));
+    EXPECT_EQ(s.client.run(), kNetFailed);
+    // The extra bytes of that read were still written.
+    EXPECT_EQ(testnet::read_file(path("out.zip")), "abcdef");
+    EXPECT_EQ(Log(), block(path("out.zip"), "/dir/file.zip", 1, 0, 0, kStatClosed, 0, "OK", 200));
+}
+
+TEST_F(HttpTest, NotFoundWithBodyLogsBlock) {
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    ASSERT_TRUE(s.peer.Send("HTTP/1.1 404 Not Found\r\nContent-Length: 5\r\n\r\nnope!"));
+    EXPECT_EQ(s.client.run(), kNetFailed);
+    EXPECT_EQ(Log(), block(path("out.zip"), "/dir/file.zip", 1, 1, 0, kStatClosed, 0, "Not Found", 404));
+    // The error page is left for the caller to judge.
+    EXPECT_EQ(testnet::read_file(path("out.zip")), "nope!");
+}
+
+TEST_F(HttpTest, ZeroLengthIsCompleteAtEndOfHead) {
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    ASSERT_TRUE(s.peer.Send("HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n"));
+    EXPECT_EQ(s.client.run(), kNetComplete);
+    struct stat st;
+    ASSERT_EQ(stat(path("out.zip").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+}
+
+TEST_F(HttpTest, InterimReplyInSameReadDoesNotStall) {
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    ASSERT_TRUE(s.peer.Send("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"));
+    // Nothing more will ever arrive; the answer must come from that one read.
+    EXPECT_EQ(s.client.run(5000), kNetComplete);
+    EXPECT_EQ(testnet::read_file(path("out.zip")), "ok");
+}
+
+TEST_F(HttpTest, EndlessHeadFailsAtOnce) {
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    std::string junk = "HTTP/1.1 200 OK\r\n";
+    while (junk.size() < 3 * kNetMaxHeadBytes) junk += "X-Junk: 0123456789abcdef\r\n";
+    // The peer would go on for ever; the request stops at the cap, well
+    // before the idle time-out (the clock does not move here).
+    s.peer.Send(junk, s.pump());
+    EXPECT_EQ(s.client.run(), kNetFailed);
+    std::string log = Log();
+    EXPECT_NE(log.find("   IsErr      =1\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("   GetOSErr   =20008\n"), std::string::npos) << log;
+}
+
+TEST_F(HttpTest, LengthsAreSixtyFourBit) {
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    const int64_t huge = 5000000000LL;  // over 4 GiB
+    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\n" + std::string(1000, 'z')));
+    for (int i = 0; i < 5000 && s.client.request() && s.client.request()->bytes_written < 1000; ++i) {
+        s.client.poll();
+        usleep(200);
+    }
+    ASSERT_NE(s.client.request(), nullptr);
+    EXPECT_EQ(s.client.request()->cont_len, huge);
+    EXPECT_EQ(s.client.request()->bytes_written, 1000);
+    EXPECT_FALSE(s.client.request()->IsComplete());
+    EXPECT_EQ(s.client.answer, kNetRunning);
+}
+
+TEST_F(HttpTest, LocalFileErrorsFail) {
+    struct {
+        const char* name;
+        std::string local;
+        size_t body;
+        int oserr;
+    } cases[] = {
+        {"folder missing", path("missing/out.zip"), 10, ENOENT},
+        // The whole body fits the stdio buffer: the full disk shows at fclose.
+        {"full disk at close", "/dev/full", 100, ENOSPC},
+        // Bigger than the buffer: the write itself comes up short.
+        {"full disk while writing", "/dev/full", 300000, ENOSPC},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        xer.close();
+        xer.open(log_, std::ios::out | std::ios::trunc);
+        PeerSession s(this, c.local);
+        ASSERT_TRUE(s.ok);
+        std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(c.body) + "\r\n\r\n" +
+                            std::string(c.body, 'q');
+        s.peer.Send(reply, s.pump());  // the client may stop reading early
+        EXPECT_EQ(s.client.run(), kNetFailed);
+        std::string log = Log();
+        EXPECT_NE(log.find("HTTP Error for " + c.local + "\n"), std::string::npos) << log;
+        EXPECT_NE(log.find("   GetOSErr   =" + std::to_string(c.oserr) + "\n"), std::string::npos) << log;
+    }
+}
+
+TEST_F(HttpTest, RefusedConnectionFails) {
+    int port = testnet::free_port();  // nothing listens there
+    ASSERT_NE(port, 0);
+    via_proxy(port);
+    SlotPoller c{kNetSlotFirstStream, kServer, "/f.zip", path("out.zip")};
+    EXPECT_EQ(c.run(), kNetFailed);
+    std::string log = Log();
+    EXPECT_EQ(log.rfind("HTTP Error for " + path("out.zip") + "\n", 0), 0u) << log;
+    EXPECT_NE(log.find("   IsComplete =0\n"), std::string::npos) << log;
+    EXPECT_EQ(access(path("out.zip").c_str(), F_OK), -1);
+}
+
+TEST_F(HttpTest, UnknownHostFailsAtFirstCall) {
+    const std::string local = path("out.zip");
+    const std::string logp = log_;
+    std::string why;
+    // In a private namespace the name service cannot be reached, so the
+    // lookup fails at once and nothing leaves the machine.
+    int r = testnet::run_in_private_loopback(
+        [&] {
+            xer.close();
+            xer.open(logp, std::ios::out | std::ios::trunc);
+            int a = http.net_check(3, "no-such-host.invalid", "/f.zip", local);
+            xer.close();
+            return a;
+        },
+        &why);
+    if (r < 0) GTEST_SKIP() << "unknown-host case skipped: " << why;
+    EXPECT_EQ(r, kNetFailed);
+    std::string log = testnet::read_file(log_);
+    EXPECT_EQ(log,
+              "Translated server no-such-host.invalid to IP addy: 0.0.0.0 and port = 80\n"
+              "HTTP Error for " + local + "\n"
+              "   server     =no-such-host.invalid\n"
+              "   file       =/f.zip\n"
+              "   IsDone     =0\n"
+              "   IsComplete =0\n"
+              "   IsErr      =1\n"
+              "   GetStat    =0\n"
+              "   GetOSErr   =20011\n"
+              "   response   = (#0)\n\n");
+}
+
+TEST_F(HttpTest, NextCallAfterAnswerStartsNewRequest) {
+    testnet::ScriptPeer peer;
+    ASSERT_TRUE(peer.Listen());
+    via_proxy(peer.port());
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        SlotPoller c{kNetSlotFirstStream, kServer, "/same.zip", path("out.zip")};
+        c.poll();
+        ASSERT_TRUE(peer.Accept([&] { c.poll(); }));  // a new connection each time
+        ASSERT_TRUE(peer.ReadRequest([&] { c.poll(); }));
+        ASSERT_TRUE(peer.Send(round == 0 ? "HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"
+                                         : "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n!"));
+        EXPECT_EQ(c.run(), round == 0 ? kNetFailed : kNetComplete);
+        peer.CloseConnection();
+    }
+}
+
+TEST_F(HttpTest, CancelClosesSocketAndDropsPartialFile) {
+    const std::string first = path("first.zip");
+    PeerSession s(this, first);
+    ASSERT_TRUE(s.ok);
+    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n0123456789"));
+    for (int i = 0; i < 5000 && s.client.request()->bytes_written < 10; ++i) {
+        s.client.poll();
+        usleep(200);
+    }
+    ASSERT_EQ(s.client.request()->bytes_written, 10);
+
+    EXPECT_EQ(http.net_cancel(kNetSlotFirstStream), 1);
+    EXPECT_EQ(http.slot[kNetSlotFirstStream], nullptr);
+    EXPECT_TRUE(s.peer.WaitClosed(nullptr));             // the socket is closed
+    EXPECT_EQ(access(first.c_str(), F_OK), -1);          // the partial file is gone
+    EXPECT_EQ(http.net_cancel(kNetSlotFirstStream), 0);  // nothing left to stop
+
+    // The slot's next request is a new one, for the new file only.
+    s.peer.Send("late bytes of the old reply");
+    SlotPoller next{kNetSlotFirstStream, kServer, "/second.zip", path("second.zip")};
+    next.poll();
+    ASSERT_TRUE(s.peer.Accept([&] { next.poll(); }));
+    ASSERT_TRUE(s.peer.ReadRequest([&] { next.poll(); }));
+    EXPECT_NE(s.peer.request().find("/second.zip"), std::string::npos);
+    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nnew"));
+    EXPECT_EQ(next.run(), kNetComplete);
+    EXPECT_EQ(testnet::read_file(path("second.zip")), "new");
+    EXPECT_EQ(access(first.c_str(), F_OK), -1);
+}
+
+TEST_F(HttpTest, CancelBeforeReplyKeepsExistingFile) {
+    // A file the request never opened is not the request's to remove.
+    ASSERT_TRUE(testnet::write_file(path("out.zip"), "earlier download"));
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    EXPECT_EQ(http.net_cancel(kNetSlotFirstStream), 1);
+    EXPECT_EQ(testnet::read_file(path("out.zip")), "earlier download");
+}
+
+TEST_F(HttpTest, SlotsRunIndependently) {
+    testnet::ScriptPeer a, b;
+    ASSERT_TRUE(a.Listen());
+    ASSERT_TRUE(b.Listen());
+    via_proxy(a.port());
+    SlotPoller ca{kNetSlotServerList, kServer, "/a", path("a")};
+    ca.poll();
+    via_proxy(b.port());  // only the call that starts a request reads the settings
+    SlotPoller cb{kNetSlotDirectory, kServer, "/b", path("b")};
+    cb.poll();
+    auto both = [&] {
+        ca.poll();
+        cb.poll();
+    };
+    ASSERT_TRUE(a.Accept(both) && a.ReadRequest(both));
+    ASSERT_TRUE(b.Accept(both) && b.ReadRequest(both));
+    ASSERT_TRUE(b.Send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nB"));
+    EXPECT_EQ(cb.run(), kNetComplete);
+    EXPECT_EQ(ca.answer, kNetRunning);
+    ASSERT_TRUE(a.Send("HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nA"));
+    EXPECT_EQ(ca.run(), kNetComplete);
+    EXPECT_EQ(testnet::read_file(path("a")) + testnet::read_file(path("b")), "AB");
+}
+
+TEST(HttpProxyRule, UseProxyTable) {
+    struct {
+        const char* name;
+        const char* proxy_host;
+        int proxy_port;
+        std::vector<std::string> exclude;
+        const char* host;
+        bool want;
+    } cases[] = {
+        {"no proxy port", "proxy.lan", 0, {}, "a.example", false},
+        {"no proxy host", "", 3128, {}, "a.example", false},
+        {"both set", "proxy.lan", 3128, {}, "a.example", true},
+        {"excluded suffix", "proxy.lan", 3128, {".example"}, "a.example", false},
+        {"suffix is case-sensitive", "proxy.lan", 3128, {".EXAMPLE"}, "a.example", true},
+        {"suffix longer than host", "proxy.lan", 3128, {"long.a.example"}, "a.example", true},
+        {"whole host", "proxy.lan", 3128, {"a.example"}, "a.example", false},
+        {"negative port still set", "proxy.lan", -1, {}, "a.example", true},
+    };
+    for (const auto& c : cases) {
+        http._proxy_host = c.proxy_host;
+        http._proxy_port_int = c.proxy_port;
+        gProxyExclude = c.exclude;
+        EXPECT_EQ(http.UseProxy(c.host, 80), c.want) << c.name;
+        EXPECT_EQ(http.UseProxy(c.host, 8080), c.want) << c.name << " (port plays no part)";
+    }
+    http._proxy_host.clear();
+    http._proxy_port_int = 0;
+    gProxyExclude.clear();
+}
+
+TEST(HttpFatal, WrongCallsEndTheProgram) {
+    const std::string slot_line = "Too many download objects requested!\n\n\n\n";
+    const std::string server_lines =
+        "net_check error! You have a dirchar at the end of the server name!\nYou should not!\n"
+        "Our convention is that a server name is simply a server name... with no slash!\nhost/\n";
+    const std::string path_lines =
+        "net_check error! You do not have a dirchar at the beginning of the directory name!\nYou should!\n"
+        "Our convention is that a directory name does start with a slash because it must include the hard "
+        "drive,which is a dir char on unix!\n";
+    struct {
+        const char* name;
+        std::function<void()> call;
+        std::string lines;  // the alert's four lines as logged
+        int line;           // the place it names
+    } cases[] = {
+        {"slot 6", [] { http.net_check(6, "a", "/b", "/tmp/x"); }, slot_line, 232},
+        {"slot -1", [] { http.net_check(-1, "a", "/b", "/tmp/x"); }, slot_line, 232},
+        {"cancel slot 6", [] { http.net_cancel(6); }, slot_line, 300},
+        {"server with slash", [] { http.net_check(4, "host/", "/b", "/tmp/x"); }, server_lines, 247},
+        {"path without slash", [] { http.net_check(4, "host", "b", "/tmp/x"); }, path_lines + "b\n", 248},
+        {"empty path", [] { http.net_check(4, "host", "", "/tmp/x"); }, path_lines + "\n", 248},
+    };
+    TempCwd cwd;  // the alert's MemoryLog.txt and the child's log land here
+    const std::string logp = cwd.path() + "Log.txt";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChildResult r = run_in_child(
+            [&] {
+                xer.open(logp, std::ios::out | std::ios::trunc);
+                c.call();
+            },
+            30);
+        EXPECT_TRUE(r.aborted());
+        EXPECT_NE(r.out.find(c.lines.substr(0, c.lines.find('\n'))), std::string::npos) << r.out;
+        const std::string log = testnet::read_file(logp);
+        EXPECT_NE(log.find(c.lines + "(HLutils/OOPS_cpp/http line " + std::to_string(c.line) + ")\n"),
+                  std::string::npos)
+            << log;
+    }
+}

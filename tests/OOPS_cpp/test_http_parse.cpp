@@ -1,0 +1,140 @@
+// The reply head parser, fed from bytes in hand (no socket).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "OOPS_cpp/http.h"
+
+namespace {
+
+struct Parsed {
+    http_head_struct head;
+    std::string rest;  // what stays in the buffer (the body so far)
+    int err = 0;
+};
+
+http_head_struct fresh_head() {
+    http_head_struct h;
+    h.status = -1;  // as once a socket exists
+    return h;
+}
+
+Parsed parse_whole(const std::string& bytes) {
+    Parsed p;
+    p.head = fresh_head();
+    std::vector<char> buf(bytes.begin(), bytes.end());
+    p.err = http_parse_head(buf, p.head);
+    p.rest.assign(buf.begin(), buf.end());
+    return p;
+}
+
+// Feeds one byte at a time, as a peer that splits at every byte would.
+Parsed parse_bytewise(const std::string& bytes) {
+    Parsed p;
+    p.head = fresh_head();
+    std::vector<char> buf;
+    for (char c : bytes) {
+        buf.push_back(c);
+        if (!p.head.done) p.err = http_parse_head(buf, p.head);
+        if (p.err) break;
+    }
+    p.rest.assign(buf.begin(), buf.end());
+    return p;
+}
+
+}  // namespace
+
+TEST(HttpParse, Table) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool done;
+        int status;
+        const char* reason;
+        int64_t length;
+        const char* rest;
+    } cases[] = {
+        {"plain 200", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabc", true, 200, "OK", 3, "abc"},
+        {"long reason", "HTTP/1.0 404 Not Found\r\n\r\n", true, 404, "Not Found", -1, ""},
+        {"status line of 13 chars is ignored", "HTTP/1.1 200 \r\n\r\n", false, -1, "", -1, ""},
+        {"status line of 12 chars is ignored", "HTTP/1.1 200\r\n\r\n", false, -1, "", -1, ""},
+        {"first Content-Length counts",
+         "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 9\r\n\r\n", true, 200, "OK", 5, ""},
+        {"name is case-sensitive", "HTTP/1.1 200 OK\r\ncontent-length: 5\r\n\r\n", true, 200, "OK", -1, ""},
+        {"bare LF does not end a line", "HTTP/1.1 200 OK\nContent-Length: 5\r\n\r\n", true, 200,
+         "OK\nContent-Length: 5", -1, ""},
+        {"line without ': ' is ignored", "HTTP/1.1 200 OK\r\nContent-Length:5\r\nJunk\r\n\r\nx", true, 200,
+         "OK", -1, "x"},
+        {"head not finished yet", "HTTP/1.1 200 OK\r\nContent-Len", false, 200, "OK", -1, "Content-Len"},
+        {"later status line overwrites",
+         "HTTP/1.1 301 Moved\r\nHTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", true, 200, "OK", 0, ""},
+        // An interim reply and the final one in one read: parsing goes on
+        // past the interim reply's blank line.
+        {"interim 100 then final",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nhi", true, 200, "OK", 2,
+         "hi"},
+        {"interim headers do not leak into the final reply",
+         "HTTP/1.1 103 Early\r\nContent-Length: 99\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n", true,
+         200, "OK", 4, ""},
+        {"64-bit length", "HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\n", true, 200, "OK",
+         5000000000LL, ""},
+    };
+    for (const Case& c : cases) {
+        for (int bytewise = 0; bytewise < 2; ++bytewise) {
+            Parsed p = bytewise ? parse_bytewise(c.bytes) : parse_whole(c.bytes);
+            SCOPED_TRACE(std::string(c.name) + (bytewise ? " (byte by byte)" : " (one read)"));
+            EXPECT_EQ(p.err, 0);
+            EXPECT_EQ(p.head.done, c.done);
+            EXPECT_EQ(p.head.status, c.status);
+            EXPECT_EQ(p.head.reason, c.reason);
+            EXPECT_EQ(http_content_length(p.head.headers), c.length);
+            EXPECT_EQ(p.rest, c.rest);
+        }
+    }
+}
+
+TEST(HttpParse, ContentLengthText) {
+    struct {
+        const char* value;
+        int64_t want;
+    } cases[] = {
+        {"42", 42}, {"  42", 42}, {"+7", 7}, {"12abc", 12}, {"0", 0}, {"abc", 0}, {"8589934592", 8589934592LL},
+    };
+    for (const auto& c : cases) {
+        std::map<std::string, std::string> h{{"Content-Length", c.value}};
+        EXPECT_EQ(http_content_length(h), c.want) << c.value;
+    }
+    EXPECT_EQ(http_content_length({}), -1);
+}
+
+TEST(HttpParse, EndlessHeadIsCapped) {
+    // Many short header lines, and one line that never ends: both stop at
+    // the cap instead of growing for the whole idle time-out.
+    std::string lines = "HTTP/1.1 200 OK\r\n";
+    while (lines.size() <= kNetMaxHeadBytes) lines += "X-Filler: abcdefghijklmnopqrstuvwxyz\r\n";
+    std::string one_line = "HTTP/1.1 200 OK\r\nX-Long: " + std::string(kNetMaxHeadBytes, 'a');
+    for (const std::string* bytes : {&lines, &one_line}) {
+        Parsed p = parse_whole(*bytes);
+        EXPECT_NE(p.err, 0);
+        EXPECT_FALSE(p.head.done);
+    }
+    // A large head under the cap is fine.
+    std::string big = "HTTP/1.1 200 OK\r\nX-Big: " + std::string(kNetMaxHeadBytes - 100, 'b') + "\r\n\r\n";
+    Parsed ok = parse_whole(big);
+    EXPECT_EQ(ok.err, 0);
+    EXPECT_TRUE(ok.head.done);
+}
+
+TEST(HttpParse, CapCountsHeadAcrossReads) {
+    http_head_struct head = fresh_head();
+    std::vector<char> buf;
+    int err = 0;
+    for (int i = 0; i < 10000 && err == 0; ++i) {
+        std::string line = "X-Filler: 0123456789\r\n";
+        buf.insert(buf.end(), line.begin(), line.end());
+        err = http_parse_head(buf, head);
+    }
+    EXPECT_NE(err, 0);
+    EXPECT_TRUE(buf.size() <= kNetMaxHeadBytes);
+}

@@ -1,0 +1,142 @@
+// Image fixtures made by the tests themselves: DDS and BMP byte by byte,
+// PNG through libpng's writer.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <png.h>
+
+#include "GenC/hl_alert.h"
+
+namespace texfix {
+
+// For a child that raises fatal alerts: prints where each alert says it
+// comes from ("<file> line <n>") to standard output, before its text.
+inline void print_alert_sources()
+{
+    alert_set_observer([](const alert_notice& n) {
+        std::printf("alert from %s line %d\n", n.source_file ? n.source_file : "",
+                    n.source_line);
+        std::fflush(stdout);
+    });
+}
+
+inline void put_le(std::string& s, size_t at, uint32_t v, int bytes)
+{
+    if (s.size() < at + bytes) s.resize(at + bytes, '\0');
+    for (int i = 0; i < bytes; ++i) s[at + i] = char((v >> (8 * i)) & 0xFF);
+}
+
+// DDS header fields the reader looks at; the rest stay zero.
+struct DdsHeader {
+    uint32_t flags = 0x1007;  // caps, height, width, pixel format
+    int width = 4;
+    int height = 4;
+    uint32_t pf_flags = 0x4;
+    const char* fourcc = "DXT1";
+    uint32_t caps = 0x1000;
+};
+
+constexpr uint32_t kDdsMipCount = 0x20000;
+constexpr uint32_t kDdsCapsMip = 0x400000;
+
+inline std::string make_dds(const DdsHeader& h, size_t data_bytes)
+{
+    std::string s(128, '\0');
+    s.replace(0, 4, "DDS ");
+    put_le(s, 4, 124, 4);
+    put_le(s, 8, h.flags, 4);
+    put_le(s, 12, uint32_t(h.height), 4);
+    put_le(s, 16, uint32_t(h.width), 4);
+    put_le(s, 76, 32, 4);
+    put_le(s, 80, h.pf_flags, 4);
+    if (h.fourcc) s.replace(84, 4, std::string(h.fourcc, 4));
+    put_le(s, 108, h.caps, 4);
+    for (size_t i = 0; i < data_bytes; ++i) s.push_back(char(i * 7 + 1));
+    return s;
+}
+
+// A bitmap from rows of B, G, R bytes, bottom row first, each padded to 4.
+struct BmpSpec {
+    int width = 1;
+    int height = 1;
+    int bits = 24;
+    uint32_t compression = 0;
+    uint32_t data_offset = 54;
+};
+
+inline std::string make_bmp(const BmpSpec& b, const std::vector<std::vector<uint8_t>>& rows)
+{
+    std::string s(54, '\0');
+    s[0] = 'B';
+    s[1] = 'M';
+    put_le(s, 10, b.data_offset, 4);
+    put_le(s, 14, 40, 4);
+    put_le(s, 18, uint32_t(b.width), 4);
+    put_le(s, 22, uint32_t(b.height), 4);
+    put_le(s, 26, 1, 2);
+    put_le(s, 28, uint32_t(b.bits), 2);
+    put_le(s, 30, b.compression, 4);
+    s.resize(b.data_offset, '\0');
+    for (const auto& r : rows) {
+        std::string row(r.begin(), r.end());
+        while (row.size() % 4) row.push_back('\0');
+        s += row;
+    }
+    put_le(s, 2, uint32_t(s.size()), 4);
+    return s;
+}
+
+// A PNG written by libpng. rows: top row first, packed as libpng expects
+// for the colour type and bit depth.
+struct PngSpec {
+    int width = 1;
+    int height = 1;
+    int color_type = PNG_COLOR_TYPE_RGB;
+    int bit_depth = 8;
+    bool interlace = false;
+    double gamma = 0;  // 0: no gAMA chunk
+    std::vector<png_color> palette;
+    std::vector<uint8_t> trns_alpha;  // palette tRNS
+    bool trns_color = false;          // grey/RGB tRNS with trns_value
+    png_color_16 trns_value{};
+};
+
+inline bool write_png(const std::string& path, const PngSpec& p,
+                      const std::vector<std::vector<uint8_t>>& rows)
+{
+    FILE* fp = std::fopen(path.c_str(), "wb");
+    if (!fp) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(fp);
+        return false;
+    }
+    png_init_io(png, fp);
+    png_set_IHDR(png, info, png_uint_32(p.width), png_uint_32(p.height), p.bit_depth,
+                 p.color_type, p.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!p.palette.empty())
+        png_set_PLTE(png, info, p.palette.data(), int(p.palette.size()));
+    if (!p.trns_alpha.empty())
+        png_set_tRNS(png, info, p.trns_alpha.data(), int(p.trns_alpha.size()), nullptr);
+    if (p.trns_color) {
+        png_color_16 v = p.trns_value;
+        png_set_tRNS(png, info, nullptr, 0, &v);
+    }
+    if (p.gamma > 0) png_set_gAMA(png, info, p.gamma);
+    png_write_info(png, info);
+    std::vector<png_bytep> ptrs;
+    for (const auto& r : rows) ptrs.push_back(const_cast<png_bytep>(r.data()));
+    png_write_image(png, ptrs.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(fp) == 0;
+}
+
+}  // namespace texfix

@@ -1,0 +1,162 @@
+#include "engine_fixture.h"
+
+#include "support/release_maker.h"
+
+namespace {
+
+using DirectoryTest = EngineTest;
+
+std::vector<file_history_struct> parse(const std::string& body, dir_parse_result* res = nullptr)
+{
+    std::vector<file_history_struct> out;
+    dir_parse_result r = parse_directory_body(body.data(), body.data() + body.size(), out);
+    if (res) *res = r;
+    return out;
+}
+
+TEST_F(DirectoryTest, DirAndFileLines)
+{
+    auto v = parse("DIR\tZ/Res ources/\n"
+                   "FILE 7 9 -5 12 34 abcd my file.txt \n"
+                   "  FILE -3 2 0 1 2 GONE x\n"
+                   "DIRX Z/other/\nDIR\nFILEx 1 1 1 1 1 s y\n"
+                   "DIR Z/p\nFILE 1 3 0 5 6\n");
+    ASSERT_EQ(v.size(), 3u);
+    const file_version_struct& a = v[0].versions[0];
+    EXPECT_EQ(a.kind, 4);
+    EXPECT_EQ(a.os, 6);
+    EXPECT_EQ(a.aux, -5);
+    EXPECT_EQ(a.down_kb, 12);
+    EXPECT_EQ(a.disk_kb, 34);
+    EXPECT_EQ(a.sig_want, "abcd");
+    EXPECT_EQ(a.path, "Z/Res ources/my file.txt ");
+    EXPECT_EQ(v[1].versions[0].kind, 0);
+    EXPECT_EQ(v[1].versions[0].sig_want, "GONE");
+    // A line that ends after its numbers: empty signature and path text.
+    EXPECT_EQ(v[2].versions[0].sig_want, "");
+    EXPECT_EQ(v[2].versions[0].path, "Z/p");
+}
+
+TEST_F(DirectoryTest, HistoriesAndDroppedLines)
+{
+    auto v = parse("DIR Z/a/\nFILE 0 0 0 1 1 s1 f\nFILE 0 0 0 1 1 s2 Earth Orbit Textures\n"
+                   "DIR Z/a/\nFILE 0 0 0 1 1 s3 f\nFILE 0 0 0 1 1 s4 g\nFILE 0 0 0 1 1 s5 f\n");
+    ASSERT_EQ(v.size(), 3u);
+    ASSERT_EQ(v[0].versions.size(), 2u);
+    EXPECT_EQ(v[0].versions[1].sig_want, "s3");
+    EXPECT_EQ(v[1].versions[0].sig_want, "s4");
+    EXPECT_EQ(v[2].versions[0].sig_want, "s5");
+    EXPECT_TRUE(parse("").empty());
+}
+
+TEST_F(DirectoryTest, UnsafePathsRefused)
+{
+    struct {
+        const char* path;
+        int safe;
+    } cases[] = {
+        {"Z/a/b.txt", 1},      {"readme", 1},       {"Z/a..b/c", 1},     {"Z/.../c", 1},
+        {"/etc/passwd", 0},    {"Z/../x", 0},       {"../x", 0},         {"Z/a/..", 0},
+        {"Z/a\\b", 0},         {"Z/c:d", 0},        {"", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(is_safe_release_path(c.path), c.safe) << c.path;
+    EXPECT_EQ(is_safe_release_path("Z/" + std::string(498, 'a')), 0);
+    EXPECT_EQ(is_safe_release_path("Z/" + std::string(497, 'a')), 1);
+
+    dir_parse_result r;
+    parse("DIR Z/\nFILE 0 0 0 1 1 s ok\nDIR Z/../../\nFILE 0 0 0 1 1 s evil\n", &r);
+    EXPECT_EQ(r.ok, 0);
+    EXPECT_EQ(r.bad_path, "Z/../../evil");
+}
+
+TEST_F(DirectoryTest, UnsafeListIsBadFormatAndTouchesNothing)
+{
+    put("keep.txt", "mine");
+    std::string p = dir_file("DIR Z/\nFILE 0 0 0 1 1 GONE keep.txt\nDIR /tmp/\nFILE 0 0 0 1 1 s x\n");
+    EXPECT_EQ(read_directory(p, "t"), kDirBadFormat);
+    EXPECT_TRUE(sim_info.empty());
+    EXPECT_NE(log_text().find("/tmp/x"), std::string::npos);
+    EXPECT_EQ(app_done, 0);
+    EXPECT_EQ(TempDir::read(dest + "keep.txt"), "mine");
+}
+
+TEST_F(DirectoryTest, PathTooLongForTheDestinationIsRefused)
+{
+    dest_dir_path = dest + std::string(300, 'd') + "/";
+    std::string p = dir_file("DIR Z/\nFILE 0 0 0 1 1 s " + std::string(250, 'f') + "\n");
+    EXPECT_EQ(read_directory(p, "t"), kDirBadFormat);
+    EXPECT_TRUE(sim_info.empty());
+    EXPECT_NE(log_text().find("is too long for this destination"), std::string::npos);
+}
+
+TEST_F(DirectoryTest, ScanSignsFilesAndSums)
+{
+    put("same.txt", "same");
+    put("old.txt", "old");
+    put("gone.txt", "bye");
+    std::string list = "DIR Z/\n"
+                       "FILE 0 0 0 10 20 " + md5_text("same") + " same.txt\n"
+                       "FILE 0 3 0 11 21 " + md5_text("new") + " old.txt\n"
+                       "FILE 0 1 0 12 22 " + md5_text("mac") + " mac.bin\n"
+                       "FILE 0 6 0 13 23 " + md5_text("data") + " missing.dat\n"
+                       "FILE 0 0 0 0 0 GONE gone.txt\n"
+                       "FILE 0 0 0 0 0 GONE never.txt\n"
+                       "FILE 0 0 0 1 1 " + md5_text("same").substr(0, 31) + "X up.txt\n";
+    AlertProbe probe;
+    EXPECT_EQ(read_directory(dir_file(list), "t"), kDirReady);
+    ASSERT_EQ(sim_info.size(), 7u);
+    EXPECT_EQ(sim_info[0].versions[0].sig_have, md5_text("same"));
+    EXPECT_EQ(sim_info[0].versions[0].have, 1);
+    EXPECT_EQ(sim_info[1].versions[0].have, 0);
+    EXPECT_EQ(sim_info[2].versions[0].sig_have, "NONE");
+    EXPECT_EQ(sim_info[5].versions[0].have, 0);
+    // old.txt (Linux program), missing.dat (Linux data), up.txt; not the Mac file.
+    EXPECT_FLOAT_EQ(stg.total_down_kb, 11 + 13 + 1);
+    EXPECT_FLOAT_EQ(stg.total_disk_kb, 21 + 23 + 1);
+    EXPECT_EQ(this_install_has_exes, 1);
+    EXPECT_EQ(probe.count(), 0u);
+}
+
+TEST_F(DirectoryTest, HeaderVersions)
+{
+    AlertProbe probe;
+    EXPECT_EQ(read_directory(dir_file("", "I\n840 version\nINSTALLER\n"), "t"), kDirReady);
+    EXPECT_EQ(read_directory(dir_file("", "I\n900 version\nINSTALLER\n"), "t"), kDirReady);
+    EXPECT_EQ(probe.count(), 0u);
+    EXPECT_EQ(read_directory(dir_file("", "I\n901 version\nINSTALLER\n"), "t"), kDirBadFormat);
+    ASSERT_EQ(probe.count(), 1u);
+    EXPECT_EQ(probe.last().lines[3], tmp / "temp/directory.txt");
+    EXPECT_EQ(probe.last().source_line, 141);
+    EXPECT_EQ(app_done, 1);
+    EXPECT_EQ(stg.install_state, kInstallFinished);
+}
+
+TEST_F(DirectoryTest, MissingListAndPathWithoutFileAreFatal)
+{
+    ChildResult r = run_in_child([&] { read_directory(tmp / "none.txt", "t"); });
+    EXPECT_TRUE(r.aborted());
+    EXPECT_NE(r.out.find("I tried to read a directory file that does not exist!"),
+              std::string::npos);
+    std::string p = dir_file("DIR Z/sub/\nFILE 0 0 0 1 1 abc\n");
+    r = run_in_child([&] { read_directory(p, "t"); });
+    EXPECT_TRUE(r.aborted());
+    EXPECT_NE(r.out.find("found a path that has no file!"), std::string::npos);
+}
+
+TEST_F(DirectoryTest, PlatformRuleAndLocalPath)
+{
+    struct {
+        int os, target, want;
+    } cases[] = {{0, 3, 1}, {1, 1, 1}, {1, 3, 0}, {2, 2, 1}, {3, 3, 1}, {3, 2, 0},
+                 {4, 3, 0}, {5, 1, 0}, {6, 3, 1}, {6, 1, 0}};
+    for (const auto& c : cases) EXPECT_EQ(os_wanted(c.os, c.target), c.want) << c.os << c.target;
+    std::string p = "top/Resources/a";
+    trim_dest_folder(p);
+    EXPECT_EQ(p, "Resources/a");
+    p = "plain";
+    trim_dest_folder(p);
+    EXPECT_EQ(p, "plain");
+    EXPECT_EQ(local_path_of("top/x/y"), dest + "x/y");
+}
+
+}  // namespace

@@ -1,0 +1,459 @@
+// The engine against a real nginx on loopback, reached through the proxy
+// settings, driven frame by frame until the installation ends.
+#include "engine_fixture.h"
+
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "support/release_maker.h"
+
+namespace {
+
+constexpr long kFixedDate = 1500000000;  // 2017-07-14, a whole second
+
+class EndToEnd : public EngineTest {
+protected:
+    testnet::Nginx nginx;
+    std::string web, src, home;
+    ReleasePlan plan;
+    std::string old_home;
+
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        old_home = getenv("HOME") ? getenv("HOME") : "";
+        if (!testnet::nginx_installed()) GTEST_SKIP() << "nginx is not installed";
+        web = tmp / "web/";
+        src = tmp / "src/";
+        home = tmp / "home";
+        for (const std::string& d : {web, src, home + "/"}) ::mkdir(d.c_str(), 0755);
+        plan.source = src;
+        plan.servers = {{"files.test", "/files/", "Main server"}};
+        ASSERT_TRUE(nginx.Start(web)) << nginx.failure();
+    }
+
+    void write_src(const std::string& rel, const std::string& content, unsigned mode = 0644)
+    {
+        std::string full = src + rel;
+        for (std::size_t k = src.size(); k < full.size(); ++k)
+            if (full[k] == '/') ::mkdir(full.substr(0, k).c_str(), 0755);
+        std::ofstream(full, std::ios::binary | std::ios::trunc) << content;
+        ::chmod(full.c_str(), mode);
+        struct timeval tv[2] = {{kFixedDate, 0}, {kFixedDate, 0}};
+        ::utimes(full.c_str(), tv);
+    }
+    void publish()
+    {
+        std::string err;
+        ASSERT_FALSE(make_release(plan, web, &err).empty()) << err;
+    }
+
+    // A fresh program run: defaults, preferences from the command line,
+    // a private temporary folder.
+    void start_run(std::vector<std::string> extra = {})
+    {
+        stg = stg_struct{};
+        stg_set_defaults(stg);
+        install_name = no_install_name;
+        sim_info.clear();
+        deleted_files.clear();
+        this_install_has_exes = 0;
+        next = next_class();
+        slot_failures_clear();
+        app_done = 0;
+        setenv("HOME", home.c_str(), 1);
+        std::vector<std::string> args = {"zudezud_installer",
+                                         "--pref:_proxy_host=127.0.0.1",
+                                         "--pref:_proxy_port_int=" + std::to_string(nginx.port()),
+                                         "--pref:_log_actions=1", "--pref:_use_max_cpu=1"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<const char*> argv;
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        cmdline.options.clear();
+        cmdline.init_unix(static_cast<int>(argv.size()), argv.data());
+        pref.IO_set(kPrefSetInstaller, kPrefRead);
+        ASSERT_EQ(make_private_temp(tmp.path()), 0);
+    }
+
+    // Frames until the installation ends (or the list phases stop moving on:
+    // until_ready stops once the directory is ready). Bounded in real time.
+    bool run_frames(bool press_install = true, double limit_s = 90)
+    {
+        auto t0 = std::chrono::steady_clock::now();
+        bool pressed = false;
+        while (std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count() <
+               limit_s) {
+            xtim.xtim_update();
+            engine_frame();
+            if (app_done) return false;
+            if (stg.dir_state == kDirReady && !pressed) {
+                if (!press_install) return true;
+                pressed = true;
+                install_flow();
+                if (stg.install_state != kInstalling) return true;  // declined or cancelled
+            }
+            if (pressed && stg.install_state == kInstallFinished) return true;
+        }
+        return false;
+    }
+    void end_run() { remove_private_temp(); }
+    void TearDown() override
+    {
+        remove_private_temp();
+        setenv("HOME", old_home.c_str(), 1);
+        EngineTest::TearDown();
+    }
+
+    static std::string link_target(const std::string& p)
+    {
+        char buf[4096];
+        ssize_t n = ::readlink(p.c_str(), buf, sizeof buf);
+        return n < 0 ? "" : std::string(buf, static_cast<std::size_t>(n));
+    }
+    static struct stat lstat_of(const std::string& p)
+    {
+        struct stat st {};
+        ::lstat(p.c_str(), &st);
+        return st;
+    }
+    int requests_for(const std::string& what)
+    {
+        std::string log = nginx.ReadAccessLog();
+        int n = 0;
+        for (std::size_t p = log.find(what); p != std::string::npos; p = log.find(what, p + 1)) ++n;
+        return n;
+    }
+
+    // The first release and a folder that already holds an older one.
+    void first_release()
+    {
+        write_src("Resources/readme.txt", "readme v1\n");
+        write_src("Resources/plugins/tool.sh", "#!/bin/sh\necho tool\n", 0755);
+        write_src("bin/zudezud", std::string(300000, 'z'), 0755);
+        write_src("bin/zudezud.app", "mac program", 0755);
+        write_src("Docs/notes.txt", "notes v1\n");
+        write_src("Resources/license.txt", "licence text\n");
+        ::symlink("license.txt", (src + "Resources/link.txt").c_str());
+        plan.platform["bin/zudezud"] = kOsLinux;
+        plan.platform["bin/zudezud.app"] = kOsMac;
+        plan.gone["Old/dropped.txt"] = "old bytes\n";
+        publish();
+    }
+};
+
+TEST_F(EndToEnd, InstallsThenUpdates)
+{
+    first_release();
+    std::string inst = tmp / "inst/Zudezud/";
+    dest_dir_path = inst;
+    put("../inst/Zudezud/Old/dropped.txt", "old bytes\n");  // an older release's copy
+
+    start_run();
+    ASSERT_TRUE(run_frames()) << log_text();
+    EXPECT_EQ(stg.extract_error, 0);
+    EXPECT_EQ(next.all_done, 1);
+    std::string now = tmp / "inst/9.00r1/";
+    ASSERT_EQ(dest_dir_path, now);  // a program file came in: renamed
+    EXPECT_FALSE(TempDir::exists(inst));
+
+    // Contents, modes, dates and the link.
+    EXPECT_EQ(TempDir::read(now + "Resources/readme.txt"), "readme v1\n");
+    EXPECT_EQ(TempDir::read(now + "bin/zudezud"), std::string(300000, 'z'));
+    EXPECT_EQ(lstat_of(now + "Resources/plugins/tool.sh").st_mode & 07777, 0755u);
+    EXPECT_EQ(lstat_of(now + "Resources/readme.txt").st_mode & 07777, 0644u);
+    EXPECT_EQ(lstat_of(now + "bin/zudezud").st_mtime, kFixedDate);
+    EXPECT_TRUE(S_ISLNK(lstat_of(now + "Resources/link.txt").st_mode));
+    EXPECT_EQ(link_target(now + "Resources/link.txt"), "license.txt");
+    EXPECT_EQ(TempDir::read(now + "Resources/link.txt"), "licence text\n");
+    EXPECT_FALSE(TempDir::exists(now + "bin/zudezud.app"));
+    // The dropped file and its emptied folder are gone; the fixed folders made.
+    EXPECT_FALSE(TempDir::exists(now + "Old"));
+    for (const char* f : kFixedFolders) EXPECT_TRUE(TempDir::exists(now + f)) << f;
+
+    // Only the needed archives were asked for.
+    EXPECT_EQ(requests_for("GET http://www.zudezud.com/serverlist.txt"), 1);
+    EXPECT_EQ(requests_for("/files/9.00r1/directory.txt.zip"), 1);
+    for (const char* f : {"Resources/readme.txt", "Resources/plugins/tool.sh", "bin/zudezud",
+                          "Resources/link.txt", "Docs/notes.txt"})
+        EXPECT_EQ(requests_for(std::string("/files/9.00r1/Zudezud/") + f + ".zip"), 1) << f;
+    EXPECT_EQ(requests_for("zudezud.app.zip"), 0);
+    EXPECT_EQ(requests_for("dropped.txt"), 0);
+
+    std::string log = log_text();
+    EXPECT_NE(log.find("EXPANDING file " + inst + "Resources/readme.txt, with result=0.\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("DELETING  file " + temp_path), std::string::npos);
+    EXPECT_NE(log.find("now we want to nuke a file: DELETING  file " + inst +
+                       "Old/dropped.txt, with result=0.\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("cleanup: DELETING  file " + inst + "Old/, with result=0.\n"),
+              std::string::npos);
+    std::string temp = temp_path;
+    end_run();
+    EXPECT_FALSE(TempDir::exists(temp));
+
+    // An update run over that folder, once per answer to the question about
+    // a file the user changed (readme, still shipped; notes, now dropped).
+    struct {
+        int answer;
+        bool readme_replaced, notes_deleted, installs;
+    } cases[] = {
+        {kAskActOnFile, true, true, true},     {kAskKeepFile, false, false, true},
+        {kAskActOnFolder, true, true, true},   {kAskKeepFolder, false, false, true},
+        {kAskCancelAll, false, false, false},
+    };
+    write_src("Resources/readme.txt", "readme v2\n");
+    write_src("bin/zudezud", std::string(300000, 'y'), 0755);
+    ::unlink((src + "Resources/plugins/tool.sh").c_str());
+    ::unlink((src + "Docs/notes.txt").c_str());
+    plan.name = "9.00r2";
+    plan.older["Resources/readme.txt"] = {"readme v1\n"};
+    plan.older["bin/zudezud"] = {std::string(300000, 'z')};
+    plan.gone = {{"Resources/plugins/tool.sh", "#!/bin/sh\necho tool\n"},
+                 {"Docs/notes.txt", "notes v1\n"}};
+    publish();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        std::string base = tmp / ("upd" + std::to_string(c.answer) + "/");
+        std::string cmd = "cp -a '" + now + "' '" + base + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        std::ofstream(base + "Resources/readme.txt", std::ios::trunc) << "user edit\n";
+        std::ofstream(base + "Docs/notes.txt", std::ios::trunc) << "user notes\n";
+        dest_dir_path = base;
+        scripted() = ScriptedWindows();
+        scripted().answers = {c.answer, c.answer};
+        start_run({"--pref:_rename_folder=0"});
+        ASSERT_TRUE(run_frames());
+        EXPECT_EQ(stg.install_state, c.installs ? kInstallFinished : kInstallIdle);
+        EXPECT_EQ(dest_dir_path, base);
+        EXPECT_EQ(TempDir::read(base + "Resources/readme.txt"),
+                  c.readme_replaced ? "readme v2\n" : "user edit\n");
+        EXPECT_EQ(TempDir::exists(base + "Docs/notes.txt"), !c.notes_deleted);
+        EXPECT_EQ(TempDir::read(base + "bin/zudezud"),
+                  std::string(300000, c.installs ? 'y' : 'z'));
+        // The unchanged dropped file goes without a question.
+        EXPECT_EQ(TempDir::exists(base + "Resources/plugins/tool.sh"), !c.installs);
+        // Asked in list order: the dropped notes first (delete texts), then the readme.
+        ASSERT_GE(scripted().asked.size(), 1u);
+        EXPECT_EQ(scripted().asked[0], std::make_pair(base + "Docs/notes.txt", 1));
+        if (c.answer != kAskCancelAll) {
+            ASSERT_EQ(scripted().asked.size(), 2u);
+            EXPECT_EQ(scripted().asked[1], std::make_pair(base + "Resources/readme.txt", 0));
+        } else {
+            EXPECT_EQ(scripted().asked.size(), 1u);
+        }
+        end_run();
+    }
+}
+
+TEST_F(EndToEnd, DeclinedLicenceDownloadsNothing)
+{
+    first_release();
+    dest_dir_path = tmp / "inst/Zudezud/";
+    scripted().eula_answer = 0;
+    start_run();
+    ASSERT_TRUE(run_frames());
+    EXPECT_EQ(stg.install_state, kInstallIdle);
+    EXPECT_EQ(scripted().eula_calls, 1);
+    EXPECT_EQ(requests_for("/files/9.00r1/Zudezud/"), 0);
+    EXPECT_TRUE(TempDir::exists(dest_dir_path + "Resources/preferences"));  // folders made first
+    end_run();
+}
+
+TEST_F(EndToEnd, NotFoundRetriedAtMostOncePerSecond)
+{
+    first_release();
+    plan.servers = {{"files.test", "/nowhere/", "Empty server"}};
+    std::string err;
+    // Only the list names the server; nothing is published under its path.
+    std::ofstream(web + "serverlist.txt", std::ios::trunc)
+        << "I\n820 version\nSERVERS\nFINAL 9.00r1\nSERVER files.test\n/nowhere/\nEmpty\n";
+    dest_dir_path = tmp / "inst/Zudezud/";
+    FakeClock clock;
+    start_run();
+    auto frames = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            engine_frame();
+            usleep(1000);
+        }
+    };
+    const std::string what = "/nowhere/9.00r1/directory.txt.zip";
+    // The 404 has been handled once the slot is free again.
+    for (int i = 0; i < 20000 && !(requests_for(what) >= 1 && !http.slot[kNetSlotDirectory]); ++i)
+        frames(1);
+    ASSERT_EQ(http.slot[kNetSlotDirectory], nullptr);
+    frames(300);  // the clock stands still: no new request
+    EXPECT_EQ(requests_for(what), 1);
+    EXPECT_EQ(stg.dir_state, kDirFetch);
+    clock.advance(1.0);
+    for (int i = 0; i < 20000 && requests_for(what) < 2; ++i) frames(1);
+    frames(300);
+    EXPECT_EQ(requests_for(what), 2);
+    EXPECT_FALSE(TempDir::exists(dest_dir_path));
+    end_run();
+}
+
+TEST_F(EndToEnd, SecondServerTakesOver)
+{
+    first_release();
+    plan.servers = {{"dead.test", "/dead/", "Dead"}, {"files.test", "/files/", "Main"}};
+    publish();
+    testnet::remove_tree(web + "dead");
+    dest_dir_path = tmp / "inst/Zudezud/";
+    start_run();
+    // Make the dead server the choice for the list and again for the files.
+    for (int i = 0; i < 50000 && stg.server_count < 0; ++i) {
+        server_list_phase();
+        usleep(200);
+    }
+    ASSERT_EQ(stg.server_count, 2);
+    stg.chosen_server = 0;
+    ASSERT_TRUE(run_frames(false));
+    stg.chosen_server = 0;
+    ASSERT_TRUE(run_frames());
+    EXPECT_EQ(stg.extract_error, 0);
+    EXPECT_EQ(TempDir::read(dest_dir_path + "Resources/readme.txt"), "readme v1\n");
+    EXPECT_GE(requests_for("/dead/9.00r1/directory.txt.zip"), 1);
+    EXPECT_GE(requests_for("/dead/9.00r1/Zudezud/"), 1);
+    EXPECT_EQ(stg.download_failed, 0);
+    end_run();
+}
+
+TEST_F(EndToEnd, CorruptArchiveLeavesTheUsersFileWhole)
+{
+    first_release();
+    // Flip bytes in the middle of the compressed data of one archive.
+    std::string zip = web + "files/9.00r1/Zudezud/bin/zudezud.zip";
+    std::string bytes = TempDir::read(zip);
+    ASSERT_GT(bytes.size(), 400u);
+    for (std::size_t k = 100; k < 140; ++k) bytes[k] = static_cast<char>(bytes[k] ^ 0x5a);
+    std::ofstream(zip, std::ios::binary | std::ios::trunc) << bytes;
+    dest_dir_path = tmp / "inst/Zudezud/";
+    put("../inst/Zudezud/bin/zudezud", "user's program");
+    scripted().answers = {kAskActOnFile};
+    AlertProbe probe;
+    start_run();
+    ASSERT_TRUE(run_frames());
+    EXPECT_EQ(stg.extract_error, 1);
+    EXPECT_EQ(stg.install_state, kInstallFinished);
+    EXPECT_EQ(TempDir::read(dest_dir_path + "bin/zudezud"), "user's program");
+    bool seen = false;
+    for (const AlertRecord& a : probe.records())
+        seen |= a.lines[0] == "The installer cannot extract a file.";
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(TempDir::exists(temp_path + "0.zip"));
+    EXPECT_FALSE(TempDir::exists(temp_path + "1.zip"));
+    end_run();
+}
+
+TEST_F(EndToEnd, TruncatedDirectoryListIsFetchedAgain)
+{
+    first_release();
+    std::string zip = web + "files/9.00r1/directory.txt.zip";
+    std::string bytes = TempDir::read(zip);
+    std::ofstream(zip, std::ios::binary | std::ios::trunc) << bytes.substr(0, bytes.size() / 2);
+    dest_dir_path = tmp / "inst/Zudezud/";
+    AlertProbe probe;
+    FakeClock clock;  // stands still until moved
+    start_run();
+    auto frames = [&](int n) {
+        for (int i = 0; i < n; ++i) {
+            engine_frame();
+            usleep(500);
+        }
+    };
+    const std::string what = "/files/9.00r1/directory.txt.zip";
+    for (int i = 0; i < 20000 && probe.count() < 1; ++i) frames(1);
+    ASSERT_EQ(probe.count(), 1u);
+    EXPECT_EQ(probe.last().lines[0], "DIR-scan: The installer cannot extract a file.");
+    EXPECT_EQ(probe.last().lines[1].rfind("Error: ", 0), 0u);
+    EXPECT_EQ(probe.last().lines[2], "Compressed File/" + temp_path + "directory.txt.zip");
+    EXPECT_EQ(probe.last().lines[3], "Destination Path/" + temp_path);
+    EXPECT_EQ(probe.last().source_file, "main");
+    EXPECT_EQ(probe.last().source_line, 203);
+    EXPECT_EQ(stg.dir_state, kDirFetch);
+    EXPECT_FALSE(TempDir::exists(temp_path + "directory.txt.zip"));  // deleted after the attempt
+    // Fetched again from the same server, but not within the same second.
+    frames(300);
+    EXPECT_EQ(requests_for(what), 1);
+    EXPECT_EQ(probe.count(), 1u);
+    clock.advance(1.0);
+    for (int i = 0; i < 20000 && probe.count() < 2; ++i) frames(1);
+    EXPECT_EQ(probe.count(), 2u);
+    for (int i = 0; i < 2000 && requests_for(what) < 2; ++i) frames(1);
+    EXPECT_EQ(requests_for(what), 2);
+    EXPECT_FALSE(TempDir::exists(dest_dir_path));
+    end_run();
+}
+
+TEST_F(EndToEnd, ServerDyingMidTransferNeverHalfWritesAFile)
+{
+    // Content that does not compress, so the archive takes a while at the
+    // rate limit below.
+    std::string big(400000, '\0');
+    unsigned x = 12345;
+    for (char& c : big) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    write_src("big.bin", big);
+    plan.older["big.bin"] = {"old big"};
+    publish();
+    int port = nginx.port();
+    nginx.Stop();
+    testnet::NginxOptions slow;
+    slow.root = web;
+    slow.port = port;
+    slow.extra_server_conf = "limit_rate 20k;";
+    ASSERT_TRUE(nginx.Start(slow)) << nginx.failure();
+    dest_dir_path = tmp / "inst/Zudezud/";
+    put("../inst/Zudezud/big.bin", "old big");
+
+    // The clock only moves when told; one download pass per frame.
+    FakeClock clock;
+    start_run();
+    auto frame = [&] {
+        xtim.xtim_update();
+        if (stg.server_count == -1) server_list_phase();
+        if (stg.dir_state == kDirFetch && stg.server_count >= 1) directory_phase();
+        if (stg.dir_state == kDirScan) scan_phase();
+        if (stg.install_state == kInstalling && grab_files()) {
+            stg.install_state = kInstallFinished;
+            next.reset_all_streams();
+        }
+        usleep(500);
+    };
+    for (int i = 0; i < 20000 && stg.dir_state != kDirReady; ++i) frame();
+    ASSERT_EQ(stg.dir_state, kDirReady);
+    install_flow();
+    ASSERT_EQ(stg.install_state, kInstalling);
+    // Run until part of the archive has arrived, then the server dies.
+    down_class* d = nullptr;
+    for (int i = 0; i < 40000 && !(d && d->bytes_written > 0); ++i) {
+        frame();
+        d = http.slot[kNetSlotFirstStream];
+    }
+    ASSERT_TRUE(d && d->bytes_written > 0 && d->bytes_written < d->cont_len);
+    nginx.Stop();
+    // A dead peer is given up after 30 s without data.
+    for (int i = 0; i < 100; ++i) frame();
+    clock.advance(31.0);
+    for (int i = 0; i < 20000 && !stg.download_failed; ++i) frame();
+    EXPECT_EQ(stg.download_failed, 1);
+    EXPECT_EQ(TempDir::read(dest_dir_path + "big.bin"), "old big");
+    // The server comes back; the stream fetches the archive again.
+    testnet::NginxOptions back;
+    back.root = web;
+    back.port = port;
+    ASSERT_TRUE(nginx.Start(back)) << nginx.failure();
+    clock.advance(1.0);
+    for (int i = 0; i < 40000 && stg.install_state == kInstalling; ++i) frame();
+    EXPECT_EQ(stg.install_state, kInstallFinished);
+    EXPECT_EQ(stg.extract_error, 0);
+    EXPECT_EQ(stg.download_failed, 0);
+    EXPECT_TRUE(TempDir::read(dest_dir_path + "big.bin") == big);
+    end_run();
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+// A private temporary folder for one test, removed with everything in it.
+#pragma once
+
+#include <string>
+
+class TempDir
+{
+  public:
+    TempDir();  // fails the test (and aborts it) when no folder can be made
+    ~TempDir(); // removes the folder tree
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // The folder's absolute path, ending in '/'.
+    const std::string& path() const { return path_; }
+    // path() + rel.
+    std::string operator/(const std::string& rel) const { return path_ + rel; }
+
+    // Writes a file (parents must exist) and makes a folder, relative to path().
+    void write(const std::string& rel, const std::string& content = "") const;
+    void mkdir(const std::string& rel) const;
+    // The whole content of a file, "" when it cannot be read.
+    static std::string read(const std::string& full_path);
+    static bool exists(const std::string& full_path);
+
+  private:
+    std::string path_;
+};

@@ -1,0 +1,125 @@
+#include "support/xvfb.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+const char* const kXvfbScreen = "-screen 0 1280x1024x24 +extension GLX";
+const char* const kXvfbScreen1024 = "-screen 0 1024x768x24 +extension GLX";
+const char* const kXvfbNoGlx = "-screen 0 1280x1024x24 -extension GLX";
+
+namespace
+{
+const char* const kChildMark = "ZUDEZUD_XVFB_CHILD";
+
+std::string quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s) {
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
+    }
+    return q + "'";
+}
+
+std::string self_exe()
+{
+    char buf[4096];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+    if (n <= 0) return "";
+    buf[n] = 0;
+    return buf;
+}
+
+// xvfb-run -a picks the first free display number without locking it, so two
+// runs started together may collide; such a start-up failure is retried.
+bool server_failed_to_start(const XvfbResult& r)
+{
+    return r.output.find("Xvfb failed to start") != std::string::npos ||
+           r.output.find("Server is already active for display") != std::string::npos;
+}
+} // namespace
+
+XvfbResult run_capture(const std::string& command)
+{
+    XvfbResult r;
+    FILE* p = popen((command + " 2>&1").c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), p)) > 0)
+        r.output.append(buf, n);
+    const int st = pclose(p);
+    if (WIFEXITED(st))
+        r.status = WEXITSTATUS(st);
+    else if (WIFSIGNALED(st))
+        r.status = 128 + WTERMSIG(st);
+    return r;
+}
+
+XvfbResult xvfb_run(const std::string& command, const std::string& server_args)
+{
+    const std::string line =
+        "LIBGL_ALWAYS_SOFTWARE=1 xvfb-run -a -s " + quote(server_args) + " sh -c " + quote(command);
+    XvfbResult r;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        r = run_capture(line);
+        if (!server_failed_to_start(r)) break;
+        usleep(200000 * (attempt + 1));
+    }
+    return r;
+}
+
+bool xvfb_inside()
+{
+    return std::getenv(kChildMark) != nullptr;
+}
+
+XvfbResult xvfb_run_this_test(const char* server_args, const std::vector<std::string>& env)
+{
+    const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string cmd = std::string(server_args ? "env " : "env -u DISPLAY ") + kChildMark + "=1";
+    for (const std::string& e : env)
+        cmd += " " + quote(e);
+    cmd += " " + quote(self_exe()) + " " +
+           quote(std::string("--gtest_filter=") + t->test_suite_name() + "." + t->name());
+    if (server_args) return xvfb_run(cmd, server_args);
+    return run_capture(cmd);
+}
+
+#include "GenC/hl_context.h"
+#include "GenC/hl_menu.h"
+#include "GenC/hl_windows.h"
+#include "GenH/hl_types.h"
+#include "OOPS_cpp/oglp.h"
+#include "OOPS_cpp/tman.h"
+
+void xvfb_open_shell_window()
+{
+    // The image work buffer, as start-up sets it.
+    const unsigned long base = reinterpret_cast<unsigned long>(scratch_array_storage);
+    scratch_array = scratch_array_storage + ((16 - base % 16) % 16);
+    mnw.res_x_req = 1024;
+    mnw.res_y_req = 768;
+    mnw.tex_level = 5;
+    mnw.col_res_req = 32;
+    mnw.alias_req = 0;
+    mnw.lang = 0;
+    VOVARU_setres(1);
+    VOVARU_make_context(0);
+    OGL_pix_specs(0);
+    glExt.init_extensions();
+    recall_ins_texes(); // text and sprites are cut from the atlas
+    for (int id = 34; id <= 47; ++id)
+        colr.assign(id, 0.5f, 0.5f, 0.5f);
+    colr.assign(104, 1, 1, 1); // light colour: neutral
+    VOVARU_clear_menus(1);
+    VOVARU_startwind(kWinNone, 0);
+    OGL_pix_specs(0);
+    ogl_inited = 1;
+}

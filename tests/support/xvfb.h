@@ -1,0 +1,60 @@
+// Running commands and test bodies under a private X server (xvfb-run -a)
+// with Mesa's software OpenGL (LIBGL_ALWAYS_SOFTWARE=1, direct rendering).
+//
+//   TEST(Window, OpensWithItsTitle) {
+//       XVFB_TEST_BODY();            // parent: re-runs this test alone under Xvfb
+//       ...                          // child: the body, with DISPLAY set
+//   }
+//
+//   XvfbResult r = xvfb_run("glxinfo -B");      // one command under a server
+//   XvfbResult r = xvfb_run_this_test(kXvfbNoGlx); // the body without GLX
+//
+// Each run gets its own server, so tests may run in parallel.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Server arguments: one 24-bit screen of the given size; the GLX extension on.
+extern const char* const kXvfbScreen;     // 1280 x 1024
+extern const char* const kXvfbScreen1024; // 1024 x 768: the window fills it
+extern const char* const kXvfbNoGlx;      // 1280 x 1024 without GLX
+
+struct XvfbResult {
+    int status = -1;    // exit status; 128 + signal when killed
+    std::string output; // standard output and standard error together
+};
+
+// Runs `command` (through /bin/sh) under its own server.
+XvfbResult xvfb_run(const std::string& command, const std::string& server_args = kXvfbScreen);
+
+// Runs `command` through /bin/sh, capturing its output (no server).
+XvfbResult run_capture(const std::string& command);
+
+// 1 inside the child that XVFB_TEST_BODY started.
+bool xvfb_inside();
+
+// Runs the current test alone in a child process of this test program. With
+// server_args it runs under its own server; with nullptr it runs without one
+// and with DISPLAY unset. `env` adds NAME=VALUE pairs for the child.
+XvfbResult xvfb_run_this_test(const char* server_args = kXvfbScreen,
+                              const std::vector<std::string>& env = {});
+
+// In the parent: run this test's body in a child under Xvfb and expect it to
+// pass; in the child: go on with the body.
+#define XVFB_TEST_BODY(...)                                                                        \
+    do {                                                                                           \
+        if (!xvfb_inside()) {                                                                      \
+            XvfbResult xvfb_r_ = xvfb_run_this_test(__VA_ARGS__);                                  \
+            ASSERT_EQ(xvfb_r_.status, 0) << xvfb_r_.output;                                        \
+            ASSERT_NE(xvfb_r_.output.find("[  PASSED  ] 1 test."), std::string::npos)              \
+                << xvfb_r_.output;                                                                 \
+            return;                                                                                \
+        }                                                                                          \
+    } while (0)
+
+// Inside a child: makes the program's window and context the way start-up
+// does (requests, screen, window, figures, capabilities, built-in images,
+// menus, window -1), without the log or threads. Interface colours 34..47 get
+// fixed test values instead of the ones sampled from the atlas.
+void xvfb_open_shell_window();

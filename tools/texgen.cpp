@@ -1,0 +1,797 @@
+// texgen: draws the four images compiled into the program and writes them as
+// raw RGBA files plus one small C++ file each that embeds the raw bytes.
+//
+//   texgen OUT_DIR REGULAR.ttf BOLD.ttf [--png]
+//
+// Everything is computed from the two fonts and fixed numbers, so the same
+// inputs give the same bytes. Images are stored bottom row first (row 0 is
+// texture t = 0), the order in which the texture loader uploads them.
+//
+// Index of this file
+//   [SECTION] Canvas and shapes
+//   [SECTION] Fonts
+//   [SECTION] Interface atlas (texture 389)
+//   [SECTION] Installer artwork (texture 390)
+//   [SECTION] Backgrounds (textures 391, 392)
+//   [SECTION] Output
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// [SECTION] Canvas and shapes
+// ---------------------------------------------------------------------------
+struct RGBA {
+    float r, g, b, a;
+};
+
+RGBA rgb(int r, int g, int b, float a = 1.0f) { return {r / 255.0f, g / 255.0f, b / 255.0f, a}; }
+RGBA mix(RGBA p, RGBA q, float t) {
+    return {p.r + (q.r - p.r) * t, p.g + (q.g - p.g) * t, p.b + (q.b - p.b) * t,
+            p.a + (q.a - p.a) * t};
+}
+float clamp01(float v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
+
+// Straight (not premultiplied) RGBA bytes, y up: row 0 is the bottom.
+struct Canvas {
+    int w, h;
+    std::vector<uint8_t> px;
+    Canvas(int w_, int h_) : w(w_), h(h_), px(size_t(w_) * h_ * 4, 0) {}
+
+    uint8_t* at(int x, int y) { return &px[(size_t(y) * w + x) * 4]; }
+
+    void set(int x, int y, RGBA c) {
+        if (x < 0 || y < 0 || x >= w || y >= h) return;
+        uint8_t* p = at(x, y);
+        p[0] = uint8_t(std::lround(clamp01(c.r) * 255));
+        p[1] = uint8_t(std::lround(clamp01(c.g) * 255));
+        p[2] = uint8_t(std::lround(clamp01(c.b) * 255));
+        p[3] = uint8_t(std::lround(clamp01(c.a) * 255));
+    }
+
+    // Source-over with coverage k.
+    void blend(int x, int y, RGBA c, float k) {
+        if (x < 0 || y < 0 || x >= w || y >= h) return;
+        float sa = clamp01(c.a * k);
+        if (sa <= 0) return;
+        uint8_t* p = at(x, y);
+        float da = p[3] / 255.0f;
+        float oa = sa + da * (1 - sa);
+        auto ch = [&](float s, uint8_t d) {
+            return oa > 0 ? (s * sa + d / 255.0f * da * (1 - sa)) / oa : 0.0f;
+        };
+        RGBA o{ch(c.r, p[0]), ch(c.g, p[1]), ch(c.b, p[2]), oa};
+        set(x, y, o);
+    }
+
+    void fill(int x0, int y0, int x1, int y1, RGBA c) {  // half-open box
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x) set(x, y, c);
+    }
+};
+
+using Sdf = std::function<float(float, float)>;
+using Paint = std::function<RGBA(float, float)>;
+
+// Fills a shape given by a signed distance (negative inside), antialiased,
+// within the pixel box [x0, x1) x [y0, y1).
+void shape(Canvas& cv, int x0, int y0, int x1, int y1, const Sdf& d, const Paint& p) {
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            float fx = x + 0.5f, fy = y + 0.5f;
+            float k = clamp01(0.5f - d(fx, fy));
+            if (k > 0) cv.blend(x, y, p(fx, fy), k);
+        }
+}
+void shape(Canvas& cv, int x0, int y0, int x1, int y1, const Sdf& d, RGBA c) {
+    shape(cv, x0, y0, x1, y1, d, [c](float, float) { return c; });
+}
+
+Sdf rbox(float x0, float y0, float x1, float y1, float r) {
+    float cx = (x0 + x1) / 2, cy = (y0 + y1) / 2, hw = (x1 - x0) / 2, hh = (y1 - y0) / 2;
+    return [=](float x, float y) {
+        float qx = std::fabs(x - cx) - (hw - r), qy = std::fabs(y - cy) - (hh - r);
+        float ox = std::max(qx, 0.0f), oy = std::max(qy, 0.0f);
+        return std::sqrt(ox * ox + oy * oy) + std::min(std::max(qx, qy), 0.0f) - r;
+    };
+}
+Sdf circle(float cx, float cy, float r) {
+    return [=](float x, float y) { return std::hypot(x - cx, y - cy) - r; };
+}
+Sdf ring(float cx, float cy, float r, float width) {
+    return [=](float x, float y) { return std::fabs(std::hypot(x - cx, y - cy) - r) - width / 2; };
+}
+Sdf segment(float ax, float ay, float bx, float by, float width) {
+    return [=](float x, float y) {
+        float px = x - ax, py = y - ay, dx = bx - ax, dy = by - ay;
+        float t = clamp01((px * dx + py * dy) / (dx * dx + dy * dy));
+        return std::hypot(px - dx * t, py - dy * t) - width / 2;
+    };
+}
+// Convex or concave polygon, even-odd inside test.
+Sdf polygon(std::vector<std::pair<float, float>> v) {
+    return [v](float x, float y) {
+        float d = 1e9f;
+        bool inside = false;
+        for (size_t i = 0, j = v.size() - 1; i < v.size(); j = i++) {
+            float ax = v[j].first, ay = v[j].second, bx = v[i].first, by = v[i].second;
+            float ex = bx - ax, ey = by - ay, wx = x - ax, wy = y - ay;
+            float t = clamp01((wx * ex + wy * ey) / (ex * ex + ey * ey));
+            d = std::min(d, std::hypot(wx - ex * t, wy - ey * t));
+            if (((ay > y) != (by > y)) && (x < (bx - ax) * (y - ay) / (by - ay) + ax)) inside = !inside;
+        }
+        return inside ? -d : d;
+    };
+}
+Sdf outline(Sdf s, float width) {
+    return [s, width](float x, float y) { return std::fabs(s(x, y) + width / 2) - width / 2; };
+}
+
+// Vertical gradient between two colours over [y0, y1].
+Paint vgrad(float y0, float y1, RGBA bottom, RGBA top) {
+    return [=](float, float y) { return mix(bottom, top, clamp01((y - y0) / (y1 - y0))); };
+}
+
+// A fixed-seed generator for the few places that want a little texture.
+struct Lcg {
+    uint32_t s;
+    explicit Lcg(uint32_t seed) : s(seed) {}
+    float next() {
+        s = s * 1664525u + 1013904223u;
+        return (s >> 8) / 16777216.0f;
+    }
+};
+
+// Smooth value noise on a lattice, periodic in x with period px.
+struct Noise {
+    std::vector<float> v;
+    int n;
+    explicit Noise(uint32_t seed, int n_ = 64) : n(n_) {
+        Lcg r(seed);
+        v.resize(size_t(n) * n);
+        for (float& f : v) f = r.next();
+    }
+    float lat(int x, int y) const { return v[size_t(((y % n) + n) % n) * n + ((x % n) + n) % n]; }
+    float at(float x, float y) const {
+        int ix = int(std::floor(x)), iy = int(std::floor(y));
+        float fx = x - ix, fy = y - iy;
+        fx = fx * fx * (3 - 2 * fx);
+        fy = fy * fy * (3 - 2 * fy);
+        float a = lat(ix, iy) + (lat(ix + 1, iy) - lat(ix, iy)) * fx;
+        float b = lat(ix, iy + 1) + (lat(ix + 1, iy + 1) - lat(ix, iy + 1)) * fx;
+        return a + (b - a) * fy;
+    }
+    float fbm(float x, float y, int oct) const {
+        float s = 0, amp = 0.5f, f = 1;
+        for (int i = 0; i < oct; ++i, amp *= 0.5f, f *= 2) s += amp * at(x * f + i * 17, y * f + i * 31);
+        return s;
+    }
+};
+
+// ---------------------------------------------------------------------------
+// [SECTION] Fonts
+// ---------------------------------------------------------------------------
+FT_Library g_ft;
+FT_Face g_regular, g_bold;
+
+// Unicode of a byte of the program's text (ISO 8859-1; 0xFB is a degree sign).
+unsigned int unicode_of(int byte) { return byte == 0xFB ? 0xB0 : unsigned(byte); }
+
+// Draws one glyph with its origin at (ox, baseline) and returns its advance;
+// the coverage becomes alpha of colour c. Pixels outside [clip) are skipped.
+int draw_glyph(Canvas& cv, FT_Face face, int px_size, unsigned int code, int ox, int baseline,
+               RGBA c, int cx0 = -1, int cy0 = -1, int cx1 = 1 << 30, int cy1 = 1 << 30,
+               float gamma = 1.0f, bool clamp_left = false) {
+    FT_Set_Pixel_Sizes(face, 0, px_size);
+    if (FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL)) return 0;
+    FT_GlyphSlot g = face->glyph;
+    int left = g->bitmap_left;
+    if (clamp_left && left < 0) left = 0;
+    for (unsigned r = 0; r < g->bitmap.rows; ++r)
+        for (unsigned col = 0; col < g->bitmap.width; ++col) {
+            float k = g->bitmap.buffer[r * g->bitmap.pitch + col] / 255.0f;
+            if (k <= 0) continue;
+            k = std::pow(k, gamma);
+            int x = ox + left + int(col);
+            int y = baseline + g->bitmap_top - 1 - int(r);
+            if (x < cx0 || y < cy0 || x >= cx1 || y >= cy1) continue;
+            cv.blend(x, y, c, k);
+        }
+    return int((g->advance.x + 32) >> 6);
+}
+
+int text_width(FT_Face face, int px_size, const std::string& s) {
+    FT_Set_Pixel_Sizes(face, 0, px_size);
+    int w = 0;
+    for (unsigned char ch : s)
+        if (!FT_Load_Char(face, ch, FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL))
+            w += int((face->glyph->advance.x + 32) >> 6);
+    return w;
+}
+
+void draw_text(Canvas& cv, FT_Face face, int px_size, int x, int baseline, const std::string& s,
+               RGBA c) {
+    for (unsigned char ch : s) x += draw_glyph(cv, face, px_size, ch, x, baseline, c);
+}
+void draw_text_centred(Canvas& cv, FT_Face face, int px_size, float cx, int baseline,
+                       const std::string& s, RGBA c) {
+    draw_text(cv, face, px_size, int(std::lround(cx - text_width(face, px_size, s) / 2.0f)),
+              baseline, s, c);
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Interface atlas (texture 389)
+// ---------------------------------------------------------------------------
+// The glyph layout of the text routines: 21 columns by 5 rows of 14 x 15 cells.
+const int kGlyphTable[5][21] = {
+    {0x20, 0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x41, 0x61, 0x42, 0x62,
+     0x43, 0x63, 0x44, 0x64, 0x45, 0x65},
+    {0x46, 0x66, 0x47, 0x67, 0x48, 0x68, 0x49, 0x69, 0x4A, 0x6A, 0x4B, 0x6B, 0x4C, 0x6C, 0x4D,
+     0x6D, 0x4E, 0x6E, 0x4F, 0x6F, 0x50},
+    {0x70, 0x51, 0x71, 0x52, 0x72, 0x53, 0x73, 0x54, 0x74, 0x55, 0x75, 0x56, 0x76, 0x57, 0x77,
+     0x58, 0x78, 0x59, 0x79, 0x5A, 0x7A},
+    {0x21, 0x40, 0x23, 0x24, 0x25, 0x5E, 0x26, 0x2A, 0x28, 0x29, 0x2D, 0x5F, 0x2B, 0x3D, 0x5B,
+     0x5D, 0x7C, 0x5C, 0x27, 0x3A, 0x3B},
+    {0x3C, 0x2E, 0x3E, 0x2C, 0x3F, 0x2F, 0x60, 0xFB, 0xC1, 0xE1, 0xC9, 0xE9, 0xCD, 0xED, 0xD3,
+     0xF3, 0xDA, 0xFA, 0xD1, 0xF1, 0xBF},
+};
+constexpr int kCellW = 14, kCellH = 15;
+constexpr int kBaseline = 4;   // rows below the baseline inside a cell (descenders)
+constexpr int kGlyphPx = 11;   // DejaVu Sans at 11 px matches the advance table
+
+void draw_glyphs(Canvas& cv) {
+    // Glyph cells are white everywhere so that nothing dark bleeds in at edges.
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 21; ++c) {
+            int x0 = c * kCellW, y0 = r * kCellH;
+            cv.fill(x0, y0, x0 + kCellW, y0 + kCellH, {1, 1, 1, 0});
+            int ch = kGlyphTable[r][c];
+            if (ch == 0x20) continue;
+            draw_glyph(cv, g_regular, kGlyphPx, unicode_of(ch), x0, y0 + kBaseline, {1, 1, 1, 1},
+                       x0, y0, x0 + kCellW, y0 + kCellH, 0.85f, true);
+        }
+}
+
+// Colour swatches that start-up samples: (x, stored row, r, g, b).
+const int kSwatches[13][5] = {
+    {319, 155, 51, 67, 86},    {319, 147, 78, 78, 73},    {319, 139, 13, 27, 44},
+    {319, 131, 125, 126, 121}, {319, 123, 255, 255, 255}, {319, 115, 238, 238, 238},
+    {319, 107, 13, 27, 44},    {319, 99, 93, 99, 110},    {319, 91, 34, 41, 53},
+    {319, 83, 39, 44, 52},     {319, 75, 36, 43, 53},     {319, 67, 127, 220, 175},
+    {395, 115, 220, 220, 220},
+};
+
+void draw_swatches(Canvas& cv) {
+    for (const auto& s : kSwatches) {
+        RGBA c = rgb(s[2], s[3], s[4]);
+        cv.fill(s[0] - 3, s[1] - 3, s[0] + 4, s[1] + 4, rgb(20, 20, 20));
+        cv.fill(s[0] - 2, s[1] - 2, s[0] + 3, s[1] + 3, c);
+    }
+    // Exact values, whatever the frame did.
+    for (const auto& s : kSwatches) cv.set(s[0], s[1], rgb(s[2], s[3], s[4]));
+}
+
+const RGBA kInk = rgb(39, 44, 52);
+const RGBA kLine = rgb(110, 116, 126);
+const RGBA kGreenLo = rgb(46, 128, 84), kGreenHi = rgb(120, 206, 150);
+
+// A bar over [x0, x1) x [y0, y1): rounded body, 1-pixel frame, gradient.
+void bar(Canvas& cv, int x0, int y0, int x1, int y1, float r, RGBA lo, RGBA hi, RGBA frame) {
+    Sdf body = rbox(x0 + 0.5f, y0 + 0.5f, x1 - 0.5f, y1 - 0.5f, r);
+    shape(cv, x0, y0, x1, y1, body, frame);
+    shape(cv, x0, y0, x1, y1, rbox(x0 + 1.5f, y0 + 1.5f, x1 - 1.5f, y1 - 1.5f, r - 1),
+          vgrad(y0, y1, lo, hi));
+    // A light line under the top edge gives the raised look.
+    shape(cv, x0, y0, x1, y1, rbox(x0 + 3.0f, y1 - 3.0f, x1 - 3.0f, y1 - 2.0f, 0.5f),
+          RGBA{1, 1, 1, 0.35f});
+}
+
+void sunken(Canvas& cv, int x0, int y0, int x1, int y1, float r) {
+    shape(cv, x0, y0, x1, y1, rbox(x0 + 0.5f, y0 + 0.5f, x1 - 0.5f, y1 - 0.5f, r), kLine);
+    shape(cv, x0, y0, x1, y1, rbox(x0 + 1.5f, y0 + 1.5f, x1 - 1.5f, y1 - 1.5f, r - 1),
+          vgrad(y0, y1, rgb(255, 255, 255), rgb(236, 238, 242)));
+    // Inner shadow along the top.
+    shape(cv, x0, y0, x1, y1, rbox(x0 + 2.0f, y1 - 3.0f, x1 - 2.0f, y1 - 1.5f, 0.5f),
+          RGBA{0, 0, 0, 0.18f});
+}
+
+void triangle(Canvas& cv, float cx, float cy, float w, float h, int dir, RGBA c) {
+    // dir 0 up, 1 down, 2 right, 3 left; (w, h) across and along the point.
+    std::vector<std::pair<float, float>> v;
+    if (dir == 0) v = {{cx - w / 2, cy - h / 2}, {cx + w / 2, cy - h / 2}, {cx, cy + h / 2}};
+    if (dir == 1) v = {{cx - w / 2, cy + h / 2}, {cx + w / 2, cy + h / 2}, {cx, cy - h / 2}};
+    if (dir == 2) v = {{cx - h / 2, cy - w / 2}, {cx - h / 2, cy + w / 2}, {cx + h / 2, cy}};
+    if (dir == 3) v = {{cx + h / 2, cy - w / 2}, {cx + h / 2, cy + w / 2}, {cx - h / 2, cy}};
+    shape(cv, int(cx - 12), int(cy - 12), int(cx + 13), int(cy + 13), polygon(v), c);
+}
+
+// A square T x T nine-piece panel at (u0, v0); the body sits inside the
+// margins (ml left and right, mb below, ma above).
+struct PanelLook {
+    RGBA lo, hi, frame;
+    float radius;
+    int stripes;       // 0 none, else stripe period in pixels
+    float stripe_alpha;
+    int title_band;    // height of a grey band under the top, 0 for none
+    float shadow;      // alpha of the drop shadow in the margins
+};
+
+void panel(Canvas& cv, int u0, int v0, int t, float ml, float mb, float ma, const PanelLook& k) {
+    float bx0 = u0 + ml, by0 = v0 + mb, bx1 = u0 + t - ml, by1 = v0 + t - ma;
+    if (k.shadow > 0) {
+        // Soft shadow offset downwards, fading over the margins.
+        Sdf s = rbox(bx0, by0 - 3, bx1, by1 - 2, k.radius + 2);
+        for (int y = v0; y < v0 + t; ++y)
+            for (int x = u0; x < u0 + t; ++x) {
+                float d = s(x + 0.5f, y + 0.5f);
+                float a = d < 0 ? 1.0f : std::exp(-d * d / 18.0f);
+                cv.blend(x, y, {0, 0, 0, k.shadow}, a);
+            }
+    }
+    Sdf body = rbox(bx0, by0, bx1, by1, k.radius);
+    shape(cv, u0, v0, u0 + t, v0 + t, body, k.frame);
+    Sdf inner = rbox(bx0 + 1, by0 + 1, bx1 - 1, by1 - 1, std::max(0.5f, k.radius - 1));
+    PanelLook kk = k;
+    float y0 = by0, y1 = by1;
+    shape(cv, u0, v0, u0 + t, v0 + t, inner, [=](float x, float y) {
+        RGBA c = mix(kk.lo, kk.hi, clamp01((y - y0) / (y1 - y0)));
+        if (kk.stripes > 0 && (int(std::floor(y)) - v0) % kk.stripes == 0)
+            c = mix(c, RGBA{1, 1, 1, 1}, kk.stripe_alpha);
+        (void)x;
+        return c;
+    });
+    if (k.title_band > 0) {
+        float tb0 = by1 - 1 - k.title_band;
+        shape(cv, u0, v0, u0 + t, v0 + t,
+              [=](float x, float y) { return std::max(inner(x, y), tb0 - y); },
+              vgrad(tb0, by1, rgb(92, 100, 114), rgb(128, 136, 150)));
+        shape(cv, u0, v0, u0 + t, v0 + t, rbox(bx0 + 1, tb0 - 1, bx1 - 1, tb0, 0.1f),
+              rgb(70, 76, 88));
+    }
+}
+
+// 12 x 12 list icons on the row y 82..94.
+void kind_icons(Canvas& cv) {
+    const int y0 = 82;
+    auto box = [&](int x0) { return std::pair<int, int>(x0, y0); };
+    (void)box;
+    // folder
+    shape(cv, 34, y0, 46, y0 + 12, rbox(34.5f, 83.5f, 45.5f, 91.5f, 1), rgb(222, 178, 72));
+    shape(cv, 34, y0, 46, y0 + 12, rbox(34.5f, 90.5f, 39.5f, 92.5f, 0.8f), rgb(200, 152, 52));
+    // aircraft
+    shape(cv, 48, y0, 60, y0 + 12, segment(54, 83, 54, 93, 2), rgb(70, 90, 120));
+    shape(cv, 48, y0, 60, y0 + 12, segment(49, 89, 59, 89, 2), rgb(70, 90, 120));
+    shape(cv, 48, y0, 60, y0 + 12, segment(51.5f, 84, 56.5f, 84, 1.5f), rgb(70, 90, 120));
+    // wing section
+    shape(cv, 62, y0, 74, y0 + 12,
+          polygon({{62.5f, 88}, {65, 90.5f}, {70, 90}, {73.5f, 88}, {70, 86.5f}, {65, 86.5f}}),
+          rgb(90, 110, 140));
+    // missile
+    shape(cv, 90, y0, 102, y0 + 12, segment(91.5f, 88, 99, 88, 2.5f), rgb(110, 110, 116));
+    triangle(cv, 100.3f, 88, 3, 2.6f, 2, rgb(200, 60, 50));
+    // disc
+    shape(cv, 104, y0, 116, y0 + 12, circle(110, 88, 5.5f), rgb(170, 176, 190));
+    shape(cv, 104, y0, 116, y0 + 12, circle(110, 88, 1.5f), rgb(60, 64, 72));
+    // film reel
+    shape(cv, 118, y0, 130, y0 + 12, circle(124, 88, 5.5f), rgb(60, 64, 72));
+    for (int i = 0; i < 4; ++i) {
+        float a = i * 1.5708f + 0.785f;
+        shape(cv, 118, y0, 130, y0 + 12, circle(124 + 2.8f * std::cos(a), 88 + 2.8f * std::sin(a), 1.2f),
+              rgb(230, 230, 230));
+    }
+    // screen
+    shape(cv, 132, y0, 144, y0 + 12, rbox(132.5f, 85.5f, 143.5f, 93.5f, 1), rgb(60, 64, 72));
+    shape(cv, 132, y0, 144, y0 + 12, rbox(133.5f, 86.5f, 142.5f, 92.5f, 0.5f), rgb(120, 170, 220));
+    shape(cv, 132, y0, 144, y0 + 12, segment(136, 83.5f, 140, 83.5f, 1.5f), rgb(60, 64, 72));
+    // tall block
+    shape(cv, 146, y0, 158, y0 + 12, rbox(149.5f, 82.5f, 154.5f, 93.5f, 0.5f), rgb(140, 146, 160));
+    shape(cv, 146, y0, 158, y0 + 12, outline(rbox(149.5f, 82.5f, 154.5f, 93.5f, 0.5f), 1),
+          rgb(80, 86, 98));
+}
+
+void draw_atlas(Canvas& cv) {
+    draw_glyphs(cv);
+    kind_icons(cv);
+
+    // Horizontal bars (BTN_frame1 types).
+    bar(cv, 1, 487, 101, 512, 3, rgb(176, 182, 192), rgb(226, 230, 236), rgb(112, 118, 128));  // 0 menu plate
+    bar(cv, 102, 487, 202, 512, 6, kGreenLo, kGreenHi, rgb(30, 90, 56));                      // 1 header
+    bar(cv, 304, 486, 356, 512, 6, rgb(200, 205, 212), rgb(246, 247, 249), rgb(120, 126, 136)); // 2 button
+    bar(cv, 304, 459, 356, 485, 6, kGreenLo, kGreenHi, rgb(30, 90, 56));                       // 3 pressed
+    // 4 progress track and 5 progress fill.
+    shape(cv, 112, 161, 140, 177, rbox(112.5f, 161.5f, 139.5f, 176.5f, 5), rgb(40, 46, 56));
+    shape(cv, 112, 161, 140, 177, rbox(113.5f, 162.5f, 138.5f, 175.5f, 4),
+          vgrad(161, 177, rgb(84, 92, 104), rgb(58, 64, 76)));
+    shape(cv, 83, 161, 111, 177, rbox(83.5f, 161.5f, 110.5f, 176.5f, 5), rgb(16, 60, 92));
+    shape(cv, 83, 161, 111, 177, rbox(84.5f, 162.5f, 109.5f, 175.5f, 4),
+          vgrad(161, 177, rgb(30, 100, 150), rgb(90, 170, 220)));
+    // 7 slider rail and 8 slider knob.
+    shape(cv, 240, 242, 305, 266, rbox(241.5f, 251.5f, 303.5f, 256.5f, 2.5f), rgb(110, 116, 126));
+    shape(cv, 240, 242, 305, 266, rbox(242.5f, 252.5f, 302.5f, 255.5f, 1.5f), rgb(196, 200, 208));
+    shape(cv, 289, 219, 305, 235, circle(297, 227, 7), rgb(100, 106, 116));
+    shape(cv, 289, 219, 305, 235, circle(297, 227, 6), vgrad(220, 234, rgb(190, 196, 204), rgb(250, 250, 252)));
+    // 9 text field.
+    sunken(cv, 262, 133, 313, 159, 3);
+    // 10 pop-up choice with up/down arrows at the right.
+    bar(cv, 357, 488, 425, 512, 6, rgb(200, 205, 212), rgb(246, 247, 249), rgb(120, 126, 136));
+    shape(cv, 357, 488, 425, 512, segment(402.5f, 491, 402.5f, 509, 1), rgb(140, 146, 156));
+    triangle(cv, 413.5f, 503.5f, 7, 4, 0, kInk);
+    triangle(cv, 413.5f, 496.5f, 7, 4, 1, kInk);
+
+    // Vertical bar (BTN_frame0 type 6): white sunken trough.
+    sunken(cv, 102, 248, 122, 288, 6);
+
+    // Panels (BTN_frame2 types 11..19).
+    PanelLook light{rgb(214, 218, 224), rgb(232, 235, 240), rgb(120, 126, 138), 4, 2, 0.25f, 0, 0.35f};
+    PanelLook win = light;
+    win.title_band = 19;
+    panel(cv, 1, 358, 100, 9, 14, 4, win);                                          // 11
+    panel(cv, 102, 358, 100, 9, 14, 4, light);                                      // 12
+    PanelLook flat{rgb(196, 200, 206), rgb(204, 208, 214), rgb(120, 126, 138), 4, 0, 0, 0, 0.3f};
+    panel(cv, 203, 358, 100, 9, 14, 4, flat);                                       // 13
+    PanelLook dark{rgb(140, 146, 156), rgb(158, 164, 174), rgb(88, 94, 106), 4, 0, 0, 0, 0.3f};
+    panel(cv, 304, 358, 100, 9, 14, 4, dark);                                       // 14
+    PanelLook darker{rgb(34, 40, 50), rgb(48, 56, 68), rgb(20, 24, 30), 4, 0, 0, 0, 0.35f};
+    panel(cv, 405, 358, 100, 9, 14, 4, darker);                                     // 15
+    PanelLook list{rgb(255, 255, 255), rgb(250, 251, 253), rgb(120, 126, 136), 1, 0, 0, 0, 0};
+    panel(cv, 1, 289, 68, 2, 2, 2, list);                                           // 16
+    PanelLook rounded{rgb(40, 46, 58), rgb(56, 64, 78), rgb(24, 28, 36), 6, 0, 0, 0, 0.3f};
+    panel(cv, 70, 315, 42, 8, 13, 2, rounded);                                      // 17
+    PanelLook small = light;
+    small.shadow = 0.3f;
+    panel(cv, 113, 315, 42, 8, 13, 2, small);                                       // 18
+    PanelLook black{rgb(0, 0, 0), rgb(8, 8, 10), rgb(128, 132, 140), 2, 0, 0, 0, 0.3f};
+    panel(cv, 440, 12, 44, 6, 9, 4, black);                                         // 19
+
+    // Radio buttons: empty and chosen.
+    for (int on = 0; on < 2; ++on) {
+        float cy = on ? 151 : 132;
+        shape(cv, 83, int(cy - 9), 101, int(cy + 9), circle(92, cy, 7), kLine);
+        shape(cv, 83, int(cy - 9), 101, int(cy + 9), circle(92, cy, 6),
+              vgrad(cy - 6, cy + 6, rgb(236, 238, 242), rgb(255, 255, 255)));
+        if (on) shape(cv, 83, int(cy - 9), 101, int(cy + 9), circle(92, cy, 3.5f), vgrad(cy - 4, cy + 4, kGreenLo, kGreenHi));
+    }
+    // Check boxes: empty and ticked.
+    for (int on = 0; on < 2; ++on) {
+        int y0 = on ? 197 : 178;
+        sunken(cv, 141, y0 + 2, 156, y0 + 17, 2);
+        if (on)
+            shape(cv, 139, y0, 157, y0 + 18, polygon({{143.5f, y0 + 9.5f}, {146, y0 + 11.5f}, {148, y0 + 8.0f},
+                                                      {154, y0 + 15.5f}, {155.5f, y0 + 14}, {148, y0 + 4.5f}}),
+                  rgb(40, 150, 80));
+    }
+    // Close boxes: dark cross and pale (pressed) cross.
+    for (int look = 0; look < 2; ++look) {
+        int y0 = look ? 197 : 178;
+        RGBA cross = look ? rgb(236, 238, 242) : rgb(30, 34, 42);
+        RGBA back = look ? rgb(96, 104, 118) : rgb(196, 200, 208);
+        shape(cv, 120, y0, 138, y0 + 18, rbox(121.5f, y0 + 1.5f, 136.5f, y0 + 16.5f, 3), back);
+        shape(cv, 120, y0, 138, y0 + 18, segment(125, y0 + 5, 133, y0 + 13, 2), cross);
+        shape(cv, 120, y0, 138, y0 + 18, segment(125, y0 + 13, 133, y0 + 5, 2), cross);
+    }
+    // Number-field arrows (14 x 18): down at 178..196, up at 197..215.
+    triangle(cv, 90, 187, 9, 6, 1, rgb(90, 96, 108));
+    triangle(cv, 90, 206, 9, 6, 0, rgb(90, 96, 108));
+    // Menu cascade arrow around (167, 187).
+    triangle(cv, 167, 187, 8, 5, 2, kInk);
+    // Scroll bar: down arrow 216..238, thumb 240..264, up arrow 266..288.
+    bar(cv, 83, 216, 101, 238, 4, rgb(200, 205, 212), rgb(246, 247, 249), rgb(120, 126, 136));
+    triangle(cv, 92, 226.5f, 8, 5, 1, kInk);
+    bar(cv, 83, 240, 101, 264, 5, rgb(170, 176, 186), rgb(220, 224, 230), rgb(100, 106, 116));
+    for (int i = 0; i < 3; ++i)
+        shape(cv, 83, 240, 101, 264, segment(88, 248.5f + 3 * i, 96, 248.5f + 3 * i, 1), rgb(120, 126, 136));
+    bar(cv, 83, 266, 101, 288, 4, rgb(200, 205, 212), rgb(246, 247, 249), rgb(120, 126, 136));
+    triangle(cv, 92, 277.5f, 8, 5, 0, kInk);
+
+    // Tabs: unselected 459..485, selected 486..512, x 204..302.
+    bar(cv, 204, 459, 302, 485, 5, rgb(160, 166, 176), rgb(196, 200, 208), rgb(110, 116, 126));
+    bar(cv, 204, 486, 302, 512, 5, rgb(222, 226, 232), rgb(250, 251, 252), rgb(110, 116, 126));
+    // Slider knob of the character fields, 262..282 x 267..289.
+    bar(cv, 263, 267, 281, 289, 4, rgb(170, 176, 186), rgb(236, 238, 242), rgb(100, 106, 116));
+
+    // Folder icon 208..234 x 133..159.
+    shape(cv, 208, 133, 234, 159, rbox(209.5f, 136.5f, 232.5f, 154.5f, 2), rgb(200, 150, 50));
+    shape(cv, 208, 133, 234, 159, rbox(209.5f, 150.5f, 219.5f, 156.5f, 2), rgb(200, 150, 50));
+    shape(cv, 208, 133, 234, 159, rbox(210.5f, 137.5f, 231.5f, 151.5f, 1.5f),
+          vgrad(137, 152, rgb(226, 180, 76), rgb(248, 212, 120)));
+    // Dial face 178..234 x 160..218 and needles 156..166 (272..314, 315..357).
+    shape(cv, 178, 160, 234, 218, circle(206, 189, 27), rgb(60, 66, 78));
+    shape(cv, 178, 160, 234, 218, circle(206, 189, 25), vgrad(164, 214, rgb(210, 214, 222), rgb(246, 247, 250)));
+    for (int i = 0; i < 12; ++i) {
+        float a = i * 0.5236f;
+        shape(cv, 178, 160, 234, 218,
+              segment(206 + 20 * std::cos(a), 189 + 20 * std::sin(a), 206 + 24 * std::cos(a), 189 + 24 * std::sin(a), 1.2f),
+              rgb(60, 66, 78));
+    }
+    for (int look = 0; look < 2; ++look) {
+        float y0 = look ? 272 : 315;
+        RGBA c = look ? rgb(200, 60, 50) : rgb(40, 44, 52);
+        shape(cv, 156, int(y0), 166, int(y0 + 42), polygon({{161, y0 + 41}, {164, y0 + 6}, {161, y0 + 1}, {158, y0 + 6}}), c);
+    }
+
+    // Pointer sprites: 30 x 30 cells at (200 + 32c, 293 + 32r), c from -1 to 5.
+    for (int c = -1; c <= 5; ++c)
+        for (int r = 0; r <= 1; ++r) {
+            float cx = 215 + 32 * c, cy = 308 + 32 * r;
+            RGBA fill = rgb(250, 250, 250), edge = rgb(20, 20, 24);
+            if (c == 4 || c == 5) {  // open and closed hand
+                shape(cv, int(cx - 15), int(cy - 15), int(cx + 15), int(cy + 15), circle(cx, cy - 2, 8), edge);
+                shape(cv, int(cx - 15), int(cy - 15), int(cx + 15), int(cy + 15), circle(cx, cy - 2, 6.8f), fill);
+                if (c == 4)
+                    for (int f = 0; f < 4; ++f)
+                        shape(cv, int(cx - 15), int(cy - 15), int(cx + 15), int(cy + 15),
+                              segment(cx - 4.5f + 3 * f, cy + 4, cx - 4.5f + 3 * f, cy + 10, 2.6f), edge);
+                continue;
+            }
+            // Double arrows: c -1 up/down hint, 0/1 vertical, 2/3 horizontal.
+            int dir_a = (c == 2 || c == 3) ? 2 : 0, dir_b = (c == 2 || c == 3) ? 3 : 1;
+            bool single = c == -1;
+            int dir = r == 1 ? dir_a : dir_b;
+            float dx = (dir_a == 2) ? 7 : 0, dy = (dir_a == 0) ? 7 : 0;
+            auto arrow = [&](int d, float ox, float oy) {
+                triangle(cv, cx + ox, cy + oy, 13, 9, d, edge);
+                triangle(cv, cx + ox, cy + oy, 9, 6, d, fill);
+            };
+            if (single) {
+                arrow(dir, 0, 0);
+            } else {
+                arrow(dir_a, dx, dy);
+                arrow(dir_b, -dx, -dy);
+                if (c % 2 == 1) shape(cv, int(cx - 15), int(cy - 15), int(cx + 15), int(cy + 15), circle(cx, cy, 2), edge);
+            }
+        }
+
+    draw_swatches(cv);
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Installer artwork (texture 390)
+// ---------------------------------------------------------------------------
+// One button in its three looks, stacked 1 pixel apart going down: normal at
+// (ax, ay), pointed-at at ay - (h + 1), pressed at ay - 2 (h + 1).
+void installer_button(Canvas& cv, int ax, int ay, int w, int h, const std::string& label) {
+    for (int look = 0; look < 3; ++look) {
+        int y0 = ay - look * (h + 1);
+        RGBA lo = look == 0 ? rgb(206, 212, 220) : look == 1 ? rgb(226, 232, 238) : rgb(168, 176, 188);
+        RGBA hi = look == 0 ? rgb(250, 251, 252) : look == 1 ? rgb(255, 255, 255) : rgb(204, 210, 218);
+        if (look == 2) std::swap(lo, hi);
+        bar(cv, ax, y0, ax + w, y0 + h, 5, lo, hi, rgb(84, 92, 106));
+        int base = y0 + 7 - (look == 2 ? 1 : 0);
+        draw_text_centred(cv, g_bold, 11, ax + w / 2.0f + (look == 2 ? 0.0f : 0.0f), base, label,
+                          rgb(32, 38, 48));
+    }
+}
+
+// A globe turned by `turn` (0..1) into a 64 x 64 cell at (x0, y0).
+void globe(Canvas& cv, const Noise& land, int x0, int y0, float turn) {
+    const float cx = x0 + 32, cy = y0 + 32, R = 27;
+    // Glow behind the sphere.
+    for (int y = y0; y < y0 + 64; ++y)
+        for (int x = x0; x < x0 + 64; ++x) {
+            float d = std::hypot(x + 0.5f - cx, y + 0.5f - cy) - R;
+            if (d > 0 && d < 5) cv.blend(x, y, rgb(150, 210, 255), 0.35f * (1 - d / 5));
+        }
+    const float tilt = 0.35f;
+    for (int y = y0; y < y0 + 64; ++y)
+        for (int x = x0; x < x0 + 64; ++x) {
+            float px = (x + 0.5f - cx) / R, py = (y + 0.5f - cy) / R;
+            float rr = px * px + py * py;
+            float k = clamp01((1.0f - std::sqrt(rr)) * R + 0.5f);
+            if (k <= 0) continue;
+            float pz = std::sqrt(std::max(0.0f, 1 - rr));
+            // Undo the axial tilt, then read latitude and longitude.
+            float qy = py * std::cos(tilt) + pz * std::sin(tilt);
+            float qz = -py * std::sin(tilt) + pz * std::cos(tilt);
+            float lat = std::asin(std::max(-1.0f, std::min(1.0f, qy)));
+            float lon = std::atan2(px, qz) / 6.2831853f + turn;
+            lon -= std::floor(lon);
+            // Periodic land noise: 16 lattice cells around the globe.
+            float n = land.fbm(lon * 16, (lat + 1.6f) * 5, 4);
+            bool is_land = n > 0.52f;
+            float ice = std::fabs(lat) > 1.25f ? 1.0f : 0.0f;
+            RGBA c = is_land ? mix(rgb(70, 140, 70), rgb(160, 150, 90), clamp01((n - 0.52f) * 6))
+                             : mix(rgb(24, 76, 150), rgb(40, 110, 190), clamp01(n * 1.5f));
+            if (ice > 0) c = rgb(236, 242, 248);
+            // Light from the upper left, a little rim darkening.
+            float light = clamp01(0.35f + 0.75f * (-0.45f * px + 0.55f * py + 0.7f * pz));
+            c = {c.r * light, c.g * light, c.b * light, 1};
+            float spec = std::pow(clamp01(-0.45f * px + 0.55f * py + 0.7f * pz), 24.0f) * 0.5f;
+            c = mix(c, RGBA{1, 1, 1, 1}, spec);
+            cv.blend(x, y, c, k);
+        }
+    shape(cv, x0, y0, x0 + 64, y0 + 64, ring(cx, cy, R, 1.0f), RGBA{0.05f, 0.1f, 0.2f, 0.6f});
+}
+
+void draw_installer(Canvas& cv) {
+    installer_button(cv, 513, 166, 126, 22, "DESTINATION");
+    installer_button(cv, 640, 166, 83, 22, "INSTALL");
+    installer_button(cv, 780, 166, 51, 22, "QUIT");
+    installer_button(cv, 822, 235, 116, 22, "ONLINE STORE");
+
+    // The picture behind the globe: a night-blue badge, 128 x 86 at (644, 33).
+    const int px0 = 644, py0 = 33, pw = 128, ph = 86;
+    Sdf badge = rbox(px0 + 1, py0 + 1, px0 + pw - 1, py0 + ph - 1, 10);
+    shape(cv, px0, py0, px0 + pw, py0 + ph, badge, rgb(20, 34, 58));
+    shape(cv, px0, py0, px0 + pw, py0 + ph, rbox(px0 + 2, py0 + 2, px0 + pw - 2, py0 + ph - 2, 9),
+          [&](float x, float y) {
+              float d = std::hypot(x - (px0 + 61.5f), y - (py0 + 45.5f));
+              return mix(rgb(70, 120, 180), rgb(16, 28, 52), clamp01(d / 70));
+          });
+    Lcg stars(7);
+    for (int i = 0; i < 40; ++i) {
+        float sx = px0 + 6 + stars.next() * (pw - 12), sy = py0 + 6 + stars.next() * (ph - 12);
+        float b = 0.4f + 0.6f * stars.next();
+        if (std::hypot(sx - (px0 + 61.5f), sy - (py0 + 45.5f)) < 40) continue;
+        shape(cv, int(sx) - 2, int(sy) - 2, int(sx) + 3, int(sy) + 3, circle(sx, sy, 0.7f), RGBA{1, 1, 1, b});
+    }
+    shape(cv, px0, py0, px0 + pw, py0 + ph, ring(px0 + 61.5f, py0 + 45.5f, 35, 1.2f), RGBA{0.6f, 0.8f, 1, 0.5f});
+    shape(cv, px0, py0, px0 + pw, py0 + ph, outline(badge, 1.5f), rgb(150, 176, 210));
+
+    // Icons 8 to 23: the globe turning in 16 steps.
+    Noise land(20240611u, 16);
+    for (int n = 8; n <= 23; ++n) globe(cv, land, (n % 8) * 64, (n / 8) * 64 + 66, (n - 8) / 16.0f);
+
+    // Installer panel (BTN_frame2 type 20): 41 x 41 at (774, 78), margins 1.
+    shape(cv, 774, 78, 815, 119, rbox(775, 79, 814, 118, 5), RGBA{0.22f, 0.28f, 0.38f, 0.9f});
+    shape(cv, 774, 78, 815, 119, rbox(776, 80, 813, 117, 4), RGBA{1, 1, 1, 0.72f});
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Backgrounds (textures 391, 392)
+// ---------------------------------------------------------------------------
+// A calm light sky: a vertical gradient, a soft glow and slow cloud bands.
+void draw_background(Canvas& cv, RGBA low, RGBA high, RGBA glow, float gx, float gy, uint32_t seed) {
+    Noise clouds(seed, 32);
+    for (int y = 0; y < 768; ++y)
+        for (int x = 0; x < 1024; ++x) {
+            float t = y / 767.0f;
+            RGBA c = mix(low, high, t * t * (3 - 2 * t));
+            float d = std::hypot((x - gx) / 700.0f, (y - gy) / 500.0f);
+            c = mix(c, glow, 0.5f * std::exp(-d * d * 2.5f));
+            float n = clouds.fbm(x / 180.0f, y / 60.0f, 4);
+            c = mix(c, RGBA{1, 1, 1, 1}, 0.18f * clamp01((n - 0.45f) * 3));
+            // Ordered dither hides gradient steps.
+            static const int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+            float dz = (bayer[y & 3][x & 3] - 7.5f) / (16.0f * 255.0f);
+            cv.set(x, y, {c.r + dz, c.g + dz, c.b + dz, 1});
+        }
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Output
+// ---------------------------------------------------------------------------
+bool write_file(const std::string& path, const void* data, size_t n) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(data, 1, n, f) == n;
+    ok = (std::fclose(f) == 0) && ok;
+    return ok;
+}
+
+// The C++ file that puts the raw bytes into the program under `symbol`.
+bool write_embed(const std::string& cpp, const std::string& raw, const std::string& symbol,
+                 size_t n) {
+    std::string s;
+    s += "// Generated by tools/texgen from fixed inputs; do not edit.\n";
+    s += "// The pixels of " + symbol + ", " + std::to_string(n) + " bytes.\n";
+    s += "__asm__(\n";
+    s += "    \".section .rodata\\n\"\n";
+    s += "    \".global " + symbol + "\\n\"\n";
+    s += "    \".type " + symbol + ", @object\\n\"\n";
+    s += "    \".balign 16\\n\"\n";
+    s += "    \"" + symbol + ":\\n\"\n";
+    s += "    \".incbin \\\"" + raw + "\\\"\\n\"\n";
+    s += "    \".size " + symbol + ", " + std::to_string(n) + "\\n\"\n";
+    s += "    \".previous\\n\");\n";
+    return write_file(cpp, s.data(), s.size());
+}
+
+// PNG preview, top row first, for looking at the art by eye.
+bool write_png(const std::string& path, const Canvas& cv, int w, int h) {
+    std::vector<uint8_t> raw;
+    for (int y = h - 1; y >= 0; --y) {
+        raw.push_back(0);
+        raw.insert(raw.end(), cv.px.begin() + size_t(y) * cv.w * 4,
+                   cv.px.begin() + size_t(y) * cv.w * 4 + size_t(w) * 4);
+    }
+    uLongf zn = compressBound(raw.size());
+    std::vector<uint8_t> z(zn);
+    if (compress(z.data(), &zn, raw.data(), raw.size()) != Z_OK) return false;
+    z.resize(zn);
+    std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+    auto be32 = [&](std::vector<uint8_t>& v, uint32_t x) {
+        for (int i = 3; i >= 0; --i) v.push_back(uint8_t(x >> (8 * i)));
+    };
+    auto chunk = [&](const char* type, const std::vector<uint8_t>& data) {
+        be32(out, uint32_t(data.size()));
+        std::vector<uint8_t> td(type, type + 4);
+        td.insert(td.end(), data.begin(), data.end());
+        out.insert(out.end(), td.begin(), td.end());
+        be32(out, uint32_t(crc32(0, td.data(), uInt(td.size()))));
+    };
+    std::vector<uint8_t> ihdr;
+    be32(ihdr, uint32_t(w));
+    be32(ihdr, uint32_t(h));
+    ihdr.insert(ihdr.end(), {8, 6, 0, 0, 0});
+    chunk("IHDR", ihdr);
+    chunk("IDAT", z);
+    chunk("IEND", {});
+    return write_file(path, out.data(), out.size());
+}
+
+// Preview over mid grey, enlarged by `scale`, so that white art shows.
+bool write_preview(const std::string& path, const Canvas& cv, int scale) {
+    Canvas v(cv.w * scale, cv.h * scale);
+    for (int y = 0; y < v.h; ++y)
+        for (int x = 0; x < v.w; ++x) {
+            const uint8_t* p = &cv.px[(size_t(y / scale) * cv.w + x / scale) * 4];
+            float a = p[3] / 255.0f, g = ((x / 8 + y / 8) % 2) ? 0.42f : 0.38f;
+            v.set(x, y, {p[0] / 255.0f * a + g * (1 - a), p[1] / 255.0f * a + g * (1 - a),
+                         p[2] / 255.0f * a + g * (1 - a), 1});
+        }
+    return write_png(path, v, v.w, v.h);
+}
+
+struct Image {
+    const char* symbol;
+    const char* file;
+    int tex_w, tex_h;  // canvas (texture) size
+    int img_w, img_h;  // the image size given to the loader
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: texgen OUT_DIR REGULAR.ttf BOLD.ttf [--png]\n");
+        return 2;
+    }
+    std::string out = argv[1];
+    bool png = argc > 4 && std::strcmp(argv[4], "--png") == 0;
+    if (FT_Init_FreeType(&g_ft) || FT_New_Face(g_ft, argv[2], 0, &g_regular) ||
+        FT_New_Face(g_ft, argv[3], 0, &g_bold)) {
+        std::fprintf(stderr, "texgen: cannot load the fonts\n");
+        return 1;
+    }
+
+    const Image images[4] = {
+        {"t_interface_dat", "texes0", 512, 512, 512, 512},
+        {"t_installer_dat", "texes1", 1024, 1024, 1010, 764},
+        {"t_ins_back_1_dat", "texes2", 1024, 768, 1024, 768},
+        {"t_ins_back_2_dat", "texes3", 1024, 768, 1024, 768},
+    };
+    for (const Image& im : images) {
+        Canvas cv(im.tex_w, im.tex_h);
+        if (std::strcmp(im.file, "texes0") == 0) draw_atlas(cv);
+        if (std::strcmp(im.file, "texes1") == 0) draw_installer(cv);
+        if (std::strcmp(im.file, "texes2") == 0)
+            draw_background(cv, rgb(214, 224, 234), rgb(150, 180, 210), rgb(255, 250, 236), 760, 620, 11u);
+        if (std::strcmp(im.file, "texes3") == 0)
+            draw_background(cv, rgb(226, 222, 214), rgb(170, 184, 200), rgb(255, 240, 220), 260, 600, 23u);
+        // Stored bytes: the image's rows in the texture's row length.
+        size_t n = size_t(im.img_w) * im.img_h * 4;
+        std::string raw = out + "/" + im.file + ".raw";
+        if (!write_file(raw, cv.px.data(), n) ||
+            !write_embed(out + "/" + im.file + ".cpp", raw, im.symbol, n)) {
+            std::fprintf(stderr, "texgen: cannot write %s\n", raw.c_str());
+            return 1;
+        }
+        if (png && !write_preview(out + "/" + im.file + ".png", cv, im.tex_w == 512 ? 2 : 1)) return 1;
+    }
+    FT_Done_Face(g_regular);
+    FT_Done_Face(g_bold);
+    FT_Done_FreeType(g_ft);
+    return 0;
+}
