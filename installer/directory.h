@@ -1,5 +1,6 @@
 // The directory list "directory.txt": records, parsing, the disk scan and
-// the small rules other parts share (platform filter, local path rule).
+// the small rules the decisions, downloads and folders share (platform
+// filter, local path rule).
 #pragma once
 
 #include <functional>

@@ -6,8 +6,8 @@
 
 // The maker's web site and its download page, named in the too-new-format
 // alert and on the main screen.
-constexpr const char* kMakerWebSite = "www.zudezud.com";
-constexpr const char* kMakerDownloadPage = "http://www.zudezud.com/download.html";
+constexpr const char* kMakerWebSite = "www.zudezud.example";
+constexpr const char* kMakerDownloadPage = "http://www.zudezud.example/download.html";
 
 // Servers a server list may name; records past this are read and dropped.
 constexpr int kMaxServers = 10;

@@ -19,6 +19,8 @@
 #include FT_FREETYPE_H
 #include <zlib.h>
 
+#include "OOPS_cpp/oglp_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -234,33 +236,69 @@ void draw_text_centred(Canvas& cv, FT_Face face, int px_size, float cx, int base
 // ---------------------------------------------------------------------------
 // [SECTION] Interface atlas (texture 389)
 // ---------------------------------------------------------------------------
-// The glyph layout of the text routines: 21 columns by 5 rows of 14 x 15 cells.
-const int kGlyphTable[5][21] = {
-    {0x20, 0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x36, 0x37, 0x38, 0x39, 0x41, 0x61, 0x42, 0x62,
-     0x43, 0x63, 0x44, 0x64, 0x45, 0x65},
-    {0x46, 0x66, 0x47, 0x67, 0x48, 0x68, 0x49, 0x69, 0x4A, 0x6A, 0x4B, 0x6B, 0x4C, 0x6C, 0x4D,
-     0x6D, 0x4E, 0x6E, 0x4F, 0x6F, 0x50},
-    {0x70, 0x51, 0x71, 0x52, 0x72, 0x53, 0x73, 0x54, 0x74, 0x55, 0x75, 0x56, 0x76, 0x57, 0x77,
-     0x58, 0x78, 0x59, 0x79, 0x5A, 0x7A},
-    {0x21, 0x40, 0x23, 0x24, 0x25, 0x5E, 0x26, 0x2A, 0x28, 0x29, 0x2D, 0x5F, 0x2B, 0x3D, 0x5B,
-     0x5D, 0x7C, 0x5C, 0x27, 0x3A, 0x3B},
-    {0x3C, 0x2E, 0x3E, 0x2C, 0x3F, 0x2F, 0x60, 0xFB, 0xC1, 0xE1, 0xC9, 0xE9, 0xCD, 0xED, 0xD3,
-     0xF3, 0xDA, 0xFA, 0xD1, 0xF1, 0xBF},
-};
-constexpr int kCellW = 14, kCellH = 15;
+// The glyph layout and the advance table come from the text routines
+// (OOPS_cpp/oglp_text.h): 21 columns by 5 rows of 14 x 15 cells.
 constexpr int kBaseline = 4;   // rows below the baseline inside a cell (descenders)
-constexpr int kGlyphPx = 11;   // DejaVu Sans at 11 px matches the advance table
+constexpr int kGlyphPx = 11;   // DejaVu Sans at 11 px: x-height 6, capitals 8
+// Coverage at or below this counts as no ink when a glyph is measured.
+constexpr int kFaintInk = 24;
+
+// Columns [first, last] of the rendered glyph that carry visible ink; false
+// for an empty bitmap.
+bool ink_columns(const FT_Bitmap& bm, int* first, int* last) {
+    *first = -1;
+    *last = -1;
+    for (unsigned col = 0; col < bm.width; ++col)
+        for (unsigned r = 0; r < bm.rows; ++r)
+            if (bm.buffer[r * bm.pitch + col] > kFaintInk) {
+                if (*first < 0) *first = int(col);
+                *last = int(col);
+                break;
+            }
+    return *first >= 0;
+}
+
+// Draws the glyph of `byte` into the cell at (x0, y0) so that its ink lies
+// in the first advance - 1 columns: the text routines step by the advance
+// table, so ink that ran past it would close up the gap to the next glyph
+// (and eat the 3-pixel blank between words). Wide glyphs are narrowed by
+// rendering them at a smaller horizontal size; the height stays 11 px.
+void draw_fitted_glyph(Canvas& cv, FT_Face face, unsigned char byte, int x0, int y0) {
+    const int room = std::max(1, OGL_prop_advance(byte) - 1);
+    const unsigned code = unicode_of(byte);
+    int first = 0, last = 0;
+    // Horizontal size in 1/64 pixel, narrowed in quarter pixels until it fits.
+    for (int xsize = kGlyphPx * 64; xsize >= 3 * 64; xsize -= 16) {
+        FT_Set_Char_Size(face, xsize, kGlyphPx * 64, 72, 72);
+        if (FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL)) return;
+        if (!ink_columns(face->glyph->bitmap, &first, &last)) return;
+        if (last - first + 1 <= room) break;
+    }
+    const FT_GlyphSlot g = face->glyph;
+    const int width = last - first + 1;
+    // Keep the glyph's own left bearing where it fits, else start at column 0.
+    const int left = std::max(0, std::min(g->bitmap_left + first, room - width));
+    for (unsigned r = 0; r < g->bitmap.rows; ++r)
+        for (int col = first; col <= last; ++col) {
+            const float k = std::pow(g->bitmap.buffer[r * g->bitmap.pitch + unsigned(col)] / 255.0f,
+                                     0.85f);
+            if (k <= 0) continue;
+            const int x = x0 + left + (col - first);
+            const int y = y0 + kBaseline + g->bitmap_top - 1 - int(r);
+            if (x >= x0 + room || y < y0 || y >= y0 + kGlyphCellH) continue;
+            cv.blend(x, y, {1, 1, 1, 1}, k);
+        }
+}
 
 void draw_glyphs(Canvas& cv) {
     // Glyph cells are white everywhere so that nothing dark bleeds in at edges.
-    for (int r = 0; r < 5; ++r)
-        for (int c = 0; c < 21; ++c) {
-            int x0 = c * kCellW, y0 = r * kCellH;
-            cv.fill(x0, y0, x0 + kCellW, y0 + kCellH, {1, 1, 1, 0});
-            int ch = kGlyphTable[r][c];
+    for (int r = 0; r < kGlyphRows; ++r)
+        for (int c = 0; c < kGlyphCols; ++c) {
+            int x0 = c * kGlyphCellW, y0 = r * kGlyphCellH;
+            cv.fill(x0, y0, x0 + kGlyphCellW, y0 + kGlyphCellH, {1, 1, 1, 0});
+            const unsigned char ch = kGlyphLayout[r][c];
             if (ch == 0x20) continue;
-            draw_glyph(cv, g_regular, kGlyphPx, unicode_of(ch), x0, y0 + kBaseline, {1, 1, 1, 1},
-                       x0, y0, x0 + kCellW, y0 + kCellH, 0.85f, true);
+            draw_fitted_glyph(cv, g_regular, ch, x0, y0);
         }
 }
 

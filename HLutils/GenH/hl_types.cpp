@@ -37,3 +37,4 @@ colr_class colr;
 pref_class pref;
 UTL_cmdline cmdline;
 std::string dest_dir_path;
+oglp_class oglp;

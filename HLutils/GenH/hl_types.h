@@ -15,6 +15,7 @@
 #include "OGL/OGL_ren.h"
 #include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/http.h"
+#include "OOPS_cpp/oglp_text.h"
 #include "OOPS_cpp/pref.h"
 #include "OOPS_cpp/tman.h"
 #include "OOPS_cpp/xcam.h"
@@ -73,3 +74,4 @@ extern colr_class colr;                  // the colour table, gamma and pulse
 extern pref_class pref;                  // the preferences file
 extern UTL_cmdline cmdline;             // the command-line options
 extern std::string dest_dir_path;        // the installer's destination folder, ends in '/'
+extern oglp_class oglp;                 // the text scale of the bitmap fonts

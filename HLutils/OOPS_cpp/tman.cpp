@@ -13,6 +13,7 @@
 #include <GL/glext.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <unordered_map>
 
@@ -39,6 +40,8 @@ const char kScratchPrefix[] = "scratch_array";
 constexpr size_t kScratchPrefixLen = sizeof(kScratchPrefix) - 1;
 // Name of the grey fallback texture.
 const char kBlankGrayName[] = "t_blank_gray";
+// Where the fatal missing-texture alert sends the user for a new copy.
+const char kMakerSite[] = "www.zudezud.example";
 
 // h = 5h + c over the bytes as signed chars.
 struct NameHash {
@@ -59,7 +62,7 @@ Registry& tex_hash()
 }
 
 // The decode buffer of file loads.
-alignas(16) unsigned char scratch_array_temp[kTexBufferBytes];
+alignas(16) unsigned char scratch_array_temp[kTexMaxImageBytes];
 
 bool has_scratch_prefix(const std::string& name)
 {
@@ -338,6 +341,9 @@ int load_any_into_scratch(std::string name, int slot, int flags, int& gl_format,
                 if (h > 1) h /= 2;
                 k /= 2;
             }
+            // The upload reads levels of the texture size: a file whose levels
+            // are not that size (sides not powers of two) would be read wrongly.
+            if (w != *tex_dx || h != *tex_dy) return 0;
             TEX_image_desc rest;
             rest.format = desc.format;
             rest.width = w;
@@ -345,7 +351,7 @@ int load_any_into_scratch(std::string name, int slot, int flags, int& gl_format,
             rest.has_mips = 1;
             const long long n = TEX_bytes_needed_for_image(rest);
             // Never copy past the buffer or read past the file.
-            if (n <= 0 || n > kTexBufferBytes ||
+            if (n <= 0 || n > kTexMaxImageBytes ||
                 src + n > reinterpret_cast<const unsigned char*>(file.end))
                 return 0;
             std::memcpy(dst, src, size_t(n));
@@ -489,11 +495,13 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
 {
     Locker l(&lock);
     const int slot = req->slot;
-    if (slot < 0 || slot >= int(ref_dat.size()))
+    if (slot < 0 || slot >= int(ref_dat.size())) {
         __VOVARU_alert(0, "(manual_ref>=ref_dat.size()!",
                        "maybe we tried to load some texture thatis not avail, and we have not "
                        "loaded the t_blank_gray yet?",
                        "", "", t_exit, __FILE__, __LINE__);
+        std::abort();  // the fatal alert does not return
+    }
     ref_dat_struct& d = ref_dat[size_t(slot)];
 
     if (io_result == kTexIoNone) {
@@ -521,7 +529,8 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
         if (req->fail_mode == tex_fail_fatal)
             __VOVARU_alert(0, "Trying to load a texture that you do not have!",
                            "This smacks of a mis-installed copy of Zudezud!",
-                           "Please get a new download from www.zudezud.com. The missing file is:",
+                           std::string("Please get a new download from ") + kMakerSite +
+                               ". The missing file is:",
                            req->name, t_exit, __FILE__, __LINE__);
         return 0;
     }
@@ -550,15 +559,19 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
     const float f = mip ? 1.33f : 1.0f;
     d.vram_bytes = int(d.tex_dx * d.tex_dy * float(req->bpp) * f);
 
-    if (slot == 0)
+    if (slot == 0) {
         __VOVARU_alert(0, "Trying to bind a null ref!", "ref=     0, tex=     0", "", d.name,
                        t_exit, __FILE__, __LINE__);
+        std::abort();
+    }
 
     if (bleed) tex_bleed_alpha(req->pixels, req->tex_dx, req->tex_dy);
 
-    if (!(req->flags & kTexKeepSize) && (!is_pow2(req->tex_dx) || !is_pow2(req->tex_dy)))
+    if (!(req->flags & kTexKeepSize) && (!is_pow2(req->tex_dx) || !is_pow2(req->tex_dy))) {
         __VOVARU_alert(0, "load_tex: Trying to read a texture that is not a power of 2!",
                        req->name, "", "", t_exit, __FILE__, __LINE__);
+        std::abort();
+    }
     check_dxy(req->tex_dx, req->name);
     check_dxy(req->tex_dy, req->name);
 

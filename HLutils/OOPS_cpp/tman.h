@@ -81,8 +81,6 @@ enum {
 
 // Largest side of any texture.
 constexpr int kTexMaxSide = 2048;
-// Size of each of the two image buffers.
-constexpr int kTexBufferBytes = 16 * 1024 * 1024;
 
 struct tex_load_vars {
     tex_fail_mode fail_mode = tex_fail_silent;
@@ -171,7 +169,7 @@ float TEX_get_scale(std::string name, int slot, int flags, int width, int height
 // Fatal alert unless 1 <= d <= 2048.
 void check_dxy(int d, std::string name);
 
-// The decode buffer of the texture manager (16 MB, 16-byte aligned).
+// The decode buffer of the texture manager (kTexMaxImageBytes, 16-byte aligned).
 unsigned char* tman_scratch_temp();
 
 // ---------------------------------------------------------------------------

@@ -159,4 +159,61 @@ TEST_F(DirectoryTest, PlatformRuleAndLocalPath)
     EXPECT_EQ(local_path_of("top/x/y"), dest + "x/y");
 }
 
+// What the progress box was asked to show.
+struct ProgressCall {
+    float lo, value, hi;
+    int mode;
+    std::string title, detail;
+};
+std::vector<ProgressCall>& progress_calls()
+{
+    static std::vector<ProgressCall> calls;
+    return calls;
+}
+void record_progress(float lo, float value, float hi, int mode, std::string title,
+                     std::string detail)
+{
+    progress_calls().push_back({lo, value, hi, mode, title, detail});
+}
+
+TEST_F(DirectoryTest, ProgressBoxWhileReadingAndScanning)
+{
+    engine_windows.progress = record_progress;
+    struct {
+        int files, read_calls, scan_calls, scan_step;
+    } cases[] = {{1000, 2, 200, 5}, {150, 0, 150, 1}};
+    for (const auto& c : cases) {
+        progress_calls().clear();
+        std::string body = "DIR Z/d/\n";
+        for (int i = 0; i < c.files; ++i)
+            body += "FILE 0 0 0 1 1 " + md5_text("x") + " f" + std::to_string(i) + "\n";
+        std::string p = dir_file(body);
+        EXPECT_EQ(read_directory(p, "the title"), kDirReady);
+        int read_calls = 0, scan_calls = 0;
+        float last_value = -1;
+        for (const ProgressCall& k : progress_calls()) {
+            EXPECT_EQ(k.title, "the title");
+            if (k.mode == 0) {
+                // Bytes of the list read so far, out of its size.
+                ++read_calls;
+                EXPECT_GT(k.value, last_value);
+                EXPECT_LE(k.value, k.hi);
+                EXPECT_EQ(k.hi, static_cast<float>(TempDir::read(p).size()));
+                last_value = k.value;
+            } else {
+                ASSERT_EQ(k.mode, 1);
+                EXPECT_EQ(k.value, static_cast<float>(scan_calls * c.scan_step));
+                EXPECT_EQ(k.hi, static_cast<float>(c.files));
+                EXPECT_EQ(k.detail, dest + "d/f" + std::to_string(scan_calls * c.scan_step));
+                ++scan_calls;
+            }
+        }
+        // The read counter runs on over scans: 1000 lines hold exactly two
+        // multiples of 500 wherever it stands; 150 lines at most one.
+        if (c.files == 1000) EXPECT_EQ(read_calls, c.read_calls);
+        else EXPECT_LE(read_calls, 1);
+        EXPECT_EQ(scan_calls, c.scan_calls);
+    }
+}
+
 }  // namespace

@@ -175,7 +175,7 @@ TEST_F(EndToEnd, InstallsThenUpdates)
     for (const char* f : kFixedFolders) EXPECT_TRUE(TempDir::exists(now + f)) << f;
 
     // Only the needed archives were asked for.
-    EXPECT_EQ(requests_for("GET http://www.zudezud.com/serverlist.txt"), 1);
+    EXPECT_EQ(requests_for("GET http://www.zudezud.example/serverlist.txt"), 1);
     EXPECT_EQ(requests_for("/files/9.00r1/directory.txt.zip"), 1);
     for (const char* f : {"Resources/readme.txt", "Resources/plugins/tool.sh", "bin/zudezud",
                           "Resources/link.txt", "Docs/notes.txt"})
@@ -342,8 +342,19 @@ TEST_F(EndToEnd, CorruptArchiveLeavesTheUsersFileWhole)
     EXPECT_EQ(stg.install_state, kInstallFinished);
     EXPECT_EQ(TempDir::read(dest_dir_path + "bin/zudezud"), "user's program");
     bool seen = false;
-    for (const AlertRecord& a : probe.records())
-        seen |= a.lines[0] == "The installer cannot extract a file.";
+    for (const AlertRecord& a : probe.records()) {
+        if (a.lines[0] != "The installer cannot extract a file.") continue;
+        seen = true;
+        EXPECT_EQ(a.lines[1].rfind("Error: ", 0), 0u);
+        // One of the stream archives, temp_path + digit + ".zip".
+        std::string want = "Compressed File: " + temp_path;
+        EXPECT_EQ(a.lines[2].rfind(want, 0), 0u);
+        EXPECT_EQ(a.lines[2].size(), want.size() + 5);
+        EXPECT_EQ(a.lines[2].substr(want.size() + 1), ".zip");
+        EXPECT_EQ(a.lines[3], "Destination: " + dest_dir_path + "bin/zudezud");
+        EXPECT_EQ(a.source_file, "utils");
+        EXPECT_EQ(a.source_line, 390);
+    }
     EXPECT_TRUE(seen);
     EXPECT_FALSE(TempDir::exists(temp_path + "0.zip"));
     EXPECT_FALSE(TempDir::exists(temp_path + "1.zip"));

@@ -98,6 +98,8 @@ bool can_bind_port_80() {
 }
 
 namespace {
+const char kNginxProgram[] = "/usr/sbin/nginx";
+
 bool loopback_up() {
     int fd = socket(AF_INET, SOCK_DGRAM, 0);
     if (fd < 0) return false;
@@ -153,7 +155,7 @@ int run_in_private_loopback(const std::function<int()>& fn, std::string* why) {
     return 255;
 }
 
-bool nginx_installed() { return access("/usr/sbin/nginx", X_OK) == 0; }
+bool nginx_installed() { return access(kNginxProgram, X_OK) == 0; }
 
 bool wait_for_port(int port, pid_t child, int timeout_ms, bool* exited) {
     if (exited) *exited = false;
@@ -189,6 +191,27 @@ void stop_child(pid_t pid) {
     kill(pid, SIGKILL);
     int status;
     waitpid(pid, &status, 0);
+}
+
+pid_t spawn_server(const char* program, const std::vector<std::string>& argv,
+                   const std::string& log_path) {
+    // Built before the fork: the child only redirects and execs.
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    int devnull = open("/dev/null", O_RDWR);
+    int out = log_path.empty() ? devnull
+                               : open(log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    if (devnull >= 0) dup2(devnull, 0);
+    if (out >= 0) {
+        dup2(out, 1);
+        dup2(out, 2);
+    }
+    execv(program, args.data());
+    _exit(127);
 }
 
 Nginx::~Nginx() { Stop(); }
@@ -248,21 +271,10 @@ bool Nginx::start_once(const NginxOptions& options, int port) {
         failure_ = "cannot write " + conf;
         return false;
     }
-    fflush(nullptr);
-    pid_t pid = fork();
+    pid_t pid = spawn_server(kNginxProgram, {"nginx", "-p", dir_, "-c", conf});
     if (pid < 0) {
         failure_ = "fork failed";
         return false;
-    }
-    if (pid == 0) {
-        int devnull = open("/dev/null", O_RDWR);
-        if (devnull >= 0) {
-            dup2(devnull, 0);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-        }
-        execl("/usr/sbin/nginx", "nginx", "-p", dir_.c_str(), "-c", conf.c_str(), (char*)nullptr);
-        _exit(127);
     }
     // nginx writes its pid file only once its port is bound. Without that
     // check, a port taken meanwhile by another test's server would answer

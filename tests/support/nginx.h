@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace testnet {
 
@@ -87,5 +88,11 @@ bool nginx_installed();
 bool wait_for_port(int port, pid_t child, int timeout_ms, bool* exited = nullptr);
 // Ends a child started by a fixture: SIGTERM, then SIGKILL after a while.
 void stop_child(pid_t pid);
+
+// Runs program (argv[0] is its name) in a child with standard input from
+// /dev/null and its output and errors appended to log_path (/dev/null when
+// empty). The child's pid, or -1 when fork fails.
+pid_t spawn_server(const char* program, const std::vector<std::string>& argv,
+                   const std::string& log_path = "");
 
 }  // namespace testnet

@@ -1,6 +1,5 @@
 #include "support/tinyproxy.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,7 +9,11 @@
 
 namespace testnet {
 
-bool tinyproxy_installed() { return access("/usr/bin/tinyproxy", X_OK) == 0; }
+namespace {
+const char kTinyproxyProgram[] = "/usr/bin/tinyproxy";
+}  // namespace
+
+bool tinyproxy_installed() { return access(kTinyproxyProgram, X_OK) == 0; }
 
 Tinyproxy::~Tinyproxy() { Stop(); }
 
@@ -40,22 +43,10 @@ bool Tinyproxy::Start() {
             failure_ = "cannot write " + conf;
             return false;
         }
-        fflush(nullptr);
-        pid_t pid = fork();
+        pid_t pid = spawn_server(kTinyproxyProgram, {"tinyproxy", "-d", "-c", conf}, log);
         if (pid < 0) {
             failure_ = "fork failed";
             return false;
-        }
-        if (pid == 0) {
-            int devnull = open("/dev/null", O_RDWR);
-            int logfd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-            if (devnull >= 0) dup2(devnull, 0);
-            if (logfd >= 0) {
-                dup2(logfd, 1);
-                dup2(logfd, 2);
-            }
-            execl("/usr/bin/tinyproxy", "tinyproxy", "-d", "-c", conf.c_str(), (char*)nullptr);
-            _exit(127);
         }
         bool exited = false;
         if (wait_for_port(port, pid, 10000, &exited)) {
