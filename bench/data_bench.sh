@@ -10,13 +10,9 @@
 # one process each way (unzip takes the whole set as one wildcard). Each
 # measurement is the best of 3.
 set -euo pipefail
-src="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$src/build-bench}"
+source "$(dirname "$0")/common.sh"
 repeat=3
-
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZUDEZUD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target data_bench -j"$(nproc)" >/dev/null
-bench="$build/bench/data_bench"
+bench_build data_bench "${1:-}"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/zz_data_bench_XXXXXX")"
 trap 'rm -rf "$work"' EXIT
@@ -42,21 +38,6 @@ for i in range(3000):
         z.writestr(f, data)
 PY
 
-now() { date +%s.%N; }
-# best_of <command...>: best wall time of $repeat runs, in seconds.
-best_of() {
-  local best="" t0 t1 t
-  for _ in $(seq 1 $repeat); do
-    [ -n "${BEFORE:-}" ] && eval "$BEFORE"
-    t0=$(now)
-    "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-    t1=$(now)
-    t=$(echo "$t1 - $t0" | bc -l)
-    if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then best=$t; fi
-  done
-  echo "$best"
-}
-
 cat "$work"/sign/* > /dev/null   # into the page cache
 # Same signatures both ways, or the timing means nothing.
 if ! diff <("$bench" md5 "$work/sign/" | cut -c1-32) <(md5sum "$work"/sign/* | cut -c1-32) >/dev/null; then
@@ -74,7 +55,7 @@ if ! diff -r "$work/out_unzip" "$work/out_ours" >/dev/null; then
   echo "extracted trees differ from unzip's" >&2; exit 1
 fi
 
-printf 'sign 1 GiB:         md5sum %.3f s   calc_file_md5 %.3f s   ratio %.2f\n' \
-  "$t_md5sum" "$t_sign" "$(echo "$t_sign / $t_md5sum" | bc -l)"
-printf 'extract 3000 zips:  unzip  %.3f s   zip_to_file   %.3f s   ratio %.2f\n' \
-  "$t_unzip" "$t_ours" "$(echo "$t_ours / $t_unzip" | bc -l)"
+printf 'sign 1 GiB:         md5sum %.3f s   calc_file_md5 %.3f s   ratio %s\n' \
+  "$t_md5sum" "$t_sign" "$(ratio "$t_sign" "$t_md5sum")"
+printf 'extract 3000 zips:  unzip  %.3f s   zip_to_file   %.3f s   ratio %s\n' \
+  "$t_unzip" "$t_ours" "$(ratio "$t_ours" "$t_unzip")"

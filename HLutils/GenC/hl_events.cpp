@@ -30,6 +30,20 @@ bool is(const char* name, const char* a, const char* b)
     return !std::strcmp(name, a) || !std::strcmp(name, b);
 }
 
+// Shift, Control and Alt only change the modifier state; true for those keys.
+bool set_modifier(const char* name, int down)
+{
+    if (is(name, "Shift_L", "Shift_R"))
+        linkey_shft = down;
+    else if (is(name, "Control_L", "Control_R"))
+        linkey_ctrl = down;
+    else if (is(name, "Alt_L", "Alt_R"))
+        linkey_optn = down;
+    else
+        return false;
+    return true;
+}
+
 void on_key_press(XKeyEvent* e)
 {
     const char* name = key_name(e);
@@ -38,18 +52,7 @@ void on_key_press(XKeyEvent* e)
                     "so good. Verify the mapping of whatever key you just hit.\n");
         return;
     }
-    if (is(name, "Shift_L", "Shift_R")) {
-        linkey_shft = 1;
-        return;
-    }
-    if (is(name, "Control_L", "Control_R")) {
-        linkey_ctrl = 1;
-        return;
-    }
-    if (is(name, "Alt_L", "Alt_R")) {
-        linkey_optn = 1;
-        return;
-    }
+    if (set_modifier(name, 1)) return;
     if (is(name, "Super_L", "Super_R") || is(name, "Menu", "ISO_Level3_Shift")) return;
     mnw.key_hit = 1;
     LIN_key_to_keyboard(kKeyEvPress, e->keycode, e->state);
@@ -63,18 +66,7 @@ void on_key_release(XKeyEvent* e)
                     "isn't so good. Verify the mapping of whatever key you just hit.\n");
         return;
     }
-    if (is(name, "Shift_L", "Shift_R")) {
-        linkey_shft = 0;
-        return;
-    }
-    if (is(name, "Control_L", "Control_R")) {
-        linkey_ctrl = 0;
-        return;
-    }
-    if (is(name, "Alt_L", "Alt_R")) {
-        linkey_optn = 0;
-        return;
-    }
+    if (set_modifier(name, 0)) return;
     LIN_key_to_keyboard(kKeyEvRelease, e->keycode, e->state);
 }
 

@@ -146,79 +146,32 @@ void OGL_extensions::init_extensions()
     if (glsl_avail && has_ext(ren.gl_vendor, "NVIDIA") && !has_ext(exts, "GL_NV_fragment_program2"))
         first_gen_shaders = 1;
 
-        // 6. Entry points, group by group.
-#define OGL_EXT_FETCH_INTO(flag) [&](auto& slot, const char* name) { fetch(slot, name, flag); }
-    {
-        auto get = OGL_EXT_FETCH_INTO(vbo_avail);
-#define X(type, name) get(name, #name);
-        if (vbo_avail) {
-            OGL_EXT_VBO(X)
-        }
-        if (pbo_avail && !vbo_avail) {
-            xer << "Disabling PBOs because VBOs are not available.  This probably means that "
-                   "VBOs are disabled for compatibility reasons.\n";
-            pbo_avail = 0;
-        }
-#undef X
+    // 6. Entry points, group by group. Each group is fetched only while its
+    // flag is on; a missing entry clears the flag (the rest are still fetched).
+#define OGL_EXT_FETCH_ONE(type, name) fetch(name, #name, group);
+#define OGL_EXT_FETCH_GROUP(flag, LIST)                                                            \
+    do {                                                                                           \
+        int& group = (flag);                                                                       \
+        if (group) {                                                                               \
+            LIST(OGL_EXT_FETCH_ONE)                                                                \
+        }                                                                                          \
+    } while (0)
+    OGL_EXT_FETCH_GROUP(vbo_avail, OGL_EXT_VBO);
+    if (pbo_avail && !vbo_avail) {
+        xer << "Disabling PBOs because VBOs are not available.  This probably means that "
+               "VBOs are disabled for compatibility reasons.\n";
+        pbo_avail = 0;
     }
-    {
-        auto get = OGL_EXT_FETCH_INTO(vprog_avail);
-#define X(type, name) get(name, #name);
-        if (vprog_avail) {
-            OGL_EXT_VPROG(X)
-        }
-#undef X
-    }
-    {
-        auto get = OGL_EXT_FETCH_INTO(occlude_avail);
-#define X(type, name) get(name, #name);
-        if (occlude_avail) {
-            OGL_EXT_OCCL(X)
-        }
-#undef X
-    }
-    {
-        auto get = OGL_EXT_FETCH_INTO(shad_objs_avail);
-#define X(type, name) get(name, #name);
-        if (shad_objs_avail) {
-            OGL_EXT_SHOBJ(X)
-        }
-#undef X
-    }
-    {
-        // Geometry shaders are fetched before the attribute group.
-        auto get = OGL_EXT_FETCH_INTO(gshader_avail);
-#define X(type, name) get(name, #name);
-        if (gshader_avail) {
-            OGL_EXT_GSH(X)
-        }
-#undef X
-    }
-    {
-        auto get = OGL_EXT_FETCH_INTO(vshader_avail);
-#define X(type, name) get(name, #name);
-        if (vshader_avail) {
-            OGL_EXT_VSATTR(X)
-        }
-#undef X
-    }
-    {
-        auto get = OGL_EXT_FETCH_INTO(framebuf_avail);
-#define X(type, name) get(name, #name);
-        if (framebuf_avail) {
-            OGL_EXT_FBO(X)
-        }
-#undef X
-    }
-    {
-        auto get = OGL_EXT_FETCH_INTO(tex_comp_avail);
-#define X(type, name) get(name, #name);
-        if (tex_comp_avail) {
-            OGL_EXT_TEXC(X)
-        }
-#undef X
-    }
-#undef OGL_EXT_FETCH_INTO
+    OGL_EXT_FETCH_GROUP(vprog_avail, OGL_EXT_VPROG);
+    OGL_EXT_FETCH_GROUP(occlude_avail, OGL_EXT_OCCL);
+    OGL_EXT_FETCH_GROUP(shad_objs_avail, OGL_EXT_SHOBJ);
+    // Geometry shaders are fetched before the attribute group.
+    OGL_EXT_FETCH_GROUP(gshader_avail, OGL_EXT_GSH);
+    OGL_EXT_FETCH_GROUP(vshader_avail, OGL_EXT_VSATTR);
+    OGL_EXT_FETCH_GROUP(framebuf_avail, OGL_EXT_FBO);
+    OGL_EXT_FETCH_GROUP(tex_comp_avail, OGL_EXT_TEXC);
+#undef OGL_EXT_FETCH_GROUP
+#undef OGL_EXT_FETCH_ONE
     if (sblend_avail) {
         // The function entry is only worth having with the equation entry.
         fetch(glBlendEquationSeparateEXT, "glBlendEquationSeparateEXT", sblend_avail);

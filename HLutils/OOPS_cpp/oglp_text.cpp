@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 
 #include "GenC/hl_alert.h"
 #include "GenH/hl_types.h"
@@ -139,8 +140,10 @@ std::vector<text_line> OGL_wrap_lines(const std::string& text, float wrap, int a
 // ---------------------------------------------------------------------------
 int OGL_strtex(int charset, int colour, float* s0, float* t0, float* cell_w, float* cell_h)
 {
-    if (charset != kCharsetProp && charset != kCharsetFix10 && charset != kCharsetFix15)
+    if (charset != kCharsetProp && charset != kCharsetFix10 && charset != kCharsetFix15) {
         __VOVARU_alert(0, "String proc with bad charset!", "", "", "", t_exit, __FILE__, __LINE__);
+        std::abort();  // the fatal alert does not return
+    }
     OGL_setstate(kFogOff, 1, kLightOff, kBlendOn, kDepthOff, kDepthNoWrite);
     float c[4];
     if (OGL_colour_for(colour, 1.0f, c))

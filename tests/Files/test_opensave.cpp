@@ -29,6 +29,16 @@ Listing list(const std::string& folder, int type)
     return l;
 }
 
+// The spellings of name in a folder, in the order the system lists them.
+void system_order(const std::string& folder, const char* name, std::vector<std::string>& out)
+{
+    DIR* d = opendir(folder.c_str());
+    ASSERT_NE(d, nullptr);
+    while (dirent* e = readdir(d))
+        if (strcasecmp(e->d_name, name) == 0) out.push_back(e->d_name);
+    closedir(d);
+}
+
 } // namespace
 
 TEST(OpensaveGetitems, SortsWithoutRegardToCase)
@@ -54,11 +64,7 @@ TEST(OpensaveGetitems, NamesEqualButForCaseKeepListingOrder)
 
     // The order the system lists them in.
     std::vector<std::string> listed;
-    DIR* d = opendir(t.path().c_str());
-    ASSERT_NE(d, nullptr);
-    while (dirent* e = readdir(d))
-        if (strcasecmp(e->d_name, "readme") == 0) listed.push_back(e->d_name);
-    closedir(d);
+    ASSERT_NO_FATAL_FAILURE(system_order(t.path(), "readme", listed));
 
     std::vector<std::string> want = {"a"};
     want.insert(want.end(), listed.begin(), listed.end());
@@ -89,11 +95,7 @@ TEST(OpensaveGetitems, ManySpellingsOfOneNameKeepListingOrder)
         t.write(n);
 
     std::vector<std::string> listed;
-    DIR* d = opendir(t.path().c_str());
-    ASSERT_NE(d, nullptr);
-    while (dirent* e = readdir(d))
-        if (strcasecmp(e->d_name, "abcd") == 0) listed.push_back(e->d_name);
-    closedir(d);
+    ASSERT_NO_FATAL_FAILURE(system_order(t.path(), "abcd", listed));
     ASSERT_EQ(listed.size(), 16u);
 
     std::vector<std::string> want = before;

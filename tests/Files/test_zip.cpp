@@ -41,6 +41,28 @@ struct Entry {
     unsigned long raw_crc = 0;
 };
 
+// Entry::date's default as local time, the file's date after extraction.
+time_t entry_date()
+{
+    struct tm when = {};
+    when.tm_year = 2021 - 1900;
+    when.tm_mon = 2;
+    when.tm_mday = 4;
+    when.tm_hour = 5;
+    when.tm_min = 6;
+    when.tm_sec = 8;
+    when.tm_isdst = -1;
+    return mktime(&when);
+}
+
+// The mode the system gives a new file under the current umask.
+unsigned new_file_mode()
+{
+    const mode_t mask = umask(0);
+    umask(mask);
+    return 0666u & ~mask;
+}
+
 Entry file(const std::string& name, const std::string& data, unsigned mode = kRegular | 0644)
 {
     Entry e;
@@ -161,23 +183,13 @@ TEST(Zip, ModesAndDates)
     struct stat st;
     ASSERT_EQ(stat((a.out + "tool").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0755u);
-    struct tm when = {};
-    when.tm_year = 2021 - 1900;
-    when.tm_mon = 2;
-    when.tm_mday = 4;
-    when.tm_hour = 5;
-    when.tm_min = 6;
-    when.tm_sec = 8;
-    when.tm_isdst = -1;
-    EXPECT_EQ(st.st_mtime, mktime(&when));
-    EXPECT_EQ(st.st_atime, mktime(&when));
+    EXPECT_EQ(st.st_mtime, entry_date());
+    EXPECT_EQ(st.st_atime, entry_date());
     ASSERT_EQ(stat((a.out + "ro").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0444u);
     // No attributes: what the system gives a new file, and today's date.
     ASSERT_EQ(stat((a.out + "plain").c_str(), &st), 0);
-    mode_t mask = umask(0);
-    umask(mask);
-    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+    EXPECT_EQ(st.st_mode & 0777, new_file_mode());
     EXPECT_GT(st.st_mtime, time(nullptr) - 3600);
 }
 
@@ -191,18 +203,8 @@ TEST(Zip, DosAttributesKeepTheDefaultMode)
     ASSERT_EQ(a.extract({e}), 0);
     struct stat st;
     ASSERT_EQ(stat((a.out + "dos.txt").c_str(), &st), 0);
-    mode_t mask = umask(0);
-    umask(mask);
-    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
-    struct tm when = {};
-    when.tm_year = 2021 - 1900;
-    when.tm_mon = 2;
-    when.tm_mday = 4;
-    when.tm_hour = 5;
-    when.tm_min = 6;
-    when.tm_sec = 8;
-    when.tm_isdst = -1;
-    EXPECT_EQ(st.st_mtime, mktime(&when));
+    EXPECT_EQ(st.st_mode & 0777, new_file_mode());
+    EXPECT_EQ(st.st_mtime, entry_date());
 }
 
 TEST(Zip, SymbolicLinks)

@@ -75,12 +75,15 @@ void use_scratch_buffer()
     scratch_array = scratch_array_storage + ((16 - base % 16) % 16);
 }
 
-// The window, the buffers and the log in a private folder.
+// The window, the buffers and the log in a private folder. Alerts go to
+// standard output, not to a modal window that would wait for a click: a
+// warning returns at once, a fatal one ends the child with its text.
 void open_window(TempCwd& cwd)
 {
     xvfb_open_shell_window();
     use_scratch_buffer();
     xer.open(cwd.path() + "Log.txt", std::ios::out | std::ios::trunc);
+    ogl_inited = 0;
 }
 
 // Where screenshots go: ZUDEZUD_SHOTS_DIR, else nowhere.
@@ -266,6 +269,208 @@ TEST(TmanLoad, BadArgumentsAreFatal)
     }
 }
 
+TEST(TmanLoad, MissingFileWithFatalModeNamesTheFileAndTheSite)
+{
+    TempCwd cwd;
+    ChildResult r = run_in_child([&] {
+        xer.open(cwd.path() + "Log.txt", std::ios::out | std::ios::trunc);
+        tman.load_texture(tex_fail_fatal, 5, 2, 101, cwd.path() + "nothing/here.png");
+    });
+    EXPECT_TRUE(r.aborted());
+    EXPECT_NE(r.out.find("Trying to load a texture that you do not have!"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("www.zudezud.example. The missing file is:"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(cwd.path() + "nothing/here.png"), std::string::npos) << r.out;
+    // Logged before the alert ends the run.
+    EXPECT_NE(TempDir::read(cwd.path() + "Log.txt")
+                  .find("WARNING: we are missing the texture: " + cwd.path() + "nothing/here.png.\n"),
+              std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Files: lookup by extension, readers chosen by content, DDS levels
+// ---------------------------------------------------------------------------
+void put_le32(std::vector<uint8_t>& v, size_t at, uint32_t x)
+{
+    for (int i = 0; i < 4; ++i) v[at + size_t(i)] = uint8_t(x >> (8 * i));
+}
+
+// An uncompressed BGRA DDS, top row first as files store it. Pixel (x, row)
+// of level L holds B = L, G = row, R = x, A = 255, so skipped levels and the
+// row flip both show.
+std::vector<uint8_t> make_dds_bgra(int w, int h, bool mips)
+{
+    std::vector<uint8_t> f(128, 0);
+    std::memcpy(f.data(), "DDS ", 4);
+    put_le32(f, 4, 124);
+    put_le32(f, 8, 0x1007 | (mips ? 0x20000 : 0));
+    put_le32(f, 12, uint32_t(h));
+    put_le32(f, 16, uint32_t(w));
+    put_le32(f, 76, 32);
+    put_le32(f, 80, 0x41);  // RGB with alpha
+    put_le32(f, 88, 32);
+    put_le32(f, 92, 0x00FF0000);
+    put_le32(f, 96, 0x0000FF00);
+    put_le32(f, 100, 0x000000FF);
+    put_le32(f, 104, 0xFF000000);
+    put_le32(f, 108, 0x1000 | (mips ? 0x400008 : 0));
+    for (int level = 0;; ++level) {
+        size_t at = f.size();
+        f.resize(at + size_t(w) * size_t(h) * 4);
+        for (int row = 0; row < h; ++row)
+            for (int x = 0; x < w; ++x, at += 4) {
+                f[at] = uint8_t(level);
+                f[at + 1] = uint8_t(row);
+                f[at + 2] = uint8_t(x);
+                f[at + 3] = 255;
+            }
+        if (!mips || (w == 1 && h == 1)) break;
+        if (w > 1) w /= 2;
+        if (h > 1) h /= 2;
+    }
+    return f;
+}
+
+// A 24-bit BMP, bottom row first, every pixel grey v.
+std::vector<uint8_t> make_bmp(int w, int h, uint8_t v)
+{
+    const int row = (w * 3 + 3) / 4 * 4;
+    std::vector<uint8_t> f(54, 0);
+    f[0] = 'B';
+    f[1] = 'M';
+    put_le32(f, 2, uint32_t(54 + row * h));
+    put_le32(f, 10, 54);
+    put_le32(f, 14, 40);
+    put_le32(f, 18, uint32_t(w));
+    put_le32(f, 22, uint32_t(h));
+    f[26] = 1;
+    f[28] = 24;
+    put_le32(f, 34, uint32_t(row * h));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) f.insert(f.end(), {v, v, v});
+        f.resize(f.size() + size_t(row - w * 3), 0);
+    }
+    return f;
+}
+
+std::vector<uint8_t> grey_png(int w, int h)
+{
+    return make_png(w, h, 4, std::vector<uint8_t>(size_t(w) * h * 4, 255));
+}
+
+struct FileLoad {
+    int ok = 0, format = 0, mips = 0, bpp = 0, img_w = 0, img_h = 0, tex_w = 0, tex_h = 0;
+};
+
+// The file stage alone, as load_texture_io runs it for an RGBA load.
+FileLoad load_file(const std::string& name, int flags = 2)
+{
+    FileLoad r;
+    char bpp = 4;
+    r.ok = load_any_into_scratch(name, 600, flags, r.format, r.mips, bpp, 0, &r.img_w, &r.img_h,
+                                 &r.tex_w, &r.tex_h);
+    r.bpp = bpp;
+    return r;
+}
+
+TEST(TmanFiles, LookupByExtensionAndContent)
+{
+    TempCwd cwd;
+    const std::string d = cwd.path();
+    mnw.tex_level = 5;
+    write_bytes(d + "a.dds", make_dds_bgra(4, 4, true));
+    write_bytes(d + "a.png", grey_png(8, 8));
+    write_bytes(d + "b.bmp", make_bmp(2, 2, 90));
+    write_bytes(d + "c.bmp", grey_png(16, 8));  // PNG data under a .bmp name
+    write_bytes(d + "noext", grey_png(2, 4));
+    write_bytes(d + "tiny.png", {0x89, 'P', 'N', 'G', 13, 10, 26});
+    write_bytes(d + "junk.png", std::vector<uint8_t>(64, 'x'));
+    write_bytes(d + "flat.dds", make_dds_bgra(4, 4, false));
+    struct Case {
+        const char* name;
+        bool no_dds;
+        int ok, format, img_w, img_h;
+    } cases[] = {
+        {"a.png", false, 1, GL_BGRA, 4, 4},     // the DDS is tried first
+        {"a.png", true, 1, GL_RGBA, 8, 8},      // "--no_dds": the PNG
+        {"a.dds", true, 1, GL_RGBA, 8, 8},      // the extension gives way either way
+        {"b.png", false, 1, GL_RGBA, 2, 2},     // neither .dds nor .png: the BMP
+        {"c.bmp", false, 1, GL_RGBA, 16, 8},    // the content decides the reader
+        {"noext", false, 1, GL_RGBA, 2, 4},     // no three-letter extension: as given
+        {"tiny.png", false, 0, 0, 0, 0},        // 7 bytes
+        {"junk.png", false, 0, 0, 0, 0},        // no reader takes it
+        {"flat.dds", false, 0, 0, 0, 0},        // a DDS without mipmaps fails
+        {"gone.png", false, 0, 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        if (c.no_dds) cmdline.options["--no_dds"] = "";
+        const FileLoad r = load_file(d + c.name);
+        cmdline.options.erase("--no_dds");
+        EXPECT_EQ(r.ok, c.ok) << c.name << " " << c.no_dds;
+        if (!c.ok) continue;
+        EXPECT_EQ(r.format, c.format) << c.name << " " << c.no_dds;
+        EXPECT_EQ(r.img_w, c.img_w) << c.name;
+        EXPECT_EQ(r.img_h, c.img_h) << c.name;
+    }
+}
+
+TEST(TmanFiles, DdsSkipsLevelsAndFlipsRows)
+{
+    TempCwd cwd;
+    write_bytes(cwd.path() + "m.dds", make_dds_bgra(16, 16, true));
+    mnw.tex_level = 3;  // a quarter: the two largest levels are skipped
+    const FileLoad r = load_file(cwd.path() + "m.dds");
+    mnw.tex_level = 5;
+    ASSERT_EQ(r.ok, 1);
+    EXPECT_EQ(r.mips, 1);
+    EXPECT_EQ(r.bpp, 4);
+    EXPECT_EQ(r.img_w, 4);
+    EXPECT_EQ(r.tex_w, 4);
+    EXPECT_EQ(r.tex_h, 4);
+    // Level 2 (4 x 4), then 2 x 2 and 1 x 1, each bottom row first now.
+    const uint8_t* p = tman_scratch_temp();
+    for (int row = 0; row < 4; ++row)
+        for (int x = 0; x < 4; ++x) {
+            const uint8_t* q = p + (row * 4 + x) * 4;
+            EXPECT_EQ(q[0], 2);
+            EXPECT_EQ(q[1], 3 - row) << row;
+            EXPECT_EQ(q[2], x);
+        }
+    EXPECT_EQ(p[64], 3);       // the 2 x 2 level follows
+    EXPECT_EQ(p[64 + 16], 4);  // then the 1 x 1 level
+}
+
+TEST(TmanFiles, DdsThatWouldOverflowTheBufferIsRefused)
+{
+    TempCwd cwd;
+    // 2048 x 2048 BGRA with its levels: about 21 MB, more than the buffer.
+    write_bytes(cwd.path() + "big.dds", make_dds_bgra(2048, 2048, true));
+    mnw.tex_level = 5;
+    EXPECT_EQ(load_file(cwd.path() + "big.dds").ok, 0);
+    // Half the size, with the top level skipped, fits.
+    mnw.tex_level = 4;
+    const FileLoad half = load_file(cwd.path() + "big.dds");
+    mnw.tex_level = 5;
+    EXPECT_EQ(half.ok, 1);
+    EXPECT_EQ(half.tex_w, 1024);
+}
+
+TEST(TmanFiles, DdsWhoseLevelsAreNotTheTextureSizeIsRefused)
+{
+    TempCwd cwd;
+    write_bytes(cwd.path() + "odd.dds", make_dds_bgra(48, 24, true));
+    std::vector<uint8_t> cut = make_dds_bgra(16, 16, true);
+    cut.resize(cut.size() - 100);
+    write_bytes(cwd.path() + "cut.dds", cut);
+    mnw.tex_level = 5;
+    // 48 x 24 would be uploaded as 64 x 32 levels read from 48 x 24 ones.
+    EXPECT_EQ(load_file(cwd.path() + "odd.dds").ok, 0);
+    const FileLoad kept = load_file(cwd.path() + "odd.dds", 2 | kTexKeepSize);
+    EXPECT_EQ(kept.ok, 1);
+    EXPECT_EQ(kept.tex_w, 48);
+    EXPECT_EQ(load_file(cwd.path() + "cut.dds").ok, 0);  // shorter than its levels
+}
+
 // ---------------------------------------------------------------------------
 // Under Xvfb
 // ---------------------------------------------------------------------------
@@ -305,7 +510,6 @@ TEST(TmanGL, BindingFallsBackToGreyAndNeverReadsPastTheTable)
     open_window(cwd);
     scratch_dx = scratch_dy = 4;
     tman.load_texture(tex_fail_fatal, 389, 2, 101, "scratch_array:a");
-    ogl_inited = 0;  // warnings go to standard output instead of a modal window
     AlertProbe probe;
     tman.bind_ref(389, 0, 0);
     EXPECT_EQ(bound_texture(), 389);
@@ -456,6 +660,31 @@ TEST(TmanGL, BuiltInImagesLoadWithTheirSizes)
     }
 }
 
+// Text steps by the advance table, so a glyph whose ink reached past its
+// advance would run into the next one and close up the blank between words.
+TEST(TmanBuiltIn, GlyphInkStaysInsideItsAdvance)
+{
+    int drawn = 0;
+    for (int r = 0; r < kGlyphRows; ++r)
+        for (int c = 0; c < kGlyphCols; ++c) {
+            const int b = kGlyphLayout[r][c];
+            const int room = OGL_char_advance(b) > 1 ? OGL_char_advance(b) - 1 : 1;
+            int ink = 0, outside = 0;
+            for (int y = 0; y < kGlyphCellH; ++y)
+                for (int x = 0; x < kGlyphCellW; ++x) {
+                    const int px = c * kGlyphCellW + x, py = r * kGlyphCellH + y;
+                    if (t_interface_dat[4 * (512 * py + px) + 3] < 40) continue;
+                    ++ink;
+                    if (x >= room) ++outside;
+                }
+            EXPECT_EQ(outside, 0) << "byte " << b;
+            if (b == ' ') EXPECT_EQ(ink, 0);
+            else EXPECT_GT(ink, 0) << "byte " << b;
+            drawn += ink > 0;
+        }
+    EXPECT_EQ(drawn, kGlyphRows * kGlyphCols - 1);
+}
+
 // The window with the built-in images, white text and a black screen.
 void text_scene(TempCwd& cwd)
 {
@@ -504,6 +733,25 @@ TEST(TextGL, GlyphsLandWhereTheLayoutPutsThem)
     EXPECT_EQ(count_lit(nx, 60, 40, 0, 0, 11, 40).inside, 0);     // nothing left of x 191
     EXPECT_EQ(count_lit(nx, 60, 40, 55, 0, 60, 40).inside, 0);    // nothing right of x 235
     EXPECT_GT(count_lit(nx, 60, 40, 40, 14, 54, 29).inside, 5);   // the 2
+}
+
+TEST(TextGL, TextScaleAboveOneEnlargesTheQuads)
+{
+    XVFB_TEST_BODY(kXvfbScreen1024);
+    TempCwd cwd;
+    text_scene(cwd);
+    EXPECT_EQ(oglp.text_scale, 1.0f);
+    oglp.text_scale = 2;
+    // "A" at (10.5, 20): the quad grows from (11, 14) to 28 x 30.
+    OGL_string(0, 10.5f, 20, "A", 9999, kCharsetProp, 0);
+    glFinish();
+    oglp.text_scale = 1;
+    const auto px = read_rgb(0, 0, 80, 80);
+    const Lit a = count_lit(px, 80, 80, 11, 14, 39, 44);
+    EXPECT_GT(a.inside, 20);
+    EXPECT_EQ(a.outside, 0);
+    // Ink beyond the 14 x 15 cell of scale 1.
+    EXPECT_GT(count_lit(px, 80, 80, 19, 24, 39, 44).inside, 5);
 }
 
 TEST(TextGL, Screenshots)

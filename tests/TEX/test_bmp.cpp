@@ -25,18 +25,9 @@ const Rows kRows3x2 = {
     {255, 0, 255, 91, 60, 30, 0, 0, 0},
 };
 
-class BmpTest : public ::testing::Test {
+class BmpTest : public texfix::ReaderTest {
 protected:
-    xmap_class* map(const std::string& bytes)
-    {
-        dir_.write("t.bmp", bytes);
-        map_.reset(new xmap_class(dir_ / "t.bmp"));
-        return map_.get();
-    }
-    void TearDown() override { std::free(owned_); }
-    TempDir dir_;
-    std::unique_ptr<xmap_class> map_;
-    unsigned char* owned_ = nullptr;  // blocks malloc'd by the reader
+    xmap_class* map(const std::string& bytes) { return map_file("t.bmp", bytes); }
 };
 
 TEST_F(BmpTest, RgbRowsWithGamma)

@@ -44,17 +44,13 @@ TEST(TexBytes, Table)
     }
 }
 
-class DdsTest : public ::testing::Test {
+class DdsTest : public texfix::ReaderTest {
 protected:
     // Writes the bytes and reads them back through the reader.
     int load(const std::string& bytes, TEX_image_desc& desc, unsigned char*& pixels)
     {
-        dir_.write("t.dds", bytes);
-        map_.reset(new xmap_class(dir_ / "t.dds"));
-        return TEX_load_dds("t.dds", map_.get(), pixels, desc);
+        return TEX_load_dds("t.dds", map_file("t.dds", bytes), pixels, desc);
     }
-    TempDir dir_;
-    std::unique_ptr<xmap_class> map_;
 };
 
 TEST_F(DdsTest, HeaderCases)

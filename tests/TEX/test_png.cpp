@@ -27,26 +27,15 @@ int corrected(int v)
     return int(std::lround(255.0 * std::pow(v / 255.0, 1.8 / 2.2)));
 }
 
-class PngTest : public ::testing::Test {
+class PngTest : public texfix::ReaderTest {
 protected:
     xmap_class* write(const PngSpec& spec, const Rows& rows)
     {
         const std::string path = dir_ / "t.png";
         EXPECT_TRUE(texfix::write_png(path, spec, rows));
-        map_.reset(new xmap_class(path));
-        return map_.get();
+        return map_path(path);
     }
-    xmap_class* map_bytes(const std::string& bytes)
-    {
-        dir_.write("raw.png", bytes);
-        map_.reset(new xmap_class(dir_ / "raw.png"));
-        return map_.get();
-    }
-    void TearDown() override { std::free(owned_); }
-
-    TempDir dir_;
-    std::unique_ptr<xmap_class> map_;
-    unsigned char* owned_ = nullptr;
+    xmap_class* map_bytes(const std::string& bytes) { return map_file("raw.png", bytes); }
 };
 
 TEST_F(PngTest, RgbAsRgbaPowerOfTwo)

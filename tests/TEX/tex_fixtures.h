@@ -4,12 +4,17 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <png.h>
 
 #include "GenC/hl_alert.h"
+#include "OOPS_cpp/xmap.h"
+#include "support/temp_dir.h"
 
 namespace texfix {
 
@@ -138,5 +143,27 @@ inline bool write_png(const std::string& path, const PngSpec& p,
     png_destroy_write_struct(&png, &info);
     return std::fclose(fp) == 0;
 }
+
+// A reader test: image files in a private folder, mapped as the readers get
+// them, and the pixel block a reader malloc'd (freed after the test).
+class ReaderTest : public ::testing::Test {
+protected:
+    // Writes bytes to a file of the folder and maps it.
+    xmap_class* map_file(const std::string& name, const std::string& bytes)
+    {
+        dir_.write(name, bytes);
+        return map_path(dir_ / name);
+    }
+    xmap_class* map_path(const std::string& path)
+    {
+        map_.reset(new xmap_class(path));
+        return map_.get();
+    }
+    void TearDown() override { std::free(owned_); }
+
+    TempDir dir_;
+    std::unique_ptr<xmap_class> map_;
+    unsigned char* owned_ = nullptr;
+};
 
 }  // namespace texfix

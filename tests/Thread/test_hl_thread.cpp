@@ -20,22 +20,13 @@ const char kHere[] = "test_hl_thread.cpp";
 class ThreadModuleTest : public ::testing::Test
 {
   protected:
-    void SetUp() override
-    {
-        xer.open(dir_ / "Log.txt");
-        ASSERT_TRUE(xer.is_open());
-    }
+    void SetUp() override { ASSERT_TRUE(open_log_in(dir_)); }
     void TearDown() override
     {
         if (THREAD_is_inited()) THREAD_shutdown();
-        xer.close();
-        xer.clear();
+        close_log();
     }
-    std::string log()
-    {
-        if (xer.is_open()) xer.flush();
-        return TempDir::read(dir_ / "Log.txt");
-    }
+    std::string log() { return read_log_in(dir_); }
     // Takes every record of a queue without reporting it.
     static std::vector<exce_class> take_all(UTL_message_queue* q)
     {

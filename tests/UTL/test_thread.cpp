@@ -266,21 +266,9 @@ TEST(Threads, ExitGivesTheResultToJoin)
 class LoggedTest : public ::testing::Test
 {
   protected:
-    void SetUp() override
-    {
-        xer.open(dir_ / "Log.txt");
-        ASSERT_TRUE(xer.is_open());
-    }
-    void TearDown() override
-    {
-        xer.close();
-        xer.clear();
-    }
-    std::string log()
-    {
-        xer.flush();
-        return TempDir::read(dir_ / "Log.txt");
-    }
+    void SetUp() override { ASSERT_TRUE(open_log_in(dir_)); }
+    void TearDown() override { close_log(); }
+    std::string log() { return read_log_in(dir_); }
     TempDir dir_;
 };
 

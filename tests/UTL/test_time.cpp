@@ -332,21 +332,14 @@ class ProfileTest : public ClockTest
     void SetUp() override
     {
         ClockTest::SetUp();
-        xer.open(dir_ / "Log.txt");
-        ASSERT_TRUE(xer.is_open());
+        ASSERT_TRUE(open_log_in(dir_));
     }
     void TearDown() override
     {
-        xer.close();
-        xer.clear();
-        xer.copyfmt(std::ofstream());
+        close_log();
         ClockTest::TearDown();
     }
-    std::string log()
-    {
-        xer.flush();
-        return TempDir::read(dir_ / "Log.txt");
-    }
+    std::string log() { return read_log_in(dir_); }
     TempDir dir_;
 };
 

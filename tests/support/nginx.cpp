@@ -214,6 +214,14 @@ pid_t spawn_server(const char* program, const std::vector<std::string>& argv,
     _exit(127);
 }
 
+void end_server(pid_t& pid, int& port, std::string& dir) {
+    if (pid > 0) stop_child(pid);
+    pid = -1;
+    port = 0;
+    remove_tree(dir);
+    dir.clear();
+}
+
 Nginx::~Nginx() { Stop(); }
 
 bool Nginx::Start(const NginxOptions& options) {
@@ -306,11 +314,7 @@ bool Nginx::start_once(const NginxOptions& options, int port) {
 }
 
 void Nginx::Stop() {
-    if (pid_ > 0) stop_child(pid_);
-    pid_ = -1;
-    port_ = 0;
-    remove_tree(dir_);
-    dir_.clear();
+    end_server(pid_, port_, dir_);
 }
 
 }  // namespace testnet

@@ -94,5 +94,8 @@ void stop_child(pid_t pid);
 // empty). The child's pid, or -1 when fork fails.
 pid_t spawn_server(const char* program, const std::vector<std::string>& argv,
                    const std::string& log_path = "");
+// A server fixture's Stop: ends its child (if any), removes its folder and
+// clears all three.
+void end_server(pid_t& pid, int& port, std::string& dir);
 
 }  // namespace testnet

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "GenH/hl_types.h"
+
 TempDir::TempDir()
 {
     const char* root = std::getenv("TMPDIR");
@@ -56,4 +58,23 @@ bool TempDir::exists(const std::string& full_path)
 {
     struct stat st;
     return lstat(full_path.c_str(), &st) == 0;
+}
+
+bool open_log_in(const TempDir& dir)
+{
+    xer.open(dir / "Log.txt");
+    return xer.is_open();
+}
+
+std::string read_log_in(const TempDir& dir)
+{
+    if (xer.is_open()) xer.flush();
+    return TempDir::read(dir / "Log.txt");
+}
+
+void close_log()
+{
+    xer.close();
+    xer.clear();
+    xer.copyfmt(std::ofstream());
 }

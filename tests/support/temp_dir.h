@@ -26,3 +26,11 @@ class TempDir
   private:
     std::string path_;
 };
+
+// The program log (xer) on Log.txt in a test's folder, for tests that read
+// what was logged. Opening returns false when the file cannot be made.
+bool open_log_in(const TempDir& dir);
+// What was logged so far (xer flushed first).
+std::string read_log_in(const TempDir& dir);
+// Closes xer and resets its state and format for the next test.
+void close_log();

@@ -63,11 +63,7 @@ bool Tinyproxy::Start() {
 std::string Tinyproxy::ReadLog() const { return read_file(dir_ + "/tinyproxy.log"); }
 
 void Tinyproxy::Stop() {
-    if (pid_ > 0) stop_child(pid_);
-    pid_ = -1;
-    port_ = 0;
-    remove_tree(dir_);
-    dir_.clear();
+    end_server(pid_, port_, dir_);
 }
 
 }  // namespace testnet
