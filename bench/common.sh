@@ -5,9 +5,10 @@
 #   best_of <command...>                 best wall time of $repeat runs, in s
 #                                        ($BEFORE, when set, is run before each)
 #   ratio <a> <b>                        a / b with two decimals
-#   start_nginx <root> <folder>          nginx on a free 127.0.0.1 port serving
-#                                        <root>, its files in <folder>; sets
-#                                        port and nginx_pid
+#   start_nginx <root> <folder> [log]    nginx on a free 127.0.0.1 port serving
+#                                        <root>, its files in <folder>, requests
+#                                        logged to [log] if given; sets port
+#                                        and nginx_pid
 #   stop_nginx                           ends it (for the EXIT trap)
 
 src="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -36,7 +37,7 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 nginx_pid=""
 start_nginx() {
-  local root="$1" dir="$2" user_line=""
+  local root="$1" dir="$2" access="${3:-off}" user_line=""
   port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
   [ "$(id -u)" = 0 ] && user_line="user root;"
   mkdir -p "$dir"
@@ -49,7 +50,7 @@ pid $dir/nginx.pid;
 error_log $dir/error.log;
 events { worker_connections 256; }
 http {
-  access_log off;
+  access_log $access;
   client_body_temp_path $dir/body;
   proxy_temp_path $dir/proxy;
   fastcgi_temp_path $dir/fastcgi;

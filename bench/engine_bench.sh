@@ -11,19 +11,15 @@
 # publish them. The engine runs with _use_max_cpu 1 and 4 streams (frames
 # back to back, 10 ms of download passes each); aria2c runs with -j4.
 set -euo pipefail
-src="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$src/build-bench}"
 total_mb="${2:-1024}"
 release="9.00r1"
 
-cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZUDEZUD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" --target engine_bench -j"$(nproc)" >/dev/null
-bench="$build/bench/engine_bench"
+source "$(dirname "$0")/common.sh"
+bench_build engine_bench "${1:-}"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/zz_engine_bench_XXXXXX")"
-nginx_pid=""
 cleanup() {
-  if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+  stop_nginx
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -65,35 +61,7 @@ printf 'I\n820 version\nSERVERS\n\nFINAL %s\nSERVER files.test\n/files/\nBench s
 echo "files: $(find "$tree" -type f | wc -l), bytes: $(du -sb "$tree" | cut -f1)"
 
 # --- nginx on loopback, answering absolute URIs as a proxy would ----------
-port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
-user_line=""; [ "$(id -u)" = 0 ] && user_line="user root;"
-mkdir -p "$work/nginx"
-cat > "$work/nginx/nginx.conf" <<CONF
-daemon off;
-master_process off;
-worker_processes 1;
-$user_line
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 256; }
-http {
-  access_log off;
-  client_body_temp_path $work/nginx/body;
-  proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fastcgi;
-  uwsgi_temp_path $work/nginx/uwsgi;
-  scgi_temp_path $work/nginx/scgi;
-  default_type application/octet-stream;
-  sendfile on;
-  server { listen 127.0.0.1:$port; root $www; location / { } }
-}
-CONF
-/usr/sbin/nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-nginx_pid=$!
-for _ in $(seq 1 200); do
-  if curl -s -o /dev/null -x "http://127.0.0.1:$port" "http://files.test/serverlist.txt"; then break; fi
-  sleep 0.05
-done
+start_nginx "$www" "$work/nginx"
 
 now() { date +%s.%N; }
 peak() { sed -n 's/^peak=//p' "$1" | sort -n | tail -1; }

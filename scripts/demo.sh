@@ -11,28 +11,12 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target zudezud_installer make_demo_release
 
 work=$(mktemp -d /tmp/zudezud-demo.XXXXXX)
-web="$work/web"; mkdir -p "$web" "$work/nginx" "$work/home"
+web="$work/web"; mkdir -p "$web" "$work/home"
 build/tests/make_demo_release "$web"
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-user_line=""; [ "$(id -u)" = 0 ] && user_line="user root;"
-cat > "$work/nginx/nginx.conf" <<CONF
-daemon off; master_process off; worker_processes 1; $user_line
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/error.log;
-events { worker_connections 64; }
-http {
-  access_log $work/nginx/access.log;
-  client_body_temp_path $work/nginx/body; proxy_temp_path $work/nginx/proxy;
-  fastcgi_temp_path $work/nginx/fcgi; uwsgi_temp_path $work/nginx/uwsgi; scgi_temp_path $work/nginx/scgi;
-  default_type application/octet-stream;
-  server { listen 127.0.0.1:$port; root $web; location / { } }
-}
-CONF
-nginx -c "$work/nginx/nginx.conf" -p "$work/nginx" &
-nginx_pid=$!
-trap 'kill $nginx_pid 2>/dev/null || true' EXIT
-sleep 0.5
+source bench/common.sh
+start_nginx "$web" "$work/nginx" "$work/nginx/access.log"
+trap stop_nginx EXIT
 
 dest="$work/Zudezud/"
 # Every host name reaches the loopback nginx through the proxy settings; a
@@ -51,5 +35,5 @@ else
     "$repo/build/zudezud_installer" "$secs" "${args[@]}"
   echo "screenshot: $work/screenshot.png"
 fi
-echo "--- requests served:"; cat "$work/nginx/access.log" 2>/dev/null | awk '{print $7, $9}'
+echo "--- requests served:"; cat "$work/nginx/access.log" 2>/dev/null | awk '$7 != "/" {print $7, $9}'
 echo "--- log: $repo/build/Log.txt"; tail -n 25 "$repo/build/Log.txt" 2>/dev/null || true
