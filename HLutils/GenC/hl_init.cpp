@@ -146,6 +146,22 @@ void VOVARU_show_init(const std::string& message, float* fraction)
     OGL_sbuff();
 }
 
+void VOVARU_align_scratch()
+{
+    const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(scratch_array_storage);
+    scratch_array = scratch_array_storage + ((16 - base % 16) % 16);
+}
+
+void VOVARU_request_window()
+{
+    mnw.alias_req = 0;
+    mnw.res_x_req = 1024;
+    mnw.res_y_req = 768;
+    mnw.tex_level = 5;
+    mnw.col_res_req = 32;
+    mnw.lang = 0;
+}
+
 void VOVARU_init(int argc, const char* const* argv)
 {
     UTL_debug_init();
@@ -156,8 +172,7 @@ void VOVARU_init(int argc, const char* const* argv)
     xer.open(folder + "Log.txt", std::ios::out | std::ios::trunc);
     xer.setf(std::ios::fixed, std::ios::floatfield);
 
-    const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(scratch_array_storage);
-    scratch_array = scratch_array_storage + ((16 - base % 16) % 16);
+    VOVARU_align_scratch();
 
     std::srand(1);
     for (int i = 0; i < kRandCount; ++i)
@@ -180,12 +195,7 @@ void VOVARU_init(int argc, const char* const* argv)
     cmdline.init_unix(argc, const_cast<const char**>(argv));
     THREAD_init();
 
-    mnw.res_x_req = 1024;
-    mnw.res_y_req = 768;
-    mnw.tex_level = 5;
-    mnw.col_res_req = 32;
-    mnw.alias_req = 0;
-    mnw.lang = 0;
+    VOVARU_request_window();
 
     VOVARU_setres(1);
     VOVARU_make_context(0);

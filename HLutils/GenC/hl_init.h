@@ -13,6 +13,12 @@ constexpr const char* kSupportWeb = "www.zudezud.example";
 
 // First thing main does; returns only when start-up succeeded.
 void VOVARU_init(int argc, const char* const* argv);
+
+// Start-up steps of their own: point scratch_array at the 16-byte-aligned
+// start of its storage; ask for the window's size, depth, texture level and
+// language (before VOVARU_setres and VOVARU_make_context).
+void VOVARU_align_scratch();
+void VOVARU_request_window();
 // Stores the program folder (ending in '/') in *out; empties app_path.
 void VOVARU_set_app_path(std::string* out);
 // Draws and presents one frame of the start-up screen; fraction may be null.

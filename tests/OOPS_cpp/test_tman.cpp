@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <GL/gl.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "GenC/hl_init.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/colr.h"
@@ -22,6 +22,7 @@
 #include "support/alert_probe.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
+#include "TEX/tex_fixtures.h"
 
 namespace {
 
@@ -35,44 +36,20 @@ bool write_bytes(const std::string& path, const std::vector<uint8_t>& b)
     return bool(f);
 }
 
-// An 8-bit PNG, rows given bottom first (the GL order), 3 or 4 channels.
-std::vector<uint8_t> make_png(int w, int h, int ch, const std::vector<uint8_t>& bottom_first)
+// An 8-bit PNG written by libpng, rows given bottom first (the GL order),
+// 3 or 4 channels.
+bool write_png_file(const std::string& path, int w, int h, int ch,
+                    const std::vector<uint8_t>& bottom_first)
 {
-    std::vector<uint8_t> raw;
-    for (int y = h - 1; y >= 0; --y) {
-        raw.push_back(0);
-        raw.insert(raw.end(), bottom_first.begin() + size_t(y) * w * ch,
-                   bottom_first.begin() + size_t(y + 1) * w * ch);
-    }
-    uLongf zn = compressBound(uLong(raw.size()));
-    std::vector<uint8_t> z(zn);
-    compress(z.data(), &zn, raw.data(), uLong(raw.size()));
-    z.resize(zn);
-    std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
-    auto be32 = [](std::vector<uint8_t>& v, uint32_t x) {
-        for (int i = 3; i >= 0; --i) v.push_back(uint8_t(x >> (8 * i)));
-    };
-    auto chunk = [&](const char* type, const std::vector<uint8_t>& data) {
-        be32(out, uint32_t(data.size()));
-        std::vector<uint8_t> td(type, type + 4);
-        td.insert(td.end(), data.begin(), data.end());
-        out.insert(out.end(), td.begin(), td.end());
-        be32(out, uint32_t(crc32(0, td.data(), uInt(td.size()))));
-    };
-    std::vector<uint8_t> ihdr;
-    be32(ihdr, uint32_t(w));
-    be32(ihdr, uint32_t(h));
-    ihdr.insert(ihdr.end(), {8, uint8_t(ch == 4 ? 6 : 2), 0, 0, 0});
-    chunk("IHDR", ihdr);
-    chunk("IDAT", z);
-    chunk("IEND", {});
-    return out;
-}
-
-void use_scratch_buffer()
-{
-    const uintptr_t base = reinterpret_cast<uintptr_t>(scratch_array_storage);
-    scratch_array = scratch_array_storage + ((16 - base % 16) % 16);
+    texfix::PngSpec spec;
+    spec.width = w;
+    spec.height = h;
+    spec.color_type = ch == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB;
+    std::vector<std::vector<uint8_t>> rows;
+    for (int y = h - 1; y >= 0; --y)
+        rows.emplace_back(bottom_first.begin() + size_t(y) * w * ch,
+                          bottom_first.begin() + size_t(y + 1) * w * ch);
+    return texfix::write_png(path, spec, rows);
 }
 
 // The window, the buffers and the log in a private folder. Alerts go to
@@ -81,7 +58,7 @@ void use_scratch_buffer()
 void open_window(TempCwd& cwd)
 {
     xvfb_open_shell_window();
-    use_scratch_buffer();
+    VOVARU_align_scratch();
     xer.open(cwd.path() + "Log.txt", std::ios::out | std::ios::trunc);
     ogl_inited = 0;
 }
@@ -94,7 +71,7 @@ void save_screenshot(const std::string& name, int x, int y, int w, int h)
     std::vector<uint8_t> px(size_t(w) * h * 3);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(x, y, w, h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
-    write_bytes(std::string(dir) + "/" + name, make_png(w, h, 3, px));
+    write_png_file(std::string(dir) + "/" + name, w, h, 3, px);
 }
 
 std::vector<uint8_t> read_rgb(int x, int y, int w, int h)
@@ -261,7 +238,7 @@ TEST(TmanLoad, BadArgumentsAreFatal)
     };
     for (const Case& c : cases) {
         ChildResult r = run_in_child([&] {
-            use_scratch_buffer();
+            VOVARU_align_scratch();
             tman.load_texture(tex_fail_silent, c.ref, c.flags, c.time, "scratch_array:x");
         });
         EXPECT_TRUE(r.aborted()) << c.msg;
@@ -353,9 +330,9 @@ std::vector<uint8_t> make_bmp(int w, int h, uint8_t v)
     return f;
 }
 
-std::vector<uint8_t> grey_png(int w, int h)
+bool write_grey_png(const std::string& path, int w, int h)
 {
-    return make_png(w, h, 4, std::vector<uint8_t>(size_t(w) * h * 4, 255));
+    return write_png_file(path, w, h, 4, std::vector<uint8_t>(size_t(w) * h * 4, 255));
 }
 
 struct FileLoad {
@@ -379,10 +356,10 @@ TEST(TmanFiles, LookupByExtensionAndContent)
     const std::string d = cwd.path();
     mnw.tex_level = 5;
     write_bytes(d + "a.dds", make_dds_bgra(4, 4, true));
-    write_bytes(d + "a.png", grey_png(8, 8));
+    write_grey_png(d + "a.png", 8, 8);
     write_bytes(d + "b.bmp", make_bmp(2, 2, 90));
-    write_bytes(d + "c.bmp", grey_png(16, 8));  // PNG data under a .bmp name
-    write_bytes(d + "noext", grey_png(2, 4));
+    write_grey_png(d + "c.bmp", 16, 8);  // PNG data under a .bmp name
+    write_grey_png(d + "noext", 2, 4);
     write_bytes(d + "tiny.png", {0x89, 'P', 'N', 'G', 13, 10, 26});
     write_bytes(d + "junk.png", std::vector<uint8_t>(64, 'x'));
     write_bytes(d + "flat.dds", make_dds_bgra(4, 4, false));
@@ -586,7 +563,7 @@ TEST(TmanGL, OddSizedFilesUploadWithoutShear)
     XVFB_TEST_BODY();
     TempCwd cwd;
     open_window(cwd);
-    write_bytes(cwd.path() + "odd.png", make_png(100, 60, 4, checker(100, 60)));
+    write_png_file(cwd.path() + "odd.png", 100, 60, 4, checker(100, 60));
 
     // Image size kept: a 100 x 60 texture, rows of 100.
     ASSERT_EQ(tman.load_texture(tex_fail_fatal, 600, 2 | kTexKeepSize, 101, cwd.path() + "odd.png"), 600);

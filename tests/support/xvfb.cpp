@@ -93,6 +93,7 @@ XvfbResult xvfb_run_this_test(const char* server_args, const std::vector<std::st
 }
 
 #include "GenC/hl_context.h"
+#include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
@@ -101,15 +102,8 @@ XvfbResult xvfb_run_this_test(const char* server_args, const std::vector<std::st
 
 void xvfb_open_shell_window()
 {
-    // The image work buffer, as start-up sets it.
-    const unsigned long base = reinterpret_cast<unsigned long>(scratch_array_storage);
-    scratch_array = scratch_array_storage + ((16 - base % 16) % 16);
-    mnw.res_x_req = 1024;
-    mnw.res_y_req = 768;
-    mnw.tex_level = 5;
-    mnw.col_res_req = 32;
-    mnw.alias_req = 0;
-    mnw.lang = 0;
+    VOVARU_align_scratch();
+    VOVARU_request_window();
     VOVARU_setres(1);
     VOVARU_make_context(0);
     OGL_pix_specs(0);
