@@ -84,14 +84,6 @@ bool name_before(const std::string& a, const std::string& b)
     return a.size() < b.size();
 }
 
-// The levels below prefix in the command table, each sub-level ending in '/'.
-// The program registers no commands yet, so there is nothing to list; the
-// command table's get_cmds_in_path belongs here once it exists.
-void opensave_command_levels(const std::string& prefix, std::vector<std::string>& out)
-{
-    out.clear();
-}
-
 } // namespace
 
 int opensave_getitems(const std::string& folder, int type, std::vector<std::string>& names,
@@ -101,7 +93,7 @@ int opensave_getitems(const std::string& folder, int type, std::vector<std::stri
     kinds.clear();
 
     if (type == kListNothing || type == kListCommands) {
-        if (type == kListCommands) opensave_command_levels(folder, names);
+        if (type == kListCommands) cmnd.get_cmds_in_path(folder, names);
         kinds.assign(names.size(), kItemFile);
         for (size_t i = 0; i < names.size(); i++) {
             if (!names[i].empty() && names[i].back() == '/') {

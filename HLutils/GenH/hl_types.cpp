@@ -38,3 +38,4 @@ pref_class pref;
 UTL_cmdline cmdline;
 std::string dest_dir_path;
 oglp_class oglp;
+cmnd_class cmnd;

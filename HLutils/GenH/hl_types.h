@@ -13,6 +13,7 @@
 #include "GenH/hl_stls.h"
 #include "OGL/OGL_extensions.h"
 #include "OGL/OGL_ren.h"
+#include "OOPS_cpp/cmnd.h"
 #include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/http.h"
 #include "OOPS_cpp/oglp_text.h"
@@ -75,3 +76,4 @@ extern pref_class pref;                  // the preferences file
 extern UTL_cmdline cmdline;             // the command-line options
 extern std::string dest_dir_path;        // the installer's destination folder, ends in '/'
 extern oglp_class oglp;                 // the text scale of the bitmap fonts
+extern cmnd_class cmnd;                 // the command table keys are bound to

@@ -2,7 +2,6 @@
 // the options that print and end the program ("--cmnds", "-h", "--help").
 #include "UTL/UTL_cmdline.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 #include "GenH/hl_types.h"
@@ -14,20 +13,6 @@ namespace
 constexpr int kExitPrinted = 0;
 // Value of "--cmnds" that lists every command with its description.
 constexpr const char* kAllCommands = "all";
-
-// The command table of the widget layer (paths and descriptions by command
-// number) is not part of this program yet; "--cmnds" lists this empty table
-// until it is. This is the one place to hand it in.
-const std::vector<std::string>& command_paths()
-{
-    static const std::vector<std::string> none;
-    return none;
-}
-const std::vector<std::string>& command_descriptions()
-{
-    static const std::vector<std::string> none;
-    return none;
-}
 
 } // namespace
 
@@ -143,7 +128,7 @@ void UTL_cmdline::init_unix(int argc, const char** argv)
 void UTL_cmdline::init_common()
 {
     if (has_option("--cmnds")) {
-        UTL_print_commands(stdout, command_paths(), command_descriptions(), get_option("--cmnds"));
+        UTL_print_commands(stdout, cmnd, get_option("--cmnds"));
         std::fflush(stdout);
         std::exit(kExitPrinted);
     }
@@ -166,31 +151,15 @@ std::string UTL_cmdline::get_option(const char* name) const
     return it == options.end() ? std::string() : it->second;
 }
 
-std::vector<std::string> UTL_cmds_in_path(const std::vector<std::string>& paths,
-                                          const std::string& prefix)
-{
-    std::vector<std::string> out;
-    for (const std::string& p : paths) {
-        if (p.size() <= prefix.size() || p.compare(0, prefix.size(), prefix) != 0) continue;
-        size_t slash = p.find('/', prefix.size());
-        out.push_back(slash == std::string::npos
-                          ? p.substr(prefix.size())
-                          : p.substr(prefix.size(), slash + 1 - prefix.size()));
-    }
-    std::sort(out.begin(), out.end());
-    out.erase(std::unique(out.begin(), out.end()), out.end());
-    return out;
-}
-
-void UTL_print_commands(FILE* out, const std::vector<std::string>& paths,
-                        const std::vector<std::string>& descs, const std::string& value)
+void UTL_print_commands(FILE* out, const cmnd_class& table, const std::string& value)
 {
     if (value == kAllCommands) {
-        for (size_t i = 0; i < paths.size(); ++i)
-            std::fprintf(out, "%-50s %s\n", paths[i].c_str(),
-                         i < descs.size() ? descs[i].c_str() : "");
+        for (size_t i = 0; i < table.paths.size(); ++i)
+            std::fprintf(out, "%-50s %s\n", table.paths[i].c_str(), table.descriptions[i].c_str());
         return;
     }
-    for (const std::string& name : UTL_cmds_in_path(paths, value))
+    std::vector<std::string> names;
+    table.get_cmds_in_path(value, names);
+    for (const std::string& name : names)
         std::fprintf(out, "%s\n", name.c_str());
 }

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <map>
 #include <string>
-#include <vector>
+
+#include "OOPS_cpp/cmnd.h"
 
 class UTL_cmdline
 {
@@ -25,11 +26,6 @@ class UTL_cmdline
 // The usage text of "-h"/"--help": 86 lines, each with its line end.
 extern const char* const kUsageText;
 
-// Prints the command listing of "--cmnds": every command with "all", else the
-// names one level below the prefix value. paths/descs are the command table.
-void UTL_print_commands(FILE* out, const std::vector<std::string>& paths,
-                        const std::vector<std::string>& descs, const std::string& value);
-// The names one level below prefix, in byte order, each once (sub-levels end
-// in '/').
-std::vector<std::string> UTL_cmds_in_path(const std::vector<std::string>& paths,
-                                          const std::string& prefix);
+// Prints the command listing of "--cmnds" for table: every command with its
+// description for "all", else the names one level below the prefix value.
+void UTL_print_commands(FILE* out, const cmnd_class& table, const std::string& value);

@@ -172,9 +172,56 @@ TEST(OpensaveGetitems, NothingListedWithoutTheDisk)
     EXPECT_EQ(none.count, 0);
     EXPECT_TRUE(none.names.empty());
     EXPECT_TRUE(none.kinds.empty());
-    const Listing cmds = list("", kListCommands);
-    EXPECT_EQ(cmds.count, static_cast<int>(cmds.names.size()));
-    EXPECT_EQ(cmds.kinds.size(), cmds.names.size());
+}
+
+// Type 21 lists the levels of the global command table like folders.
+TEST(OpensaveGetitems, CommandTableLevels)
+{
+    // Commands added for this test only, removed again at its end.
+    struct Added {
+        size_t before = cmnd.paths.size();
+        explicit Added(const std::vector<std::string>& paths)
+        {
+            for (const std::string& p : paths) {
+                cmnd.enum_names.push_back("DYNAMIC");
+                cmnd.paths.push_back(p);
+                cmnd.descriptions.push_back("");
+                cmnd.types.push_back(kCmndAdded);
+            }
+        }
+        ~Added()
+        {
+            cmnd.enum_names.resize(before);
+            cmnd.paths.resize(before);
+            cmnd.descriptions.resize(before);
+            cmnd.types.resize(before);
+        }
+    } added({"t/b", "t/a/x", "t/B", "t/a/y", "t/c/", "t/B/z"});
+
+    const struct {
+        const char* folder;
+        std::vector<std::string> names;
+        std::vector<int> kinds;
+    } cases[] = {
+        {"", {"sim", "t"}, {kItemFolder, kItemFolder}},
+        {"sim/", {"operation"}, {kItemFolder}},
+        {"sim/operation/", {"none"}, {kItemFile}},
+        {"si", {"m"}, {kItemFolder}},
+        {"sim/operation/none", {}, {}},
+        {"no such level/", {}, {}},
+        // Byte order as the table gives it, not the case-blind order of
+        // folders; "B" is a command and a level at once.
+        {"t/",
+         {"B", "B", "a", "b", "c"},
+         {kItemFile, kItemFolder, kItemFolder, kItemFile, kItemFolder}},
+        {"t/a/", {"x", "y"}, {kItemFile, kItemFile}},
+    };
+    for (const auto& k : cases) {
+        const Listing l = list(k.folder, kListCommands);
+        EXPECT_EQ(l.count, static_cast<int>(k.names.size())) << '"' << k.folder << '"';
+        EXPECT_EQ(l.names, k.names) << '"' << k.folder << '"';
+        EXPECT_EQ(l.kinds, k.kinds) << '"' << k.folder << '"';
+    }
 }
 
 TEST(OpensaveGetitems, MissingFolderGivesEmptyLists)

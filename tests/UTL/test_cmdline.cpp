@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/cmnd.h"
 #include "UTL/UTL_cmdline.h"
 #include "support/alert_probe.h"
 #include "support/temp_dir.h"
+#include "support/xvfb.h"
 
 namespace
 {
@@ -139,36 +141,85 @@ TEST(Cmdline, PrintingOptionsExit)
 
 TEST(Cmdline, CommandListing)
 {
-    const std::vector<std::string> paths = {"sim/view/forward", "sim/view/back",    "sim/quit",
-                                            "app/about",        "sim/view/forward", "simx"};
-    const std::vector<std::string> descs = {"Look forward.", "Look back.", "Quit.",
-                                            "About.",        "Again.",     "X."};
+    cmnd_class table;
+    const char* added[][2] = {{"sim/view/forward", "Look forward."},
+                              {"sim/view/back", "Look back."},
+                              {"sim/quit", "Quit."},
+                              {"app/about", "About."},
+                              {"sim/view/forward", "Again."},
+                              {"simx", "X."}};
+    for (auto& a : added) {
+        table.enum_names.push_back("DYNAMIC");
+        table.paths.push_back(a[0]);
+        table.descriptions.push_back(a[1]);
+        table.types.push_back(kCmndAdded);
+    }
     const struct {
-        const char* prefix;
-        std::vector<std::string> want;
+        const char* value;
+        std::string want;
     } cases[] = {
-        {"", {"app/", "sim/", "simx"}},
-        {"sim/", {"quit", "view/"}},
-        {"sim/view/", {"back", "forward"}},
-        {"sim", {"/", "x"}},
-        {"sim/quit", {}},
-        {"nothing/", {}},
+        {"", "app/\nsim/\nsimx\n"},
+        {"sim/", "operation/\nquit\nview/\n"},
+        {"sim/view/", "back\nforward\n"},
+        {"sim", "/\nx\n"},
+        {"sim/quit", ""},
+        {"nothing/", ""},
+        {"ALL", ""},
     };
-    for (auto& k : cases)
-        EXPECT_EQ(UTL_cmds_in_path(paths, k.prefix), k.want) << k.prefix;
-
     TempDir dir;
+    for (auto& k : cases) {
+        FILE* f = std::fopen((dir / "out").c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        UTL_print_commands(f, table, k.value);
+        std::fclose(f);
+        EXPECT_EQ(TempDir::read(dir / "out"), k.want) << '"' << k.value << '"';
+    }
+
+    // "all": every command in number order, path padded to 50, description.
     FILE* f = std::fopen((dir / "out").c_str(), "w");
     ASSERT_NE(f, nullptr);
-    UTL_print_commands(f, paths, descs, "all");
-    UTL_print_commands(f, paths, descs, "sim/");
+    UTL_print_commands(f, table, "all");
     std::fclose(f);
-    std::string out = TempDir::read(dir / "out");
-    char first[80];
-    std::snprintf(first, sizeof first, "%-50s %s\n", "sim/view/forward", "Look forward.");
-    EXPECT_EQ(out.rfind(first, 0), 0u);
-    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 6 + 2);
-    EXPECT_NE(out.find("\nquit\nview/\n"), std::string::npos);
+    std::string want =
+        std::string("sim/operation/none") + std::string(32, ' ') + " Do nothing at all!\n";
+    for (auto& a : added) {
+        char line[120];
+        std::snprintf(line, sizeof line, "%-50s %s\n", a[0], a[1]);
+        want += line;
+    }
+    EXPECT_EQ(TempDir::read(dir / "out"), want);
+}
+
+// The real program lists the command table and ends before any window: it
+// runs here without a display. It is copied into a private folder so that
+// its "Log.txt" (written beside it) is its own.
+TEST(Cmdline, ProgramListsTheCommandTable)
+{
+    TempDir dir;
+    const std::string exe = dir / "zudezud_installer";
+    ASSERT_EQ(run_capture(std::string("cp '") + ZUDEZUD_INSTALLER_EXE + "' '" + exe + "'").status,
+              0);
+    const struct {
+        const char* args;
+        std::string want;
+    } cases[] = {
+        {"--cmnds", "sim/\n"},
+        {"--cmnds=", "sim/\n"},
+        {"--cmnds=sim/", "operation/\n"},
+        {"--cmnds=sim/operation/", "none\n"},
+        {"--cmnds=sim/operation/none", ""},
+        {"--cmnds=si", "m/\n"},
+        {"-h --cmnds=all",
+         std::string("sim/operation/none") + std::string(32, ' ') + " Do nothing at all!\n"},
+    };
+    for (auto& k : cases) {
+        const XvfbResult r = run_capture("env -u DISPLAY HOME='" + dir.path() + "' '" + exe + "' " +
+                                         k.args + " 2>/dev/null");
+        EXPECT_EQ(r.status, 0) << k.args;
+        EXPECT_EQ(r.output, k.want) << k.args;
+        EXPECT_NE(TempDir::read(dir / "Log.txt").find("     '--cmnds'"), std::string::npos)
+            << k.args;
+    }
 }
 
 } // namespace

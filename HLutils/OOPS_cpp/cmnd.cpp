@@ -1,0 +1,41 @@
+// The command table.
+#include "OOPS_cpp/cmnd.h"
+
+#include <set>
+
+cmnd_class::cmnd_class()
+{
+    for (const cmnd_row& row : default_commands) {
+        enum_names.push_back(row.enum_name);
+        paths.push_back(row.path);
+        descriptions.push_back(row.description);
+        types.push_back(row.type);
+    }
+}
+
+int cmnd_class::get_cmnd_by_name(const std::string& path) const
+{
+    for (size_t i = 0; i < paths.size(); i++)
+        if (paths[i] == path) return static_cast<int>(i);
+    return kCmndNone;
+}
+
+void cmnd_class::get_cmds_in_path(const std::string& prefix, std::vector<std::string>& out) const
+{
+    out.clear();
+    std::set<std::string> names; // byte order, duplicates dropped
+    for (const std::string& p : paths) {
+        if (p.size() <= prefix.size() || p.compare(0, prefix.size(), prefix) != 0) continue;
+        const size_t slash = p.find('/', prefix.size());
+        names.insert(slash == std::string::npos
+                         ? p.substr(prefix.size())
+                         : p.substr(prefix.size(), slash + 1 - prefix.size()));
+    }
+    out.assign(names.begin(), names.end());
+}
+
+void cmnd_class::press_one(int command) {}
+
+void cmnd_class::release_one(int command) {}
+
+void cmnd_class::press_always(int command) {}
