@@ -9,6 +9,7 @@
 #include "Files/opensave.h"
 #include "GenH/hl_types.h"
 #include "support/alert_probe.h"
+#include "support/cmnd_fixture.h"
 #include "support/temp_dir.h"
 
 namespace
@@ -182,12 +183,8 @@ TEST(OpensaveGetitems, CommandTableLevels)
         size_t before = cmnd.paths.size();
         explicit Added(const std::vector<std::string>& paths)
         {
-            for (const std::string& p : paths) {
-                cmnd.enum_names.push_back("DYNAMIC");
-                cmnd.paths.push_back(p);
-                cmnd.descriptions.push_back("");
-                cmnd.types.push_back(kCmndAdded);
-            }
+            for (const std::string& p : paths)
+                cmnd_append(cmnd, p);
         }
         ~Added()
         {

@@ -7,26 +7,18 @@
 
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/cmnd.h"
+#include "support/cmnd_fixture.h"
 
 namespace
 {
 
 using Names = std::vector<std::string>;
 
-// Appends a command the way commands added at run time are: at the end.
-void add(cmnd_class& t, const std::string& path)
-{
-    t.enum_names.push_back("DYNAMIC");
-    t.paths.push_back(path);
-    t.descriptions.push_back("added " + path);
-    t.types.push_back(kCmndAdded);
-}
-
 cmnd_class table_with(const Names& added)
 {
     cmnd_class t;
     for (const std::string& p : added)
-        add(t, p);
+        cmnd_append(t, p, "added " + p);
     return t;
 }
 

@@ -10,6 +10,7 @@
 #include "OOPS_cpp/cmnd.h"
 #include "UTL/UTL_cmdline.h"
 #include "support/alert_probe.h"
+#include "support/cmnd_fixture.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
 
@@ -148,12 +149,8 @@ TEST(Cmdline, CommandListing)
                               {"app/about", "About."},
                               {"sim/view/forward", "Again."},
                               {"simx", "X."}};
-    for (auto& a : added) {
-        table.enum_names.push_back("DYNAMIC");
-        table.paths.push_back(a[0]);
-        table.descriptions.push_back(a[1]);
-        table.types.push_back(kCmndAdded);
-    }
+    for (auto& a : added)
+        cmnd_append(table, a[0], a[1]);
     const struct {
         const char* value;
         std::string want;
