@@ -263,9 +263,11 @@ bool ink_columns(const FT_Bitmap& bm, int* first, int* last) {
 // table, so ink that ran past it would close up the gap to the next glyph
 // (and eat the 3-pixel blank between words). Wide glyphs are narrowed by
 // rendering them at a smaller horizontal size; the height stays 11 px.
-void draw_fitted_glyph(Canvas& cv, FT_Face face, unsigned char byte, int x0, int y0) {
+// `code` is the character drawn, by default the byte's own.
+void draw_fitted_glyph(Canvas& cv, FT_Face face, unsigned char byte, int x0, int y0,
+                       unsigned code = 0) {
     const int room = std::max(1, OGL_prop_advance(byte) - 1);
-    const unsigned code = unicode_of(byte);
+    if (code == 0) code = unicode_of(byte);
     int first = 0, last = 0;
     // Horizontal size in 1/64 pixel, narrowed in quarter pixels until it fits.
     for (int xsize = kGlyphPx * 64; xsize >= 3 * 64; xsize -= 16) {
@@ -290,6 +292,66 @@ void draw_fitted_glyph(Canvas& cv, FT_Face face, unsigned char byte, int x0, int
         }
 }
 
+// Accented letters. At 11 px FreeType leaves a capital's accent one faint
+// row in the 3 rows between the cap height and the top of the cell, so that
+// Í reads as I. These letters are drawn as their base letter with an accent
+// set by hand in whole pixels: two rows of full ink, with one blank row
+// between them and the letter.
+enum Accent { kAcute, kTilde };
+struct AccentedLetter {
+    unsigned char byte;
+    unsigned base;  // the letter drawn under the accent
+    Accent accent;
+};
+constexpr AccentedLetter kAccented[] = {
+    {0xC1, 'A', kAcute}, {0xC9, 'E', kAcute}, {0xCD, 'I', kAcute},
+    {0xD3, 'O', kAcute}, {0xDA, 'U', kAcute}, {0xD1, 'N', kTilde},
+    {0xE1, 'a', kAcute}, {0xE9, 'e', kAcute}, {0xED, 0x131, kAcute},  // dotless i under the accent
+    {0xF3, 'o', kAcute}, {0xFA, 'u', kAcute}, {0xF1, 'n', kTilde},
+};
+
+// The accent's pixels, bottom row first; '#' is full ink.
+constexpr const char* kAcuteRows[2] = {"#.", ".#"};
+constexpr const char* kTildeRows[2] = {"#..#.", ".##.#"};
+
+// Ink box of a cell: top row and columns with more than faint coverage, in
+// cell coordinates; false for an empty cell.
+bool cell_ink(Canvas& cv, int x0, int y0, int* top, int* first, int* last) {
+    *top = -1;
+    *first = kGlyphCellW;
+    *last = -1;
+    for (int y = 0; y < kGlyphCellH; ++y)
+        for (int x = 0; x < kGlyphCellW; ++x)
+            if (cv.at(x0 + x, y0 + y)[3] > kFaintInk) {
+                *top = std::max(*top, y);
+                *first = std::min(*first, x);
+                *last = std::max(*last, x);
+            }
+    return *top >= 0;
+}
+
+// Draws an accented letter of the table; false for any other byte.
+bool draw_accented(Canvas& cv, FT_Face face, unsigned char byte, int x0, int y0) {
+    const AccentedLetter* a = nullptr;
+    for (const AccentedLetter& l : kAccented)
+        if (l.byte == byte) a = &l;
+    if (!a) return false;
+    draw_fitted_glyph(cv, face, byte, x0, y0, a->base);
+    int top, first, last;
+    if (!cell_ink(cv, x0, y0, &top, &first, &last)) return true;
+    const char* const* rows = a->accent == kAcute ? kAcuteRows : kTildeRows;
+    const int w = int(std::strlen(rows[0]));
+    const int room = std::max(1, OGL_prop_advance(byte) - 1);
+    // Centred over the letter, leaning right by the odd pixel, within the
+    // advance; the top row of the accent at most the cell's top row.
+    const int left = std::max(0, std::min((first + last + 2 - w) / 2, room - w));
+    const int bottom = std::min(top + 2, kGlyphCellH - 2);
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < w; ++c)
+            if (rows[r][c] == '#') cv.set(x0 + left + c, y0 + bottom + r, {1, 1, 1, 1});
+    return true;
+}
+
 void draw_glyphs(Canvas& cv) {
     // Glyph cells are white everywhere so that nothing dark bleeds in at edges.
     for (int r = 0; r < kGlyphRows; ++r)
@@ -298,7 +360,8 @@ void draw_glyphs(Canvas& cv) {
             cv.fill(x0, y0, x0 + kGlyphCellW, y0 + kGlyphCellH, {1, 1, 1, 0});
             const unsigned char ch = kGlyphLayout[r][c];
             if (ch == 0x20) continue;
-            draw_fitted_glyph(cv, g_regular, ch, x0, y0);
+            if (!draw_accented(cv, g_regular, ch, x0, y0))
+                draw_fitted_glyph(cv, g_regular, ch, x0, y0);
         }
 }
 

@@ -39,9 +39,13 @@ struct mnw_struct {
     int tex_level;
     int res_x_req, res_y_req;
     int col_res_req;
-    float area_x;
+    // Screen figures, written by OGL_pix_specs.
+    float centre_x, centre_y; // half the drawable width, and 384
+    float area_x, area_y;     // lower-left of the 1024 x 768 area: centred, at the top
     float ortho_x0, ortho_y0, ortho_x1, ortho_y1;
-    float pix_scale;        // drawable pixels per window unit
+    float pix_scale_x;
+    float pix_scale;          // the y scale: drawable pixels per window unit, which
+                              // the viewport, the scissors and the mouse read
     float mouse_x, mouse_y; // pointer, window units, relative to win_x/win_y
     int mouse_press;        // a button 1..3 went down this frame
     int mouse_click;        // a button came up < 0.25 s after its press

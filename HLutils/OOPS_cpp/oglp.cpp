@@ -9,7 +9,8 @@
 
 namespace
 {
-constexpr float kAreaWidth = 1024.0f; // the centred design area
+constexpr float kAreaWidth = 1024.0f; // the design area: centred across,
+constexpr float kAreaHeight = 768.0f; // at the top of the drawable
 constexpr int kEnv17 = 17;            // alpha drawn as opaque grey
 
 void set_colour(int colour, float alpha)
@@ -53,13 +54,18 @@ int OGL_colour_for(int colour, float alpha, float out[4])
 
 void OGL_pix_specs(int)
 {
+    mnw.pix_scale_x = 1.0f;
     mnw.pix_scale = 1.0f;
     mnw.ortho_x0 = 0;
     mnw.ortho_y0 = 0;
     mnw.ortho_x1 = static_cast<float>(mnw.res_x);
     mnw.ortho_y1 = static_cast<float>(mnw.res_y);
+    const float ay = static_cast<float>(mnw.res_y) - kAreaHeight;
+    mnw.area_y = ay > 0 ? ay : 0.0f;
     const float ax = (mnw.res_x / mnw.pix_scale - kAreaWidth) * 0.5f;
     mnw.area_x = (ax > 0 && mnw.win_now != kWinNone) ? ax : 0.0f;
+    mnw.centre_x = mnw.res_x * 0.5f;
+    mnw.centre_y = kAreaHeight * 0.5f;
     if (mnw.win_now >= 0) OGL_viewport(kViewOrtho2D, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0);
 }
 
