@@ -479,8 +479,8 @@ void insert(OGLE_Rec* rec, char ch)
 
 void OGLE_Key(OGLE_Rec* rec, char key, int shift)
 {
-    // Only printable ASCII is text. Other bytes (Delete's 255, control codes,
-    // high bytes the font has no keyboard for) are not typing.
+    // Only printable ASCII is typed text. Control codes, DEL, the 255 that
+    // Delete arrives as and other high bytes change nothing.
     unsigned char k = static_cast<unsigned char>(key);
     bool is_move = k >= kOGLE_Left && k <= kOGLE_Down;
     bool is_text = k >= 0x20 && k <= 0x7E;
