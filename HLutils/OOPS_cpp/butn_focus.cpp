@@ -57,7 +57,8 @@ void drop_stale_entries(const focus_info_t& q)
         q.key_queue[live] = q.key_queue[i];
         ++live;
     }
-    for (int i = live; i < used; ++i) clear_entry(q, i);
+    for (int i = live; i < used; ++i)
+        clear_entry(q, i);
     *q.counter = live;
 }
 
@@ -84,12 +85,20 @@ int BTN_focus_accepts(int mask, int character, int vkey)
 {
     int bit;
     switch (vkey) {
-    case ZYNT_VK_TAB: bit = kAcceptTab; break;
+    case ZYNT_VK_TAB:
+        bit = kAcceptTab;
+        break;
     case ZYNT_VK_RETURN:
-    case ZYNT_VK_ENTER: bit = kAcceptReturn; break;
+    case ZYNT_VK_ENTER:
+        bit = kAcceptReturn;
+        break;
     case ZYNT_VK_BACK:
-    case ZYNT_VK_DELETE: bit = kAcceptErase; break;
-    case ZYNT_VK_ESCAPE: bit = kAcceptEscape; break;
+    case ZYNT_VK_DELETE:
+        bit = kAcceptErase;
+        break;
+    case ZYNT_VK_ESCAPE:
+        bit = kAcceptEscape;
+        break;
     default:
         if (vkey >= ZYNT_VK_PRIOR && vkey <= ZYNT_VK_DOWN)
             bit = kAcceptNavigation;
@@ -109,7 +118,8 @@ int BTN_focus_accepts(int mask, int character, int vkey)
 
 void BTN_begin_focus_ring()
 {
-    for (const focus_info_t& q : g_queues) drop_stale_entries(q);
+    for (const focus_info_t& q : g_queues)
+        drop_stale_entries(q);
     focus_ring.clear();
     wind_focus = 0;
 }
@@ -117,8 +127,8 @@ void BTN_begin_focus_ring()
 int BTN_register_focus(int key, int* char_queue, int* vkey_queue, int* flag_queue, int* key_queue,
                        int* counter, int capacity, int accept_mask, int take_focus)
 {
-    const focus_info_t f{key,     char_queue, vkey_queue, flag_queue, key_queue,
-                         counter, capacity,   accept_mask};
+    const focus_info_t f{key,       char_queue, vkey_queue, flag_queue,
+                         key_queue, counter,    capacity,   accept_mask};
     focus_ring.push_back(f);
     remember_queues(f);
     if (take_focus) focus_id = key;
@@ -174,7 +184,8 @@ void BTN_focus_window_changed()
 {
     BTN_unfocus_any();
     for (const focus_info_t& q : g_queues) {
-        for (int i = 0; i < used_entries(q); ++i) clear_entry(q, i);
+        for (int i = 0; i < used_entries(q); ++i)
+            clear_entry(q, i);
         *q.counter = 0;
     }
     focus_ring.clear();

@@ -27,16 +27,16 @@ enum {
     kAcceptOther = 0x200,     // any other character
 };
 // The masks of the widgets: Return and Escape always reach the keyboard layer.
-constexpr int kMaskTextField = 0x1F4;   // everything printable, erase, navigation
-constexpr int kMaskListSearch = 0x1F0;  // as the text field, without erasing
-constexpr int kMaskNumberField = 0xD0;  // navigation, digits, '+' and '-'
+constexpr int kMaskTextField = 0x1F4;  // everything printable, erase, navigation
+constexpr int kMaskListSearch = 0x1F0; // as the text field, without erasing
+constexpr int kMaskNumberField = 0xD0; // navigation, digits, '+' and '-'
 
 // Every widget function keeps queues of this many entries.
 constexpr int kFocusQueueCap = 64;
 
 // One field drawn in this frame.
 struct focus_info_t {
-    int key;        // BTN_field_key of the field
+    int key; // BTN_field_key of the field
     int* char_queue;
     int* vkey_queue;
     int* flag_queue;
