@@ -13,6 +13,7 @@
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/butn_focus.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "Thread/hl_thread.h"
@@ -128,7 +129,7 @@ void VOVARU_event_proc()
     mnw.cursor_kind = 0;
     menu_hover();
     xtim.profile_chart("menu", 0);
-    shell_begin_focus_ring();
+    BTN_begin_focus_ring();
 
     if (!mnw.modal) {
         if (g_app_update)

@@ -13,6 +13,7 @@
 #include "GenC/hl_events.h"
 #include "GenC/hl_menu.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/butn_focus.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 
@@ -95,7 +96,7 @@ void VOVARU_startwind(int id, int)
         mnw.win_h = spec.h;
         mnw.modal = 1;
     }
-    shell_unfocus_widgets();
+    BTN_focus_window_changed(); // no field, key or focus of the old window stays
     mnw.menu_open = kNoMenu;
     mnw.win_now = id;
     mnw.win_x = VOVARU_centre_origin(mnw.res_x, mnw.win_w, mnw.pix_scale);
@@ -185,8 +186,6 @@ constexpr int kColPanel = 35, kColPanelEdge = 38, kColTitle = 43, kColButton = 3
 constexpr float kButtonH = 20.0f, kButtonPad = 21.0f;
 } // namespace
 
-void shell_unfocus_widgets() {}
-void shell_begin_focus_ring() {}
 void shell_run_repeat_keys() {}
 void shell_keys_io_exit() {}
 

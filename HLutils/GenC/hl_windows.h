@@ -55,8 +55,6 @@ class qtim_class
 // yet; each call the shell makes into them goes through one of these, which
 // draws a plain stand-in with the primitives until the real one exists.
 // ---------------------------------------------------------------------------
-void shell_unfocus_widgets();  // BTN_unfocus_any
-void shell_begin_focus_ring(); // BTN_begin_focus_ring
 void shell_run_repeat_keys();  // keys.run_repeat_keys
 void shell_keys_io_exit();     // keys.keys_io(1)
 // BTN_frame2: a panel of artwork type `type` with an optional title.

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <iomanip>
 
-#include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/butn_focus.h"
 
 const float kTimeFlagSteps[kTimeFlagCount] = {10.0f, 5.0f, 2.0f,  1.0f,  0.5f,
                                               0.2f,  0.1f, 0.05f, 0.025f};
@@ -91,8 +91,8 @@ void set_flags(float now, float* last_rise, int* flags)
 // A press hands the keyboard focus back: no widget keeps it.
 void xtim_drop_widget_focus()
 {
-    shell_unfocus_widgets();
-} // BTN_unfocus_any
+    BTN_unfocus_any();
+}
 
 // The pulsing highlight colours 78..83 and the table's pulse value.
 void xtim_set_pulse_colours(float h)
