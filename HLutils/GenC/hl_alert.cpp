@@ -140,7 +140,7 @@ void __VOVARU_alert(int return_window, std::string line1, std::string line2, std
             alert_window_route(return_window, line1, line2, line3, line4, kind, location);
     }
 
-    dump_mem_stats(kDumpCaller);
+    if (kind == t_exit || kind == t_alert || nested) dump_mem_stats(kDumpCaller);
     xer << "\n" << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n" << location
         << "\n";
     xer.flush();

@@ -118,8 +118,15 @@ void pref_class::IO_set(int type, int io)
     s.int_io(&stg._log_actions, "_log_actions");
     s.int_io(&stg._always_ask_dir, "_always_ask_dir");
     // Empty strings are not written, so the next start keeps their default.
-    if (io == kPrefRead || !dest_dir_path.empty())
+    if (io == kPrefRead) {
+        // A hand-edited or given folder may lack its final '/'; an empty one
+        // names no folder, and the default stands.
+        std::string folder;
+        if (s.fetch_or_get("", folder, "_dest_dir_path") && !folder.empty())
+            dest_dir_path = as_dest_folder(folder);
+    } else if (!dest_dir_path.empty()) {
         s.fetch_or_get(dest_dir_path, dest_dir_path, "_dest_dir_path");
+    }
     if (io == kPrefRead || !http._proxy_host.empty())
         s.fetch_or_get(http._proxy_host, http._proxy_host, "_proxy_host");
     if (io == kPrefRead || !http._proxy_port.empty())
