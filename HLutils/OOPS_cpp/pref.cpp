@@ -43,14 +43,14 @@ void pref_parse_body(const char* cursor, const char* end,
     }
 }
 
-scan_class::scan_class(const std::string& path, int io_mode) : io(io_mode)
+scan_class::scan_class(const std::string& path, int io_mode, size_t user_part) : io(io_mode)
 {
     if (io == kPrefWrite) {
         // A file that cannot be written is reported by ouf_open's alert.
         ouf_open(path, kFileText, kPrefVersion, kNoNotice);
         return;
     }
-    xmap_class file(path);
+    xmap_class file(path, user_part);
     static const int versions[] = {kPrefVersion, 0};
     if (file.check_file(kFileText, versions, nullptr, nullptr) == 0) return;
     pref_parse_body(file.cursor, file.end, values);
@@ -111,7 +111,7 @@ void pref_class::IO_set(int type, int io)
         return;
     }
 
-    scan_class s(folder + kPrefFileName, io);
+    scan_class s(folder + kPrefFileName, io, folder.size());
     s.int_io(&stg._use_max_cpu, "_use_max_cpu");
     s.int_io(&stg._rename_folder, "_rename_folder");
     s.int_io(&stg._stream_count, "_stream_count");

@@ -274,3 +274,18 @@ TEST_F(Pref, SavedAtOrderlyExitUnlessFpsTest)
 }
 
 } // namespace
+
+// Any character is legal in a home folder's name on Linux; only the files the
+// program names itself follow its own path rules.
+TEST_F(Pref, HomeFolderMayHoldAColon)
+{
+    TempDir odd;
+    odd.mkdir("games:2024");
+    std::string home = odd / "games:2024";
+    setenv("HOME", home.c_str(), 1);
+    stg._stream_count = 3;
+    pref.IO_set(kPrefSetInstaller, kPrefWrite);
+    defaults();
+    pref.IO_set(kPrefSetInstaller, kPrefRead);
+    EXPECT_EQ(stg._stream_count, 3);
+}
