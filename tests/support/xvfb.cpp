@@ -92,6 +92,17 @@ XvfbResult xvfb_run_this_test(const char* server_args, const std::vector<std::st
     return run_capture(cmd);
 }
 
+XvfbResult xvfb_run_this_test_copied(const std::string& folder)
+{
+    const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string copy = folder + (folder.back() == '/' ? "" : "/") + "zudezud_test";
+    const XvfbResult cp = run_capture("cp " + quote(self_exe()) + " " + quote(copy));
+    if (cp.status != 0) return cp;
+    return xvfb_run(std::string("env ") + kChildMark + "=1 HOME=" + quote(folder) + " " +
+                    quote(copy) + " " +
+                    quote(std::string("--gtest_filter=") + t->test_suite_name() + "." + t->name()));
+}
+
 #include "GenC/hl_context.h"
 #include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"

@@ -40,6 +40,11 @@ bool xvfb_inside();
 XvfbResult xvfb_run_this_test(const char* server_args = kXvfbScreen,
                               const std::vector<std::string>& env = {});
 
+// Runs the current test alone, under its own server, in a copy of this test
+// program placed in `folder` with HOME set to it: start-up writes "Log.txt"
+// beside the program and the preferences under HOME.
+XvfbResult xvfb_run_this_test_copied(const std::string& folder);
+
 // In the parent: run this test's body in a child under Xvfb and expect it to
 // pass; in the child: go on with the body.
 #define XVFB_TEST_BODY(...)                                                                        \
