@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -684,19 +686,21 @@ TEST(Windows, TooltipStaysInsideTheDrawable)
     EXPECT_TRUE(stls[kStlsTooltip].empty());
 }
 
-// With ZUDEZUD_SHOTS_DIR set, saves a screenshot of frames run by the frame
-// pass: the application's drawing, a tooltip and a pointer sprite.
+// Frames run by the frame pass, as the X server shows them: the application's
+// drawing, then the tooltip and the pointer sprite on top. With
+// ZUDEZUD_SHOTS_DIR set the screen is also saved there.
 TEST(Frame, FramePassScreenshot)
 {
     const char* shots = std::getenv("ZUDEZUD_SHOTS_DIR");
-    if (!shots) GTEST_SKIP() << "set ZUDEZUD_SHOTS_DIR to save the screenshot";
-    XVFB_TEST_BODY(kXvfbScreen1024, {std::string("ZUDEZUD_SHOTS_DIR=") + shots});
+    std::vector<std::string> env;
+    if (shots) env.push_back(std::string("ZUDEZUD_SHOTS_DIR=") + shots);
+    XVFB_TEST_BODY(kXvfbScreen1024, env);
     open_and_run_first_frame();
-    colr.assign(34, 0.15f, 0.2f, 0.3f);
-    colr.assign(35, 0.3f, 0.35f, 0.45f);
-    colr.assign(38, 0.8f, 0.8f, 0.9f);
-    colr.assign(47, 1, 1, 1);
-    colr.assign(49, 1, 1, 1);
+    colr.assign(34, 0.15f, 0.2f, 0.3f); // background
+    colr.assign(35, 0.3f, 0.35f, 0.45f); // tooltip panel
+    colr.assign(38, 0.8f, 0.8f, 0.9f);   // its edge
+    colr.assign(47, 1, 1, 1);            // tooltip text
+    colr.assign(49, 1, 1, 1);            // pointer sprite
     VOVARU_set_app_update([] {
         OGL_plot_back_col();
         for (int i = 0; i < 6; ++i) {
@@ -713,9 +717,51 @@ TEST(Frame, FramePassScreenshot)
         VOVARU_event_proc();
     }
     glFinish();
-    const XvfbResult r =
-        run_capture(std::string("import -window root ") + shots + "/window_frame_pass.png");
-    EXPECT_EQ(r.status, 0) << r.output;
+    if (shots) {
+        const XvfbResult r =
+            run_capture(std::string("import -window root ") + shots + "/window_frame_pass.png");
+        EXPECT_EQ(r.status, 0) << r.output;
+    }
+    const ShownPixels shown = xvfb_read_shell_window();
+    ASSERT_EQ(shown.w, 1024);
+    ASSERT_EQ(shown.h, 768);
+
+    // The application's squares on the background.
+    EXPECT_TRUE(shown_is(shown, 30, 700, 38, 51, 77));
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        const int r = static_cast<int>(i / 5.0f * 255 + 0.5f), b = 255 - r;
+        EXPECT_TRUE(shown_is(shown, 120 + i * 150, 140, r, 153, b));
+        EXPECT_TRUE(shown_is(shown, 61 + i * 150, 81, r, 153, b));
+        EXPECT_TRUE(shown_is(shown, 178 + i * 150, 198, r, 153, b));
+        EXPECT_TRUE(shown_is(shown, 181 + i * 150, 140, 38, 51, 77)); // just beyond
+    }
+    // The tooltip: 415 units left of the pointer and 15 above, an 80-high
+    // panel (its text needs a 60-unit box) from (175, 405) to (594, 484),
+    // edged, with white text in it.
+    EXPECT_TRUE(shown_is(shown, 200, 410, 77, 89, 115));
+    EXPECT_TRUE(shown_is(shown, 560, 420, 77, 89, 115));
+    EXPECT_TRUE(shown_is(shown, 175, 440, 204, 204, 230));
+    EXPECT_TRUE(shown_is(shown, 594, 440, 204, 204, 230));
+    EXPECT_TRUE(shown_is(shown, 174, 440, 38, 51, 77));
+    EXPECT_TRUE(shown_is(shown, 300, 485, 38, 51, 77));
+    EXPECT_GT(shown_count(shown, 180, 440, 590, 480, 255, 255, 255, 30), 50);
+    // The pointer sprite: the atlas cell at texels (200, 325) drawn 1:1 with
+    // its centre on the pointer; its opaque texels show as they are.
+    std::ifstream raw_file(ZUDEZUD_BINARY_DIR "/tools/texes/texes0.raw", std::ios::binary);
+    const std::vector<unsigned char> atlas((std::istreambuf_iterator<char>(raw_file)),
+                                           std::istreambuf_iterator<char>());
+    ASSERT_EQ(atlas.size(), 512u * 512u * 4u);
+    int opaque = 0;
+    for (int j = 0; j < 30; ++j)
+        for (int i = 0; i < 30; ++i) {
+            const unsigned char* t = &atlas[4 * (512 * (325 + j) + 200 + i)];
+            if (t[3] != 255) continue;
+            ++opaque;
+            EXPECT_TRUE(shown_is(shown, 585 + i, 385 + j, t[0], t[1], t[2]))
+                << "texel " << 200 + i << "," << 325 + j;
+        }
+    EXPECT_GT(opaque, 10);
 }
 
 TEST(Events, VisibilityDestroyAndUnknownEvents)

@@ -12,6 +12,8 @@
 // Each run gets its own server, so tests may run in parallel.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -63,3 +65,20 @@ XvfbResult xvfb_run_this_test_copied(const std::string& folder);
 // menus, window -1), without the log or threads. Interface colours 34..47 get
 // fixed test values instead of the ones sampled from the atlas.
 void xvfb_open_shell_window();
+
+// What the X server shows in the program's window, read back with XGetImage
+// after the frame was swapped: independent of the GL read-back paths.
+struct ShownPixels {
+    int w = 0, h = 0;
+    std::vector<unsigned char> rgb; // rows from the top, 3 bytes a pixel
+    // The pixel at (x, y) in GL terms: y counts up from the bottom row.
+    const unsigned char* at(int x, int y) const { return &rgb[3 * ((h - 1 - y) * w + x)]; }
+};
+ShownPixels xvfb_read_shell_window();
+
+// The shown pixel at GL (x, y) is (r, g, b), each channel within tol.
+::testing::AssertionResult shown_is(const ShownPixels& p, int x, int y, int r, int g, int b,
+                                    int tol = 2);
+// How many shown pixels of the rectangle [x0, x1) x [y0, y1) are (r, g, b) within tol.
+int shown_count(const ShownPixels& p, int x0, int y0, int x1, int y1, int r, int g, int b,
+                int tol = 2);
