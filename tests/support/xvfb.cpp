@@ -137,8 +137,8 @@ ShownPixels xvfb_read_shell_window()
 {
     ShownPixels p;
     XSync(mnw.x_display, False);
-    XImage* img = XGetImage(mnw.x_display, mnw.x_window[0], 0, 0, mnw.res_x, mnw.res_y,
-                            AllPlanes, ZPixmap);
+    XImage* img =
+        XGetImage(mnw.x_display, mnw.x_window[0], 0, 0, mnw.res_x, mnw.res_y, AllPlanes, ZPixmap);
     if (!img) return p;
     p.w = img->width;
     p.h = img->height;
@@ -180,9 +180,9 @@ bool near(const unsigned char* px, int r, int g, int b, int tol)
         return ::testing::AssertionFailure() << "(" << x << "," << y << ") is outside the window";
     const unsigned char* px = p.at(x, y);
     if (near(px, r, g, b, tol)) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << int(px[0])
-                                         << "," << int(px[1]) << "," << int(px[2]) << " not " << r
-                                         << "," << g << "," << b;
+    return ::testing::AssertionFailure()
+           << "pixel (" << x << "," << y << ") is " << int(px[0]) << "," << int(px[1]) << ","
+           << int(px[2]) << " not " << r << "," << g << "," << b;
 }
 
 int shown_count(const ShownPixels& p, int x0, int y0, int x1, int y1, int r, int g, int b, int tol)
