@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -691,12 +689,9 @@ TEST(Windows, TooltipStaysInsideTheDrawable)
 // ZUDEZUD_SHOTS_DIR set the screen is also saved there.
 TEST(Frame, FramePassScreenshot)
 {
-    const char* shots = std::getenv("ZUDEZUD_SHOTS_DIR");
-    std::vector<std::string> env;
-    if (shots) env.push_back(std::string("ZUDEZUD_SHOTS_DIR=") + shots);
-    XVFB_TEST_BODY(kXvfbScreen1024, env);
+    XVFB_TEST_BODY(kXvfbScreen1024, xvfb_shots_env());
     open_and_run_first_frame();
-    colr.assign(34, 0.15f, 0.2f, 0.3f); // background
+    colr.assign(34, 0.15f, 0.2f, 0.3f);  // background
     colr.assign(35, 0.3f, 0.35f, 0.45f); // tooltip panel
     colr.assign(38, 0.8f, 0.8f, 0.9f);   // its edge
     colr.assign(47, 1, 1, 1);            // tooltip text
@@ -716,13 +711,7 @@ TEST(Frame, FramePassScreenshot)
         mnw.mouse_time = xtim.real_secs - 3;
         VOVARU_event_proc();
     }
-    glFinish();
-    if (shots) {
-        const XvfbResult r =
-            run_capture(std::string("import -window root ") + shots + "/window_frame_pass.png");
-        EXPECT_EQ(r.status, 0) << r.output;
-    }
-    const ShownPixels shown = xvfb_read_shell_window();
+    const ShownPixels shown = xvfb_shown_frame("window_frame_pass.png");
     ASSERT_EQ(shown.w, 1024);
     ASSERT_EQ(shown.h, 768);
 
@@ -748,9 +737,7 @@ TEST(Frame, FramePassScreenshot)
     EXPECT_GT(shown_count(shown, 180, 440, 590, 480, 255, 255, 255, 30), 50);
     // The pointer sprite: the atlas cell at texels (200, 325) drawn 1:1 with
     // its centre on the pointer; its opaque texels show as they are.
-    std::ifstream raw_file(ZUDEZUD_BINARY_DIR "/tools/texes/texes0.raw", std::ios::binary);
-    const std::vector<unsigned char> atlas((std::istreambuf_iterator<char>(raw_file)),
-                                           std::istreambuf_iterator<char>());
+    const std::vector<unsigned char> atlas = built_in_atlas_pixels();
     ASSERT_EQ(atlas.size(), 512u * 512u * 4u);
     int opaque = 0;
     for (int j = 0; j < 30; ++j)

@@ -310,10 +310,7 @@ TEST(TextureBinding, CacheUnitsRecipesAndKillSwitch)
 // after the swap. With ZUDEZUD_SHOTS_DIR set the screen is also saved there.
 TEST(Primitives, FrameScreenshot)
 {
-    const char* shots = std::getenv("ZUDEZUD_SHOTS_DIR");
-    std::vector<std::string> env;
-    if (shots) env.push_back(std::string("ZUDEZUD_SHOTS_DIR=") + shots);
-    XVFB_TEST_BODY(kXvfbScreen1024, env);
+    XVFB_TEST_BODY(kXvfbScreen1024, xvfb_shots_env());
     open_main_window();
     colr.assign(35, 0.25f, 0.3f, 0.4f);    // panel
     colr.assign(38, 0.8f, 0.8f, 0.9f);     // panel edge, inset
@@ -339,13 +336,7 @@ TEST(Primitives, FrameScreenshot)
         VOVARU_startwind(kWinMain, 0);
         OGL_sbuff();
     }
-    glFinish();
-    if (shots) {
-        const XvfbResult r =
-            run_capture(std::string("import -window root ") + shots + "/window_primitives.png");
-        EXPECT_EQ(r.status, 0) << r.output;
-    }
-    const ShownPixels shown = xvfb_read_shell_window();
+    const ShownPixels shown = xvfb_shown_frame("window_primitives.png");
     ASSERT_EQ(shown.w, 1024);
     ASSERT_EQ(shown.h, 768);
     EXPECT_TRUE(shown_is(shown, 20, 750, 128, 128, 128)); // background

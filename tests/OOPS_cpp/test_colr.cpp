@@ -1,8 +1,6 @@
 // The colour table: defaults, the gamma curve, assignment, and the colours
 // start-up samples from the built-in atlas.
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -103,9 +101,7 @@ TEST(Colr, StartUpSamplesEverySwatchOfTheAtlas)
         EXPECT_NE(r.output.find("[  PASSED  ] 1 test."), std::string::npos) << r.output;
         return;
     }
-    std::ifstream raw_file(ZUDEZUD_BINARY_DIR "/tools/texes/texes0.raw", std::ios::binary);
-    const std::vector<unsigned char> atlas((std::istreambuf_iterator<char>(raw_file)),
-                                           std::istreambuf_iterator<char>());
+    const std::vector<unsigned char> atlas = built_in_atlas_pixels();
     ASSERT_EQ(atlas.size(), 512u * 512u * 4u);
     auto byte = [&](int x, int y, int c) -> int { return atlas[4 * (512 * y + x) + c]; };
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 const char* const kXvfbScreen = "-screen 0 1280x1024x24 +extension GLX";
@@ -192,4 +194,29 @@ int shown_count(const ShownPixels& p, int x0, int y0, int x1, int y1, int r, int
         for (int x = std::max(x0, 0); x < std::min(x1, p.w); ++x)
             n += near(p.at(x, y), r, g, b, tol);
     return n;
+}
+
+std::vector<std::string> xvfb_shots_env()
+{
+    const char* shots = std::getenv("ZUDEZUD_SHOTS_DIR");
+    if (!shots) return {};
+    return {std::string("ZUDEZUD_SHOTS_DIR=") + shots};
+}
+
+ShownPixels xvfb_shown_frame(const char* shot_name)
+{
+    glFinish();
+    if (const char* shots = std::getenv("ZUDEZUD_SHOTS_DIR")) {
+        const XvfbResult r =
+            run_capture("import -window root " + quote(std::string(shots) + "/" + shot_name));
+        EXPECT_EQ(r.status, 0) << r.output;
+    }
+    return xvfb_read_shell_window();
+}
+
+std::vector<unsigned char> built_in_atlas_pixels()
+{
+    std::ifstream in(ZUDEZUD_BINARY_DIR "/tools/texes/texes0.raw", std::ios::binary);
+    return std::vector<unsigned char>((std::istreambuf_iterator<char>(in)),
+                                      std::istreambuf_iterator<char>());
 }

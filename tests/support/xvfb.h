@@ -76,6 +76,16 @@ struct ShownPixels {
 };
 ShownPixels xvfb_read_shell_window();
 
+// Screenshot tests: the environment that passes ZUDEZUD_SHOTS_DIR on to the
+// child, and the swapped frame as shown, also saved as `shot_name` in that
+// folder when it is set.
+std::vector<std::string> xvfb_shots_env();
+ShownPixels xvfb_shown_frame(const char* shot_name);
+
+// The interface atlas as the image generator wrote it (512 x 512 RGBA, stored
+// rows from t = 0): independent of the copy the program was linked with.
+std::vector<unsigned char> built_in_atlas_pixels();
+
 // The shown pixel at GL (x, y) is (r, g, b), each channel within tol.
 ::testing::AssertionResult shown_is(const ShownPixels& p, int x, int y, int r, int g, int b,
                                     int tol = 2);
