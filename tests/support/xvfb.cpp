@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 const char* const kXvfbScreen = "-screen 0 1280x1024x24 +extension GLX";
@@ -92,6 +95,20 @@ XvfbResult xvfb_run_this_test(const char* server_args, const std::vector<std::st
     return run_capture(cmd);
 }
 
+XvfbResult xvfb_run_this_test_copied(const std::string& folder)
+{
+    const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string copy = folder + (folder.back() == '/' ? "" : "/") + "zudezud_test";
+    const XvfbResult cp = run_capture("cp " + quote(self_exe()) + " " + quote(copy));
+    if (cp.status != 0) return cp;
+    return xvfb_run(std::string("env ") + kChildMark + "=1 HOME=" + quote(folder) + " " +
+                    quote(copy) + " " +
+                    quote(std::string("--gtest_filter=") + t->test_suite_name() + "." + t->name()));
+}
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 #include "GenC/hl_context.h"
 #include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
@@ -116,4 +133,90 @@ void xvfb_open_shell_window()
     VOVARU_startwind(kWinNone, 0);
     OGL_pix_specs(0);
     ogl_inited = 1;
+}
+
+ShownPixels xvfb_read_shell_window()
+{
+    ShownPixels p;
+    XSync(mnw.x_display, False);
+    XImage* img =
+        XGetImage(mnw.x_display, mnw.x_window[0], 0, 0, mnw.res_x, mnw.res_y, AllPlanes, ZPixmap);
+    if (!img) return p;
+    p.w = img->width;
+    p.h = img->height;
+    p.rgb.resize(size_t(3) * p.w * p.h);
+    // Each channel scaled from its mask to 0..255.
+    auto channel = [](unsigned long px, unsigned long mask) {
+        if (!mask) return 0;
+        int shift = 0;
+        while (!(mask & 1)) {
+            mask >>= 1;
+            ++shift;
+        }
+        return int(((px >> shift) & mask) * 255 / mask);
+    };
+    for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x) {
+            const unsigned long px = XGetPixel(img, x, y);
+            unsigned char* out = &p.rgb[3 * (size_t(y) * p.w + x)];
+            out[0] = static_cast<unsigned char>(channel(px, img->red_mask));
+            out[1] = static_cast<unsigned char>(channel(px, img->green_mask));
+            out[2] = static_cast<unsigned char>(channel(px, img->blue_mask));
+        }
+    XDestroyImage(img);
+    return p;
+}
+
+namespace
+{
+bool near(const unsigned char* px, int r, int g, int b, int tol)
+{
+    return std::abs(px[0] - r) <= tol && std::abs(px[1] - g) <= tol && std::abs(px[2] - b) <= tol;
+}
+} // namespace
+
+::testing::AssertionResult shown_is(const ShownPixels& p, int x, int y, int r, int g, int b,
+                                    int tol)
+{
+    if (x < 0 || y < 0 || x >= p.w || y >= p.h)
+        return ::testing::AssertionFailure() << "(" << x << "," << y << ") is outside the window";
+    const unsigned char* px = p.at(x, y);
+    if (near(px, r, g, b, tol)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "pixel (" << x << "," << y << ") is " << int(px[0]) << "," << int(px[1]) << ","
+           << int(px[2]) << " not " << r << "," << g << "," << b;
+}
+
+int shown_count(const ShownPixels& p, int x0, int y0, int x1, int y1, int r, int g, int b, int tol)
+{
+    int n = 0;
+    for (int y = std::max(y0, 0); y < std::min(y1, p.h); ++y)
+        for (int x = std::max(x0, 0); x < std::min(x1, p.w); ++x)
+            n += near(p.at(x, y), r, g, b, tol);
+    return n;
+}
+
+std::vector<std::string> xvfb_shots_env()
+{
+    const char* shots = std::getenv("ZUDEZUD_SHOTS_DIR");
+    if (!shots) return {};
+    return {std::string("ZUDEZUD_SHOTS_DIR=") + shots};
+}
+
+ShownPixels xvfb_shown_frame(const char* shot_name)
+{
+    glFinish();
+    if (const char* shots = std::getenv("ZUDEZUD_SHOTS_DIR")) {
+        const XvfbResult r =
+            run_capture("import -window root " + quote(std::string(shots) + "/" + shot_name));
+        EXPECT_EQ(r.status, 0) << r.output;
+    }
+    return xvfb_read_shell_window();
+}
+
+std::vector<unsigned char> built_in_atlas_pixels()
+{
+    std::ifstream in(ZUDEZUD_BINARY_DIR "/tools/texes/texes0.raw", std::ios::binary);
+    return std::vector<unsigned char>((std::istreambuf_iterator<char>(in)),
+                                      std::istreambuf_iterator<char>());
 }
