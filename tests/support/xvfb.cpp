@@ -1,6 +1,7 @@
 #include "support/xvfb.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -39,13 +40,48 @@ std::string self_exe()
     return buf;
 }
 
-// xvfb-run -a picks the first free display number without locking it, so two
-// runs started together may collide; such a start-up failure is retried.
-bool server_failed_to_start(const XvfbResult& r)
-{
-    return r.output.find("Xvfb failed to start") != std::string::npos ||
-           r.output.find("Server is already active for display") != std::string::npos;
-}
+// One private X server: Xvfb picks a free display itself and writes its
+// number to a pipe (-displayfd), so parallel tests never race for a display
+// and nothing is left to clean up but the process (xvfb-run's own temporary
+// folder clean-up fails now and then under load and changes the exit status).
+struct XvfbServer {
+    pid_t pid = -1;
+    std::string display; // ":N", empty when the server did not start
+
+    explicit XvfbServer(const std::string& server_args)
+    {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        const std::string cmd = "exec Xvfb -displayfd " + std::to_string(fds[1]) +
+                                " -nolisten tcp -noreset " + server_args + " >/dev/null 2>&1";
+        pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            execl("/bin/sh", "sh", "-c", cmd.c_str(), (char*)nullptr);
+            _exit(127);
+        }
+        close(fds[1]);
+        if (pid < 0) {
+            close(fds[0]);
+            return;
+        }
+        // The number arrives once the server accepts connections; EOF means
+        // it died first.
+        std::string number;
+        char c;
+        while (read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(fds[0]);
+        if (!number.empty()) display = ":" + number;
+    }
+    ~XvfbServer()
+    {
+        if (pid <= 0) return;
+        kill(pid, SIGTERM);
+        int st;
+        waitpid(pid, &st, 0);
+    }
+};
 } // namespace
 
 XvfbResult run_capture(const std::string& command)
@@ -67,15 +103,15 @@ XvfbResult run_capture(const std::string& command)
 
 XvfbResult xvfb_run(const std::string& command, const std::string& server_args)
 {
-    const std::string line =
-        "LIBGL_ALWAYS_SOFTWARE=1 xvfb-run -a -s " + quote(server_args) + " sh -c " + quote(command);
-    XvfbResult r;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        r = run_capture(line);
-        if (!server_failed_to_start(r)) break;
-        usleep(200000 * (attempt + 1));
+    XvfbServer server(server_args);
+    if (server.display.empty()) {
+        XvfbResult r;
+        r.output = "Xvfb failed to start\n";
+        r.status = 1;
+        return r;
     }
-    return r;
+    return run_capture("DISPLAY=" + server.display + " LIBGL_ALWAYS_SOFTWARE=1 sh -c " +
+                       quote(command));
 }
 
 bool xvfb_inside()

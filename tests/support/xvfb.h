@@ -1,4 +1,4 @@
-// Running commands and test bodies under a private X server (xvfb-run -a)
+// Running commands and test bodies under a private X server (Xvfb -displayfd)
 // with Mesa's software OpenGL (LIBGL_ALWAYS_SOFTWARE=1, direct rendering).
 //
 //   TEST(Window, OpensWithItsTitle) {
