@@ -16,24 +16,11 @@
 #include "Files/io_utils.h"
 #include "GenH/hl_types.h"
 #include "support/alert_probe.h"
+#include "support/file_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace
 {
-
-// Standard output and error of a shell command.
-std::string run(const std::string& cmd)
-{
-    std::string out;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
-}
 
 // Keeps app_path as it was around a test that sets it.
 struct AppPathGuard {
@@ -209,8 +196,8 @@ std::string make_pe(const TempDir& dir)
 {
     dir.write("s.s", ".text\n.globl _start\n_start: ret\n");
     const std::string d = dir.path();
-    const std::string out = run("cd '" + d + "' && as s.s -o s.o && ld -o s.elf s.o && " +
-                                "objcopy -O pei-x86-64 s.elf s.exe");
+    const std::string out = run_command("cd '" + d + "' && as s.s -o s.o && ld -o s.elf s.o && " +
+                                        "objcopy -O pei-x86-64 s.elf s.exe");
     EXPECT_TRUE(TempDir::exists(dir / "s.exe")) << out;
     return dir / "s.exe";
 }
@@ -221,13 +208,13 @@ TEST(LargeAddress, SetsTheFlagOfARealExecutable)
     const std::string exe = make_pe(dir);
     const std::string before = TempDir::read(exe);
     ASSERT_FALSE(before.empty());
-    const std::string dump = run("objdump -p '" + exe + "'");
+    const std::string dump = run_command("objdump -p '" + exe + "'");
     ASSERT_NE(dump.find("Characteristics 0x207"), std::string::npos) << dump;
     ASSERT_EQ(dump.find("large address aware"), std::string::npos) << dump;
 
     ASSERT_EQ(make_file_large_address_aware(exe), 0);
     const std::string after = TempDir::read(exe);
-    const std::string patched = run("objdump -p '" + exe + "'");
+    const std::string patched = run_command("objdump -p '" + exe + "'");
     EXPECT_NE(patched.find("Characteristics 0x227"), std::string::npos) << patched;
     EXPECT_NE(patched.find("large address aware"), std::string::npos) << patched;
     // Exactly the characteristics word changed.

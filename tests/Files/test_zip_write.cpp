@@ -3,7 +3,6 @@
 // source and any old archive as they were.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -26,6 +25,7 @@
 #include "Files/io_zip_write.h"
 #include "GenH/hl_types.h"
 #include "support/alert_probe.h"
+#include "support/file_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace
@@ -57,33 +57,6 @@ void set_mtime(const std::string& path, time_t t)
 {
     struct timeval tv[2] = {{t, 0}, {t, 0}};
     ASSERT_EQ(utimes(path.c_str(), tv), 0) << path;
-}
-
-std::vector<std::string> list_dir(const std::string& path)
-{
-    std::vector<std::string> names;
-    DIR* d = opendir(path.c_str());
-    if (!d) return names;
-    while (dirent* e = readdir(d))
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-            names.push_back(e->d_name);
-    closedir(d);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// Standard output of a shell command.
-std::string run(const std::string& cmd)
-{
-    std::string out;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0)
-        out.append(buf, n);
-    pclose(p);
-    return out;
 }
 
 // What minizip reads back from the one entry of an archive.
@@ -228,7 +201,7 @@ TEST(ZipWrite, DebianUnzipReadsEntryModeAndDate)
     set_mtime(src, local_time(2019, 11, 5, 14, 3, 27));
     ASSERT_EQ(file_to_zip(src, dir / "t.zip"), 0);
 
-    const std::string info = run("unzip -Z -v '" + dir / "t.zip" + "' 2>&1");
+    const std::string info = run_command("unzip -Z -v '" + dir / "t.zip" + "'");
     EXPECT_NE(info.find("tool"), std::string::npos) << info;
     EXPECT_NE(info.find("file system or operating system of origin:      Unix"), std::string::npos)
         << info;
@@ -247,8 +220,8 @@ TEST(ZipWrite, DebianUnzipReadsEntryModeAndDate)
         << info;
 
     // Debian's unzip extracts the same bytes and checks the CRC.
-    EXPECT_EQ(run("unzip -p '" + dir / "t.zip" + "'"), "#!/bin/sh\nexit 0\n");
-    EXPECT_NE(run("unzip -t '" + dir / "t.zip" + "'").find("No errors detected"),
+    EXPECT_EQ(run_command("unzip -p '" + dir / "t.zip" + "'"), "#!/bin/sh\nexit 0\n");
+    EXPECT_NE(run_command("unzip -t '" + dir / "t.zip" + "'").find("No errors detected"),
               std::string::npos);
 }
 
@@ -289,7 +262,7 @@ TEST(ZipWrite, ReplacesAnOldArchive)
     dir.write("old.zip", "not even a zip");
     dir.write("f.txt", "new contents");
     ASSERT_EQ(file_to_zip(dir / "f.txt", dir / "old.zip"), 0);
-    EXPECT_EQ(run("unzip -p '" + dir / "old.zip" + "'"), "new contents");
+    EXPECT_EQ(run_command("unzip -p '" + dir / "old.zip" + "'"), "new contents");
     EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"f.txt", "old.zip"}));
 }
 
@@ -378,25 +351,16 @@ TEST(ZipWrite, SparseFileOverFourGigabytesUsesZip64)
     TempDir dir;
     const std::string path = dir / "huge";
     const off_t size = (off_t(1) << 32) + 4097;
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, size), 0);
     // Marks at the start, across the 4 GiB line and at the end: a length cut
     // to 32 bits loses the last two.
-    const char mark[] = "zudezud";
-    for (off_t at : {off_t(0), (off_t(1) << 32) - 3, size - 7})
-        ASSERT_EQ(pwrite(fd, mark, 7, at), 7);
-    ASSERT_EQ(close(fd), 0);
-    struct stat st;
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    if ((off_t)st.st_blocks * 512 > (off_t(1) << 30))
+    if (!write_sparse_marked(path, size))
         GTEST_SKIP() << "this file system does not keep files sparse";
 
     ASSERT_EQ(file_to_zip(path, dir / "huge.zip"), 0);
     // Debian's unzip reads the zip64 sizes; the CRC must be the source's,
     // marks included, and the deflate stream must give back all of it.
     // (minizip's own reader stops at 4 GiB - 1 on such entries.)
-    const std::string info = run("unzip -Z -v '" + dir / "huge.zip" + "' 2>&1");
+    const std::string info = run_command("unzip -Z -v '" + dir / "huge.zip" + "'");
     EXPECT_NE(info.find("uncompressed size:                              4294971393 bytes"),
               std::string::npos)
         << info;
