@@ -239,7 +239,6 @@ int launch_app(const std::string& app, const std::string& arg)
     if (got == (ssize_t)sizeof child_err) {
         waitpid(pid, nullptr, 0);
         io_note_failure(__LINE__);
-        xer << "Launching failed with error " << child_err << "\n";
         return child_err;
     }
     VOVARU_finishup(1);
