@@ -97,6 +97,19 @@ bool is_dxt(int f)
 
 bool is_pow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
+// Bytes per pixel of a decoded image, by its format; a DXT1 image counts 3
+// without its one-bit alpha and 4 with it.
+int tex_bytes_per_pixel(int gl_format)
+{
+    switch (gl_format) {
+        case GL_ALPHA: return 1;
+        case GL_RGB:
+        case GL_BGR:
+        case GL_COMPRESSED_RGB_S3TC_DXT1_EXT: return 3;
+        default: return 4;  // RGBA, BGRA, DXT1 with alpha, DXT3, DXT5
+    }
+}
+
 struct Locker {
     pthread_mutex_t* m;
     explicit Locker(pthread_mutex_t* m_) : m(m_) { UTL_critical_section_lock(m); }
@@ -361,7 +374,7 @@ int load_any_into_scratch(std::string name, int slot, int flags, int& gl_format,
             }
             gl_format = f;
             has_mips = 1;
-            bpp = f == GL_COMPRESSED_RGB_S3TC_DXT1_EXT ? 3 : 4;
+            bpp = char(tex_bytes_per_pixel(f));
             return 1;
         }
         // A DDS without mipmaps is tried as the other kinds, which fails.
@@ -375,12 +388,7 @@ int load_any_into_scratch(std::string name, int slot, int flags, int& gl_format,
         ok = TEX_load_png(name, &file, pixels, wanted, 0, 1, take_alpha, desc);
     if (!ok) return 0;
 
-    switch (desc.format) {
-        case GL_RGBA: case GL_BGRA: bpp = 4; break;
-        case GL_RGB: case GL_BGR: bpp = 3; break;
-        case GL_ALPHA: bpp = 1; break;
-        default: break;
-    }
+    bpp = char(tex_bytes_per_pixel(desc.format));
     gl_format = desc.format;
     has_mips = desc.has_mips;
     const float s = TEX_get_scale(name, slot, flags, desc.width, desc.height, img_dx, img_dy,
