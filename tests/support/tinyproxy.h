@@ -2,36 +2,19 @@
 // log in a private temp folder).
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
+
+#include "support/daemon.h"
 
 namespace testnet {
 
-class Tinyproxy {
+class Tinyproxy : public LoopbackDaemon {
 public:
-    Tinyproxy() = default;
-    ~Tinyproxy();
-    Tinyproxy(const Tinyproxy&) = delete;
-    Tinyproxy& operator=(const Tinyproxy&) = delete;
-
     // Starts on a free 127.0.0.1 port, allowing only 127.0.0.1 clients, and
     // waits (bounded) until it accepts. False with failure() set otherwise.
     bool Start();
-    // Ends it and removes its folder (read the log first).
-    void Stop();
-
-    bool running() const { return pid_ > 0; }
-    int port() const { return port_; }
-    const std::string& failure() const { return failure_; }
     // Its log (it writes every request line there).
-    std::string ReadLog() const;
-
-private:
-    pid_t pid_ = -1;
-    int port_ = 0;
-    std::string dir_;
-    std::string failure_;
+    std::string ReadLog() const { return ReadOutput(); }
 };
 
 bool tinyproxy_installed();
