@@ -17,11 +17,13 @@
 #include "support/tinyproxy.h"
 #include "test_http_fixture.h"
 
-namespace {
+namespace
+{
 
 // Sends request to 127.0.0.1:port and reads the reply until the peer closes
 // (bounded): the bytes as they came, to see what a server really sends.
-std::string raw_exchange(int port, const std::string& request) {
+std::string raw_exchange(int port, const std::string& request)
+{
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) return "";
     timeval tv{5, 0};
@@ -35,41 +37,51 @@ std::string raw_exchange(int port, const std::string& request) {
         send(fd, request.data(), request.size(), 0) == (ssize_t)request.size()) {
         char buf[4096];
         ssize_t n;
-        while ((n = recv(fd, buf, sizeof(buf), 0)) > 0) reply.append(buf, (size_t)n);
+        while ((n = recv(fd, buf, sizeof(buf), 0)) > 0)
+            reply.append(buf, (size_t)n);
     }
     close(fd);
     return reply;
 }
 
-std::string get_request(const std::string& target, const std::string& host) {
+std::string get_request(const std::string& target, const std::string& host)
+{
     return "GET " + target + " HTTP/1.1\r\nConnection: close\r\nHost: " + host + "\r\n\r\n";
 }
 
 // Puts a file's time far back, so a cache's heuristic keeps it fresh for days.
-void age_file(const std::string& p) {
+void age_file(const std::string& p)
+{
     timeval tv[2] = {{1500000000, 0}, {1500000000, 0}};
     utimes(p.c_str(), tv);
 }
 
-class HttpProxyTest : public HttpNginxTest {
-protected:
+class HttpProxyTest : public HttpNginxTest
+{
+  protected:
     // The error block's start after an optional reason line.
-    std::string failure_line() {
+    std::string failure_line()
+    {
         std::string log = Log();
-        return log.rfind("HTTP failed: ", 0) == 0 ? log.substr(0, log.find('\n')) : "(no reason line) " + log;
+        return log.rfind("HTTP failed: ", 0) == 0 ? log.substr(0, log.find('\n'))
+                                                  : "(no reason line) " + log;
     }
 };
 
-}  // namespace
+} // namespace
 
-TEST_F(HttpProxyTest, ThroughHaproxy) {
+TEST_F(HttpProxyTest, ThroughHaproxy)
+{
     if (!testnet::haproxy_installed()) GTEST_SKIP() << "haproxy is not installed (scripts/deps.sh)";
     ASSERT_TRUE(start_nginx()) << failure_;
     testnet::Haproxy haproxy;
     ASSERT_TRUE(haproxy.Start(nginx_.port())) << haproxy.failure();
     // What makes it hard: the length comes as "content-length:".
-    const std::string raw = raw_exchange(haproxy.port(), get_request("/serverlist.txt", "zudezud.test"));
-    ASSERT_NE(raw.find("\r\ncontent-length: " + std::to_string(small_.size()) + "\r\n"), std::string::npos) << raw;
+    const std::string raw =
+        raw_exchange(haproxy.port(), get_request("/serverlist.txt", "zudezud.test"));
+    ASSERT_NE(raw.find("\r\ncontent-length: " + std::to_string(small_.size()) + "\r\n"),
+              std::string::npos)
+        << raw;
     ASSERT_EQ(raw.find("Content-Length"), std::string::npos) << raw;
 
     via_proxy(haproxy.port());
@@ -82,11 +94,14 @@ TEST_F(HttpProxyTest, ThroughHaproxy) {
     EXPECT_EQ(Log(), "");
 }
 
-TEST_F(HttpProxyTest, ChunkedReplyFromNginxFailsAtOnce) {
+TEST_F(HttpProxyTest, ChunkedReplyFromNginxFailsAtOnce)
+{
     // Server-side includes leave the length open, so nginx sends the body
     // chunked to an HTTP/1.1 client.
-    ASSERT_TRUE(start_nginx("    location /ssi/ { alias " + root_ + "/; ssi on; ssi_types *; }\n")) << failure_;
-    const std::string raw = raw_exchange(nginx_.port(), get_request("/ssi/serverlist.txt", "zudezud.test"));
+    ASSERT_TRUE(start_nginx("    location /ssi/ { alias " + root_ + "/; ssi on; ssi_types *; }\n"))
+        << failure_;
+    const std::string raw =
+        raw_exchange(nginx_.port(), get_request("/ssi/serverlist.txt", "zudezud.test"));
     ASSERT_EQ(raw.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << raw;
     ASSERT_NE(raw.find("\r\nTransfer-Encoding: chunked\r\n"), std::string::npos) << raw;
 
@@ -95,32 +110,39 @@ TEST_F(HttpProxyTest, ChunkedReplyFromNginxFailsAtOnce) {
     via_proxy(nginx_.port());
     SlotPoller c{kNetSlotServerList, "zudezud.test", "/ssi/serverlist.txt", path("sl.txt")};
     EXPECT_EQ(c.run(), kNetFailed);
-    EXPECT_EQ(failure_line(),
-              "HTTP failed: the reply's body comes as \"Transfer-Encoding: chunked\", which this client cannot read");
+    EXPECT_EQ(failure_line(), "HTTP failed: the reply's body comes as \"Transfer-Encoding: "
+                              "chunked\", which this client cannot read");
     EXPECT_NE(Log().find("   response   =OK (#200)\n\n"), std::string::npos);
-    EXPECT_EQ(testnet::read_file(path("sl.txt")), earlier);  // left as it was
+    EXPECT_EQ(testnet::read_file(path("sl.txt")), earlier); // left as it was
 }
 
-TEST_F(HttpProxyTest, TinyproxyErrorPageWithoutLengthFailsAtOnce) {
-    if (!testnet::tinyproxy_installed()) GTEST_SKIP() << "tinyproxy is not installed (scripts/deps.sh)";
+TEST_F(HttpProxyTest, TinyproxyErrorPageWithoutLengthFailsAtOnce)
+{
+    if (!testnet::tinyproxy_installed())
+        GTEST_SKIP() << "tinyproxy is not installed (scripts/deps.sh)";
     testnet::Tinyproxy proxy;
     ASSERT_TRUE(proxy.Start()) << proxy.failure();
-    const int dead = testnet::free_port();  // no origin listens there
+    const int dead = testnet::free_port(); // no origin listens there
     ASSERT_NE(dead, 0);
     const std::string host = "127.0.0.1:" + std::to_string(dead);
-    const std::string raw = raw_exchange(proxy.port(), get_request("http://" + host + "/f.zip", host));
-    ASSERT_EQ(raw.rfind("HTTP/1.1 5", 0), 0u) << raw;  // an error page...
-    ASSERT_EQ(raw.find("ontent-Length"), std::string::npos) << raw;  // ...ended by the close
+    const std::string raw =
+        raw_exchange(proxy.port(), get_request("http://" + host + "/f.zip", host));
+    ASSERT_EQ(raw.rfind("HTTP/1.1 5", 0), 0u) << raw;               // an error page...
+    ASSERT_EQ(raw.find("ontent-Length"), std::string::npos) << raw; // ...ended by the close
 
     via_proxy(proxy.port());
     SlotPoller c{kNetSlotFirstStream, host, "/f.zip", path("0.zip")};
     EXPECT_EQ(c.run(), kNetFailed);
-    EXPECT_EQ(failure_line().rfind("HTTP failed: the connection was closed after ", 0), 0u) << Log();
-    EXPECT_NE(failure_line().find(" body bytes of a reply without \"Content-Length\""), std::string::npos) << Log();
+    EXPECT_EQ(failure_line().rfind("HTTP failed: the connection was closed after ", 0), 0u)
+        << Log();
+    EXPECT_NE(failure_line().find(" body bytes of a reply without \"Content-Length\""),
+              std::string::npos)
+        << Log();
     EXPECT_NE(Log().find(" (#5"), std::string::npos) << Log();
 }
 
-TEST_F(HttpProxyTest, OriginDyingMidBodyFailsAtOnceThroughEachProxy) {
+TEST_F(HttpProxyTest, OriginDyingMidBodyFailsAtOnceThroughEachProxy)
+{
     struct Proxy {
         const char* name;
         bool installed;
@@ -159,14 +181,16 @@ TEST_F(HttpProxyTest, OriginDyingMidBodyFailsAtOnceThroughEachProxy) {
         auto proxy = p.start(origin.port(), &why);
         ASSERT_TRUE(proxy->running()) << why;
         via_proxy(proxy->port());
-        SlotPoller c{kNetSlotFirstStream, "127.0.0.1:" + std::to_string(origin.port()), "/f.zip", path("0.zip")};
+        SlotPoller c{kNetSlotFirstStream, "127.0.0.1:" + std::to_string(origin.port()), "/f.zip",
+                     path("0.zip")};
         c.poll();
         ASSERT_TRUE(origin.Accept([&] { c.poll(); }, 10000));
         ASSERT_TRUE(origin.ReadRequest([&] { c.poll(); }, 10000));
         const std::string part(1000, 'p');
         ASSERT_TRUE(origin.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + part));
         // The part reaches the file before the origin dies.
-        for (int i = 0; i < 20000 && c.request() && c.request()->bytes_written < (int64_t)part.size(); ++i) {
+        for (int i = 0;
+             i < 20000 && c.request() && c.request()->bytes_written < (int64_t)part.size(); ++i) {
             c.poll();
             usleep(200);
         }
@@ -175,7 +199,8 @@ TEST_F(HttpProxyTest, OriginDyingMidBodyFailsAtOnceThroughEachProxy) {
         origin.CloseConnection();
         EXPECT_EQ(c.run(), kNetFailed);
         // Each proxy passes the origin's end on as a close of its own.
-        EXPECT_EQ(failure_line(), "HTTP failed: the connection was closed after 1000 of 100000 body bytes");
+        EXPECT_EQ(failure_line(),
+                  "HTTP failed: the connection was closed after 1000 of 100000 body bytes");
         const std::string log = Log();
         EXPECT_NE(log.find("   IsComplete =0\n"), std::string::npos) << log;
         EXPECT_NE(log.find("   GetStat    =3\n"), std::string::npos) << log;
@@ -183,7 +208,8 @@ TEST_F(HttpProxyTest, OriginDyingMidBodyFailsAtOnceThroughEachProxy) {
     }
 }
 
-TEST_F(HttpProxyTest, SquidCacheServesArchivesButNotLists) {
+TEST_F(HttpProxyTest, SquidCacheServesArchivesButNotLists)
+{
     if (!testnet::squid_installed()) GTEST_SKIP() << "squid is not installed (scripts/deps.sh)";
     ASSERT_TRUE(start_nginx()) << failure_;
     testnet::Squid squid;
@@ -191,7 +217,7 @@ TEST_F(HttpProxyTest, SquidCacheServesArchivesButNotLists) {
     via_proxy(squid.port());
     const std::string host = "127.0.0.1:" + std::to_string(nginx_.port());
     const std::string list = root_ + "/serverlist.txt";
-    age_file(list);  // no cache headers: squid judges freshness by the file's age
+    age_file(list); // no cache headers: squid judges freshness by the file's age
     auto fetch = [&](bool no_cache) {
         const std::string local = path("sl.txt");
         unlink(local.c_str());

@@ -4,20 +4,35 @@
 
 #include "support/nginx.h"
 
-namespace testnet {
+namespace testnet
+{
 
-bool program_installed(const char* program) { return access(program, X_OK) == 0; }
+bool program_installed(const char* program)
+{
+    return access(program, X_OK) == 0;
+}
 
-LoopbackDaemon::~LoopbackDaemon() { Stop(); }
+LoopbackDaemon::~LoopbackDaemon()
+{
+    Stop();
+}
 
-void LoopbackDaemon::Stop() { end_server(pid_, port_, dir_); }
+void LoopbackDaemon::Stop()
+{
+    end_server(pid_, port_, dir_);
+}
 
-std::string LoopbackDaemon::ReadOutput() const { return read_file(dir_ + "/output.log"); }
+std::string LoopbackDaemon::ReadOutput() const
+{
+    return read_file(dir_ + "/output.log");
+}
 
-bool LoopbackDaemon::Launch(const char* program, const std::string& tag, const std::string& conf_name,
-                            const std::function<std::string(int port)>& config,
-                            const std::function<std::vector<std::string>(const std::string& conf)>& argv,
-                            const std::function<bool()>& prepare) {
+bool LoopbackDaemon::Launch(
+    const char* program, const std::string& tag, const std::string& conf_name,
+    const std::function<std::string(int port)>& config,
+    const std::function<std::vector<std::string>(const std::string& conf)>& argv,
+    const std::function<bool()>& prepare)
+{
     Stop();
     if (!program_installed(program)) {
         failure_ = tag + " is not installed (" + program + ")";
@@ -56,4 +71,4 @@ bool LoopbackDaemon::Launch(const char* program, const std::string& tag, const s
     return false;
 }
 
-}  // namespace testnet
+} // namespace testnet

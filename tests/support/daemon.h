@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
-namespace testnet {
+namespace testnet
+{
 
-class LoopbackDaemon {
-public:
+class LoopbackDaemon
+{
+  public:
     LoopbackDaemon() = default;
     virtual ~LoopbackDaemon();
     LoopbackDaemon(const LoopbackDaemon&) = delete;
@@ -28,7 +30,7 @@ public:
     // What the program wrote on its standard output and error.
     std::string ReadOutput() const;
 
-protected:
+  protected:
     // Writes config(port) to dir()/conf_name and runs program with
     // argv(conf path), then waits (bounded) until the port accepts. A few
     // ports are tried, since a free port can be taken before the bind.
@@ -38,7 +40,7 @@ protected:
                 const std::function<std::vector<std::string>(const std::string& conf)>& argv,
                 const std::function<bool()>& prepare = nullptr);
 
-private:
+  private:
     pid_t pid_ = -1;
     int port_ = 0;
     std::string dir_;
@@ -48,4 +50,4 @@ private:
 // True when program can be run.
 bool program_installed(const char* program);
 
-}  // namespace testnet
+} // namespace testnet

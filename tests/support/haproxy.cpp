@@ -2,15 +2,21 @@
 
 #include <sstream>
 
-namespace testnet {
+namespace testnet
+{
 
-namespace {
+namespace
+{
 const char kHaproxyProgram[] = "/usr/sbin/haproxy";
-}  // namespace
+} // namespace
 
-bool haproxy_installed() { return program_installed(kHaproxyProgram); }
+bool haproxy_installed()
+{
+    return program_installed(kHaproxyProgram);
+}
 
-bool Haproxy::Start(int origin_port) {
+bool Haproxy::Start(int origin_port)
+{
     auto config = [origin_port](int port) {
         std::ostringstream c;
         c << "global\n"
@@ -28,8 +34,9 @@ bool Haproxy::Start(int origin_port) {
         return c.str();
     };
     // -db: stay in the foreground.
-    return Launch(kHaproxyProgram, "haproxy", "haproxy.cfg", config,
-                  [](const std::string& conf) { return std::vector<std::string>{"haproxy", "-db", "-f", conf}; });
+    return Launch(kHaproxyProgram, "haproxy", "haproxy.cfg", config, [](const std::string& conf) {
+        return std::vector<std::string>{"haproxy", "-db", "-f", conf};
+    });
 }
 
-}  // namespace testnet
+} // namespace testnet

@@ -6,14 +6,16 @@
 
 #include "support/daemon.h"
 
-namespace testnet {
+namespace testnet
+{
 
-class Haproxy : public LoopbackDaemon {
-public:
+class Haproxy : public LoopbackDaemon
+{
+  public:
     // Starts on a free port, forwarding every request to 127.0.0.1:origin_port.
     bool Start(int origin_port);
 };
 
 bool haproxy_installed();
 
-}  // namespace testnet
+} // namespace testnet

@@ -8,11 +8,16 @@
 
 #include "support/daemon.h"
 
-namespace testnet {
+namespace testnet
+{
 
-class Squid : public LoopbackDaemon {
-public:
-    bool Start();
+class Squid : public LoopbackDaemon
+{
+  public:
+    // origin_port 0: a plain forward proxy that goes to the host each
+    // request names. Otherwise every request goes to 127.0.0.1:origin_port
+    // whatever host it names (no name lookups).
+    bool Start(int origin_port = 0);
     // One line per request; the result column tells hits (TCP_HIT,
     // TCP_MEM_HIT) from misses.
     std::string ReadAccessLog() const;
@@ -20,4 +25,4 @@ public:
 
 bool squid_installed();
 
-}  // namespace testnet
+} // namespace testnet

@@ -2,15 +2,21 @@
 
 #include <sstream>
 
-namespace testnet {
+namespace testnet
+{
 
-namespace {
+namespace
+{
 const char kTinyproxyProgram[] = "/usr/bin/tinyproxy";
-}  // namespace
+} // namespace
 
-bool tinyproxy_installed() { return program_installed(kTinyproxyProgram); }
+bool tinyproxy_installed()
+{
+    return program_installed(kTinyproxyProgram);
+}
 
-bool Tinyproxy::Start() {
+bool Tinyproxy::Start()
+{
     auto config = [](int port) {
         std::ostringstream c;
         c << "Port " << port << "\n"
@@ -22,7 +28,9 @@ bool Tinyproxy::Start() {
         return c.str();
     };
     return Launch(kTinyproxyProgram, "tinyproxy", "tinyproxy.conf", config,
-                  [](const std::string& conf) { return std::vector<std::string>{"tinyproxy", "-d", "-c", conf}; });
+                  [](const std::string& conf) {
+                      return std::vector<std::string>{"tinyproxy", "-d", "-c", conf};
+                  });
 }
 
-}  // namespace testnet
+} // namespace testnet

@@ -6,10 +6,12 @@
 
 #include "support/daemon.h"
 
-namespace testnet {
+namespace testnet
+{
 
-class Tinyproxy : public LoopbackDaemon {
-public:
+class Tinyproxy : public LoopbackDaemon
+{
+  public:
     // Starts on a free 127.0.0.1 port, allowing only 127.0.0.1 clients, and
     // waits (bounded) until it accepts. False with failure() set otherwise.
     bool Start();
@@ -19,4 +21,4 @@ public:
 
 bool tinyproxy_installed();
 
-}  // namespace testnet
+} // namespace testnet
