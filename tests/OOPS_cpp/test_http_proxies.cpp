@@ -94,26 +94,60 @@ TEST_F(HttpProxyTest, ThroughHaproxy)
     EXPECT_EQ(Log(), "");
 }
 
-TEST_F(HttpProxyTest, ChunkedReplyFromNginxFailsAtOnce)
+TEST_F(HttpProxyTest, UnreadableRepliesFromNginxFailAtOnce)
 {
     // Server-side includes leave the length open, so nginx sends the body
-    // chunked to an HTTP/1.1 client.
-    ASSERT_TRUE(start_nginx("    location /ssi/ { alias " + root_ + "/; ssi on; ssi_types *; }\n"))
-        << failure_;
-    const std::string raw =
-        raw_exchange(nginx_.port(), get_request("/ssi/serverlist.txt", "zudezud.test"));
-    ASSERT_EQ(raw.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << raw;
-    ASSERT_NE(raw.find("\r\nTransfer-Encoding: chunked\r\n"), std::string::npos) << raw;
-
-    const std::string earlier = "the list of the last run";
-    ASSERT_TRUE(testnet::write_file(path("sl.txt"), earlier));
+    // chunked to an HTTP/1.1 client, or (chunks off) ends it by closing. A location that proxies to
+    // nginx itself with a range added stands in for a cache that answers with a part.
+    const std::string conf = "    location /ssi/ { alias " + root_ +
+                             "/; ssi on; ssi_types *; }\n"
+                             "    location /nolen/ { alias " +
+                             root_ +
+                             "/; ssi on; ssi_types *; chunked_transfer_encoding off; }\n"
+                             "    location /part/ { rewrite ^/part/(.*)$ /$1 break;\n"
+                             "        proxy_set_header Range \"bytes=0-1023\";\n"
+                             "        proxy_pass http://127.0.0.1:$server_port; }\n";
+    ASSERT_TRUE(start_nginx(conf)) << failure_;
+    struct {
+        const char* path;
+        const char* status; // what nginx really sends: status line,
+        const char* raw;    // a header line,
+        bool length;        // and whether it gives a length
+        const char* why;
+        const char* response;
+    } cases[] = {
+        {"/ssi/serverlist.txt", "HTTP/1.1 200 OK\r\n", "\r\nTransfer-Encoding: chunked\r\n", false,
+         "the reply's body comes as \"Transfer-Encoding: chunked\", which this client cannot read",
+         "   response   =OK (#200)\n\n"},
+        {"/nolen/serverlist.txt", "HTTP/1.1 200 OK\r\n", "\r\nConnection: close\r\n", false,
+         "the reply (200) has no \"Content-Length\", so the end of its body cannot be known",
+         "   response   =OK (#200)\n\n"},
+        {"/part/rel%201/big%20file.zip", "HTTP/1.1 206 Partial Content\r\n",
+         "\r\nContent-Length: 1024\r\n", true,
+         "the reply holds only part of the file (206) where the whole file was asked for",
+         "   response   =Partial Content (#206)\n\n"},
+    };
+    const std::string earlier = "the file of the last run";
     via_proxy(nginx_.port());
-    SlotPoller c{kNetSlotServerList, "zudezud.test", "/ssi/serverlist.txt", path("sl.txt")};
-    EXPECT_EQ(c.run(), kNetFailed);
-    EXPECT_EQ(failure_line(), "HTTP failed: the reply's body comes as \"Transfer-Encoding: "
-                              "chunked\", which this client cannot read");
-    EXPECT_NE(Log().find("   response   =OK (#200)\n\n"), std::string::npos);
-    EXPECT_EQ(testnet::read_file(path("sl.txt")), earlier); // left as it was
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const std::string raw = raw_exchange(nginx_.port(), get_request(c.path, "zudezud.test"));
+        ASSERT_EQ(raw.rfind(c.status, 0), 0u) << raw;
+        ASSERT_NE(raw.find(c.raw), std::string::npos) << raw;
+        const std::string head = raw.substr(0, raw.find("\r\n\r\n"));
+        ASSERT_EQ(head.find("Content-Length") != std::string::npos, c.length) << raw;
+        xer.close();
+        xer.open(log_, std::ios::out | std::ios::trunc);
+        ASSERT_TRUE(testnet::write_file(path("out"), earlier));
+        std::string request = c.path;
+        for (std::size_t k; (k = request.find("%20")) != std::string::npos;)
+            request.replace(k, 3, " ");
+        SlotPoller p{kNetSlotServerList, "zudezud.test", request, path("out")};
+        EXPECT_EQ(p.run(), kNetFailed);
+        EXPECT_EQ(failure_line(), "HTTP failed: " + std::string(c.why));
+        EXPECT_NE(Log().find(c.response), std::string::npos) << Log();
+        EXPECT_EQ(testnet::read_file(path("out")), earlier); // left as it was
+    }
 }
 
 TEST_F(HttpProxyTest, TinyproxyErrorPageWithoutLengthFailsAtOnce)
