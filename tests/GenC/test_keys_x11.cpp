@@ -12,6 +12,8 @@
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/keys.h"
+#include "support/cmnd_fixture.h"
+#include "support/frame_driver.h"
 #include "support/xvfb.h"
 
 namespace
@@ -28,38 +30,9 @@ void record_frame()
     seen.deletes += delete_hit;
 }
 
-std::vector<std::pair<int, int>> g_hooks;
-void record_hook(int hook, int command)
-{
-    g_hooks.emplace_back(hook, command);
-}
-int hook_count(int hook)
-{
-    int n = 0;
-    for (const auto& h : g_hooks)
-        n += h.first == hook;
-    return n;
-}
-
 std::string window_id()
 {
     return std::to_string(mnw.x_window[0]);
-}
-
-void xdo(const std::string& args)
-{
-    const XvfbResult r = run_capture("xdotool " + args);
-    ASSERT_EQ(r.status, 0) << r.output;
-}
-
-// Runs frames until the condition holds (bounded by a frame count, not time).
-template <typename F> bool frames_until(F cond, int max_frames = 400)
-{
-    for (int i = 0; i < max_frames; ++i) {
-        VOVARU_event_proc();
-        if (cond()) return true;
-    }
-    return false;
 }
 
 void open_window()
@@ -70,8 +43,6 @@ void open_window()
     ASSERT_EQ(mnw.win_now, kWinMain);
     xdo("mousemove --window " + window_id() + " 100 100");
     keys = keys_class{};
-    g_hooks.clear();
-    CMND_set_hook_probe(record_hook);
 }
 
 struct typed_case {
@@ -159,19 +130,20 @@ TEST(KeysX11, ABindingFiresRepeatsOncePerFrameAndEndsOnRelease)
 {
     XVFB_TEST_BODY();
     open_window();
+    cmnd_hook_log hooks;
     keys.bindings = {{65, 0, 3, 0}};
     xdo("keydown --window " + window_id() + " a");
-    ASSERT_TRUE(frames_until([] { return hook_count(kCmndHookPressOne) == 1; }));
+    ASSERT_TRUE(frames_until([&] { return hooks.count(kCmndHookPressOne) == 1; }));
     // The repeat step of the same frame came after the event.
-    EXPECT_EQ(hook_count(kCmndHookPressAlways), 1);
+    EXPECT_EQ(hooks.count(kCmndHookPressAlways), 1);
     for (int i = 0; i < 3; ++i)
         VOVARU_event_proc();
-    EXPECT_EQ(hook_count(kCmndHookPressAlways), 4);
+    EXPECT_EQ(hooks.count(kCmndHookPressAlways), 4);
     xdo("keyup --window " + window_id() + " a");
-    ASSERT_TRUE(frames_until([] { return hook_count(kCmndHookReleaseOne) == 1; }));
-    const int repeats = hook_count(kCmndHookPressAlways);
+    ASSERT_TRUE(frames_until([&] { return hooks.count(kCmndHookReleaseOne) == 1; }));
+    const int repeats = hooks.count(kCmndHookPressAlways);
     for (int i = 0; i < 3; ++i)
         VOVARU_event_proc();
-    EXPECT_EQ(hook_count(kCmndHookPressAlways), repeats);
-    EXPECT_EQ(hook_count(kCmndHookPressOne), 1);
+    EXPECT_EQ(hooks.count(kCmndHookPressAlways), repeats);
+    EXPECT_EQ(hooks.count(kCmndHookPressOne), 1);
 }

@@ -14,6 +14,7 @@
 #include "OOPS_cpp/butn_focus.h"
 #include "OOPS_cpp/keys.h"
 #include "OOPS_cpp/keys_tables.h"
+#include "support/cmnd_fixture.h"
 #include "support/xvfb.h"
 
 namespace
@@ -92,20 +93,6 @@ const map_case kMapCases[] = {
     {"no keysym, no type", 0, 0, 0, 0, 0, 1, 0, 0, 0},
 };
 
-// Every call of the command hooks, in order.
-std::vector<std::pair<int, int>> g_hooks;
-void record_hook(int hook, int command)
-{
-    g_hooks.emplace_back(hook, command);
-}
-int hook_count(int hook)
-{
-    int n = 0;
-    for (const auto& h : g_hooks)
-        n += h.first == hook;
-    return n;
-}
-
 key_event mapped(long type, long level0, long level1, long state)
 {
     const key_syms syms{level0, level1, 0};
@@ -122,8 +109,6 @@ void reset_keys(std::vector<key_binding> bindings)
     mnw.keys_off = 0;
     BTN_unfocus_any();
     BTN_begin_focus_ring();
-    g_hooks.clear();
-    CMND_set_hook_probe(record_hook);
 }
 
 void press(long level0, long level1, long state = 0)
@@ -205,6 +190,7 @@ TEST(KeysHandler, FrameFlagsLastKeyAndCharacter)
 
 TEST(KeysHandler, AKeyTheFocusedFieldTakesGoesNoFurther)
 {
+    cmnd_hook_log hooks;
     reset_keys({{65, 0, 4, 0}});
     focus_a_text_field();
     press(XK_a, XK_A);
@@ -213,7 +199,7 @@ TEST(KeysHandler, AKeyTheFocusedFieldTakesGoesNoFurther)
     EXPECT_EQ(delete_hit, 0);
     EXPECT_EQ(mnw.key_char, 0);
     EXPECT_EQ(keys.last_vkey, 0);
-    EXPECT_TRUE(g_hooks.empty());
+    EXPECT_TRUE(hooks.calls.empty());
     // Return is not the field's: it reaches the frame flags.
     press(XK_Return, XK_Return);
     EXPECT_EQ(return_hit, 1);
@@ -223,6 +209,7 @@ TEST(KeysHandler, AKeyTheFocusedFieldTakesGoesNoFurther)
 
 TEST(KeysBindings, PressRepeatRelease)
 {
+    cmnd_hook_log hooks;
     reset_keys({{65, 0, 4, 0}});
     press(XK_a, XK_A);
     EXPECT_EQ(keys.bindings[0].down, 1);
@@ -234,15 +221,16 @@ TEST(KeysBindings, PressRepeatRelease)
         {kCmndHookPressOne, 4},    {kCmndHookPressAlways, 4}, {kCmndHookPressAlways, 4},
         {kCmndHookPressAlways, 4}, {kCmndHookReleaseOne, 4},
     };
-    EXPECT_EQ(g_hooks, want);
+    EXPECT_EQ(hooks.calls, want);
     EXPECT_EQ(keys.bindings[0].down, 0);
 }
 
 TEST(KeysBindings, ModifiersMustMatchOnPressButNotOnRelease)
 {
+    cmnd_hook_log hooks;
     reset_keys({{65, 0, 4, 0}, {65, kKeyFlagShift, 5, 0}, {66, 0, 6, 0}});
     press(XK_a, XK_A, 0x1); // Shift+A: only the Shift binding
-    EXPECT_EQ(g_hooks, (std::vector<std::pair<int, int>>{{kCmndHookPressOne, 5}}));
+    EXPECT_EQ(hooks.calls, (std::vector<std::pair<int, int>>{{kCmndHookPressOne, 5}}));
     release(XK_a, XK_A, 0x1);
     press(XK_a, XK_A); // A alone, released with Shift pressed in between
     release(XK_a, XK_A, 0x1);
@@ -252,20 +240,22 @@ TEST(KeysBindings, ModifiersMustMatchOnPressButNotOnRelease)
         {kCmndHookPressOne, 4},
         {kCmndHookReleaseOne, 4},
     };
-    EXPECT_EQ(g_hooks, want);
+    EXPECT_EQ(hooks.calls, want);
 }
 
 TEST(KeysBindings, EveryBindingOfTheKeyFires)
 {
+    cmnd_hook_log hooks;
     reset_keys({{65, 0, 4, 0}, {65, 0, 7, 0}});
     press(XK_a, XK_A);
     keys.run_repeat_keys();
-    EXPECT_EQ(hook_count(kCmndHookPressOne), 2);
-    EXPECT_EQ(hook_count(kCmndHookPressAlways), 2);
+    EXPECT_EQ(hooks.count(kCmndHookPressOne), 2);
+    EXPECT_EQ(hooks.count(kCmndHookPressAlways), 2);
 }
 
 TEST(KeysBindings, AReleaseTakenByAFieldStillEndsTheRepeat)
 {
+    cmnd_hook_log hooks;
     reset_keys({{65, 0, 4, 0}});
     press(XK_a, XK_A); // nothing focused: the binding fires
     ASSERT_EQ(keys.bindings[0].down, 1);
@@ -273,15 +263,16 @@ TEST(KeysBindings, AReleaseTakenByAFieldStillEndsTheRepeat)
     release(XK_a, XK_A);  // the field queues the release...
     EXPECT_EQ(field_queue.counter, 1);
     EXPECT_EQ(keys.bindings[0].down, 0); // ...and the binding ends all the same
-    g_hooks.clear();
+    hooks.calls.clear();
     for (int frame = 0; frame < 3; ++frame)
         keys.run_repeat_keys();
-    EXPECT_TRUE(g_hooks.empty());
+    EXPECT_TRUE(hooks.calls.empty());
     field_queue = focus_queue_t{};
 }
 
 TEST(KeysBindings, TheGateLetsOnlyReturnAndEnterFireButEveryRelease)
 {
+    cmnd_hook_log hooks;
     reset_keys({{65, 0, 4, 0}, {13, 0, 5, 0}});
     press(XK_a, XK_A);
     mnw.keys_off = 1;
@@ -293,7 +284,7 @@ TEST(KeysBindings, TheGateLetsOnlyReturnAndEnterFireButEveryRelease)
         {kCmndHookPressOne, 5},
         {kCmndHookReleaseOne, 4},
     };
-    EXPECT_EQ(g_hooks, want);
+    EXPECT_EQ(hooks.calls, want);
     mnw.keys_off = 0;
 }
 
@@ -318,6 +309,7 @@ TEST(KeysBindings, DefaultsAreTheOneNothingCommand)
 TEST(KeysHandler, ReturnClosesASubWindowButNotTheMainWindow)
 {
     XVFB_TEST_BODY();
+    cmnd_hook_log hooks;
     xvfb_open_shell_window();
     VOVARU_event_proc();
     struct {
@@ -336,12 +328,13 @@ TEST(KeysHandler, ReturnClosesASubWindowButNotTheMainWindow)
     for (const auto& c : cases) {
         VOVARU_startwind(c.window, 0);
         reset_keys({{13, 0, 4, 0}, {65, 0, 4, 0}});
+        hooks.calls.clear();
         keys.last_vkey = -1;
         press(c.level0, c.level1);
         EXPECT_EQ(mnw.win_now, c.window_after) << c.what;
         EXPECT_EQ(return_hit, c.return_hit) << c.what;
         EXPECT_EQ(mnw.key_char, c.key_char) << c.what;
         EXPECT_EQ(keys.last_vkey, c.last_vkey) << c.what;
-        EXPECT_EQ(hook_count(kCmndHookPressOne), c.fired) << c.what;
+        EXPECT_EQ(hooks.count(kCmndHookPressOne), c.fired) << c.what;
     }
 }
