@@ -160,7 +160,7 @@ void VOVARU_finishup(int save)
     if (save) {
         if (!alert_fps_test_given()) {
             pref.IO_set(kPrefSetInstaller, kPrefWrite);
-            shell_keys_io_exit();  // keys.keys_io(1): stores nothing
+            keys.keys_io(1); // stores nothing
         }
         THREAD_shutdown();
     }

@@ -125,7 +125,7 @@ void VOVARU_event_proc()
     }
 
     xtim.xtim_update();
-    shell_run_repeat_keys();
+    keys.run_repeat_keys();
     mnw.cursor_kind = 0;
     menu_hover();
     xtim.profile_chart("menu", 0);

@@ -186,9 +186,6 @@ constexpr int kColPanel = 35, kColPanelEdge = 38, kColTitle = 43, kColButton = 3
 constexpr float kButtonH = 20.0f, kButtonPad = 21.0f;
 } // namespace
 
-void shell_run_repeat_keys() {}
-void shell_keys_io_exit() {}
-
 void shell_panel(int type, float x, float y, float w, float h, const std::string& title)
 {
     OGL_fillrect(kColPanel, 1.0f, x, y, w, h);

@@ -55,8 +55,6 @@ class qtim_class
 // yet; each call the shell makes into them goes through one of these, which
 // draws a plain stand-in with the primitives until the real one exists.
 // ---------------------------------------------------------------------------
-void shell_run_repeat_keys();  // keys.run_repeat_keys
-void shell_keys_io_exit();     // keys.keys_io(1)
 // BTN_frame2: a panel of artwork type `type` with an optional title.
 void shell_panel(int type, float x, float y, float w, float h, const std::string& title);
 // BTN_frame1: a horizontal bar of artwork type `type` centred at (x, y).

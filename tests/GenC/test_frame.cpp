@@ -20,6 +20,7 @@
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/oglp.h"
+#include "support/frame_driver.h"
 #include "support/xvfb.h"
 
 // Every select of this test program comes here first (a definition in the
@@ -71,22 +72,6 @@ void record_frame()
     seen.returns += return_hit;
     seen.mouse_x = mnw.mouse_x;
     seen.mouse_y = mnw.mouse_y;
-}
-
-void xdo(const std::string& args)
-{
-    const XvfbResult r = run_capture("xdotool " + args);
-    ASSERT_EQ(r.status, 0) << r.output;
-}
-
-// Runs frames until the condition holds (bounded by a frame count, not time).
-template <typename F> bool frames_until(F cond, int max_frames = 400)
-{
-    for (int i = 0; i < max_frames; ++i) {
-        VOVARU_event_proc();
-        if (cond()) return true;
-    }
-    return false;
 }
 
 void open_and_run_first_frame()

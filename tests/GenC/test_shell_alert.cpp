@@ -8,16 +8,11 @@
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "support/alert_probe.h"
+#include "support/frame_driver.h"
 #include "support/xvfb.h"
 
 namespace
 {
-void xdo(const std::string& args)
-{
-    const XvfbResult r = run_capture("xdotool " + args);
-    ASSERT_EQ(r.status, 0) << r.output;
-}
-
 int app_frames = 0;
 void count_frame()
 {
