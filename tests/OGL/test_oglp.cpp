@@ -13,6 +13,7 @@
 
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "TEX/TEX_bind.h"
@@ -328,9 +329,9 @@ TEST(Primitives, FrameScreenshot)
         OGL_2dquad(0, kBlue, 1, 800, 40, 0, 0, 850, 240, 0, 1, 1000, 240, 1, 1, 950, 40, 1, 0, 0,
                    kBlendOn);
         VOVARU_startwind(kWinAlert, 0);
-        shell_fillwin();
-        shell_subwin(0, 13, -1, 35, -1, -1);
-        shell_button(mnw.win_w * 0.5f, 18, "OK");
+        BTN_fillwin(1, 21);
+        BTN_subwin(0, 13, -1, 35, -1, -1, "", &wx, &wy);
+        BTN_action(mnw.win_w * 0.5f, 18, 0, 0, 1, "OK", "-");
         OGL_string(43, mnw.win_w * 0.5f, 205, "Some textures could not be loaded.", 378, 100, 1);
         VOVARU_startwind(kWinMain, 0);
         OGL_sbuff();
