@@ -59,16 +59,16 @@ struct panel_row {
     float u0, v0, t, bb, bt, c, ml, mb, ma;
 };
 const panel_row kPanels[] = {
-    {11, kTexInterface, 1, 358, 100, 30, 30, 35, 9, 14, 4},   // window background
-    {12, kTexInterface, 102, 358, 100, 30, 30, 35, 9, 14, 4}, // light striped panel
-    {13, kTexInterface, 203, 358, 100, 30, 30, 35, 9, 14, 4}, // flat grey panel
-    {14, kTexInterface, 304, 358, 100, 30, 30, 35, 9, 14, 4}, // dark panel
-    {15, kTexInterface, 405, 358, 100, 30, 30, 35, 9, 14, 4}, // darker panel
-    {16, kTexInterface, 1, 289, 68, 20.4f, 20.4f, 23.8f, 2, 2, 2},  // list background
-    {17, kTexInterface, 70, 315, 42, 26, 14, 20, 8, 13, 2},         // dark rounded box
-    {18, kTexInterface, 113, 315, 42, 12.6f, 12.6f, 14.7f, 8, 13, 2},   // small framed panel
-    {19, kTexInterface, 440, 12, 44, 13.2f, 13.2f, 15.4f, 6, 9, 4},     // black panel
-    {20, kTexInstaller, 774, 78, 41, 12.3f, 12.3f, 14.35f, 1, 1, 1},    // installer panel
+    {11, kTexInterface, 1, 358, 100, 30, 30, 35, 9, 14, 4},           // window background
+    {12, kTexInterface, 102, 358, 100, 30, 30, 35, 9, 14, 4},         // light striped panel
+    {13, kTexInterface, 203, 358, 100, 30, 30, 35, 9, 14, 4},         // flat grey panel
+    {14, kTexInterface, 304, 358, 100, 30, 30, 35, 9, 14, 4},         // dark panel
+    {15, kTexInterface, 405, 358, 100, 30, 30, 35, 9, 14, 4},         // darker panel
+    {16, kTexInterface, 1, 289, 68, 20.4f, 20.4f, 23.8f, 2, 2, 2},    // list background
+    {17, kTexInterface, 70, 315, 42, 26, 14, 20, 8, 13, 2},           // dark rounded box
+    {18, kTexInterface, 113, 315, 42, 12.6f, 12.6f, 14.7f, 8, 13, 2}, // small framed panel
+    {19, kTexInterface, 440, 12, 44, 13.2f, 13.2f, 15.4f, 6, 9, 4},   // black panel
+    {20, kTexInstaller, 774, 78, 41, 12.3f, 12.3f, 14.35f, 1, 1, 1},  // installer panel
 };
 constexpr int kPanelWindow = 11, kPanelLight = 12, kPanelDarker = 15, kPanelInstaller = 20;
 constexpr int kColTitleWindow = 40, kColTitleDarker = 47, kColTitle = 43;
@@ -177,9 +177,10 @@ std::vector<btn_quad> BTN_frame0_quads(float x, float y, float height)
     const float t = 2 * round_away(height / 2) + 8;
     const float b = y - t / 2;
     const int n = static_cast<int>((t - 2 * kVertCap) / kVertStep);
-    for (const span& p : strip(t, kVertCap, kVertStep, kVertCap, kVertBottom, kVertTop, kVertEnd, n))
-        out.push_back({x - kVertHalfW, b + p.p0, x + kVertHalfW, b + p.p1, kVertU0, p.t0, kVertU1,
-                       p.t1});
+    for (const span& p :
+         strip(t, kVertCap, kVertStep, kVertCap, kVertBottom, kVertTop, kVertEnd, n))
+        out.push_back(
+            {x - kVertHalfW, b + p.p0, x + kVertHalfW, b + p.p1, kVertU0, p.t0, kVertU1, p.t1});
     return out;
 }
 

@@ -25,12 +25,12 @@ TEST(Label, SplitTable)
         {"plain", "plain", "", ""},
         {"|right only", "", "right only", ""},
         {"left{ help", "left", "", "help"},
-        {"a|b|c", "a|b", "c", ""},           // the last '|' splits
-        {"a{ x{ y", "a{ x", "", "y"},        // the last '{' splits
-        {"L{ h|R", "L{ h", "", "h|R"},           // '{' before the last '|': no right
+        {"a|b|c", "a|b", "c", ""},     // the last '|' splits
+        {"a{ x{ y", "a{ x", "", "y"},  // the last '{' splits
+        {"L{ h|R", "L{ h", "", "h|R"}, // '{' before the last '|': no right
         {"L|R{ tip|x", "L|R{ tip", "", "tip|x"},
-        {"L|R{", "L", "R", ""},              // nothing after '{'
-        {"L|R{x", "L", "R", ""},             // only the skipped character
+        {"L|R{", "L", "R", ""},  // nothing after '{'
+        {"L|R{x", "L", "R", ""}, // only the skipped character
         {"", "", "", ""},
         {"|", "", "", ""},
         {"{", "", "", ""},
@@ -57,12 +57,12 @@ TEST(Label, WrapTable)
         {"a bcdefghijkl", 2, 2, "a", "bcdefghijkl"},       // 13 characters, blank at 1
         {"abcdefghijkl ", 0, 1, "abcdefghijkl ", ""},      // blank at the last position
         {"abcdefghijklmnopqrst", 0, 1, "abcdefghijklmnopqrst", ""}, // no separator
-        {"abcdef ghijkl", 1, 1, "abcdef ghijkl", ""},      // centred labels never wrap
+        {"abcdef ghijkl", 1, 1, "abcdef ghijkl", ""},               // centred labels never wrap
         {"-Proxy host with a long name", 0, 1, "Proxy host with a long name", ""},
         {"-short", 2, 1, "short", ""},
-        {"twelve chars", 0, 1, "twelve chars", ""},        // 12 is not more than 12
-        {"ab/cd efgh/ij", 0, 2, "ab/cd", "efgh/ij"},       // nearest of 2, 5, 10 to 6
-        {"abcd-ef/ghijkl", 0, 2, "abcd-ef", "ghijkl"},     // '/' at 7 is the middle
+        {"twelve chars", 0, 1, "twelve chars", ""},    // 12 is not more than 12
+        {"ab/cd efgh/ij", 0, 2, "ab/cd", "efgh/ij"},   // nearest of 2, 5, 10 to 6
+        {"abcd-ef/ghijkl", 0, 2, "abcd-ef", "ghijkl"}, // '/' at 7 is the middle
         {"", 0, 0, "", ""},
     };
     for (const auto& c : cases) {
@@ -104,12 +104,16 @@ void expect_bar(int type, float x, float y, float w, const std::vector<hpiece>& 
 TEST(Artwork, BarPieces)
 {
     // Centre 100.4 rounds to 100, half width 30.5 to 31: x 69 to 131.
-    expect_bar(2, 100.4f, 50, 61,
-               {{69, 79, 304, 314}, {79, 111, 314, 346}, {111, 121, 314, 324}, {121, 131, 346, 356}},
-               37, 63, 486, 512);
+    expect_bar(
+        2, 100.4f, 50, 61,
+        {{69, 79, 304, 314}, {79, 111, 314, 346}, {111, 121, 314, 324}, {121, 131, 346, 356}}, 37,
+        63, 486, 512);
     // Type 0 is 3 lower; 200 wide: caps and three middles, the third cut to 20.
     expect_bar(0, 100, 20, 200,
-               {{0, 10, 1, 11}, {10, 90, 11, 91}, {90, 170, 11, 91}, {170, 190, 11, 31},
+               {{0, 10, 1, 11},
+                {10, 90, 11, 91},
+                {90, 170, 11, 91},
+                {170, 190, 11, 31},
                 {190, 200, 91, 101}},
                4, 30, 487, 513);
     // Fields and pop-ups are 4 wider than asked.
@@ -220,8 +224,8 @@ TEST(Popup, SafeItemsFromUserTexts)
     const struct {
         const char* in;
         const char* out;
-    } cases[] = {{"my-folder", "my folder"}, {"a|b", "a b"}, {"|", " "}, {"-", " "},
-                 {"", ""},                   {"plain", "plain"}, {"x-|-y", "x   y"}};
+    } cases[] = {{"my-folder", "my folder"}, {"a|b", "a b"},    {"|", " "}, {"-", " "}, {"", ""},
+                 {"plain", "plain"},         {"x-|-y", "x   y"}};
     std::string choices;
     for (const auto& c : cases) {
         EXPECT_EQ(BTN_popup_safe_item(c.in), c.out);

@@ -77,9 +77,9 @@ texels read_texture(int tex)
     for (int i = 0; i < 3; ++i)
         if (std::abs(have[i] - want[i]) > 3)
             return ::testing::AssertionFailure()
-                   << "pixel (" << x << "," << y << ") is " << got.r << "," << got.g << ","
-                   << got.b << "; texel (" << u << "," << v << ") gives " << want[0] << ","
-                   << want[1] << "," << want[2];
+                   << "pixel (" << x << "," << y << ") is " << got.r << "," << got.g << "," << got.b
+                   << "; texel (" << u << "," << v << ") gives " << want[0] << "," << want[1] << ","
+                   << want[2];
     return ::testing::AssertionSuccess();
 }
 
@@ -225,7 +225,8 @@ TEST(ArtworkReadback, PanelCornersComeFromTheirTexture)
         const int X1 = int(x + w) + r.ml - 1, Y1 = int(y + h) + r.ma - 1;
         for (int d : {0, 5, 8}) {
             EXPECT_TRUE(shows_texel(X0 + d, Y0 + d, *r.tex, r.u0 + d, r.v0 + d));
-            EXPECT_TRUE(shows_texel(X1 - d, Y1 - d, *r.tex, r.u0 + r.t - 1 - d, r.v0 + r.t - 1 - d));
+            EXPECT_TRUE(
+                shows_texel(X1 - d, Y1 - d, *r.tex, r.u0 + r.t - 1 - d, r.v0 + r.t - 1 - d));
             EXPECT_TRUE(shows_texel(X0 + d, Y1 - d, *r.tex, r.u0 + d, r.v0 + r.t - 1 - d));
         }
         EXPECT_TRUE(is_back(X0 - 1, Y0 + 40));
@@ -290,7 +291,10 @@ TEST(ArtworkReadback, CloseBoxesOnlyInOrdinarySubWindows)
     const struct {
         int window;
         bool boxes;
-    } cases[] = {{kWinPrefs, true}, {kWinLicence, true}, {kWinMain, false}, {kWinAlert, false},
+    } cases[] = {{kWinPrefs, true},
+                 {kWinLicence, true},
+                 {kWinMain, false},
+                 {kWinAlert, false},
                  {999, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE("window " + std::to_string(c.window));
@@ -321,9 +325,9 @@ TEST(Panels, ZapBoxesAnswerClicksOnTheirEdges)
         float x, y;
         int press, want;
     } cases[] = {
-        {7, h - 19, 1, 1},  {25, h - 1, 1, 1},      {6.5f, h - 10, 1, 0}, {16, h - 19.5f, 1, 0},
-        {w - 7, h - 1, 1, 1}, {w - 25, h - 19, 1, 1}, {w - 6, h - 10, 1, 0}, {w / 2, h - 10, 1, 0},
-        {16, h - 10, 0, 0},
+        {7, h - 19, 1, 1},     {25, h - 1, 1, 1},     {6.5f, h - 10, 1, 0},
+        {16, h - 19.5f, 1, 0}, {w - 7, h - 1, 1, 1},  {w - 25, h - 19, 1, 1},
+        {w - 6, h - 10, 1, 0}, {w / 2, h - 10, 1, 0}, {16, h - 10, 0, 0},
     };
     for (const auto& c : cases) {
         mnw.mouse_x = c.x;
@@ -362,8 +366,8 @@ TEST(Panels, SubwinDefaultsAndFarCorner)
     BTN_fillwin(0, 1);
     glFinish();
     // Type 1 is 3 lower: rows 314 to 340; x 300 is 40 into the fifth middle.
-    EXPECT_TRUE(shows_texel(int(mnw.win_x) + 300, int(mnw.win_y) + 327, atlas, 102 + 20 + 40,
-                            487 + 13));
+    EXPECT_TRUE(
+        shows_texel(int(mnw.win_x) + 300, int(mnw.win_y) + 327, atlas, 102 + 20 + 40, 487 + 13));
 }
 
 // ---------------------------------------------------------------------------
@@ -382,9 +386,9 @@ TEST(Buttons, ClickBoxEdgesCountAndOnePastDoesNot)
         float x, y;
         int press, menu, want;
     } cases[] = {
-        {281.5f, 200, 1, -1, 1}, {318.5f, 210, 1, -1, 1}, {300, 190, 1, -1, 1},
-        {318.5f, 190, 1, -1, 1}, {280.5f, 200, 1, -1, 0}, {319.5f, 200, 1, -1, 0},
-        {300, 189, 1, -1, 0},    {300, 211, 1, -1, 0},    {300, 200, 0, -1, 0},
+        {281.5f, 200, 1, -1, 1}, {318.5f, 210, 1, -1, 1},      {300, 190, 1, -1, 1},
+        {318.5f, 190, 1, -1, 1}, {280.5f, 200, 1, -1, 0},      {319.5f, 200, 1, -1, 0},
+        {300, 189, 1, -1, 0},    {300, 211, 1, -1, 0},         {300, 200, 0, -1, 0},
         {300, 200, 1, 4, 0},     {300, 200, 1, kPopupSlot, 0},
     };
     for (const auto& c : cases) {
@@ -442,7 +446,7 @@ TEST(CheckBoxes, HitBoxToggleAndTooltip)
     const struct {
         float x, y;
         int hit;
-    } cases[] = {{92, 96, 1},  {108, 112, 1}, {100, 100, 1}, {91.5f, 100, 0},
+    } cases[] = {{92, 96, 1},      {108, 112, 1},   {100, 100, 1},    {91.5f, 100, 0},
                  {108.5f, 100, 0}, {100, 95.5f, 0}, {100, 112.5f, 0}, {100, 90, 0}};
     for (const auto& c : cases) {
         int v = 0;
@@ -693,7 +697,8 @@ TEST(WidgetShots, PanelsButtonsBoxesAndPopup)
     active_popup_code = BTN_popup_id(200, 310);
     OGL_plot_back_col();
     BTN_fillwin(1, 21);
-    BTN_subwin(0, 13, -1, -1, -1, 70, "Proxy (if you are behind a firewall with a Proxy)", &wx, &wy);
+    BTN_subwin(0, 13, -1, -1, -1, 70, "Proxy (if you are behind a firewall with a Proxy)", &wx,
+               &wy);
     BTN_subwin(0, 13, -1, 90, -1, -1, "General Preferences", &wx, &wy);
     BTN_textlist(200, 310, &sel, kOs, "Target platform|after{ help");
     BTN_bool(30, 270, &box_on, "|Checked box", 0);
