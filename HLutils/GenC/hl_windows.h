@@ -49,23 +49,3 @@ class qtim_class
   public:
     int mov_per_frame() { return 0; }
 };
-
-// ---------------------------------------------------------------------------
-// Widget layer hand-offs. The widgets and the keyboard handler are not built
-// yet; each call the shell makes into them goes through one of these, which
-// draws a plain stand-in with the primitives until the real one exists.
-// ---------------------------------------------------------------------------
-// BTN_frame2: a panel of artwork type `type` with an optional title.
-void shell_panel(int type, float x, float y, float w, float h, const std::string& title);
-// BTN_frame1: a horizontal bar of artwork type `type` centred at (x, y).
-void shell_bar(int type, float x, float y, float w, int colour);
-// BTN_zap_boxes: the two close boxes of the current window.
-void shell_zap_boxes(int look);
-// BTN_fillwin(1, 21): the current window's panel with its title.
-void shell_fillwin();
-// BTN_subwin: an inset panel; negative x, y, w, h take the window's margins.
-void shell_subwin(float title_h, int type, float x, float y, float w, float h);
-// BTN_action(x, y, 0, 0, 1, label, "-"): 1 in the frame it is pressed.
-int shell_button(float x, float y, const std::string& label);
-// BTN_util_element: an atlas sprite centred at (x, y).
-void shell_util_element(float x, float y, float ax, float ay, float hw, float hh, int colour);
