@@ -218,6 +218,12 @@ int tman_class::tot_vram()
     return sum < 0 ? 0 : int(sum);
 }
 
-float tman_class::scale_rat() { return tex_level_scale(mnw.tex_level); }
+float tman_class::scale_rat()
+{
+    return tex_level_scale(mnw.tex_level);
+}
 
-void tman_class::set_blend_level(int unit, float level) { TEX_set_blend_level(unit, level); }
+void tman_class::set_blend_level(int unit, float level)
+{
+    TEX_set_blend_level(unit, level);
+}
