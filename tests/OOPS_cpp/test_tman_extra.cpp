@@ -548,6 +548,16 @@ TEST(TmanExtraGL, QueuedSlotWithoutAFinisherIsUploaded)
     EXPECT_EQ(tman.ref_dat[721].state, kTexStateLoaded);
     EXPECT_EQ(tman.ref_dat[721].vram_bytes, 0);
     EXPECT_EQ(tman.scene_load_fail, 1);
+
+    // A slot unloaded between register and finalize stays empty.
+    queue_slot(tman, 722, cwd.path() + "n.png");
+    ASSERT_EQ(tman.load_scenery_async_register(nullptr), 1);
+    tman.unload_texture(722);
+    EXPECT_EQ(work_on_worker().result, kTexIoFile);
+    tman.load_scenery_async_finalize();
+    EXPECT_EQ(tman.ref_dat[722].state, kTexStateEmpty);
+    EXPECT_EQ(glIsTexture(722), GL_FALSE);
+    EXPECT_EQ(tman.async_req, nullptr);
     THREAD_shutdown();
 }
 
