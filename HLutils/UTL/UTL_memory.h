@@ -13,8 +13,7 @@ void* operator new[](std::size_t size, const char* file, int line);
 // The same allocation without exceptions: null when no memory was found
 // (a new-handler that throws std::bad_alloc ends the attempt).
 void* operator new(std::size_t size, const std::nothrow_t&, const char* file, int line) noexcept;
-void* operator new[](std::size_t size, const std::nothrow_t&, const char* file,
-                     int line) noexcept;
+void* operator new[](std::size_t size, const std::nothrow_t&, const char* file, int line) noexcept;
 // The partners the compiler calls when a constructor throws.
 void operator delete(void* block, const char* file, int line) noexcept;
 void operator delete[](void* block, const char* file, int line) noexcept;
