@@ -30,6 +30,8 @@ THREAD_call* free_calls = nullptr;      // last freed first
 // its value after the step, and 0 is skipped (a null reply reads as none).
 unsigned int next_cookie = 0;
 constexpr unsigned int kCookieStep = 4;
+// How often an unlimited wait for a call looks at the fatal records.
+constexpr int kDoneRecheckMs = 100;
 UTL_message_queue* call_queue = nullptr;
 // Read by any thread that raises an alert; written by the main thread only.
 std::atomic<int> threads_inited{0};
@@ -310,6 +312,7 @@ THREAD_call* THREAD_run_async(void* (*fn)(void*), void* arg)
 
 int THREAD_is_done(THREAD_call* call, int wait_ms)
 {
+    THREAD_check_exception(0);
     // The reply is posted once: after it has been taken, another read would
     // find the queue empty (and with -1 wait for ever).
     UTL_critical_section_lock(&call->call_lock);
@@ -317,8 +320,16 @@ int THREAD_is_done(THREAD_call* call, int wait_ms)
     UTL_critical_section_unlock(&call->call_lock);
     if (done) return 1;
 
-    THREAD_check_exception(0);
-    void* reply = UTL_message_queue_read(call->reply, wait_ms);
+    void* reply;
+    if (wait_ms == -1) {
+        // A function that raised a fatal alert ended its worker without a
+        // reply: keep looking at the fatal records while waiting, so the
+        // alert ends the program instead of the wait never ending.
+        while ((reply = UTL_message_queue_read(call->reply, kDoneRecheckMs)) == nullptr)
+            THREAD_check_exception(0);
+    } else {
+        reply = UTL_message_queue_read(call->reply, wait_ms);
+    }
     THREAD_check_exception(0);
     if (reply == nullptr) return 0;
     UTL_critical_section_lock(&call->call_lock);

@@ -89,8 +89,9 @@ int THREAD_worker_count();
 // Hands fn(arg) to whichever worker is free; never blocks.
 THREAD_call* THREAD_run_async(void* (*fn)(void*), void* arg);
 // 1 once the call has finished. wait_ms as for a queue read: 0 polls, -1
-// waits without limit, > 0 waits at most that long. Once it has answered 1
-// it answers 1 at once.
+// waits without limit (but a fatal alert raised by the call still ends the
+// program), > 0 waits at most that long. Once it has answered 1 it answers
+// 1 at once.
 int THREAD_is_done(THREAD_call* call, int wait_ms);
 // The call's result; the record goes back to the free list. Fatal alert
 // when THREAD_is_done has not answered 1 yet.

@@ -2,10 +2,12 @@
 // and collecting, from one caller and from many at once.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdint>
 #include <set>
 #include <vector>
 
+#include "GenC/hl_alert.h"
 #include "GenH/hl_types.h"
 #include "Thread/hl_thread.h"
 #include "support/alert_probe.h"
@@ -234,6 +236,33 @@ TEST(AsyncFatal, CleanupBeforeDoneIsFatal)
     EXPECT_NE(r.out.find("Thread cleanup called on not-done call."), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("returned"), std::string::npos);
     EXPECT_NE(read_log_in(dir).find("HLutils/Thread/hl_thread line"), std::string::npos);
+    close_log();
+}
+
+TEST(AsyncFatal, FatalAlertInTheCallEndsAnUnlimitedWait)
+{
+    TempDir dir;
+    ASSERT_TRUE(open_log_in(dir));
+    // The worker ends without a reply; the waiting caller must report the
+    // alert (and so end) rather than wait for ever.
+    ChildResult r = run_in_child(
+        [] {
+            THREAD_init();
+            THREAD_make_workers();
+            THREAD_call* call = THREAD_run_async(
+                [](void*) -> void* {
+                    __VOVARU_alert(0, "Disk gone", "", "", "", t_exit, "task.cpp", 12);
+                    return nullptr;
+                },
+                nullptr);
+            THREAD_is_done(call, -1);
+            std::printf("returned\n");
+        },
+        30);
+    EXPECT_NE(r.signal, SIGALRM) << "still waiting";
+    EXPECT_TRUE(r.aborted()) << r.err;
+    EXPECT_NE(r.out.find("Disk gone"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("returned"), std::string::npos);
     close_log();
 }
 
