@@ -17,19 +17,24 @@
 namespace
 {
 
-// Parses args into a fresh table with the log going to a private file;
-// returns the log text.
-std::string parse(UTL_cmdline& c, std::vector<const char*> args)
+// Runs fn with the log going to a private file; returns the log text.
+template <typename Fn> std::string logged(Fn fn)
 {
     TempDir dir;
     if (xer.is_open()) xer.close();
     xer.clear();
     xer.open(dir / "Log.txt");
-    args.insert(args.begin(), "zudezud");
-    c.init_unix((int)args.size(), args.data());
+    fn();
     xer.close();
     xer.clear();
     return TempDir::read(dir / "Log.txt");
+}
+
+// Parses args into a fresh table; returns the log text.
+std::string parse(UTL_cmdline& c, std::vector<const char*> args)
+{
+    args.insert(args.begin(), "zudezud");
+    return logged([&] { c.init_unix((int)args.size(), args.data()); });
 }
 
 TEST(Cmdline, NamesAndValues)
@@ -68,14 +73,7 @@ TEST(Cmdline, EchoAndRepeats)
 // The same for one command-line string.
 std::string parse_line(UTL_cmdline& c, const char* line)
 {
-    TempDir dir;
-    if (xer.is_open()) xer.close();
-    xer.clear();
-    xer.open(dir / "Log.txt");
-    c.init_win(line);
-    xer.close();
-    xer.clear();
-    return TempDir::read(dir / "Log.txt");
+    return logged([&] { c.init_win(line); });
 }
 
 TEST(Cmdline, OneStringOptions)
