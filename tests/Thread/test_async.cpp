@@ -217,6 +217,7 @@ TEST_F(AsyncTest, ManyCallersShareTheFreeList)
 TEST(AsyncFatal, CleanupBeforeDoneIsFatal)
 {
     TempDir dir;
+    TempCwd cwd; // the alert writes MemoryLog.txt in the current folder
     ASSERT_TRUE(open_log_in(dir));
     // Even a call whose function has returned is not done until
     // THREAD_is_done has said so.
@@ -242,6 +243,7 @@ TEST(AsyncFatal, CleanupBeforeDoneIsFatal)
 TEST(AsyncFatal, FatalAlertInTheCallEndsAnUnlimitedWait)
 {
     TempDir dir;
+    TempCwd cwd; // the alert writes MemoryLog.txt in the current folder
     ASSERT_TRUE(open_log_in(dir));
     // The worker ends without a reply; the waiting caller must report the
     // alert (and so end) rather than wait for ever.
