@@ -16,14 +16,14 @@ enum {
 
 class DUZOSocket {
 public:
-  // The two ends of a connection. The byte orders are historical: only
-  // the remote address stays as the socket layer delivers it.
-  struct ConnectionData {
-      uint32_t local_address;  // host byte order
-      uint16_t local_port;     // host byte order
-      uint32_t remote_address; // network byte order
-      uint16_t remote_port;    // host byte order
-  };
+    // The two ends of a connection. The byte orders are historical: only
+    // the remote address stays as the socket layer delivers it.
+    struct ConnectionData {
+        uint32_t local_address;   // host byte order
+        uint16_t local_port;      // host byte order
+        uint32_t remote_address;  // network byte order
+        uint16_t remote_port;     // host byte order
+    };
 
     // port 0 binds any local port. listen makes a listening socket.
     DUZOSocket(unsigned short port, bool listen);
