@@ -445,3 +445,53 @@ TEST(Switches, OffsetGlowSpecularViewportAndBlendLevel)
     ren.max_tex_units = saved;
     OGL_printer();
 }
+
+TEST(ColrPlot, ColourBarPointsAndAnEmptyRange)
+{
+    XVFB_TEST_BODY();
+    open_window();
+    set_origin(30, 40); // the points ignore it; the numbers add it
+    colr.spectrum_init(0);
+    // The bar is 1000 units high: squeeze 1100 units into the drawable.
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, mnw.res_x, 0, 1100, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    const float sy = float(mnw.res_y) / 1100;
+    auto points = [](const std::vector<FbPrim>& p) {
+        std::vector<FbVertex> out;
+        for (const FbPrim& q : p)
+            if (q.kind == FbPrim::kPoint) out.push_back(q.v[0]);
+        return out;
+    };
+    auto same_colour = [](const FbVertex& v, const float* c) {
+        return std::fabs(v.r - c[0]) < 1e-6f && std::fabs(v.g - c[1]) < 1e-6f &&
+               std::fabs(v.b - c[2]) < 1e-6f;
+    };
+    const auto bar = gl_feedback([] { colr.spectrum_plotscale(20, 10, 0, 1, 2); });
+    const auto pts = points(bar);
+    ASSERT_EQ(pts.size(), 250u);
+    for (int i = 0; i < 250; ++i) {
+        EXPECT_TRUE(at(pts[i], 20.0f, (10.0f + 4 * i) * sy, 1e-2f)) << i;
+        const int index = std::min(999, int(4 * i * 1.001001f));
+        EXPECT_TRUE(same_colour(pts[i], colr.spectrum[index])) << i;
+    }
+    EXPECT_GT(count_kind(bar, FbPrim::kPolygon), 0u); // the two numbers
+    EXPECT_FLOAT_EQ(colr.plot_lo, 0);
+    EXPECT_FLOAT_EQ(colr.plot_hi, 1);
+    EXPECT_FLOAT_EQ(colr.plot_range, 1);
+    EXPECT_EQ(get_floats(GL_POINT_SIZE, 1)[0], 1);
+
+    // Reversed and empty ranges; the empty one used to divide by zero.
+    const auto rev = points(gl_feedback([] { colr.spectrum_plotscale(20, 10, 1, 0, 2); }));
+    ASSERT_EQ(rev.size(), 250u);
+    EXPECT_TRUE(same_colour(rev[0], colr.spectrum[0]));
+    EXPECT_TRUE(same_colour(rev[125], colr.spectrum[500]));
+    for (float v : {5.0f, 0.0f}) {
+        const auto flat = points(gl_feedback([&] { colr.spectrum_plotscale(20, 10, v, v, 0); }));
+        ASSERT_EQ(flat.size(), 250u);
+        for (const FbVertex& p : flat)
+            EXPECT_TRUE(same_colour(p, colr.spectrum[0]));
+        EXPECT_FLOAT_EQ(colr.plot_range, 0);
+    }
+}
