@@ -70,22 +70,23 @@ void colr_class::assign(int id, float r, float g, float b)
 
 // [SECTION] Plotting and light extras
 
-namespace {
+namespace
+{
 
 // Red, orange, yellow, green, blue, violet.
 const float roygbv_rgb_loc[6][3] = {
     {1, 0, 0}, {1, 0.32f, 0.08f}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {0.8f, 0, 0.8f},
 };
 
-constexpr int kColrLitCol = 48;          // set by set_lit_col
+constexpr int kColrLitCol = 48; // set by set_lit_col
 constexpr float kColrInterfaceMin = 0.75f;
-constexpr int kPlotBarPixels = 1000;     // bar height; points every 4 pixels
+constexpr int kPlotBarPixels = 1000; // bar height; points every 4 pixels
 constexpr int kPlotPointStep = 4;
 constexpr int kPlotNumberDigits = 5;
-constexpr int kPlotCharset = 100;        // proportional
+constexpr int kPlotCharset = 100; // proportional
 constexpr float kPlotPointSize = 4;
 
-}  // namespace
+} // namespace
 
 void colr_class::spectrum_init(int type)
 {
@@ -117,10 +118,17 @@ void colr_class::spectrum_init(int type)
                 e[c] = (1 - f) * roygbv_rgb_loc[seg - 1][c] + f * roygbv_rgb_loc[seg][c];
             break;
         }
-        case 1: e[0] = a, e[1] = 0, e[2] = 0; break;
-        case 2: e[0] = 0, e[1] = a, e[2] = 0; break;
-        case 3: e[0] = 0, e[1] = 0, e[2] = a; break;
-        default: return;
+        case 1:
+            e[0] = a, e[1] = 0, e[2] = 0;
+            break;
+        case 2:
+            e[0] = 0, e[1] = a, e[2] = 0;
+            break;
+        case 3:
+            e[0] = 0, e[1] = 0, e[2] = a;
+            break;
+        default:
+            return;
         }
     }
 }
@@ -154,7 +162,8 @@ void colr_class::spectrum_plotscale(float x, float y, float lo, float hi, int de
 
 void colr_class::set_lites_for_interface()
 {
-    for (float& c : rgb[kColrLight]) c = std::fmax(c, kColrInterfaceMin);
+    for (float& c : rgb[kColrLight])
+        c = std::fmax(c, kColrInterfaceMin);
 }
 
 void colr_class::set_lit_col(int type)
@@ -162,10 +171,15 @@ void colr_class::set_lit_col(int type)
     float* out = rgb[kColrLitCol];
     switch (type) {
     case 0:
-        for (int c = 0; c < 3; ++c) out[c] = std::fmax(rgb[kColrLight][c], ren.lit_floor);
+        for (int c = 0; c < 3; ++c)
+            out[c] = std::fmax(rgb[kColrLight][c], ren.lit_floor);
         break;
-    case 1: assign(kColrLitCol, ren.lit_floor, ren.lit_floor, ren.lit_floor); break;
-    case 2: assign(kColrLitCol, ren.lit_grey, ren.lit_grey, ren.lit_grey); break;
+    case 1:
+        assign(kColrLitCol, ren.lit_floor, ren.lit_floor, ren.lit_floor);
+        break;
+    case 2:
+        assign(kColrLitCol, ren.lit_grey, ren.lit_grey, ren.lit_grey);
+        break;
     default:
         __VOVARU_alert(0, "bad col_type!", "", "", "", t_exit, "HLutils/OOPS_cpp/colr", __LINE__);
     }

@@ -50,13 +50,13 @@ void OGL_framecircle(int colour, float x, float y, float radius);
 void OGL_fillcircle(int colour, float x, float y, float radius);
 // Concentric arcs one pixel apart, one-degree segments; angle 0 is up and
 // angles grow clockwise.
-void OGL_arc(int colour, float x, float y, float inner_radius, float outer_radius,
-             float from_deg, float to_deg);
+void OGL_arc(int colour, float x, float y, float inner_radius, float outer_radius, float from_deg,
+             float to_deg);
 // Rectangle between two corners in colour 12.
 void OGL_grayrect(float x1, float y1, float x2, float y2, float alpha);
 // Axis-aligned textured rectangle from a position, a size and a texture box.
-void OGL_2dquad_d(int tex_ref, int colour, float alpha, float x, float y, float s, float t,
-                  float w, float h, float ds, float dt, int blend);
+void OGL_2dquad_d(int tex_ref, int colour, float alpha, float x, float y, float s, float t, float w,
+                  float h, float ds, float dt, int blend);
 // GL colour of v (0 black, then red through violet at 1).
 void OGL_spectrum_rgb(float v);
 

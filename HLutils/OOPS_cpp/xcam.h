@@ -50,8 +50,7 @@ public:
                         double at_z, double up_x, double up_y, double up_z);
     // From a point at dist, around (degrees about y from +x) and up_angle
     // (degrees above the horizon) away, looking at (x, y, z).
-    void LookAtPtFromDir(double x, double y, double z, double around, double up_angle,
-                         double dist);
+    void LookAtPtFromDir(double x, double y, double z, double around, double up_angle, double dist);
     void SetupPerspective(double fovy, double aspect, double near, double far);
 
     // World-space vectors of the modelview (read back from GL when stale).
