@@ -7,7 +7,9 @@
 #include <cstdint>
 
 #include "Files/io_md5.h"
+#include "Files/io_zip.h"
 #include "GenC/hl_alert.h"
+#include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
 #include "installer/sub_wins.h"
 #include "installer/text_scan.h"
@@ -16,7 +18,6 @@
 // Source lines the alerts of this file report.
 constexpr int kLineNewFormat = 141;
 constexpr int kLineNoDirFile = 628;
-constexpr int kLineNoFileName = 659;
 
 // ---------------------------------------------------------------------------
 // [SECTION] Rules
@@ -170,6 +171,18 @@ dir_parse_result parse_directory_body(
 // ---------------------------------------------------------------------------
 // [SECTION] Reading and scanning
 
+// A run that ended in the middle of an entry leaves the extraction's hidden
+// temporary file beside it; each folder of the installation is cleared of
+// them once per scan.
+static void sweep_folder_of(const std::string& local, std::set<std::string>& swept)
+{
+    std::string folder;
+    get_path_with_path(folder, local);
+    if (!swept.insert(folder).second) return;
+    if (int n = zip_remove_stale_temps(folder))
+        xer << "Removed " << n << " temporary file(s) an earlier run left in " << folder << ".\n";
+}
+
 int read_directory(const std::string& path, std::string title)
 {
     static int scan_counter = 0;  // runs on over every scan of the run
@@ -200,6 +213,8 @@ int read_directory(const std::string& path, std::string title)
                 engine_windows.progress(0, header_bytes + done, file_bytes, 0, title, text);
             ++scan_counter;
         });
+    // The list comes from the network: a bad record refuses the list, it
+    // never ends the program.
     if (!res.ok) {
         xer << "Directory list " << path << ": refusing it for the unsafe path '"
             << res.bad_path << "'.\n";
@@ -207,14 +222,13 @@ int read_directory(const std::string& path, std::string title)
         return kDirBadFormat;
     }
     if (res.no_file_path) {
+        xer << "Directory list " << path << ": refusing it for the path without a file '"
+            << res.bad_path << "'.\n";
         sim_info.clear();
-        __VOVARU_alert(kWinMain,
-                       "I am reading the directory text file and found a path that has no file!",
-                       "This is impossible to download or delete!", "It is:", res.bad_path,
-                       t_exit, "utils", kLineNoFileName);
         return kDirBadFormat;
     }
 
+    std::set<std::string> swept;
     int n = static_cast<int>(sim_info.size());
     int step = n / 200;
     if (step == 0) step = 1;
@@ -232,8 +246,11 @@ int read_directory(const std::string& path, std::string title)
             return kDirBadFormat;
         }
         if (i % step == 0) engine_windows.progress(0, i, n, 1, title, local);
+        sweep_folder_of(local, swept);
         v.sig_have = kSigNone;
-        calc_file_md5(local, v.sig_have);  // a file it cannot read keeps "NONE"
+        // The destination is the user's choice and may hold any character;
+        // the release's part was checked when the list was read.
+        calc_file_md5(local, v.sig_have, dest_dir_path.size()); // unreadable: keeps "NONE"
         v.have = v.sig_want == v.sig_have;
         if (v.sig_want != kSigGone && !v.have && want_this_f(i, vi, v.kind)) {
             stg.total_down_kb += v.down_kb;

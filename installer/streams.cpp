@@ -214,7 +214,8 @@ void extract_and_delete_file(std::string archive, std::string destination)
 {
     std::string folder;
     get_path_with_path(folder, destination);
-    int r = zip_to_file(archive, folder, nullptr, 0);
+    // Links of the release may lead anywhere inside the installation.
+    int r = zip_to_file(archive, folder, nullptr, 0, dest_dir_path);
     if (r != 0) {
         stg.extract_error = 1;
         __VOVARU_alert(kWinMain, "The installer cannot extract a file.", "Error: " + error_str(r),

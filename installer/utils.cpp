@@ -116,11 +116,17 @@ int path_is_to_a_sim()
     return found[0] && found[1] && found[2] && found[3];
 }
 
+std::string as_dest_folder(const std::string& folder)
+{
+    if (folder.empty() || folder.back() == '/') return folder;
+    return folder + '/';
+}
+
 int pick_dest_path()
 {
     std::string chosen = dest_dir_path;
     if (!engine_windows.pick_folder(dest_dir_path, chosen)) return 0;
-    dest_dir_path = chosen;
+    dest_dir_path = as_dest_folder(chosen);
     if (!path_is_to_a_sim()) dest_dir_path += std::string("Zudezud") + "/";
     return 1;
 }
@@ -128,8 +134,7 @@ int pick_dest_path()
 int take_path_argument(int argc, char** argv)
 {
     if (argc < 3 || strcmp(argv[1], "-path") != 0) return 0;
-    dest_dir_path = argv[2];
-    if (!dest_dir_path.empty() && dest_dir_path.back() != '/') dest_dir_path += '/';
+    dest_dir_path = as_dest_folder(argv[2]);
     return 1;
 }
 

@@ -44,8 +44,11 @@ int path_is_to_a_sim();
 // Asks for the destination; 1 when dest_dir_path changed, 0 on cancel.
 int pick_dest_path();
 
+// A folder as a destination: every path is appended to it, so it ends in
+// '/'; one is added when missing. An empty text stays empty.
+std::string as_dest_folder(const std::string& folder);
+
 // Applies "-path <folder>" when it is the first argument pair; 1 if applied.
-// A folder without a final '/' gets one, since every path is appended to it.
 int take_path_argument(int argc, char** argv);
 
 // The private temporary folder: made under parent ("/tmp/") with mode 0700

@@ -201,9 +201,9 @@ std::string md5_digest_text(const MD5_CTX& ctx)
     return out;
 }
 
-int calc_file_md5(const std::string& path, std::string& signature)
+int calc_file_md5(const std::string& path, std::string& signature, size_t user_part)
 {
-    xmap_class file(path);
+    xmap_class file(path, user_part);
     if (!file.start) return kErrFileOpenRead;
     MD5_CTX ctx;
     MD5Init(&ctx);

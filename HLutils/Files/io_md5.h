@@ -23,5 +23,6 @@ void MD5Final(MD5_CTX* ctx);
 std::string md5_digest_text(const MD5_CTX& ctx);
 
 // Signs a whole file. 0 on success, 20006 when the file cannot be read (the
-// signature is then left as it was, so a preset "NONE" stays).
-int calc_file_md5(const std::string& path, std::string& signature);
+// signature is then left as it was, so a preset "NONE" stays). The first
+// user_part characters of path are a folder the user chose (xmap_class::retry).
+int calc_file_md5(const std::string& path, std::string& signature, size_t user_part = 0);

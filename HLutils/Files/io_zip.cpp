@@ -2,9 +2,10 @@
 // created on disk and how.
 //
 // Index: entry names and link targets (safety); unzip_file; unzip_symlink;
-// zip_to_file.
+// zip_to_file; temporaries left behind.
 #include "Files/io_zip.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -25,8 +26,6 @@
 namespace
 {
 
-constexpr const char* kIoZipSource = "HLutils/Files/io_zip";
-
 // Entries are streamed through a buffer of this size, whatever size the
 // archive declares.
 constexpr size_t kChunk = 256 * 1024;
@@ -41,16 +40,17 @@ constexpr unsigned long kModeLink = 0xA000;
 // Folder of Mac resource forks, never extracted.
 constexpr const char* kMacFolder = "__MACOSX";
 
+// The file operations and the extraction report through one module path.
 void note(int line)
 {
-    sErrFile = kIoZipSource;
-    sErrLine = line;
+    io_note_failure(line);
 }
 
 struct extract_state {
     unzFile zip = nullptr;
-    std::string root;            // the target folder, ends in '/'
-    std::set<std::string> links; // links this extraction made (resolved paths)
+    std::string root;              // nothing may leave this folder; ends in '/'
+    std::vector<std::string> base; // the target folder below root, one name each
+    std::set<std::string> links;   // links this extraction made (resolved paths)
 };
 
 // ---------------------------------------------------------------------------
@@ -101,33 +101,46 @@ int check_entry_name(const std::string& rel, bool is_folder)
 // disk. Fails when the walk leaves root, meets an absolute link or loops,
 // or (with made) passes a link that this extraction made. The last component
 // is followed only with follow_last. resolved gets the components reached.
+// The first `trusted` components (the target folder, chosen by the caller)
+// are taken as they are; a ".." may step out of one only when it is a real
+// folder, since out of a link the kernel would go elsewhere.
 // With strict_up a ".." must step out of a real folder reached without
 // following any link: a missing name, a file or a link there could later be
 // replaced by a link of another entry, and the ".." would then lead elsewhere.
 int walk_inside(const std::string& root, const std::vector<std::string>& comps,
                 const std::set<std::string>* made, bool follow_last, bool strict_up,
-                std::vector<std::string>* resolved)
+                std::vector<std::string>* resolved, size_t trusted = 0)
 {
     std::deque<std::string> todo(comps.begin(), comps.end());
     std::vector<std::string> cur;
+    size_t trusted_left = trusted; // of todo's first entries
+    size_t trusted_in_cur = 0;     // of cur's first entries
     int hops = 0;
     bool followed = false;
     while (!todo.empty()) {
         std::string c = todo.front();
         todo.pop_front();
+        bool as_is = trusted_left > 0;
+        if (as_is) --trusted_left;
         if (c.empty() || c == ".") continue;
         if (c == "..") {
             if (cur.empty()) return kErrZipUnsafeName;
-            if (strict_up) {
+            bool leaves_trusted = cur.size() <= trusted_in_cur;
+            if (strict_up || leaves_trusted) {
                 struct stat st;
-                if (followed || lstat(join_path(root, cur).c_str(), &st) != 0 ||
+                if ((strict_up && followed) || lstat(join_path(root, cur).c_str(), &st) != 0 ||
                     !S_ISDIR(st.st_mode))
                     return kErrZipUnsafeName;
             }
             cur.pop_back();
+            if (leaves_trusted) trusted_in_cur = cur.size();
             continue;
         }
         cur.push_back(c);
+        if (as_is) {
+            trusted_in_cur = cur.size();
+            continue;
+        }
         if (todo.empty() && !follow_last) break;
         std::string path = join_path(root, cur);
         struct stat st;
@@ -147,45 +160,58 @@ int walk_inside(const std::string& root, const std::vector<std::string>& comps,
     return 0;
 }
 
+// How many leading components of comps are the target folder itself.
+size_t base_part(const extract_state& st, const std::vector<std::string>& comps)
+{
+    size_t n = 0;
+    while (n < st.base.size() && n < comps.size() && comps[n] == st.base[n])
+        ++n;
+    return n == st.base.size() ? n : 0;
+}
+
 // Where an entry named rel may be written: its folder must be reached
-// without leaving the target folder or passing a link made by an earlier
-// entry. out gets the path to write (through links already on disk).
+// without leaving root or passing a link made by an earlier entry. out gets
+// the path to write (through links already on disk).
 int safe_target(extract_state& st, const std::string& rel, std::string* out)
 {
-    std::vector<std::string> comps = split_path(rel);
+    std::vector<std::string> comps = st.base;
+    for (const std::string& c : split_path(rel))
+        comps.push_back(c);
     std::string last = comps.back();
     comps.pop_back();
     std::vector<std::string> parent;
-    int err = walk_inside(st.root, comps, &st.links, true, false, &parent);
+    int err = walk_inside(st.root, comps, &st.links, true, false, &parent, st.base.size());
     if (err) return err;
     if (!last.empty() && last != ".") parent.push_back(last);
     *out = join_path(st.root, parent);
     return 0;
 }
 
-// A link at link_path (below root, components link_comps) may point only
-// inside the target folder.
+// A link (components link_comps below root) may point only inside root.
 int check_link_target(extract_state& st, const std::vector<std::string>& link_comps,
                       const std::string& target)
 {
     if (!target.empty() && target[0] == '/') return kErrZipUnsafeName;
     std::vector<std::string> comps(link_comps.begin(), link_comps.end() - 1);
+    size_t trusted = base_part(st, comps);
     for (const std::string& c : split_path(target))
         comps.push_back(c);
-    return walk_inside(st.root, comps, nullptr, true, true, nullptr);
+    return walk_inside(st.root, comps, nullptr, true, true, nullptr, trusted);
 }
+
+// Letters of the random part of a temporary name.
+constexpr const char kTempLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 
 // A free name next to path for writing before the rename into place.
 std::string temp_name_near(const std::string& path)
 {
     static std::mt19937 rng(std::random_device{}());
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string folder;
     size_t slash = path.rfind('/');
     if (slash != std::string::npos) folder = path.substr(0, slash + 1);
-    std::string name = folder + ".zdz_";
-    for (int i = 0; i < 8; ++i)
-        name += letters[rng() % (sizeof(letters) - 1)];
+    std::string name = folder + kZipTempPrefix;
+    for (int i = 0; i < kZipTempRandom; ++i)
+        name += kTempLetters[rng() % (sizeof(kTempLetters) - 1)];
     return name;
 }
 
@@ -215,7 +241,7 @@ char* chunk_buffer()
 
 // Writes the current entry to p via a temporary file in p's folder. A damaged
 // entry, a short write or a failed close leaves whatever was at p untouched.
-int unzip_file(extract_state& st, const std::string& p, const unz_file_info& info)
+int write_entry(extract_state& st, const std::string& p, const unz_file_info& info)
 {
     int err = unzOpenCurrentFile(st.zip);
     if (err != UNZ_OK) {
@@ -296,7 +322,12 @@ int unzip_file(extract_state& st, const std::string& p, const unz_file_info& inf
         if (err) unlink(tmp.c_str());
         if (!err) err = time_err;
     }
+    return err;
+}
 
+int unzip_file(extract_state& st, const std::string& p, const unz_file_info& info)
+{
+    int err = write_entry(st, p, info);
     if (err)
         xer << "Zip to file failed with error " << err << ". file = " << sErrFile
             << " line = " << sErrLine << ". inFile=" << p << ".\n";
@@ -405,19 +436,77 @@ int extract_entry(extract_state& st, const std::string& rel, const unz_file_info
     return unzip_file(st, p, info);
 }
 
-} // namespace
-
 // ---------------------------------------------------------------------------
 // [SECTION] The archive
 
-int zip_to_file(std::string archive, std::string folder, std::string* name, int use_name)
+// The target folder below root, one name per component; false when folder
+// is not inside root.
+bool folder_below_root(const std::string& root, const std::string& folder,
+                       std::vector<std::string>* base)
+{
+    base->clear();
+    if (folder.compare(0, root.size(), root) != 0) return false;
+    for (const std::string& c : split_path(folder.substr(root.size()))) {
+        if (c == "..") return false;
+        if (!c.empty() && c != ".") base->push_back(c);
+    }
+    return true;
+}
+
+// Every entry of the open archive, in order; stops at the first failure.
+int extract_all(extract_state& st, std::string* name, int use_name)
+{
+    int err = 0;
+    unzGoToFirstFile(st.zip);
+    for (bool first = true;; first = false) {
+        unz_file_info info;
+        char stored[kZipNameBuf];
+        err = unzGetCurrentFileInfo(st.zip, &info, stored, sizeof(stored), nullptr, 0, nullptr, 0);
+        if (err != UNZ_OK) {
+            xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
+            note(__LINE__);
+            return err;
+        }
+        std::string rel;
+        if (info.size_filename >= (unsigned long)kZipNameBuf) {
+            // Longer than the name buffer: refused, never cut short.
+            err = kErrZipNameTooLong;
+            note(__LINE__);
+        } else {
+            rel.assign(stored, info.size_filename);
+            std::string stored_name = rel;
+            if (use_name && name) rel = *name;
+            if (first && name) *name = stored_name;
+            err = extract_entry(st, rel, info);
+        }
+        if (err) {
+            xer << "UNZIP zip_to_file failed with err=" << err << "\n";
+            return err;
+        }
+        err = unzGoToNextFile(st.zip);
+        if (err == UNZ_END_OF_LIST_OF_FILE) return 0;
+        if (err) {
+            note(__LINE__);
+            return err;
+        }
+    }
+}
+
+} // namespace
+
+int zip_to_file(std::string archive, std::string folder, std::string* name, int use_name,
+                const std::string& root)
 {
     archive = app_path + archive;
     folder = app_path + folder;
 
+    extract_state st;
+    st.root = root.empty() ? folder : app_path + root;
     int err = 0;
-    unzFile zip = unzOpen(archive.c_str());
-    if (!zip) {
+    if (!folder_below_root(st.root, folder, &st.base)) {
+        note(__LINE__);
+        err = kErrZipUnsafeName;
+    } else if (!(st.zip = unzOpen(archive.c_str()))) {
         xer << "OK I am about to report that I could not open a zip file for extraction!\n";
         xer << "That incoming file is " << archive << "\n";
         xer << "In c-form, it is " << archive.c_str() << "\n";
@@ -425,50 +514,44 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
         note(__LINE__);
         err = kErrZipOpen;
     } else {
-        extract_state st;
-        st.zip = zip;
-        st.root = folder;
-        unzGoToFirstFile(zip);
-        for (bool first = true;; first = false) {
-            unz_file_info info;
-            char stored[kZipNameBuf];
-            err = unzGetCurrentFileInfo(zip, &info, stored, sizeof(stored), nullptr, 0, nullptr, 0);
-            if (err != UNZ_OK) {
-                xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
-                note(__LINE__);
-                break;
-            }
-            std::string rel;
-            if (info.size_filename >= (unsigned long)kZipNameBuf) {
-                // Longer than the name buffer: refused, never cut short.
-                err = kErrZipNameTooLong;
-                note(__LINE__);
-            } else {
-                rel.assign(stored, info.size_filename);
-                std::string stored_name = rel;
-                if (use_name && name) rel = *name;
-                if (first && name) *name = stored_name;
-                err = extract_entry(st, rel, info);
-            }
-            if (err) {
-                xer << "UNZIP zip_to_file failed with err=" << err << "\n";
-                break;
-            }
-            err = unzGoToNextFile(zip);
-            if (err == UNZ_END_OF_LIST_OF_FILE) {
-                err = 0;
-                break;
-            }
-            if (err) {
-                note(__LINE__);
-                break;
-            }
-        }
-        unzClose(zip);
+        err = extract_all(st, name, use_name);
+        unzClose(st.zip);
     }
     if (err)
         xer << "Zip to file failed with error err = " << err << ". file = " << sErrFile
             << " line = " << sErrLine << ". zip_file=" << archive << ", out_directory=" << folder
             << ".\n";
     return err;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Temporaries left behind
+
+bool zip_is_temp_name(const std::string& name)
+{
+    const size_t prefix = std::strlen(kZipTempPrefix);
+    if (name.size() != prefix + kZipTempRandom || name.compare(0, prefix, kZipTempPrefix) != 0)
+        return false;
+    for (size_t i = prefix; i < name.size(); ++i)
+        if (name[i] == '\0' || !std::strchr(kTempLetters, name[i])) return false;
+    return true;
+}
+
+int zip_remove_stale_temps(const std::string& folder)
+{
+    std::string path = app_path + folder;
+    DIR* d = opendir(path.c_str());
+    if (!d) return 0;
+    int removed = 0;
+    while (dirent* e = readdir(d)) {
+        std::string entry = e->d_name;
+        if (!zip_is_temp_name(entry)) continue;
+        // Only what the extraction makes: a file or a link, never a folder.
+        struct stat st;
+        if (lstat((path + entry).c_str(), &st) != 0) continue;
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) continue;
+        if (unlink((path + entry).c_str()) == 0) ++removed;
+    }
+    closedir(d);
+    return removed;
 }

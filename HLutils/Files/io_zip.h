@@ -23,4 +23,19 @@ constexpr int kZipNameBuf = 256;
 // ends in '/'). name, when not null, gets the first entry's stored name;
 // use_name extracts the first entry as folder + *name. Returns 0 or the code
 // of the first failure.
-int zip_to_file(std::string archive, std::string folder, std::string* name, int use_name);
+// root (ends in '/'; empty: folder itself) is the folder no entry and no link
+// target may leave; folder must lie inside it. An installation passes its
+// destination, so a release may link between its own folders.
+int zip_to_file(std::string archive, std::string folder, std::string* name, int use_name,
+                const std::string& root = std::string());
+
+// Each entry is written under a temporary name in its own folder and renamed
+// into place: the prefix and then kZipTempRandom of [a-z0-9].
+constexpr const char* kZipTempPrefix = ".zdz_";
+constexpr int kZipTempRandom = 8;
+// True for exactly such a name.
+bool zip_is_temp_name(const std::string& name);
+// Removes the files and links named like that in app_path + folder (ends in
+// '/'): left by a run that ended in the middle of an entry. Never a folder,
+// never another name. Returns how many went.
+int zip_remove_stale_temps(const std::string& folder);

@@ -29,13 +29,24 @@ bool has_opt(const char* name)
 // Fetches one entry point; a miss is logged and clears the group's flag.
 template <typename T> void fetch(T& slot, const char* name, int& flag)
 {
-    slot = reinterpret_cast<T>(glXGetProcAddressARB(reinterpret_cast<const GLubyte*>(name)));
+    slot = reinterpret_cast<T>(OGL_driver.get_proc(reinterpret_cast<const GLubyte*>(name)));
     if (!slot) {
         xer << "WARNING: extension missing proc " << name << "\n";
         flag = 0;
     }
 }
+
+const char* gl_text(GLenum name)
+{
+    return reinterpret_cast<const char*>(OGL_driver.get_string(name));
+}
 } // namespace
+
+// Constant-initialised, so the seam is in place whatever the start-up order.
+constexpr OGL_driver_queries kRealDriver = {glGetString, glGetIntegerv, glGetFloatv,
+                                            glXGetProcAddressARB};
+const OGL_driver_queries OGL_real_driver = kRealDriver;
+OGL_driver_queries OGL_driver = kRealDriver;
 
 int OGL_version_number(const char* version)
 {
@@ -103,10 +114,10 @@ OGL_extensions::OGL_extensions()
 void OGL_extensions::init_extensions()
 {
     // 1. Strings.
-    ren.gl_vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
-    ren.gl_renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    ren.gl_version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
-    ren.gl_extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    ren.gl_vendor = gl_text(GL_VENDOR);
+    ren.gl_renderer = gl_text(GL_RENDERER);
+    ren.gl_version = gl_text(GL_VERSION);
+    ren.gl_extensions = gl_text(GL_EXTENSIONS);
     const char* exts = ren.gl_extensions;
 
     // 2-3. Version and flags.
@@ -202,37 +213,37 @@ void OGL_extensions::init_extensions()
         if (vp_ins == 0 && !has_opt("--use_vprogs")) vprog_avail = 0;
     }
     if (vshader_avail) {
-        glGetIntegerv(GL_MAX_VERTEX_ATTRIBS_ARB, &vs_attr);
-        glGetIntegerv(GL_MAX_VERTEX_UNIFORM_COMPONENTS_ARB, &vs_unif);
-        glGetIntegerv(GL_MAX_VARYING_FLOATS_ARB, &vs_vary);
-        glGetIntegerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS_ARB, &vs_comb);
-        glGetIntegerv(GL_MAX_VERTEX_TEXTURE_IMAGE_UNITS_ARB, &vs_vtex);
+        OGL_driver.get_integerv(GL_MAX_VERTEX_ATTRIBS_ARB, &vs_attr);
+        OGL_driver.get_integerv(GL_MAX_VERTEX_UNIFORM_COMPONENTS_ARB, &vs_unif);
+        OGL_driver.get_integerv(GL_MAX_VARYING_FLOATS_ARB, &vs_vary);
+        OGL_driver.get_integerv(GL_MAX_COMBINED_TEXTURE_IMAGE_UNITS_ARB, &vs_comb);
+        OGL_driver.get_integerv(GL_MAX_VERTEX_TEXTURE_IMAGE_UNITS_ARB, &vs_vtex);
     }
-    if (fshader_avail) glGetIntegerv(GL_MAX_FRAGMENT_UNIFORM_COMPONENTS_ARB, &fs_unif);
+    if (fshader_avail) OGL_driver.get_integerv(GL_MAX_FRAGMENT_UNIFORM_COMPONENTS_ARB, &fs_unif);
 
     // 9.
     std::string glsl_text = "n/a";
     if (glsl_avail) {
-        const GLubyte* s = glGetString(GL_SHADING_LANGUAGE_VERSION_ARB);
-        glsl_text = s ? reinterpret_cast<const char*>(s) : "<null string>";
+        const char* s = gl_text(GL_SHADING_LANGUAGE_VERSION_ARB);
+        glsl_text = s ? s : "<null string>";
     }
 
     // 10. Limits.
     ren.max_tex_units = 0;
     ren.max_aniso = 1.0f;
-    glGetIntegerv(GL_MAX_TEXTURE_UNITS_ARB, &ren.max_tex_units);
+    OGL_driver.get_integerv(GL_MAX_TEXTURE_UNITS_ARB, &ren.max_tex_units);
     if (fprog_avail)
-        glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS_ARB, &ren.max_image_units);
+        OGL_driver.get_integerv(GL_MAX_TEXTURE_IMAGE_UNITS_ARB, &ren.max_image_units);
     else
         ren.max_image_units = ren.max_tex_units;
     if (vprog_avail)
-        glGetIntegerv(GL_MAX_TEXTURE_COORDS_ARB, &ren.max_tex_coords);
+        OGL_driver.get_integerv(GL_MAX_TEXTURE_COORDS_ARB, &ren.max_tex_coords);
     else
         ren.max_tex_coords = ren.max_tex_units;
-    if (aniso_avail) glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &ren.max_aniso);
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &max_tex_size);
+    if (aniso_avail) OGL_driver.get_floatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &ren.max_aniso);
+    OGL_driver.get_integerv(GL_MAX_TEXTURE_SIZE, &max_tex_size);
     GLfloat point_range[2] = {0, 0};
-    glGetFloatv(GL_POINT_SIZE_RANGE, point_range);
+    OGL_driver.get_floatv(GL_POINT_SIZE_RANGE, point_range);
     if (ren.max_tex_units == 0) ren.max_tex_units = 1;
 
     // 11. Overrides only clear flags.

@@ -192,6 +192,21 @@ struct OGL_caps {
     int glsl_avail = 0, framebuf_avail = 0, sblend_avail = 0;
 };
 
+// What detection asks the driver: the GL strings (the extension list among
+// them), integer and float limits, and entry points by name. The default asks
+// the current context and GLX; tests put a scripted driver here to run every
+// path of detection, including drivers this machine does not have.
+using OGL_proc = void (*)();
+struct OGL_driver_queries {
+    const GLubyte* (*get_string)(GLenum name);
+    void (*get_integerv)(GLenum name, GLint* out);
+    void (*get_floatv)(GLenum name, GLfloat* out);
+    OGL_proc (*get_proc)(const GLubyte* name); // null when the driver lacks it
+};
+extern OGL_driver_queries OGL_driver;
+// The real driver, for putting it back.
+extern const OGL_driver_queries OGL_real_driver;
+
 // The version number V of a GL_VERSION string: 100 x major + 10 x minor.
 int OGL_version_number(const char* version);
 // The flags set by version V or by a substring of the extension string.

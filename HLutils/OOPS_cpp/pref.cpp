@@ -43,14 +43,14 @@ void pref_parse_body(const char* cursor, const char* end,
     }
 }
 
-scan_class::scan_class(const std::string& path, int io_mode) : io(io_mode)
+scan_class::scan_class(const std::string& path, int io_mode, size_t user_part) : io(io_mode)
 {
     if (io == kPrefWrite) {
         // A file that cannot be written is reported by ouf_open's alert.
         ouf_open(path, kFileText, kPrefVersion, kNoNotice);
         return;
     }
-    xmap_class file(path);
+    xmap_class file(path, user_part);
     static const int versions[] = {kPrefVersion, 0};
     if (file.check_file(kFileText, versions, nullptr, nullptr) == 0) return;
     pref_parse_body(file.cursor, file.end, values);
@@ -111,15 +111,22 @@ void pref_class::IO_set(int type, int io)
         return;
     }
 
-    scan_class s(folder + kPrefFileName, io);
+    scan_class s(folder + kPrefFileName, io, folder.size());
     s.int_io(&stg._use_max_cpu, "_use_max_cpu");
     s.int_io(&stg._rename_folder, "_rename_folder");
     s.int_io(&stg._stream_count, "_stream_count");
     s.int_io(&stg._log_actions, "_log_actions");
     s.int_io(&stg._always_ask_dir, "_always_ask_dir");
     // Empty strings are not written, so the next start keeps their default.
-    if (io == kPrefRead || !dest_dir_path.empty())
+    if (io == kPrefRead) {
+        // A hand-edited or given folder may lack its final '/'; an empty one
+        // names no folder, and the default stands.
+        std::string folder;
+        if (s.fetch_or_get("", folder, "_dest_dir_path") && !folder.empty())
+            dest_dir_path = as_dest_folder(folder);
+    } else if (!dest_dir_path.empty()) {
         s.fetch_or_get(dest_dir_path, dest_dir_path, "_dest_dir_path");
+    }
     if (io == kPrefRead || !http._proxy_host.empty())
         s.fetch_or_get(http._proxy_host, http._proxy_host, "_proxy_host");
     if (io == kPrefRead || !http._proxy_port.empty())

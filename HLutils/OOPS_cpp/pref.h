@@ -31,7 +31,9 @@ class scan_class
     int io;                                    // 0 read, 1 write
     std::map<std::string, std::string> values; // key -> value as read
 
-    scan_class(const std::string& path, int io);
+    // user_part: the leading characters of path that name the user's own
+    // folder (the home folder), which may hold any character.
+    scan_class(const std::string& path, int io, size_t user_part = 0);
     ~scan_class();
     scan_class(const scan_class&) = delete;
     scan_class& operator=(const scan_class&) = delete;

@@ -97,15 +97,33 @@ bool is_dxt(int f)
 
 bool is_pow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
 
-struct Locker {
-    pthread_mutex_t* m;
-    explicit Locker(pthread_mutex_t* m_) : m(m_) { UTL_critical_section_lock(m); }
-    ~Locker() { UTL_critical_section_unlock(m); }
-};
+// Bytes per pixel of a decoded image, by its format; a DXT1 image counts 3
+// without its one-bit alpha and 4 with it.
+int tex_bytes_per_pixel(int gl_format)
+{
+    switch (gl_format) {
+        case GL_ALPHA: return 1;
+        case GL_RGB:
+        case GL_BGR:
+        case GL_COMPRESSED_RGB_S3TC_DXT1_EXT: return 3;
+        default: return 4;  // RGBA, BGRA, DXT1 with alpha, DXT3, DXT5
+    }
+}
+
+using Locker = tman_locker;
 
 }  // namespace
 
+tman_locker::tman_locker(pthread_mutex_t* m) : m_(m) { UTL_critical_section_lock(m_); }
+tman_locker::~tman_locker() { UTL_critical_section_unlock(m_); }
+
 unsigned char* tman_scratch_temp() { return scratch_array_temp; }
+
+void tman_forget_name(const std::string& name, int slot)
+{
+    auto it = tex_hash().find(name);
+    if (it != tex_hash().end() && it->second == slot) tex_hash().erase(it);
+}
 
 // ---------------------------------------------------------------------------
 // [SECTION] Slots, registry and binding
@@ -191,7 +209,8 @@ int tman_class::load_texture_int(tex_fail_mode fail_mode, int slot, int flags,
                                  const std::string& name, int new_slot)
 {
     Locker l(&lock);
-    // The asynchronous loader is not part of this program: finish_obj stays null.
+    // A pending deferred load decodes into the same buffers: finish it first.
+    if (finish_obj && !has_scratch_prefix(name)) finish_obj->force_finish();
     if (flags < 0 || flags > kTexFlagsMax)
         fatal_value("Trying to bind an invalid filter type!", name, flags, __LINE__);
     tex_load_vars req;
@@ -235,19 +254,22 @@ void check_dxy(int d, std::string name)
                     __LINE__);
 }
 
+float tex_level_scale(int level)
+{
+    switch (level) {
+        case 4: return 0.5f;
+        case 3: return 0.25f;
+        case 2: return 0.125f;
+        case 1: return 0.0625f;
+        case 0: return 0.03125f;
+        default: return 1.0f;  // 5, and any unknown level
+    }
+}
+
 float TEX_get_scale(std::string name, int slot, int flags, int width, int height, int* img_dx,
                     int* img_dy, int* tex_dx, int* tex_dy, int mode)
 {
-    float s;
-    switch (mnw.tex_level) {
-        case 5: s = 1.0f; break;
-        case 4: s = 0.5f; break;
-        case 3: s = 0.25f; break;
-        case 2: s = 0.125f; break;
-        case 1: s = 0.0625f; break;
-        case 0: s = 0.03125f; break;
-        default: s = 1.0f; break;
-    }
+    float s = tex_level_scale(mnw.tex_level);
     auto keep01 = [](float v) { return v < 0 ? 0.0f : (v > 1 ? 1.0f : v); };
     if (flags & kTexScaleUp) s = keep01(2 * s);
     if (flags & kTexScaleDown) s = keep01(s / 2);
@@ -361,7 +383,7 @@ int load_any_into_scratch(std::string name, int slot, int flags, int& gl_format,
             }
             gl_format = f;
             has_mips = 1;
-            bpp = f == GL_COMPRESSED_RGB_S3TC_DXT1_EXT ? 3 : 4;
+            bpp = char(tex_bytes_per_pixel(f));
             return 1;
         }
         // A DDS without mipmaps is tried as the other kinds, which fails.
@@ -375,12 +397,7 @@ int load_any_into_scratch(std::string name, int slot, int flags, int& gl_format,
         ok = TEX_load_png(name, &file, pixels, wanted, 0, 1, take_alpha, desc);
     if (!ok) return 0;
 
-    switch (desc.format) {
-        case GL_RGBA: case GL_BGRA: bpp = 4; break;
-        case GL_RGB: case GL_BGR: bpp = 3; break;
-        case GL_ALPHA: bpp = 1; break;
-        default: break;
-    }
+    bpp = char(tex_bytes_per_pixel(desc.format));
     gl_format = desc.format;
     has_mips = desc.has_mips;
     const float s = TEX_get_scale(name, slot, flags, desc.width, desc.height, img_dx, img_dy,

@@ -29,9 +29,10 @@ constexpr const char* kXmapSource = "HLutils/OOPS_cpp/xmap";
 // An empty file opens with start == end; this gives start a non-null home.
 const char kEmptyData[1] = {0};
 
-void check_path_or_die(const std::string& path, const std::string& full)
+void check_path_or_die(const std::string& path, size_t user_part, const std::string& full)
 {
-    for (char c : path) {
+    for (size_t i = user_part; i < path.size(); ++i) {
+        char c = path[i];
         if (c == '\\' || c == ':') {
             __VOVARU_alert(0, "OOPS!", "I got a bad dirchar! I only want '/'!",
                            "The path in question is:", path, t_exit, kXmapSource, __LINE__);
@@ -47,10 +48,10 @@ void check_path_or_die(const std::string& path, const std::string& full)
 // ---------------------------------------------------------------------------
 // [SECTION] Construction and release
 
-xmap_class::xmap_class(const std::string& path)
+xmap_class::xmap_class(const std::string& path, size_t user_part)
     : swap(0), io_dir(0), start(nullptr), cursor(nullptr), end(nullptr), fd(0)
 {
-    if (!path.empty()) retry(path);
+    if (!path.empty()) retry(path, user_part);
 }
 
 xmap_class::~xmap_class()
@@ -66,14 +67,14 @@ void xmap_class::release()
     start = cursor = end = nullptr;
 }
 
-const char* xmap_class::retry(const std::string& path)
+const char* xmap_class::retry(const std::string& path, size_t user_part)
 {
     if (!app_path.empty() && path.find(app_path) != std::string::npos)
         __VOVARU_alert(0, "retry: We are getting a file string that is not Didozuroz relative!",
                        "This is illegal! All paths must be Didozuroz relative!",
                        "The path in question is:", path, t_exit, kXmapSource, __LINE__);
     std::string full = app_path + path;
-    check_path_or_die(path, full);
+    check_path_or_die(path, user_part, full);
 
     char buf[kMaxFilePath + 1];
     std::strncpy(buf, full.c_str(), sizeof(buf) - 1);

@@ -40,14 +40,17 @@ class xmap_class
     const char* end;    // one past the last byte
     int fd;             // open descriptor, 0 for none
 
-    explicit xmap_class(const std::string& path = std::string());
+    // user_part: see retry.
+    explicit xmap_class(const std::string& path = std::string(), size_t user_part = 0);
     ~xmap_class();
     xmap_class(const xmap_class&) = delete;
     xmap_class& operator=(const xmap_class&) = delete;
 
     // Releases the current file and maps another; returns start (null when
-    // the file cannot be opened or mapped).
-    const char* retry(const std::string& path);
+    // the file cannot be opened or mapped). A '\\' or ':' in path is fatal,
+    // except in its first user_part characters: a folder the user chose (the
+    // destination), where Linux allows both.
+    const char* retry(const std::string& path, size_t user_part = 0);
 
     // Checks the versioned header. versions ends with 0, type_word and rest
     // may be null. Returns the matched version or 0; on success the cursor

@@ -43,13 +43,6 @@ private:
     bool past_end_ = false;
 };
 
-long long next_power_of_two(long long v)
-{
-    long long p = 1;
-    while (p < v) p *= 2;
-    return p;
-}
-
 }  // namespace
 
 int TEX_load_bmp(const std::string& path, xmap_class* file, unsigned char*& pixels,
@@ -96,26 +89,12 @@ int TEX_load_bmp(const std::string& path, xmap_class* file, unsigned char*& pixe
         return 0;
     }
 
-    // Top-down bitmaps (negative height) and empty ones are not converted.
-    if (width < 1 || height < 1) return 0;
-    if (row_length != 0 && row_length < width) return 0;
-
-    long long pad = row_length ? (long long)bpp * (row_length - width) : 0;
-    long long out_row_bytes, out_rows;
-    long long rows_p2 = height;
-    if (power_of_two) {
-        const long long w2 = next_power_of_two(width);
-        rows_p2 = next_power_of_two(height);
-        pad = (long long)bpp * (w2 - width);
-        out_row_bytes = (long long)bpp * w2;
-        out_rows = rows_p2;
-    } else {
-        out_row_bytes = pad + (long long)bpp * width;
-        out_rows = height;
-    }
-    // Refused from the header, before anything is written: the decoded block
-    // must fit the image buffers.
-    if (out_row_bytes * out_rows > kTexMaxImageBytes) return 0;
+    // Top-down bitmaps (negative height) and empty ones are not converted;
+    // the layout also refuses sides beyond the image budget before any size
+    // is multiplied, and a block that would not fit the caller's buffer.
+    TEX_block_layout block;
+    if (!TEX_layout_block(width, height, bpp, row_length, power_of_two, pixels != nullptr, block))
+        return 0;
 
     // Every source row must lie inside the mapping.
     const long long src_row_bytes = ((long long)kBmpSrcBytesPerPixel * width + 3) & ~3LL;
@@ -123,24 +102,25 @@ int TEX_load_bmp(const std::string& path, xmap_class* file, unsigned char*& pixe
         size)
         return 0;
 
+    const size_t block_bytes = size_t(block.row_bytes * block.rows);
+    unsigned char* out = pixels;
+    if (out) {
+        if (block.clear) std::memset(out, 0, block_bytes);
+    } else {
+        // Fresh from calloc: already zero, and no page is touched before use.
+        out = static_cast<unsigned char*>(std::calloc(block_bytes, 1));
+        if (!out) return 0;
+    }
     desc.width = width;
     desc.height = height;
     desc.format = int(wanted_format);
     desc.has_mips = 0;
-    desc.pad = int(pad);
-
-    unsigned char* out = pixels;
-    if (!out) {
-        out = static_cast<unsigned char*>(std::malloc(size_t(out_row_bytes * out_rows)));
-        if (!out) return 0;
-    }
-    if (power_of_two && (pad > 0 || height < rows_p2))
-        std::memset(out, 0, size_t(out_row_bytes * out_rows));
+    desc.pad = int(block.pad);
 
     const unsigned char* gamma = colr.gamma_needed ? colr.gamma_table : nullptr;
     for (int y = 0; y < height; ++y) {
         const unsigned char* s = base + data_offset + y * src_row_bytes;
-        unsigned char* d = out + y * out_row_bytes;
+        unsigned char* d = out + y * block.row_bytes;
         for (int x = 0; x < width; ++x, s += kBmpSrcBytesPerPixel) {
             const unsigned char b = s[0], g = s[1], r = s[2];
             if (bpp == 1) {

@@ -1,6 +1,7 @@
 // The DDS reader and the byte count of an image descriptor.
 #include "TEX/TEX_dds.h"
 
+#include <climits>
 #include <cstring>
 
 #include <squish.h>
@@ -32,24 +33,35 @@ unsigned read_le32(const unsigned char* p)
            (unsigned(p[3]) << 24);
 }
 
-// Bytes of one w x h level, or -1 for a format outside the table.
+// Bytes of one w x h level; -1 for a format outside the table and for a
+// level an int cannot count. Rows are held to an int before they are
+// multiplied by the height, so nothing overflows.
 long long level_bytes(int format, int w, int h, int pad)
 {
+    long long bpp = 0;
+    int squish_flags = 0;
     switch (format) {
-    case GL_ALPHA: return (long long)h * (w * 1LL + pad);
+    case GL_ALPHA: bpp = 1; break;
     case GL_RGB:
-    case GL_BGR: return (long long)h * (w * 3LL + pad);
+    case GL_BGR: bpp = 3; break;
     case GL_RGBA:
-    case GL_BGRA: return (long long)h * (w * 4LL + pad);
+    case GL_BGRA: bpp = 4; break;
     case GL_COMPRESSED_RGB_S3TC_DXT1_EXT:
-    case GL_COMPRESSED_RGBA_S3TC_DXT1_EXT:
-        return squish::GetStorageRequirements(w, h, squish::kDxt1);
-    case GL_COMPRESSED_RGBA_S3TC_DXT3_EXT:
-        return squish::GetStorageRequirements(w, h, squish::kDxt3);
-    case GL_COMPRESSED_RGBA_S3TC_DXT5_EXT:
-        return squish::GetStorageRequirements(w, h, squish::kDxt5);
+    case GL_COMPRESSED_RGBA_S3TC_DXT1_EXT: squish_flags = squish::kDxt1; break;
+    case GL_COMPRESSED_RGBA_S3TC_DXT3_EXT: squish_flags = squish::kDxt3; break;
+    case GL_COMPRESSED_RGBA_S3TC_DXT5_EXT: squish_flags = squish::kDxt5; break;
     default: return -1;
     }
+    if (bpp) {
+        const long long row = w * bpp + pad;
+        if (row < 0 || row > INT_MAX) return -1;
+        const long long n = h * row;
+        return n > INT_MAX ? -1 : n;
+    }
+    const long long block_bytes = squish_flags == squish::kDxt1 ? 8 : 16;
+    const long long blocks = ((w + 3LL) / 4) * ((h + 3LL) / 4);
+    if (blocks * block_bytes > INT_MAX) return -1;
+    return squish::GetStorageRequirements(w, h, squish_flags);
 }
 
 }  // namespace
@@ -64,6 +76,7 @@ int TEX_bytes_needed_for_image(const TEX_image_desc& desc)
         long long n = level_bytes(desc.format, w, h, desc.pad);
         if (n < 0) return 0;
         total += n;
+        if (total > INT_MAX) return 0;
         if (!desc.has_mips || (w == 1 && h == 1)) break;
         if (w > 1) w /= 2;
         if (h > 1) h /= 2;
@@ -112,7 +125,9 @@ int TEX_load_dds(const std::string& path, xmap_class* file, unsigned char*& pixe
     if (desc.width < 1 || desc.height < 1 || desc.width > kDdsMaxSide ||
         desc.height > kDdsMaxSide)
         return 0;
-    if (size - kDdsHeaderBytes < TEX_bytes_needed_for_image(desc)) return 0;
+    // A count beyond an int comes back as 0: such a file is refused too.
+    const int needed = TEX_bytes_needed_for_image(desc);
+    if (needed <= 0 || size - kDdsHeaderBytes < needed) return 0;
 
     pixels = const_cast<unsigned char*>(base) + kDdsHeaderBytes;
     return 1;

@@ -27,13 +27,6 @@ constexpr int kLineBadFormat = 112;
 xmap_class* png_mapped_file = nullptr;
 std::string ping_path;
 
-long long next_power_of_two(long long v)
-{
-    long long p = 1;
-    while (p < v) p *= 2;
-    return p;
-}
-
 void fatal_png(const char* what, int line)
 {
     __VOVARU_alert(0, "PING-FILE ERROR!", what, ping_path, "", t_exit, kPngSource, line);
@@ -101,6 +94,20 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
         fatal_png("!info_ptr", kLineNoInfoStruct);
         return 0;
     }
+
+    // libpng's own limits follow the image budget, so that no header or
+    // chunk can make it allocate more. A side beyond the budget fits no
+    // buffer; no chunk may claim more than the budget; the chunks libpng
+    // would keep for us (text, sPLT, unknown ones) are unused, so none is
+    // kept (1 keeps none, 0 would mean no limit).
+    png_set_user_limits(png, png_uint_32(kTexMaxImageBytes), png_uint_32(kTexMaxImageBytes));
+    png_set_chunk_malloc_max(png, png_alloc_size_t(kTexMaxImageBytes));
+    png_set_chunk_cache_max(png, 1);
+    // These chunks get a buffer of the length they declare before libpng
+    // looks at the limits (which only warn about them): they are skipped
+    // unread instead, as this reader does not use them.
+    static const png_byte kUnusedChunks[] = "eXIf\0pCAL\0sCAL";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kUnusedChunks, 3);
 
     png_mapped_file = file;
     if (!file || !file->start || file->end - file->start < kPngSigBytes ||
@@ -190,33 +197,17 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
         return 0;
     }
 
-    // Row geometry; the whole block must fit the image buffers.
-    long long pad = 0;
-    long long row_bytes, block_rows;
-    long long rows_p2 = height;
-    if (row_length != 0) {
-        if ((long long)row_length < (long long)width) {
-            png_mapped_file = nullptr;
-            png_destroy_read_struct(&png, &info, nullptr);
-            return 0;
-        }
-        pad = (long long)bpp * (row_length - (long long)width);
-    }
-    if (power_of_two) {
-        const long long w2 = next_power_of_two(width);
-        rows_p2 = next_power_of_two(height);
-        pad = (long long)bpp * (w2 - (long long)width);
-        row_bytes = (long long)bpp * w2;
-        block_rows = rows_p2;
-    } else {
-        row_bytes = pad + (long long)bpp * width;
-        block_rows = height;
-    }
-    if (width < 1 || height < 1 || row_bytes * block_rows > kTexMaxImageBytes) {
+    // Row geometry: sides within the image budget before anything is
+    // multiplied; a caller's buffer must hold the whole block.
+    TEX_block_layout layout;
+    if (!TEX_layout_block(width, height, bpp, row_length, power_of_two, pixels != nullptr,
+                          layout)) {
         png_mapped_file = nullptr;
         png_destroy_read_struct(&png, &info, nullptr);
         return 0;
     }
+    const long long row_bytes = layout.row_bytes;
+    const size_t block_bytes = size_t(layout.row_bytes * layout.rows);
 
     png_read_update_info(png, info);
     // The transformations must give exactly bpp bytes a pixel, or the rows
@@ -229,21 +220,24 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
         return 0;
     }
 
+    if (pixels) {
+        block = pixels;
+        if (layout.clear) std::memset(block, 0, block_bytes);
+    } else {
+        // Fresh from calloc: already zero, and no page is touched before use.
+        block = static_cast<unsigned char*>(std::calloc(block_bytes, 1));
+        block_is_ours = true;
+        if (!block) {  // a block of this size cannot be had: refused like a large one
+            png_mapped_file = nullptr;
+            png_destroy_read_struct(&png, &info, nullptr);
+            return 0;
+        }
+    }
     desc.format = int(format);
     desc.width = int(width);
     desc.height = int(height);
-    desc.pad = int(pad);
+    desc.pad = int(layout.pad);
     desc.has_mips = 0;
-
-    if (pixels) {
-        block = pixels;
-    } else {
-        block = static_cast<unsigned char*>(std::malloc(size_t(row_bytes * block_rows)));
-        block_is_ours = true;
-        if (!block) png_error(png, "out of memory");
-    }
-    if (power_of_two && (pad > 0 || (long long)height < rows_p2))
-        std::memset(block, 0, size_t(row_bytes * block_rows));
 
     rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
     if (!rows) png_error(png, "out of memory");

@@ -12,8 +12,9 @@
 class xmap_class;
 
 // 1 with desc and pixels filled; 0 when the mapping is missing or shorter
-// than 8 bytes, or the decoded block would not fit the image buffers.
-// pixels null: the block is malloc'd; else the caller's buffer is used.
+// than 8 bytes, or the decoded block would not fit the caller's buffer
+// (kTexMaxImageBytes). pixels null: the block is malloc'd, of any size that
+// can be had; else the caller's buffer is used.
 // row_length 0 or a row length in pixels >= width; power_of_two pads both
 // sides to powers of two; alpha_follows_file lets the file choose between
 // GL_RGB and GL_RGBA.

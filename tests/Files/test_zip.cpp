@@ -267,13 +267,44 @@ TEST(Zip, DamagedEntriesWriteNothing)
         EXPECT_EQ(list_dir(a.out), (std::vector<std::string>{"f", "first"})) << c.what;
         std::string text = log.text();
         EXPECT_NE(text.find("Zip to file failed with error " + std::to_string(c.want) +
-                            ". file = HLutils/Files/io_zip line = "),
+                            ". file = HLutils/Files/io_utils line = "),
                   std::string::npos)
             << text;
         EXPECT_NE(text.find("UNZIP zip_to_file failed with err=" + std::to_string(c.want) + "\n"),
                   std::string::npos);
         EXPECT_NE(text.find(". zip_file=" + a.zip + ", out_directory=" + a.out + ".\n"),
                   std::string::npos);
+    }
+}
+
+// A local header that no longer matches the central directory: the entry is
+// listed but cannot be opened.
+TEST(Zip, EntryThatCannotBeOpenedIsLogged)
+{
+    struct {
+        const char* what;
+        Entry entry;
+        const char* line;
+    } cases[] = {
+        {"file", file("f", "data"), "Zip to file failed with error "},
+        {"link", link("f", "target"), "Zip to symlink failed with error "},
+    };
+    for (auto& c : cases) {
+        Area a;
+        LogCapture log;
+        make_zip(a.zip, {c.entry});
+        std::string bytes = TempDir::read(a.zip);
+        ASSERT_EQ(bytes.substr(0, 4), std::string("PK\3\4", 4));
+        bytes[8] = 99; // compression method of the local header
+        std::ofstream(a.zip, std::ios::binary | std::ios::trunc) << bytes;
+        EXPECT_EQ(zip_to_file(a.zip, a.out, nullptr, 0), UNZ_BADZIPFILE) << c.what;
+        std::string text = log.text();
+        std::string want = std::string(c.line) + std::to_string(UNZ_BADZIPFILE) +
+                           ". file = HLutils/Files/io_utils line = ";
+        size_t at = text.find(want);
+        ASSERT_NE(at, std::string::npos) << c.what << "\n" << text;
+        EXPECT_NE(text.find(". inFile=" + a.out + "f.\n", at), std::string::npos) << text;
+        EXPECT_TRUE(list_dir(a.out).empty()) << c.what;
     }
 }
 
@@ -294,7 +325,7 @@ TEST(Zip, MissingArchive)
         "The size is " +
         std::to_string(missing.size()) +
         "\n"
-        "Zip to file failed with error err = 20001. file = HLutils/Files/io_zip line = ";
+        "Zip to file failed with error err = 20001. file = HLutils/Files/io_utils line = ";
     std::string text = log.text();
     EXPECT_EQ(text.substr(0, want.size()), want);
     EXPECT_NE(text.find(". zip_file=" + missing + ", out_directory=" + a.out + ".\n"),
@@ -411,6 +442,123 @@ TEST(Zip, LinkTargetsThatCouldTurnOutside)
             EXPECT_NE(lstat((a.out + "a").c_str(), &st), 0) << c.what;
         }
     }
+}
+
+// An installation unpacks each file into its own folder but confines links
+// to the whole destination: a release may link between its folders.
+TEST(Zip, LinksConfinedToTheRootNotTheFolder)
+{
+    struct {
+        const char* what;
+        Entry entry;
+        int want;
+    } cases[] = {
+        {"into a sibling folder", link("libx.so", "../lib/libx.so.1"), 0},
+        {"to the root", link("top", "../readme"), 0},
+        {"up and down again", link("l", "../bin/../lib/libx.so.1"), 0},
+        {"out of the root", link("l", "../../evil"), kErrZipUnsafeName},
+        {"out and back in", link("l", "../../dest/lib/libx.so.1"), kErrZipUnsafeName},
+        {"absolute into the root", link("l", "/dest/lib/libx.so.1"), kErrZipUnsafeName},
+        {"name out of the root", file("../../evil", "x"), kErrZipUnsafeName},
+        {"name into a sibling", file("../lib/f", "x"), kErrZipUnsafeName},
+    };
+    for (auto& c : cases) {
+        TempDir dir;
+        dir.mkdir("dest");
+        dir.mkdir("dest/bin");
+        dir.mkdir("dest/lib");
+        dir.write("dest/lib/libx.so.1", "code");
+        dir.write("dest/readme", "r");
+        std::string zip = dir / "a.zip";
+        make_zip(zip, {c.entry});
+        EXPECT_EQ(zip_to_file(zip, dir / "dest/bin/", nullptr, 0, dir / "dest/"), c.want) << c.what;
+        EXPECT_EQ(list_dir(dir.path()), (std::vector<std::string>{"a.zip", "dest"})) << c.what;
+        EXPECT_EQ(list_dir(dir / "dest/lib"), (std::vector<std::string>{"libx.so.1"})) << c.what;
+        if (c.want == 0)
+            EXPECT_FALSE(TempDir::read(dir / "dest/bin/" + c.entry.name).empty()) << c.what;
+        else
+            EXPECT_TRUE(list_dir(dir / "dest/bin").empty()) << c.what;
+    }
+    // Without a root the folder itself is the limit, as before.
+    TempDir dir;
+    dir.mkdir("bin");
+    dir.mkdir("lib");
+    dir.write("lib/libx.so.1", "code");
+    make_zip(dir / "a.zip", {link("libx.so", "../lib/libx.so.1")});
+    EXPECT_EQ(zip_to_file(dir / "a.zip", dir / "bin/", nullptr, 0), kErrZipUnsafeName);
+    // A folder outside the root is refused before anything is opened.
+    EXPECT_EQ(zip_to_file(dir / "a.zip", dir / "bin/", nullptr, 0, dir / "lib/"),
+              kErrZipUnsafeName);
+    EXPECT_EQ(zip_to_file(dir / "a.zip", dir / "lib/../bin/", nullptr, 0, dir / "lib/"),
+              kErrZipUnsafeName);
+    EXPECT_TRUE(list_dir(dir / "bin").empty());
+}
+
+// The folders down to the target folder are the user's: a link there is
+// entered as it is, but a ".." out of it is refused, since the kernel would
+// step out of where the link leads.
+TEST(Zip, TargetFolderReachedThroughTheUsersLink)
+{
+    TempDir elsewhere;
+    TempDir dir;
+    dir.mkdir("dest");
+    dir.mkdir("dest/lib");
+    dir.write("dest/lib/t", "code");
+    ASSERT_EQ(symlink(elsewhere.path().c_str(), (dir / "dest/bin").c_str()), 0);
+    std::string zip = dir / "a.zip";
+    make_zip(zip, {file("f", "x"), link("same", "f")});
+    EXPECT_EQ(zip_to_file(zip, dir / "dest/bin/", nullptr, 0, dir / "dest/"), 0);
+    EXPECT_EQ(TempDir::read(elsewhere / "f"), "x");
+    EXPECT_EQ(TempDir::read(elsewhere / "same"), "x");
+    make_zip(zip, {link("up", "../lib/t")});
+    EXPECT_EQ(zip_to_file(zip, dir / "dest/bin/", nullptr, 0, dir / "dest/"), kErrZipUnsafeName);
+    EXPECT_EQ(list_dir(elsewhere.path()), (std::vector<std::string>{"f", "same"}));
+}
+
+TEST(Zip, TempNames)
+{
+    struct {
+        const char* name;
+        bool temp;
+    } cases[] = {
+        {".zdz_abcdefgh", true},
+        {".zdz_0a1b2c3d", true},
+        {".zdz_abcdefg", false},
+        {".zdz_abcdefghi", false},
+        {".zdz_ABCDEFGH", false},
+        {".zdz_abc.efgh", false},
+        {"zdz_abcdefgh", false},
+        {".zdz-abcdefgh", false},
+        {"x.zdz_abcdefgh", false},
+        {".zdz_", false},
+        {"", false},
+        {".zdz_abcdefg\xe9", false},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(zip_is_temp_name(c.name), c.temp) << c.name;
+    EXPECT_FALSE(zip_is_temp_name(std::string(".zdz_abcdefg\0", 13)));
+}
+
+TEST(Zip, StaleTempsRemovedNothingElse)
+{
+    TempDir dir;
+    dir.mkdir("f");
+    dir.write("f/.zdz_abcdefgh", "half a file");
+    dir.write("f/.zdz_q1w2e3r4", "");
+    ASSERT_EQ(symlink("target", (dir / "f/.zdz_link0000").c_str()), 0);
+    // Not ours: other names, a folder with our pattern, a sub-folder's entry.
+    for (const char* keep :
+         {".zdz_notes", ".zdz_ABCDEFGH", "zdz_abcdefgh", ".zdz_abcdefgh.txt", "readme"})
+        dir.write(std::string("f/") + keep, "user");
+    dir.mkdir("f/.zdz_folder00");
+    dir.mkdir("f/sub");
+    dir.write("f/sub/.zdz_deeper00", "not scanned");
+    EXPECT_EQ(zip_remove_stale_temps(dir / "f/"), 3);
+    EXPECT_EQ(list_dir(dir / "f"),
+              (std::vector<std::string>{".zdz_ABCDEFGH", ".zdz_abcdefgh.txt", ".zdz_folder00",
+                                        ".zdz_notes", "readme", "sub", "zdz_abcdefgh"}));
+    EXPECT_EQ(list_dir(dir / "f/sub"), (std::vector<std::string>{".zdz_deeper00"}));
+    EXPECT_EQ(zip_remove_stale_temps(dir / "missing/"), 0);
 }
 
 TEST(Zip, LargeEntryIsStreamed)

@@ -109,6 +109,35 @@ TEST_F(AlertTest, MemoryLogIsMadeEmptyAndNotEmptiedAgain)
     EXPECT_NE(text.find(kDumpLine), text.rfind(kDumpLine));
 }
 
+// Only kinds 1 and 2 and nested alerts ask for the memory dump; any other
+// kind is logged and returns like a warning.
+TEST_F(AlertTest, NoMemoryDumpForOtherKinds)
+{
+    for (int kind : {0, 3, -1}) {
+        testing::internal::CaptureStdout();
+        __VOVARU_alert(0, "odd kind", "", "", "", kind, "k.cpp", kind);
+        testing::internal::GetCapturedStdout();
+        EXPECT_FALSE(TempDir::exists(memory_log())) << kind;
+        EXPECT_EQ(log().find("OK check MemoryLog.txt!"), std::string::npos) << kind;
+        EXPECT_NE(log().find("\nodd kind\n\n\n\n(k.cpp line " + std::to_string(kind) + ")\n"),
+                  std::string::npos)
+            << kind;
+    }
+}
+
+TEST_F(AlertTest, NestedAlertOfAnyKindDumps)
+{
+    ChildResult r = run_in_child([] {
+        alert_set_observer([](const alert_notice& n) {
+            if (n.route == kAlertRouteText) __VOVARU_alert(0, "inner", "", "", "", 0, "in.cpp", 3);
+        });
+        __VOVARU_alert(0, "outer", "", "", "", 0, "out.cpp", 1);
+    });
+    EXPECT_TRUE(r.aborted());
+    EXPECT_EQ(log(), std::string(kDumpLine) + "\ninner\n\n\n\n(in.cpp line 3)\n");
+    EXPECT_TRUE(TempDir::exists(memory_log()));
+}
+
 TEST_F(AlertTest, FatalBeforeTheWindowFinishesUpAndAborts)
 {
     ChildResult r = run_in_child([] {

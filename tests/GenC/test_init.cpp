@@ -45,11 +45,7 @@ TEST(Startup, WholeSequenceInItsOwnFolder)
 {
     if (!xvfb_inside()) {
         TempDir dir;
-        const std::string copy = dir / "zudezud_test";
-        ASSERT_EQ(run_capture("cp '" + self_exe() + "' '" + copy + "'").status, 0);
-        const XvfbResult r =
-            xvfb_run("env ZUDEZUD_XVFB_CHILD=1 HOME='" + dir.path() + "' '" + copy +
-                     "' --gtest_filter=Startup.WholeSequenceInItsOwnFolder");
+        const XvfbResult r = xvfb_run_this_test_copied(dir.path());
         EXPECT_EQ(r.status, 0) << r.output;
         EXPECT_TRUE(has(r.output, "[  PASSED  ] 1 test.")) << r.output;
 

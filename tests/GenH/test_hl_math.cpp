@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <set>
+#include <string>
 
 #include "GenH/hl_math.h"
 #include "GenH/hl_types.h"
@@ -29,8 +30,34 @@ TEST(IntRand, StaysInRangeAndReachesBothEnds)
         seen.insert(r);
     }
     EXPECT_EQ(seen.size(), 6u);
-    const int wide = int_rand(INT_MIN, INT_MAX); // no overflow in the span
-    EXPECT_GE(wide, INT_MIN);
+}
+
+// Each draw is lo + (rand() modulo the span), one number from the C library's
+// generator per call, the span counted without overflow.
+TEST(IntRand, OneDrawOffsetFromLo)
+{
+    const struct {
+        int lo, hi;
+    } cases[] = {{0, 9},
+                 {-2, 3},
+                 {100, 101},
+                 {-7, -5},
+                 {INT_MIN, INT_MAX},
+                 {INT_MIN, 0},
+                 {-1, INT_MAX},
+                 {INT_MAX - 3, INT_MAX},
+                 {INT_MIN, INT_MIN + 4}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.lo) + ".." + std::to_string(c.hi));
+        const long long span = static_cast<long long>(c.hi) - c.lo + 1;
+        for (unsigned seed : {1u, 2u, 99u, 12345u}) {
+            std::srand(seed);
+            const long long r1 = std::rand(), r2 = std::rand();
+            std::srand(seed);
+            EXPECT_EQ(int_rand(c.lo, c.hi), c.lo + r1 % span) << "seed " << seed;
+            EXPECT_EQ(int_rand(c.lo, c.hi), c.lo + r2 % span) << "seed " << seed;
+        }
+    }
 }
 
 TEST(IntRand, ReversedRangeIsFatal)

@@ -10,9 +10,12 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "TEX/TEX_bind.h"
@@ -304,12 +307,11 @@ TEST(TextureBinding, CacheUnitsRecipesAndKillSwitch)
     gKillTex.stat_value = 0;
 }
 
-// With ZUDEZUD_SHOTS_DIR set, saves a screenshot of a frame of primitives.
+// A frame of primitives and an alert-sized window, as the X server shows it
+// after the swap. With ZUDEZUD_SHOTS_DIR set the screen is also saved there.
 TEST(Primitives, FrameScreenshot)
 {
-    const char* shots = std::getenv("ZUDEZUD_SHOTS_DIR");
-    if (!shots) GTEST_SKIP() << "set ZUDEZUD_SHOTS_DIR to save the screenshot";
-    XVFB_TEST_BODY(kXvfbScreen1024, {std::string("ZUDEZUD_SHOTS_DIR=") + shots});
+    XVFB_TEST_BODY(kXvfbScreen1024, xvfb_shots_env());
     open_main_window();
     colr.assign(35, 0.25f, 0.3f, 0.4f);    // panel
     colr.assign(38, 0.8f, 0.8f, 0.9f);     // panel edge, inset
@@ -328,17 +330,50 @@ TEST(Primitives, FrameScreenshot)
         OGL_2dquad(0, kBlue, 1, 800, 40, 0, 0, 850, 240, 0, 1, 1000, 240, 1, 1, 950, 40, 1, 0, 0,
                    kBlendOn);
         VOVARU_startwind(kWinAlert, 0);
-        shell_fillwin();
-        shell_subwin(0, 13, -1, 35, -1, -1);
-        shell_button(mnw.win_w * 0.5f, 18, "OK");
+        BTN_fillwin(1, 21);
+        BTN_subwin(0, 13, -1, 35, -1, -1, "", &wx, &wy);
+        BTN_action(mnw.win_w * 0.5f, 18, 0, 0, 1, "OK", "-");
         OGL_string(43, mnw.win_w * 0.5f, 205, "Some textures could not be loaded.", 378, 100, 1);
         VOVARU_startwind(kWinMain, 0);
         OGL_sbuff();
     }
-    glFinish();
-    const XvfbResult r =
-        run_capture(std::string("import -window root ") + shots + "/window_primitives.png");
-    EXPECT_EQ(r.status, 0) << r.output;
+    const ShownPixels shown = xvfb_shown_frame("window_primitives.png");
+    ASSERT_EQ(shown.w, 1024);
+    ASSERT_EQ(shown.h, 768);
+    EXPECT_TRUE(shown_is(shown, 20, 750, 128, 128, 128)); // background
+    // The eight bars, and the half-transparent red band across them.
+    for (int i = 0; i < 8; ++i) {
+        SCOPED_TRACE(i);
+        const int r = static_cast<int>(i / 7.0f * 255 + 0.5f), g = 77, b = 255 - r;
+        EXPECT_TRUE(shown_is(shown, 90 + i * 120, 700, r, g, b, 3));
+        EXPECT_TRUE(shown_is(shown, 90 + i * 120, 570, r, g, b, 3));
+        EXPECT_TRUE(shown_is(shown, 110 + i * 120, 630, (255 + r) / 2, g / 2, b / 2, 3));
+    }
+    EXPECT_TRUE(shown_is(shown, 150, 630, 191, 64, 64, 3)); // the band over the background
+    EXPECT_TRUE(shown_is(shown, 150, 700, 128, 128, 128));  // between two bars
+    // The green outline on pixel centres, the grey inside it.
+    for (const auto& xy : {std::pair<int, int>{450, 140}, {750, 140}, {600, 40}, {600, 240}})
+        EXPECT_TRUE(shown_is(shown, xy.first, xy.second, 0, 255, 0))
+            << xy.first << "," << xy.second;
+    EXPECT_TRUE(shown_is(shown, 452, 140, 128, 128, 128));
+    EXPECT_TRUE(shown_is(shown, 600, 238, 128, 128, 128));
+    // The blue quad, a trapezoid: filled in its middle, not at its slanted corner.
+    EXPECT_TRUE(shown_is(shown, 900, 140, 0, 0, 255));
+    EXPECT_TRUE(shown_is(shown, 805, 230, 128, 128, 128));
+    // Twenty white lines fan across from the left.
+    EXPECT_GT(shown_count(shown, 40, 40, 300, 440, 255, 255, 255, 60), 200);
+    // The alert window (420 x 250, centred: from (302, 259)): its panel covers
+    // the window and ends within its margins, the OK button stands out of the
+    // panel around it, and the white message is drawn over the panel.
+    EXPECT_EQ(shown_count(shown, 310, 265, 715, 500, 128, 128, 128, 1), 0);
+    EXPECT_TRUE(shown_is(shown, 290, 400, 128, 128, 128));
+    EXPECT_TRUE(shown_is(shown, 735, 400, 128, 128, 128));
+    {
+        const unsigned char* body = shown.at(400, 277); // panel left of the button
+        const int same = shown_count(shown, 496, 270, 529, 286, body[0], body[1], body[2], 3);
+        EXPECT_LT(same, 33 * 16 / 4) << "the button is not drawn over the panel";
+    }
+    EXPECT_GT(shown_count(shown, 330, 455, 700, 480, 255, 255, 255, 60), 100);
 }
 
 // Drawing binds textures only through the binding cache; a bind anywhere else

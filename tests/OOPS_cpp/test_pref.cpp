@@ -127,7 +127,7 @@ TEST_F(Pref, ReadingRules)
     http._proxy_host = "before";
     pref.IO_set(kPrefSetInstaller, kPrefRead);
     EXPECT_EQ(stg._log_actions, 0);
-    EXPECT_EQ(dest_dir_path, "/x y/ z  ");
+    EXPECT_EQ(dest_dir_path, "/x y/ z  /"); // a folder: the final '/' is added
     EXPECT_EQ(stg._stream_count, 12);
     EXPECT_EQ(stg._use_max_cpu, 0);
     EXPECT_EQ(stg._rename_folder, INT_MAX);
@@ -181,6 +181,36 @@ TEST_F(Pref, OptionsOverrideTheFileAndAreSaved)
     EXPECT_EQ(stg._stream_count, 4);
     EXPECT_EQ(http._proxy_host, "");
     EXPECT_EQ(dest_dir_path, "/opt/z z/");
+}
+
+// Every path is appended to the destination: however it is given, it ends
+// in '/'. An empty value names no folder and keeps the default.
+TEST_F(Pref, DestinationEndsInASlash)
+{
+    struct {
+        const char* value;
+        const char* want;
+    } cases[] = {
+        {"/data/inst/Zudezud", "/data/inst/Zudezud/"},
+        {"/data/inst/Zudezud/", "/data/inst/Zudezud/"},
+        {"/my sim", "/my sim/"},
+        {"/", "/"},
+        {"", "/Zudezud/"},
+    };
+    for (const auto& c : cases) {
+        for (bool by_option : {false, true}) {
+            defaults();
+            cmdline.options.clear();
+            if (by_option) {
+                write_file("I\n9001 version\n_dest_dir_path /from/the/file/\n");
+                cmdline.options["--pref:_dest_dir_path"] = c.value;
+            } else {
+                write_file(std::string("I\n9001 version\n_dest_dir_path ") + c.value + "\n");
+            }
+            pref.IO_set(kPrefSetInstaller, kPrefRead);
+            EXPECT_EQ(dest_dir_path, c.want) << c.value << (by_option ? " (option)" : " (file)");
+        }
+    }
 }
 
 TEST_F(Pref, ScanClassAnswers)
@@ -244,3 +274,18 @@ TEST_F(Pref, SavedAtOrderlyExitUnlessFpsTest)
 }
 
 } // namespace
+
+// Any character is legal in a home folder's name on Linux; only the files the
+// program names itself follow its own path rules.
+TEST_F(Pref, HomeFolderMayHoldAColon)
+{
+    TempDir odd;
+    odd.mkdir("games:2024");
+    std::string home = odd / "games:2024";
+    setenv("HOME", home.c_str(), 1);
+    stg._stream_count = 3;
+    pref.IO_set(kPrefSetInstaller, kPrefWrite);
+    defaults();
+    pref.IO_set(kPrefSetInstaller, kPrefRead);
+    EXPECT_EQ(stg._stream_count, 3);
+}

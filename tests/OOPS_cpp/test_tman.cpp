@@ -23,6 +23,7 @@
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
 #include "TEX/tex_fixtures.h"
+#include "tman_test_util.h"
 
 namespace {
 
@@ -34,33 +35,6 @@ bool write_bytes(const std::string& path, const std::vector<uint8_t>& b)
     std::ofstream f(path, std::ios::binary);
     f.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
     return bool(f);
-}
-
-// An 8-bit PNG written by libpng, rows given bottom first (the GL order),
-// 3 or 4 channels.
-bool write_png_file(const std::string& path, int w, int h, int ch,
-                    const std::vector<uint8_t>& bottom_first)
-{
-    texfix::PngSpec spec;
-    spec.width = w;
-    spec.height = h;
-    spec.color_type = ch == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB;
-    std::vector<std::vector<uint8_t>> rows;
-    for (int y = h - 1; y >= 0; --y)
-        rows.emplace_back(bottom_first.begin() + size_t(y) * w * ch,
-                          bottom_first.begin() + size_t(y + 1) * w * ch);
-    return texfix::write_png(path, spec, rows);
-}
-
-// The window, the buffers and the log in a private folder. Alerts go to
-// standard output, not to a modal window that would wait for a click: a
-// warning returns at once, a fatal one ends the child with its text.
-void open_window(TempCwd& cwd)
-{
-    xvfb_open_shell_window();
-    VOVARU_align_scratch();
-    xer.open(cwd.path() + "Log.txt", std::ios::out | std::ios::trunc);
-    ogl_inited = 0;
 }
 
 // Where screenshots go: ZUDEZUD_SHOTS_DIR, else nowhere.
@@ -272,10 +246,10 @@ void put_le32(std::vector<uint8_t>& v, size_t at, uint32_t x)
     for (int i = 0; i < 4; ++i) v[at + size_t(i)] = uint8_t(x >> (8 * i));
 }
 
-// An uncompressed BGRA DDS, top row first as files store it. Pixel (x, row)
-// of level L holds B = L, G = row, R = x, A = 255, so skipped levels and the
-// row flip both show.
-std::vector<uint8_t> make_dds_bgra(int w, int h, bool mips)
+// An uncompressed BGRA DDS (BGR with bytes 3), top row first as files store
+// it. Pixel (x, row) of level L holds B = L, G = row, R = x, A = 255, so
+// skipped levels and the row flip both show.
+std::vector<uint8_t> make_dds_bgra(int w, int h, bool mips, int bytes = 4)
 {
     std::vector<uint8_t> f(128, 0);
     std::memcpy(f.data(), "DDS ", 4);
@@ -284,22 +258,22 @@ std::vector<uint8_t> make_dds_bgra(int w, int h, bool mips)
     put_le32(f, 12, uint32_t(h));
     put_le32(f, 16, uint32_t(w));
     put_le32(f, 76, 32);
-    put_le32(f, 80, 0x41);  // RGB with alpha
-    put_le32(f, 88, 32);
+    put_le32(f, 80, bytes == 4 ? 0x41 : 0x40);  // RGB, with alpha or without
+    put_le32(f, 88, uint32_t(bytes * 8));
     put_le32(f, 92, 0x00FF0000);
     put_le32(f, 96, 0x0000FF00);
     put_le32(f, 100, 0x000000FF);
-    put_le32(f, 104, 0xFF000000);
+    put_le32(f, 104, bytes == 4 ? 0xFF000000 : 0);
     put_le32(f, 108, 0x1000 | (mips ? 0x400008 : 0));
     for (int level = 0;; ++level) {
         size_t at = f.size();
-        f.resize(at + size_t(w) * size_t(h) * 4);
+        f.resize(at + size_t(w) * size_t(h) * size_t(bytes));
         for (int row = 0; row < h; ++row)
-            for (int x = 0; x < w; ++x, at += 4) {
+            for (int x = 0; x < w; ++x, at += size_t(bytes)) {
                 f[at] = uint8_t(level);
                 f[at + 1] = uint8_t(row);
                 f[at + 2] = uint8_t(x);
-                f[at + 3] = 255;
+                if (bytes == 4) f[at + 3] = 255;
             }
         if (!mips || (w == 1 && h == 1)) break;
         if (w > 1) w /= 2;
@@ -339,11 +313,12 @@ struct FileLoad {
     int ok = 0, format = 0, mips = 0, bpp = 0, img_w = 0, img_h = 0, tex_w = 0, tex_h = 0;
 };
 
-// The file stage alone, as load_texture_io runs it for an RGBA load.
-FileLoad load_file(const std::string& name, int flags = 2)
+// The file stage alone, as load_texture_io runs it for an RGBA load (an RGB
+// one with bytes 3).
+FileLoad load_file(const std::string& name, int flags = 2, char bytes = 4)
 {
     FileLoad r;
-    char bpp = 4;
+    char bpp = bytes;
     r.ok = load_any_into_scratch(name, 600, flags, r.format, r.mips, bpp, 0, &r.img_w, &r.img_h,
                                  &r.tex_w, &r.tex_h);
     r.bpp = bpp;
@@ -446,6 +421,81 @@ TEST(TmanFiles, DdsWhoseLevelsAreNotTheTextureSizeIsRefused)
     EXPECT_EQ(kept.ok, 1);
     EXPECT_EQ(kept.tex_w, 48);
     EXPECT_EQ(load_file(cwd.path() + "cut.dds").ok, 0);  // shorter than its levels
+}
+
+// Bytes per pixel follow the format a DDS file holds, whatever the load
+// asked for: 3 for uncompressed 24-bit data and for DXT1 without alpha.
+TEST(TmanFiles, DdsBytesPerPixelFollowTheFormat)
+{
+    TempCwd cwd;
+    const std::string d = cwd.path();
+    mnw.tex_level = 5;
+    write_bytes(d + "bgr.dds", make_dds_bgra(8, 8, true, 3));
+    write_bytes(d + "bgra.dds", make_dds_bgra(8, 8, true, 4));
+    texfix::DdsHeader h;
+    h.width = h.height = 8;
+    h.flags |= texfix::kDdsMipCount;
+    h.caps |= texfix::kDdsCapsMip;
+    h.fourcc = "DXT5";
+    std::ofstream(d + "dxt5.dds", std::ios::binary) << texfix::make_dds(h, 4 * 16 + 3 * 16);
+    // DXT1 blocks with colour 0 above colour 1: no one-bit alpha.
+    h.fourcc = "DXT1";
+    std::string dxt1 = texfix::make_dds(h, 0);
+    for (int b = 0; b < 4 + 3; ++b) dxt1 += std::string("\xFF\xFF\0\0\0\0\0\0", 8);
+    std::ofstream(d + "dxt1.dds", std::ios::binary) << dxt1;
+    struct Case {
+        const char* name;
+        int format, bpp;
+    } cases[] = {
+        {"bgr.dds", GL_BGR, 3},
+        {"bgra.dds", GL_BGRA, 4},
+        {"dxt5.dds", GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 4},
+        {"dxt1.dds", GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 3},
+    };
+    for (const Case& c : cases)
+        for (char asked : {char(1), char(3), char(4)}) {
+            const FileLoad r = load_file(d + c.name, asked == 1 ? 3 : asked == 3 ? 1 : 2, asked);
+            ASSERT_EQ(r.ok, 1) << c.name;
+            EXPECT_EQ(r.format, c.format) << c.name;
+            EXPECT_EQ(r.bpp, c.bpp) << c.name << " asked " << int(asked);
+        }
+}
+
+// Image headers whose sides overflow any size product are refused by the
+// texture manager like any other failed load; nothing beyond the files is
+// read. (Distinct stems: each name is tried as .dds, .png, .bmp in turn.)
+TEST(TmanFiles, OverflowingHeadersFailTheLoad)
+{
+    TempCwd cwd;
+    const std::string d = cwd.path();
+    mnw.tex_level = 5;
+    texfix::BmpSpec bmp;
+    bmp.width = bmp.height = 0x7FFFFFFF;
+    std::ofstream(d + "square.bmp", std::ios::binary)
+        << texfix::make_bmp(bmp, {{1, 2, 3, 4, 5, 6}});
+    bmp.width = 0x40000001;
+    bmp.height = 0x40000000;
+    std::ofstream(d + "wraps.bmp", std::ios::binary) << texfix::make_bmp(bmp, {{1, 2, 3, 4, 5, 6}});
+    texfix::DdsHeader dds;
+    dds.width = dds.height = 0x7FFFFFFF;
+    dds.pf_flags = 0x41;
+    dds.flags |= texfix::kDdsMipCount;
+    dds.caps |= texfix::kDdsCapsMip;
+    std::ofstream(d + "sides.dds", std::ios::binary) << texfix::make_dds(dds, 64);
+    std::ofstream(d + "wide.png", std::ios::binary)
+        << texfix::png_signature_and_header(1u << 24, 1u << 24) + texfix::png_chunk("IDAT", "") +
+               texfix::png_chunk("IEND", "");
+    for (const char* name : {"square.bmp", "wraps.bmp", "sides.dds", "wide.png"})
+        for (int flags : {1, 2, 3}) {
+            SCOPED_TRACE(name);
+            EXPECT_EQ(load_file(d + name, flags, flags == 1 ? 3 : flags == 2 ? 4 : 1).ok, 0);
+            AlertProbe probe;
+            EXPECT_EQ(tman.load_texture(tex_fail_silent, 610, flags, 101, d + name), 0);
+            EXPECT_EQ(probe.count(), 0u);
+            ASSERT_GT(tman.ref_dat.size(), 610u);
+            EXPECT_EQ(tman.ref_dat[610].state, kTexStateLoaded);  // the fallback
+            EXPECT_EQ(tman.ref_dat[610].vram_bytes, 0);
+        }
 }
 
 // ---------------------------------------------------------------------------
@@ -585,6 +635,31 @@ TEST(TmanGL, OddSizedFilesUploadWithoutShear)
             const uint8_t v = ((x + y) % 2) ? 255 : 0;
             const uint8_t* q = &got[(size_t(y) * 32 + x) * 4];
             if (in ? (q[0] != v || q[3] != 255) : q[3] != 0) ++bad;
+        }
+    EXPECT_EQ(bad, 0);
+}
+
+// An uncompressed 24-bit DDS uploads as 3 bytes a pixel: the recorded video
+// memory says so, and the texture holds its pixels, rows flipped.
+TEST(TmanGL, Bgr24DdsUploadsThreeBytesAPixel)
+{
+    XVFB_TEST_BODY();
+    TempCwd cwd;
+    open_window(cwd);
+    write_bytes(cwd.path() + "bgr.dds", make_dds_bgra(16, 8, true, 3));
+    ASSERT_EQ(tman.load_texture(tex_fail_fatal, 602, 1, 101, cwd.path() + "bgr.dds"), 602);
+    const auto& d = tman.ref_dat[602];
+    EXPECT_EQ(d.gl_format, GL_BGR);
+    EXPECT_EQ(d.tex_dx, 16);
+    EXPECT_EQ(d.tex_dy, 8);
+    EXPECT_EQ(d.vram_bytes, 16 * 8 * 3);
+    const auto got = texture_rgba(602, 16, 8);
+    int bad = 0;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const uint8_t* q = &got[(size_t(y) * 16 + x) * 4];
+            // B = level 0, G = file row (top first), R = x.
+            if (q[0] != x || q[1] != 7 - y || q[2] != 0 || q[3] != 255) ++bad;
         }
     EXPECT_EQ(bad, 0);
 }

@@ -383,4 +383,37 @@ TEST(Xmap, FatalPathAlerts)
     EXPECT_NE(r.out.find("Bad ouf_open type!"), std::string::npos);
 }
 
+// A folder the user chose may hold ':' or '\\' (Linux allows both); the rule
+// stays for the part of the path that follows it.
+TEST(Xmap, UserFolderMayHoldAnyCharacter)
+{
+    TempCwd cwd;
+    TempDir dir;
+    dir.mkdir("games:2024");
+    dir.mkdir("back\\slash");
+    dir.write("games:2024/f", "colon");
+    dir.write("back\\slash/f", "backslash");
+    struct {
+        std::string folder;
+        const char* content;
+    } ok[] = {{dir / "games:2024/", "colon"}, {dir / "back\\slash/", "backslash"}};
+    for (const auto& c : ok) {
+        ChildResult r = run_in_child([&] {
+            xmap_class m(c.folder + "f", c.folder.size());
+            if (m.start) std::printf("%.*s", (int)(m.end - m.start), m.start);
+            xmap_class again;
+            again.retry(c.folder + "f", c.folder.size());
+            std::printf(" %d", again.start != nullptr);
+        });
+        EXPECT_TRUE(r.exited()) << c.folder;
+        EXPECT_EQ(r.out, std::string(c.content) + " 1") << c.folder;
+        // Past the user's part, the character is still fatal.
+        r = run_in_child([&] { xmap_class m(c.folder + "x:y", c.folder.size()); });
+        EXPECT_TRUE(r.aborted()) << c.folder;
+        EXPECT_NE(r.out.find("I got a bad dirchar!"), std::string::npos);
+        r = run_in_child([&] { xmap_class m(c.folder + "f", dir.path().size()); });
+        EXPECT_TRUE(r.aborted()) << c.folder;
+    }
+}
+
 } // namespace

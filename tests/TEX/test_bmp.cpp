@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -182,10 +183,55 @@ TEST_F(BmpTest, TooLargeForImageBuffersRefusedFromHeader)
     Rows rows(1500, std::vector<uint8_t>(2900 * 3, 7));
     xmap_class* f = map(make_bmp(s, rows));
     TEX_image_desc d;
-    unsigned char* px = nullptr;
+    std::vector<unsigned char> buffer(kTexMaxImageBytes, 0xEE);
+    unsigned char* px = buffer.data();
     EXPECT_EQ(TEX_load_bmp("t.bmp", f, px, GL_RGBA, 0, 1, d), 0);
-    EXPECT_EQ(px, nullptr);
-    EXPECT_EQ(TEX_load_bmp("t.bmp", f, owned_, GL_RGB, 0, 0, d), 1);
+    EXPECT_EQ(px, buffer.data());
+    EXPECT_EQ(buffer[0], 0xEE);  // refused before anything was written
+    EXPECT_EQ(TEX_load_bmp("t.bmp", f, px, GL_RGB, 0, 0, d), 1);
+    // Without a caller buffer the block is the reader's own, of any size.
+    ASSERT_EQ(TEX_load_bmp("t.bmp", f, owned_, GL_RGBA, 0, 1, d), 1);
+    EXPECT_EQ(d.pad, 4 * (4096 - 2900));
+    const unsigned char* top = owned_ + size_t(1499) * 4096 * 4;
+    EXPECT_EQ(top[3], 255);                             // last picture row, alpha
+    EXPECT_EQ(top[2900 * 4 + 3], 0);                    // its padding column
+    EXPECT_EQ(owned_[size_t(1500) * 4096 * 4 + 3], 0);  // first padding row
+}
+
+// Headers whose sides overflow any 64-bit size product: every side is held
+// to the image budget before it is multiplied, so neither the block nor the
+// source rows can wrap around and seem to fit. Nothing is read or written.
+TEST_F(BmpTest, OverflowingSidesRefusedBeforeAnyRead)
+{
+    const texfix::HeaderSidesCase cases[] = {
+        {"2^31-1 square, rgba, powers of two", 0x7FFFFFFF, 0x7FFFFFFF, GL_RGBA, 0, 1},
+        {"2^31-1 square, rgb", 0x7FFFFFFF, 0x7FFFFFFF, GL_RGB, 0, 0},
+        {"2^31-1 square, rgba", 0x7FFFFFFF, 0x7FFFFFFF, GL_RGBA, 0, 0},
+        {"2^31-1 square, alpha", 0x7FFFFFFF, 0x7FFFFFFF, GL_ALPHA, 0, 0},
+        {"block of exactly 2^63", 0x40000001, 0x40000000, GL_RGBA, 0, 1},
+        {"row length 2^31-1", 1, 0x7FFFFFFF, GL_RGBA, 0x7FFFFFFF, 0},
+        {"one side past the budget", (16 << 20) + 1, 1, GL_ALPHA, 0, 0},
+        {"tall side past the budget", 1, (16 << 20) + 1, GL_ALPHA, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        BmpSpec s;
+        s.width = int(c.width);
+        s.height = int(c.height);
+        // The header and a few pixels: every row past the first lies beyond.
+        const std::string bytes = make_bmp(s, {{1, 2, 3, 4, 5, 6, 7, 8, 9}});
+        std::vector<unsigned char> buffer(64, 0xEE);
+        unsigned char* px = buffer.data();
+        TEX_image_desc d;
+        EXPECT_EQ(TEX_load_bmp("t.bmp", map(bytes), px, c.format, c.row_length, c.power_of_two, d),
+                  0);
+        EXPECT_EQ(px, buffer.data());
+        EXPECT_EQ(buffer, std::vector<unsigned char>(64, 0xEE));
+        unsigned char* none = nullptr;
+        EXPECT_EQ(
+            TEX_load_bmp("t.bmp", map(bytes), none, c.format, c.row_length, c.power_of_two, d), 0);
+        EXPECT_EQ(none, nullptr);
+    }
 }
 
 TEST(BmpNoFile, EmptyReaderGivesZero)

@@ -31,6 +31,16 @@ TEST(TexBytes, Table)
         {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 1, 1, 0, 0, 16},
         {GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 8, 2, 0, 1, 16 + 8 + 8 + 8},  // 8x2,4x1,2x1,1x1
         {GL_RGBA, 0, 4, 0, 1, 0},  // empty side: no endless halving
+        // Counts an int cannot hold give 0, computed without overflow.
+        {GL_RGBA, 0x7FFFFFFF, 0x7FFFFFFF, 0, 0, 0},
+        {GL_RGB, 0x7FFFFFFF, 1, 0x7FFFFFFF, 0, 0},
+        {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0x7FFFFFFF, 0x7FFFFFFF, 0, 1, 0},
+        {GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 0x7FFFFFFF, 4, 0, 0, 0},
+        {GL_BGRA, 32768, 32768, 0, 1, 0},             // 5.7 GB with its levels
+        {GL_BGRA, 16384, 16384, 0, 1, 1431655764},    // the largest side a DDS may have
+        {GL_ALPHA, 1, 1, 0x7FFFFFFE, 0, 0x7FFFFFFF},  // the largest count
+        {GL_BGRA, 16384, 16384, 0, 0, 1 << 30},
+        {GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 16384, 16384, 0, 1, 178956984},
     };
     for (const Case& c : cases) {
         TEX_image_desc d;
@@ -146,6 +156,10 @@ TEST_F(DdsTest, ShortFilesRefused)
     huge.height = 0x7FFFFFFF;
     DdsHeader zero;
     zero.width = 0;
+    DdsHeader big_mips = bgra;
+    big_mips.width = big_mips.height = 16384;
+    big_mips.flags |= texfix::kDdsMipCount;
+    big_mips.caps |= texfix::kDdsCapsMip;
     struct Case {
         const char* name;
         std::string bytes;
@@ -161,6 +175,7 @@ TEST_F(DdsTest, ShortFilesRefused)
         {"bgra short", make_dds(bgra, 23), 0},
         {"bgra exact", make_dds(bgra, 24), 1},
         {"huge sides", make_dds(huge, 64), 0},
+        {"largest sides, short", make_dds(big_mips, 64), 0},
         {"zero width", make_dds(zero, 64), 0},
     };
     for (const Case& c : cases) {

@@ -1,9 +1,12 @@
 // The PNG reader, on fixtures written with libpng.
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -290,11 +293,117 @@ TEST_F(PngTest, TooLargeForImageBuffersRefusedFromHeader)
     xmap_class* f = write(s, Rows(1025, std::vector<uint8_t>(4096, 9)));
     AlertProbe probe;
     TEX_image_desc d;
-    EXPECT_EQ(TEX_load_png("t.png", f, owned_, GL_RGBA, 0, 1, 0, d), 0);
-    EXPECT_EQ(owned_, nullptr);
+    std::vector<unsigned char> buffer(kTexMaxImageBytes, 0xEE);
+    unsigned char* px = buffer.data();
+    EXPECT_EQ(TEX_load_png("t.png", f, px, GL_RGBA, 0, 1, 0, d), 0);
+    EXPECT_EQ(px, buffer.data());
+    EXPECT_EQ(buffer[0], 0xEE);  // refused before anything was written
     EXPECT_EQ(probe.count(), 0u);
     xmap_class again(dir_ / "t.png");
-    EXPECT_EQ(TEX_load_png("t.png", &again, owned_, GL_RGB, 0, 0, 0, d), 1);
+    EXPECT_EQ(TEX_load_png("t.png", &again, px, GL_RGB, 0, 0, 0, d), 1);
+}
+
+// The image budget is about the callers' fixed buffers: a block the reader
+// allocates itself may be larger.
+TEST_F(PngTest, OwnBlockMayExceedTheImageBuffers)
+{
+    PngSpec s;
+    s.width = 4096;
+    s.height = 1025;
+    s.color_type = PNG_COLOR_TYPE_GRAY;
+    Rows rows(1025, std::vector<uint8_t>(4096, 9));
+    rows[0].assign(4096, 200);  // the top row
+    xmap_class* f = write(s, rows);
+    AlertProbe probe;
+    TEX_image_desc d;
+    ASSERT_EQ(TEX_load_png("t.png", f, owned_, GL_RGBA, 0, 1, 0, d), 1);
+    EXPECT_EQ(probe.count(), 0u);
+    EXPECT_EQ(d.width, 4096);
+    EXPECT_EQ(d.height, 1025);
+    EXPECT_EQ(d.pad, 0);
+    // 4096 x 2048 RGBA (32 MB): the picture's top row is block row 1024,
+    // the rows above it are zero.
+    const size_t row = 4096 * 4;
+    EXPECT_NEAR(owned_[0], corrected(9), 1);
+    EXPECT_EQ(owned_[3], 255);
+    EXPECT_NEAR(owned_[1024 * row + 5], corrected(200), 1);
+    EXPECT_EQ(owned_[1024 * row + row - 1], 255);
+    EXPECT_EQ(owned_[1025 * row + 3], 0);
+    EXPECT_EQ(owned_[2048 * row - 1], 0);
+}
+
+// Headers with sides far beyond what the 16 MB buffers hold, within the
+// libpng limits: refused from the header, before any row is read.
+TEST_F(PngTest, HugeSidesRefusedFromHeader)
+{
+    const texfix::HeaderSidesCase cases[] = {
+        {"2^24 square, rgba, powers of two", 1u << 24, 1u << 24, GL_RGBA, 0, 1},
+        {"2^24 square, alpha", 1u << 24, 1u << 24, GL_ALPHA, 0, 0},
+        {"2^24 wide", 1u << 24, 1, GL_RGB, 0, 0},
+        {"2^24 tall", 1, 1u << 24, GL_RGBA, 0, 1},
+        {"row length 2^31-1", 1, 1u << 24, GL_ALPHA, 0x7FFFFFFF, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string bytes = texfix::png_signature_and_header(c.width, c.height) +
+                                  texfix::png_chunk("IDAT", "") + texfix::png_chunk("IEND", "");
+        AlertProbe probe;
+        std::vector<unsigned char> buffer(64, 0xEE);
+        unsigned char* px = buffer.data();
+        TEX_image_desc d;
+        EXPECT_EQ(TEX_load_png("t.png", map_bytes(bytes), px, c.format, c.row_length,
+                               c.power_of_two, 0, d),
+                  0);
+        EXPECT_EQ(px, buffer.data());
+        EXPECT_EQ(buffer, std::vector<unsigned char>(64, 0xEE));
+        EXPECT_EQ(probe.count(), 0u);
+    }
+}
+
+// Virtual memory of this process in kB.
+long vm_size_kb()
+{
+    std::ifstream f("/proc/self/status");
+    std::string line;
+    while (std::getline(f, line))
+        if (line.rfind("VmSize:", 0) == 0) return std::atol(line.c_str() + 7);
+    return -1;
+}
+
+long vm_at_start_kb = 0;
+
+// A chunk whose length field claims 2 GiB must not make libpng allocate
+// that much before it finds the file ends: the reader's limits follow the
+// image budget. The first alert is raised while libpng still holds what it
+// allocated for the chunk, so the size of the process then shows it.
+TEST_F(PngTest, ChunkClaimingTwoGigabytesAllocatesNothingLarge)
+{
+    TempCwd cwd;
+    for (const char* type :
+         {"sPLT", "tEXt", "zTXt", "iTXt", "pCAL", "sCAL", "eXIf", "iCCP", "prVt"}) {
+        SCOPED_TRACE(type);
+        // 42 bytes: a valid 1 x 1 header, then the chunk with one byte of data.
+        const std::string bytes = texfix::png_signature_and_header(1, 1) +
+                                  texfix::png_chunk(type, "x", 0x7FFFFFFF).substr(0, 9);
+        ASSERT_EQ(bytes.size(), 42u);
+        xmap_class* f = map_bytes(bytes);
+        ChildResult r = run_in_child([f] {
+            vm_at_start_kb = vm_size_kb();
+            alert_set_observer([](const alert_notice&) {
+                std::printf("vm growth %ld kB\n", vm_size_kb() - vm_at_start_kb);
+                std::fflush(stdout);
+            });
+            unsigned char* px = nullptr;
+            TEX_image_desc d;
+            TEX_load_png("pics/big.png", f, px, GL_RGB, 0, 1, 0, d);
+        });
+        EXPECT_TRUE(r.aborted());
+        EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
+        EXPECT_NE(r.out.find("PING-FILE ERROR!"), std::string::npos) << r.out;
+        const size_t at = r.out.find("vm growth ");
+        ASSERT_NE(at, std::string::npos) << r.out;
+        EXPECT_LT(std::atol(r.out.c_str() + at + 10), 64 * 1024) << r.out;
+    }
 }
 
 TEST_F(PngTest, MissingOrShortMappingGivesZeroSilently)
@@ -365,6 +474,11 @@ TEST_F(PngTest, FatalAlerts)
           "setjmp(png_ptr->jmpbuf\n"}},
         {"bgr wanted", good, GL_BGR,
          {"alert from HLutils/TEX/TEX_png line 112\n", "Illegal bits per pixel"}},
+        {"side past the image budget",
+         texfix::png_signature_and_header((1u << 24) + 1, 1) + texfix::png_chunk("IDAT", ""),
+         GL_ALPHA,
+         {"alert from HLutils/TEX/TEX_png line 13\n", "PNG error!", "Invalid IHDR data",
+          "alert from HLutils/TEX/TEX_png line 63\n", "PING-FILE ERROR!"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

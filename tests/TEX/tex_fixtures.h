@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include "GenC/hl_alert.h"
 #include "OOPS_cpp/xmap.h"
@@ -142,6 +143,39 @@ inline bool write_png(const std::string& path, const PngSpec& p,
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return std::fclose(fp) == 0;
+}
+
+// A header's sides and how a reader is asked to lay them out.
+struct HeaderSidesCase {
+    const char* name;
+    uint32_t width, height;
+    unsigned format;
+    int row_length, power_of_two;
+};
+
+// One PNG chunk made by hand: its length field says `declared` bytes (the
+// data's own size when negative), whatever data follows.
+inline std::string png_chunk(const char* type, const std::string& data, long long declared = -1)
+{
+    auto be32 = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    const std::string body = std::string(type, 4) + data;
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()));
+    return be32(uint32_t(declared < 0 ? data.size() : size_t(declared))) + body +
+           be32(uint32_t(crc));
+}
+
+// The signature and a valid IHDR chunk of an 8-bit image of colour type
+// `color_type`; nothing after it.
+inline std::string png_signature_and_header(uint32_t width, uint32_t height,
+                                            int color_type = PNG_COLOR_TYPE_RGB)
+{
+    std::string ihdr;
+    for (uint32_t v : {width, height})
+        for (int i = 3; i >= 0; --i) ihdr.push_back(char(v >> (8 * i)));
+    ihdr += std::string{8, char(color_type), 0, 0, 0};
+    return std::string("\x89PNG\r\n\x1a\n", 8) + png_chunk("IHDR", ihdr);
 }
 
 // A reader test: image files in a private folder, mapped as the readers get

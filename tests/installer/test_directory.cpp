@@ -117,6 +117,62 @@ TEST_F(DirectoryTest, ScanSignsFilesAndSums)
     EXPECT_EQ(probe.count(), 0u);
 }
 
+// A destination with characters the release's paths may not hold.
+TEST_F(DirectoryTest, DestinationWithAColonIsSigned)
+{
+    for (const char* folder : {"games:2024", "back\\slash"}) {
+        tmp.mkdir(folder);
+        dest_dir_path = tmp / folder + "/";
+        std::ofstream(dest_dir_path + "a.txt") << "same";
+        std::string list = "DIR Z/\nFILE 0 0 0 1 1 " + md5_text("same") + " a.txt\n" +
+                           "FILE 0 0 0 1 1 " + md5_text("new") + " b.txt\n";
+        ChildResult r = run_in_child([&] {
+            int got = read_directory(dir_file(list), "t");
+            std::printf("%d %zu %d %s", got, sim_info.size(), sim_info[0].versions[0].have,
+                        sim_info[1].versions[0].sig_have.c_str());
+        });
+        EXPECT_TRUE(r.exited()) << folder << r.out;
+        EXPECT_EQ(r.out, std::to_string(kDirReady) + " 2 1 NONE") << folder;
+    }
+}
+
+// Temporary files of an extraction that never finished go at the next scan,
+// in the folders of listed files; nothing else is touched.
+TEST_F(DirectoryTest, ScanRemovesStaleTemporaries)
+{
+    put("Resources/a.txt", "a");
+    put(".zdz_abcdefgh", "half");
+    put("Resources/.zdz_0123abcd", "half");
+    ::symlink("a.txt", (dest + "Resources/.zdz_link0000").c_str());
+    const char* kept[] = {".zdz_notes", "Resources/.zdz_ABCDEFGH", "Resources/zdz_abcdefgh",
+                          "Other/.zdz_abcdefgh", "Resources/sub/.zdz_abcdefgh"};
+    for (const char* k : kept)
+        put(k, "user");
+    ::mkdir((dest + "Resources/.zdz_folder00").c_str(), 0755);
+    std::string list = "DIR Z/\nFILE 0 0 0 1 1 GONE top.txt\n"
+                       "FILE 0 0 0 1 1 " +
+                       md5_text("a") +
+                       " Resources/a.txt\n"
+                       "FILE 0 0 0 1 1 s Missing/b.txt\n";
+    EXPECT_EQ(read_directory(dir_file(list), "t"), kDirReady);
+    EXPECT_FALSE(TempDir::exists(dest + ".zdz_abcdefgh"));
+    EXPECT_FALSE(TempDir::exists(dest + "Resources/.zdz_0123abcd"));
+    struct stat st;
+    EXPECT_NE(::lstat((dest + "Resources/.zdz_link0000").c_str(), &st), 0);
+    for (const char* k : kept)
+        EXPECT_EQ(TempDir::read(dest + k), "user") << k;
+    EXPECT_TRUE(TempDir::exists(dest + "Resources/.zdz_folder00"));
+    EXPECT_EQ(TempDir::read(dest + "Resources/a.txt"), "a");
+    EXPECT_EQ(sim_info[1].versions[0].have, 1);
+    std::string log = log_text();
+    EXPECT_NE(log.find("Removed 1 temporary file(s) an earlier run left in " + dest + ".\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(
+        log.find("Removed 2 temporary file(s) an earlier run left in " + dest + "Resources/.\n"),
+        std::string::npos);
+}
+
 TEST_F(DirectoryTest, HeaderVersions)
 {
     AlertProbe probe;
@@ -131,16 +187,40 @@ TEST_F(DirectoryTest, HeaderVersions)
     EXPECT_EQ(stg.install_state, kInstallFinished);
 }
 
-TEST_F(DirectoryTest, MissingListAndPathWithoutFileAreFatal)
+TEST_F(DirectoryTest, MissingListIsFatal)
 {
     ChildResult r = run_in_child([&] { read_directory(tmp / "none.txt", "t"); });
     EXPECT_TRUE(r.aborted());
     EXPECT_NE(r.out.find("I tried to read a directory file that does not exist!"),
               std::string::npos);
-    std::string p = dir_file("DIR Z/sub/\nFILE 0 0 0 1 1 abc\n");
-    r = run_in_child([&] { read_directory(p, "t"); });
-    EXPECT_TRUE(r.aborted());
-    EXPECT_NE(r.out.find("found a path that has no file!"), std::string::npos);
+}
+
+// The list comes from the network: a record naming a folder instead of a
+// file refuses the list, with a log line, like the other unsafe paths.
+TEST_F(DirectoryTest, PathWithoutFileRefusesTheList)
+{
+    struct {
+        const char* body;
+        const char* path;
+    } cases[] = {
+        {"FILE 0 0 0 0 0 s a/\n", "a/"},
+        {"DIR Z/sub/\nFILE 0 0 0 1 1 abc\n", "Z/sub/"},
+        {"FILE 0 0 0 1 1 abc Z/x\nFILE 0 0 0 0 0 s Z/dir/\nFILE 0 0 0 1 1 abc Z/y\n", "Z/dir/"},
+    };
+    for (const auto& c : cases) {
+        ChildResult r = run_in_child([&] {
+            std::string p = dir_file(c.body);
+            int got = read_directory(p, "t");
+            std::printf("result %d files %zu\n", got, sim_info.size());
+            xer.flush();
+        });
+        EXPECT_TRUE(r.exited()) << c.body;
+        EXPECT_EQ(r.out, "result " + std::to_string(kDirBadFormat) + " files 0\n") << c.body;
+        EXPECT_NE(log_text().find("refusing it for the path without a file '" +
+                                  std::string(c.path) + "'.\n"),
+                  std::string::npos)
+            << c.body;
+    }
 }
 
 TEST_F(DirectoryTest, PlatformRuleAndLocalPath)

@@ -250,6 +250,97 @@ TEST_F(EndToEnd, InstallsThenUpdates)
     }
 }
 
+// A destination saved or given without its final '/' still names the
+// folder: the release goes inside it, never beside it.
+TEST_F(EndToEnd, DestinationFromThePreferencesWithoutSlash)
+{
+    first_release();
+    ::mkdir((home + "/.zudezud").c_str(), 0755);
+    for (bool by_option : {false, true}) {
+        SCOPED_TRACE(by_option ? "option" : "file");
+        std::string inst = tmp / (by_option ? "opt/Zudezud" : "file/Zudezud");
+        std::ofstream(home + "/.zudezud/Zudezud Installer.prf", std::ios::trunc)
+            << "I\n9001 version\n_dest_dir_path " << (by_option ? tmp / "unused/" : inst) << "\n";
+        std::vector<std::string> extra = {"--pref:_rename_folder=0"};
+        if (by_option) extra.push_back("--pref:_dest_dir_path=" + inst);
+        start_run(extra);
+        EXPECT_EQ(dest_dir_path, inst + "/");
+        ASSERT_TRUE(run_frames()) << log_text();
+        EXPECT_EQ(stg.extract_error, 0);
+        EXPECT_EQ(TempDir::read(inst + "/Resources/readme.txt"), "readme v1\n");
+        EXPECT_EQ(TempDir::read(inst + "/bin/zudezud"), std::string(300000, 'z'));
+        EXPECT_FALSE(TempDir::exists(inst + "Resources"));
+        EXPECT_FALSE(TempDir::exists(inst + "bin"));
+        end_run();
+    }
+    EXPECT_FALSE(TempDir::exists(tmp / "unused"));
+}
+
+// A release may link between its own folders; a link out of the
+// installation is still refused.
+TEST_F(EndToEnd, LinksBetweenFoldersOfTheRelease)
+{
+    write_src("lib/libx.so.1", "library");
+    write_src("bin/run", "program", 0755);
+    ASSERT_EQ(::symlink("../lib/libx.so.1", (src + "bin/libx.so").c_str()), 0);
+    ASSERT_EQ(::symlink("../Resources/data", (src + "bin/data").c_str()), 0);
+    write_src("Resources/data/a.txt", "a");
+    publish();
+    std::string inst = tmp / "inst/Zudezud/";
+    dest_dir_path = inst;
+    AlertProbe probe;
+    start_run({"--pref:_rename_folder=0"});
+    ASSERT_TRUE(run_frames()) << log_text();
+    EXPECT_EQ(stg.extract_error, 0);
+    EXPECT_EQ(probe.count(), 0u);
+    EXPECT_EQ(link_target(inst + "bin/libx.so"), "../lib/libx.so.1");
+    EXPECT_EQ(TempDir::read(inst + "bin/libx.so"), "library");
+    EXPECT_EQ(TempDir::read(inst + "bin/data/a.txt"), "a");
+    end_run();
+
+    // The next release adds a link that leaves the installation.
+    tmp.mkdir("outside");
+    tmp.write("outside/secret", "not the release's");
+    ASSERT_EQ(::symlink("../../../outside/secret", (src + "bin/evil").c_str()), 0);
+    plan.name = "9.00r2";
+    publish();
+    start_run({"--pref:_rename_folder=0"});
+    ASSERT_TRUE(run_frames()) << log_text();
+    EXPECT_EQ(stg.extract_error, 1);
+    struct stat st;
+    EXPECT_NE(::lstat((inst + "bin/evil").c_str(), &st), 0);
+    ASSERT_EQ(probe.count(), 1u);
+    EXPECT_EQ(probe.last().lines[0], "The installer cannot extract a file.");
+    EXPECT_EQ(probe.last().lines[3], "Destination: " + inst + "bin/evil");
+    EXPECT_EQ(link_target(inst + "bin/libx.so"), "../lib/libx.so.1");
+    end_run();
+}
+
+// Linux allows ':' in a folder name; the user's destination may hold one.
+TEST_F(EndToEnd, DestinationWithAColon)
+{
+    first_release();
+    std::string inst = tmp / "inst/games:2024/";
+    dest_dir_path = inst;
+    start_run({"--pref:_rename_folder=0"});
+    ASSERT_TRUE(run_frames()) << log_text();
+    EXPECT_EQ(stg.extract_error, 0);
+    EXPECT_EQ(TempDir::read(inst + "Resources/readme.txt"), "readme v1\n");
+    end_run();
+    // A second run signs what is there and fetches nothing again.
+    start_run({"--pref:_rename_folder=0"});
+    ASSERT_TRUE(run_frames(false));
+    ASSERT_FALSE(sim_info.empty());
+    for (const file_history_struct& f : sim_info) {
+        const file_version_struct& v = f.versions.back();
+        if (v.sig_want != kSigGone && v.os != kOsMac) {
+            EXPECT_EQ(v.have, 1) << v.path;
+        }
+    }
+    EXPECT_FLOAT_EQ(stg.total_down_kb, 0);
+    end_run();
+}
+
 TEST_F(EndToEnd, DeclinedLicenceDownloadsNothing)
 {
     first_release();

@@ -58,6 +58,15 @@ TEST_F(UtilsTest, PickDestination)
     scripted().picked = tmp / "elsewhere/";
     EXPECT_EQ(pick_dest_path(), 1);
     EXPECT_EQ(dest_dir_path, tmp / "elsewhere/Zudezud/");
+    // A folder answered without its final '/' gets one, before it is listed.
+    scripted().picked = tmp / "elsewhere";
+    EXPECT_EQ(pick_dest_path(), 1);
+    EXPECT_EQ(dest_dir_path, tmp / "elsewhere/Zudezud/");
+    for (const char* d : {"sim", "sim/Airfoils", "sim/Instructions", "sim/Output", "sim/Resources"})
+        tmp.mkdir(d);
+    scripted().picked = tmp / "sim";
+    EXPECT_EQ(pick_dest_path(), 1);
+    EXPECT_EQ(dest_dir_path, tmp / "sim/");
 }
 
 TEST_F(UtilsTest, PathArgument)

@@ -1,10 +1,14 @@
 #include "support/xvfb.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <unistd.h>
 
 const char* const kXvfbScreen = "-screen 0 1280x1024x24 +extension GLX";
@@ -36,13 +40,48 @@ std::string self_exe()
     return buf;
 }
 
-// xvfb-run -a picks the first free display number without locking it, so two
-// runs started together may collide; such a start-up failure is retried.
-bool server_failed_to_start(const XvfbResult& r)
-{
-    return r.output.find("Xvfb failed to start") != std::string::npos ||
-           r.output.find("Server is already active for display") != std::string::npos;
-}
+// One private X server: Xvfb picks a free display itself and writes its
+// number to a pipe (-displayfd), so parallel tests never race for a display
+// and nothing is left to clean up but the process (xvfb-run's own temporary
+// folder clean-up fails now and then under load and changes the exit status).
+struct XvfbServer {
+    pid_t pid = -1;
+    std::string display; // ":N", empty when the server did not start
+
+    explicit XvfbServer(const std::string& server_args)
+    {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        const std::string cmd = "exec Xvfb -displayfd " + std::to_string(fds[1]) +
+                                " -nolisten tcp -noreset " + server_args + " >/dev/null 2>&1";
+        pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            execl("/bin/sh", "sh", "-c", cmd.c_str(), (char*)nullptr);
+            _exit(127);
+        }
+        close(fds[1]);
+        if (pid < 0) {
+            close(fds[0]);
+            return;
+        }
+        // The number arrives once the server accepts connections; EOF means
+        // it died first.
+        std::string number;
+        char c;
+        while (read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(fds[0]);
+        if (!number.empty()) display = ":" + number;
+    }
+    ~XvfbServer()
+    {
+        if (pid <= 0) return;
+        kill(pid, SIGTERM);
+        int st;
+        waitpid(pid, &st, 0);
+    }
+};
 } // namespace
 
 XvfbResult run_capture(const std::string& command)
@@ -64,15 +103,15 @@ XvfbResult run_capture(const std::string& command)
 
 XvfbResult xvfb_run(const std::string& command, const std::string& server_args)
 {
-    const std::string line =
-        "LIBGL_ALWAYS_SOFTWARE=1 xvfb-run -a -s " + quote(server_args) + " sh -c " + quote(command);
-    XvfbResult r;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        r = run_capture(line);
-        if (!server_failed_to_start(r)) break;
-        usleep(200000 * (attempt + 1));
+    XvfbServer server(server_args);
+    if (server.display.empty()) {
+        XvfbResult r;
+        r.output = "Xvfb failed to start\n";
+        r.status = 1;
+        return r;
     }
-    return r;
+    return run_capture("DISPLAY=" + server.display + " LIBGL_ALWAYS_SOFTWARE=1 sh -c " +
+                       quote(command));
 }
 
 bool xvfb_inside()
@@ -91,6 +130,20 @@ XvfbResult xvfb_run_this_test(const char* server_args, const std::vector<std::st
     if (server_args) return xvfb_run(cmd, server_args);
     return run_capture(cmd);
 }
+
+XvfbResult xvfb_run_this_test_copied(const std::string& folder)
+{
+    const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string copy = folder + (folder.back() == '/' ? "" : "/") + "zudezud_test";
+    const XvfbResult cp = run_capture("cp " + quote(self_exe()) + " " + quote(copy));
+    if (cp.status != 0) return cp;
+    return xvfb_run(std::string("env ") + kChildMark + "=1 HOME=" + quote(folder) + " " +
+                    quote(copy) + " " +
+                    quote(std::string("--gtest_filter=") + t->test_suite_name() + "." + t->name()));
+}
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include "GenC/hl_context.h"
 #include "GenC/hl_init.h"
@@ -116,4 +169,90 @@ void xvfb_open_shell_window()
     VOVARU_startwind(kWinNone, 0);
     OGL_pix_specs(0);
     ogl_inited = 1;
+}
+
+ShownPixels xvfb_read_shell_window()
+{
+    ShownPixels p;
+    XSync(mnw.x_display, False);
+    XImage* img =
+        XGetImage(mnw.x_display, mnw.x_window[0], 0, 0, mnw.res_x, mnw.res_y, AllPlanes, ZPixmap);
+    if (!img) return p;
+    p.w = img->width;
+    p.h = img->height;
+    p.rgb.resize(size_t(3) * p.w * p.h);
+    // Each channel scaled from its mask to 0..255.
+    auto channel = [](unsigned long px, unsigned long mask) {
+        if (!mask) return 0;
+        int shift = 0;
+        while (!(mask & 1)) {
+            mask >>= 1;
+            ++shift;
+        }
+        return int(((px >> shift) & mask) * 255 / mask);
+    };
+    for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x) {
+            const unsigned long px = XGetPixel(img, x, y);
+            unsigned char* out = &p.rgb[3 * (size_t(y) * p.w + x)];
+            out[0] = static_cast<unsigned char>(channel(px, img->red_mask));
+            out[1] = static_cast<unsigned char>(channel(px, img->green_mask));
+            out[2] = static_cast<unsigned char>(channel(px, img->blue_mask));
+        }
+    XDestroyImage(img);
+    return p;
+}
+
+namespace
+{
+bool near(const unsigned char* px, int r, int g, int b, int tol)
+{
+    return std::abs(px[0] - r) <= tol && std::abs(px[1] - g) <= tol && std::abs(px[2] - b) <= tol;
+}
+} // namespace
+
+::testing::AssertionResult shown_is(const ShownPixels& p, int x, int y, int r, int g, int b,
+                                    int tol)
+{
+    if (x < 0 || y < 0 || x >= p.w || y >= p.h)
+        return ::testing::AssertionFailure() << "(" << x << "," << y << ") is outside the window";
+    const unsigned char* px = p.at(x, y);
+    if (near(px, r, g, b, tol)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "pixel (" << x << "," << y << ") is " << int(px[0]) << "," << int(px[1]) << ","
+           << int(px[2]) << " not " << r << "," << g << "," << b;
+}
+
+int shown_count(const ShownPixels& p, int x0, int y0, int x1, int y1, int r, int g, int b, int tol)
+{
+    int n = 0;
+    for (int y = std::max(y0, 0); y < std::min(y1, p.h); ++y)
+        for (int x = std::max(x0, 0); x < std::min(x1, p.w); ++x)
+            n += near(p.at(x, y), r, g, b, tol);
+    return n;
+}
+
+std::vector<std::string> xvfb_shots_env()
+{
+    const char* shots = std::getenv("ZUDEZUD_SHOTS_DIR");
+    if (!shots) return {};
+    return {std::string("ZUDEZUD_SHOTS_DIR=") + shots};
+}
+
+ShownPixels xvfb_shown_frame(const char* shot_name)
+{
+    glFinish();
+    if (const char* shots = std::getenv("ZUDEZUD_SHOTS_DIR")) {
+        const XvfbResult r =
+            run_capture("import -window root " + quote(std::string(shots) + "/" + shot_name));
+        EXPECT_EQ(r.status, 0) << r.output;
+    }
+    return xvfb_read_shell_window();
+}
+
+std::vector<unsigned char> built_in_atlas_pixels()
+{
+    std::ifstream in(ZUDEZUD_BINARY_DIR "/tools/texes/texes0.raw", std::ios::binary);
+    return std::vector<unsigned char>((std::istreambuf_iterator<char>(in)),
+                                      std::istreambuf_iterator<char>());
 }

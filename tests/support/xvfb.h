@@ -1,4 +1,4 @@
-// Running commands and test bodies under a private X server (xvfb-run -a)
+// Running commands and test bodies under a private X server (Xvfb -displayfd)
 // with Mesa's software OpenGL (LIBGL_ALWAYS_SOFTWARE=1, direct rendering).
 //
 //   TEST(Window, OpensWithItsTitle) {
@@ -11,6 +11,8 @@
 //
 // Each run gets its own server, so tests may run in parallel.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -40,6 +42,11 @@ bool xvfb_inside();
 XvfbResult xvfb_run_this_test(const char* server_args = kXvfbScreen,
                               const std::vector<std::string>& env = {});
 
+// Runs the current test alone, under its own server, in a copy of this test
+// program placed in `folder` with HOME set to it: start-up writes "Log.txt"
+// beside the program and the preferences under HOME.
+XvfbResult xvfb_run_this_test_copied(const std::string& folder);
+
 // In the parent: run this test's body in a child under Xvfb and expect it to
 // pass; in the child: go on with the body.
 #define XVFB_TEST_BODY(...)                                                                        \
@@ -58,3 +65,30 @@ XvfbResult xvfb_run_this_test(const char* server_args = kXvfbScreen,
 // menus, window -1), without the log or threads. Interface colours 34..47 get
 // fixed test values instead of the ones sampled from the atlas.
 void xvfb_open_shell_window();
+
+// What the X server shows in the program's window, read back with XGetImage
+// after the frame was swapped: independent of the GL read-back paths.
+struct ShownPixels {
+    int w = 0, h = 0;
+    std::vector<unsigned char> rgb; // rows from the top, 3 bytes a pixel
+    // The pixel at (x, y) in GL terms: y counts up from the bottom row.
+    const unsigned char* at(int x, int y) const { return &rgb[3 * ((h - 1 - y) * w + x)]; }
+};
+ShownPixels xvfb_read_shell_window();
+
+// Screenshot tests: the environment that passes ZUDEZUD_SHOTS_DIR on to the
+// child, and the swapped frame as shown, also saved as `shot_name` in that
+// folder when it is set.
+std::vector<std::string> xvfb_shots_env();
+ShownPixels xvfb_shown_frame(const char* shot_name);
+
+// The interface atlas as the image generator wrote it (512 x 512 RGBA, stored
+// rows from t = 0): independent of the copy the program was linked with.
+std::vector<unsigned char> built_in_atlas_pixels();
+
+// The shown pixel at GL (x, y) is (r, g, b), each channel within tol.
+::testing::AssertionResult shown_is(const ShownPixels& p, int x, int y, int r, int g, int b,
+                                    int tol = 2);
+// How many shown pixels of the rectangle [x0, x1) x [y0, y1) are (r, g, b) within tol.
+int shown_count(const ShownPixels& p, int x0, int y0, int x1, int y1, int r, int g, int b,
+                int tol = 2);

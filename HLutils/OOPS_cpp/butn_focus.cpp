@@ -1,0 +1,210 @@
+// The keyboard focus ring, the field queues and the rules for consuming them.
+#include "OOPS_cpp/butn_focus.h"
+
+#include <algorithm>
+
+#include "GenH/hl_types.h"
+#include "OOPS_cpp/keys_tables.h"
+
+std::vector<focus_info_t> focus_ring;
+int focus_id = 0;
+int wind_focus = 0;
+
+namespace
+{
+// Every queue set a field has registered with. The ring forgets a widget
+// that stops being drawn; this list does not, so its stale keys can still be
+// dropped. One entry per widget function: a handful.
+std::vector<focus_info_t> g_queues;
+
+void remember_queues(const focus_info_t& f)
+{
+    for (focus_info_t& q : g_queues)
+        if (q.counter == f.counter) {
+            q = f;
+            return;
+        }
+    g_queues.push_back(f);
+}
+
+int used_entries(const focus_info_t& q)
+{
+    return std::clamp(*q.counter, 0, q.capacity);
+}
+
+void clear_entry(const focus_info_t& q, int i)
+{
+    q.char_queue[i] = q.vkey_queue[i] = q.flag_queue[i] = q.key_queue[i] = 0;
+}
+
+bool drawn_in_ring(int key, const focus_info_t& q)
+{
+    for (const focus_info_t& f : focus_ring)
+        if (f.key == key && f.counter == q.counter) return true;
+    return false;
+}
+
+// Keeps the entries whose field is in the ring, in order, at the front.
+void drop_stale_entries(const focus_info_t& q)
+{
+    const int used = used_entries(q);
+    int live = 0;
+    for (int i = 0; i < used; ++i) {
+        if (q.key_queue[i] == 0 || !drawn_in_ring(q.key_queue[i], q)) continue;
+        q.char_queue[live] = q.char_queue[i];
+        q.vkey_queue[live] = q.vkey_queue[i];
+        q.flag_queue[live] = q.flag_queue[i];
+        q.key_queue[live] = q.key_queue[i];
+        ++live;
+    }
+    for (int i = live; i < used; ++i)
+        clear_entry(q, i);
+    *q.counter = live;
+}
+
+int find_in_ring(int key)
+{
+    if (key == 0) return -1;
+    for (size_t i = 0; i < focus_ring.size(); ++i)
+        if (focus_ring[i].key == key) return static_cast<int>(i);
+    return -1;
+}
+
+bool is_letter(int c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+} // namespace
+
+int BTN_field_key(float x, float y)
+{
+    return static_cast<int>(y) + static_cast<int>(x) * 8192;
+}
+
+int BTN_focus_accepts(int mask, int character, int vkey)
+{
+    int bit;
+    switch (vkey) {
+    case ZYNT_VK_TAB:
+        bit = kAcceptTab;
+        break;
+    case ZYNT_VK_RETURN:
+    case ZYNT_VK_ENTER:
+        bit = kAcceptReturn;
+        break;
+    case ZYNT_VK_BACK:
+    case ZYNT_VK_DELETE:
+        bit = kAcceptErase;
+        break;
+    case ZYNT_VK_ESCAPE:
+        bit = kAcceptEscape;
+        break;
+    default:
+        if (vkey >= ZYNT_VK_PRIOR && vkey <= ZYNT_VK_DOWN)
+            bit = kAcceptNavigation;
+        else if (is_letter(character))
+            bit = kAcceptLetters;
+        else if (character >= '0' && character <= '9')
+            bit = kAcceptDigits;
+        else if (character == '+' || character == '-')
+            bit = kAcceptSigns;
+        else if (character >= ' ' && character <= '~') // isprint of the C locale
+            bit = kAcceptPrintable;
+        else
+            bit = kAcceptOther;
+    }
+    return (mask & bit) ? 1 : 0;
+}
+
+void BTN_begin_focus_ring()
+{
+    for (const focus_info_t& q : g_queues)
+        drop_stale_entries(q);
+    focus_ring.clear();
+    wind_focus = 0;
+}
+
+int BTN_register_focus(int key, int* char_queue, int* vkey_queue, int* flag_queue, int* key_queue,
+                       int* counter, int capacity, int accept_mask, int take_focus)
+{
+    const focus_info_t f{key,       char_queue, vkey_queue, flag_queue,
+                         key_queue, counter,    capacity,   accept_mask};
+    focus_ring.push_back(f);
+    remember_queues(f);
+    if (take_focus) focus_id = key;
+    return key == focus_id ? 1 : 0;
+}
+
+int BTN_register_focus(int key, focus_queue_t& q, int accept_mask, int take_focus)
+{
+    return BTN_register_focus(key, q.chars, q.vkeys, q.flags, q.keys, &q.counter, kFocusQueueCap,
+                              accept_mask, take_focus);
+}
+
+int BTN_dispatch_to_focus(int character, int vkey, int flags)
+{
+    if (mnw.win_now == kWinAlert) return 0;
+    const bool tab_press = vkey == ZYNT_VK_TAB && !(flags & kKeyFlagUp);
+
+    const int at = find_in_ring(focus_id);
+    if (at < 0) {
+        // Nothing focused, or the focused field was not drawn last frame.
+        focus_id = 0;
+        if (!tab_press || focus_ring.empty()) return 0;
+        focus_id = focus_ring.front().key;
+        return 1;
+    }
+
+    const focus_info_t& f = focus_ring[at];
+    if (vkey == ZYNT_VK_TAB && !(f.accept_mask & kAcceptTab)) {
+        if (!tab_press) return 0;
+        const int n = static_cast<int>(focus_ring.size());
+        const int next = (flags & kKeyFlagShift) ? (at + n - 1) % n : (at + 1) % n;
+        focus_id = focus_ring[next].key;
+        return 1;
+    }
+    if (!BTN_focus_accepts(f.accept_mask, character, vkey)) return 0;
+
+    const int i = *f.counter;
+    if (i < 0 || i >= f.capacity) return 1; // full: the field's key all the same
+    f.char_queue[i] = character;
+    f.vkey_queue[i] = vkey;
+    f.flag_queue[i] = flags;
+    f.key_queue[i] = focus_id;
+    *f.counter = i + 1;
+    return 1;
+}
+
+void BTN_unfocus_any()
+{
+    focus_id = 0;
+}
+
+void BTN_focus_window_changed()
+{
+    BTN_unfocus_any();
+    for (const focus_info_t& q : g_queues) {
+        for (int i = 0; i < used_entries(q); ++i)
+            clear_entry(q, i);
+        *q.counter = 0;
+    }
+    focus_ring.clear();
+    wind_focus = 0;
+}
+
+int BTN_consume_keys(focus_queue_t& q, int key, focus_key_t out[kFocusQueueCap])
+{
+    const int used = std::clamp(q.counter, 0, kFocusQueueCap);
+    int waiting = 0, n = 0;
+    for (int i = 0; i < used; ++i) {
+        if (q.keys[i] != 0) ++waiting;
+        if (q.keys[i] != key) continue;
+        if ((q.chars[i] || q.vkeys[i]) && !(q.flags[i] & kKeyFlagUp))
+            out[n++] = focus_key_t{q.chars[i], q.vkeys[i], q.flags[i]};
+        q.chars[i] = q.vkeys[i] = q.flags[i] = q.keys[i] = 0;
+    }
+    // Back to 0 only once nothing at all is waiting, so that the entries of
+    // other fields keep their places.
+    if (waiting == 0) q.counter = 0;
+    return n;
+}
