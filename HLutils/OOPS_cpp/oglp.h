@@ -77,8 +77,6 @@ void OGL_setspec(float level);
 // Only the GL viewport (mode 2 whole drawable, 3 in window units).
 void OGL_screensize(int mode, float x0, float y0, float x1, float y1);
 void OGL_printer();
-// Constant colour of the combine recipes on one texture unit.
-void TEX_set_blend_level(int unit, float level);
 
 // Unit-square texture coordinates.
 extern const float st00[2], st01[2], st11[2], st10[2];

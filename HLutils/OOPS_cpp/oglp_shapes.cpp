@@ -351,12 +351,3 @@ void OGL_screensize(int mode, float x0, float y0, float x1, float y1)
 }
 
 void OGL_printer() {}
-
-void TEX_set_blend_level(int unit, float level)
-{
-    if (unit < 0 || unit >= ren.max_tex_units) return;
-    const float c[4] = {level, level, level, level};
-    if (unit > 0) glActiveTextureARB(GL_TEXTURE0 + unit);
-    glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, c);
-    if (unit > 0) glActiveTextureARB(GL_TEXTURE0);
-}
