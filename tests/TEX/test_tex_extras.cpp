@@ -17,15 +17,7 @@ namespace
 
 using Bytes = std::vector<unsigned char>;
 
-TEX_image_desc desc_of(int format, int w, int h, int pad = 0)
-{
-    TEX_image_desc d;
-    d.format = format;
-    d.width = w;
-    d.height = h;
-    d.pad = pad;
-    return d;
-}
+using texfix::desc_of;
 
 class LoadAny : public ::testing::Test
 {

@@ -49,15 +49,7 @@ template <class F> Bytes make_image(int w, int h, int bpp, int pad, F colour)
     return b;
 }
 
-TEX_image_desc desc_of(int format, int w, int h, int pad = 0)
-{
-    TEX_image_desc d;
-    d.format = format;
-    d.width = w;
-    d.height = h;
-    d.pad = pad;
-    return d;
-}
+using texfix::desc_of;
 
 uint32_t le32(const std::string& s, size_t at)
 {
