@@ -346,35 +346,29 @@ TEST(ButnExtra, CharacterFieldKeepsTheHotPositionInsideItself)
         BTN_chars(kLongerX, kLongerY, longer, 10, "");
         BTN_chars(kCharsX, kCharsY, small.text, 3, "");
     };
+    // One frame with a press at (x, y).
+    auto frame_with_press = [&](float x, float y) {
+        BTN_begin_focus_ring();
+        mnw.mouse_press = 1;
+        mnw.mouse_x = x;
+        mnw.mouse_y = y;
+        draw();
+        mnw.mouse_press = 0;
+    };
     mnw.menu_open = kNoMenu;
-    BTN_begin_focus_ring();
-    mnw.mouse_press = 1;
-    mnw.mouse_x = kCharsX + 5;
-    mnw.mouse_y = kCharsY + 3;
-    draw(); // the small field takes the focus
-    mnw.mouse_press = 0;
+    frame_with_press(kCharsX + 5, kCharsY + 3); // the small field takes the focus
     ASSERT_EQ(focus_id, BTN_field_key(kCharsX, kCharsY));
     // A key queued for it, then a click on the longer field's last position
     // in the same batch: the key is still the small field's, taken when it is
     // drawn after the longer one moved the hot position to 9.
     ASSERT_EQ(BTN_dispatch_to_focus('q', ZYNT_VK_Q, kKeyFlagDown), 1);
     BTN_unfocus_any();
-    BTN_begin_focus_ring();
-    mnw.mouse_press = 1;
-    mnw.mouse_x = kLongerX + 95;
-    mnw.mouse_y = kLongerY + 3;
-    draw();
-    mnw.mouse_press = 0;
+    frame_with_press(kLongerX + 95, kLongerY + 3);
     EXPECT_EQ(std::string(small.text, 3), "ABQ");
     EXPECT_EQ(std::string(small.guard, 8), "gggggggg");
     EXPECT_STREQ(longer, "0123456789");
     // A click on the far edge of the characters is the last position.
-    BTN_begin_focus_ring();
-    mnw.mouse_press = 1;
-    mnw.mouse_x = kCharsX + 30;
-    mnw.mouse_y = kCharsY + 3;
-    draw();
-    mnw.mouse_press = 0;
+    frame_with_press(kCharsX + 30, kCharsY + 3);
     ASSERT_EQ(BTN_dispatch_to_focus('z', ZYNT_VK_Z, kKeyFlagDown), 1);
     BTN_begin_focus_ring();
     draw();

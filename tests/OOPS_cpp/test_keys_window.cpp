@@ -71,15 +71,12 @@ float box_y(int j)
     return 685 - 15.0f * j + 3;
 }
 
-struct rgb {
-    int r, g, b;
-    bool operator==(const rgb& o) const { return r == o.r && g == o.g && b == o.b; }
-};
-rgb read_rgb(int x, int y)
+// The shown pixel at window units (x, y), after the last frame pass.
+std::vector<unsigned char> shown_px(float x, float y)
 {
-    unsigned char p[3] = {0, 0, 0};
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
+    glFinish();
+    const ShownPixels s = xvfb_read_shell_window();
+    const unsigned char* p = s.at(int(x), int(y));
     return {p[0], p[1], p[2]};
 }
 } // namespace
@@ -153,14 +150,14 @@ TEST(KeysWindow, CommandsComeFromTheTreeAndASecondClickDeselects)
     // Clicking the selected row again selects nothing: no tree is drawn.
     click(kRowX, row_y(0));
     ASSERT_TRUE(frames_until([] { return keys.k_change == -1; }));
-    const rgb before = read_rgb(int(kCommandX), int(box_y(0)));
+    const std::vector<unsigned char> before = shown_px(kCommandX, box_y(0));
     click(kCommandX, box_y(1));
     for (int i = 0; i < 10; ++i)
         VOVARU_event_proc();
     EXPECT_EQ(keys.bindings[0].command, cmd_forward);
     EXPECT_EQ(keys.bindings[1].command, kCmndNone);
     VOVARU_event_proc();
-    EXPECT_TRUE(read_rgb(int(kCommandX), int(box_y(0))) == before);
+    EXPECT_EQ(shown_px(kCommandX, box_y(0)), before);
 }
 
 TEST(KeysWindow, OnlyExistingRowsAreDrawnAndTheTopRowStaysInTheList)
@@ -174,16 +171,16 @@ TEST(KeysWindow, OnlyExistingRowsAreDrawnAndTheTopRowStaysInTheList)
     VOVARU_event_proc();
     EXPECT_EQ(keys.k_cen, 0);
     EXPECT_EQ(keys.k_change, -1);
-    const rgb empty_row = read_rgb(int(kRowX), int(row_y(0)));
+    const std::vector<unsigned char> empty_row = shown_px(kRowX, row_y(0));
 
     // Three rows: the fourth row's place stays as empty as the first was.
     keys.bindings = {{ZYNT_VK_A, 0, 0, 0}, {ZYNT_VK_B, 0, 0, 0}, {ZYNT_VK_C, 0, 0, 0}};
     keys.k_cen = 10;
     VOVARU_event_proc();
     EXPECT_EQ(keys.k_cen, 0);
-    EXPECT_FALSE(read_rgb(int(kRowX), int(row_y(2))) == empty_row);
-    EXPECT_TRUE(read_rgb(int(kRowX), int(row_y(3))) == empty_row);
-    EXPECT_TRUE(read_rgb(int(kRowX), int(row_y(33))) == empty_row);
+    EXPECT_NE(shown_px(kRowX, row_y(2)), empty_row);
+    EXPECT_EQ(shown_px(kRowX, row_y(3)), empty_row);
+    EXPECT_EQ(shown_px(kRowX, row_y(33)), empty_row);
 
     // With 40 rows, adding one shows rows 7 to 40.
     keys.bindings.assign(40, key_binding{ZYNT_VK_A, 0, 0, 0});
