@@ -5,7 +5,6 @@
 // unzip_file; unzip_symlink; zip_to_file; temporaries left behind.
 #include "Files/io_zip.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -22,6 +21,7 @@
 #include <set>
 #include <vector>
 
+#include "Files/case_desens.h"
 #include "GenH/hl_types.h"
 
 namespace
@@ -711,11 +711,10 @@ bool zip_is_temp_name(const std::string& name)
 int zip_remove_stale_temps(const std::string& folder)
 {
     std::string path = app_path + folder;
-    DIR* d = opendir(path.c_str());
-    if (!d) return 0;
+    const std::vector<std::string>* names = folder_names(path);
+    if (!names) return 0;
     int removed = 0;
-    while (dirent* e = readdir(d)) {
-        std::string entry = e->d_name;
+    for (const std::string& entry : *names) {
         if (!zip_is_temp_name(entry)) continue;
         // Only what the extraction makes: a file or a link, never a folder.
         struct stat st;
@@ -723,6 +722,6 @@ int zip_remove_stale_temps(const std::string& folder)
         if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) continue;
         if (unlink((path + entry).c_str()) == 0) ++removed;
     }
-    closedir(d);
+    if (removed) folder_memo_forget(path);
     return removed;
 }
