@@ -16,15 +16,18 @@
 #     --parallel-max 4), then bench/unpack_ref over what it fetched
 #   scan of the up-to-date installation: engine_bench scan against one md5sum
 #     over the same files
+#   unpack of the release's archives: zip_to_file for each (bench/data_bench,
+#     one process) against bench/unpack_ref
 # Every install is compared with the release after its timed run.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 files="${1:-400}"
 n_rounds="${2:-7}"
 release="9.00r1"
-bench_build engine_bench unpack_ref
+bench_build engine_bench unpack_ref data_bench
 engine="$build/bench/engine_bench"
 ref="$build/bench/unpack_ref"
+unzip_ours="$build/bench/data_bench"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/zz_engine_bench_XXXXXX")"
 cleanup() {
@@ -77,10 +80,18 @@ md5sum_scan() { (cd "$work/dest" && xargs -0 md5sum < "$work/list0" > "$work/md5
 check_md5sum_scan() { (cd "$work/tree/Zudezud" && md5sum --quiet -c "$work/md5sum.out"); }
 rounds "$n_rounds" engine_scan md5sum_scan
 
+prep_unpack_ours() { fresh out_ours; }
+unpack_ours() { "$unzip_ours" unzip "$rel_dir/Zudezud" "$work/out_ours/"; }
+check_unpack_ours() { diff -r "$work/tree/Zudezud" "$work/out_ours" >/dev/null; }
+prep_unpack_ref() { fresh out_ref; }
+unpack_ref() { "$ref" "$rel_dir/Zudezud" "$work/out_ref/"; }
+check_unpack_ref() { diff -r "$work/tree/Zudezud" "$work/out_ref" >/dev/null; }
+rounds "$n_rounds" unpack_ours unpack_ref
+
 # Median of field $2 over the lines of file $1.
 field() { median $(sed -n "s/.*$2=\([0-9.]*\).*/\1/p" "$1"); }
 breakdown() {
-  printf '    where the time goes (medians): lists %.3f s, scan %.3f s, inside the pump %.3f s (unpack %.3f s of it), frame wait %.3f s over %d frames; memory growth %d KiB\n' \
+  printf '    where the time goes (medians): lists %.3f s, scan %.3f s, inside the pump %.3f s (unpack %.3f s of it), frame wait %.3f s over %s frames; memory growth %s KiB\n' \
     "$(field "$1" lists_s)" "$(field "$1" scan_s)" "$(field "$1" pump_s)" "$(field "$1" unpack_s)" \
     "$(field "$1" wait_s)" "$(field "$1" frames)" "$(field "$1" growth_kb)"
 }
@@ -98,3 +109,6 @@ breakdown "$work/engine_default.out"
 printf 'scan of the installation:             engine %s   md5sum %s   ratio %s\n' \
   "$(stats "${times_engine_scan[@]}")" "$(stats "${times_md5sum_scan[@]}")" \
   "$(ratio "$(median "${times_engine_scan[@]}")" "$(median "${times_md5sum_scan[@]}")")"
+printf 'unpack of the archives:               zip_to_file %s   unpack_ref %s   ratio %s\n' \
+  "$(stats "${times_unpack_ours[@]}")" "$(stats "${times_unpack_ref[@]}")" \
+  "$(ratio "$(median "${times_unpack_ours[@]}")" "$(median "${times_unpack_ref[@]}")")"
