@@ -14,6 +14,9 @@
 #   stats <times...>                     "median M s (range lo-hi)"
 #   median <times...>                    the median
 #   ratio <a> <b>                        a / b with two decimals
+#   compare <what> <ours> A <reference> B one summary line from the arrays
+#                                        named A and B: each one's stats and
+#                                        the ratio of the medians
 #   start_nginx <root> <folder> [log]    nginx on a free 127.0.0.1 port serving
 #                                        <root>, its files in <folder>, requests
 #                                        logged to [log] if given; sets port
@@ -64,6 +67,12 @@ stats() {
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+compare() {
+  local -n ours_t="$3" ref_t="$5"
+  printf '%-37s %s %s   %s %s   ratio %s\n' "$1" "$2" "$(stats "${ours_t[@]}")" "$4" \
+    "$(stats "${ref_t[@]}")" "$(ratio "$(median "${ours_t[@]}")" "$(median "${ref_t[@]}")")"
+}
 
 nginx_pid=""
 start_nginx() {

@@ -48,9 +48,5 @@ rounds "$n_rounds" unzip_ours unzip_ref
 
 echo
 echo "$n_rounds interleaved rounds each, warm cache"
-printf 'sign:    calc_file_md5 %s   md5sum %s   ratio %s\n' \
-  "$(stats "${times_sign_ours[@]}")" "$(stats "${times_sign_md5sum[@]}")" \
-  "$(ratio "$(median "${times_sign_ours[@]}")" "$(median "${times_sign_md5sum[@]}")")"
-printf 'unpack:  zip_to_file   %s   unpack_ref %s   ratio %s\n' \
-  "$(stats "${times_unzip_ours[@]}")" "$(stats "${times_unzip_ref[@]}")" \
-  "$(ratio "$(median "${times_unzip_ours[@]}")" "$(median "${times_unzip_ref[@]}")")"
+compare "sign:" calc_file_md5 times_sign_ours md5sum times_sign_md5sum
+compare "unpack:" zip_to_file times_unzip_ours unpack_ref times_unzip_ref

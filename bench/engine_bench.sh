@@ -88,8 +88,8 @@ unpack_ref() { "$ref" "$rel_dir/Zudezud" "$work/out_ref/"; }
 check_unpack_ref() { diff -r "$work/tree/Zudezud" "$work/out_ref" >/dev/null; }
 rounds "$n_rounds" unpack_ours unpack_ref
 
-# Median of field $2 over the lines of file $1.
-field() { median $(sed -n "s/.*$2=\([0-9.]*\).*/\1/p" "$1"); }
+# Median of field $2 over the timed runs in file $1 (the first line is the warm-up's).
+field() { median $(sed -n "2,\$ s/.*$2=\([0-9.]*\).*/\1/p" "$1"); }
 breakdown() {
   printf '    where the time goes (medians): lists %.3f s, scan %.3f s, inside the pump %.3f s (unpack %.3f s of it), frame wait %.3f s over %s frames; memory growth %s KiB\n' \
     "$(field "$1" lists_s)" "$(field "$1" scan_s)" "$(field "$1" pump_s)" "$(field "$1" unpack_s)" \
@@ -98,17 +98,9 @@ breakdown() {
 
 echo
 echo "$(du -sm "$work/tree" | cut -f1) MiB in $files files; $n_rounds interleaved rounds each, warm cache"
-printf 'install, _use_max_cpu 1, 4 streams:  engine %s   curl -Z 4 + unpack_ref %s   ratio %s\n' \
-  "$(stats "${times_engine_max[@]}")" "$(stats "${ref_max[@]}")" \
-  "$(ratio "$(median "${times_engine_max[@]}")" "$(median "${ref_max[@]}")")"
+compare "install, _use_max_cpu 1, 4 streams:" engine times_engine_max "curl -Z 4 + unpack_ref" ref_max
 breakdown "$work/engine_max.out"
-printf 'install, default preferences:        engine %s   curl -Z 4 + unpack_ref %s   ratio %s\n' \
-  "$(stats "${times_engine_default[@]}")" "$(stats "${ref_default[@]}")" \
-  "$(ratio "$(median "${times_engine_default[@]}")" "$(median "${ref_default[@]}")")"
+compare "install, default preferences:" engine times_engine_default "curl -Z 4 + unpack_ref" ref_default
 breakdown "$work/engine_default.out"
-printf 'scan of the installation:             engine %s   md5sum %s   ratio %s\n' \
-  "$(stats "${times_engine_scan[@]}")" "$(stats "${times_md5sum_scan[@]}")" \
-  "$(ratio "$(median "${times_engine_scan[@]}")" "$(median "${times_md5sum_scan[@]}")")"
-printf 'unpack of the archives:               zip_to_file %s   unpack_ref %s   ratio %s\n' \
-  "$(stats "${times_unpack_ours[@]}")" "$(stats "${times_unpack_ref[@]}")" \
-  "$(ratio "$(median "${times_unpack_ours[@]}")" "$(median "${times_unpack_ref[@]}")")"
+compare "scan of the installation:" engine times_engine_scan md5sum times_md5sum_scan
+compare "unpack of the archives:" zip_to_file times_unpack_ours unpack_ref times_unpack_ref

@@ -56,9 +56,5 @@ curl_default=("${times_curl_one[@]}")
 
 printf 'files: %d (%d MiB); %d interleaved rounds each, warm cache\n' "${#paths[@]}" \
   $(( (3 * 64 * 1024 + 20 * 1024 + 50 * 16) / 1024 )) "$n_rounds"
-printf 'net_check, frame wait 0 ms:   %s   curl %s   ratio %s\n' \
-  "$(stats "${times_net_max[@]}")" "$(stats "${curl_max[@]}")" \
-  "$(ratio "$(median "${times_net_max[@]}")" "$(median "${curl_max[@]}")")"
-printf 'net_check, frame wait 16 ms:  %s   curl %s   ratio %s\n' \
-  "$(stats "${times_net_default[@]}")" "$(stats "${curl_default[@]}")" \
-  "$(ratio "$(median "${times_net_default[@]}")" "$(median "${curl_default[@]}")")"
+compare "net_check, frame wait 0 ms:" net_check times_net_max curl curl_max
+compare "net_check, frame wait 16 ms:" net_check times_net_default curl curl_default

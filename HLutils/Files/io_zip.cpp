@@ -283,6 +283,7 @@ uLong ZCALLBACK mem_read(voidpf, voidpf stream, void* buf, uLong n)
     memory_archive& m = *static_cast<memory_archive*>(stream);
     size_t left = m.size - m.pos;
     if (n > left) n = (uLong)left;
+    if (n == 0) return 0;
     std::memcpy(buf, m.data.get() + m.pos, n);
     m.pos += n;
     return n;
