@@ -30,7 +30,8 @@
 #include "installer/utils.h"
 
 // zip_to_file is wrapped at link time (bench/CMakeLists.txt) to time it.
-#define ZIP_TO_FILE "_Z11zip_to_fileNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES4_PS4_iRKS4_"
+#define ZIP_TO_FILE                                                                                \
+    "_Z11zip_to_fileNSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEES4_PS4_iRKS4_"
 int real_zip_to_file(std::string, std::string, std::string*, int,
                      const std::string&) __asm__("__real_" ZIP_TO_FILE);
 int timed_zip_to_file(std::string, std::string, std::string*, int,
@@ -55,8 +56,14 @@ long status_kb(const char* field)
     return -1;
 }
 
-int keep_all(std::string, int) { return kAskKeepFile; }
-int accept_terms() { return 1; }
+int keep_all(std::string, int)
+{
+    return kAskKeepFile;
+}
+int accept_terms()
+{
+    return 1;
+}
 } // namespace
 
 int timed_zip_to_file(std::string archive, std::string folder, std::string* name, int use_name,
@@ -71,7 +78,8 @@ int timed_zip_to_file(std::string archive, std::string folder, std::string* name
 int main(int argc, char** argv)
 {
     if (argc < 4) {
-        fprintf(stderr, "usage: engine_bench install|scan <dest/> <proxy port> [streams max_cpu]\n");
+        fprintf(stderr,
+                "usage: engine_bench install|scan <dest/> <proxy port> [streams max_cpu]\n");
         return 2;
     }
     const std::string mode = argv[1];

@@ -45,8 +45,14 @@ uLong mem_read(voidpf, voidpf s, void* buf, uLong n)
     f->pos += n;
     return n;
 }
-uLong mem_write(voidpf, voidpf, const void*, uLong) { return 0; }
-ZPOS64_T mem_tell(voidpf, voidpf s) { return static_cast<memory_file*>(s)->pos; }
+uLong mem_write(voidpf, voidpf, const void*, uLong)
+{
+    return 0;
+}
+ZPOS64_T mem_tell(voidpf, voidpf s)
+{
+    return static_cast<memory_file*>(s)->pos;
+}
 long mem_seek(voidpf, voidpf s, ZPOS64_T off, int origin)
 {
     auto* f = static_cast<memory_file*>(s);
@@ -57,8 +63,14 @@ long mem_seek(voidpf, voidpf s, ZPOS64_T off, int origin)
     f->pos = base + off;
     return 0;
 }
-int mem_close(voidpf, voidpf) { return 0; }
-int mem_error(voidpf, voidpf) { return 0; }
+int mem_close(voidpf, voidpf)
+{
+    return 0;
+}
+int mem_error(voidpf, voidpf)
+{
+    return 0;
+}
 
 bool read_whole(const char* path)
 {
@@ -80,8 +92,8 @@ bool read_whole(const char* path)
 bool unpack(const char* archive, const std::string& out)
 {
     if (!read_whole(archive)) return false;
-    zlib_filefunc64_def funcs = {mem_open,  mem_read,  mem_write, mem_tell,
-                                 mem_seek,  mem_close, mem_error, nullptr};
+    zlib_filefunc64_def funcs = {mem_open, mem_read,  mem_write, mem_tell,
+                                 mem_seek, mem_close, mem_error, nullptr};
     unzFile z = unzOpen2_64(archive, &funcs);
     if (!z) return false;
     bool ok = unzGoToFirstFile(z) == UNZ_OK;

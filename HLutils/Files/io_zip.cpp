@@ -261,8 +261,10 @@ bool read_archive(const std::string& path)
     while (ok && got < (size_t)st.st_size) {
         ssize_t n = read(fd, m.data.get() + got, (size_t)st.st_size - got);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ok = false;
-        else got += (size_t)n;
+        if (n <= 0)
+            ok = false;
+        else
+            got += (size_t)n;
     }
     close(fd);
     m.size = got;
@@ -324,8 +326,8 @@ int ZCALLBACK mem_error(voidpf, voidpf)
 unzFile open_archive(const std::string& path)
 {
     if (!read_archive(path)) return unzOpen(path.c_str());
-    zlib_filefunc64_def funcs = {mem_open,  mem_read,  mem_write, mem_tell,
-                                 mem_seek,  mem_close, mem_error, &archive_memory()};
+    zlib_filefunc64_def funcs = {mem_open, mem_read,  mem_write, mem_tell,
+                                 mem_seek, mem_close, mem_error, &archive_memory()};
     return unzOpen2_64(path.c_str(), &funcs);
 }
 

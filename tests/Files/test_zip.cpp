@@ -609,7 +609,7 @@ TEST(Zip, DeflatedEntryDamageWritesNothing)
     const std::string data(5000, 'd');
     struct {
         const char* what;
-        int field;            // offset in the local header (crc 14, sizes 18 and 22)
+        int field; // offset in the local header (crc 14, sizes 18 and 22)
         unsigned long value;
         int want;
     } cases[] = {
