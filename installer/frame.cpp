@@ -56,7 +56,7 @@ void server_list_phase()
 {
     if (!http.slot[kNetSlotServerList] && !slot_may_start(kNetSlotServerList)) return;
     std::string local = temp_path + "serverlist.txt";
-    int a = http.net_check(kNetSlotServerList, maker_host, "/serverlist.txt", local);
+    int a = http.net_check(kNetSlotServerList, maker_host, "/serverlist.txt", local, kNetNoCache);
     if (a == kNetFailed) {
         slot_failed(kNetSlotServerList);
         return;
@@ -79,7 +79,7 @@ void directory_phase()
     if (cs < 0 || cs >= n) cs = stg.chosen_server = 0;
     std::string archive = temp_path + "directory.txt.zip";
     int a = http.net_check(kNetSlotDirectory, server_name[cs], server_path[cs] + "directory.txt.zip",
-                           archive);
+                           archive, kNetNoCache);
     if (a == kNetFailed) {
         slot_failed(kNetSlotDirectory);
         stg.chosen_server = int_rand(0, n - 1);

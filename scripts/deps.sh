@@ -8,7 +8,7 @@ pkgs=(
   libx11-dev libgl-dev libglx-mesa0 libgl1-mesa-dri mesa-utils
   xvfb xauth x11-utils xdotool imagemagick
   libfreetype-dev fonts-dejavu-core
-  nginx tinyproxy
+  nginx tinyproxy haproxy squid
   zip unzip curl aria2 time procps iproute2 python3
 )
 missing=()
@@ -21,6 +21,6 @@ if ((${#missing[@]})); then
   apt-get install -y --no-install-recommends "${missing[@]}"
 fi
 # The packaged services must not hold the ports the tests choose.
-for svc in nginx tinyproxy; do
+for svc in nginx tinyproxy haproxy squid; do
   if command -v service >/dev/null 2>&1; then service "$svc" stop >/dev/null 2>&1 || true; fi
 done

@@ -444,10 +444,11 @@ void panel(Canvas& cv, int u0, int v0, int t, float ml, float mb, float ma, cons
     Sdf body = rbox(bx0, by0, bx1, by1, k.radius);
     shape(cv, u0, v0, u0 + t, v0 + t, body, k.frame);
     Sdf inner = rbox(bx0 + 1, by0 + 1, bx1 - 1, by1 - 1, std::max(0.5f, k.radius - 1));
+    // One body colour: the middle rows are repeated to stretch a panel, so
+    // a gradient across them would show as bands.
     PanelLook kk = k;
-    float y0 = by0, y1 = by1;
     shape(cv, u0, v0, u0 + t, v0 + t, inner, [=](float x, float y) {
-        RGBA c = mix(kk.lo, kk.hi, clamp01((y - y0) / (y1 - y0)));
+        RGBA c = mix(kk.lo, kk.hi, 0.5f);
         if (kk.stripes > 0 && (int(std::floor(y)) - v0) % kk.stripes == 0)
             c = mix(c, RGBA{1, 1, 1, 1}, kk.stripe_alpha);
         (void)x;
@@ -531,8 +532,12 @@ void draw_atlas(Canvas& cv) {
     triangle(cv, 413.5f, 503.5f, 7, 4, 0, kInk);
     triangle(cv, 413.5f, 496.5f, 7, 4, 1, kInk);
 
-    // Vertical bar (BTN_frame0 type 6): white sunken trough.
-    sunken(cv, 102, 248, 122, 288, 6);
+    // Vertical bar (BTN_frame0 type 6): white sunken trough, even along its
+    // repeated middle rows 258..278, shaded along the left.
+    shape(cv, 102, 248, 122, 288, rbox(102.5f, 248.5f, 121.5f, 287.5f, 6), kLine);
+    shape(cv, 102, 248, 122, 288, rbox(103.5f, 249.5f, 120.5f, 286.5f, 5), rgb(250, 251, 253));
+    shape(cv, 102, 248, 122, 288, rbox(104.0f, 252.0f, 105.5f, 284.0f, 0.5f),
+          RGBA{0, 0, 0, 0.12f});
 
     // Panels (BTN_frame2 types 11..19).
     PanelLook light{rgb(214, 218, 224), rgb(232, 235, 240), rgb(120, 126, 138), 4, 2, 0.25f, 0, 0.35f};
@@ -552,7 +557,9 @@ void draw_atlas(Canvas& cv) {
     panel(cv, 70, 315, 42, 8, 13, 2, rounded);                                      // 17
     PanelLook small = light;
     small.shadow = 0.3f;
-    panel(cv, 113, 315, 42, 8, 13, 2, small);                                       // 18
+    // Its body and rounded corners lie inside the 12.6-row bottom piece, below
+    // the margin of 13, so the repeated middle rows are plain.
+    panel(cv, 113, 315, 42, 8, 6, 2, small);                                        // 18
     PanelLook black{rgb(0, 0, 0), rgb(8, 8, 10), rgb(128, 132, 140), 2, 0, 0, 0, 0.3f};
     panel(cv, 440, 12, 44, 6, 9, 4, black);                                         // 19
 

@@ -701,6 +701,11 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
 // ---------------------------------------------------------------------------
 // [SECTION] Temporaries left behind
 
+std::string zip_temp_name_near(const std::string& path)
+{
+    return temp_name_near(path);
+}
+
 bool zip_is_temp_name(const std::string& name)
 {
     const size_t prefix = std::strlen(kZipTempPrefix);

@@ -34,6 +34,9 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
 // into place: the prefix and then kZipTempRandom of [a-z0-9].
 constexpr const char* kZipTempPrefix = ".zdz_";
 constexpr int kZipTempRandom = 8;
+// A free-looking name of that form in the folder of path (not yet created:
+// open it with O_EXCL and try again on EEXIST).
+std::string zip_temp_name_near(const std::string& path);
 // True for exactly such a name.
 bool zip_is_temp_name(const std::string& name);
 // Removes the files and links named like that in app_path + folder (ends in

@@ -20,6 +20,7 @@
 #include "GenC/hl_context.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "Thread/hl_thread.h"
@@ -77,14 +78,13 @@ void alert_window_route(int return_window, const std::string& line1, const std::
     constexpr float kLocationY = 45, kButtonY = 18;
     while (mnw.win_now == kWinAlert) {
         OGL_plot_back_col();
-        shell_fillwin();  // BTN_fillwin(1, 21)
-        shell_subwin(0, 13, -1, 35, -1, -1);
+        BTN_fillwin(1, 21);
+        BTN_subwin(0, 13, -1, 35, -1, -1, "", &wx, &wy);
         const float cx = mnw.win_w * 0.5f, wrap = mnw.win_w * 0.9f;
         for (int i = 0; i < 4; ++i)
             OGL_string(kColAlertText, cx, kLineY[i], *lines[i], wrap, kCharsetProp, 1);
         if (kind == t_exit) OGL_string(kColAlertText, cx, kLocationY, location, wrap, kCharsetProp, 1);
-        // BTN_action(cx, 18, 0, 0, 1, OK, "-")
-        if (shell_button(cx, kButtonY, stls[kStlsAlertButton]) || return_hit) {
+        if (BTN_action(cx, kButtonY, 0, 0, 1, stls[kStlsAlertButton], "-") || return_hit) {
             return_hit = 0;
             if (kind == t_exit) return;  // logged and ended by the caller, 995 still current
             VOVARU_startwind(return_window, 0);
@@ -160,7 +160,7 @@ void VOVARU_finishup(int save)
     if (save) {
         if (!alert_fps_test_given()) {
             pref.IO_set(kPrefSetInstaller, kPrefWrite);
-            shell_keys_io_exit();  // keys.keys_io(1): stores nothing
+            keys.keys_io(1); // stores nothing
         }
         THREAD_shutdown();
     }

@@ -55,7 +55,8 @@ void on_key_press(XKeyEvent* e)
     if (set_modifier(name, 1)) return;
     if (is(name, "Super_L", "Super_R") || is(name, "Menu", "ISO_Level3_Shift")) return;
     mnw.key_hit = 1;
-    LIN_key_to_keyboard(kKeyEvPress, e->keycode, e->state);
+    mnw.key_held = 1;
+    keys.handle_key_raw(kKeyEvPress, e->keycode, e->state);
 }
 
 void on_key_release(XKeyEvent* e)
@@ -67,7 +68,8 @@ void on_key_release(XKeyEvent* e)
         return;
     }
     if (set_modifier(name, 0)) return;
-    LIN_key_to_keyboard(kKeyEvRelease, e->keycode, e->state);
+    mnw.key_held = 0;
+    keys.handle_key_raw(kKeyEvRelease, e->keycode, e->state);
 }
 
 void on_motion()
@@ -152,17 +154,17 @@ Cursor LIN_create_null_cursor(Display* display, Drawable drawable)
 }
 
 // ---------------------------------------------------------------------------
-// [SECTION] Keyboard hand-off
+// [SECTION] Keysyms for the keyboard layer
 // ---------------------------------------------------------------------------
-// The keyboard layer (keys_class::handle_key_raw) does not exist yet. Until it
-// does, this keeps its frame flags and the Return-closes-a-sub-window rule so
-// that alerts and modal windows can be answered from the keyboard.
-void LIN_key_to_keyboard(long type, long keycode, long state)
+key_syms LIN_key_syms(long keycode, long state)
 {
-    if (type != kKeyEvPress || !mnw.x_display) return;
-    const KeySym sym = XkbKeycodeToKeysym(mnw.x_display, static_cast<KeyCode>(keycode), 0, 0);
-    if (sym == XK_Return || sym == XK_KP_Enter) return_hit = 1;
-    if (sym == XK_Escape) escape_hit = 1;
-    if (sym == XK_Delete || sym == XK_BackSpace) delete_hit = 1;
-    if (mnw.win_now != kWinMain && return_hit) VOVARU_handleclick(1);
+    key_syms syms{};
+    if (!mnw.x_display) return syms;
+    const KeyCode code = static_cast<KeyCode>(keycode & 0xFF);
+    syms.level0 = static_cast<long>(XkbKeycodeToKeysym(mnw.x_display, code, 0, 0));
+    syms.level1 = static_cast<long>(XkbKeycodeToKeysym(mnw.x_display, code, 0, 1));
+    // Num Lock sits on whichever modifier the server's map gives it.
+    const unsigned num_lock = XkbKeysymToModifiers(mnw.x_display, XK_Num_Lock);
+    syms.num_lock = num_lock && (state & num_lock) ? 1 : 0;
+    return syms;
 }

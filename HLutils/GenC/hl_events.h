@@ -3,6 +3,8 @@
 
 #include <X11/Xlib.h>
 
+#include "OOPS_cpp/keys.h"
+
 // Handles one queued event (the frame pass calls it for each, in order).
 void LIN_handleevt(XEvent* event);
 // XCheckIfEvent predicate: accepts every event.
@@ -10,10 +12,6 @@ Bool LIN_handlewin(Display* display, XEvent* event, XPointer arg);
 // A new invisible pointer shape; the caller owns it.
 Cursor LIN_create_null_cursor(Display* display, Drawable drawable);
 
-// X event types as the keyboard layer receives them.
-constexpr long kKeyEvPress = 2;
-constexpr long kKeyEvRelease = 3;
-
-// The one place where a key event reaches the keyboard layer
-// (keys_class::handle_key_raw once it exists).
-void LIN_key_to_keyboard(long type, long keycode, long state);
+// The keysyms of a key (levels 0 and 1 of group 0 of keycode & 0xFF) and
+// whether Num Lock is on in the modifier state; all 0 without a display.
+key_syms LIN_key_syms(long keycode, long state);

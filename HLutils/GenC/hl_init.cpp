@@ -14,6 +14,7 @@
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "Thread/hl_thread.h"
@@ -27,7 +28,6 @@ constexpr float kDegToRad = 0.0174532942f;
 constexpr int kProcLine = 512;
 constexpr int kColStartupText = 61;
 constexpr int kPanelInset = 15, kBarTrack = 4, kBarFill = 5;
-constexpr int kColProgress = 36;
 
 // Copies the lines of a /proc file that begin with one of the prefixes.
 void copy_proc_lines(const char* path, const char* const* prefixes, const char* fallback)
@@ -129,7 +129,7 @@ void VOVARU_show_init(const std::string& message, float* fraction)
     if (!plot_init_lights) return;
     OGL_plot_back_col();
     const float a = mnw.area_x;
-    shell_panel(kPanelInset, a + 10, 31, 320, 200, "");
+    BTN_frame2(kPanelInset, a + 10, 31, 320, 200, "");
     float f;
     if (fraction) {
         f = *fraction;
@@ -140,8 +140,8 @@ void VOVARU_show_init(const std::string& message, float* fraction)
     if (!(f >= 0.02f)) f = 0.02f; // also catches NaN
     if (f > 1) f = 1;
     const float L = a + 8, R = a + 1016, F = L + f * (R - L);
-    shell_bar(kBarTrack, (L + R) * 0.5f, 15, R - L, kColBackground);
-    shell_bar(kBarFill, (L + F) * 0.5f, 15, F - L, kColProgress);
+    BTN_frame1(kBarTrack, (L + R) * 0.5f, 15, R - L, kColrNoTint);
+    BTN_frame1(kBarFill, (L + F) * 0.5f, 15, F - L, kColrNoTint);
     OGL_string(kColStartupText, a + 22, 60, message, 300, kCharsetProp, 0);
     OGL_sbuff();
 }

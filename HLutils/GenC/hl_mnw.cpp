@@ -14,6 +14,7 @@
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "Thread/hl_thread.h"
@@ -125,7 +126,7 @@ void VOVARU_event_proc()
     }
 
     xtim.xtim_update();
-    shell_run_repeat_keys();
+    keys.run_repeat_keys();
     mnw.cursor_kind = 0;
     menu_hover();
     xtim.profile_chart("menu", 0);
@@ -198,7 +199,7 @@ void VOVARU_handleclick(int by_key)
             const bool left = 0 <= mx && mx <= kCloseBoxW && in_bar;
             const bool right = w - kCloseBoxW <= mx && mx <= w && in_bar;
             if (left || right || by_key) {
-                shell_zap_boxes(1);
+                BTN_zap_boxes(1);
                 OGL_sbuff();
                 return_hit = 0;
                 VOVARU_startwind(kWinMain, by_key);
@@ -256,8 +257,8 @@ void standard_gui()
 {
     const int open = mnw.menu_open;
     if (open != kNoMenu && open != kPopupSlot) {
-        shell_bar(kBarMenu, mnw.res_x * 0.5f, mnw.res_y - 9.0f, static_cast<float>(mnw.res_x),
-                  kColDivDark);
+        BTN_frame1(kBarMenu, mnw.res_x * 0.5f, mnw.res_y - 9.0f, static_cast<float>(mnw.res_x),
+                   kColrNoTint);
         for (const menu_struct& m : menu)
             if (!m.title.empty() && m.parent == -1)
                 OGL_string(kColMenuText, m.x1 + 10.0f, m.y1 + 6.0f, m.title, kTextNoWrap,
@@ -287,7 +288,7 @@ void standard_gui()
         if (pickable(it) && it.x1 <= mx && mx <= it.x2 && it.y1 <= my && my <= it.y2 - 1)
             hover = &it;
 
-    shell_panel(kPanelMenu, m_x1, m_y1, m_x2 - m_x1, m_y2 - m_y1, "");
+    BTN_frame2(kPanelMenu, m_x1, m_y1, m_x2 - m_x1, m_y2 - m_y1, "");
     if (om.parent == -1 && open != kPopupSlot)
         OGL_fillrect(kColHighlight, 0.25f, om.x1, om.y1, om.x2 - om.x1, om.y2 - om.y1);
     if (hover)
@@ -314,5 +315,6 @@ void standard_gui()
     }
 
     for (const menu_struct& sub : menu)
-        if (sub.parent == open) shell_util_element(sub.x2 - 8.0f, sub.y1 + 6.0f, 167, 187, 9, 9, 0);
+        if (sub.parent == open)
+            BTN_util_element(sub.x2 - 8.0f, sub.y1 + 6.0f, 167, 187, 9, 9, kColrNoTint);
 }

@@ -15,6 +15,7 @@ enum {
     kWinAlert     = 995,
     kWinQuestion  = 997,  // the modified-file question
     kWinPicker    = 998,  // the folder picker
+    kWinSavePicker = 999, // the widget library's save picker
 };
 
 // A plain record with no operations; the one instance is `mnw` (hl_types).
@@ -55,6 +56,8 @@ struct mnw_struct {
     int mouse_held_long;    // held for more than 0.25 s
     int wheel;              // unused wheel steps: +1 button 4, -1 button 5
     int key_hit;            // a non-modifier key went down this frame
+    int key_held;           // from a non-modifier key's press to the next release
+    int key_char;           // character of the last press no focused field took
     float mouse_time;       // clock time of the last pointer activity
     float press_time;       // clock time of the last press
     int lang;               // interface language, 0 English

@@ -3,7 +3,6 @@
 // Index of this file:
 //   [SECTION] Window table and window start
 //   [SECTION] Tooltip and pointer
-//   [SECTION] Widget layer hand-offs
 #include "GenC/hl_windows.h"
 
 #include <X11/Xlib.h>
@@ -14,6 +13,7 @@
 #include "GenC/hl_menu.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 
@@ -130,7 +130,7 @@ void mouse_help_per_wind(int id)
             y = 10 - mnw.win_y;
         else if (y > mnw.res_y - mnw.win_y - h - 20)
             y = mnw.res_y - mnw.win_y - h - 20;
-        shell_panel(kPanelTooltip, x - 10, y - 10, 420, static_cast<float>(h + 20), "");
+        BTN_frame2(kPanelTooltip, x - 10, y - 10, 420, static_cast<float>(h + 20), "");
         OGL_string(kColTooltipText, x + 3, y + h - 10, tip, 394, kCharsetProp, 0);
     }
     tip.clear();
@@ -172,71 +172,4 @@ void mouse_help_per_wind(int id)
         OGL_2dquad(kTexInterface, kColCursorSprite, 1.0f, mx - 15, my - 15, ua, va, mx - 15,
                    my + 15, ua, vb, mx + 15, my + 15, ub, vb, mx + 15, my - 15, ub, va, 1, 5);
     }
-}
-
-// ---------------------------------------------------------------------------
-// [SECTION] Widget layer hand-offs
-// ---------------------------------------------------------------------------
-// Stand-ins until the widget and keyboard layer exists: each does the part
-// of its widget that the shell itself relies on, drawn with the primitives.
-
-namespace
-{
-constexpr int kColPanel = 35, kColPanelEdge = 38, kColTitle = 43, kColButton = 36;
-constexpr float kButtonH = 20.0f, kButtonPad = 21.0f;
-} // namespace
-
-void shell_run_repeat_keys() {}
-void shell_keys_io_exit() {}
-
-void shell_panel(int type, float x, float y, float w, float h, const std::string& title)
-{
-    OGL_fillrect(kColPanel, 1.0f, x, y, w, h);
-    OGL_framerect(kColPanelEdge, 1.0f, x, y, w - 1, h - 1);
-    if (!title.empty()) OGL_string(kColTitle, x + w * 0.5f, y + h - 14, title, 0, kCharsetProp, 1);
-}
-
-void shell_bar(int type, float x, float y, float w, int colour)
-{
-    OGL_fillrect(colour, 1.0f, x - w * 0.5f, y - kButtonH * 0.5f, w, kButtonH);
-}
-
-void shell_zap_boxes(int look)
-{
-    const float top = mnw.win_h - 10;
-    OGL_fillrect(kColButton, look ? 0.5f : 1.0f, 7, top - 9, 18, 18);
-    OGL_fillrect(kColButton, look ? 0.5f : 1.0f, mnw.win_w - 25, top - 9, 18, 18);
-}
-
-void shell_fillwin()
-{
-    shell_panel(11, 0, 0, mnw.win_w, mnw.win_h, stls[kTitleSlot]);
-}
-
-void shell_subwin(float title_h, int type, float x, float y, float w, float h)
-{
-    if (x < 0) x = 10;
-    if (y < 0) y = 10;
-    if (w < 0) w = mnw.win_w - x - 10;
-    if (h < 0) h = mnw.win_h - y - title_h - 28;
-    OGL_fillrect(kColPanelEdge, 0.25f, x, y, w, h);
-    wx = x + w + 10;
-    wy = y + h + 10;
-}
-
-int shell_button(float x, float y, const std::string& label)
-{
-    const float w = OGL_text_width(label) + kButtonPad;
-    shell_bar(2, x, y, w, kColButton);
-    OGL_string(kColTitle, x, y - 3, label, 0, kCharsetProp, 1);
-    return mnw.menu_open == kNoMenu && mnw.mouse_press && std::fabs(mnw.mouse_x - x) <= w * 0.5f &&
-           std::fabs(mnw.mouse_y - y) <= kButtonH * 0.5f;
-}
-
-void shell_util_element(float x, float y, float ax, float ay, float hw, float hh, int colour)
-{
-    const float k = 1.0f / 512;
-    OGL_2dquad(kTexInterface, colour, 1.0f, x - hw, y - hh, (ax - hw) * k, (ay - hh) * k, x - hw,
-               y + hh, (ax - hw) * k, (ay + hh) * k, x + hw, y + hh, (ax + hw) * k, (ay + hh) * k,
-               x + hw, y - hh, (ax + hw) * k, (ay - hh) * k, 1, 5);
 }

@@ -43,31 +43,16 @@ void APP_update();
 // Test seam: replaces the application's frame hook (nullptr restores it).
 void VOVARU_set_app_update(void (*fn)());
 
-// The movie-recording stub: never presents a frame itself.
+// The movie-recording stub: there is no recorder on this platform, so it
+// never presents a frame itself and every operation does nothing.
 class qtim_class
 {
   public:
+    qtim_class() {}
+    ~qtim_class() {}
     int mov_per_frame() { return 0; }
+    int mov_add_frame() { return 0; }
+    void stop_thread() {}
+    void mov_toggle(int) {}
+    void draw_record_lgt() {}
 };
-
-// ---------------------------------------------------------------------------
-// Widget layer hand-offs. The widgets and the keyboard handler are not built
-// yet; each call the shell makes into them goes through one of these, which
-// draws a plain stand-in with the primitives until the real one exists.
-// ---------------------------------------------------------------------------
-void shell_run_repeat_keys();  // keys.run_repeat_keys
-void shell_keys_io_exit();     // keys.keys_io(1)
-// BTN_frame2: a panel of artwork type `type` with an optional title.
-void shell_panel(int type, float x, float y, float w, float h, const std::string& title);
-// BTN_frame1: a horizontal bar of artwork type `type` centred at (x, y).
-void shell_bar(int type, float x, float y, float w, int colour);
-// BTN_zap_boxes: the two close boxes of the current window.
-void shell_zap_boxes(int look);
-// BTN_fillwin(1, 21): the current window's panel with its title.
-void shell_fillwin();
-// BTN_subwin: an inset panel; negative x, y, w, h take the window's margins.
-void shell_subwin(float title_h, int type, float x, float y, float w, float h);
-// BTN_action(x, y, 0, 0, 1, label, "-"): 1 in the frame it is pressed.
-int shell_button(float x, float y, const std::string& label);
-// BTN_util_element: an atlas sprite centred at (x, y).
-void shell_util_element(float x, float y, float ax, float ay, float hw, float hh, int colour);

@@ -39,3 +39,4 @@ UTL_cmdline cmdline;
 std::string dest_dir_path;
 oglp_class oglp;
 cmnd_class cmnd;
+keys_class keys{};

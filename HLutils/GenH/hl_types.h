@@ -16,6 +16,7 @@
 #include "OOPS_cpp/cmnd.h"
 #include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/http.h"
+#include "OOPS_cpp/keys.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "OOPS_cpp/pref.h"
 #include "OOPS_cpp/tman.h"
@@ -77,3 +78,4 @@ extern UTL_cmdline cmdline;             // the command-line options
 extern std::string dest_dir_path;        // the installer's destination folder, ends in '/'
 extern oglp_class oglp;                 // the text scale of the bitmap fonts
 extern cmnd_class cmnd;                 // the command table keys are bound to
+extern keys_class keys;                 // the keyboard handler and key bindings

@@ -34,8 +34,32 @@ void cmnd_class::get_cmds_in_path(const std::string& prefix, std::vector<std::st
     out.assign(names.begin(), names.end());
 }
 
-void cmnd_class::press_one(int command) {}
+namespace
+{
+void (*g_hook_probe)(int hook, int command) = nullptr;
 
-void cmnd_class::release_one(int command) {}
+void report(int hook, int command)
+{
+    if (g_hook_probe) g_hook_probe(hook, command);
+}
+} // namespace
 
-void cmnd_class::press_always(int command) {}
+void CMND_set_hook_probe(void (*probe)(int hook, int command))
+{
+    g_hook_probe = probe;
+}
+
+void cmnd_class::press_one(int command)
+{
+    report(kCmndHookPressOne, command);
+}
+
+void cmnd_class::release_one(int command)
+{
+    report(kCmndHookReleaseOne, command);
+}
+
+void cmnd_class::press_always(int command)
+{
+    report(kCmndHookPressAlways, command);
+}

@@ -63,3 +63,7 @@ class cmnd_class
     void release_one(int command);
     void press_always(int command); // once per frame while the key is held
 };
+
+// Test seam: the hooks report each call here (nullptr: nowhere).
+enum { kCmndHookPressOne, kCmndHookReleaseOne, kCmndHookPressAlways };
+void CMND_set_hook_probe(void (*probe)(int hook, int command));

@@ -1,16 +1,20 @@
 // The HTTP/1.1 download client.
 //
 // Index: reply head parser; down_class (construction, one step, queries);
-// http_class (proxy rule, net_check, net_cancel).
+// http_class (proxy rule, net_check, net_cancel); printf_null.
 //
 // One request per connection, the request sent as one prepared byte string,
 // no redirects, no chunked bodies: the end of a body is known only from
-// "Content-Length". Nothing blocks except the host-name lookup.
+// "Content-Length". A reply that cannot be read that way, or a connection
+// the peer closes too early, fails at once with its reason in the log
+// instead of waiting for the idle time-out. Nothing blocks except the
+// host-name lookup.
 #include "OOPS_cpp/http.h"
 
 #include <errno.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,6 +25,15 @@
 
 // ---------------------------------------------------------------------------
 // [SECTION] Reply head parser
+
+bool http_name_less::operator()(const std::string& a, const std::string& b) const {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const int ca = tolower((unsigned char)a[i]), cb = tolower((unsigned char)b[i]);
+        if (ca != cb) return ca < cb;
+    }
+    return a.size() < b.size();
+}
 
 namespace {
 
@@ -79,10 +92,29 @@ int http_parse_head(std::vector<char>& buf, http_head_struct& head) {
     return 0;
 }
 
-int64_t http_content_length(const std::map<std::string, std::string>& headers) {
+int64_t http_content_length(const http_header_map& headers) {
     auto it = headers.find("Content-Length");
     if (it == headers.end()) return -1;
     return (int64_t)strtoll(it->second.c_str(), nullptr, 10);
+}
+
+std::string http_unreadable_reply(const http_head_struct& head) {
+    auto te = head.headers.find("Transfer-Encoding");
+    if (te != head.headers.end()) {
+        std::string coding;
+        for (char c : te->second)
+            if (c != ' ' && c != '\t') coding += (char)tolower((unsigned char)c);
+        if (coding != "identity")
+            return "the reply's body comes as \"Transfer-Encoding: " + te->second +
+                   "\", which this client cannot read";
+    }
+    // No request asks for a range, so a part is never what was wanted.
+    if (head.status == 206)
+        return "the reply holds only part of the file (206) where the whole file was asked for";
+    if (head.status >= 200 && head.status <= 299 && http_content_length(head.headers) < 0)
+        return "the reply (" + std::to_string(head.status) +
+               ") has no \"Content-Length\", so the end of its body cannot be known";
+    return "";
 }
 
 // ---------------------------------------------------------------------------
@@ -159,6 +191,31 @@ int down_class::CloseFile() {
     return error;
 }
 
+void down_class::fail(int err, const std::string& why) {
+    if (failure.empty()) failure = why;
+    if (err != 0) set_error(err);
+    recv_buf.clear();
+    socket->Disconnect();
+    CloseFile();
+}
+
+void down_class::peer_closed() {
+    // The body so far: written, or still held when there is no output file.
+    const int64_t body = head.done ? bytes_written + (int64_t)recv_buf.size() : 0;
+    std::string why;
+    if (!head.done && head.head_bytes + recv_buf.size() == 0)
+        why = "the connection was closed before any reply";
+    else if (!head.done)
+        why = "the connection was closed before the end of the reply's head";
+    else if (cont_len >= 0)
+        why = "the connection was closed after " + std::to_string(body) + " of " +
+              std::to_string(cont_len) + " body bytes";
+    else
+        why = "the connection was closed after " + std::to_string(body) +
+              " body bytes of a reply without \"Content-Length\"";
+    fail(0, why);
+}
+
 int down_class::DoProcessing() {
     if (socket == nullptr) return 0;
 
@@ -175,7 +232,14 @@ int down_class::DoProcessing() {
     }
 
     long got = socket->ReadData(readChunk, kNetReadChunk);
-    if (got <= 0) return 0;
+    if (got <= 0) {
+        // A complete body has already disconnected, so an end of stream on
+        // a live connection means the reply can never be completed. (A
+        // refused or reset one is closed already and needs no reason.)
+        if (got == 0 && socket->ReceivedRelease() && socket->GetStatus() == kSockConnected)
+            peer_closed();
+        return 0;
+    }
     recv_buf.insert(recv_buf.end(), readChunk, readChunk + got);
 
     if (!head.done) {
@@ -187,7 +251,13 @@ int down_class::DoProcessing() {
             return 0;
         }
         if (!head.done) return 0;
-        // End of a final reply's head.
+        // End of a final reply's head. One that cannot be read fails before
+        // the local file is touched.
+        const std::string why = http_unreadable_reply(head);
+        if (!why.empty()) {
+            fail(kErrNetBadState, why);
+            return 0;
+        }
         if (!local_path.empty()) {
             out_file = fopen(local_path.c_str(), "wb");
             if (out_file == nullptr)
@@ -283,7 +353,18 @@ bool http_class::UseProxy(const char* host, unsigned short port) {
     return true;
 }
 
-int http_class::net_check(int which, std::string server, std::string path, const std::string& local) {
+const char* http_class::ProxyHost(const char* server, unsigned short port)
+{
+    return UseProxy(server, port) ? _proxy_host.c_str() : server;
+}
+
+unsigned short http_class::ProxyPort(const char* server, unsigned short port)
+{
+    return UseProxy(server, port) ? (unsigned short)_proxy_port_int : port;
+}
+
+int http_class::net_check(int which, std::string server, std::string path, const std::string& local,
+                          bool no_cache) {
     check_slot(which, kLineBadSlot);
     if (which < 0 || which >= kNetSlots) return kNetFailed;  // only when the alert returns (tests)
 
@@ -323,6 +404,10 @@ int http_class::net_check(int which, std::string server, std::string path, const
         headers["Host"] = server;
         headers["User-agent"] = agent;
         headers["Connection"] = "close";
+        if (no_cache) {
+            headers["Cache-Control"] = "no-cache";
+            headers["Pragma"] = "no-cache";  // for HTTP/1.0 caches
+        }
         slot[which] = new down_class(server.c_str(), kNetHttpPort, path.c_str(), false, headers,
                                      nullptr, 0, local.c_str());
     }
@@ -349,6 +434,7 @@ int http_class::net_check(int which, std::string server, std::string path, const
             return kNetComplete;
         }
     }
+    if (!req->GetFailure().empty()) xer << "HTTP failed: " << req->GetFailure() << "\n";
     log_error_block(req, local, server, path);
     delete req;
     slot[which] = nullptr;
@@ -364,4 +450,9 @@ int http_class::net_cancel(int which) {
     delete req;  // closes the socket and the file
     if (!partial.empty()) unlink(partial.c_str());
     return 1;
+}
+
+int printf_null(const char*, ...)
+{
+    return 0;
 }

@@ -35,6 +35,9 @@ constexpr int kNetReadChunk = 65536;
 constexpr std::size_t kNetMaxHeadBytes = 64 * 1024;
 // Requests always go to the standard HTTP port.
 constexpr unsigned short kNetHttpPort = 80;
+// net_check's last argument: lists that change in place must not come from a
+// cache (archives may).
+constexpr bool kNetNoCache = true;
 
 // GetStat answers.
 enum {
@@ -50,11 +53,18 @@ enum {
 // ---------------------------------------------------------------------------
 // [SECTION] Reply head parser (pure: works on bytes already received)
 
+// Header names compare without regard to letter case ("content-length" is
+// "Content-Length"; proxies such as haproxy send names in lower case).
+struct http_name_less {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+using http_header_map = std::map<std::string, std::string, http_name_less>;
+
 struct http_head_struct {
     bool done = false;  // blank line of a final (>= 200) reply seen
     int status = 0;     // code of the last status line; 0/-1 before one
     std::string reason;
-    std::map<std::string, std::string> headers;  // first occurrence wins
+    http_header_map headers;  // first occurrence of a name (in any case) wins
     std::size_t head_bytes = 0;                  // head bytes consumed so far
 };
 
@@ -66,7 +76,13 @@ int http_parse_head(std::vector<char>& buf, http_head_struct& head);
 
 // "Content-Length" as a decimal (leading blanks and a sign allowed, stops at
 // the first non-digit); -1 when the header is missing.
-int64_t http_content_length(const std::map<std::string, std::string>& headers);
+int64_t http_content_length(const http_header_map& headers);
+
+// Why a final reply's head alone makes the request fail: a body this client
+// cannot delimit (any Transfer-Encoding but identity, or a 2xx without
+// "Content-Length") or a part (206) where the whole file was asked for.
+// "" when the reply can be read.
+std::string http_unreadable_reply(const http_head_struct& head);
 
 // ---------------------------------------------------------------------------
 // [SECTION] One request with its reply
@@ -98,6 +114,9 @@ public:
 
     const std::string& GetLocalPath() const { return local_path; }
     const std::string& GetReason() const { return head.reason; }
+    // Why the request failed before its time-out, for the log; "" when no
+    // such cause was found (a refused connection, a bad status, ...).
+    const std::string& GetFailure() const { return failure; }
     int GetStatusCode() const { return head.status; }
     float GetLastActivity() const { return last_activity; }
 
@@ -107,6 +126,10 @@ public:
 
 private:
     void set_error(int err);
+    // Ends a request that cannot succeed any more: records why, closes the
+    // connection and the output file.
+    void fail(int err, const std::string& why);
+    void peer_closed();
 
     DUZOSocket* socket = nullptr;   // null when the host did not resolve
     std::vector<char> send_buf;     // request bytes not yet taken
@@ -114,6 +137,7 @@ private:
     http_head_struct head;
     FILE* out_file = nullptr;
     std::string local_path;
+    std::string failure;
     int error = 0;
     bool opened_file = false;
     float last_activity = 0;
@@ -126,10 +150,17 @@ class http_class {
 public:
     // True when requests to host go through the proxy (port plays no part).
     bool UseProxy(const char* host, unsigned short port);
+    // Where a request to server:port connects: the proxy when UseProxy says
+    // so, else server and port unchanged.
+    const char* ProxyHost(const char* server, unsigned short port);
+    unsigned short ProxyPort(const char* server, unsigned short port);
 
     // server: bare host; path: starts with '/'; local: file for the body.
+    // no_cache (kNetNoCache) asks caches on the way for a fresh copy; only
+    // the call that starts a request reads it.
     // Returns kNetRunning, kNetComplete or kNetFailed.
-    int net_check(int slot, std::string server, std::string path, const std::string& local);
+    int net_check(int slot, std::string server, std::string path, const std::string& local,
+                  bool no_cache = false);
 
     // Stops the slot's request: closes its socket and output file, removes
     // the partial file it created, and frees the slot. Returns 1 when a
@@ -141,6 +172,10 @@ public:
     int _proxy_port_int = 0;       // preference "_proxy_port_int"; 0: no proxy
     down_class* slot[kNetSlots] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 };
+
+// Stands in for printf where debugging output is switched off: writes
+// nothing and returns 0.
+int printf_null(const char* format, ...);
 
 // The global instance `http` and gProxyExclude (host suffixes that bypass the
 // proxy; nothing adds to it) live in hl_types.

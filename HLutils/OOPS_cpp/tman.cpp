@@ -110,15 +110,20 @@ int tex_bytes_per_pixel(int gl_format)
     }
 }
 
-struct Locker {
-    pthread_mutex_t* m;
-    explicit Locker(pthread_mutex_t* m_) : m(m_) { UTL_critical_section_lock(m); }
-    ~Locker() { UTL_critical_section_unlock(m); }
-};
+using Locker = tman_locker;
 
 }  // namespace
 
+tman_locker::tman_locker(pthread_mutex_t* m) : m_(m) { UTL_critical_section_lock(m_); }
+tman_locker::~tman_locker() { UTL_critical_section_unlock(m_); }
+
 unsigned char* tman_scratch_temp() { return scratch_array_temp; }
+
+void tman_forget_name(const std::string& name, int slot)
+{
+    auto it = tex_hash().find(name);
+    if (it != tex_hash().end() && it->second == slot) tex_hash().erase(it);
+}
 
 // ---------------------------------------------------------------------------
 // [SECTION] Slots, registry and binding
@@ -204,7 +209,8 @@ int tman_class::load_texture_int(tex_fail_mode fail_mode, int slot, int flags,
                                  const std::string& name, int new_slot)
 {
     Locker l(&lock);
-    // The asynchronous loader is not part of this program: finish_obj stays null.
+    // A pending deferred load decodes into the same buffers: finish it first.
+    if (finish_obj && !has_scratch_prefix(name)) finish_obj->force_finish();
     if (flags < 0 || flags > kTexFlagsMax)
         fatal_value("Trying to bind an invalid filter type!", name, flags, __LINE__);
     tex_load_vars req;
@@ -248,19 +254,22 @@ void check_dxy(int d, std::string name)
                     __LINE__);
 }
 
+float tex_level_scale(int level)
+{
+    switch (level) {
+        case 4: return 0.5f;
+        case 3: return 0.25f;
+        case 2: return 0.125f;
+        case 1: return 0.0625f;
+        case 0: return 0.03125f;
+        default: return 1.0f;  // 5, and any unknown level
+    }
+}
+
 float TEX_get_scale(std::string name, int slot, int flags, int width, int height, int* img_dx,
                     int* img_dy, int* tex_dx, int* tex_dy, int mode)
 {
-    float s;
-    switch (mnw.tex_level) {
-        case 5: s = 1.0f; break;
-        case 4: s = 0.5f; break;
-        case 3: s = 0.25f; break;
-        case 2: s = 0.125f; break;
-        case 1: s = 0.0625f; break;
-        case 0: s = 0.03125f; break;
-        default: s = 1.0f; break;
-    }
+    float s = tex_level_scale(mnw.tex_level);
     auto keep01 = [](float v) { return v < 0 ? 0.0f : (v > 1 ? 1.0f : v); };
     if (flags & kTexScaleUp) s = keep01(2 * s);
     if (flags & kTexScaleDown) s = keep01(s / 2);

@@ -153,7 +153,66 @@ public:
 
     // The slot registered under `name`, or -1 (a registry lookup only).
     int slot_for_name(const std::string& name);
+
+    // -- Freeing, deferred loading and statistics (tman_extra.cpp) --------
+    // Drops one holder of a named texture; it stays loaded until a purge.
+    void release_texture(int ref);
+    // Frees a fixed slot (below 1132); named textures are released instead.
+    void unload_texture(int ref);
+    // Frees one slot; the caller holds the lock. The second argument is unused.
+    void unload_texture_internal(int ref, int unused);
+    // Frees every named slot that nobody holds.
+    void purge_unused_texes();
+    // Deferred loading of slots in state 101, one at a time: register (takes
+    // the next queued slot, 1, or 0 when none is left), work (the file stage,
+    // any thread, no OpenGL), finalize (the upload, on the OpenGL thread).
+    int load_scenery_async_register(tman_force_finish_obj* finish);
+    int load_scenery_async_work();
+    void load_scenery_async_finalize();
+    int num_remaining_async_texes();
+    // Loads every queued slot now, with progress lines on the start-up screen.
+    void load_all_scenery_texes();
+    // Loads a slot that is not loaded, from its own name, flags and fail mode.
+    void force_load_tex(int ref);
+    int loaded_texes();
+    int total_texes();
+    // One frame buffer plus the video memory of every slot, in bytes.
+    int tot_vram();
+    // The texture-level factor, 1/32 (level 0) to 1 (level 5).
+    float scale_rat();
+    void reset_scene_load_fail() { scene_load_fail = 0; }
+    void reset_plane_load_fail() { aircraft_load_fail = 0; }
+    void reset_instl_load_fail() { instl_load_fail = 0; }
+    void set_blend_level(int unit, float level);
 };
+
+// Supplied by an application that loads in the background: completes the
+// pending deferred load (work and finalize on the right threads). A
+// synchronous load calls it first, as both use the same image buffers. The
+// manager keeps a pointer and never deletes it.
+class tman_force_finish_obj {
+public:
+    virtual void force_finish() = 0;
+
+protected:
+    ~tman_force_finish_obj() = default;
+};
+
+// Holds a manager's recursive lock for a scope.
+class tman_locker {
+public:
+    explicit tman_locker(pthread_mutex_t* m);
+    ~tman_locker();
+    tman_locker(const tman_locker&) = delete;
+    tman_locker& operator=(const tman_locker&) = delete;
+
+private:
+    pthread_mutex_t* m_;
+};
+
+// Removes the registry entry of `name` when it names `slot`; an entry that
+// belongs to another slot under the same name stays.
+void tman_forget_name(const std::string& name, int slot);
 
 // ---------------------------------------------------------------------------
 // File stage helpers.
@@ -166,6 +225,8 @@ int load_any_into_scratch(std::string name, int slot, int flags, int& gl_format,
 // texture sizes. mode 1 forces scale 1.
 float TEX_get_scale(std::string name, int slot, int flags, int width, int height, int* img_dx,
                     int* img_dy, int* tex_dx, int* tex_dy, int mode);
+// The factor of a texture level: 0 -> 1/32, 1 -> 1/16, ..., 4 -> 1/2, else 1.
+float tex_level_scale(int level);
 // Fatal alert unless 1 <= d <= 2048.
 void check_dxy(int d, std::string name);
 

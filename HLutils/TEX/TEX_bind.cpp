@@ -208,3 +208,20 @@ void TEX_reset_bind()
     for (int i = 0; i < kTexUnits; ++i)
         o_tex[i] = o_mod[i] = -1;
 }
+
+void TEX_delete_texture(int tex)
+{
+    const GLuint name = GLuint(tex);
+    glDeleteTextures(1, &name);
+    for (int i = 0; i < kTexUnits; ++i)
+        if (o_tex[i] == tex) o_tex[i] = -1;
+}
+
+void TEX_set_blend_level(int unit, float level)
+{
+    if (unit < 0 || unit >= ren.max_tex_units) return;
+    const float col[4] = {level, level, level, level};
+    if (unit > 0) glActiveTextureARB(GL_TEXTURE0 + unit);
+    glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, col);
+    if (unit > 0) glActiveTextureARB(GL_TEXTURE0);
+}

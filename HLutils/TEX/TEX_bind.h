@@ -36,6 +36,16 @@ void TEX_bind_ref(int tex, int unit, int mode);
 // Forgets what every unit has bound (a new context has its own bindings).
 void TEX_reset_bind();
 
+// Deletes GL texture name tex. GL binds texture 0 wherever tex was bound, so
+// the units that held it forget it: a texture made again under the same name
+// is really bound before its upload.
+void TEX_delete_texture(int tex);
+
+// The constant colour (level, level, level, level) of `unit`, which the
+// recipes 21 and 22 mix with; a unit the hardware lacks is ignored. The
+// binding cache is not touched.
+void TEX_set_blend_level(int unit, float level);
+
 // The "perf/kill_tex" debugging switch: while its value is non-zero every
 // texture but the atlas is bound as the grey fallback. Nothing sets it.
 extern UTL_stat gKillTex;

@@ -25,8 +25,13 @@ std::vector<pthread_t> worker_threads_id;
 UTL_message_queue* quit_exce = nullptr; // fatal records
 UTL_message_queue* warn_exce = nullptr; // warnings
 pthread_mutex_t free_calls_lock;        // guards free_calls and next_cookie
-THREAD_call* free_calls = nullptr;
-int next_cookie = 0;
+THREAD_call* free_calls = nullptr;      // last freed first
+// Unsigned so that it wraps instead of overflowing; the cookie of a call is
+// its value after the step, and 0 is skipped (a null reply reads as none).
+unsigned int next_cookie = 0;
+constexpr unsigned int kCookieStep = 4;
+// How often an unlimited wait for a call looks at the fatal records.
+constexpr int kDoneRecheckMs = 100;
 UTL_message_queue* call_queue = nullptr;
 // Read by any thread that raises an alert; written by the main thread only.
 std::atomic<int> threads_inited{0};
@@ -274,4 +279,96 @@ int THREAD_is_main_thread()
 int THREAD_worker_count()
 {
     return int(worker_threads.size());
+}
+
+// ---------------------------------------------------------------------------
+// Asynchronous calls
+// ---------------------------------------------------------------------------
+
+THREAD_call* THREAD_run_async(void* (*fn)(void*), void* arg)
+{
+    UTL_critical_section_lock(&free_calls_lock);
+    next_cookie += kCookieStep;
+    if (next_cookie == 0) next_cookie = kCookieStep;
+    const unsigned int cookie = next_cookie;
+    THREAD_call* call = free_calls;
+    if (call) free_calls = call->next_free;
+    UTL_critical_section_unlock(&free_calls_lock);
+
+    if (call == nullptr) {
+        call = new THREAD_call;
+        call->next_free = nullptr;
+        UTL_message_queue_create(&call->reply);
+        UTL_critical_section_create(&call->call_lock);
+    }
+    call->fn = fn;
+    call->arg = arg;
+    call->result = nullptr;
+    call->done = 0;
+    call->cookie = static_cast<int>(cookie); // wraps to negative ints: still not 0
+    UTL_message_queue_write(call_queue, call);
+    return call;
+}
+
+int THREAD_is_done(THREAD_call* call, int wait_ms)
+{
+    THREAD_check_exception(0);
+    // The reply is posted once: after it has been taken, another read would
+    // find the queue empty (and with -1 wait for ever).
+    UTL_critical_section_lock(&call->call_lock);
+    int done = call->done;
+    UTL_critical_section_unlock(&call->call_lock);
+    if (done) return 1;
+
+    void* reply;
+    if (wait_ms == -1) {
+        // A function that raised a fatal alert ended its worker without a
+        // reply: keep looking at the fatal records while waiting, so the
+        // alert ends the program instead of the wait never ending.
+        while ((reply = UTL_message_queue_read(call->reply, kDoneRecheckMs)) == nullptr)
+            THREAD_check_exception(0);
+    } else {
+        reply = UTL_message_queue_read(call->reply, wait_ms);
+    }
+    THREAD_check_exception(0);
+    if (reply == nullptr) return 0;
+    UTL_critical_section_lock(&call->call_lock);
+    call->done = 1;
+    UTL_critical_section_unlock(&call->call_lock);
+    return 1;
+}
+
+void* THREAD_cleanup(THREAD_call* call)
+{
+    THREAD_check_exception(0);
+    UTL_critical_section_lock(&call->call_lock);
+    if (!call->done) {
+        UTL_critical_section_unlock(&call->call_lock);
+        __VOVARU_alert(0, "Thread cleanup called on not-done call.", "", "", "", t_exit,
+                       kThreadModuleSource, __LINE__);
+        return nullptr;
+    }
+    void* result = call->result;
+    UTL_critical_section_unlock(&call->call_lock);
+
+    UTL_critical_section_lock(&free_calls_lock);
+    call->next_free = free_calls;
+    free_calls = call;
+    UTL_critical_section_unlock(&free_calls_lock);
+    return result;
+}
+
+void THREAD_set_cookie_counter(unsigned int value)
+{
+    UTL_critical_section_lock(&free_calls_lock);
+    next_cookie = value;
+    UTL_critical_section_unlock(&free_calls_lock);
+}
+
+THREAD_call* THREAD_free_calls_head()
+{
+    UTL_critical_section_lock(&free_calls_lock);
+    THREAD_call* head = free_calls;
+    UTL_critical_section_unlock(&free_calls_lock);
+    return head;
 }

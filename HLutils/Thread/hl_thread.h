@@ -27,6 +27,8 @@ class exce_class
     void MakeFatal();
     // On the main thread: the alert. Off it: log, full shutdown, exit(0).
     void Report();
+    // Writes the record to the log and goes on: no alert, nothing ends.
+    void LogAndContinue();
 
     std::string message[4];
     const char* src_file; // a string constant; not owned, not copied
@@ -79,3 +81,25 @@ int THREAD_is_inited();
 int THREAD_is_main_thread();
 // Number of workers made by THREAD_make_workers (0 after THREAD_shutdown).
 int THREAD_worker_count();
+
+// ---------------------------------------------------------------------------
+// Asynchronous calls
+// ---------------------------------------------------------------------------
+// Order of use: THREAD_run_async, THREAD_is_done until it answers 1, then
+// THREAD_cleanup exactly once; the record is the caller's until then.
+
+// Hands fn(arg) to whichever worker is free; never blocks.
+THREAD_call* THREAD_run_async(void* (*fn)(void*), void* arg);
+// 1 once the call has finished. wait_ms as for a queue read: 0 polls, -1
+// waits without limit (but a fatal alert raised by the call still ends the
+// program), > 0 waits at most that long. Once it has answered 1 it answers
+// 1 at once.
+int THREAD_is_done(THREAD_call* call, int wait_ms);
+// The call's result; the record goes back to the free list. Fatal alert
+// when THREAD_is_done has not answered 1 yet.
+void* THREAD_cleanup(THREAD_call* call);
+
+// For tests: the cookie counter (the next call gets counter + 4, skipping 0)
+// and the head of the free list.
+void THREAD_set_cookie_counter(unsigned int value);
+THREAD_call* THREAD_free_calls_head();

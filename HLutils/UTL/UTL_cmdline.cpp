@@ -2,6 +2,7 @@
 // the options that print and end the program ("--cmnds", "-h", "--help").
 #include "UTL/UTL_cmdline.h"
 
+#include <cctype>
 #include <cstdlib>
 
 #include "GenH/hl_types.h"
@@ -115,14 +116,44 @@ void UTL_cmdline::init_unix(int argc, const char** argv)
         size_t eq = arg.find('=');
         std::string name = arg.substr(0, eq);
         std::string value = (eq == std::string::npos) ? std::string() : arg.substr(eq + 1);
-        if (options.count(name))
-            xer << "WARNING: command line option " << name << "=" << value << "included twice.\n";
-        options[name] = value;
-        xer << "     '" << name;
-        if (!value.empty()) xer << "'='" << value;
-        xer << "'\n";
+        add_option(name, value);
     }
     init_common();
+}
+
+void UTL_cmdline::init_win(const char* command_line)
+{
+    const std::string line = command_line ? command_line : "";
+    auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    size_t i = 0;
+    for (;;) {
+        while (i < line.size() && blank(line[i]))
+            ++i;
+        if (i == line.size()) break;
+        size_t start = i;
+        while (i < line.size() && !blank(line[i]) && line[i] != '=')
+            ++i;
+        std::string name = line.substr(start, i - start);
+        std::string value;
+        if (i < line.size() && line[i] == '=') {
+            start = ++i;
+            while (i < line.size() && !blank(line[i]))
+                ++i;
+            value = line.substr(start, i - start);
+        }
+        if (!name.empty()) add_option(name, value);
+    }
+    init_common();
+}
+
+void UTL_cmdline::add_option(const std::string& name, const std::string& value)
+{
+    if (options.count(name))
+        xer << "WARNING: command line option " << name << "=" << value << "included twice.\n";
+    options[name] = value;
+    xer << "     '" << name;
+    if (!value.empty()) xer << "'='" << value;
+    xer << "'\n";
 }
 
 void UTL_cmdline::init_common()

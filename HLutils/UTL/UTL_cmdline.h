@@ -16,11 +16,19 @@ class UTL_cmdline
     // Fills the table from argv[1..] (echoing each to the log), then runs
     // init_common.
     void init_unix(int argc, const char** argv);
+    // The same from one command-line string: options separated by blanks,
+    // "name" or "name=value", no quoting.
+    void init_win(const char* command_line);
     // Acts on "--cmnds", then "-h"/"--help": prints and exits with status 0.
     // Returns only when none of them was given.
     void init_common();
     bool has_option(const char* name) const;
     std::string get_option(const char* name) const;
+
+  private:
+    // Stores one option (a repeat is logged and replaces the value) and
+    // echoes it to the log.
+    void add_option(const std::string& name, const std::string& value);
 };
 
 // The usage text of "-h"/"--help": 86 lines, each with its line end.

@@ -53,6 +53,15 @@ void unlock_or_fail(pthread_mutex_t* m, int line)
     if (err) thread_fail(kErrUnlock, err, line);
 }
 
+// A reader cancelled while waiting: it no longer waits, and the lock that
+// the wait took back is released.
+void queue_read_cancelled(void* queue)
+{
+    UTL_message_queue* q = static_cast<UTL_message_queue*>(queue);
+    --q->readers_waiting;
+    pthread_mutex_unlock(&q->lock);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -84,6 +93,28 @@ void* UTL_thread_join(pthread_t* thread, pthread_t* join_handle)
 pthread_t UTL_get_current_thread()
 {
     return pthread_self();
+}
+
+int UTL_thread_murder(pthread_t* thread)
+{
+    return pthread_cancel(*thread);
+}
+
+std::uint64_t UTL_sleep_micros(int ms)
+{
+    return ms < 1 ? 0 : std::uint64_t(ms) * 1000u;
+}
+
+void UTL_sleep(int ms)
+{
+    // usleep takes 32 bits of microseconds: about 71 minutes at most.
+    std::uint64_t us = UTL_sleep_micros(ms);
+    if (us == 0) return;
+    timespec left;
+    left.tv_sec = time_t(us / 1000000u);
+    left.tv_nsec = long(us % 1000000u) * 1000L;
+    while (nanosleep(&left, &left) == -1 && errno == EINTR) {
+    }
 }
 
 int UTL_count_processors()
@@ -187,22 +218,26 @@ void* UTL_message_queue_read(UTL_message_queue* queue, int ms)
         return nullptr;
     }
     ++queue->readers_waiting;
+    // The waits are cancellation points, and a cancelled wait returns with the
+    // lock held: the handler gives it back (no return may leave this block,
+    // since leaving it runs the handler too).
+    pthread_cleanup_push(queue_read_cancelled, queue);
     while (queue->messages.empty()) {
         int err;
         if (ms == -1) {
             err = pthread_cond_wait(&queue->condition, &queue->lock);
         } else {
             err = pthread_cond_timedwait(&queue->condition, &queue->lock, &deadline);
-            if (err == ETIMEDOUT) {
-                --queue->readers_waiting;
-                unlock_or_fail(&queue->lock, __LINE__);
-                return nullptr;
-            }
+            if (err == ETIMEDOUT) break;
         }
         if (err) thread_fail(kErrWait, err, __LINE__);
     }
-    void* msg = queue->messages.front();
-    queue->messages.pop_front();
+    pthread_cleanup_pop(0);
+    void* msg = nullptr;
+    if (!queue->messages.empty()) {
+        msg = queue->messages.front();
+        queue->messages.pop_front();
+    }
     --queue->readers_waiting;
     unlock_or_fail(&queue->lock, __LINE__);
     return msg;

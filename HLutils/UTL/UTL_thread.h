@@ -8,6 +8,7 @@
 #include <sys/time.h>
 #include <time.h>
 
+#include <cstdint>
 #include <list>
 #include <string>
 
@@ -21,6 +22,14 @@ void UTL_thread_create(UTL_thread_fn fn, void* arg, pthread_t* thread, pthread_t
 // Waits for the thread and returns its result; a failed join is logged only.
 void* UTL_thread_join(pthread_t* thread, pthread_t* join_handle);
 pthread_t UTL_get_current_thread();
+// Cancels the thread and returns what pthread_cancel answers (0 or an error
+// number). A thread cancelled inside a queue read leaves the queue usable.
+int UTL_thread_murder(pthread_t* thread);
+
+// Sleeps ms milliseconds; below 1 returns at once.
+void UTL_sleep(int ms);
+// The microseconds UTL_sleep waits for ms (0 below 1), without overflow.
+std::uint64_t UTL_sleep_micros(int ms);
 
 // The number of "model name" lines of /proc/cpuinfo, at least 1.
 int UTL_count_processors();

@@ -15,8 +15,12 @@
 const float kTimeFlagSteps[kTimeFlagCount] = {10.0f, 5.0f, 2.0f,  1.0f,  0.5f,
                                               0.2f,  0.1f, 0.05f, 0.025f};
 
+const int days_in_month[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+
 namespace
 {
+
+constexpr int kMonths = 12;
 
 // Window ids from which on no estimator runs (alert, question, picker...).
 constexpr int kFirstFrozenWindow = 995;
@@ -241,4 +245,26 @@ void xtim_class::profile_chart(std::string label, int last_mark)
         rs.have_total = true;
         rs.prev_total = now_secs;
     }
+}
+
+void xtim_class::current_month_day(int* month, int* day)
+{
+    int m = 0, days_before = 0;
+    // The last month takes whatever lies beyond it: the table has no more.
+    while (m < kMonths - 1 && day_of_year >= days_before + days_in_month[m])
+        days_before += days_in_month[m++];
+    *month = m;
+    *day = day_of_year - days_before + 1;
+}
+
+void xtim_class::xtim_hrs_min_sec(float seconds, float* hours, float* minutes, float* secs)
+{
+    // Truncation in double: the same as a cast to int, but no overflow for
+    // times beyond 2^31 seconds.
+    const double t = seconds;
+    const double h = std::trunc(t * (1.0 / 3600.0));
+    const double m = std::trunc(t * (1.0 / 60.0)) - std::trunc(float(h) * 60.0f);
+    *hours = float(h);
+    *minutes = float(m);
+    *secs = float(std::trunc(t) - std::trunc(float(h) * 3600.0f) - std::trunc(float(m) * 60.0f));
 }

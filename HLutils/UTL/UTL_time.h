@@ -9,6 +9,9 @@
 constexpr int kTimeFlagCount = 9;
 extern const float kTimeFlagSteps[kTimeFlagCount];
 
+// Days of the months of a year without 29 February.
+extern const int days_in_month[12];
+
 // The raw clock behind microsecs(): microseconds of the time of day.
 // Replaceable so tests can drive time without waiting (null = the real clock).
 using UTL_raw_clock_fn = std::uint64_t (*)();
@@ -33,6 +36,12 @@ class xtim_class
 
     // One profiler mark; last_mark 1 ends the frame's log line.
     void profile_chart(std::string label, int last_mark);
+
+    // Month (0 January .. 11 December) and day of the month (from 1) of
+    // day_of_year. Days past the year's end count on in December.
+    void current_month_day(int* month, int* day);
+    // Whole hours, minutes and seconds of a number of seconds (truncated).
+    void xtim_hrs_min_sec(float seconds, float* hours, float* minutes, float* secs);
 
     int first_frame; // 1 until the frame loop clears it
     int unused_i1, unused_i2, unused_i3;

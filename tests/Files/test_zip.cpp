@@ -21,6 +21,7 @@
 #include "Files/io_zip.h"
 #include "GenH/hl_types.h"
 #include "support/alert_probe.h"
+#include "support/file_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace
@@ -105,19 +106,6 @@ void make_zip(const std::string& path, const std::vector<Entry>& entries)
 unsigned long crc_of(const std::string& s)
 {
     return crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(s.data()), (uInt)s.size());
-}
-
-std::vector<std::string> list_dir(const std::string& path)
-{
-    std::vector<std::string> names;
-    DIR* d = opendir(path.c_str());
-    if (!d) return names;
-    while (dirent* e = readdir(d))
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-            names.push_back(e->d_name);
-    closedir(d);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Sends the log to a private file for the test's lifetime.

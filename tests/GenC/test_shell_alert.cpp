@@ -8,16 +8,11 @@
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "support/alert_probe.h"
+#include "support/frame_driver.h"
 #include "support/xvfb.h"
 
 namespace
 {
-void xdo(const std::string& args)
-{
-    const XvfbResult r = run_capture("xdotool " + args);
-    ASSERT_EQ(r.status, 0) << r.output;
-}
-
 int app_frames = 0;
 void count_frame()
 {
@@ -59,11 +54,46 @@ TEST(AlertWindow, OkButtonDismissesAWarning)
     XVFB_TEST_BODY();
     TempCwd cwd;
     open_window_and_first_frame();
+    stls[kStlsAlertButton] = "OK"; // as main sets it: the button is 37 wide
     // Window 995 is 420 x 250 at (302, 259); its button is centred at (210, 18),
     // drawable (512, 277), X pixel (512, 768 - 277).
     xdo("mousemove --window " + std::to_string(mnw.x_window[0]) + " 512 491 click 1");
     __VOVARU_alert(kWinMain, "press OK", "", "", "", t_alert, "test", 2);
     EXPECT_EQ(mnw.win_now, kWinMain);
+}
+
+// The OK button is 37 wide ("OK" + 21) and 20 high: its box is x 191.5 to
+// 228.5 and y 8 to 28 of window 995, X pixels 494 to 530 and 481 to 501.
+TEST(AlertWindow, OkButtonEdgesCountAndOnePastDoesNot)
+{
+    XVFB_TEST_BODY();
+    TempCwd cwd;
+    open_window_and_first_frame();
+    stls[kStlsAlertButton] = "OK"; // as main sets it
+    const std::string w = std::to_string(mnw.x_window[0]);
+    const struct {
+        int x, y;
+        bool closes;
+    } cases[] = {{530, 481, true}, {494, 501, true}, {531, 491, false}, {512, 480, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
+        xdo("mousemove --window " + w + " " + std::to_string(c.x) + " " + std::to_string(c.y) +
+            " click 1");
+        // A Return comes a second later: it closes the alert when the click
+        // did not, and reaches window 0 when the click did.
+        run_capture("(sleep 1; xdotool key --window " + w + " Return) >/dev/null 2>&1 &");
+        __VOVARU_alert(kWinMain, "edge", "", "", "", t_alert, "test", 4);
+        EXPECT_EQ(mnw.win_now, kWinMain);
+        bool return_left = false;
+        for (int i = 0; i < 150 && !return_left; ++i) {
+            VOVARU_event_proc();
+            return_left = return_hit != 0;
+        }
+        // Let the rest of this case's input pass before the next alert.
+        for (int i = 0; i < 60; ++i)
+            VOVARU_event_proc();
+        EXPECT_EQ(return_left, c.closes);
+    }
 }
 
 TEST(AlertWindow, ClickBesideTheButtonKeepsItOpen)

@@ -15,6 +15,7 @@
 
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "TEX/TEX_bind.h"
@@ -329,9 +330,9 @@ TEST(Primitives, FrameScreenshot)
         OGL_2dquad(0, kBlue, 1, 800, 40, 0, 0, 850, 240, 0, 1, 1000, 240, 1, 1, 950, 40, 1, 0, 0,
                    kBlendOn);
         VOVARU_startwind(kWinAlert, 0);
-        shell_fillwin();
-        shell_subwin(0, 13, -1, 35, -1, -1);
-        shell_button(mnw.win_w * 0.5f, 18, "OK");
+        BTN_fillwin(1, 21);
+        BTN_subwin(0, 13, -1, 35, -1, -1, "", &wx, &wy);
+        BTN_action(mnw.win_w * 0.5f, 18, 0, 0, 1, "OK", "-");
         OGL_string(43, mnw.win_w * 0.5f, 205, "Some textures could not be loaded.", 378, 100, 1);
         VOVARU_startwind(kWinMain, 0);
         OGL_sbuff();
@@ -361,13 +362,17 @@ TEST(Primitives, FrameScreenshot)
     EXPECT_TRUE(shown_is(shown, 805, 230, 128, 128, 128));
     // Twenty white lines fan across from the left.
     EXPECT_GT(shown_count(shown, 40, 40, 300, 440, 255, 255, 255, 60), 200);
-    // The alert window (420 x 250, centred: from (302, 259)): its panel, the
-    // quarter-strength inset, the OK button and the white message.
-    EXPECT_TRUE(shown_is(shown, 307, 279, 64, 77, 102));
-    EXPECT_TRUE(shown_is(shown, 332, 359, 99, 108, 134, 3));
-    EXPECT_TRUE(shown_is(shown, 301, 279, 128, 128, 128));
-    EXPECT_TRUE(shown_is(shown, 512, 510, 128, 128, 128));
-    EXPECT_GT(shown_count(shown, 480, 268, 545, 286, 51, 128, 204, 3), 100); // button
+    // The alert window (420 x 250, centred: from (302, 259)): its panel covers
+    // the window and ends within its margins, the OK button stands out of the
+    // panel around it, and the white message is drawn over the panel.
+    EXPECT_EQ(shown_count(shown, 310, 265, 715, 500, 128, 128, 128, 1), 0);
+    EXPECT_TRUE(shown_is(shown, 290, 400, 128, 128, 128));
+    EXPECT_TRUE(shown_is(shown, 735, 400, 128, 128, 128));
+    {
+        const unsigned char* body = shown.at(400, 277); // panel left of the button
+        const int same = shown_count(shown, 496, 270, 529, 286, body[0], body[1], body[2], 3);
+        EXPECT_LT(same, 33 * 16 / 4) << "the button is not drawn over the panel";
+    }
     EXPECT_GT(shown_count(shown, 330, 455, 700, 480, 255, 255, 255, 60), 100);
 }
 

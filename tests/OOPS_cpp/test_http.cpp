@@ -129,36 +129,93 @@ TEST_F(HttpTest, SilentPeerTimesOutAfterThirtySeconds) {
     EXPECT_EQ(Log(), "");  // a time-out writes no block
 }
 
-TEST_F(HttpTest, EndedWithoutCompleteBodyWaitsForTimeOut) {
+TEST_F(HttpTest, EndedOrUnreadableReplyFailsAtOnce) {
+    // The clock stands still throughout (nothing moves xtim here), so the
+    // idle rule can never be what ends these requests.
+    const std::string earlier = "earlier download";
     struct {
         const char* name;
         std::string reply;
-        int64_t body;  // body bytes in the reply
+        bool close;           // the peer closes after the reply
+        const char* why;      // the reason line
+        const char* block;    // part of the error block
+        const char* file;     // the local file afterwards
     } cases[] = {
-        {"no Content-Length", "HTTP/1.1 200 OK\r\n\r\nsome body", 9},
-        {"body shorter than announced", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort", 5},
+        {"closed before any reply", "", true, "the connection was closed before any reply",
+         "   IsDone     =1\n", earlier.c_str()},
+        {"closed in the head", "HTTP/1.1 200 OK\r\nContent-Le", true,
+         "the connection was closed before the end of the reply's head", "   GetStat    =3\n", earlier.c_str()},
+        {"body shorter than announced", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort", true,
+         "the connection was closed after 5 of 100 body bytes", "   IsComplete =0\n", "short"},
+        {"error page without length", "HTTP/1.0 502 Bad Gateway\r\n\r\nno origin", true,
+         "the connection was closed after 9 body bytes of a reply without \"Content-Length\"",
+         "   response   =Bad Gateway (#502)\n", "no origin"},
+        // These fail at the end of the head, while the peer keeps the
+        // connection open, and leave the local file as it was.
+        {"2xx without length", "HTTP/1.1 200 OK\r\n\r\nsome body", false,
+         "the reply (200) has no \"Content-Length\", so the end of its body cannot be known",
+         "   GetOSErr   =20008\n", earlier.c_str()},
+        {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n", false,
+         "the reply's body comes as \"Transfer-Encoding: chunked\", which this client cannot read",
+         "   IsErr      =1\n", earlier.c_str()},
+        {"part of the file", "HTTP/1.1 206 Partial Content\r\nContent-Length: 4\r\n\r\nabcd", false,
+         "the reply holds only part of the file (206) where the whole file was asked for",
+         "   response   =Partial Content (#206)\n", earlier.c_str()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        set_clock(1000.0f);
+        xer.close();
+        xer.open(log_, std::ios::out | std::ios::trunc);
+        ASSERT_TRUE(testnet::write_file(path("out.zip"), earlier));
         PeerSession s(this, path("out.zip"));
         ASSERT_TRUE(s.ok);
-        ASSERT_TRUE(s.peer.Send(c.reply));
-        // The whole reply is in before the peer closes.
-        for (int i = 0; i < 5000 && s.client.request() && s.client.request()->bytes_written < c.body; ++i)
-            s.idle_polls(1);
-        ASSERT_NE(s.client.request(), nullptr);
-        ASSERT_EQ(s.client.request()->bytes_written, c.body);
-        s.peer.CloseConnection();  // a normal close does not end the request
-        s.idle_polls(100);
-        EXPECT_EQ(s.client.answer, kNetRunning);
-        ASSERT_NE(s.client.request(), nullptr);
-        EXPECT_EQ(s.client.request()->GetStat(), kStatBody);
-        set_clock(1031.0f);
-        s.client.poll();
-        EXPECT_EQ(s.client.answer, kNetFailed);
+        if (!c.reply.empty()) {
+            ASSERT_TRUE(s.peer.Send(c.reply));
+        }
+        if (c.close) {
+            // The whole reply is in before the peer closes.
+            s.idle_polls(20);
+            EXPECT_EQ(s.client.answer, kNetRunning);
+            s.peer.CloseConnection();
+        }
+        EXPECT_EQ(s.client.run(), kNetFailed);
+        EXPECT_EQ(http.slot[kNetSlotFirstStream], nullptr);
+        const std::string log = Log();
+        EXPECT_EQ(log.rfind("HTTP failed: " + std::string(c.why) + "\nHTTP Error for " + path("out.zip") + "\n", 0),
+                  0u)
+            << log;
+        EXPECT_NE(log.find(c.block), std::string::npos) << log;
+        EXPECT_EQ(testnet::read_file(path("out.zip")), c.file);
     }
+}
+
+TEST_F(HttpTest, HeaderNamesInAnyCase) {
+    // As haproxy sends them: all in lower case.
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\ncontent-type: application/zip\r\ncontent-length: 4\r\n\r\nabcd"));
+    EXPECT_EQ(s.client.run(), kNetComplete);  // without waiting for a close
+    EXPECT_EQ(testnet::read_file(path("out.zip")), "abcd");
     EXPECT_EQ(Log(), "");
+}
+
+TEST_F(HttpTest, NoCacheAsksCachesForAFreshCopy) {
+    for (bool no_cache : {false, true}) {
+        SCOPED_TRACE(no_cache);
+        testnet::ScriptPeer peer;
+        ASSERT_TRUE(peer.Listen());
+        via_proxy(peer.port());
+        auto poll = [&] { http.net_check(kNetSlotServerList, kServer, "/serverlist.txt", path("sl"), no_cache); };
+        poll();
+        ASSERT_TRUE(peer.Accept(poll) && peer.ReadRequest(poll));
+        EXPECT_EQ(peer.request(), std::string("GET http://example.test/serverlist.txt HTTP/1.1\r\n") +
+                                      (no_cache ? "Cache-Control: no-cache\r\n" : "") +
+                                      "Connection: close\r\n"
+                                      "Host: example.test\r\n" +
+                                      (no_cache ? "Pragma: no-cache\r\n" : "") +
+                                      "User-agent: Installer-LIN/a-19\r\n\r\n");
+        http.net_cancel(kNetSlotServerList);
+    }
 }
 
 TEST_F(HttpTest, BodyLongerThanAnnouncedFails) {

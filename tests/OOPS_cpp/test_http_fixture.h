@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <chrono>
+#include <random>
 #include <string>
 #include <thread>
 
@@ -77,3 +79,41 @@ protected:
 
     std::string dir_, log_;
 };
+
+// Bytes that do not repeat, from a seed.
+inline std::string random_bytes(size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (auto& c : s) c = (char)(gen() & 0xff);
+    return s;
+}
+
+// A served folder with a small list and a large file (a blank in both the
+// folder and the file name), and an nginx to serve it.
+class HttpNginxTest : public HttpTest {
+protected:
+    void SetUp() override {
+        HttpTest::SetUp();
+        root_ = path("www");
+        ASSERT_EQ(mkdir(root_.c_str(), 0755), 0);
+        ASSERT_EQ(mkdir((root_ + "/rel 1").c_str(), 0755), 0);
+        small_ = "SERVER 1\n";
+        big_ = random_bytes(3 * 1024 * 1024 + 17, 7);  // many reads of 64 KiB
+        ASSERT_TRUE(testnet::write_file(root_ + "/serverlist.txt", small_));
+        ASSERT_TRUE(testnet::write_file(root_ + "/rel 1/big file.zip", big_));
+    }
+    bool start_nginx(const std::string& extra_server_conf = "") {
+        testnet::NginxOptions o;
+        o.root = root_;
+        o.extra_server_conf = extra_server_conf;
+        if (!nginx_.Start(o)) {
+            failure_ = nginx_.failure();
+            return false;
+        }
+        return true;
+    }
+
+    std::string root_, small_, big_, failure_;
+    testnet::Nginx nginx_;
+};
+

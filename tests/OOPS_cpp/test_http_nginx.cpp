@@ -6,45 +6,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <random>
 
 #include "support/tinyproxy.h"
 #include "test_http_fixture.h"
-
-namespace {
-
-std::string random_bytes(size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (auto& c : s) c = (char)(gen() & 0xff);
-    return s;
-}
-
-class HttpNginxTest : public HttpTest {
-protected:
-    void SetUp() override {
-        HttpTest::SetUp();
-        root_ = path("www");
-        ASSERT_EQ(mkdir(root_.c_str(), 0755), 0);
-        ASSERT_EQ(mkdir((root_ + "/rel 1").c_str(), 0755), 0);
-        small_ = "SERVER 1\n";
-        big_ = random_bytes(3 * 1024 * 1024 + 17, 7);  // many reads of 64 KiB
-        ASSERT_TRUE(testnet::write_file(root_ + "/serverlist.txt", small_));
-        ASSERT_TRUE(testnet::write_file(root_ + "/rel 1/big file.zip", big_));
-    }
-    bool start_nginx() {
-        if (!nginx_.Start(root_)) {
-            failure_ = nginx_.failure();
-            return false;
-        }
-        return true;
-    }
-
-    std::string root_, small_, big_, failure_;
-    testnet::Nginx nginx_;
-};
-
-}  // namespace
 
 TEST_F(HttpNginxTest, NginxAsProxyServesAnyHost) {
     ASSERT_TRUE(start_nginx()) << failure_;

@@ -61,7 +61,11 @@ TEST(HttpParse, Table) {
         {"status line of 12 chars is ignored", "HTTP/1.1 200\r\n\r\n", false, -1, "", -1, ""},
         {"first Content-Length counts",
          "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 9\r\n\r\n", true, 200, "OK", 5, ""},
-        {"name is case-sensitive", "HTTP/1.1 200 OK\r\ncontent-length: 5\r\n\r\n", true, 200, "OK", -1, ""},
+        // Names in any letter case (haproxy sends them in lower case).
+        {"lower-case name", "HTTP/1.1 200 OK\r\ncontent-length: 5\r\n\r\n", true, 200, "OK", 5, ""},
+        {"mixed-case name", "HTTP/1.1 200 OK\r\nCONTENT-length: 7\r\n\r\n", true, 200, "OK", 7, ""},
+        {"first of two spellings counts",
+         "HTTP/1.1 200 OK\r\ncontent-length: 5\r\nContent-Length: 9\r\n\r\n", true, 200, "OK", 5, ""},
         {"bare LF does not end a line", "HTTP/1.1 200 OK\nContent-Length: 5\r\n\r\n", true, 200,
          "OK\nContent-Length: 5", -1, ""},
         {"line without ': ' is ignored", "HTTP/1.1 200 OK\r\nContent-Length:5\r\nJunk\r\n\r\nx", true, 200,
@@ -102,10 +106,43 @@ TEST(HttpParse, ContentLengthText) {
         {"42", 42}, {"  42", 42}, {"+7", 7}, {"12abc", 12}, {"0", 0}, {"abc", 0}, {"8589934592", 8589934592LL},
     };
     for (const auto& c : cases) {
-        std::map<std::string, std::string> h{{"Content-Length", c.value}};
+        http_header_map h{{"Content-Length", c.value}};
         EXPECT_EQ(http_content_length(h), c.want) << c.value;
     }
     EXPECT_EQ(http_content_length({}), -1);
+}
+
+TEST(HttpParse, UnreadableReplies) {
+    struct {
+        const char* name;
+        std::string head;
+        const char* why;  // part of the reason; "" when the reply can be read
+    } cases[] = {
+        {"length given", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n", ""},
+        {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "Transfer-Encoding: chunked"},
+        {"chunked in lower case", "HTTP/1.1 200 OK\r\ntransfer-encoding: Chunked\r\n\r\n",
+         "Transfer-Encoding: Chunked"},
+        // A length next to a transfer coding does not delimit the body.
+        {"chunked with a length", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n",
+         "Transfer-Encoding"},
+        {"chunked error page", "HTTP/1.1 404 Not Found\r\nTransfer-Encoding: chunked\r\n\r\n", "Transfer-Encoding"},
+        {"identity coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: identity\r\nContent-Length: 1\r\n\r\n", ""},
+        {"2xx without length", "HTTP/1.1 200 OK\r\nServer: x\r\n\r\n", "(200) has no \"Content-Length\""},
+        {"204 without length", "HTTP/1.1 204 No Content\r\n\r\n", "(204) has no"},
+        {"partial content", "HTTP/1.1 206 Partial Content\r\nContent-Length: 1024\r\n\r\n", "part of the file (206)"},
+        // An error page without a length ends with the connection: readable.
+        {"502 without length", "HTTP/1.0 502 Bad Gateway\r\n\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Parsed p = parse_whole(c.head);
+        ASSERT_TRUE(p.head.done);
+        const std::string why = http_unreadable_reply(p.head);
+        if (*c.why == 0)
+            EXPECT_EQ(why, "");
+        else
+            EXPECT_NE(why.find(c.why), std::string::npos) << why;
+    }
 }
 
 TEST(HttpParse, EndlessHeadIsCapped) {

@@ -17,19 +17,24 @@
 namespace
 {
 
-// Parses args into a fresh table with the log going to a private file;
-// returns the log text.
-std::string parse(UTL_cmdline& c, std::vector<const char*> args)
+// Runs fn with the log going to a private file; returns the log text.
+template <typename Fn> std::string logged(Fn fn)
 {
     TempDir dir;
     if (xer.is_open()) xer.close();
     xer.clear();
     xer.open(dir / "Log.txt");
-    args.insert(args.begin(), "zudezud");
-    c.init_unix((int)args.size(), args.data());
+    fn();
     xer.close();
     xer.clear();
     return TempDir::read(dir / "Log.txt");
+}
+
+// Parses args into a fresh table; returns the log text.
+std::string parse(UTL_cmdline& c, std::vector<const char*> args)
+{
+    args.insert(args.begin(), "zudezud");
+    return logged([&] { c.init_unix((int)args.size(), args.data()); });
 }
 
 TEST(Cmdline, NamesAndValues)
@@ -63,6 +68,58 @@ TEST(Cmdline, EchoAndRepeats)
                    "WARNING: command line option --x=2included twice.\n"
                    "     '--x'='2'\n");
     EXPECT_EQ(c.get_option("--x"), "2");
+}
+
+// The same for one command-line string.
+std::string parse_line(UTL_cmdline& c, const char* line)
+{
+    return logged([&] { c.init_win(line); });
+}
+
+TEST(Cmdline, OneStringOptions)
+{
+    const struct {
+        const char* line;
+        std::vector<std::pair<std::string, std::string>> want; // the whole table
+        const char* log;
+    } cases[] = {
+        {"", {}, ""},
+        {" \t\n ", {}, ""},
+        {"--no_vbos --fps_test=3",
+         {{"--fps_test", "3"}, {"--no_vbos", ""}},
+         "     '--no_vbos'\n     '--fps_test'='3'\n"},
+        {"  --a=1\t--b  ", {{"--a", "1"}, {"--b", ""}}, "     '--a'='1'\n     '--b'\n"},
+        {"--x=1 --x=2",
+         {{"--x", "2"}},
+         "     '--x'='1'\nWARNING: command line option --x=2included twice.\n     '--x'='2'\n"},
+        {"--v=a=b --e=", {{"--e", ""}, {"--v", "a=b"}}, "     '--v'='a=b'\n     '--e'\n"},
+        // No quoting: a blank ends a value; an option without a name is dropped.
+        {"--p=\"a b\" =lost", {{"--p", "\"a"}, {"b\"", ""}}, "     '--p'='\"a'\n     'b\"'\n"},
+    };
+    for (const auto& k : cases) {
+        UTL_cmdline c;
+        std::string log = parse_line(c, k.line);
+        std::vector<std::pair<std::string, std::string>> got(c.options.begin(), c.options.end());
+        EXPECT_EQ(got, k.want) << k.line;
+        EXPECT_EQ(log, k.log) << k.line;
+    }
+    UTL_cmdline c;
+    parse_line(c, nullptr);
+    EXPECT_TRUE(c.options.empty());
+
+    // The string form ends in the same handling of the printing options.
+    TempCwd cwd;
+    ChildResult r = run_in_child([] {
+        xer.close();
+        xer.clear();
+        xer.open("Log.txt");
+        UTL_cmdline c;
+        c.init_win("  --help ");
+        _exit(42);
+    });
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.out, std::string(kUsageText) + "\n");
+    EXPECT_EQ(TempDir::read(cwd.path() + "Log.txt"), "     '--help'\n");
 }
 
 TEST(Cmdline, UsageTextShape)

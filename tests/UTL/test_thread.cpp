@@ -136,6 +136,27 @@ TEST_F(QueueTest, WriteWakesAWaitingReader)
     }
 }
 
+// A reader cancelled inside its wait gives the queue's lock back and stops
+// counting as a waiting reader: the queue stays usable for everyone else.
+TEST_F(QueueTest, MurderedReaderLeavesTheQueueUsable)
+{
+    for (int ms : {-1, 600000}) {
+        ReadJob job{q_, ms, as_msg(7)};
+        pthread_t t, id, join;
+        UTL_thread_create(read_job, &job, &t, &id, &join);
+        wait_for_reader(q_);
+        EXPECT_EQ(UTL_thread_murder(&t), 0) << ms;
+        EXPECT_EQ(UTL_thread_join(&t, &join), PTHREAD_CANCELED) << ms;
+        EXPECT_EQ(as_int(job.got), 7) << ms; // the read never returned
+
+        ASSERT_EQ(pthread_mutex_trylock(&q_->lock), 0) << ms;
+        EXPECT_EQ(q_->readers_waiting, 0) << ms;
+        pthread_mutex_unlock(&q_->lock);
+        UTL_message_queue_write(q_, as_msg(3));
+        EXPECT_EQ(as_int(UTL_message_queue_read(q_, 0)), 3) << ms;
+    }
+}
+
 struct WriterJob {
     UTL_message_queue* q;
     int writer;
@@ -261,6 +282,25 @@ TEST(Threads, ExitGivesTheResultToJoin)
     pthread_t t, id, join;
     UTL_thread_create(run, nullptr, &t, &id, &join);
     EXPECT_EQ(as_int(UTL_thread_join(&t, &join)), 5);
+}
+
+TEST(Threads, SleepCountsMicrosecondsIn64Bits)
+{
+    const struct {
+        int ms;
+        std::uint64_t us;
+    } cases[] = {
+        {-5, 0},
+        {0, 0},
+        {1, 1000},
+        {4295, 4295000},             // beyond 32 bits of microseconds
+        {2147483647, 2147483647000}, // INT_MAX: about 25 days
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(UTL_sleep_micros(c.ms), c.us) << c.ms;
+    UTL_sleep(0); // return at once
+    UTL_sleep(-5);
+    UTL_sleep(1);
 }
 
 class LoggedTest : public ::testing::Test

@@ -375,3 +375,83 @@ TEST_F(ProfileTest, OneLinePerFrame)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST(Calendar, MonthAndDayOfTheDayOfTheYear)
+{
+    const struct {
+        int day_of_year, month, day;
+    } cases[] = {
+        {0, 0, 1},
+        {30, 0, 31},
+        {31, 1, 1},
+        {58, 1, 28},
+        {59, 2, 1},
+        {90, 3, 1},
+        {333, 10, 30},
+        {334, 11, 1},
+        {364, 11, 31},
+        {365, 11, 32},
+        {400, 11, 67}, // past the year's end: still December
+        {100000, 11, 100000 - 334 + 1},
+    };
+    xtim_class t;
+    for (const auto& c : cases) {
+        t.day_of_year = c.day_of_year;
+        int month = -1, day = -1;
+        t.current_month_day(&month, &day);
+        EXPECT_EQ(month, c.month) << c.day_of_year;
+        EXPECT_EQ(day, c.day) << c.day_of_year;
+    }
+    int month = -1, day = -1;
+    xtim_class().current_month_day(&month, &day); // day 90 after construction
+    EXPECT_EQ(month, 3);
+    EXPECT_EQ(day, 1);
+    int sum = 0;
+    for (int d : days_in_month)
+        sum += d;
+    EXPECT_EQ(sum, 365);
+}
+
+TEST(Calendar, HoursMinutesSeconds)
+{
+    const struct {
+        float t, h, m, s;
+    } cases[] = {
+        {0.0f, 0, 0, 0},
+        {59.9f, 0, 0, 59},
+        {60.0f, 0, 1, 0},
+        {3599.99f, 0, 59, 59},
+        {3600.0f, 1, 0, 0},
+        {3725.5f, 1, 2, 5},
+        {86399.0f, 23, 59, 59},
+        {360000.0f, 100, 0, 0},
+        {-3725.5f, -1, -2, -5}, // truncated toward zero
+        // Beyond 2^31 seconds: a defined answer, though the single-precision
+        // products (60 and 3600 are floats) blur the minutes and seconds.
+        {1e10f, 2777777, 42, 552},
+    };
+    xtim_class t;
+    for (const auto& c : cases) {
+        float h = -9, m = -9, s = -9;
+        t.xtim_hrs_min_sec(c.t, &h, &m, &s);
+        EXPECT_EQ(h, c.h) << c.t;
+        EXPECT_EQ(m, c.m) << c.t;
+        EXPECT_EQ(s, c.s) << c.t;
+    }
+}
+
+TEST(MovieStub, NoRecorderOnThisPlatform)
+{
+    qtim_class q;
+    q.stop_thread();
+    q.mov_toggle(1);
+    q.draw_record_lgt();
+    EXPECT_EQ(q.mov_add_frame(), 0);
+    EXPECT_EQ(q.mov_per_frame(), 0);
+    EXPECT_EQ(qtim.mov_add_frame(), 0);
+}
+
+} // namespace

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "OOPS_cpp/cmnd.h"
 
@@ -14,3 +16,43 @@ inline void cmnd_append(cmnd_class& table, const std::string& path,
     table.descriptions.push_back(description);
     table.types.push_back(kCmndAdded);
 }
+
+// Every call of the command hooks while it lives, in order as (hook,
+// command) pairs. One at a time.
+class cmnd_hook_log
+{
+  public:
+    std::vector<std::pair<int, int>> calls;
+
+    cmnd_hook_log()
+    {
+        current() = this;
+        CMND_set_hook_probe(record);
+    }
+    ~cmnd_hook_log()
+    {
+        CMND_set_hook_probe(nullptr);
+        current() = nullptr;
+    }
+    cmnd_hook_log(const cmnd_hook_log&) = delete;
+    cmnd_hook_log& operator=(const cmnd_hook_log&) = delete;
+
+    int count(int hook) const
+    {
+        int n = 0;
+        for (const auto& c : calls)
+            n += c.first == hook;
+        return n;
+    }
+
+  private:
+    static cmnd_hook_log*& current()
+    {
+        static cmnd_hook_log* log = nullptr;
+        return log;
+    }
+    static void record(int hook, int command)
+    {
+        if (current()) current()->calls.emplace_back(hook, command);
+    }
+};

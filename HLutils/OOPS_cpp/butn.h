@@ -1,0 +1,117 @@
+// The immediate-mode widgets: each BTN_ call draws its widget, tests this
+// frame's mouse against its own box and answers whether it was used. The
+// caller owns every value; nothing here keeps a widget object.
+//
+// Coordinates are window units relative to the current window's lower-left
+// corner, y up. Widgets react to the mouse only while no menu is open.
+//
+// Artwork (the bars, panels and sprites) is cut from the interface atlas
+// (texture 389), panel type 20 from the installer image (texture 390).
+#pragma once
+
+#include <string>
+#include <vector>
+
+// ---------------------------------------------------------------------------
+// Artwork
+// ---------------------------------------------------------------------------
+
+// Horizontal stretchable bar centred at (x, y), tinted by a colour id.
+// Types 0..5 and 7..10; any other type is fatal ("Bad BTN_frame1 call!").
+void BTN_frame1(int type, float x, float y, float width, int colour);
+// Vertical stretchable bar (type 6 only) centred at whole-number (x, y).
+void BTN_frame0(int type, float x, float y, float height);
+// Nine-piece panel whose inner box has its lower-left corner at (x, y);
+// types 11..20. Draws the title, and for type 11 the close boxes.
+void BTN_frame2(int type, float x, float y, float width, float height, std::string title);
+// One atlas sprite: the box centred at (ax, ay) with half sizes (hw, hh),
+// drawn centred at (x, y) at the same size.
+void BTN_util_element(float x, float y, float ax, float ay, float hw, float hh, int colour);
+
+// One textured quad of a bar or panel: window units (without the window
+// origin) and texture positions in texels of its texture.
+struct btn_quad {
+    float x0, y0, x1, y1;
+    float u0, v0, u1, v1;
+};
+// The quads the frame functions draw, left to right (bottom to top for the
+// vertical bar, rows bottom to top for panels). An unknown type gives none;
+// the drawing calls turn it into their fatal alert.
+std::vector<btn_quad> BTN_frame1_quads(int type, float x, float y, float width);
+std::vector<btn_quad> BTN_frame0_quads(float x, float y, float height);
+std::vector<btn_quad> BTN_frame2_quads(int type, float x, float y, float width, float height);
+// 1 for the types each frame function accepts.
+int BTN_frame1_type_ok(int type);
+int BTN_frame2_type_ok(int type);
+
+// ---------------------------------------------------------------------------
+// Labels and window panels
+// ---------------------------------------------------------------------------
+
+// A label holds up to three texts: left up to the last '|', right up to the
+// last '{', help from two characters after it.
+void BTN_expand_label(const std::string& label, std::string* left, std::string* right,
+                      std::string* help);
+// The one or two lines a label text is drawn as (a leading '-' removed, long
+// texts split at the separator nearest their middle). Returns the count.
+int BTN_label_lines(const std::string& text, int align, std::string* first, std::string* second);
+// Draws one label text: align 0 ends it at x, 1 centres it, 2 starts it at x.
+void BTN_util_draw_label(float x, float y, int align, const std::string& text, int hot);
+// The current window's two close boxes (look 1: pressed); 1 when this
+// frame's click lies in one of them.
+int BTN_zap_boxes(int look);
+// The current window's background (type 11 when framed, else 12) titled with
+// the window title, then a header bar (1), nothing (21) or an inset panel.
+void BTN_fillwin(int framed, int inner_type);
+// An inset panel; negative x, y, w, h take the window's margins. Returns the
+// point 10 units beyond its right and top edges.
+void BTN_subwin(float title_h, int type, float x, float y, float w, float h, std::string title,
+                float* out_x, float* out_y);
+
+// ---------------------------------------------------------------------------
+// Buttons and check boxes
+// ---------------------------------------------------------------------------
+
+// A widget's hit box, edges included.
+struct btn_box {
+    float x0, y0, x1, y1;
+};
+// 1 when no menu is open and the mouse lies in the box (edges included).
+int BTN_mouse_in(const btn_box& box);
+// The width a push button gets: its own when above 0, else the label's.
+float BTN_action_width(float width, const std::string& label);
+// The click boxes of a push button and of a check box at (x, y).
+btn_box BTN_action_box(float x, float y, float width);
+btn_box BTN_bool_box(float x, float y);
+
+// Push button centred at (x, y); 1 in the frame it is clicked. Style 0 no
+// pressed feedback, 1 shows the pressed look at once, 2 also draws a down
+// button's label hot. side_text "-" means none.
+int BTN_action(float x, float y, float width, int down, int style, std::string label,
+               std::string side_text);
+// Check box (style 0) or round button (other styles) at (x, y); a click
+// toggles *value between 0 and 1 and returns 1.
+int BTN_bool(float x, float y, int* value, std::string label, int style);
+// Radio button: checked while *value == my_value; a click makes it so.
+int BTN_is_int(float x, float y, int* value, int my_value, std::string label);
+
+// ---------------------------------------------------------------------------
+// Pop-up choice
+// ---------------------------------------------------------------------------
+
+// Most items a pop-up holds; more is a programming error.
+constexpr int kBTNMaxPopupItems = 300;
+
+// Items are separated by '-' and may not hold '|'. A text from the user (a
+// folder name) becomes a safe item with both replaced by blanks. Callers
+// with more than kBTNMaxPopupItems items must cap them themselves.
+std::string BTN_popup_safe_item(const std::string& text);
+// Splits a choices string into its items. Returns 0, or 1 for a '|' in it,
+// or 2 when it holds more than kBTNMaxPopupItems items.
+int BTN_split_choices(const std::string& choices, std::vector<std::string>* items);
+// The pop-up identity of a widget at (x, y).
+int BTN_popup_id(float x, float y);
+
+// Pop-up choice centred on (x, y); *selection is the current item's index.
+// 1 in the frame in which the user's pick is taken into *selection.
+int BTN_textlist(float x, float y, int* selection, std::string choices, std::string label);

@@ -1,0 +1,73 @@
+// The keyboard handler: X key events become a vkey, key flags and a
+// character; the focused field gets each key first, and what it leaves
+// raises the frame's Return, Escape and Delete flags, closes a sub-window on
+// Return, records the typed character and fires key bindings. A held binding
+// repeats once per frame.
+//
+// The handler never talks to X itself: the shell looks up a key's keysyms
+// (LIN_key_syms) and keys_map_event turns them into the key, a plain
+// function of its arguments.
+#pragma once
+
+#include <vector>
+
+// X event types as the keyboard layer receives them.
+constexpr long kKeyEvPress = 2;
+constexpr long kKeyEvRelease = 3;
+
+// X modifier-state bits the key flags are made from.
+enum {
+    kXStateShift = 0x1,
+    kXStateControl = 0x4,
+    kXStateMod1 = 0x8, // Alt
+};
+
+// The keysyms of one key, as the X keyboard map gives them.
+struct key_syms {
+    long level0;  // without Shift; 0 when the key has none
+    long level1;  // with Shift
+    int num_lock; // Num Lock was on at the event
+};
+
+// One key event after mapping.
+struct key_event {
+    int ignore;    // a lock key, a left modifier or nothing at all: drop it
+    int vkey;      // 0 when no table knows the key
+    int character; // 0 when the key types nothing
+    int flags;     // kKeyFlag* bits
+};
+
+// Maps one X key event (type 2 press, 3 release) from its keysyms and its
+// modifier state. Caps Lock does not change letters; a key types only
+// printable ASCII or, whatever the modifiers, its editing code (Backspace 8,
+// Tab 9, Return 13, Escape 27, arrows 28..31, keypad digits and point).
+key_event keys_map_event(long type, const key_syms& syms, long state);
+
+// One key assignment.
+struct key_binding {
+    int vkey;
+    int flags;   // modifiers that must be held (flags & 7)
+    int command; // number in the command table
+    int down;    // 1 from the press that fired it until the key's release
+};
+
+class keys_class
+{
+  public:
+    int last_vkey = 0;  // last key no focused field took
+    int last_flags = 0; // its modifiers (flags & 7)
+    std::vector<key_binding> bindings;
+
+    // One X key event: type 2 press or 3 release, the X keycode and the X
+    // modifier state, as the event carried them.
+    void handle_key_raw(long type, long keycode, long state);
+    // The same for a key already mapped.
+    void handle_key_event(const key_event& key);
+    // Fires (press) and releases (release) the bindings of the vkey.
+    void execute_key_cmnd(int vkey, int flags);
+    // Once a frame: every held binding fires again.
+    void run_repeat_keys();
+    // 0: the binding list becomes the one default binding; any other flag
+    // would store the bindings, which this program does not.
+    void keys_io(int flag);
+};
