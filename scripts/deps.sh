@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libminizip-dev libdeflate-dev libpng-dev libsquish-dev
+  zlib1g-dev libminizip-dev libpng-dev libsquish-dev
   libx11-dev libgl-dev libglx-mesa0 libgl1-mesa-dri mesa-utils
   xvfb xauth x11-utils xdotool imagemagick
   libfreetype-dev fonts-dejavu-core

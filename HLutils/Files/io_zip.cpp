@@ -10,7 +10,6 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <libdeflate.h>
 #include <minizip/unzip.h>
 
 #include <cstring>
@@ -41,7 +40,7 @@ constexpr int kTempTries = 100;
 // per archive. The buffer is kept for the next archive.
 constexpr size_t kWholeArchive = 6u << 20;
 // Entries of an archive in memory up to this size are inflated in one call
-// (libdeflate) straight from the archive into a kept buffer and written with
+// straight from the archive into a kept buffer and written with
 // one write; larger ones stream through kChunk. With kWholeArchive this bounds
 // what the extraction keeps to 12 MiB.
 constexpr size_t kWholeEntry = 6u << 20;
@@ -370,22 +369,28 @@ const char* whole_entry(extract_state& st, const unz_file_info& info)
     const char* in = m.data.get() + at;
     const char* out = in;
     if (info.compression_method == Z_DEFLATED) {
-        static libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
+        // One raw inflate stream, reset per entry: the archive is in memory
+        // and the entry fits the buffer, so one call inflates it whole.
+        static z_stream z;
+        static bool ready = inflateInit2(&z, -MAX_WBITS) == Z_OK;
         static std::unique_ptr<char[]> buf;
         static size_t capacity = 0;
-        if (!inflater) return nullptr;
+        if (!ready || inflateReset(&z) != Z_OK) return nullptr;
         if (size > capacity) {
             buf.reset(new char[size]);
             capacity = size;
         }
-        if (libdeflate_deflate_decompress(inflater, in, info.compressed_size, buf.get(), size,
-                                          nullptr) != LIBDEFLATE_SUCCESS)
-            return nullptr;
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
+        z.avail_in = static_cast<uInt>(info.compressed_size);
+        z.next_out = reinterpret_cast<Bytef*>(buf.get());
+        z.avail_out = static_cast<uInt>(size);
+        if (inflate(&z, Z_FINISH) != Z_STREAM_END || z.total_out != size) return nullptr;
         out = buf.get();
     } else if (info.compressed_size != size) {
         return nullptr;
     }
-    if (libdeflate_crc32(0, out, size) != info.crc) return nullptr;
+    if (crc32(0, reinterpret_cast<const Bytef*>(out), static_cast<uInt>(size)) != info.crc)
+        return nullptr;
     return out;
 }
 
