@@ -1,7 +1,8 @@
 // Zip extraction on minizip. Archives come from the network: entry names and
-// link targets are checked before anything is written, data is streamed in
-// bounded chunks, and each file is written under a temporary name and
-// renamed into place only when complete.
+// link targets are checked before anything is written, and each file is
+// written under a temporary name and renamed into place only when complete.
+// Small archives are read whole and their entries inflated in one call; large
+// ones are streamed in bounded chunks.
 #pragma once
 
 #include <cerrno>
