@@ -12,6 +12,7 @@ enum {
     kWinMain      = 0,    // the installer's screen, the whole drawable
     kWinLicence   = 1,
     kWinPrefs     = 2,
+    kWinAbout     = 994,  // the About window of the library
     kWinAlert     = 995,
     kWinQuestion  = 997,  // the modified-file question
     kWinPicker    = 998,  // the folder picker

@@ -42,7 +42,7 @@ const win_row kWindows[] = {
     {kWinLicence, 500, 300, -1, "EULA"},
     {kWinPrefs, 600, 380, -1, "Prefs"},
     {993, 561, 474, -1, "Livery"},
-    {994, 600, 300, kStlsTitle994, nullptr},
+    {kWinAbout, 600, 300, kStlsTitle994, nullptr},
     {kWinAlert, 420, 250, kStlsTitleAlert, nullptr},
     {996, 300, 166, kStlsTitle996_997, nullptr},
     {kWinQuestion, 700, 146, kStlsTitle996_997, nullptr},
