@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <climits>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -20,6 +21,7 @@
 #include "support/alert_probe.h"
 #include "support/fake_clock.h"
 #include "support/file_fixtures.h"
+#include "support/frame_driver.h"
 #include "support/nginx.h"
 #include "support/release_maker.h"
 #include "support/script_peer.h"
@@ -487,3 +489,79 @@ TEST_F(AboutInstallTest, MissingArchiveFailsTheDownload)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------
+// The window under a private X server
+
+namespace
+{
+// Pixels of the rectangle [x0, x1) x [y0, y1) that differ between two frames.
+int changed_pixels(const ShownPixels& a, const ShownPixels& b, int x0, int y0, int x1, int y1)
+{
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x)
+            n += std::memcmp(a.at(x, y), b.at(x, y), 3) != 0;
+    return n;
+}
+
+template <typename F> bool passes_until(F cond, int max_passes = 400)
+{
+    for (int i = 0; i < max_passes; ++i) {
+        VOVARU_about_pass();
+        if (cond()) return true;
+    }
+    return false;
+}
+} // namespace
+
+// Window 994 is 600 x 300 at (212, 234) of the 1024 x 768 drawable; its
+// update button is centred at (492, 17), X pixel (704, 517); the message
+// line is at y 65 of the window.
+TEST(AboutWindow, UpdateButtonMessageAndReturn)
+{
+    XVFB_TEST_BODY(kXvfbScreen1024, xvfb_shots_env());
+    TempDir dir;
+    dir.mkdir("Resources");
+    dir.mkdir("Resources/preferences");
+    app_path = dir.path();
+    xvfb_open_shell_window();
+    const std::string w = std::to_string(mnw.x_window[0]);
+    about_reset();
+    about_record& s = about_state();
+    s.version_str_found = 1; // no list is fetched
+    s.version_str_net = "9.00r2";
+    s.ins_state = kAboutOffer;
+    s.is_latest = 0;
+    s.installer_server = "dl.test";
+    s.installer_path = "/inst/installer.zip";
+    // The download goes to a closed loopback port and fails at once.
+    http._proxy_host = "127.0.0.1";
+    http._proxy_port_int = testnet::free_port();
+
+    VOVARU_startwind(kWinAbout, 0);
+    xdo("mousemove --window " + w + " 1000 20");
+    ASSERT_TRUE(passes_until([] { return mnw.mouse_x > 700; }));
+    VOVARU_about_pass();
+    const ShownPixels offer = xvfb_shown_frame("about_window.png");
+    ASSERT_EQ(offer.w, 1024);
+
+    xdo("mousemove --window " + w + " 704 517 click 1");
+    ASSERT_TRUE(passes_until([&] { return s.ins_state == kAboutMessage; }));
+    EXPECT_EQ(s.err_msg, kDownloadFailed);
+    xdo("mousemove --window " + w + " 1000 20");
+    ASSERT_TRUE(passes_until([] { return mnw.mouse_x > 700; }));
+    VOVARU_about_pass();
+    const ShownPixels message = xvfb_shown_frame("about_window_message.png");
+    // The button is gone, the message line is drawn; the credits stay.
+    EXPECT_GT(changed_pixels(offer, message, 212 + 440, 234 + 8, 212 + 545, 234 + 27), 100);
+    EXPECT_GT(changed_pixels(offer, message, 212 + 20, 234 + 62, 212 + 200, 234 + 72), 50);
+    EXPECT_EQ(changed_pixels(offer, message, 212 + 20, 234 + 100, 212 + 580, 234 + 180), 0);
+
+    // Return closes the window: VOVARU_about comes back in the main window.
+    xdo("key --window " + w + " Return");
+    VOVARU_about();
+    EXPECT_EQ(mnw.win_now, kWinMain);
+    EXPECT_EQ(s.ins_state, kAboutMessage); // kept for the next opening
+    app_path.clear();
+}
