@@ -47,6 +47,8 @@ int main(int argc, char** argv)
 {
     shell_init(argc, argv);
     engine_windows.pick_folder = shell_pick_folder;
+    // However the run ends (quit, fatal alert, window lost), the folder goes.
+    VOVARU_set_exit_cleanup(remove_private_temp);
     log_system_folders();
 
     std::string home;

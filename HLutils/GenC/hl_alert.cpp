@@ -9,10 +9,13 @@
 #include "GenC/hl_alert.h"
 
 #include <X11/Xlib.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -29,6 +32,9 @@
 namespace {
 
 std::atomic<alert_observer_fn> observer{nullptr};
+void (*exit_cleanup)() = nullptr;
+volatile std::sig_atomic_t quit_signal = 0;
+bool quit_requested = false;
 
 void tell_observer(int kind, const std::string& l1, const std::string& l2,
                    const std::string& l3, const std::string& l4, const char* file, int line,
@@ -116,7 +122,10 @@ void __VOVARU_alert(int return_window, std::string line1, std::string line2, std
         xer << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n" << location
             << "\n";
         xer.flush();
-        if (kind == t_exit) std::exit(1);
+        if (kind == t_exit) {
+            if (exit_cleanup) exit_cleanup();
+            std::exit(1);
+        }
         return;
     }
 
@@ -155,7 +164,8 @@ void __VOVARU_alert(int return_window, std::string line1, std::string line2, std
     std::abort();
 }
 
-void VOVARU_finishup(int save)
+// The half of the shutdown that needs no X connection.
+static void finish_without_x(int save)
 {
     if (save) {
         if (!alert_fps_test_given()) {
@@ -164,6 +174,12 @@ void VOVARU_finishup(int save)
         }
         THREAD_shutdown();
     }
+    if (exit_cleanup) exit_cleanup();
+}
+
+void VOVARU_finishup(int save)
+{
+    finish_without_x(save);
 
     // Screen and window; both skip what start-up never made.
     VOVARU_setres(0);
@@ -173,6 +189,60 @@ void VOVARU_finishup(int save)
     xer.close();
 
     if (mnw.x_display) XUngrabKeyboard(mnw.x_display, CurrentTime);
+}
+
+void VOVARU_set_exit_cleanup(void (*fn)())
+{
+    exit_cleanup = fn;
+}
+
+void VOVARU_finish_without_window(const char* why)
+{
+    // Called from Xlib's handlers too: a second loss met on the way out
+    // must not start the shutdown again.
+    static int finishing = 0;
+    if (finishing++) _exit(kExitWindowLost);
+    ogl_inited = 0; // nothing to draw an alert on any more: they print
+    xer << why << " Ending without the window.\n";
+    finish_without_x(1);
+    xer.close();
+    std::fflush(nullptr);
+    // Not exit(): the X library may be half-way through a call.
+    _exit(kExitWindowLost);
+}
+
+void VOVARU_request_quit()
+{
+    app_done = 1;
+    quit_requested = true;
+    if (mnw.modal) VOVARU_startwind(kWinMain, 0);
+}
+
+static void on_quit_signal(int sig)
+{
+    quit_signal = sig;
+}
+
+void VOVARU_catch_quit_signals()
+{
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof(sa));
+    sa.sa_handler = on_quit_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESETHAND; // the second one is not caught
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &sa, nullptr);
+}
+
+void VOVARU_poll_quit()
+{
+    if (const int sig = quit_signal) {
+        quit_signal = 0;
+        xer << "Quitting on signal " << sig << ".\n";
+        VOVARU_request_quit();
+    }
+    // A modal window that opened after the request closes at once too.
+    if (quit_requested && mnw.modal) VOVARU_startwind(kWinMain, 0);
 }
 
 void go_to_URL(std::string url) {}

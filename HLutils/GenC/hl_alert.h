@@ -23,7 +23,30 @@ void alert_window_route(int return_window, const std::string& line1, const std::
 std::string alert_location(const char* source_file, int source_line);
 
 // save 1 for an orderly end, 0 from a fatal alert. Does not end the process.
+// Both run the application's exit clean-up (VOVARU_set_exit_cleanup).
 void VOVARU_finishup(int save);
+
+// What the application must undo however the program ends (its private
+// temporary folder): run by every shutdown, orderly, fatal or without the
+// window. Null: nothing.
+void VOVARU_set_exit_cleanup(void (*fn)());
+
+// Exit status when the window or the X connection is lost under the program.
+constexpr int kExitWindowLost = 1;
+// The window or the X connection is gone: runs the half of the orderly
+// shutdown that needs neither (preferences, threads, clean-up, log; alerts
+// print from here on) and ends the process with kExitWindowLost.
+[[noreturn]] void VOVARU_finish_without_window(const char* why);
+
+// A quit asked from outside the application (the window manager's close,
+// SIGTERM, SIGINT, SIGHUP): app_done is set, and every modal window is closed
+// in the frame passes that follow, so main's loop ends as on QUIT.
+void VOVARU_request_quit();
+// SIGTERM, SIGINT and SIGHUP only set a flag, which the next frame pass turns
+// into VOVARU_request_quit; a second such signal ends the process at once.
+void VOVARU_catch_quit_signals();
+// The frame pass's check of that flag and of a standing quit request.
+void VOVARU_poll_quit();
 
 // Hook for opening a web page; does nothing here.
 void go_to_URL(std::string url);

@@ -11,6 +11,9 @@ void VOVARU_event_proc();
 // Makes window `id` current (sized, centred, modal for sub-windows) and
 // clears what must not leak into it. The second argument is not used.
 void VOVARU_startwind(int id, int unused);
+// Counts the window starts that changed the current window id; a press
+// remembers it to know which window it was made in.
+unsigned VOVARU_window_changes();
 // Draws the requested tooltip and applies the wanted pointer look.
 void mouse_help_per_wind(int id);
 
