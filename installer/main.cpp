@@ -63,6 +63,8 @@ int main(int argc, char** argv)
     if (int err = make_private_temp(tmp))
         __VOVARU_alert(kWinMain, "I could not make a temporary folder for the downloads.",
                        "Error: " + error_str(err), tmp, "", t_exit, "main", __LINE__);
+    xer << "temp_path=" << temp_path << "\n";
+    xer.flush();
 
     stls[603] = "OK";
     install_name = no_install_name;
