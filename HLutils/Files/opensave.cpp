@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 
 #include "Files/io_utils.h"
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 
 namespace

@@ -130,8 +130,8 @@ void on_destroy(const XDestroyWindowEvent& e)
 }
 } // namespace
 
-bool LIN_press_belongs_elsewhere(unsigned long last_time, unsigned last_window,
-                                 unsigned long time, unsigned window)
+bool LIN_press_belongs_elsewhere(unsigned long last_time, unsigned last_window, unsigned long time,
+                                 unsigned window)
 {
     // CurrentTime (0) marks a sent event without a time: nothing to compare.
     if (last_time == CurrentTime || time == CurrentTime || window == last_window) return false;

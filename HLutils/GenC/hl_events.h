@@ -19,8 +19,8 @@ constexpr unsigned long kDoubleClickMs = 250;
 // last_time, in window last_window) was made in another window: such a
 // press belongs to that window and is dropped, so a double click on a button
 // that opens a window never answers the new window unseen.
-bool LIN_press_belongs_elsewhere(unsigned long last_time, unsigned last_window,
-                                 unsigned long time, unsigned window);
+bool LIN_press_belongs_elsewhere(unsigned long last_time, unsigned last_window, unsigned long time,
+                                 unsigned window);
 
 // The keysyms of a key (levels 0 and 1 of group 0 of keycode & 0xFF) and
 // whether Num Lock is on in the modifier state; all 0 without a display.

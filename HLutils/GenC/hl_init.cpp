@@ -165,6 +165,7 @@ void VOVARU_request_window()
 
 void VOVARU_init(int argc, const char* const* argv)
 {
+    VOVARU_register_shell();
     UTL_debug_init();
     VOVARU_catch_quit_signals();
 

@@ -45,17 +45,3 @@ void APP_update();
 
 // Test seam: replaces the application's frame hook (nullptr restores it).
 void VOVARU_set_app_update(void (*fn)());
-
-// The movie-recording stub: there is no recorder on this platform, so it
-// never presents a frame itself and every operation does nothing.
-class qtim_class
-{
-  public:
-    qtim_class() {}
-    ~qtim_class() {}
-    int mov_per_frame() { return 0; }
-    int mov_add_frame() { return 0; }
-    void stop_thread() {}
-    void mov_toggle(int) {}
-    void draw_record_lgt() {}
-};

@@ -17,8 +17,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "GenC/hl_alert.h"
-#include "GenC/hl_init.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/xmap.h"
 #include "TEX/TEX_bind.h"
@@ -159,7 +158,8 @@ int tman_class::load_texture(tex_fail_mode fail_mode, int ref, int flags, tex_lo
     if (load_time == tex_load_startup && !has_scratch_prefix(name) && ref != kTexByName &&
         ref != kTexNoMsgSlot && ref != kTexInterface && ref != kTexFixedFont &&
         ref != kTexBlankGray && !(ref >= kTexBackTileFirst && ref <= kTexBackTileLast))
-        VOVARU_show_init("Loading bitmap " + name + ".", nullptr);
+        if (VOVARU_shell().show_init)
+            VOVARU_shell().show_init("Loading bitmap " + name + ".", nullptr);
 
     Locker l(&lock);
     if (load_time < tex_load_startup || load_time > tex_load_async)

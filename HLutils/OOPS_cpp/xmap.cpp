@@ -15,7 +15,7 @@
 
 #include "Files/case_desens.h"
 #include "Files/io_utils.h"
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 
 // Where the row flip's alert says it comes from.

@@ -175,15 +175,14 @@ TEST(ProgramEnds, WindowLostUnderItSavesCleansAndFails)
         SCOPED_TRACE(how);
         ProgramRun run;
         ASSERT_TRUE(run.start(testnet::free_port()));
-        ASSERT_EQ(run_capture(std::string("xdotool ") + how + " " + std::to_string(run.window()))
-                      .status,
-                  0);
+        ASSERT_EQ(
+            run_capture(std::string("xdotool ") + how + " " + std::to_string(run.window())).status,
+            0);
         const int status = run.wait_end();
         ASSERT_TRUE(WIFEXITED(status)) << status << run.output();
         EXPECT_EQ(WEXITSTATUS(status), 1);
         expect_saved_and_clean(run);
-        EXPECT_NE(run.log().find(" Ending without the window.\n"), std::string::npos)
-            << run.log();
+        EXPECT_NE(run.log().find(" Ending without the window.\n"), std::string::npos) << run.log();
     }
 }
 

@@ -145,6 +145,7 @@ XvfbResult xvfb_run_this_test_copied(const std::string& folder)
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "GenC/hl_alert.h"
 #include "GenC/hl_context.h"
 #include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
@@ -155,6 +156,7 @@ XvfbResult xvfb_run_this_test_copied(const std::string& folder)
 
 void xvfb_open_shell_window()
 {
+    VOVARU_register_shell();
     VOVARU_align_scratch();
     VOVARU_request_window();
     VOVARU_setres(1);
