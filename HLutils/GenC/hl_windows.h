@@ -55,4 +55,6 @@ class qtim_class
     void stop_thread() {}
     void mov_toggle(int) {}
     void draw_record_lgt() {}
+    // The movie window's body: there is no movie recording on this platform.
+    void qtim_wind();
 };

@@ -42,6 +42,7 @@ static const std::string build_name[11] = {
 constexpr int kScratchBytes = 16 * 1024 * 1024;
 
 extern float wx, wy;
+extern float wx1, wy1; // the movie window's out-position; nothing reads it
 extern int scratch_dx, scratch_dy;
 extern unsigned char scratch_array_storage[kScratchBytes + 15];
 extern unsigned char* scratch_array;     // 16-byte aligned inside the storage
