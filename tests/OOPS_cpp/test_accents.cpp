@@ -110,7 +110,8 @@ TEST(Accents, AtlasGeneratorIsDeterministic)
     const std::string dejavu = "/usr/share/fonts/truetype/dejavu/";
     const XvfbResult r =
         run_capture(std::string(ZUDEZUD_BINARY_DIR) + "/tools/texgen " + out.path() + " " + dejavu +
-                    "DejaVuSans.ttf " + dejavu + "DejaVuSans-Bold.ttf");
+                    "DejaVuSans.ttf " + dejavu + "DejaVuSans-Bold.ttf " +
+                    "/usr/share/fonts/truetype/nanum/NanumGothic.ttf");
     ASSERT_EQ(r.status, 0) << r.output;
     const std::string raw = TempDir::read(out / "texes0.raw");
     ASSERT_EQ(raw.size(), size_t(kTexesInterfaceBytes));
