@@ -13,6 +13,7 @@
 
 #include "GenC/hl_alert.h"
 #include "GenC/hl_menu.h"
+#include "GenC/hl_menu_font.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/oglp_text.h"
 
@@ -23,7 +24,7 @@ const char* const kSourceFile = "HLutils/GenC/hl_menu_edit";
 constexpr float kMenuPad = 30; // a title or item is its text's width + this
 // Korean text is drawn in charset 103, 15 pixels a byte; measuring it at 8
 // a byte let titles overlap in the bar and items run out of their panel.
-constexpr float kKoreanByteW = 15;
+constexpr float kKoreanByteW = kMenuFontAdvance;
 constexpr float kBarH = 18;        // titles fill the top 18 pixels of the drawable
 constexpr float kFirstItemGap = 2; // between a title and its first item
 constexpr float kItemH = 12, kKoreanItemH = 14, kSeparatorH = 2;

@@ -5,11 +5,13 @@
 
 #include <string>
 
-constexpr int kMenuItemsPerMenu = 300; // item indexes 0..299
-constexpr int kMenuLastIndex = 1519;   // menu indexes 0..1519
-constexpr int kMenuTitleMax = 40;      // longer titles are cut
-constexpr int kMenuTextMax = 39;       // longer item texts are fatal
-constexpr int kMenuLangKorean = 6;     // mnw.lang of Korean menus
+#include "GenC/hl_menu.h"
+
+constexpr int kMenuItemsPerMenu = 300;         // item indexes 0..299
+constexpr int kMenuLastIndex = kMenuSlots - 1; // menu indexes 0..1519
+constexpr int kMenuTitleMax = 40;              // longer titles are cut
+constexpr int kMenuTextMax = 39;               // longer item texts are fatal
+constexpr int kMenuLangKorean = 6;             // mnw.lang of Korean menus
 
 // Width of a menu text in pixels: the proportional advances of its bytes, or
 // in Korean the 15 pixels a byte that charset 103 steps. Titles and items are

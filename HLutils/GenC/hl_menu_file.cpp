@@ -91,10 +91,12 @@ void VOVARU_read_menus(std::string folder, std::string file)
     const std::string path = folder + language_folder(mnw.lang) + file;
     xmap_class in(path);
     static const int kVersions[] = {1, 0};
-    if (!in.start || in.check_file(kFileText, kVersions, nullptr, nullptr) != 1)
+    if (!in.start || in.check_file(kFileText, kVersions, nullptr, nullptr) != 1) {
         __VOVARU_alert(0, "Cannot open file!", app_path + path,
                        "Trash this copy and re-install Zudezud.", "", t_exit, kSourceFile,
                        __LINE__);
+        return;
+    }
 
     const bool korean = mnw.lang == kMenuLangKorean;
     int number = 0;

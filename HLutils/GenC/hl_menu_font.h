@@ -19,6 +19,7 @@
 
 constexpr int kMenuFontCols = 40;
 constexpr int kMenuFontCell = 13;       // cell side in texels
+constexpr int kMenuFontAdvance = 15;    // the text routines step 15 pixels a byte
 constexpr int kMenuFontTexSide = 512;   // texture coordinates are texels / 512
 constexpr int kMenuFontStoredRows = 52; // four rows of cells hold bytes 0..159
 constexpr int kMenuFontBytes = kMenuFontTexSide * kMenuFontStoredRows * 4; // RGBA

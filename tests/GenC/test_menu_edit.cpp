@@ -9,6 +9,7 @@
 #include "GenC/hl_menu.h"
 #include "GenC/hl_menu_edit.h"
 #include "GenH/hl_types.h"
+#include "menu_table_fixture.h"
 #include "support/alert_probe.h"
 
 namespace
@@ -36,22 +37,7 @@ struct rect {
     return rect_is(it.x1, it.y1, it.x2, it.y2, want);
 }
 
-// A fresh table, English, a drawable 768 pixels high.
-class MenuEdit : public ::testing::Test
-{
-  protected:
-    void SetUp() override
-    {
-        VOVARU_clear_menus(1);
-        mnw.lang = 0;
-        mnw.res_y = 768;
-    }
-    void TearDown() override
-    {
-        mnw.lang = 0;
-        menu.clear();
-    }
-};
+using MenuEdit = MenuTableTest;
 } // namespace
 
 TEST_F(MenuEdit, TextWidths)

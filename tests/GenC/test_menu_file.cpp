@@ -23,6 +23,7 @@
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/tman.h"
 #include "installer/texes.h"
+#include "menu_table_fixture.h"
 #include "support/alert_probe.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
@@ -58,22 +59,11 @@ std::string describe(int index)
 }
 
 // Each test in a private current folder (paths are relative to it, as
-// app_path is empty), with a fresh table, English, 768 pixels high.
-class MenuFile : public ::testing::Test
+// app_path is empty), with a fresh table.
+class MenuFile : public MenuTableTest
 {
   protected:
     TempCwd cwd;
-    void SetUp() override
-    {
-        VOVARU_clear_menus(1);
-        mnw.lang = 0;
-        mnw.res_y = 768;
-    }
-    void TearDown() override
-    {
-        mnw.lang = 0;
-        menu.clear();
-    }
 };
 } // namespace
 
@@ -320,22 +310,12 @@ int font_alpha(const std::string& font, int byte, int x, int y)
 }
 } // namespace
 
-// The generator draws the same bytes from the same fonts; the letters lie
-// inside the cell rows that a menu item shows, and only the letters' cells
-// have ink.
-TEST(MenuFont, GeneratorDrawsTheLettersWhereTheTextExpectsThem)
+// The letters lie inside the cell rows that a menu item shows, and only the
+// letters' cells have ink. (That the generator draws the same bytes again is
+// checked with the atlas, in Accents.AtlasGeneratorIsDeterministic.)
+TEST(MenuFont, LettersLieWhereTheTextExpectsThem)
 {
-    TempDir out;
-    const std::string dejavu = "/usr/share/fonts/truetype/dejavu/";
-    const XvfbResult r =
-        run_capture(std::string(ZUDEZUD_BINARY_DIR) + "/tools/texgen " + out.path() + " " + dejavu +
-                    "DejaVuSans.ttf " + dejavu + "DejaVuSans-Bold.ttf " +
-                    "/usr/share/fonts/truetype/nanum/NanumGothic.ttf");
-    ASSERT_EQ(r.status, 0) << r.output;
-    const std::string font = TempDir::read(out / "texes4.raw");
-    ASSERT_EQ(font.size(), size_t(kMenuFontBytes));
-    EXPECT_EQ(font, std::string(reinterpret_cast<const char*>(t_menu_font_dat), font.size()));
-
+    const std::string font(reinterpret_cast<const char*>(t_menu_font_dat), kMenuFontBytes);
     int letters = 0;
     for (int b = 0; b < 4 * kMenuFontCols; ++b) {
         if (b % kMenuFontCols == kMenuFontCols - 1) continue; // wraps past the texture
@@ -448,7 +428,8 @@ TEST(MenuFont, KoreanMenuDrawnInAWindow)
             for (int y = 0; y < kMenuFontCell; ++y)
                 for (int x = 0; x < kMenuFontCell; ++x) {
                     const int a = font_alpha(font, b, x, y);
-                    const unsigned char* p = shown.at(l.x + 15 * int(k) + x, l.y - 6 + y);
+                    const unsigned char* p =
+                        shown.at(l.x + kMenuFontAdvance * int(k) + x, l.y - 6 + y);
                     const int sum = p[0] + p[1] + p[2];
                     if (a == 255) {
                         EXPECT_GE(sum, 3 * 250) << "byte " << b << " at " << x << "," << y;
@@ -461,7 +442,7 @@ TEST(MenuFont, KoreanMenuDrawnInAWindow)
         }
         EXPECT_GT(lit, 12);
         // The text ends inside its title or item.
-        const int right = l.x + 15 * int(l.text.size() - 1) + kMenuFontCell;
+        const int right = l.x + kMenuFontAdvance * int(l.text.size() - 1) + kMenuFontCell;
         EXPECT_LE(right, l.on_dark ? item.x2 : menu[0].x2);
         if (l.on_dark) {
             EXPECT_GT(dark, 100);
