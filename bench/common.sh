@@ -1,10 +1,22 @@
 # Helpers shared by the bench/*.sh scripts; sourced, not run.
 #
-#   bench_build <target> [build folder]  Release build of one bench program;
-#                                        sets src, build and bench (its path)
-#   best_of <command...>                 best wall time of $repeat runs, in s
-#                                        ($BEFORE, when set, is run before each)
+#   bench_build <target...>              Release build of bench programs in
+#                                        $build (default build-bench); sets src
+#   make_corpus <files> <work> [release] the corpus (bench/make_corpus.py) in
+#                                        <work>/tree and <work>/zips
+#   rounds <n> A B                       times the commands named A and B in n
+#                                        interleaved rounds (A B B A A B ...),
+#                                        warm cache: one untimed run of each
+#                                        first. For a name X it runs prep_X
+#                                        (untimed), X (timed), check_X
+#                                        (untimed, after the timed part); the
+#                                        times go to the array times_X
+#   stats <times...>                     "median M s (range lo-hi)"
+#   median <times...>                    the median
 #   ratio <a> <b>                        a / b with two decimals
+#   compare <what> <ours> A <reference> B one summary line from the arrays
+#                                        named A and B: each one's stats and
+#                                        the ratio of the medians
 #   start_nginx <root> <folder> [log]    nginx on a free 127.0.0.1 port serving
 #                                        <root>, its files in <folder>, requests
 #                                        logged to [log] if given; sets port
@@ -14,26 +26,53 @@
 src="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 bench_build() {
-  build="${2:-$src/build-bench}"
+  build="${build:-$src/build-bench}"
   cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZUDEZUD_BENCH=ON -DBUILD_TESTING=OFF >/dev/null
-  cmake --build "$build" --target "$1" -j"$(nproc)" >/dev/null
-  bench="$build/bench/$1"
+  cmake --build "$build" --target "$@" -j4 >/dev/null
 }
 
-best_of() {
-  local best="" t0 t1
-  for _ in $(seq 1 "$repeat"); do
-    if [ -n "${BEFORE:-}" ]; then eval "$BEFORE"; fi
-    t0=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
-    t1=$(date +%s.%N)
-    best=$(awk -v a="$t0" -v b="$t1" -v best="$best" \
-      'BEGIN { t = b - a; if (best == "" || t < best) best = t; printf "%.6f", best }')
+make_corpus() {
+  python3 "$src/bench/make_corpus.py" "$1" "$2/tree" "$2/zips" ${3:+"$2/directory.txt" "$3"}
+}
+
+now() { date +%s.%N; }
+
+# One timed run of the function named $1; its time is appended to times_$1.
+timed_run() {
+  local t0 t1
+  "prep_$1"
+  t0=$(now)
+  "$1" || { echo "failed: $1" >&2; exit 1; }
+  t1=$(now)
+  "check_$1" || { echo "wrong output: $1" >&2; exit 1; }
+  eval "times_$1+=(\$(awk -v a=\"\$t0\" -v b=\"\$t1\" 'BEGIN { printf \"%.4f\", b - a }'))"
+}
+
+rounds() {
+  local n="$1" a="$2" b="$3" r
+  eval "times_$a=(); times_$b=()"
+  "prep_$a"; "$a" || exit 1; "prep_$b"; "$b" || exit 1   # warm the cache for both
+  eval "times_$a=(); times_$b=()"
+  for r in $(seq 1 "$n"); do
+    if (( r % 2 )); then timed_run "$a"; timed_run "$b"; else timed_run "$b"; timed_run "$a"; fi
   done
-  echo "$best"
+}
+
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+stats() {
+  printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
+    m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+    printf "median %.3f s (range %.3f-%.3f)", m, v[1], v[NR] }'
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+compare() {
+  local -n ours_t="$3" ref_t="$5"
+  printf '%-37s %s %s   %s %s   ratio %s\n' "$1" "$2" "$(stats "${ours_t[@]}")" "$4" \
+    "$(stats "${ref_t[@]}")" "$(ratio "$(median "${ours_t[@]}")" "$(median "${ref_t[@]}")")"
+}
 
 nginx_pid=""
 start_nginx() {

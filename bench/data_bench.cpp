@@ -1,50 +1,41 @@
-// Driver of bench/data_bench.sh: signs every file of a folder with
-// calc_file_md5, or extracts every archive of a folder with zip_to_file.
+// Driver of bench/data_bench.sh: signs every file of a tree with
+// calc_file_md5, or extracts every archive of a tree of zips with zip_to_file.
 //
 //   data_bench md5 <folder/>            prints "<signature>  <file>" lines
-//   data_bench unzip <zips/> <out/>     extracts each archive into out/
-#include <dirent.h>
+//   data_bench unzip <zips/> <out/>     <zips/>D/x.zip is extracted into <out/>D/
+#include <ftw.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "Files/io_md5.h"
 #include "Files/io_zip.h"
+#include "GenH/hl_types.h"
+#include "zip_tree.h"
 
-static std::vector<std::string> files_in(const std::string& folder)
+static int sign_one(const char* path, const struct stat*, int type, struct FTW*)
 {
-    std::vector<std::string> out;
-    DIR* d = opendir(folder.c_str());
-    if (!d) return out;
-    while (dirent* e = readdir(d))
-        if (e->d_name[0] != '.') out.push_back(folder + e->d_name);
-    closedir(d);
-    std::sort(out.begin(), out.end());
-    return out;
+    if (type != FTW_F) return 0;
+    std::string sig;
+    if (calc_file_md5(path, sig) != 0) return 1;
+    std::printf("%s  %s\n", sig.c_str(), path);
+    return 0;
 }
 
 int main(int argc, char** argv)
 {
-    if (argc >= 3 && std::strcmp(argv[1], "md5") == 0) {
-        for (const std::string& f : files_in(argv[2])) {
-            std::string sig;
-            if (calc_file_md5(f, sig) != 0) return 1;
-            std::printf("%s  %s\n", sig.c_str(), f.c_str());
-        }
-        return 0;
-    }
+    xer.open("/dev/null");
+    if (argc >= 3 && std::strcmp(argv[1], "md5") == 0)
+        return nftw(argv[2], sign_one, 64, FTW_PHYS) == 0 ? 0 : 1;
     if (argc >= 4 && std::strcmp(argv[1], "unzip") == 0) {
-        for (const std::string& z : files_in(argv[2])) {
-            int err = zip_to_file(z, argv[3], nullptr, 0);
-            if (err) {
-                std::fprintf(stderr, "%s: %d\n", z.c_str(), err);
-                return 1;
-            }
-        }
-        return 0;
+        const std::string root = argv[3];
+        bool ok = for_each_zip(argv[2], root, [&](const std::string& zip, const std::string& dir) {
+            int err = zip_to_file(zip, dir, nullptr, 0, root);
+            if (err) std::fprintf(stderr, "%s: %d\n", zip.c_str(), err);
+            return err == 0;
+        });
+        return ok ? 0 : 1;
     }
     std::fprintf(stderr, "usage: data_bench md5 <folder/> | unzip <zips/> <out/>\n");
     return 2;

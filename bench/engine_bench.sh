@@ -1,21 +1,33 @@
 #!/usr/bin/env bash
-# The installer engine against aria2c + unzip, both fetching the same release
-# from the same nginx on loopback, in one run. Prints the wall time and peak
-# memory of each and the ratio; then times the scan of an up-to-date
-# installation against md5sum over the same files.
+# The installer engine against the one-process reference tools, fetching the
+# same release from the same nginx on loopback, in interleaved rounds with a
+# warm cache (see common.sh). Prints the median and range of each, the ratio
+# of the medians, where the engine's time goes and its memory growth.
 #
-#   bench/engine_bench.sh [build folder] [megabytes]   (defaults: build-bench, 1024)
+#   bench/engine_bench.sh [files] [rounds]    (defaults: 400 files, about 200 MiB; 7 rounds)
 #
-# The release: about 2 000 files of mixed sizes (incompressible data), one
-# zip per file, "directory.txt.zip" and "serverlist.txt", as the servers
-# publish them. The engine runs with _use_max_cpu 1 and 4 streams (frames
-# back to back, 10 ms of download passes each); aria2c runs with -j4.
+# The release is the corpus of bench/make_corpus.py, one zip per file, with
+# "directory.txt.zip" and "serverlist.txt" as the servers publish them.
+#   install, _use_max_cpu 1, 4 streams: engine_bench install (lists, scan of
+#     the fresh destination, download, unpack; frames back to back)
+#   install, default preferences: the same with the 16 ms frame wait and the
+#     automatic number of streams
+#   reference for both: one curl with 4 parallel transfers (-Z
+#     --parallel-max 4), then bench/unpack_ref over what it fetched
+#   scan of the up-to-date installation: engine_bench scan against one md5sum
+#     over the same files
+#   unpack of the release's archives: zip_to_file for each (bench/data_bench,
+#     one process) against bench/unpack_ref
+# Every install is compared with the release after its timed run.
 set -euo pipefail
-total_mb="${2:-1024}"
-release="9.00r1"
-
 source "$(dirname "$0")/common.sh"
-bench_build engine_bench "${1:-}"
+files="${1:-400}"
+n_rounds="${2:-7}"
+release="9.00r1"
+bench_build engine_bench unpack_ref data_bench
+engine="$build/bench/engine_bench"
+ref="$build/bench/unpack_ref"
+unzip_ours="$build/bench/data_bench"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/zz_engine_bench_XXXXXX")"
 cleanup() {
@@ -24,83 +36,71 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# --- the release tree: 1 900 small, 90 medium, 10 large files ------------
-tree="$work/tree"
-mkdir -p "$tree"
-small=1900; medium=90; large=10
-large_mb=$(( total_mb * 55 / 100 / large )); medium_mb=$(( total_mb * 40 / 100 / medium ))
-[ "$large_mb" -ge 1 ] || large_mb=1; [ "$medium_mb" -ge 1 ] || medium_mb=1
-echo "making the release: $small x 4-60 KiB, $medium x ${medium_mb} MiB, $large x ${large_mb} MiB"
-for i in $(seq 1 $small); do
-  d="$tree/Resources/set$((i % 40))"; mkdir -p "$d"
-  head -c $(( (i * 7919 % 57 + 4) * 1024 )) /dev/urandom > "$d/file$i.dat"
-done
-mkdir -p "$tree/Resources/mid" "$tree/bin"
-for i in $(seq 1 $medium); do head -c $(( medium_mb * 1048576 )) /dev/urandom > "$tree/Resources/mid/m$i.bin"; done
-for i in $(seq 1 $large); do head -c $(( large_mb * 1048576 )) /dev/urandom > "$tree/bin/big$i.bin"; done
-chmod 755 "$tree/bin/"*
-
+make_corpus "$files" "$work" "$release"
 www="$work/www"; rel_dir="$www/files/$release"
-mkdir -p "$rel_dir/Zudezud"
-list="$work/directory.txt"
-printf 'I\n900 version\nINSTALLER\n\n' > "$list"
-urls="$work/urls.txt"; : > "$urls"
-last_dir=""
-while IFS= read -r f; do
-  rel="${f#$tree/}"; dir="$(dirname "$rel")"; name="$(basename "$rel")"
-  out="$rel_dir/Zudezud/$rel.zip"; mkdir -p "$(dirname "$out")"
-  (cd "$tree/$dir" && zip -q -1 "$out" "$name")
-  if [ "$dir" != "$last_dir" ]; then echo "DIR Zudezud/$dir/" >> "$list"; last_dir="$dir"; fi
-  sum="$(md5sum "$f" | cut -d' ' -f1)"
-  zkb=$(( ($(stat -c %s "$out") + 1023) / 1024 )); kb=$(( ($(stat -c %s "$f") + 1023) / 1024 ))
-  echo "FILE 0 0 0 $zkb $kb $sum $name" >> "$list"
-  printf 'http://files.test/files/%s/Zudezud/%s.zip\n  out=%s.zip\n' "$release" "$rel" "$rel" >> "$urls"
-done < <(find "$tree" -type f | LC_ALL=C sort)
+mkdir -p "$rel_dir"
+mv "$work/zips/Zudezud" "$rel_dir/Zudezud"
 (cd "$work" && zip -q "$rel_dir/directory.txt.zip" directory.txt)
-printf 'I\n820 version\nSERVERS\n\nFINAL %s\nSERVER files.test\n/files/\nBench server\nENDOFLIST\n' "$release" > "$www/serverlist.txt"
-echo "files: $(find "$tree" -type f | wc -l), bytes: $(du -sb "$tree" | cut -f1)"
-
-# --- nginx on loopback, answering absolute URIs as a proxy would ----------
+printf 'I\n820 version\nSERVERS\n\nFINAL %s\nSERVER files.test\n/files/\nBench server\nENDOFLIST\n' \
+  "$release" > "$www/serverlist.txt"
+(cd "$rel_dir" && find Zudezud -name '*.zip' | LC_ALL=C sort) | while IFS= read -r z; do
+  printf 'url = "http://files.test/files/%s/%s"\noutput = "%s/dl/%s"\n' "$release" "$z" "$work" "$z"
+done > "$work/curl.cfg"
+(cd "$work/tree/Zudezud" && find . -type f -print0 | LC_ALL=C sort -z) > "$work/list0"
 start_nginx "$www" "$work/nginx"
 
-now() { date +%s.%N; }
-peak() { sed -n 's/^peak=//p' "$1" | sort -n | tail -1; }
+fresh() { rm -rf "$work/$1"; mkdir "$work/$1"; sync; }
+# The engine also makes its seven fixed folders; every release file must match.
+release_in() { ! diff -r "$work/tree/Zudezud" "$work/$1" | grep -v "^Only in $work/$1" | grep -q .; }
 
-# --- the engine ------------------------------------------------------------
-mkdir -p "$work/dest_engine"
-t0=$(now)
-/usr/bin/time -f "peak=%M" -o "$work/engine.time" "$bench" install "$work/dest_engine/" "$port" 4
-t1=$(now)
-engine_s=$(awk -v a="$t0" -v b="$t1" 'BEGIN{print b-a}'); engine_kb=$(peak "$work/engine.time")
+prep_engine_max() { fresh dest; }
+engine_max() { "$engine" install "$work/dest/" "$port" 4 1 >> "$work/engine_max.out"; }
+check_engine_max() { release_in dest; }
+prep_engine_default() { fresh dest; }
+engine_default() { "$engine" install "$work/dest/" "$port" 0 0 >> "$work/engine_default.out"; }
+check_engine_default() { release_in dest; }
+prep_curl_unpack() { rm -rf "$work/dl"; fresh dest_ref; }
+curl_unpack() {
+  curl -s --no-progress-meter --fail -Z --parallel-max 4 --create-dirs -x "http://127.0.0.1:$port" -K "$work/curl.cfg" &&
+    "$ref" "$work/dl" "$work/dest_ref/"
+}
+check_curl_unpack() { diff -r "$work/tree" "$work/dest_ref" >/dev/null; }
 
-# --- aria2c -j4, then unzip every archive ----------------------------------
-mkdir -p "$work/zips" "$work/dest_aria"
-t0=$(now)
-/usr/bin/time -f "peak=%M" -o "$work/aria.time" \
-  aria2c -q -j4 --all-proxy="http://127.0.0.1:$port" -d "$work/zips" -i "$urls" --allow-overwrite=true
-: > "$work/unzip.time"
-while IFS= read -r z; do
-  rel="${z#$work/zips/}"; dir="$(dirname "$rel")"; mkdir -p "$work/dest_aria/$dir"
-  /usr/bin/time -f "peak=%M" -a -o "$work/unzip.time" unzip -q -o "$z" -d "$work/dest_aria/$dir"
-done < <(find "$work/zips" -name '*.zip')
-t1=$(now)
-aria_s=$(awk -v a="$t0" -v b="$t1" 'BEGIN{print b-a}'); aria_kb=$(peak "$work/aria.time"); unzip_kb=$(peak "$work/unzip.time")
+rounds "$n_rounds" engine_max curl_unpack
+ref_max=("${times_curl_unpack[@]}")
+rounds "$n_rounds" engine_default curl_unpack
+ref_default=("${times_curl_unpack[@]}")
 
-# The engine also makes the seven fixed folders; every release file must match.
-if diff -rq "$tree" "$work/dest_engine" | grep -v "^Only in $work/dest_engine" | grep -q .; then
-  echo "engine result differs from the release!"; diff -rq "$tree" "$work/dest_engine" | head; exit 1
-fi
+# The last install is complete: scan it.
+prep_engine_scan() { :; }
+engine_scan() { "$engine" scan "$work/dest/" "$port" > "$work/scan.out"; }
+check_engine_scan() { grep -q ' down_kb=0$' "$work/scan.out"; }
+prep_md5sum_scan() { :; }
+md5sum_scan() { (cd "$work/dest" && xargs -0 md5sum < "$work/list0" > "$work/md5sum.out"); }
+check_md5sum_scan() { (cd "$work/tree/Zudezud" && md5sum --quiet -c "$work/md5sum.out"); }
+rounds "$n_rounds" engine_scan md5sum_scan
 
-printf '\ninstall: engine %.2f s (peak %s KiB)   aria2c+unzip %.2f s (peak aria2c %s KiB, unzip %s KiB)\n' \
-  "$engine_s" "$engine_kb" "$aria_s" "$aria_kb" "$unzip_kb"
-printf 'ratio engine / (aria2c+unzip) = %.2f\n' "$(awk -v a="$engine_s" -v b="$aria_s" 'BEGIN{print a/b}')"
+prep_unpack_ours() { fresh out_ours; }
+unpack_ours() { "$unzip_ours" unzip "$rel_dir/Zudezud" "$work/out_ours/"; }
+check_unpack_ours() { diff -r "$work/tree/Zudezud" "$work/out_ours" >/dev/null; }
+prep_unpack_ref() { fresh out_ref; }
+unpack_ref() { "$ref" "$rel_dir/Zudezud" "$work/out_ref/"; }
+check_unpack_ref() { diff -r "$work/tree/Zudezud" "$work/out_ref" >/dev/null; }
+rounds "$n_rounds" unpack_ours unpack_ref
 
-# --- scan of the up-to-date installation against md5sum --------------------
-sync
-scan_line="$("$bench" scan "$work/dest_engine/" "$port")"
-scan_s="$(echo "$scan_line" | sed -n 's/.*seconds=\([0-9.]*\).*/\1/p')"
-t0=$(now)
-find "$work/dest_engine" -type f -print0 | xargs -0 md5sum > /dev/null
-t1=$(now)
-md5_s=$(awk -v a="$t0" -v b="$t1" 'BEGIN{print b-a}')
-printf 'scan: engine %.2f s   md5sum %.2f s   ratio %.2f\n' "$scan_s" "$md5_s" "$(awk -v a="$scan_s" -v b="$md5_s" 'BEGIN{print a/b}')"
+# Median of field $2 over the timed runs in file $1 (the first line is the warm-up's).
+field() { median $(sed -n "2,\$ s/.*$2=\([0-9.]*\).*/\1/p" "$1"); }
+breakdown() {
+  printf '    where the time goes (medians): lists %.3f s, scan %.3f s, inside the pump %.3f s (unpack %.3f s of it), frame wait %.3f s over %s frames; memory growth %s KiB\n' \
+    "$(field "$1" lists_s)" "$(field "$1" scan_s)" "$(field "$1" pump_s)" "$(field "$1" unpack_s)" \
+    "$(field "$1" wait_s)" "$(field "$1" frames)" "$(field "$1" growth_kb)"
+}
+
+echo
+echo "$(du -sm "$work/tree" | cut -f1) MiB in $files files; $n_rounds interleaved rounds each, warm cache"
+compare "install, _use_max_cpu 1, 4 streams:" engine times_engine_max "curl -Z 4 + unpack_ref" ref_max
+breakdown "$work/engine_max.out"
+compare "install, default preferences:" engine times_engine_default "curl -Z 4 + unpack_ref" ref_default
+breakdown "$work/engine_default.out"
+compare "scan of the installation:" engine times_engine_scan md5sum times_md5sum_scan
+compare "unpack of the archives:" zip_to_file times_unpack_ours unpack_ref times_unpack_ref

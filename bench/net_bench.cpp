@@ -1,7 +1,7 @@
 // Downloads a set of files through one slot, polled the way the installer
-// polls it, and prints the best wall time in seconds.
+// polls it (bench/net_bench.sh times the whole run).
 //
-// usage: net_bench <proxy port> <host> <out folder> <frame wait ms> <repeat> <path>...
+// usage: net_bench <proxy port> <host> <out folder> <frame wait ms> <path>...
 //
 // One frame: download passes (one net_check each) for 10 ms of clock time,
 // then the frame's wait (16 ms by default in the installer, 0 with
@@ -21,8 +21,8 @@ void tick() { xtim.real_secs = (float)(xtim_class::microsecs() * 0.000001); }
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 7) {
-        fprintf(stderr, "usage: %s <proxy port> <host> <out folder> <frame wait ms> <repeat> <path>...\n",
+    if (argc < 6) {
+        fprintf(stderr, "usage: %s <proxy port> <host> <out folder> <frame wait ms> <path>...\n",
                 argv[0]);
         return 2;
     }
@@ -31,33 +31,25 @@ int main(int argc, char** argv) {
     const std::string host = argv[2];
     const std::string out = argv[3];
     const int wait_ms = atoi(argv[4]);
-    const int repeat = atoi(argv[5]);
-    std::vector<std::string> paths(argv + 6, argv + argc);
+    std::vector<std::string> paths(argv + 5, argv + argc);
 
-    double best = 1e30;
-    for (int r = 0; r < repeat; ++r) {
-        auto t0 = std::chrono::steady_clock::now();
-        for (size_t i = 0; i < paths.size(); ++i) {
-            const std::string local = out + "/" + std::to_string(i) + ".bin";
-            int answer = kNetRunning;
-            while (answer == kNetRunning) {
+    for (size_t i = 0; i < paths.size(); ++i) {
+        const std::string local = out + "/" + std::to_string(i) + ".bin";
+        int answer = kNetRunning;
+        while (answer == kNetRunning) {
+            tick();
+            const float frame_start = xtim.real_secs;
+            while (answer == kNetRunning && xtim.real_secs - frame_start < 0.010f) {
+                answer = http.net_check(kNetSlotFirstStream, host, paths[i], local);
                 tick();
-                const float frame_start = xtim.real_secs;
-                while (answer == kNetRunning && xtim.real_secs - frame_start < 0.010f) {
-                    answer = http.net_check(kNetSlotFirstStream, host, paths[i], local);
-                    tick();
-                }
-                if (answer == kNetRunning && wait_ms > 0)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
             }
-            if (answer != kNetComplete) {
-                fprintf(stderr, "net_bench: %s failed\n", paths[i].c_str());
-                return 1;
-            }
+            if (answer == kNetRunning && wait_ms > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
         }
-        double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        if (secs < best) best = secs;
+        if (answer != kNetComplete) {
+            fprintf(stderr, "net_bench: %s failed\n", paths[i].c_str());
+            return 1;
+        }
     }
-    printf("%.4f\n", best);
     return 0;
 }

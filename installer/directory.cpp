@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "Files/case_desens.h"
 #include "Files/io_md5.h"
 #include "Files/io_zip.h"
 #include "GenC/hl_alert.h"
@@ -228,6 +229,8 @@ int read_directory(const std::string& path, std::string title)
         return kDirBadFormat;
     }
 
+    // Missing files send findPath through their folders: list each once.
+    folder_memo listings;
     std::set<std::string> swept;
     int n = static_cast<int>(sim_info.size());
     int step = n / 200;

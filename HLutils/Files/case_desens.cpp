@@ -1,13 +1,76 @@
+// Letter-case repair (findPath) and the folder listings it reads, kept for
+// the length of a scan by folder_memo.
 #include "Files/case_desens.h"
 
+#include <sys/stat.h>
+
+#include <cctype>
 #include <climits>
 #include <cstring>
-#include <dirent.h>
-#include <strings.h>
-#include <sys/stat.h>
+#include <map>
+#include <memory>
+#include <unordered_map>
+
+DIR* (*folder_open_hook)(const char* folder) = nullptr;
 
 namespace
 {
+
+// One listing, with the lookups findPath needs.
+struct listing {
+    bool opened = false;
+    std::vector<std::string> names;
+    std::unordered_map<std::string, size_t> exact;  // name -> its index
+    std::unordered_map<std::string, size_t> folded; // lower-case name -> first index
+};
+
+int g_memo_depth = 0;
+std::map<std::string, std::unique_ptr<listing>> g_memo;
+
+std::string fold(const char* s, size_t len)
+{
+    std::string out(s, len);
+    for (char& c : out)
+        c = (char)std::tolower((unsigned char)c);
+    return out;
+}
+
+std::string memo_key(const std::string& folder)
+{
+    std::string key = folder;
+    while (key.size() > 1 && key.back() == '/')
+        key.pop_back();
+    return key;
+}
+
+std::unique_ptr<listing> read_listing(const std::string& folder)
+{
+    auto l = std::make_unique<listing>();
+    DIR* dir = folder_open_hook ? folder_open_hook(folder.c_str()) : opendir(folder.c_str());
+    if (dir == nullptr) return l;
+    l->opened = true;
+    while (dirent* e = readdir(dir)) {
+        size_t i = l->names.size();
+        l->names.emplace_back(e->d_name);
+        l->exact.emplace(l->names.back(), i);
+        l->folded.emplace(fold(e->d_name, l->names.back().size()), i); // keeps the first
+    }
+    closedir(dir);
+    return l;
+}
+
+// The listing of folder: from the memo while one lives, else read afresh
+// into holder.
+const listing& get_listing(const std::string& folder, std::unique_ptr<listing>& holder)
+{
+    if (g_memo_depth == 0) {
+        holder = read_listing(folder);
+        return *holder;
+    }
+    std::unique_ptr<listing>& slot = g_memo[memo_key(folder)];
+    if (!slot) slot = read_listing(folder);
+    return *slot;
+}
 
 // Replaces the component comp (len characters) with the spelling of a
 // matching entry of folder. An entry spelled exactly like it wins over an
@@ -15,28 +78,40 @@ namespace
 // both "Data" and "data" never sends us to the wrong one.
 bool match_component(const char* folder, char* comp, size_t len)
 {
-    char first[NAME_MAX + 1];
     if (len == 0 || len > NAME_MAX) return false;
-    DIR* dir = opendir(folder);
-    if (dir == nullptr) return false;
-    bool found = false, exact = false;
-    while (dirent* e = readdir(dir)) {
-        if (std::strlen(e->d_name) != len || strncasecmp(e->d_name, comp, len) != 0) continue;
-        if (std::strncmp(e->d_name, comp, len) == 0) {
-            found = exact = true;
-            break;
-        }
-        if (!found) {
-            std::memcpy(first, e->d_name, len);
-            found = true;
-        }
-    }
-    closedir(dir);
-    if (found && !exact) std::memcpy(comp, first, len);
-    return found;
+    std::unique_ptr<listing> holder;
+    const listing& l = get_listing(folder, holder);
+    if (!l.opened) return false;
+    if (l.exact.count(std::string(comp, len))) return true;
+    auto it = l.folded.find(fold(comp, len));
+    if (it == l.folded.end()) return false;
+    std::memcpy(comp, l.names[it->second].data(), len);
+    return true;
 }
 
 } // namespace
+
+folder_memo::folder_memo()
+{
+    ++g_memo_depth;
+}
+
+folder_memo::~folder_memo()
+{
+    if (--g_memo_depth == 0) g_memo.clear();
+}
+
+void folder_memo_forget(const std::string& folder)
+{
+    g_memo.erase(memo_key(folder));
+}
+
+const std::vector<std::string>* folder_names(const std::string& folder)
+{
+    static std::unique_ptr<listing> holder; // the last listing read outside a memo
+    const listing& l = get_listing(folder, holder);
+    return l.opened ? &l.names : nullptr;
+}
 
 void findPath(char* path)
 {

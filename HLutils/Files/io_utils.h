@@ -18,6 +18,10 @@ enum {
     kErrNetWriteFile = 20010,  // network: the incoming file cannot be written
     kErrNetNoServer = 20011,   // network: the server cannot be found
     kErrZipCorrupt = 20012,    // a downloaded archive has a bad header
+    // Large-address patch of a Windows executable; these two have no user
+    // text (error_str gives its fallback).
+    kErrNotExeMZ = 20013, // the file does not start with "MZ"
+    kErrNotExePE = 20014, // no "PE\0\0" where the DOS header points
 };
 
 struct err_msg_row {
@@ -62,3 +66,20 @@ int delete_file(std::string path);
 // Renames folder + from to folder + to (plain concatenation), replacing an
 // existing target. 0 or the errno.
 int rename_file(const std::string& folder, const std::string& from, const std::string& to);
+
+// 1 when app_path + path (one trailing '/' dropped, letter case repaired)
+// is an existing folder.
+bool dir_exists(std::string path);
+// 1 when app_path + path (letter case repaired) exists and is not a folder.
+bool file_exists(std::string path);
+
+// Starts app_path + app (one trailing '/' dropped) with the arguments
+// "-path" arg (none when arg is empty) and, once the program is running,
+// shuts this one down and exits with status 1. Returns only when the start
+// failed: the errno of fork, pipe or execv.
+int launch_app(const std::string& app, const std::string& arg);
+
+// Sets the large-address-aware bit of a Windows (PE) executable at path (no
+// app_path prefix). 0, an errno, 5 for a short read or write, kErrNotExeMZ
+// or kErrNotExePE.
+int make_file_large_address_aware(std::string path);

@@ -1,11 +1,10 @@
 // Zip extraction: minizip reads the archive, this module decides what gets
 // created on disk and how.
 //
-// Index: entry names and link targets (safety); unzip_file; unzip_symlink;
-// zip_to_file; temporaries left behind.
+// Index: entry names and link targets (safety); the archive in memory;
+// unzip_file; unzip_symlink; zip_to_file; temporaries left behind.
 #include "Files/io_zip.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -21,6 +20,7 @@
 #include <set>
 #include <vector>
 
+#include "Files/case_desens.h"
 #include "GenH/hl_types.h"
 
 namespace
@@ -35,6 +35,15 @@ constexpr size_t kMaxLinkTarget = 4096;
 constexpr int kMaxLinkHops = 40;
 // Attempts at a free temporary name.
 constexpr int kTempTries = 100;
+// Archives up to this size are read whole with one read and handed to minizip
+// from memory: its own file functions make dozens of small reads and seeks
+// per archive. The buffer is kept for the next archive.
+constexpr size_t kWholeArchive = 6u << 20;
+// Entries of an archive in memory up to this size are inflated in one call
+// straight from the archive into a kept buffer and written with
+// one write; larger ones stream through kChunk. With kWholeArchive this bounds
+// what the extraction keeps to 12 MiB.
+constexpr size_t kWholeEntry = 6u << 20;
 // Mode bits of a symbolic link in the entry's upper attribute half.
 constexpr unsigned long kModeLink = 0xA000;
 // Folder of Mac resource forks, never extracted.
@@ -216,6 +225,112 @@ std::string temp_name_near(const std::string& path)
 }
 
 // ---------------------------------------------------------------------------
+// [SECTION] The archive in memory
+
+struct memory_archive {
+    std::unique_ptr<char[]> data;
+    size_t capacity = 0;
+    size_t size = 0;
+    size_t pos = 0;
+    bool loaded = false; // the open archive is this one
+};
+
+memory_archive& archive_memory()
+{
+    static memory_archive m;
+    return m;
+}
+
+// The whole archive into archive_memory(); false when it is no regular file
+// of at most kWholeArchive bytes or cannot be read (minizip then opens it
+// itself and reports what it finds).
+bool read_archive(const std::string& path)
+{
+    memory_archive& m = archive_memory();
+    m.loaded = false;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (size_t)st.st_size <= kWholeArchive;
+    if (ok && (size_t)st.st_size > m.capacity) {
+        m.data.reset(new char[(size_t)st.st_size]);
+        m.capacity = (size_t)st.st_size;
+    }
+    size_t got = 0;
+    while (ok && got < (size_t)st.st_size) {
+        ssize_t n = read(fd, m.data.get() + got, (size_t)st.st_size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+            ok = false;
+        else
+            got += (size_t)n;
+    }
+    close(fd);
+    m.size = got;
+    m.pos = 0;
+    m.loaded = ok;
+    return ok;
+}
+
+voidpf ZCALLBACK mem_open(voidpf opaque, const void*, int mode)
+{
+    if (!(mode & ZLIB_FILEFUNC_MODE_READ)) return nullptr;
+    static_cast<memory_archive*>(opaque)->pos = 0;
+    return opaque;
+}
+
+uLong ZCALLBACK mem_read(voidpf, voidpf stream, void* buf, uLong n)
+{
+    memory_archive& m = *static_cast<memory_archive*>(stream);
+    size_t left = m.size - m.pos;
+    if (n > left) n = (uLong)left;
+    if (n == 0) return 0;
+    std::memcpy(buf, m.data.get() + m.pos, n);
+    m.pos += n;
+    return n;
+}
+
+uLong ZCALLBACK mem_write(voidpf, voidpf, const void*, uLong)
+{
+    return 0;
+}
+
+ZPOS64_T ZCALLBACK mem_tell(voidpf, voidpf stream)
+{
+    return static_cast<memory_archive*>(stream)->pos;
+}
+
+long ZCALLBACK mem_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
+{
+    memory_archive& m = *static_cast<memory_archive*>(stream);
+    ZPOS64_T base = origin == ZLIB_FILEFUNC_SEEK_SET   ? 0
+                    : origin == ZLIB_FILEFUNC_SEEK_CUR ? m.pos
+                                                       : m.size;
+    if (offset > m.size || base > m.size - offset) return -1;
+    m.pos = (size_t)(base + offset);
+    return 0;
+}
+
+int ZCALLBACK mem_close(voidpf, voidpf)
+{
+    return 0;
+}
+
+int ZCALLBACK mem_error(voidpf, voidpf)
+{
+    return 0;
+}
+
+// Opens the archive from memory when it fits, else through minizip's files.
+unzFile open_archive(const std::string& path)
+{
+    if (!read_archive(path)) return unzOpen(path.c_str());
+    zlib_filefunc64_def funcs = {mem_open, mem_read,  mem_write, mem_tell,
+                                 mem_seek, mem_close, mem_error, &archive_memory()};
+    return unzOpen2_64(path.c_str(), &funcs);
+}
+
+// ---------------------------------------------------------------------------
 // [SECTION] One regular file
 
 int write_all(int fd, const char* data, size_t n)
@@ -239,6 +354,119 @@ char* chunk_buffer()
     return buf.get();
 }
 
+// The current entry inflated whole from the archive in memory, its checksum
+// verified. Null when it cannot be taken this way or anything about it is
+// wrong: the entry is then streamed through minizip, which reports exactly
+// what is wrong. Called with the entry open.
+const char* whole_entry(extract_state& st, const unz_file_info& info)
+{
+    const memory_archive& m = archive_memory();
+    const size_t size = info.uncompressed_size;
+    if (!m.loaded || (info.flag & 1) || size > kWholeEntry) return nullptr;
+    if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return nullptr;
+    ZPOS64_T at = unzGetCurrentFileZStreamPos64(st.zip);
+    if (at > m.size || info.compressed_size > m.size - at) return nullptr;
+    const char* in = m.data.get() + at;
+    const char* out = in;
+    if (info.compression_method == Z_DEFLATED) {
+        // One raw inflate stream, reset per entry: the archive is in memory
+        // and the entry fits the buffer, so one call inflates it whole.
+        static z_stream z;
+        static bool ready = inflateInit2(&z, -MAX_WBITS) == Z_OK;
+        static std::unique_ptr<char[]> buf;
+        static size_t capacity = 0;
+        if (!ready || inflateReset(&z) != Z_OK) return nullptr;
+        if (size > capacity) {
+            buf.reset(new char[size]);
+            capacity = size;
+        }
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
+        z.avail_in = static_cast<uInt>(info.compressed_size);
+        z.next_out = reinterpret_cast<Bytef*>(buf.get());
+        z.avail_out = static_cast<uInt>(size);
+        if (inflate(&z, Z_FINISH) != Z_STREAM_END || z.total_out != size) return nullptr;
+        out = buf.get();
+    } else if (info.compressed_size != size) {
+        return nullptr;
+    }
+    if (crc32(0, reinterpret_cast<const Bytef*>(out), static_cast<uInt>(size)) != info.crc)
+        return nullptr;
+    return out;
+}
+
+// The open entry's bytes into fd: whole when whole_entry can, else streamed
+// through minizip, which checks the size and (on closing) the checksum.
+// Closes the entry.
+int copy_entry(extract_state& st, int fd, const unz_file_info& info)
+{
+    int err = 0;
+    if (const char* whole = whole_entry(st, info)) {
+        err = write_all(fd, whole, info.uncompressed_size);
+        if (err) note(__LINE__);
+        unzCloseCurrentFile(st.zip); // nothing read through minizip: nothing for it to check
+        return err;
+    }
+    // From the start, whatever whole_entry looked at.
+    unzCloseCurrentFile(st.zip);
+    err = unzOpenCurrentFile(st.zip);
+    if (err != UNZ_OK) {
+        note(__LINE__);
+        return err;
+    }
+    char* buf = chunk_buffer();
+    unsigned long long total = 0;
+    for (;;) {
+        int n = unzReadCurrentFile(st.zip, buf, (unsigned)kChunk);
+        if (n < 0) {
+            err = kErrZipRead;
+            note(__LINE__);
+            break;
+        }
+        if (n == 0) break;
+        total += (unsigned)n;
+        int w = write_all(fd, buf, (size_t)n);
+        if (w) {
+            err = w;
+            note(__LINE__);
+            break;
+        }
+    }
+    if (!err && total != (unsigned long long)info.uncompressed_size) {
+        err = kErrZipRead;
+        note(__LINE__);
+    }
+    // Closing the entry checks its CRC.
+    int closed = unzCloseCurrentFile(st.zip);
+    if (!err && closed != UNZ_OK) {
+        err = closed;
+        note(__LINE__);
+    }
+    return err;
+}
+
+// The entry's mode and date on the open file; the result of setting the date.
+int apply_mode_and_date(int fd, const unz_file_info& info)
+{
+    if (info.external_fa == 0) return 0;
+    // Archives made on DOS/Windows carry only attribute bits in the low
+    // half; applying their empty Unix half would leave the file mode 000.
+    if ((info.external_fa >> 16) != 0) fchmod(fd, (mode_t)((info.external_fa >> 16) & 0777));
+    time_t now = time(nullptr);
+    struct tm when;
+    localtime_r(&now, &when);
+    when.tm_sec = (int)info.tmu_date.tm_sec;
+    when.tm_min = (int)info.tmu_date.tm_min;
+    when.tm_hour = (int)info.tmu_date.tm_hour;
+    when.tm_mday = (int)info.tmu_date.tm_mday;
+    when.tm_mon = (int)info.tmu_date.tm_mon;
+    when.tm_year = (int)info.tmu_date.tm_year - 1900;
+    when.tm_isdst = -1;
+    struct timeval tv[2];
+    tv[0].tv_sec = tv[1].tv_sec = mktime(&when);
+    tv[0].tv_usec = tv[1].tv_usec = 0;
+    return futimes(fd, tv);
+}
+
 // Writes the current entry to p via a temporary file in p's folder. A damaged
 // entry, a short write or a failed close leaves whatever was at p untouched.
 int write_entry(extract_state& st, const std::string& p, const unz_file_info& info)
@@ -260,69 +488,20 @@ int write_entry(extract_state& st, const std::string& p, const unz_file_info& in
         err = errno;
         note(__LINE__);
         unzCloseCurrentFile(st.zip);
-    } else {
-        char* buf = chunk_buffer();
-        unsigned long long total = 0;
-        for (;;) {
-            int n = unzReadCurrentFile(st.zip, buf, (unsigned)kChunk);
-            if (n < 0) {
-                err = kErrZipRead;
-                note(__LINE__);
-                break;
-            }
-            if (n == 0) break;
-            total += (unsigned)n;
-            int w = write_all(fd, buf, (size_t)n);
-            if (w) {
-                err = w;
-                note(__LINE__);
-                break;
-            }
-        }
-        if (!err && total != (unsigned long long)info.uncompressed_size) {
-            err = kErrZipRead;
-            note(__LINE__);
-        }
-        // Closing the entry checks its CRC.
-        int closed = unzCloseCurrentFile(st.zip);
-        if (!err && closed != UNZ_OK) {
-            err = closed;
-            note(__LINE__);
-        }
-
-        int time_err = 0;
-        if (!err && info.external_fa != 0) {
-            // Archives made on DOS/Windows carry only attribute bits in the low
-            // half; applying their empty Unix half would leave the file mode 000.
-            if ((info.external_fa >> 16) != 0)
-                fchmod(fd, (mode_t)((info.external_fa >> 16) & 0777));
-            time_t now = time(nullptr);
-            struct tm when;
-            localtime_r(&now, &when);
-            when.tm_sec = (int)info.tmu_date.tm_sec;
-            when.tm_min = (int)info.tmu_date.tm_min;
-            when.tm_hour = (int)info.tmu_date.tm_hour;
-            when.tm_mday = (int)info.tmu_date.tm_mday;
-            when.tm_mon = (int)info.tmu_date.tm_mon;
-            when.tm_year = (int)info.tmu_date.tm_year - 1900;
-            when.tm_isdst = -1;
-            struct timeval tv[2];
-            tv[0].tv_sec = tv[1].tv_sec = mktime(&when);
-            tv[0].tv_usec = tv[1].tv_usec = 0;
-            time_err = futimes(fd, tv);
-        }
-        if (close(fd) != 0 && !err) {
-            err = errno;
-            note(__LINE__);
-        }
-        if (!err && rename(tmp.c_str(), p.c_str()) != 0) {
-            err = errno;
-            note(__LINE__);
-        }
-        if (err) unlink(tmp.c_str());
-        if (!err) err = time_err;
+        return err;
     }
-    return err;
+    err = copy_entry(st, fd, info);
+    int time_err = err ? 0 : apply_mode_and_date(fd, info);
+    if (close(fd) != 0 && !err) {
+        err = errno;
+        note(__LINE__);
+    }
+    if (!err && rename(tmp.c_str(), p.c_str()) != 0) {
+        err = errno;
+        note(__LINE__);
+    }
+    if (err) unlink(tmp.c_str());
+    return err ? err : time_err;
 }
 
 int unzip_file(extract_state& st, const std::string& p, const unz_file_info& info)
@@ -506,7 +685,7 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
     if (!folder_below_root(st.root, folder, &st.base)) {
         note(__LINE__);
         err = kErrZipUnsafeName;
-    } else if (!(st.zip = unzOpen(archive.c_str()))) {
+    } else if (!(st.zip = open_archive(archive))) {
         xer << "OK I am about to report that I could not open a zip file for extraction!\n";
         xer << "That incoming file is " << archive << "\n";
         xer << "In c-form, it is " << archive.c_str() << "\n";
@@ -527,6 +706,11 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
 // ---------------------------------------------------------------------------
 // [SECTION] Temporaries left behind
 
+std::string zip_temp_name_near(const std::string& path)
+{
+    return temp_name_near(path);
+}
+
 bool zip_is_temp_name(const std::string& name)
 {
     const size_t prefix = std::strlen(kZipTempPrefix);
@@ -540,11 +724,10 @@ bool zip_is_temp_name(const std::string& name)
 int zip_remove_stale_temps(const std::string& folder)
 {
     std::string path = app_path + folder;
-    DIR* d = opendir(path.c_str());
-    if (!d) return 0;
+    const std::vector<std::string>* names = folder_names(path);
+    if (!names) return 0;
     int removed = 0;
-    while (dirent* e = readdir(d)) {
-        std::string entry = e->d_name;
+    for (const std::string& entry : *names) {
         if (!zip_is_temp_name(entry)) continue;
         // Only what the extraction makes: a file or a link, never a folder.
         struct stat st;
@@ -552,6 +735,6 @@ int zip_remove_stale_temps(const std::string& folder)
         if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) continue;
         if (unlink((path + entry).c_str()) == 0) ++removed;
     }
-    closedir(d);
+    if (removed) folder_memo_forget(path);
     return removed;
 }

@@ -1,7 +1,8 @@
 // Zip extraction on minizip. Archives come from the network: entry names and
-// link targets are checked before anything is written, data is streamed in
-// bounded chunks, and each file is written under a temporary name and
-// renamed into place only when complete.
+// link targets are checked before anything is written, and each file is
+// written under a temporary name and renamed into place only when complete.
+// Small archives are read whole and their entries inflated in one call; large
+// ones are streamed in bounded chunks.
 #pragma once
 
 #include <cerrno>
@@ -33,6 +34,9 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
 // into place: the prefix and then kZipTempRandom of [a-z0-9].
 constexpr const char* kZipTempPrefix = ".zdz_";
 constexpr int kZipTempRandom = 8;
+// A free-looking name of that form in the folder of path (not yet created:
+// open it with O_EXCL and try again on EEXIST).
+std::string zip_temp_name_near(const std::string& path);
 // True for exactly such a name.
 bool zip_is_temp_name(const std::string& name);
 // Removes the files and links named like that in app_path + folder (ends in

@@ -6,6 +6,7 @@
 #include <X11/keysym.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "GenC/hl_alert.h"
@@ -99,22 +100,19 @@ void on_motion()
     set_pointer(px, py);
 }
 
-// The last press of buttons 1 to 3: its X time and the window it was made in.
-unsigned long last_press_time = CurrentTime;
-unsigned last_press_window = 0;
+press_mark last_press{CurrentTime, 0, 0, 0};
 bool drop_next_release = false; // the release of a press that was dropped
 
 void on_button_press(const XButtonEvent& e)
 {
-    const unsigned window = VOVARU_window_changes();
-    if (LIN_press_belongs_elsewhere(last_press_time, last_press_window, e.time, window)) {
+    const press_mark now{e.time, e.x, e.y, VOVARU_window_changes()};
+    if (LIN_press_belongs_elsewhere(last_press, now)) {
         // Also a third press of the gesture belongs to the first one's window.
-        last_press_time = e.time;
+        last_press.time = now.time;
         drop_next_release = true;
         return;
     }
-    last_press_time = e.time;
-    last_press_window = window;
+    last_press = now;
     // Evaluated where it happened, not where the pointer has moved since.
     set_pointer(e.x, e.y);
     mnw.mouse_press = 1;
@@ -130,13 +128,16 @@ void on_destroy(const XDestroyWindowEvent& e)
 }
 } // namespace
 
-bool LIN_press_belongs_elsewhere(unsigned long last_time, unsigned last_window, unsigned long time,
-                                 unsigned window)
+bool LIN_press_belongs_elsewhere(const press_mark& last, const press_mark& now)
 {
     // CurrentTime (0) marks a sent event without a time: nothing to compare.
-    if (last_time == CurrentTime || time == CurrentTime || window == last_window) return false;
+    if (last.time == CurrentTime || now.time == CurrentTime || now.window == last.window)
+        return false;
+    if (std::abs(now.x - last.x) > kDoubleClickSlopPx ||
+        std::abs(now.y - last.y) > kDoubleClickSlopPx)
+        return false;
     // X times are 32-bit milliseconds that wrap.
-    const unsigned long gap = (time - last_time) & 0xFFFFFFFFul;
+    const unsigned long gap = (now.time - last.time) & 0xFFFFFFFFul;
     return gap < kDoubleClickMs;
 }
 

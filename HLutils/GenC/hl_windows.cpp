@@ -185,3 +185,9 @@ void mouse_help_per_wind(int id)
                    my + 15, ua, vb, mx + 15, my + 15, ub, vb, mx + 15, my - 15, ub, va, 1, 5);
     }
 }
+
+void qtim_class::qtim_wind()
+{
+    BTN_fillwin(1, 21);
+    BTN_subwin(0, 15, -1, -1, -1, 296, "NO QUICKTIME MOVIES FOR LINUX... SORRY!", &wx1, &wy1);
+}

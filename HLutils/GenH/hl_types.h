@@ -49,12 +49,15 @@ class qtim_class
     void stop_thread() {}
     void mov_toggle(int) {}
     void draw_record_lgt() {}
+    // The movie window's body: there is no movie recording on this platform.
+    void qtim_wind();
 };
 
 // Size of the shared image scratch buffer.
 constexpr int kScratchBytes = 16 * 1024 * 1024;
 
 extern float wx, wy;
+extern float wx1, wy1; // the movie window's out-position; nothing reads it
 extern int scratch_dx, scratch_dy;
 extern unsigned char scratch_array_storage[kScratchBytes + 15];
 extern unsigned char* scratch_array;     // 16-byte aligned inside the storage

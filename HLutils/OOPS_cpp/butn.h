@@ -115,3 +115,50 @@ int BTN_popup_id(float x, float y);
 // Pop-up choice centred on (x, y); *selection is the current item's index.
 // 1 in the frame in which the user's pick is taken into *selection.
 int BTN_textlist(float x, float y, int* selection, std::string choices, std::string label);
+
+// ---------------------------------------------------------------------------
+// Number fields (butn_number.cpp)
+// ---------------------------------------------------------------------------
+//
+// A row of digits, 10 units each, from x to x + 10 * digits at the text's
+// base y; an up arrow above and a down arrow below every digit. Digit k
+// (0 = leftmost) has the place value 10^(digits - decimals - 1 - k). The
+// value is worked on in double, kept within [min, max] and rounded to the
+// shown decimals; every number field shares one hot digit and one key queue.
+
+// Float field; 1 when the user changed the value in this frame (also when
+// clamping or rounding then undid the change).
+int BTN_flt_range(float x, float y, float* value, int digits, int decimals, float min, float max,
+                  std::string label);
+// The same field over an int, 0 decimals; *value is brought into [min, max]
+// (and the int range) and stored back in every frame.
+int BTN_int_range(float x, float y, int* value, int digits, float min, float max,
+                  std::string label);
+
+// The pure steps the fields are made of, for tests.
+// Hover box (tooltip; a click in it focuses and picks the hot digit) and
+// the arrows band around it (pointer look 13 above y + 3, else 14; a click
+// steps the digits whose column holds the mouse).
+btn_box BTN_number_box(float x, float y, int digits);
+btn_box BTN_number_arrows_box(float x, float y, int digits);
+// The hot digit a click at mouse x picks.
+int BTN_number_click_digit(float x, int digits, float mouse_x);
+// Place value of digit k.
+double BTN_number_place(int digits, int decimals, int k);
+// Digit k as the field shows it: taken from llround(|value| * 10^decimals).
+int BTN_number_digit(double value, int digits, int decimals, int k);
+// The value with digit k replaced; the sign stays.
+double BTN_number_with_digit(double value, int digits, int decimals, int k, int digit);
+// One queued press acting on the value and the hot digit: arrows move the
+// hot digit (Left, Right) or step it (Up, Down), a digit overwrites it, '+'
+// and '-' set the sign when the range allows. 1 when it counts as a change.
+int BTN_number_key(int character, int vkey, double* value, int* hot_digit, int digits, int decimals,
+                   float min, float max);
+// A click in the arrows band at (mouse_x, mouse_y): each of the first ten
+// digits whose column holds mouse_x (edges included) steps up above y + 3,
+// down otherwise. 1 when some digit stepped.
+int BTN_number_arrow_click(double* value, float x, float y, int digits, int decimals, float mouse_x,
+                           float mouse_y);
+// Clamp into [min, max] (NaN counts as below), then round half away from
+// zero to the shown decimals.
+double BTN_number_settle(double value, int decimals, float min, float max);

@@ -34,8 +34,20 @@ void cmnd_class::get_cmds_in_path(const std::string& prefix, std::vector<std::st
     out.assign(names.begin(), names.end());
 }
 
+int cmnd_class::add_cmd(const std::string& path, const std::string& description)
+{
+    const int number = static_cast<int>(paths.size());
+    enum_names.push_back("DYNAMIC");
+    paths.push_back(path);
+    descriptions.push_back(description);
+    types.push_back(kCmndAdded);
+    return number;
+}
+
 namespace
 {
+int fp = 0; // the plane focus
+
 void (*g_hook_probe)(int hook, int command) = nullptr;
 
 void report(int hook, int command)
@@ -62,4 +74,16 @@ void cmnd_class::release_one(int command)
 void cmnd_class::press_always(int command)
 {
     report(kCmndHookPressAlways, command);
+}
+
+void cmnd_class::single_press(int) {}
+
+void set_plane_focus(int value)
+{
+    fp = value;
+}
+
+int get_plane_focus()
+{
+    return fp;
 }

@@ -62,8 +62,18 @@ class cmnd_class
     void press_one(int command);
     void release_one(int command);
     void press_always(int command); // once per frame while the key is held
+
+    // Appends a command of type kCmndAdded and returns its number. A path
+    // already present is added again; lookups keep finding the first.
+    int add_cmd(const std::string& path, const std::string& description);
+    // Hook for a single press; does nothing.
+    void single_press(int command);
 };
 
 // Test seam: the hooks report each call here (nullptr: nowhere).
 enum { kCmndHookPressOne, kCmndHookReleaseOne, kCmndHookPressAlways };
 void CMND_set_hook_probe(void (*probe)(int hook, int command));
+
+// The plane the commands act on; 0 at start.
+void set_plane_focus(int value);
+int get_plane_focus();

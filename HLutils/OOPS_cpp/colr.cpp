@@ -1,6 +1,13 @@
 #include "OOPS_cpp/colr.h"
 
+#include <GL/gl.h>
+
 #include <cmath>
+
+#include "GenH/hl_report.h"
+#include "GenH/hl_types.h"
+#include "OOPS_cpp/oglp_text.h"
+#include "TEX/TEX_bind.h"
 
 namespace {
 
@@ -59,4 +66,121 @@ void colr_class::assign(int id, float r, float g, float b)
     rgb[id][0] = r;
     rgb[id][1] = g;
     rgb[id][2] = b;
+}
+
+// [SECTION] Plotting and light extras
+
+namespace
+{
+
+// Red, orange, yellow, green, blue, violet.
+const float roygbv_rgb_loc[6][3] = {
+    {1, 0, 0}, {1, 0.32f, 0.08f}, {1, 1, 0}, {0, 1, 0}, {0, 0, 1}, {0.8f, 0, 0.8f},
+};
+
+constexpr int kColrLitCol = 48; // set by set_lit_col
+constexpr float kColrInterfaceMin = 0.75f;
+constexpr int kPlotBarPixels = 1000; // bar height; points every 4 pixels
+constexpr int kPlotPointStep = 4;
+constexpr int kPlotNumberDigits = 5;
+constexpr int kPlotCharset = 100; // proportional
+constexpr float kPlotPointSize = 4;
+
+} // namespace
+
+void colr_class::spectrum_init(int type)
+{
+    for (int i = 0; i < kColrSpectrumCount; ++i) {
+        const float a = float(i) * 0.001f;
+        float* e = spectrum[i];
+        switch (type) {
+        case 0: {
+            int seg;
+            float rest;
+            if (a < 0.2f) {
+                seg = 1;
+                rest = a;
+            } else if (a < 0.4f) {
+                seg = 2;
+                rest = a - 0.2f;
+            } else if (a < 0.6f) {
+                seg = 3;
+                rest = a - 0.4f;
+            } else if (a >= 0.8f) {
+                seg = 5;
+                rest = a - 0.8f;
+            } else {
+                seg = 4;
+                rest = a - 0.6f;
+            }
+            const float f = 5 * rest;
+            for (int c = 0; c < 3; ++c)
+                e[c] = (1 - f) * roygbv_rgb_loc[seg - 1][c] + f * roygbv_rgb_loc[seg][c];
+            break;
+        }
+        case 1:
+            e[0] = a, e[1] = 0, e[2] = 0;
+            break;
+        case 2:
+            e[0] = 0, e[1] = a, e[2] = 0;
+            break;
+        case 3:
+            e[0] = 0, e[1] = 0, e[2] = a;
+            break;
+        default:
+            return;
+        }
+    }
+}
+
+void colr_class::spectrum_plotscale(float x, float y, float lo, float hi, int decimals)
+{
+    plot_hi = hi;
+    OGL_number(0, x + 4, y + 996, hi, kPlotNumberDigits, decimals, kPlotCharset);
+    plot_lo = lo;
+    OGL_number(0, x + 4, y - 4, lo, kPlotNumberDigits, decimals, kPlotCharset);
+    plot_range = hi - lo;
+
+    OGL_setstate(kFogOff, 0, kLightOff, kBlendOn, kDepthOff, kDepthNoWrite);
+    glPointSize(kPlotPointSize);
+    const float vmin = std::fmin(lo, hi), vmax = std::fmax(lo, hi);
+    glBegin(GL_POINTS);
+    for (int k = 0; k < kPlotBarPixels; k += kPlotPointStep) {
+        float v = lo + float(k) * (plot_range * 0.001001001f);
+        v = std::fmin(std::fmax(v, vmin), vmax);
+        // An empty range (lo == hi) has no scale to place a value on: the bar
+        // takes the first colour. NaN lands there too.
+        float at = (plot_range != 0) ? (v - lo) / plot_range * kColrSpectrumCount : 0.0f;
+        if (!(at >= 0)) at = 0;
+        if (at > kColrSpectrumCount - 1) at = kColrSpectrumCount - 1;
+        glColor3fv(spectrum[int(at)]);
+        glVertex2f(x, y + float(k));
+    }
+    glEnd();
+    glPointSize(1);
+}
+
+void colr_class::set_lites_for_interface()
+{
+    for (float& c : rgb[kColrLight])
+        c = std::fmax(c, kColrInterfaceMin);
+}
+
+void colr_class::set_lit_col(int type)
+{
+    float* out = rgb[kColrLitCol];
+    switch (type) {
+    case 0:
+        for (int c = 0; c < 3; ++c)
+            out[c] = std::fmax(rgb[kColrLight][c], ren.lit_floor);
+        break;
+    case 1:
+        assign(kColrLitCol, ren.lit_floor, ren.lit_floor, ren.lit_floor);
+        break;
+    case 2:
+        assign(kColrLitCol, ren.lit_grey, ren.lit_grey, ren.lit_grey);
+        break;
+    default:
+        __VOVARU_alert(0, "bad col_type!", "", "", "", t_exit, "HLutils/OOPS_cpp/colr", __LINE__);
+    }
 }

@@ -36,4 +36,14 @@ public:
 
     // No range check: callers keep to 0 .. 104.
     void assign(int id, float r, float g, float b);
+
+    // Plotting and light extras; the installer calls none of them.
+    // Fills `spectrum`: 0 rainbow, 1 red, 2 green, 3 blue ramp; others keep it.
+    void spectrum_init(int type);
+    // A 1000-pixel colour bar at (x, y) up, hi at its top and lo at its foot.
+    void spectrum_plotscale(float x, float y, float lo, float hi, int decimals);
+    // Every channel of the light colour at least 0.75.
+    void set_lites_for_interface();
+    // Colour 48 from the light colour (0), ren.lit_floor (1) or ren.lit_grey (2).
+    void set_lit_col(int type);
 };

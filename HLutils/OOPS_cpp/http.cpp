@@ -1,7 +1,7 @@
 // The HTTP/1.1 download client.
 //
 // Index: reply head parser; down_class (construction, one step, queries);
-// http_class (proxy rule, net_check, net_cancel).
+// http_class (proxy rule, net_check, net_cancel); printf_null.
 //
 // One request per connection, the request sent as one prepared byte string,
 // no redirects, no chunked bodies: the end of a body is known only from
@@ -353,6 +353,16 @@ bool http_class::UseProxy(const char* host, unsigned short port) {
     return true;
 }
 
+const char* http_class::ProxyHost(const char* server, unsigned short port)
+{
+    return UseProxy(server, port) ? _proxy_host.c_str() : server;
+}
+
+unsigned short http_class::ProxyPort(const char* server, unsigned short port)
+{
+    return UseProxy(server, port) ? (unsigned short)_proxy_port_int : port;
+}
+
 int http_class::net_check(int which, std::string server, std::string path, const std::string& local,
                           bool no_cache) {
     check_slot(which, kLineBadSlot);
@@ -440,4 +450,9 @@ int http_class::net_cancel(int which) {
     delete req;  // closes the socket and the file
     if (!partial.empty()) unlink(partial.c_str());
     return 1;
+}
+
+int printf_null(const char*, ...)
+{
+    return 0;
 }

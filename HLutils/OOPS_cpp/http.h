@@ -150,6 +150,10 @@ class http_class {
 public:
     // True when requests to host go through the proxy (port plays no part).
     bool UseProxy(const char* host, unsigned short port);
+    // Where a request to server:port connects: the proxy when UseProxy says
+    // so, else server and port unchanged.
+    const char* ProxyHost(const char* server, unsigned short port);
+    unsigned short ProxyPort(const char* server, unsigned short port);
 
     // server: bare host; path: starts with '/'; local: file for the body.
     // no_cache (kNetNoCache) asks caches on the way for a fresh copy; only
@@ -168,6 +172,10 @@ public:
     int _proxy_port_int = 0;       // preference "_proxy_port_int"; 0: no proxy
     down_class* slot[kNetSlots] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 };
+
+// Stands in for printf where debugging output is switched off: writes
+// nothing and returns 0.
+int printf_null(const char* format, ...);
 
 // The global instance `http` and gProxyExclude (host suffixes that bypass the
 // proxy; nothing adds to it) live in hl_types.

@@ -9,6 +9,7 @@
 // function of its arguments.
 #pragma once
 
+#include <string>
 #include <vector>
 
 // X event types as the keyboard layer receives them.
@@ -70,4 +71,34 @@ class keys_class
     // 0: the binding list becomes the one default binding; any other flag
     // would store the bindings, which this program does not.
     void keys_io(int flag);
+
+    // Conversions between keys, their names and their modifier flags.
+    // ascii_to_vkey: the key (and whether Shift is needed) that types a
+    // character; 0 with both results 0 when none does.
+    static int ascii_to_vkey(int character, int& vkey, int& shift);
+    static std::string vkey_to_str(int vkey);   // "Backspace"; "<none>"
+    static int str_to_vkey(std::string text);   // any letter case; 0 none
+    static std::string vkey_to_code(int vkey);  // "ZYNT_VK_BACK"; else "%d"
+    static std::string flag_to_code(int flags); // "zynt_ShiftFlag+...", "0"
+    static std::string flag_to_str(int flags);  // "SHIFT+ALT+CTRL", "<none>"
+    static int str_to_flag(std::string text);
+
+    // The command of the first binding of exactly this key; 0 when none.
+    int key_bound_to(int vkey, int flags) const;
+    // "SHIFT+CTRL-a": the first binding of the command; "" when none.
+    std::string get_key_for_cmnd(int command) const;
+    // The binding step alone, for keys that arrive by other routes; unlike
+    // handle_key_event it also fires in the save picker.
+    void handle_key(int unused, int vkey, int flags);
+    void debug();
+
+    // The key-assignment window, one frame of it, in the current window.
+    void keys_wind();
+    int k_change = -1; // the selected binding, -1 none
+    int k_cen = 0;     // the binding shown in the top row
+
+  private:
+    // Gives a binding another key or command. A held binding is released
+    // first: its key's release would no longer find it.
+    void rebind(key_binding& b, int vkey, int flags, int command);
 };

@@ -496,3 +496,45 @@ void OGLE_Key(OGLE_Rec* rec, char key, int shift)
     else
         insert(rec, char(k));
 }
+
+//-----------------------------------------------------------------------------
+// [SECTION] Host replacements
+//-----------------------------------------------------------------------------
+
+void* OGLE_GetRef(OGLE_Rec* rec)
+{
+    return rec->refcon;
+}
+
+void OGLE_ReplaceText(OGLE_Rec* rec, int from, int to, const char* begin, const char* end)
+{
+    // The host only ever sees a range inside its text.
+    const int len = text_of(rec).len;
+    from = clamp_pos(from, len);
+    to = clamp_pos(to, len);
+    if (to < from) std::swap(from, to);
+    if (!begin || !end || end < begin) begin = end = nullptr;
+
+    const long long d = (end - begin) - (long long)(to - from);
+    auto moved = [](long long v) {
+        return int(std::max<long long>(INT_MIN, std::min<long long>(v, INT_MAX)));
+    };
+    int& s = rec->sel_start;
+    int& e = rec->sel_end;
+    if (to <= s) {
+        s = moved(s + d);
+        e = moved(e + d);
+    } else if (from <= s) {
+        e = moved(e + d);
+        if (e < s) {
+            s = std::max(from, moved(s + d));
+            e = s;
+        }
+    }
+
+    rec->cb.ReplaceText(rec, from, to, begin, end);
+    OGLE_RepaginateInternal(rec);
+    // The rules above may leave an end past a text that got shorter (a
+    // selection starting before the range keeps its old end).
+    settle(rec, text_of(rec).len);
+}

@@ -89,3 +89,11 @@ int OGLE_CharPosToLine(const OGLE_Rec* rec, int pos); // -1 without layout or fo
 void OGLE_RepaginateInternal(OGLE_Rec* rec);
 int OGLE_CoordToCharPos(OGLE_Rec* rec, float x, float y);
 int OGLE_CharPosVerticalAdjust(OGLE_Rec* rec, int pos, int delta_lines, float& kept_x);
+
+// For hosts that keep an object behind the record (the editor class).
+void* OGLE_GetRef(OGLE_Rec* rec);
+// Replaces positions from .. to - 1 by begin .. end (both null, or end not
+// after begin, inserts nothing) and re-wraps. A selection after the range
+// moves with the text; one that starts inside it shrinks with it. The
+// selection is then kept inside the new text; the caret is not revealed.
+void OGLE_ReplaceText(OGLE_Rec* rec, int from, int to, const char* begin, const char* end);

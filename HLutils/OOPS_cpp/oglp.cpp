@@ -210,3 +210,8 @@ void OGL_sbuff()
         glXSwapBuffers(mnw.x_display, mnw.x_window[mnw.ctx_index]);
     xtim.profile_chart("sb2", 0);
 }
+
+void OGL_set_colour(int colour, float alpha)
+{
+    set_colour(colour, alpha);
+}

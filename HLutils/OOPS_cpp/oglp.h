@@ -34,3 +34,49 @@ void OGL_sbuff();
 // The colour rule: the colour an id and alpha are drawn with (rgba; a is
 // above 0.99 only when drawn opaque). Returns 1 when drawn opaque.
 int OGL_colour_for(int colour, float alpha, float out_rgba[4]);
+
+// ---------------------------------------------------------------------------
+// More 2-D shapes, small 3-D pieces and GL switches (oglp_shapes.cpp). The
+// installer calls none of them; the 2-D ones add the window origin like the
+// primitives above, the 3-D ones draw in the caller's model-view space.
+// ---------------------------------------------------------------------------
+
+// The colour rule applied to GL's current colour (opaque as glColor3).
+void OGL_set_colour(int colour, float alpha);
+
+// Circle outline of 73 points from the top, clockwise; blending off.
+void OGL_framecircle(int colour, float x, float y, float radius);
+// Disc of horizontal lines one pixel apart.
+void OGL_fillcircle(int colour, float x, float y, float radius);
+// Concentric arcs one pixel apart, one-degree segments; angle 0 is up and
+// angles grow clockwise.
+void OGL_arc(int colour, float x, float y, float inner_radius, float outer_radius, float from_deg,
+             float to_deg);
+// Rectangle between two corners in colour 12.
+void OGL_grayrect(float x1, float y1, float x2, float y2, float alpha);
+// Axis-aligned textured rectangle from a position, a size and a texture box.
+void OGL_2dquad_d(int tex_ref, int colour, float alpha, float x, float y, float s, float t, float w,
+                  float h, float ds, float dt, int blend);
+// GL colour of v (0 black, then red through violet at 1).
+void OGL_spectrum_rgb(float v);
+
+// Inside the caller's glBegin(GL_LINES).
+void OGL_3dline(float x1, float y1, float z1, float x2, float y2, float z2);
+// Inside the caller's glBegin(GL_QUADS): normal, texture and four vertices.
+void OGL_3dquad(float* p1, float* p2, float* p3, float* p4);
+void OGL_3dquad_st(float* p1, float* p2, float* p3, float* p4, float s1, float t1, float s2,
+                   float t2);
+// Closed solids with their own glBegin/glEnd and matrix push.
+void OGL_disc(float x, float y, float z, float size);
+void OGL_cube(float x, float y, float z, float size_x, float size_y, float size_z, float s1,
+              float s2, float t1, float t2, float heading);
+
+void OGL_poly_offset(int n);
+void OGL_glow_colors();
+void OGL_setspec(float level);
+// Only the GL viewport (mode 2 whole drawable, 3 in window units).
+void OGL_screensize(int mode, float x0, float y0, float x1, float y1);
+void OGL_printer();
+
+// Unit-square texture coordinates.
+extern const float st00[2], st01[2], st11[2], st10[2];

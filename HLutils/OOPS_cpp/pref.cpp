@@ -136,3 +136,8 @@ void pref_class::IO_set(int type, int io)
         s.fetch_or_get(http._proxy_port, http._proxy_port, "_proxy_port");
     s.int_io(&http._proxy_port_int, "_proxy_port_int");
 }
+
+int pref_class::IO_sta(int type, int io, std::string name)
+{
+    return 0;
+}

@@ -24,6 +24,8 @@ class pref_class
   public:
     // Reads (io 0) or writes (io 1) the settings set type.
     void IO_set(int type, int io);
+    // Settings of another kind of set; none on this platform: returns 0.
+    int IO_sta(int type, int io, std::string name);
 };
 
 // Reader-writer of one preferences file, alive for one IO_set call.

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "GenH/hl_menu_font.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/xmap.h"
@@ -684,6 +685,8 @@ void recall_ins_texes()
         {kTexInstaller, 1010, 764, t_installer_dat, kTexesInstallerBytes},
         {kTexInsBack1, 1024, 768, t_ins_back_1_dat, kTexesBackBytes},
         {kTexInsBack2, 1024, 768, t_ins_back_2_dat, kTexesBackBytes},
+        // Korean menu texts (charset 103); only its rows of cells are stored.
+        {kTexFixedFont, kMenuFontTexSide, kMenuFontTexSide, t_menu_font_dat, kMenuFontBytes},
         {kTexInterface, 512, 512, t_interface_dat, kTexesInterfaceBytes},  // last: start-up samples it
     };
     // RGBA, never scaled, from the buffer.
@@ -692,6 +695,8 @@ void recall_ins_texes()
         scratch_dx = b.dx;
         scratch_dy = b.dy;
         std::memcpy(scratch_array, b.bytes, size_t(b.n));
+        const size_t whole = size_t(b.dx) * size_t(b.dy) * 4;
+        if (whole > size_t(b.n)) std::memset(scratch_array + b.n, 0, whole - size_t(b.n));
         tman.load_texture(tex_fail_fatal, b.slot, flags, tex_load_startup,
                           "scratch_array:hardwired textures");
     }

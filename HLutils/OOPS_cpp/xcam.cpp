@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "OGL/MatrixUtils.h"
+
 
 const double gIdentity[16] = {
     1, 0, 0, 0,
@@ -50,23 +52,6 @@ void buildFrustumMatrix(double* m, double l, double r, double b, double t, doubl
 // [SECTION] Camera
 
 namespace {
-
-void normalize3(double* v)
-{
-    double len = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    if (len > 0) {
-        v[0] /= len;
-        v[1] /= len;
-        v[2] /= len;
-    }
-}
-
-void cross3(double* out, const double* a, const double* b)
-{
-    out[0] = a[1] * b[2] - a[2] * b[1];
-    out[1] = a[2] * b[0] - a[0] * b[2];
-    out[2] = a[0] * b[1] - a[1] * b[0];
-}
 
 // Debugging aid: narrows a box to its middle tenth, within the box given.
 struct Box {
@@ -138,15 +123,15 @@ void xcam_class::SetupFrustum(double left, double right, double bottom, double t
     double tr[3] = {cull.r, cull.t, -near};
     double bl[3] = {cull.l, cull.b, -near};
     double br[3] = {cull.r, cull.b, -near};
-    normalize3(tl);
-    normalize3(tr);
-    normalize3(bl);
-    normalize3(br);
-    cross3(plane_norm[kCamTop], tl, tr);
-    cross3(plane_norm[kCamLeft], bl, tl);
-    cross3(plane_norm[kCamRight], tr, br);
-    cross3(plane_norm[kCamBottom], br, bl);
-    for (auto& n : plane_norm) normalize3(n);
+    vec3_normalize(tl);
+    vec3_normalize(tr);
+    vec3_normalize(bl);
+    vec3_normalize(br);
+    vec3_cross(plane_norm[kCamTop], tl, tr);
+    vec3_cross(plane_norm[kCamLeft], bl, tl);
+    vec3_cross(plane_norm[kCamRight], tr, br);
+    vec3_cross(plane_norm[kCamBottom], br, bl);
+    for (auto& n : plane_norm) vec3_normalize(n);
 
     changed = true;
     near_depth = -near;

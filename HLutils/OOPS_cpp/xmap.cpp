@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 #include "Files/case_desens.h"
 #include "Files/io_utils.h"
@@ -264,6 +265,58 @@ int xmap_class::check_file(int mode, const int* versions, const char* type_word,
         skip_white();
     }
     return version;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Either direction, word reads, line report
+
+int xmap_class::io_file_open(int io, std::string path, int* versions, int type)
+{
+    io_dir = io;
+    if (io == kXmapWrite) return ouf_open(path, type, versions ? versions[0] : 0, kNoNotice);
+    if (io != kXmapRead || !retry(path)) return 0;
+    return check_file(type, versions, nullptr, nullptr) != 0;
+}
+
+void xmap_class::io_file_close()
+{
+    if (io_dir == kXmapWrite) ouf.close();
+}
+
+void xmap_class::read_n_rev(long dst, long len)
+{
+    // Compared as lengths, never as pointers: cursor + len could wrap.
+    if (len < 0 || len > end - cursor) {
+        __VOVARU_alert(0, "Invalid read_n_rev read!", "", "", "", t_exit, kXmapSource, __LINE__);
+        return;
+    }
+    if (len == 0) return;
+    unsigned char* out = reinterpret_cast<unsigned char*>(dst);
+    std::memcpy(out, cursor, (size_t)len);
+    cursor += len;
+    if (!swap) return;
+    for (long w = 0; w + 4 <= len; w += 4) {
+        std::swap(out[w], out[w + 3]);
+        std::swap(out[w + 1], out[w + 2]);
+    }
+}
+
+void xmap_class::TXT_xer_line()
+{
+    // CR, LF and CR LF files all number from 1: each kind of line end is
+    // counted on its own and the greater count wins.
+    long cr = 1, lf = 1;
+    const char* from = start;
+    for (const char* p = start; p < cursor; ++p) {
+        if (*p == '\r') ++cr;
+        if (*p == '\n') ++lf;
+        if (*p == '\r' || *p == '\n') from = p + 1;
+    }
+    const char* to = cursor;
+    while (to < end && *to != '\r' && *to != '\n')
+        ++to;
+    xer << (cr > lf ? cr : lf) << " \"" << std::string(from, to) << "\"\n";
+    xer.flush();
 }
 
 // ---------------------------------------------------------------------------

@@ -9,6 +9,10 @@
 constexpr int kFileBinary = 10000; // 'i'/'a' then a 32-bit version
 constexpr int kFileText = 10001;   // "I"/"A" line, then "<version> version..."
 
+// Directions of io_file_open.
+constexpr int kXmapRead = 0;
+constexpr int kXmapWrite = 1;
+
 // Longest full path the reader and writer take (the path buffer is 500 bytes).
 constexpr int kMaxFilePath = 499;
 
@@ -34,7 +38,7 @@ class xmap_class
   public:
     int swap;           // 1 when a binary header said 'a' (numbers byte-swapped)
     std::string name;   // shown by the bad-mode alert; left empty here
-    int io_dir;         // unused direction flag of the library
+    int io_dir;         // 0 read, 1 write: set by io_file_open
     const char* start;  // first mapped byte; null while no file is open
     const char* cursor; // read position, start <= cursor <= end
     const char* end;    // one past the last byte
@@ -56,6 +60,23 @@ class xmap_class
     // may be null. Returns the matched version or 0; on success the cursor
     // stands on the first non-white byte of the body.
     int check_file(int mode, const int* versions, const char* type_word, std::string* rest);
+
+    // One call for either direction of a versioned file. io 1 opens the
+    // shared writer ouf on path with the first of versions and returns
+    // ouf_open's answer (1 open, 0 not); io 0 maps path and returns 1 when a
+    // version of the list matched (the file stays mapped either way); any
+    // other io returns 0. versions ends with 0.
+    int io_file_open(int io, std::string path, int* versions, int type);
+    // Closes ouf after io_file_open(1, ...); the mapping stays until the
+    // reader goes.
+    void io_file_close();
+    // Copies len bytes from the cursor to the address dst and moves the
+    // cursor past them; with swap set, reverses the bytes of each whole
+    // 32-bit word copied. A length that is negative or runs past the end is
+    // fatal ("Invalid read_n_rev read!").
+    void read_n_rev(long dst, long len);
+    // Logs the number and the text of the line at the cursor.
+    void TXT_xer_line();
 
     // Scanning steps over [cursor, end).
     bool at_end() const { return cursor >= end; }

@@ -3,10 +3,15 @@
 #include "TEX/TEX_utils.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/xmap.h"
+#include "TEX/TEX_bmp.h"
+#include "TEX/TEX_png.h"
 
 // Where the row flip's alert says it comes from.
 static constexpr const char* kUtilsSource = "HLutils/TEX/TEX_utils";
@@ -280,4 +285,186 @@ int TEX_flip_y(const TEX_image_desc& desc, unsigned char* pixels)
         level += bytes;
     }
     return result;
+}
+
+// [SECTION] Loading by content
+
+int TEX_load_any(const std::string& path, unsigned char*& pixels, unsigned int wanted_format,
+                 int row_length, int alpha_follows_file, TEX_image_desc& desc)
+{
+    xmap_class file(path);
+    if (!file.start || file.end - file.start < 8) return 0;
+    const unsigned char* head = reinterpret_cast<const unsigned char*>(file.start);
+    if (head[0] == 'B' && head[1] == 'M' &&
+        TEX_load_bmp(path, &file, pixels, wanted_format, row_length, 0, desc))
+        return 1;
+    if (png_sig_cmp(head, 0, 8) == 0)
+        return TEX_load_png(path, &file, pixels, wanted_format, row_length, 0, alpha_follows_file,
+                            desc);
+    return 0;
+}
+
+int TEX_load_any_ext(const std::string& path, unsigned char*& pixels, unsigned int wanted_format,
+                     int row_length, int alpha_follows_file, TEX_image_desc& desc)
+{
+    std::string base = path;
+    if (base.size() > 4 && base[base.size() - 4] == '.') base.resize(base.size() - 4);
+    return TEX_load_any(base + ".png", pixels, wanted_format, row_length, alpha_follows_file,
+                        desc) ||
+           TEX_load_any(base + ".bmp", pixels, wanted_format, row_length, alpha_follows_file, desc);
+}
+
+// [SECTION] Colour key and compositing
+
+void TEX_chroma_key(const TEX_image_desc& desc, unsigned char* pixels, unsigned char* key,
+                    int tolerance)
+{
+    // Byte positions of red, green, blue; other layouts have no alpha byte.
+    int r, b;
+    if (desc.format == GL_RGBA) {
+        r = 0;
+        b = 2;
+    } else if (desc.format == GL_BGRA) {
+        r = 2;
+        b = 0;
+    } else {
+        return;
+    }
+    const long long row = 4LL * desc.width + desc.pad;
+    for (int y = 0; y < desc.height; ++y) {
+        unsigned char* p = pixels + y * row;
+        for (int x = 0; x < desc.width; ++x, p += 4) {
+            const int d =
+                std::abs(p[r] - key[0]) + std::abs(p[1] - key[1]) + std::abs(p[b] - key[2]);
+            if (d < tolerance) p[3] = 0;
+        }
+    }
+}
+
+namespace
+{
+
+// Bytes a pixel and whether the channels run blue first; 0 for a layout
+// the compositor cannot blend.
+int blend_bpp(int format, bool* bgr)
+{
+    *bgr = format == GL_BGR || format == GL_BGRA;
+    switch (format) {
+    case GL_RGB:
+    case GL_BGR:
+        return 3;
+    case GL_RGBA:
+    case GL_BGRA:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+int clamp_byte(double v)
+{
+    return v < 0 ? 0 : v > 255 ? 255 : int(v);
+}
+
+} // namespace
+
+void TEX_composite(const TEX_image_desc& src_desc, const TEX_image_desc& dst_desc,
+                   unsigned char* src, unsigned char* dst, float x1, float y1, float x2, float y2)
+{
+    bool src_bgr, dst_bgr;
+    const int sb = blend_bpp(src_desc.format, &src_bgr), db = blend_bpp(dst_desc.format, &dst_bgr);
+    if (!sb || !db || src_bgr != dst_bgr) return;
+    if (!std::isfinite(x1) || !std::isfinite(y1) || !std::isfinite(x2) || !std::isfinite(y2))
+        return;
+    const int sw = src_desc.width, sh = src_desc.height;
+    const long long src_row = (long long)sb * sw + src_desc.pad;
+    const long long dst_row = (long long)db * dst_desc.width + dst_desc.pad;
+
+    // The destination pixels the rectangle touches, clamped before any
+    // conversion to int.
+    auto span = [](double lo, double hi, int size, int* first, int* end) {
+        *first = int(std::fmax(0.0, std::fmin(double(size), std::floor(lo))));
+        *end = int(std::fmax(0.0, std::fmin(double(size), std::ceil(hi))));
+    };
+    int col0, col1, row0, row1;
+    span(x1, x2, dst_desc.width, &col0, &col1);
+    span(y1, y2, dst_desc.height, &row0, &row1);
+
+    for (int i = row0; i < row1; ++i) {
+        const double sy = (y2 == y1) ? sh * 0.5 : double(sh) / (double(y2) - y1) * (i - double(y1));
+        for (int j = col0; j < col1; ++j) {
+            const double sx =
+                (x2 == x1) ? sw * 0.5 : double(sw) / (double(x2) - x1) * (j - double(x1));
+            if (!std::isfinite(sx) || !std::isfinite(sy)) continue;
+            const double H = std::floor(sx), L = std::floor(sy);
+            const double fx = sx - H, fy = sy - L;
+            struct Tap {
+                double col, row, weight;
+                const unsigned char* p;
+            } taps[4] = {
+                {H, L, (1 - fx) * (1 - fy), nullptr},
+                {H, L + 1, (1 - fx) * fy, nullptr},
+                {H + 1, L, fx * (1 - fy), nullptr},
+                {H + 1, L + 1, fx * fy, nullptr},
+            };
+            double total = 0;
+            for (Tap& t : taps) {
+                if (t.col < 0 || t.col > sw - 1 || t.row < 0 || t.row > sh - 1) {
+                    t.weight = 0;
+                    continue;
+                }
+                t.p = src + (long long)t.row * src_row + (long long)t.col * sb;
+            }
+            unsigned char* d = dst + i * dst_row + (long long)j * db;
+            if (db == 4) {
+                double add = 0;
+                for (const Tap& t : taps)
+                    add += t.weight * (sb == 4 && t.p ? t.p[3] : 255);
+                d[3] = (unsigned char)clamp_byte(d[3] + add);
+            }
+            // The source's alpha weighs its colour only over an image with
+            // an alpha of its own.
+            if (sb == 4 && db == 4)
+                for (Tap& t : taps)
+                    if (t.p) t.weight *= t.p[3] / 255.0;
+            for (const Tap& t : taps)
+                total += t.weight;
+            for (int c = 0; c < 3; ++c) {
+                double v = (1 - total) * d[c];
+                for (const Tap& t : taps)
+                    if (t.p) v += t.weight * t.p[c];
+                d[c] = (unsigned char)clamp_byte(v);
+            }
+        }
+    }
+}
+
+// [SECTION] 5:6:5 steps
+
+int IncColor565(unsigned short& colour)
+{
+    const int r = colour >> 11, g = (colour >> 5) & 63, b = colour & 31;
+    if (g < 63)
+        colour = (unsigned short)(colour + (1 << 5));
+    else if (b < 31)
+        colour = (unsigned short)(colour + 1);
+    else if (r < 31)
+        colour = (unsigned short)(colour + (1 << 11));
+    else
+        return 0;
+    return 1;
+}
+
+int DecColor565(unsigned short& colour)
+{
+    const int r = colour >> 11, g = (colour >> 5) & 63, b = colour & 31;
+    if (g > 0)
+        colour = (unsigned short)(colour - (1 << 5));
+    else if (b > 0)
+        colour = (unsigned short)(colour - 1);
+    else if (r > 0)
+        colour = (unsigned short)(colour - (1 << 11));
+    else
+        return 0;
+    return 1;
 }

@@ -27,6 +27,8 @@ class exce_class
     void MakeFatal();
     // On the main thread: the alert. Off it: log, full shutdown, exit(0).
     void Report();
+    // Writes the record to the log and goes on: no alert, nothing ends.
+    void LogAndContinue();
 
     std::string message[4];
     const char* src_file; // a string constant; not owned, not copied

@@ -57,6 +57,14 @@ DUZOSocket::DUZOSocket(unsigned short port, bool listen)
     }
 }
 
+DUZOSocket::DUZOSocket(int descriptor)
+    : mSocket(descriptor), mStatus(kSockConnected), mOSErr(0), mPeerReleased(false),
+      mWeReleased(false), mListening(false)
+{
+    int nb = 1;
+    ioctl(mSocket, FIONBIO, &nb);
+}
+
 DUZOSocket::~DUZOSocket() {
     // Safe after a failed creation: both calls just fail on -1.
     shutdown(mSocket, SHUT_RDWR);
@@ -191,6 +199,57 @@ int DUZOSocket::Disconnect() {
     int r = shutdown(mSocket, SHUT_RDWR);
     mStatus = kSockClosed;
     return r;
+}
+
+DUZOSocket* DUZOSocket::Accept()
+{
+    // accept() on anything else fails anyway; its status is not ours to touch.
+    if (!mListening) return nullptr;
+    // The listener is non-blocking, so this never waits even when the peer
+    // went away between the poll and here.
+    int fd = accept(mSocket, nullptr, nullptr);
+    if (mStatus == kSockConnecting) mStatus = kSockIdle; // keep an error visible
+    if (fd < 0) return nullptr;
+    return new DUZOSocket(fd);
+}
+
+void DUZOSocket::Release()
+{
+    mWeReleased = true;
+    if (shutdown(mSocket, SHUT_WR) != 0) {
+        mStatus = kSockError;
+        mOSErr = errno;
+    }
+}
+
+namespace
+{
+// One end's address, or false (and nothing stored) when the call failed.
+bool ipv4_of(int (*query)(int, sockaddr*, socklen_t*), int fd, sockaddr_in* out)
+{
+    sockaddr_in a;
+    memset(&a, 0, sizeof(a));
+    socklen_t len = sizeof(a);
+    if (query(fd, (sockaddr*)&a, &len) != 0 || len < sizeof(a) || a.sin_family != AF_INET)
+        return false;
+    *out = a;
+    return true;
+}
+} // namespace
+
+void DUZOSocket::GetAddresses(ConnectionData* data)
+{
+    if (data == nullptr) return;
+    memset(data, 0, sizeof(*data));
+    sockaddr_in a;
+    if (ipv4_of(getpeername, mSocket, &a)) {
+        data->remote_address = a.sin_addr.s_addr;
+        data->remote_port = ntohs(a.sin_port);
+    }
+    if (ipv4_of(getsockname, mSocket, &a)) {
+        data->local_address = ntohl(a.sin_addr.s_addr);
+        data->local_port = ntohs(a.sin_port);
+    }
 }
 
 int DUZOSocket::StartupNetworking(bool) { return 1; }

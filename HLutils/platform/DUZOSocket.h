@@ -3,6 +3,8 @@
 // they move the status to closed or error and keep the errno.
 #pragma once
 
+#include <cstdint>
+
 // Socket status values (GetStatus).
 enum {
     kSockIdle = 1,        // created, not connecting (listening: waiting)
@@ -14,8 +16,19 @@ enum {
 
 class DUZOSocket {
 public:
+    // The two ends of a connection. The byte orders are historical: only
+    // the remote address stays as the socket layer delivers it.
+    struct ConnectionData {
+        uint32_t local_address;   // host byte order
+        uint16_t local_port;      // host byte order
+        uint32_t remote_address;  // network byte order
+        uint16_t remote_port;     // host byte order
+    };
+
     // port 0 binds any local port. listen makes a listening socket.
     DUZOSocket(unsigned short port, bool listen);
+    // Takes over a connected descriptor (status connected, made non-blocking).
+    explicit DUZOSocket(int descriptor);
     virtual ~DUZOSocket();
 
     // IPv4 address in network byte order, 0 when the host is not found.
@@ -35,6 +48,18 @@ public:
 
     // Shuts both directions down and marks the socket closed.
     int Disconnect();
+
+    // Listening socket: takes one waiting connection (never waits) and
+    // returns it as a new socket the caller owns, or null when none was
+    // there or the accept failed. A waiting listener goes back to idle; a
+    // listener in error stays so, and any other socket is left alone.
+    DUZOSocket* Accept();
+    // Shuts our sending side: the peer sees the end of the stream, and we
+    // can still read what it sends. A failed shutdown gives kSockError.
+    void Release();
+    // Both ends of the connection; an end that is not known (no peer, no
+    // descriptor) is all zeros.
+    void GetAddresses(ConnectionData* data);
 
     bool ReceivedRelease() const { return mPeerReleased; }
     int GetOSError() const { return mOSErr; }

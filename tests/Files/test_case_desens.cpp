@@ -82,3 +82,27 @@ TEST(FindPath, EmptyAndRootPathsUnchanged)
     EXPECT_EQ(repaired("/"), "/");
     EXPECT_EQ(repaired("/no-such-top-level-zudezud/x"), "/no-such-top-level-zudezud/x");
 }
+
+// Inside a memo a folder is listed once: a file added later is not seen
+// until the folder is forgotten; after the memo every call lists afresh.
+TEST(FindPath, MemoKeepsListingsUntilForgotten)
+{
+    TempDir t;
+    t.mkdir("Dir");
+    {
+        folder_memo memo;
+        EXPECT_EQ(repaired(t / "dir/file.txt"), t / "Dir/file.txt");
+        t.write("Dir/File.TXT");
+        EXPECT_EQ(repaired(t / "dir/file.txt"), t / "Dir/file.txt");
+        folder_memo_forget(t / "Dir/"); // either spelling of the folder name
+        EXPECT_EQ(repaired(t / "dir/file.txt"), t / "Dir/File.TXT");
+        t.write("Dir/other.TXT");
+        {
+            folder_memo inner;
+        }
+        EXPECT_EQ(repaired(t / "Dir/OTHER.txt"), t / "Dir/OTHER.txt"); // still the outer memo
+    }
+    EXPECT_EQ(repaired(t / "Dir/OTHER.txt"), t / "Dir/other.TXT");
+    ASSERT_NE(folder_names(t.path()), nullptr);
+    EXPECT_EQ(folder_names(t / "missing"), nullptr);
+}

@@ -12,6 +12,7 @@
 
 #include "Files/io_md5.h"
 #include "Files/io_utils.h"
+#include "support/file_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace
@@ -174,18 +175,9 @@ TEST(Md5, SparseFileOverFourGigabytes)
     TempDir dir;
     const std::string path = dir / "sparse";
     const off_t size = (off_t(1) << 32) + 4097; // lengths past 32 bits
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(ftruncate(fd, size), 0);
     // A little data at the start, across the 4 GiB mark and at the end, so a
     // wrapped length or offset changes the digest.
-    const char mark[] = "zudezud";
-    for (off_t at : {off_t(0), (off_t(1) << 32) - 3, size - 7})
-        ASSERT_EQ(pwrite(fd, mark, 7, at), 7);
-    ASSERT_EQ(close(fd), 0);
-    struct stat st;
-    ASSERT_EQ(stat(path.c_str(), &st), 0);
-    if ((off_t)st.st_blocks * 512 > (off_t(1) << 30))
+    if (!write_sparse_marked(path, size))
         GTEST_SKIP() << "this file system does not keep files sparse";
 
     Md5sum want(path);

@@ -21,6 +21,7 @@
 #include "Files/io_zip.h"
 #include "GenH/hl_types.h"
 #include "support/alert_probe.h"
+#include "support/file_fixtures.h"
 #include "support/temp_dir.h"
 
 namespace
@@ -105,19 +106,6 @@ void make_zip(const std::string& path, const std::vector<Entry>& entries)
 unsigned long crc_of(const std::string& s)
 {
     return crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(s.data()), (uInt)s.size());
-}
-
-std::vector<std::string> list_dir(const std::string& path)
-{
-    std::vector<std::string> names;
-    DIR* d = opendir(path.c_str());
-    if (!d) return names;
-    while (dirent* e = readdir(d))
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-            names.push_back(e->d_name);
-    closedir(d);
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 // Sends the log to a private file for the test's lifetime.
@@ -593,6 +581,78 @@ TEST(Zip, MissingParentFolder)
 {
     Area a;
     EXPECT_EQ(a.extract({file("no/such/f", "x")}), ENOENT);
+}
+
+// Small archives are inflated whole from memory; every damage found there
+// must still come back with the code the streamed reading gives, and leave
+// the old file.
+void put32(std::string& bytes, size_t at, unsigned long v)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = (char)((v >> (8 * i)) & 0xff);
+}
+
+TEST(Zip, DeflatedEntryDamageWritesNothing)
+{
+    const std::string data(5000, 'd');
+    struct {
+        const char* what;
+        int field; // offset in the local header (crc 14, sizes 18 and 22)
+        unsigned long value;
+        int want;
+    } cases[] = {
+        {"checksum", 14, crc_of(data) ^ 0x10, UNZ_CRCERROR},
+        {"declared larger", 22, data.size() + 7, kErrZipRead},
+        {"declared smaller", 22, data.size() - 7, UNZ_CRCERROR},
+    };
+    for (auto& c : cases) {
+        Area a;
+        LogCapture log;
+        a.dir.write("out/f", "old");
+        make_zip(a.zip, {file("f", data)});
+        std::string bytes = TempDir::read(a.zip);
+        put32(bytes, c.field, c.value);
+        // The central directory says the same, so the archive itself is sound.
+        size_t central = bytes.find(std::string("PK\1\2", 4));
+        ASSERT_NE(central, std::string::npos);
+        put32(bytes, central + c.field + 2, c.value);
+        std::ofstream(a.zip, std::ios::binary | std::ios::trunc) << bytes;
+        EXPECT_EQ(zip_to_file(a.zip, a.out, nullptr, 0), c.want) << c.what;
+        EXPECT_EQ(TempDir::read(a.out + "f"), "old") << c.what;
+        EXPECT_EQ(list_dir(a.out), (std::vector<std::string>{"f"})) << c.what;
+        EXPECT_NE(log.text().find("UNZIP zip_to_file failed with err=" + std::to_string(c.want)),
+                  std::string::npos)
+            << c.what;
+    }
+}
+
+TEST(Zip, StoredSmallAndLargeEntriesInOneArchive)
+{
+    Area a;
+    const std::string stored_data = "kept as it is, not deflated";
+    Entry stored = file("stored", stored_data, kRegular | 0600);
+    stored.raw = true;
+    stored.raw_size = stored_data.size();
+    stored.raw_crc = crc_of(stored_data);
+    // Larger than what is inflated in one call, in an archive small enough to
+    // be read whole.
+    std::string large(7 * 1024 * 1024 + 5, 'x');
+    for (size_t i = 0; i < large.size(); i += 4099)
+        large[i] = (char)('a' + i % 26);
+    ASSERT_EQ(a.extract({stored, file("small", "tiny", kRegular | 0640), file("large", large),
+                         file("empty", "")}),
+              0);
+    EXPECT_EQ(TempDir::read(a.out + "stored"), stored_data);
+    EXPECT_EQ(TempDir::read(a.out + "small"), "tiny");
+    EXPECT_TRUE(TempDir::read(a.out + "large") == large);
+    EXPECT_EQ(TempDir::read(a.out + "empty"), "");
+    struct stat st;
+    ASSERT_EQ(stat((a.out + "stored").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(st.st_mtime, entry_date());
+    ASSERT_EQ(stat((a.out + "small").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_EQ(list_dir(a.out), (std::vector<std::string>{"empty", "large", "small", "stored"}));
 }
 
 } // namespace

@@ -34,26 +34,23 @@ void open_shell(void (*app)())
 TEST(PressWindow, SecondHalfOfADoubleClickInAnotherWindowIsDropped)
 {
     const struct {
-        unsigned long last_time;
-        unsigned last_window;
-        unsigned long time;
-        unsigned window;
+        press_mark last, now;
         bool dropped;
         const char* what;
     } cases[] = {
-        {1000, 3, 1100, 4, true, "100 ms later in the next window"},
-        {1000, 3, 1249, 4, true, "just inside the double-click time"},
-        {1000, 3, 1250, 4, false, "at the double-click time"},
-        {1000, 3, 1100, 3, false, "same window: an ordinary double click"},
-        {0, 3, 1100, 4, false, "no earlier press"},
-        {1000, 3, 0, 4, false, "a sent press without a time"},
-        {0xFFFFFFF0ul, 3, 0x40, 4, true, "across the wrap of the X clock"},
-        {1000, 3, 900, 4, false, "an older time: not a double click"},
+        {{1000, 50, 60, 3}, {1100, 50, 60, 4}, true, "100 ms later in the next window"},
+        {{1000, 50, 60, 3}, {1249, 54, 56, 4}, true, "just inside the time and the slop"},
+        {{1000, 50, 60, 3}, {1250, 50, 60, 4}, false, "at the double-click time"},
+        {{1000, 50, 60, 3}, {1100, 55, 60, 4}, false, "just beyond the slop in x"},
+        {{1000, 50, 60, 3}, {1100, 50, 65, 4}, false, "just beyond the slop in y"},
+        {{1000, 50, 60, 3}, {1100, 50, 60, 3}, false, "same window: an ordinary double click"},
+        {{0, 50, 60, 3}, {1100, 50, 60, 4}, false, "no earlier press"},
+        {{1000, 50, 60, 3}, {0, 50, 60, 4}, false, "a sent press without a time"},
+        {{0xFFFFFFF0ul, 50, 60, 3}, {0x40, 50, 60, 4}, true, "across the wrap of the X clock"},
+        {{1000, 50, 60, 3}, {900, 50, 60, 4}, false, "an older time: not a double click"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(LIN_press_belongs_elsewhere(c.last_time, c.last_window, c.time, c.window),
-                  c.dropped)
-            << c.what;
+        EXPECT_EQ(LIN_press_belongs_elsewhere(c.last, c.now), c.dropped) << c.what;
 }
 
 TEST(PressWindow, WindowStartMovesThePointerWithTheOrigin)

@@ -338,6 +338,27 @@ TEST(Panels, ZapBoxesAnswerClicksOnTheirEdges)
     }
 }
 
+// The movie window only says that there are no movies: its framed background
+// and one darker panel of 296 under the title, with the out-position beyond it.
+TEST(Panels, MovieWindowSaysThereAreNoMovies)
+{
+    XVFB_TEST_BODY(kXvfbScreen1024);
+    open_main();
+    VOVARU_startwind(kWinPrefs, 0); // 600 x 380
+    const texels atlas = read_texture(kTexInterface);
+    clear_back();
+    wx1 = wy1 = -1;
+    qtim.qtim_wind();
+    glFinish();
+    EXPECT_FLOAT_EQ(wx1, 600);
+    EXPECT_FLOAT_EQ(wy1, 316);
+    // The window's type 11 background starts 9 left and 14 below the window,
+    // the type 15 panel 9 left and 14 below (10, 10).
+    const int wx0 = int(mnw.win_x) - 9, wy0 = int(mnw.win_y) - 14;
+    EXPECT_TRUE(shows_texel(wx0 + 5, wy0 + 5, atlas, 1 + 5, 358 + 5));
+    EXPECT_TRUE(shows_texel(wx0 + 10 + 40, wy0 + 10 + 40, atlas, 405 + 40, 358 + 40));
+}
+
 TEST(Panels, SubwinDefaultsAndFarCorner)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);

@@ -15,6 +15,7 @@
 
 #include "GenC/hl_alert.h"
 #include "OOPS_cpp/xmap.h"
+#include "TEX/TEX_image.h"
 #include "support/temp_dir.h"
 
 namespace texfix {
@@ -199,5 +200,16 @@ protected:
     std::unique_ptr<xmap_class> map_;
     unsigned char* owned_ = nullptr;
 };
+
+// An image descriptor without mipmaps.
+inline TEX_image_desc desc_of(int format, int w, int h, int pad = 0)
+{
+    TEX_image_desc d;
+    d.format = format;
+    d.width = w;
+    d.height = h;
+    d.pad = pad;
+    return d;
+}
 
 }  // namespace texfix

@@ -1,5 +1,9 @@
 #include "engine_fixture.h"
 
+#include <map>
+
+#include "Files/case_desens.h"
+#include "Files/io_md5.h"
 #include "support/release_maker.h"
 
 namespace {
@@ -171,6 +175,68 @@ TEST_F(DirectoryTest, ScanRemovesStaleTemporaries)
     EXPECT_NE(
         log.find("Removed 2 temporary file(s) an earlier run left in " + dest + "Resources/.\n"),
         std::string::npos);
+}
+
+// Folders opened by the listing code, by path, while a test counts them.
+std::map<std::string, int>& opened_folders()
+{
+    static std::map<std::string, int> m;
+    return m;
+}
+
+DIR* counting_open(const char* folder)
+{
+    ++opened_folders()[folder];
+    return opendir(folder);
+}
+
+// A fresh destination: most files are missing, in a few folders, and
+// findPath walks down to each of them. Every folder is listed at most once
+// and the decisions are those of a scan that lists afresh for every file.
+TEST_F(DirectoryTest, ScanListsEachFolderOnce)
+{
+    put("Res/Set1/Ready.TXT", "ready");
+    std::string list = "DIR Z/Res/Set1/\nFILE 0 0 0 7 8 " + md5_text("ready") + " ready.txt\n";
+    const char* folders[] = {"Res/Set1/", "Res/Set2/", "Other/", ""};
+    for (int i = 0; i < 60; ++i)
+        list += std::string("DIR Z/") + folders[i % 4] + "\nFILE 0 0 0 1 2 " +
+                md5_text(std::to_string(i)) + " f" + std::to_string(i) + ".dat\n";
+
+    auto decisions = [] {
+        std::string out;
+        for (const file_history_struct& f : sim_info)
+            out += f.versions.back().sig_have + " " + std::to_string(f.versions.back().have) + "\n";
+        return out + std::to_string(stg.total_down_kb) + " " + std::to_string(stg.total_disk_kb);
+    };
+    opened_folders().clear();
+    folder_open_hook = counting_open;
+    EXPECT_EQ(read_directory(dir_file(list), "t"), kDirReady);
+    folder_open_hook = nullptr;
+    const std::string with_memo = decisions();
+    ASSERT_EQ(sim_info.size(), 61u);
+    EXPECT_EQ(sim_info[0].versions[0].have, 1); // found under its other spelling
+    EXPECT_EQ(sim_info[1].versions[0].sig_have, "NONE");
+    EXPECT_FLOAT_EQ(stg.total_down_kb, 60);
+    for (const auto& [folder, count] : opened_folders())
+        EXPECT_LE(count, 1) << folder;
+    EXPECT_EQ(opened_folders()["/"], 1);
+    EXPECT_EQ(opened_folders()[dest.substr(0, dest.size() - 1)], 1);
+
+    // Without the memo every missing file lists its folders again.
+    std::map<std::string, int> afresh;
+    std::string sig;
+    for (const file_history_struct& f : sim_info) {
+        opened_folders().clear();
+        folder_open_hook = counting_open;
+        calc_file_md5(local_path_of(f.versions.back().path), sig);
+        folder_open_hook = nullptr;
+        for (const auto& [folder, count] : opened_folders())
+            afresh[folder] += count;
+    }
+    EXPECT_GT(afresh["/"], 50);
+    // And a scan over the same disk decides the same.
+    EXPECT_EQ(read_directory(dir_file(list), "t"), kDirReady);
+    EXPECT_EQ(decisions(), with_memo);
 }
 
 TEST_F(DirectoryTest, HeaderVersions)

@@ -1,5 +1,6 @@
 // Commands added to a command table by a test, the way commands added at run
-// time are: at the end, with type kCmndAdded, so the numbers before stay.
+// time are (cmnd_class::add_cmd): at the end, with type kCmndAdded, so the
+// numbers before stay.
 #pragma once
 
 #include <string>
@@ -11,10 +12,7 @@
 inline void cmnd_append(cmnd_class& table, const std::string& path,
                         const std::string& description = "")
 {
-    table.enum_names.push_back("DYNAMIC");
-    table.paths.push_back(path);
-    table.descriptions.push_back(description);
-    table.types.push_back(kCmndAdded);
+    table.add_cmd(path, description);
 }
 
 // Every call of the command hooks while it lives, in order as (hook,
