@@ -83,14 +83,15 @@ int BTN_slider_drag_value(float y_bottom, float y_top, int min, int max, float m
 
 int BTN_vert_slider(int slot, float x, float y_bottom, float y_top, int min, int max, int* value)
 {
-    BTN_frame0(kTrackType, x, (y_top + y_bottom) / 2, y_top - y_bottom);
-    if (max <= min) return 0;
-    const float t = BTN_slider_thumb_y(y_bottom, y_top, min, max, *value);
-    // Below 0 as well: a slot indexes the grab flags.
-    if (slot < 0 || slot >= kSliderSlots) {
+    // Checked before anything is drawn; below 0 as well, since a slot
+    // indexes the grab flags.
+    if (max > min && (slot < 0 || slot >= kSliderSlots)) {
         __VOVARU_alert(0, "Too many sliders!", "", "", "", t_exit, __FILE__, __LINE__);
         std::abort(); // the fatal alert does not return
     }
+    BTN_frame0(kTrackType, x, (y_top + y_bottom) / 2, y_top - y_bottom);
+    if (max <= min) return 0;
+    const float t = BTN_slider_thumb_y(y_bottom, y_top, min, max, *value);
     int& grabbed = slider_grabbed[slot];
 
     const bool free_mouse = mnw.menu_open == kNoMenu;
