@@ -166,8 +166,7 @@ int BTN_type_from_vector(int index, void* data);
 int BTN_list_and_search(int slot, float x, float y, float width, float height, int* centre,
                         int* selection, int first, int last, std::string* name,
                         const std::string& name_label, btn_name_fn name_cb, void* name_data,
-                        btn_name_fn text_cb, void* text_data, btn_kind_fn kind_cb,
-                        void* kind_data);
+                        btn_name_fn text_cb, void* text_data, btn_kind_fn kind_cb, void* kind_data);
 // The rows shown above and below the middle one for a list height.
 int BTN_list_rows(float height);
 
