@@ -152,29 +152,27 @@ focus_queue_t list_queue;
 // The list and row of the last press on a list row, for double clicks.
 int last_click_list = 0, last_click_row = 0;
 
-// Left atlas x of each kind's 12 x 12 icon; 0 for kinds without one.
+// Left atlas x of each kind's 12 x 12 icon; other kinds have none.
+struct kind_icon {
+    int kind;
+    float atlas_x;
+};
+constexpr kind_icon kKindIcons[] = {
+    {1, 34},   // folder
+    {3, 48},   // aircraft
+    {4, 62},   // wing section
+    {5, 90},   // missile
+    {7, 146},  // tall block
+    {9, 104},  // disc
+    {10, 118}, // film reel
+    {11, 132}, // screen
+};
+
 float icon_atlas_x(int kind)
 {
-    switch (kind) {
-    case 1:
-        return 34; // folder
-    case 3:
-        return 48; // aircraft
-    case 4:
-        return 62; // wing section
-    case 5:
-        return 90; // missile
-    case 7:
-        return 146; // tall block
-    case 9:
-        return 104; // disc
-    case 10:
-        return 118; // film reel
-    case 11:
-        return 132; // screen
-    default:
-        return 0;
-    }
+    for (const kind_icon& k : kKindIcons)
+        if (k.kind == kind) return k.atlas_x;
+    return 0;
 }
 
 // Brings the selection into the visible rows, as Up and Down do.

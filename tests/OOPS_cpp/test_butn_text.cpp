@@ -414,25 +414,25 @@ TEST(TextFieldTyped, KeysBeforeAFocusMoveInOneBatchStayOutOfTheOtherField)
     open_proxy_window();
     const std::string w = window_id();
 
-    click_into(g_port, 30);
-    xdo("key --window " + w + " x shift+Tab");
-    wait_queued(4);
-    VOVARU_event_proc();
-    EXPECT_EQ(focus_id, BTN_field_key(200, 300));
-    for (int i = 0; i < 3; ++i)
+    const struct {
+        const char* what;
+        std::string xdotool;
+    } batches[] = {
+        {"x, Shift+Tab", "key --window " + w + " x shift+Tab"},
+        {"x, a click into the host field",
+         "key --window " + w + " x mousemove --window " + w + " " + at(210, 303) + " click 1"},
+    };
+    for (const auto& b : batches) {
+        click_into(g_port, 30);
+        xdo(b.xdotool);
+        wait_queued(4);
         VOVARU_event_proc();
-    EXPECT_EQ(g_host.text, "proxy.example");
-    EXPECT_EQ(g_port.text, "8080");
-
-    click_into(g_port, 30);
-    xdo("key --window " + w + " x mousemove --window " + w + " " + at(210, 303) + " click 1");
-    wait_queued(4);
-    VOVARU_event_proc();
-    EXPECT_EQ(focus_id, BTN_field_key(200, 300));
-    for (int i = 0; i < 3; ++i)
-        VOVARU_event_proc();
-    EXPECT_EQ(g_host.text, "proxy.example");
-    EXPECT_EQ(g_port.text, "8080");
+        EXPECT_EQ(focus_id, BTN_field_key(200, 300)) << b.what;
+        for (int i = 0; i < 3; ++i)
+            VOVARU_event_proc();
+        EXPECT_EQ(g_host.text, "proxy.example") << b.what;
+        EXPECT_EQ(g_port.text, "8080") << b.what;
+    }
 
     // Typed after the move, the key reaches the host field.
     keys_typed("y");
