@@ -162,3 +162,64 @@ int BTN_number_arrow_click(double* value, float x, float y, int digits, int deci
 // Clamp into [min, max] (NaN counts as below), then round half away from
 // zero to the shown decimals.
 double BTN_number_settle(double value, int decimals, float min, float max);
+
+// ---------------------------------------------------------------------------
+// Text field
+// ---------------------------------------------------------------------------
+
+struct OGLE_Rec;
+struct OGLE_Callbacks;
+
+// One-line text field editing *text, its text starting at (x, y) on its
+// base line, `width` wide; the label's left text ends before it, the right
+// text follows it. take_focus: the field takes the focus on its own while no
+// field has it. The text never grows past max_len through typing (a longer
+// text from the caller is cut to max_len after an edit). Returns 1 in a
+// frame in which the text was changed.
+int BTN_enterstring(float x, float y, std::string* text, int max_len, std::string label,
+                    float width, int take_focus);
+// The editor callbacks of the text fields: they edit, measure and draw the
+// focused field's string in the proportional font.
+extern const OGLE_Callbacks OGLE_cbs;
+// The editor record all text fields share; null before the first field.
+OGLE_Rec* BTN_text_editor();
+// One queued key press applied to a field's editor: printable characters,
+// Backspace and the arrows as the editor takes them; Delete deletes forward,
+// Home and End go to the start and end (with Shift: extend the selection).
+// Other keys do nothing.
+void BTN_text_key(OGLE_Rec* editor, int character, int vkey, int flags);
+
+// ---------------------------------------------------------------------------
+// Scrolling list and scroll bar
+// ---------------------------------------------------------------------------
+
+// List callbacks: an item's name or second text, and its kind (icon).
+using btn_name_fn = std::string (*)(int index, void* data);
+using btn_kind_fn = int (*)(int index, void* data);
+
+// Element index of the std::vector<std::string> (resp. std::vector<int>)
+// that data points to; the index is not checked.
+std::string BTN_name_from_vector(int index, void* data);
+int BTN_type_from_vector(int index, void* data);
+
+// Scrolling list of items first .. last with its left edge at x and its
+// vertical centre at y (width <= 0: 290, height <= 0: 220), 10-unit rows,
+// item *centre on the middle row, *selection shaded; both are kept within
+// first .. last. Click selects, the wheel and the scroll bar (slot 0..3)
+// scroll, Up/Down move the selection, typing jumps to the first name that
+// begins with the letters typed within a second of each other (any case).
+// A non-null name adds a text field for it below the list. text_cb and
+// kind_cb may be null. Returns 1 in the frame of a double click on a row.
+int BTN_list_and_search(int slot, float x, float y, float width, float height, int* centre,
+                        int* selection, int first, int last, std::string* name,
+                        const std::string& name_label, btn_name_fn name_cb, void* name_data,
+                        btn_name_fn text_cb, void* text_data, btn_kind_fn kind_cb, void* kind_data);
+// The rows shown above and below the middle one for a list height.
+int BTN_list_rows(float height);
+
+// Vertical scroll bar from y_bottom to y_top at x; min at the top. Returns 1
+// while its thumb is dragged. Slots 0..3; any other is fatal.
+int BTN_vert_slider(int slot, float x, float y_bottom, float y_top, int min, int max, int* value);
+// Where the thumb is drawn, and the value a drag to mouse_y gives.
+float BTN_slider_thumb_y(float y_bottom, float y_top, int min, int max, int value);
+int BTN_slider_drag_value(float y_bottom, float y_top, int min, int max, float mouse_y);
