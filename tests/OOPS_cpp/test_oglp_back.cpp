@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "GenC/hl_context.h"
 #include "GenC/hl_init.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
@@ -108,18 +107,7 @@ long mismatches(const std::vector<uint8_t>& frame, const std::vector<uint8_t>& p
 // without a gamma change, so the pixels can be compared byte for byte.
 void back_window(TempCwd& cwd, int w = 1024, int h = 768)
 {
-    VOVARU_align_scratch();
-    VOVARU_request_window();
-    mnw.res_x_req = w;
-    mnw.res_y_req = h;
-    VOVARU_setres(1);
-    VOVARU_make_context(0);
-    OGL_pix_specs(0);
-    glExt.init_extensions();
-    recall_ins_texes();
-    VOVARU_clear_menus(1);
-    VOVARU_startwind(kWinNone, 0);
-    OGL_pix_specs(0);
+    xvfb_open_shell_window(w, h);
     xer.open(cwd.path() + "Log.txt", std::ios::out | std::ios::trunc);
     ogl_inited = 0;
     colr.assign(0, 1, 1, 1);
