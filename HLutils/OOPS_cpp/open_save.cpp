@@ -158,6 +158,9 @@ int BTN_opensave(int open_save, int file_type, std::string* path)
     std::string save_name;
     const int earlier = mnw.win_now;
     VOVARU_startwind(open_save, 0);
+    // The key flags of the frame pass before belong to the earlier window
+    // (the Return that chose this call, say): they must not act here.
+    return_hit = escape_hit = delete_hit = 0;
 
     for (int pass = 0;; ++pass) {
         if (mnw.win_now != open_save) return 0;
