@@ -240,6 +240,19 @@ void open_shell()
     xdo("mousemove --window " + win() + " 40 40");
 }
 
+// A private current folder, the fake clock the probe moves, and the shell's
+// window in its main window.
+struct picker_env {
+    TempCwd cwd;
+    FakeClock clock;
+    picker_env()
+    {
+        g_clock = &clock;
+        open_shell();
+    }
+    ~picker_env() { g_clock = nullptr; }
+};
+
 bool in(const std::string& folder)
 {
     return g_seen.folder == folder;
@@ -254,15 +267,12 @@ constexpr float kRowX = 100, kMiddleY = 180;
 TEST(OpenSavePicker, OpenEntersFoldersPicksAParentAndReturnsAFile)
 {
     XVFB_TEST_BODY(kXvfbScreen1024, xvfb_shots_env());
-    TempCwd cwd;
-    FakeClock clock;
-    g_clock = &clock;
+    picker_env env;
     ASSERT_EQ(::mkdir("alpha", 0755), 0);
     ASSERT_EQ(::mkdir("alpha/beta-gamma", 0755), 0);
     make_file("alpha/beta-gamma/deep.txt");
     make_file("alpha/note.txt");
     make_file("zeta.txt");
-    open_shell();
     AlertProbe probe;
     std::vector<std::string> popup_items;
 
@@ -312,11 +322,8 @@ TEST(OpenSavePicker, OpenEntersFoldersPicksAParentAndReturnsAFile)
 TEST(OpenSavePicker, EscapeAndCancelLeaveTheStringAlone)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    TempCwd cwd;
-    FakeClock clock;
-    g_clock = &clock;
+    picker_env env;
     make_file("zeta.txt");
-    open_shell();
     stls[kStlsCancel] = "Cancel";
     for (const bool by_escape : {true, false}) {
         SCOPED_TRACE(by_escape ? "Escape" : "Cancel");
@@ -344,13 +351,10 @@ TEST(OpenSavePicker, EscapeAndCancelLeaveTheStringAlone)
 TEST(OpenSavePicker, SaveNamesTakeTheTypesExtension)
 {
     XVFB_TEST_BODY(kXvfbScreen1024, xvfb_shots_env());
-    TempCwd cwd;
-    FakeClock clock;
-    g_clock = &clock;
+    picker_env env;
     ASSERT_EQ(::mkdir("Output", 0755), 0);
     ASSERT_EQ(::mkdir("Output/FMS plans", 0755), 0);
     ASSERT_EQ(::mkdir("Output/FMS plans/old", 0755), 0);
-    open_shell();
     AlertProbe probe;
 
     // Return with no name does nothing; the typed name is completed.
@@ -388,9 +392,7 @@ TEST(OpenSavePicker, SaveNamesTakeTheTypesExtension)
 TEST(OpenSavePicker, DeepFoldersAndBarsInNamesReachThePopup)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    TempCwd cwd;
-    FakeClock clock;
-    g_clock = &clock;
+    picker_env env;
     std::string deep;
     for (int i = 0; i < 305; ++i) {
         deep += "d/";
@@ -399,7 +401,6 @@ TEST(OpenSavePicker, DeepFoldersAndBarsInNamesReachThePopup)
     const std::string odd = deep + "a|b-c/";
     ASSERT_EQ(::mkdir(odd.c_str(), 0755), 0);
     make_file(odd + "f.txt");
-    open_shell();
     AlertProbe probe;
     size_t items = 0;
     std::string last;
