@@ -164,5 +164,7 @@ void VOVARU_register_shell()
     h.show_init = VOVARU_show_init;
     h.make_loader = VOVARU_make_context_loader;
     h.set_loader = VOVARU_set_context_loader;
+    h.start_window = [](int id) { VOVARU_startwind(id, 0); };
+    h.frame = VOVARU_event_proc;
     VOVARU_set_shell_hooks(h);
 }

@@ -73,6 +73,10 @@ struct shell_hooks {
     // VOVARU_set_context_loader).
     GLXContext (*make_loader)(int& unused);
     int (*set_loader)(GLXContext ctx, void* unused);
+    // Makes a window current (VOVARU_startwind), and runs one frame pass
+    // (VOVARU_event_proc): what a modal window of the library needs.
+    void (*start_window)(int id);
+    void (*frame)();
 };
 void VOVARU_set_shell_hooks(const shell_hooks& hooks);
 const shell_hooks& VOVARU_shell();

@@ -6,8 +6,7 @@
 #include "OOPS_cpp/open_save.h"
 
 #include "Files/opensave.h"
-#include "GenC/hl_alert.h"
-#include "GenC/hl_windows.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/file_dialog.h"
@@ -156,8 +155,11 @@ int BTN_opensave(int open_save, int file_type, std::string* path)
     int n = opensave_getitems(folder, file_type, names, kinds);
     int centre = n / 2, selection = n / 2;
     std::string save_name;
+    // The window and its frame passes belong to the shell; without one there
+    // is no window to pick in.
+    if (!VOVARU_shell().start_window || !VOVARU_shell().frame) return 0;
     const int earlier = mnw.win_now;
-    VOVARU_startwind(open_save, 0);
+    VOVARU_shell().start_window(open_save);
     // The key flags of the frame pass before belong to the earlier window
     // (the Return that chose this call, say): they must not act here.
     return_hit = escape_hit = delete_hit = 0;
@@ -184,7 +186,7 @@ int BTN_opensave(int open_save, int file_type, std::string* path)
                                : BTN_action(kOpenX, kButtonY, 0, 0, kButtonStyle, "Open", "-");
         if (BTN_action(kCancelX, kButtonY, 0, 0, kButtonStyle, stls[kStlsCancel], "-") ||
             escape_hit) {
-            VOVARU_startwind(earlier, 0);
+            VOVARU_shell().start_window(earlier);
             return 0;
         }
 
@@ -194,7 +196,7 @@ int BTN_opensave(int open_save, int file_type, std::string* path)
         } else {
             if (saving && (act || return_hit) && !save_name.empty()) {
                 *path = folder + BTN_opensave_save_name(file_type, save_name);
-                VOVARU_startwind(earlier, 0);
+                VOVARU_shell().start_window(earlier);
                 return 1;
             }
             if ((dbl || (!saving && (return_hit || act))) && selection >= 0 && selection < n) {
@@ -205,7 +207,7 @@ int BTN_opensave(int open_save, int file_type, std::string* path)
                     selection = n / 2;
                 } else if (!saving) {
                     *path = folder + names[s];
-                    VOVARU_startwind(earlier, 0);
+                    VOVARU_shell().start_window(earlier);
                     return 1;
                 }
             }
@@ -218,6 +220,6 @@ int BTN_opensave(int open_save, int file_type, std::string* path)
 
         if (pass_probe)
             pass_probe(opensave_view{pass, &folder, &names, selection, level, &save_name});
-        VOVARU_event_proc();
+        VOVARU_shell().frame();
     }
 }
