@@ -448,11 +448,6 @@ void draw_buffers()
     }
 }
 
-std::string window_id()
-{
-    return std::to_string(mnw.x_window[0]);
-}
-
 void open_buffers()
 {
     open_main();
@@ -463,25 +458,8 @@ void open_buffers()
     g_claim = g_focus_any = g_take = 0;
     VOVARU_set_app_update(draw_buffers);
     VOVARU_event_proc();
-    xdo("mousemove --window " + window_id() + " 600 600");
+    xdo("mousemove --window " + shell_window_id() + " 600 600");
     VOVARU_event_proc();
-}
-
-// Waits (bounded by a count) until n events of one xdotool call are in this
-// client's queue, so that one frame pass handles them together.
-void wait_queued(int n)
-{
-    XSync(mnw.x_display, False);
-    for (int i = 0; i < 200 && XEventsQueued(mnw.x_display, QueuedAfterReading) < n; ++i)
-        usleep(10000);
-}
-
-void keys_typed(const std::string& names, int events = 1)
-{
-    xdo("key --window " + window_id() + " " + names);
-    wait_queued(events);
-    for (int i = 0; i < 3; ++i)
-        VOVARU_event_proc();
 }
 
 std::pair<int, int> selection()
@@ -560,7 +538,7 @@ TEST(VariantsTyped, WindowClaimAndFocusAnyWithRealKeys)
     // A click elsewhere drops the focus; the frame's focus_any hands it to
     // the first field drawn.
     g_take = 0;
-    xdo("mousemove --window " + window_id() + " 600 600 click 1");
+    xdo("mousemove --window " + shell_window_id() + " 600 600 click 1");
     ASSERT_TRUE(frames_until([] { return focus_id == 0 && !mnw.mouse_held; }));
     g_focus_any = 1;
     VOVARU_event_proc();
@@ -585,7 +563,7 @@ TEST(VariantsTyped, RealClicksOnAWideIntAndABoolBox)
     });
     VOVARU_event_proc();
     const auto click = [](float x, float y) {
-        xdo("mousemove --window " + window_id() + " " + std::to_string(int(x)) + " " +
+        xdo("mousemove --window " + shell_window_id() + " " + std::to_string(int(x)) + " " +
             std::to_string(768 - int(y)) + " click 1");
     };
     click(100 + 85, 400 + 15); // the units' up arrow
