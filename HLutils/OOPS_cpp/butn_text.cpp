@@ -244,6 +244,11 @@ OGLE_Rec* BTN_text_editor()
     return ogle;
 }
 
+void BTN_text_forget(const std::string* text)
+{
+    if (OGLE_input == text) OGLE_input = nullptr;
+}
+
 int BTN_enterstring(float x, float y, std::string* text, int max_len, std::string label,
                     float width, int take_focus)
 {
