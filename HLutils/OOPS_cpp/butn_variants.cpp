@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
 #include "OOPS_cpp/oglp.h"
