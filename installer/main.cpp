@@ -13,6 +13,7 @@
 #include "installer/frame.h"
 #include "installer/sub_wins.h"
 #include "installer/utils.h"
+#include "platform/PlatformUtils.h"
 
 // ---------------------------------------------------------------------------
 // [SECTION] Shell
@@ -35,9 +36,14 @@ static void shell_finish()
 // The modal folder picker of the shell; 0 when the user cancelled.
 static int shell_pick_folder(const std::string& start, std::string& chosen)
 {
-    // The shell's picker (GetFilePathFromUser, folder mode) goes here once
-    // it exists; until then the destination cannot be changed in a window.
-    return 0;
+    constexpr int kFolderMode = 2;
+    constexpr size_t kPickAnswerSize = 2048; // longer destinations are not supported
+    char answer[kPickAnswerSize];
+    if (!GetFilePathFromUser(kFolderMode, "Choose the destination folder", "Select", 1,
+                             start.c_str(), answer, sizeof answer))
+        return 0;
+    chosen = answer;
+    return 1;
 }
 
 // ---------------------------------------------------------------------------
