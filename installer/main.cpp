@@ -1,8 +1,8 @@
 // Zudezud installer entry point.
 //
-// Every call into the application shell (start-up, frame pass, folder
-// picker, shutdown) is in the [SECTION] Shell below; everything else is the
-// installer's own start-up.
+// Every call into the application shell (start-up, frame pass, shutdown) is
+// in the [SECTION] Shell below, the folder picker goes into engine_windows;
+// everything else is the installer's own start-up.
 #include <string>
 
 #include "Files/io_utils.h"
@@ -13,7 +13,6 @@
 #include "installer/frame.h"
 #include "installer/sub_wins.h"
 #include "installer/utils.h"
-#include "platform/PlatformUtils.h"
 
 // ---------------------------------------------------------------------------
 // [SECTION] Shell
@@ -33,26 +32,13 @@ static void shell_finish()
     VOVARU_finishup(1);
 }
 
-// The modal folder picker of the shell; 0 when the user cancelled.
-static int shell_pick_folder(const std::string& start, std::string& chosen)
-{
-    constexpr int kFolderMode = 2;
-    constexpr size_t kPickAnswerSize = 2048; // longer destinations are not supported
-    char answer[kPickAnswerSize];
-    if (!GetFilePathFromUser(kFolderMode, "Choose the destination folder", "Select", 1,
-                             start.c_str(), answer, sizeof answer))
-        return 0;
-    chosen = answer;
-    return 1;
-}
-
 // ---------------------------------------------------------------------------
 // [SECTION] Installer start-up
 
 int main(int argc, char** argv)
 {
     shell_init(argc, argv);
-    engine_windows.pick_folder = shell_pick_folder;
+    engine_windows.pick_folder = pick_folder_in_window;
     log_system_folders();
 
     std::string home;

@@ -6,15 +6,15 @@
 
 #include <string>
 
-#include "GenC/hl_mnw.h"  // window ids
+#include "GenC/hl_mnw.h" // window ids
 
 // Answers of the modified-file question (select_alert).
 enum {
-    kAskActOnFile = 1,    // overwrite (or delete) this file
-    kAskKeepFile = 2,     // keep this file
-    kAskCancelAll = 3,    // cancel the whole installation
-    kAskActOnFolder = 4,  // overwrite (or delete) every changed file in this folder
-    kAskKeepFolder = 5,   // keep every changed file in this folder
+    kAskActOnFile = 1,   // overwrite (or delete) this file
+    kAskKeepFile = 2,    // keep this file
+    kAskCancelAll = 3,   // cancel the whole installation
+    kAskActOnFolder = 4, // overwrite (or delete) every changed file in this folder
+    kAskKeepFolder = 5,  // keep every changed file in this folder
 };
 
 // The licence window: 1 when the terms were accepted.
@@ -27,6 +27,8 @@ void dir_progress_bar(float lo, float value, float hi, int mode, std::string tit
                       std::string detail);
 // The folder picker: 1 and the chosen folder, or 0 when cancelled.
 int pick_folder_none(const std::string& start, std::string& chosen);
+// The same in the program's window (GetFilePathFromUser); main installs it.
+int pick_folder_in_window(const std::string& start, std::string& chosen);
 
 struct engine_windows_struct {
     int (*eula)();

@@ -8,24 +8,23 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "Files/io_utils.h"
-#include "GenC/hl_alert.h"
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
-#include "OOPS_cpp/butn_focus.h"
 #include "platform/PlatformUtils.h"
 #include "support/alert_probe.h"
 #include "support/fake_clock.h"
 #include "support/frame_driver.h"
+#include "support/picker_script.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
+
+using namespace picker_drive;
 
 namespace
 {
@@ -127,133 +126,9 @@ TEST(PickerAnswer, AtMostOneLeadingSlashAndTheBufferSize)
 // ---------------------------------------------------------------------------
 // The picker in window 998, driven step by step
 // ---------------------------------------------------------------------------
-//
-// The observer runs once per picker pass. Each step waits for its condition
-// and then acts (real input through xdotool, queued before the next frame
-// pass); a script that does not finish within its passes fails and closes
-// the picker by starting window 0.
 
 namespace
 {
-struct step {
-    const char* what;
-    std::function<bool(const picker_view&)> ready;
-    std::function<void(const picker_view&)> act;
-};
-std::vector<step> g_steps;
-size_t g_next = 0;
-int g_passes = 0;
-constexpr int kMaxPasses = 1500;
-
-void run_script(const picker_view& v)
-{
-    if (++g_passes > kMaxPasses) {
-        ADD_FAILURE() << "the picker script stopped before: "
-                      << (g_next < g_steps.size() ? g_steps[g_next].what : "(done)")
-                      << "; browsing " << v.folder;
-        VOVARU_startwind(kWinMain, 0);
-        return;
-    }
-    if (g_next < g_steps.size() && g_steps[g_next].ready(v)) {
-        g_steps[g_next].act(v);
-        ++g_next;
-    }
-}
-
-std::string window_id()
-{
-    return std::to_string(mnw.x_window[0]);
-}
-// X pixels of a point of the current window (X rows count down from the top).
-std::string at(float x, float y)
-{
-    return std::to_string(int(mnw.win_x + x)) + " " +
-           std::to_string(int(mnw.res_y - mnw.win_y - y));
-}
-void click(float x, float y)
-{
-    xdo_queued("mousemove --window " + window_id() + " " + at(x, y) + " click 1");
-}
-void keys_typed(const std::string& names)
-{
-    xdo_queued("key --window " + window_id() + " " + names);
-}
-
-// Window 998's parts (window units).
-constexpr float kListX = 100, kListY = 180; // a point on the list's middle row
-constexpr float kNameFieldX = 100, kNameFieldY = 52;
-constexpr float kPopupX = 280, kPopupY = 440;
-constexpr float kButtonY = 28, kNewFolderX = 430, kCancelX = 35, kSelectX = 510;
-
-// The y of entry i of the list.
-float row_of(int i, const picker_view& v)
-{
-    return kListY - 10.0f * (i - v.middle);
-}
-
-// Clicks the open pop-up's item for `level`.
-void click_level(int level)
-{
-    const item_struct& it = menu[kPopupSlot].items[size_t(level)];
-    click((it.x1 + it.x2) * 0.5f, (it.y1 + it.y2) * 0.5f);
-}
-
-// A step that waits n passes once it is the next one: what a pass draws is
-// shown by the next pass's frame, and a window start drops the focus ring.
-step pause(int n)
-{
-    auto since = std::make_shared<int>(-1);
-    return {"pause",
-            [since, n](const picker_view&) {
-                if (*since < 0) *since = g_passes;
-                return g_passes >= *since + n;
-            },
-            [](const picker_view&) {}};
-}
-
-bool popup_open(const picker_view&)
-{
-    return mnw.menu_open == kPopupSlot;
-}
-auto always = [](const picker_view&) { return true; };
-
-// Alerts raised in the picker: recorded, and dismissed by a click on OK.
-std::vector<std::vector<std::string>> g_alerts;
-void click_ok(const alert_notice& n)
-{
-    g_alerts.push_back({*n.lines[0], *n.lines[1], *n.lines[2], *n.lines[3]});
-    if (n.route != kAlertRouteWindow) return;
-    // Window 995 (420 x 250) starts at (302, 259); OK is centred at (210, 18).
-    xdo_queued("mousemove --window " + window_id() + " 512 491 click 1");
-}
-
-void open_picker_window()
-{
-    xvfb_open_shell_window();
-    VOVARU_set_app_update([] {});
-    VOVARU_event_proc(); // window 0, the picker's caller
-    ASSERT_EQ(mnw.win_now, kWinMain);
-    stls[kStlsAlertButton] = "OK";
-    g_steps.clear();
-    g_next = 0;
-    g_passes = 0;
-    g_alerts.clear();
-    picker_set_observer(run_script);
-    alert_set_observer(click_ok);
-}
-
-// Runs the picker on the script; the answer buffer starts as "unchanged".
-int run_picker(const std::string& start, std::string* answer, size_t size = 2048)
-{
-    std::vector<char> out(size + 16, 0);
-    std::strcpy(out.data(), "unchanged");
-    const int r = GetFilePathFromUser(2, "prompt", "Select", 1, start.c_str(), out.data(), size);
-    *answer = out.data();
-    EXPECT_EQ(g_next, g_steps.size())
-        << "steps left, next: " << (g_next < g_steps.size() ? g_steps[g_next].what : "");
-    return r;
-}
-
 bool is_dir(const std::string& path)
 {
     struct stat st;
@@ -383,8 +258,7 @@ TEST(PickerInput, NewFolderMadeAndRefused)
     for (const auto& r : refused) {
         SCOPED_TRACE(r.start);
         g_alerts.clear();
-        g_next = 0;
-        g_passes = 0;
+        restart_script();
         g_steps = {
             {"type a name", always, [](const picker_view&) { keys_typed("z z"); }},
             {"press New Folder", [](const picker_view& v) { return v.name_field == "zz"; },
@@ -442,7 +316,7 @@ TEST(PickerInput, CancelCloseBoxCornersAndOtherWaysOut)
     EXPECT_EQ(mnw.win_now, kWinMain);
 
     // Another window started from elsewhere stays current.
-    g_next = g_passes = 0;
+    restart_script();
     g_steps = {{"start the licence window", always,
                 [](const picker_view&) { VOVARU_startwind(kWinLicence, 0); }}};
     EXPECT_EQ(run_picker(root, &answer), 0);
@@ -451,7 +325,7 @@ TEST(PickerInput, CancelCloseBoxCornersAndOtherWaysOut)
 
     // The program is ending (quit flag): the picker gives way.
     VOVARU_startwind(kWinMain, 0);
-    g_next = g_passes = 0;
+    restart_script();
     g_steps = {{"the quit flag", always, [](const picker_view&) { app_done = 1; }}};
     EXPECT_EQ(run_picker(root, &answer), 0);
     app_done = 0;
