@@ -6,15 +6,15 @@
 
 #include <string>
 
-#include "GenC/hl_mnw.h" // window ids
+#include "GenC/hl_mnw.h"  // window ids
 
 // Answers of the modified-file question (select_alert).
 enum {
-    kAskActOnFile = 1,   // overwrite (or delete) this file
-    kAskKeepFile = 2,    // keep this file
-    kAskCancelAll = 3,   // cancel the whole installation
-    kAskActOnFolder = 4, // overwrite (or delete) every changed file in this folder
-    kAskKeepFolder = 5,  // keep every changed file in this folder
+    kAskActOnFile = 1,    // overwrite (or delete) this file
+    kAskKeepFile = 2,     // keep this file
+    kAskCancelAll = 3,    // cancel the whole installation
+    kAskActOnFolder = 4,  // overwrite (or delete) every changed file in this folder
+    kAskKeepFolder = 5,   // keep every changed file in this folder
 };
 
 // The licence window: 1 when the terms were accepted.
