@@ -333,6 +333,41 @@ TEST(PickerInput, CancelCloseBoxCornersAndOtherWaysOut)
     EXPECT_EQ(mnw.win_now, kWinMain);
 }
 
+// No start folder browses "/"; a start folder without its final '/' gets one
+// instead of ending the program in the listing's fatal alert.
+TEST(PickerInput, StartFolders)
+{
+    XVFB_TEST_BODY(kXvfbScreen1024);
+    TempCwd cwd;
+    TempDir t;
+    t.mkdir("one");
+    open_picker_window();
+    const std::string root = t.path();
+    const std::string bare = root.substr(0, root.size() - 1);
+    const struct {
+        const char* start;
+        std::string folder;
+        std::vector<std::string> names;
+    } cases[] = {{nullptr, "/", {}}, {"", "/", {}}, {bare.c_str(), root, {"one"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.start ? c.start : "(null)");
+        g_steps = {{"check and Cancel", always, [&](const picker_view& v) {
+                        EXPECT_EQ(v.folder, c.folder);
+                        if (!c.names.empty()) {
+                            EXPECT_EQ(v.names, c.names);
+                        } else {
+                            EXPECT_EQ(v.levels.choices, "/");
+                        }
+                        click(kCancelX, kButtonY);
+                    }}};
+        restart_script();
+        char out[16] = "unchanged";
+        EXPECT_EQ(GetFilePathFromUser(2, "", "", 1, c.start, out, sizeof out), 0);
+        expect_script_done();
+        EXPECT_STREQ(out, "unchanged");
+    }
+}
+
 // A 600-character path of 300 nested folders below the test's folder: more
 // levels than the pop-up holds, so the deepest 300 are offered.
 TEST(PickerInput, DeepPathOfNestedFolders)
