@@ -39,6 +39,8 @@ int main(int argc, char** argv)
 {
     shell_init(argc, argv);
     engine_windows.pick_folder = pick_folder_in_window;
+    // However the run ends (quit, fatal alert, window lost), the folder goes.
+    VOVARU_set_exit_cleanup(remove_private_temp);
     log_system_folders();
 
     std::string home;
@@ -53,6 +55,8 @@ int main(int argc, char** argv)
     if (int err = make_private_temp(tmp))
         __VOVARU_alert(kWinMain, "I could not make a temporary folder for the downloads.",
                        "Error: " + error_str(err), tmp, "", t_exit, "main", __LINE__);
+    xer << "temp_path=" << temp_path << "\n";
+    xer.flush();
 
     stls[603] = "OK";
     install_name = no_install_name;

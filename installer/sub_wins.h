@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "GenC/hl_mnw.h"  // window ids
+#include "GenH/hl_mnw.h" // window ids
 
 // Answers of the modified-file question (select_alert).
 enum {

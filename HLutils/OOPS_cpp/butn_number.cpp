@@ -16,7 +16,7 @@
 #include <climits>
 #include <cmath>
 
-#include "GenC/hl_menu.h"
+#include "GenH/hl_menu_table.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"

@@ -12,8 +12,7 @@
 
 #include "Files/io_utils.h"
 #include "Files/opensave.h"
-#include "GenC/hl_alert.h"
-#include "GenC/hl_windows.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/colr.h"
@@ -123,6 +122,8 @@ void picker_set_observer(picker_observer_fn fn)
 int GetFilePathFromUser(int, const char* prompt, const char* action, int, const char* start,
                         char* out, std::size_t out_size)
 {
+    const shell_hooks& shell = VOVARU_shell();
+    if (!shell.start_window || !shell.frame) return 0; // no window to pick in
     app_path.clear();
     std::string folder = (start && *start) ? start : "/";
     if (folder.back() != '/') folder += '/'; // the listing takes folders only with it
@@ -133,11 +134,11 @@ int GetFilePathFromUser(int, const char* prompt, const char* action, int, const 
     int n = opensave_getitems(folder, kListFolders, names, kinds);
     int middle = n / 2, selection = n / 2;
     std::string name;
-    VOVARU_startwind(kWinPicker, 0);
+    shell.start_window(kWinPicker);
 
     while (mnw.win_now == kWinPicker) {
         if (app_done) { // the program is ending: let its loop see that
-            VOVARU_startwind(previous, 0);
+            shell.start_window(previous);
             return 0;
         }
         OGL_plot_back_col();
@@ -179,18 +180,18 @@ int GetFilePathFromUser(int, const char* prompt, const char* action, int, const 
         }
 
         if (BTN_action(kCancelX, kButtonY, 0, 0, kButtonStyle, "Cancel", "-")) {
-            VOVARU_startwind(previous, 0);
+            shell.start_window(previous);
             return 0;
         }
         // A folder longer than the caller's buffer is not taken.
         if (BTN_action(kSelectX, kButtonY, 0, 0, kButtonStyle, "Select", "-") &&
             picker_copy_out(picker_answer(folder), out, out_size)) {
-            VOVARU_startwind(previous, 0);
+            shell.start_window(previous);
             return 1;
         }
 
         if (observer) observer(picker_view{folder, names, selection, middle, name, lv, plevel});
-        VOVARU_event_proc();
+        shell.frame();
     }
     return 0;
 }

@@ -14,6 +14,7 @@
 #include "Files/io_utils.h"
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "platform/PlatformUtils.h"
@@ -121,6 +122,15 @@ TEST(PickerAnswer, AtMostOneLeadingSlashAndTheBufferSize)
         EXPECT_EQ(out[f.size], '#') << f.length; // never past the buffer
     }
     EXPECT_EQ(picker_copy_out("x", nullptr, 10), 0);
+}
+
+// Without the shell (no window to pick in) nothing is picked.
+TEST(PickerAnswer, WithoutTheShellNothingIsPicked)
+{
+    ASSERT_EQ(VOVARU_shell().frame, nullptr);
+    char out[16] = "unchanged";
+    EXPECT_EQ(GetFilePathFromUser(2, "", "", 1, "/", out, sizeof out), 0);
+    EXPECT_STREQ(out, "unchanged");
 }
 
 // ---------------------------------------------------------------------------
@@ -349,8 +359,12 @@ TEST(PickerInput, StartFolders)
         std::string folder;
         std::vector<std::string> names;
     } cases[] = {{nullptr, "/", {}}, {"", "/", {}}, {bare.c_str(), root, {"one"}}};
+    float cancel_x = kCancelX - 10;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.start ? c.start : "(null)");
+        // Each press 10 pixels beside the last: presses in one place of two
+        // windows within a quarter second are one double click.
+        cancel_x += 10;
         g_steps = {{"check and Cancel", always, [&](const picker_view& v) {
                         EXPECT_EQ(v.folder, c.folder);
                         if (!c.names.empty()) {
@@ -358,7 +372,7 @@ TEST(PickerInput, StartFolders)
                         } else {
                             EXPECT_EQ(v.levels.choices, "/");
                         }
-                        click(kCancelX, kButtonY);
+                        click(cancel_x, kButtonY);
                     }}};
         restart_script();
         char out[16] = "unchanged";
