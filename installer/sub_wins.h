@@ -27,6 +27,8 @@ void dir_progress_bar(float lo, float value, float hi, int mode, std::string tit
                       std::string detail);
 // The folder picker: 1 and the chosen folder, or 0 when cancelled.
 int pick_folder_none(const std::string& start, std::string& chosen);
+// The same in the program's window (GetFilePathFromUser); main installs it.
+int pick_folder_in_window(const std::string& start, std::string& chosen);
 
 struct engine_windows_struct {
     int (*eula)();

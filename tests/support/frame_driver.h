@@ -45,6 +45,14 @@ inline void wait_queued(int n)
         usleep(10000);
 }
 
+// Runs xdotool, then waits (bounded) until its events have reached the
+// program's queue, so that the next frame pass handles them.
+inline void xdo_queued(const std::string& args)
+{
+    xdo(args);
+    wait_queued(1);
+}
+
 // Types the xdotool key names into the main window, waits for `events` of
 // them and runs three frame passes.
 inline void keys_typed(const std::string& names, int events = 1)
