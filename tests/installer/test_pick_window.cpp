@@ -28,7 +28,7 @@ std::vector<step> enter_and_select(const std::string& root, const std::string& n
          [name](const picker_view& v) {
              return v.selection < int(v.names.size()) && v.names[size_t(v.selection)] == name;
          },
-         [](const picker_view&) { keys_typed("Return"); }},
+         [](const picker_view&) { keys_queued("Return"); }},
         {"Select", [root, name](const picker_view& v) { return v.folder == root + name + "/"; },
          [](const picker_view&) { click(kSelectX, kButtonY); }},
     };

@@ -171,9 +171,9 @@ TEST(PickerInput, EnterWithReturnAndDoubleClickGoUpAndSelect)
              click(kListX, row_of(3, v));
          }},
         {"beta selected", [](const picker_view& v) { return v.selection == 3; },
-         [](const picker_view&) { keys_typed("Up"); }},
+         [](const picker_view&) { keys_queued("Up"); }},
         {"a|b selected", [](const picker_view& v) { return v.selection == 2; },
-         [](const picker_view&) { keys_typed("Return"); }},
+         [](const picker_view&) { keys_queued("Return"); }},
         {"a|b entered",
          [&](const picker_view& v) { return v.folder == root + "a|b/" && v.middle == 0; },
          [&](const picker_view& v) {
@@ -224,7 +224,7 @@ TEST(PickerInput, NewFolderMadeAndRefused)
     const std::string root = t.path();
 
     g_steps = {
-        {"type a name", always, [](const picker_view&) { keys_typed("n e w d i r"); }},
+        {"type a name", always, [](const picker_view&) { keys_queued("n e w d i r"); }},
         {"press New Folder", [](const picker_view& v) { return v.name_field == "newdir"; },
          [](const picker_view&) { click(kNewFolderX, kButtonY); }},
         {"listed", [](const picker_view& v) { return v.names.size() == 2; },
@@ -248,7 +248,7 @@ TEST(PickerInput, NewFolderMadeAndRefused)
         {"type past 30 characters", always,
          [](const picker_view&) {
              xvfb_shown_frame("picker_new_folder.png");
-             keys_typed(repeat("x ", 30));
+             keys_queued(repeat("x ", 30));
          }},
         {"the name is cut to 30", [](const picker_view& v) { return v.name_field.size() == 30; },
          [](const picker_view& v) {
@@ -270,7 +270,7 @@ TEST(PickerInput, NewFolderMadeAndRefused)
         g_alerts.clear();
         restart_script();
         g_steps = {
-            {"type a name", always, [](const picker_view&) { keys_typed("z z"); }},
+            {"type a name", always, [](const picker_view&) { keys_queued("z z"); }},
             {"press New Folder", [](const picker_view& v) { return v.name_field == "zz"; },
              [](const picker_view&) { click(kNewFolderX, kButtonY); }},
             {"the alert told and closed", [](const picker_view&) { return g_alerts.size() == 1; },
@@ -307,7 +307,7 @@ TEST(PickerInput, CancelCloseBoxCornersAndOtherWaysOut)
         {"Return with an empty listing", always,
          [&](const picker_view& v) {
              EXPECT_TRUE(v.names.empty());
-             keys_typed("Return");
+             keys_queued("Return");
              // Where the two close boxes of a sub-window would be.
              click(16, 464);
              click(545, 464);

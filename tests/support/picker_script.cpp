@@ -63,7 +63,7 @@ void click(float x, float y)
     xdo_queued("mousemove --window " + window_id() + " " + at(x, y) + " click 1");
 }
 
-void keys_typed(const std::string& names)
+void keys_queued(const std::string& names)
 {
     xdo_queued("key --window " + window_id() + " " + names);
 }

@@ -37,7 +37,7 @@ constexpr float kButtonY = 28, kNewFolderX = 430, kCancelX = 35, kSelectX = 510;
 
 // A click or keys in the program's window, at a point of the current window.
 void click(float x, float y);
-void keys_typed(const std::string& names);
+void keys_queued(const std::string& names);
 // The y of the list's entry i.
 float row_of(int i, const picker_view& v);
 // Clicks the open pop-up's item for `level`.
