@@ -11,6 +11,7 @@
 
 #include "GenC/hl_alert.h"
 #include "GenC/hl_context.h"
+#include "GenC/hl_hooks.h"
 #include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
@@ -85,8 +86,7 @@ void report_unknown(int type)
 // X pixels from the main window's top-left corner into window units.
 void set_pointer(int px, int py)
 {
-    mnw.mouse_x = px / mnw.pix_scale - mnw.win_x;
-    mnw.mouse_y = (mnw.res_y - py) / mnw.pix_scale - mnw.win_y;
+    VOVARU_load_mxy(mnw.x_window[0], px, py);
 }
 
 void on_motion()
