@@ -23,14 +23,15 @@
 
 main_screen_state screen;
 
-namespace {
+namespace
+{
 
-constexpr float kImageTexels = 1024;  // the installer image is addressed in pixels / 1024
+constexpr float kImageTexels = 1024; // the installer image is addressed in pixels / 1024
 constexpr int kBlendAlpha = 5;
 constexpr int kColBackground = 49;
 constexpr int kTextWrap = 700;
 constexpr int kGlobeStill = 21, kGlobeFirst = 8, kGlobeLast = 23;
-constexpr int kFlagTenth = 6;  // real_flags index of the 0.1 s step
+constexpr int kFlagTenth = 6; // real_flags index of the 0.1 s step
 constexpr int kBarTrack = 4, kBarFill = 5, kBarTextField = 9;
 constexpr int kPanelInstaller = 20;
 constexpr float kBarLeft = 132, kBarWidth = 884;
@@ -40,7 +41,7 @@ std::string whole(long long v)
     return std::to_string(v);
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------
 // [SECTION] Installer image
@@ -55,8 +56,8 @@ int interface_rect(float x, float y, float ax, float ay, float w, float h, int h
         colr.assign(kColrInstlTint, 1, 0.8f, 0.8f);
     else
         colr.assign(kColrInstlTint, 1, 1, 1);
-    const bool in = x <= mnw.mouse_x && mnw.mouse_x <= x + w && y <= mnw.mouse_y &&
-                    mnw.mouse_y <= y + h;
+    const bool in =
+        x <= mnw.mouse_x && mnw.mouse_x <= x + w && y <= mnw.mouse_y && mnw.mouse_y <= y + h;
     // The pointed-at copy lies one artwork below the normal one, the pressed one two.
     if (hover && in) ay -= (mnw.mouse_held ? 2 : 1) * (h + 1);
     const float s0 = ax / kImageTexels, s1 = (ax + w) / kImageTexels;
@@ -118,7 +119,8 @@ screen_line status_message()
         s.text = p == "-1" ? "I am checking the net for the latest version of Zudezud right now, "
                              "and I am connecting to the server..."
                            : "I am checking the net for the latest version of Zudezud right now, "
-                             "and I am " + p + "% done checking.";
+                             "and I am " +
+                                 p + "% done checking.";
     } else if (stg.dir_state == kDirScan) {
         s.text = "I have downloaded the directory of files I need, and am now trying to read it...";
     } else if (stg.dir_state == kDirBadFormat) {
@@ -164,7 +166,8 @@ bool time_left_line(float downloaded_kb, float total_down_kb, float elapsed_s, i
 static int active_streams()
 {
     int s = 0;
-    for (int i = 0; i < kStreams; ++i) s += next.stream_active[i] ? 1 : 0;
+    for (int i = 0; i < kStreams; ++i)
+        s += next.stream_active[i] ? 1 : 0;
     return s;
 }
 
@@ -173,7 +176,7 @@ static void installing_lines(totals_lines& t)
     main_screen_state& s = screen;
     const float k = 5 * xtim.sim_prd;
     s.totl_inst_rat = (1 - k) * s.totl_inst_rat + k * (next.kb_installed / s.tot_disk_req);
-    if (!(s.totl_inst_rat >= 0)) s.totl_inst_rat = 0;  // also a result that is not a number
+    if (!(s.totl_inst_rat >= 0)) s.totl_inst_rat = 0; // also a result that is not a number
     if (s.totl_inst_rat > 1) s.totl_inst_rat = 1;
 
     switch (stg.status_code) {
@@ -263,7 +266,8 @@ bar_fill progress_fill(float fraction)
 // ---------------------------------------------------------------------------
 // [SECTION] Drawing steps
 
-namespace {
+namespace
+{
 
 void draw_background()
 {
@@ -330,7 +334,7 @@ void draw_totals()
     }
 }
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------
 // [SECTION] APP_update

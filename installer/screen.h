@@ -8,11 +8,11 @@
 
 // Colour ids of the screen's texts.
 enum {
-    kColStatusError = 1,   // "could not find" messages
-    kColStatusDone = 13,   // "INSTALLATION COMPLETE!"
-    kColFailure = 69,      // download failure and extraction-error lines
-    kColText = 46,         // every other text of the screen
-    kColPath = 45,         // the destination folder
+    kColStatusError = 1, // "could not find" messages
+    kColStatusDone = 13, // "INSTALLATION COMPLETE!"
+    kColFailure = 69,    // download failure and extraction-error lines
+    kColText = 46,       // every other text of the screen
+    kColPath = 45,       // the destination folder
 };
 
 // Where the maker's store opens (go_to_URL does nothing on this platform).
@@ -41,12 +41,12 @@ std::string directory_percent();
 
 // What the main screen keeps between frames.
 struct main_screen_state {
-    int wrl_i = 8;               // globe icon, 8..23 while installing
-    float tot_availabl = -1;     // free disk space: never measured here
-    float tot_down_req = 0;      // download and disk kilobytes, frozen while installing
+    int wrl_i = 8;           // globe icon, 8..23 while installing
+    float tot_availabl = -1; // free disk space: never measured here
+    float tot_down_req = 0;  // download and disk kilobytes, frozen while installing
     float tot_disk_req = 0;
     std::string tot_disk_req_str;
-    float totl_inst_rat = 0;     // smoothed fraction done, 0..1
+    float totl_inst_rat = 0; // smoothed fraction done, 0..1
 };
 extern main_screen_state screen;
 

@@ -6,22 +6,23 @@
 // Index: [SECTION] Licence; Question; Progress box; Preferences; Picker.
 #include "installer/sub_wins.h"
 
+#include "GenC/hl_windows.h"
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
-#include "GenC/hl_windows.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "OOPS_cpp/tman.h"
 #include "installer/screen.h"
 
-namespace {
+namespace
+{
 constexpr int kColWindowText = 46;
 constexpr int kColQuestionText = 43;
 constexpr int kColBoxText = 49;
 constexpr int kPanelList = 16, kPanelGroup = 13, kPanelInset = 15;
 constexpr int kBarTrack = 4, kBarFill = 5;
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------
 // [SECTION] Licence
@@ -47,11 +48,11 @@ int handle_EULA()
         static const float kLineY[3] = {250, 230, 210};
         for (int i = 0; i < 3; ++i)
             OGL_string(kColWindowText, 20, kLineY[i], kLicenceLines[i], 400, kCharsetProp, 0);
-        if (interface_rect(300, 10, 832, 166, 85, 22, 1, 1)) {  // DISAGREE
+        if (interface_rect(300, 10, 832, 166, 85, 22, 1, 1)) { // DISAGREE
             agreed = 0;
             VOVARU_startwind(kWinMain, 0);
         }
-        if (interface_rect(400, 10, 918, 166, 59, 22, 1, 1)) {  // AGREE
+        if (interface_rect(400, 10, 918, 166, 59, 22, 1, 1)) { // AGREE
             agreed = 1;
             VOVARU_startwind(kWinMain, 0);
         }
@@ -89,7 +90,7 @@ int select_alert(std::string path, int gone)
 
     VOVARU_startwind(kWinQuestion, 0);
     for (;;) {
-        if (mnw.win_now != kWinQuestion) return kAskCancelAll;  // closed without a button
+        if (mnw.win_now != kWinQuestion) return kAskCancelAll; // closed without a button
         OGL_plot_back_col();
         BTN_fillwin(1, 21);
         const float wrap = mnw.win_w - 40;
@@ -128,7 +129,7 @@ const char* progress_mode_line(int mode)
 void dir_progress_bar(float lo, float value, float hi, int mode, std::string title,
                       std::string detail)
 {
-    if (!ogl_inited || !mnw.x_display) return;  // no window to show it in
+    if (!ogl_inited || !mnw.x_display) return; // no window to show it in
     OGL_2dquad(kTexInsBack1, kColBoxText, 1, 0, 0, 0, 0, 0, 768, 0, 0.75f, 1024, 768, 1, 0.75f,
                1024, 0, 1, 0, 1, 5);
     const float x0 = (mnw.res_x - 512) / 2.0f, y0 = (mnw.res_y - 138) / 2.0f;
@@ -159,8 +160,8 @@ void handle_prefs()
         OGL_plot_back_col();
         BTN_fillwin(1, 21);
         float ox, oy;
-        BTN_subwin(0, kPanelGroup, -1, -1, -1, 70, "Proxy (if you are behind a firewall with a Proxy)",
-                   &ox, &oy);
+        BTN_subwin(0, kPanelGroup, -1, -1, -1, 70,
+                   "Proxy (if you are behind a firewall with a Proxy)", &ox, &oy);
         BTN_subwin(0, kPanelGroup, -1, 90, -1, -1, "General Preferences", &ox, &oy);
         int manual = stg._stream_count != 0 ? 1 : 0;
         int platform = stg.target_platform - 1;

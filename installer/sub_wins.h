@@ -6,15 +6,15 @@
 
 #include <string>
 
-#include "GenC/hl_mnw.h"  // window ids
+#include "GenC/hl_mnw.h" // window ids
 
 // Answers of the modified-file question (select_alert).
 enum {
-    kAskActOnFile = 1,    // overwrite (or delete) this file
-    kAskKeepFile = 2,     // keep this file
-    kAskCancelAll = 3,    // cancel the whole installation
-    kAskActOnFolder = 4,  // overwrite (or delete) every changed file in this folder
-    kAskKeepFolder = 5,   // keep every changed file in this folder
+    kAskActOnFile = 1,   // overwrite (or delete) this file
+    kAskKeepFile = 2,    // keep this file
+    kAskCancelAll = 3,   // cancel the whole installation
+    kAskActOnFolder = 4, // overwrite (or delete) every changed file in this folder
+    kAskKeepFolder = 5,  // keep every changed file in this folder
 };
 
 // The licence window: 1 when the terms were accepted.
@@ -29,7 +29,7 @@ void dir_progress_bar(float lo, float value, float hi, int mode, std::string tit
 void handle_prefs();
 
 // Pure parts of the windows, for tests.
-extern const char* const kLicenceLines[3];  // the licence terms
+extern const char* const kLicenceLines[3]; // the licence terms
 // The filled part of the progress box: 0.52 when lo == hi, else 0.04..1.
 float progress_fraction(float lo, float value, float hi);
 // The progress box's second line for a mode.

@@ -9,7 +9,8 @@
 #include "installer/screen.h"
 #include "support/release_maker.h"
 
-namespace {
+namespace
+{
 
 using ScreenTest = EngineTest;
 
@@ -20,16 +21,16 @@ TEST(TimeLeft, WholeUnitsAndNoNonsense)
     // Elapsed 1 s: the rate is the kilobytes done; the total sets the time left.
     const struct {
         float done, total, elapsed;
-        const char* want;  // nullptr: no line
+        const char* want; // nullptr: no line
     } cases[] = {
         {100, 100 + 119 * 100, 1, "About 119 seconds"},
         {100, 100 + 120 * 100, 1, "About 2 minutes"},
         {100, 100 + 7199 * 100, 1, "About 119 minutes"},
         {100, 100 + 7200 * 100, 1, "About 2 hours"},
-        {50, 50 + 100 * 50, 0.5f, "About 100 seconds"},  // under 1 s counts as 1 s
-        {0, 1000, 5, nullptr},        // nothing received yet: no rate
-        {-0.3f, 1000, 5, nullptr},    // a length not yet known makes the count negative
-        {1e-30f, 1e30f, 1, nullptr},  // a time beyond any number of hours
+        {50, 50 + 100 * 50, 0.5f, "About 100 seconds"}, // under 1 s counts as 1 s
+        {0, 1000, 5, nullptr},                          // nothing received yet: no rate
+        {-0.3f, 1000, 5, nullptr},   // a length not yet known makes the count negative
+        {1e-30f, 1e30f, 1, nullptr}, // a time beyond any number of hours
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.total);
@@ -106,7 +107,7 @@ TEST_F(ScreenTest, TotalsWhileInstallingAndAfter)
 
     stg.install_state = kInstalling;
     stg.status_code = kStatusDownloading;
-    stg.file_fraction = -0.01f;  // length not yet known
+    stg.file_fraction = -0.01f; // length not yet known
     crnt_file_name = "a.txt.zip";
     t = totals_block();
     EXPECT_EQ(t.l[0], "Downloading and installing a.txt.zip, currently -1% done with that file.");
@@ -131,7 +132,8 @@ TEST_F(ScreenTest, RefusedListEndsInCanNotFindAndANewDestinationScansAgain)
 {
     // A destination so long that the release's path does not fit under it.
     std::string deep = dest;
-    while (deep.size() < 480) deep += "deeper-folder/";
+    while (deep.size() < 480)
+        deep += "deeper-folder/";
     dest_dir_path = deep;
     dir_file("FILE 0 0 0 1 1 0123456789abcdef0123456789abcdef Z/Resources/some/long/name.txt\n");
     stg.server_count = 1;
@@ -139,7 +141,7 @@ TEST_F(ScreenTest, RefusedListEndsInCanNotFindAndANewDestinationScansAgain)
     scan_phase();
     EXPECT_EQ(stg.dir_state, kDirBadFormat);
     EXPECT_EQ(status_message().colour, kColStatusError);
-    EXPECT_EQ(totals_block().l[0], "");  // not "already the latest version"
+    EXPECT_EQ(totals_block().l[0], ""); // not "already the latest version"
     EXPECT_NE(TempDir::read(tmp / "Log.txt").find("is too long for this destination"),
               std::string::npos);
 
@@ -171,8 +173,9 @@ TEST_F(ScreenTest, LogIsCurrentWhenTheQuestionOpens)
 }
 
 // Proxy ports outside 1..65535 send nothing anywhere and say so.
-class ProxyPortTest : public EngineTest {
-protected:
+class ProxyPortTest : public EngineTest
+{
+  protected:
     testnet::Nginx nginx;
     void SetUp() override
     {
@@ -254,4 +257,4 @@ TEST(Licence, EachLineFitsTwoLinesAt400)
     }
 }
 
-}  // namespace
+} // namespace

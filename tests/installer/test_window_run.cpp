@@ -28,7 +28,8 @@
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
 
-namespace {
+namespace
+{
 
 constexpr const char* kNsMark = "ZUDEZUD_WINDOW_RUN_NS";
 constexpr int kResX = 1024, kResY = 768;
@@ -36,7 +37,8 @@ constexpr int kResX = 1024, kResY = 768;
 std::string sh_quote(const std::string& s)
 {
     std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
 }
 
@@ -54,7 +56,8 @@ bool poll_until(const std::function<bool()>& cond, double seconds)
 int count_of(const std::string& text, const std::string& what)
 {
     int n = 0;
-    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
+        ++n;
     return n;
 }
 
@@ -76,8 +79,9 @@ Win window_at(int id)
 
 // The program as the user starts it, copied into a private folder (its
 // Log.txt is written beside it) with a private HOME.
-class Program {
-public:
+class Program
+{
+  public:
     std::string dir, home, out;
     pid_t pid = -1;
     int status = -1;
@@ -94,7 +98,8 @@ public:
             std::vector<std::string> all = {dir + "zudezud_installer"};
             all.insert(all.end(), args.begin(), args.end());
             std::vector<char*> argv;
-            for (std::string& a : all) argv.push_back(&a[0]);
+            for (std::string& a : all)
+                argv.push_back(&a[0]);
             argv.push_back(nullptr);
             execv(argv[0], argv.data());
             _exit(127);
@@ -121,13 +126,14 @@ public:
     std::string log() const { return testnet::read_file(dir + "Log.txt"); }
 };
 
-class WindowRun : public ::testing::Test {
-protected:
+class WindowRun : public ::testing::Test
+{
+  protected:
     TempDir tmp;
     testnet::Nginx nginx;
     Program app;
     Display* display = nullptr;
-    std::string wid;           // the program's X window
+    std::string wid; // the program's X window
     std::string web, shots;
     int shot_no = 0;
     bool prepared = false;
@@ -194,13 +200,15 @@ protected:
         rgb[0] = rgb[1] = rgb[2] = 0;
         for (int y = w.y + r.y0; y < w.y + r.y1; ++y)
             for (int x = w.x + r.x0; x < w.x + r.x1; ++x)
-                for (int c = 0; c < 3; ++c) rgb[c] += p.at(x, y)[c];
+                for (int c = 0; c < 3; ++c)
+                    rgb[c] += p.at(x, y)[c];
     }
     static std::vector<unsigned char> cut(const ShownPixels& p, Win w, Rect r)
     {
         std::vector<unsigned char> v;
         for (int y = w.y + r.y0; y < w.y + r.y1; ++y)
-            for (int x = w.x + r.x0; x < w.x + r.x1; ++x) v.insert(v.end(), p.at(x, y), p.at(x, y) + 3);
+            for (int x = w.x + r.x0; x < w.x + r.x1; ++x)
+                v.insert(v.end(), p.at(x, y), p.at(x, y) + 3);
         return v;
     }
     // Modal windows clear the whole screen to one colour: the corner with
@@ -275,7 +283,8 @@ protected:
     }
 };
 
-void write_tree(const std::string& root, const std::vector<std::pair<std::string, std::string>>& files)
+void write_tree(const std::string& root,
+                const std::vector<std::pair<std::string, std::string>>& files)
 {
     ::mkdir(root.c_str(), 0755);
     for (const auto& f : files) {
@@ -307,7 +316,7 @@ void expect_release_installed(const std::vector<ReleaseEntry>& entries, const st
     }
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(WindowRun, InstallsThenUpdatesThroughTheWindow)
 {
@@ -347,7 +356,7 @@ TEST_F(WindowRun, InstallsThenUpdatesThroughTheWindow)
     ReleasePlan plan1;
     plan1.source = src1;
     plan1.servers = servers;
-    plan1.platform["bin/zudezud"] = 3;  // a Linux program file: the folder is renamed
+    plan1.platform["bin/zudezud"] = 3; // a Linux program file: the folder is renamed
     std::string err;
     const std::vector<ReleaseEntry> r1 = make_release(plan1, web, &err);
     ASSERT_FALSE(r1.empty()) << err;
@@ -358,13 +367,13 @@ TEST_F(WindowRun, InstallsThenUpdatesThroughTheWindow)
     const std::vector<std::string> temps_before = private_temps();
     start_program({"-path", inst});
     shot("main-before");
-    EXPECT_EQ(requests_for("serverlist.txt"), 0);  // no proxy yet: nothing reaches nginx
+    EXPECT_EQ(requests_for("serverlist.txt"), 0); // no proxy yet: nothing reaches nginx
 
     const Win prefs = window_at(kWinPrefs);
     click({}, 50, 750);
     ASSERT_TRUE(poll_until([&] { return modal_shown(); }, 20));
     shot("preferences");
-    ASSERT_TRUE(changes(prefs, {22, 102, 40, 120}, [&] { click(prefs, 30, 110); }));  // log actions
+    ASSERT_TRUE(changes(prefs, {22, 102, 40, 120}, [&] { click(prefs, 30, 110); })); // log actions
     const Rect host_field{85, 34, 300, 50}, port_field{85, 14, 300, 30};
     ASSERT_TRUE(changes(prefs, host_field, [&] { type("127.0.0.1"); }));
     // The port field shows its caret once Tab has moved the focus there.
@@ -376,10 +385,10 @@ TEST_F(WindowRun, InstallsThenUpdatesThroughTheWindow)
 
     wait_for_lists();
     shot("main-lists-read");
-    click({}, 491, 89);  // INSTALL
+    click({}, 491, 89); // INSTALL
     ASSERT_TRUE(poll_until([&] { return modal_shown(); }, 20));
     shot("licence");
-    click(window_at(kWinLicence), 429, 21);  // AGREE
+    click(window_at(kWinLicence), 429, 21); // AGREE
     ASSERT_TRUE(poll_until([&] { return main_shown(); }, 20));
     shot("main-installing");
     ASSERT_TRUE(poll_until([&] { return TempDir::exists(renamed) && !TempDir::exists(inst); }, 90))
@@ -391,8 +400,7 @@ TEST_F(WindowRun, InstallsThenUpdatesThroughTheWindow)
 
     const std::string prf = testnet::read_file(app.home + "/.zudezud/Zudezud Installer.prf");
     EXPECT_NE(prf.find("_proxy_host 127.0.0.1\n"), std::string::npos) << prf;
-    EXPECT_NE(prf.find("_proxy_port_int " + std::to_string(nginx.port()) + "\n"),
-              std::string::npos)
+    EXPECT_NE(prf.find("_proxy_port_int " + std::to_string(nginx.port()) + "\n"), std::string::npos)
         << prf;
     EXPECT_NE(prf.find("_dest_dir_path " + renamed + "\n"), std::string::npos) << prf;
     EXPECT_NE(prf.find("_log_actions 1\n"), std::string::npos) << prf;
@@ -435,11 +443,11 @@ TEST_F(WindowRun, InstallsThenUpdatesThroughTheWindow)
         const std::string line = log.substr(log.rfind("File: "));
         shot("question-" + std::to_string(asked));
         if (line.find("readme.txt") != std::string::npos)
-            click(question, 96, 53);  // OVERWRITE THE OLD FILE
+            click(question, 96, 53); // OVERWRITE THE OLD FILE
         else if (line.find("settings.txt") != std::string::npos)
-            click(question, 96, 28);  // KEEP THE OLD FILE
+            click(question, 96, 28); // KEEP THE OLD FILE
         else if (line.find("dropped.txt") != std::string::npos)
-            click(question, 96, 53);  // DELETE THE OLD FILE
+            click(question, 96, 53); // DELETE THE OLD FILE
         else
             FAIL() << "asked about " << line;
     }

@@ -12,7 +12,8 @@
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
 
-namespace {
+namespace
+{
 
 void no_app_frame() {}
 
@@ -45,15 +46,15 @@ TEST(LicenceWindow, AgreeAnswersOneAndReturnOrTheCloseBoxAnswerZero)
     XVFB_TEST_BODY(kXvfbScreen1024);
     TempCwd cwd;
     open_main_window();
-    queue_click(kWinLicence, 429, 21);  // AGREE
+    queue_click(kWinLicence, 429, 21); // AGREE
     EXPECT_EQ(handle_EULA(), 1);
     EXPECT_EQ(mnw.win_now, kWinMain);
-    queue_click(kWinLicence, 342, 21);  // DISAGREE
+    queue_click(kWinLicence, 342, 21); // DISAGREE
     EXPECT_EQ(handle_EULA(), 0);
     xdo("key --window " + wid() + " Return");
     EXPECT_EQ(handle_EULA(), 0);
     EXPECT_EQ(mnw.win_now, kWinMain);
-    queue_click(kWinLicence, 16, 290);  // the left close box
+    queue_click(kWinLicence, 16, 290); // the left close box
     EXPECT_EQ(handle_EULA(), 0);
     EXPECT_EQ(mnw.win_now, kWinMain);
 }
@@ -87,7 +88,7 @@ TEST(ProgressBox, CentredWithTheFractionFilled)
     XVFB_TEST_BODY(kXvfbScreen1024, xvfb_shots_env());
     TempCwd cwd;
     open_main_window();
-    dir_progress_bar(0, 50, 100, 1, "title", "detail");  // fraction 0.52
+    dir_progress_bar(0, 50, 100, 1, "title", "detail"); // fraction 0.52
     const ShownPixels p = xvfb_shown_frame("progress-box.png");
     const int x0 = (1024 - 512) / 2, y0 = (768 - 138) / 2;
     const int y = y0 + 35;
@@ -102,4 +103,4 @@ TEST(ProgressBox, CentredWithTheFractionFilled)
                          p.at(x0 + 489, y0 + 60)[1], p.at(x0 + 489, y0 + 60)[2], 6));
 }
 
-}  // namespace
+} // namespace
