@@ -28,7 +28,7 @@ namespace
 
 constexpr float kImageTexels = 1024; // the installer image is addressed in pixels / 1024
 constexpr int kBlendAlpha = 5;
-constexpr int kColBackground = 49;
+constexpr int kColBackImage = 49;
 constexpr int kTextWrap = 700;
 constexpr int kGlobeStill = 21, kGlobeFirst = 8, kGlobeLast = 23;
 constexpr int kFlagTenth = 6; // real_flags index of the 0.1 s step
@@ -266,14 +266,14 @@ bar_fill progress_fill(float fraction)
 // ---------------------------------------------------------------------------
 // [SECTION] Drawing steps
 
-namespace
-{
-
 void draw_background()
 {
-    OGL_2dquad(kTexInsBack1, kColBackground, 1, 0, 0, 0, 0, 0, 768, 0, 0.75f, 1024, 768, 1, 0.75f,
+    OGL_2dquad(kTexInsBack1, kColBackImage, 1, 0, 0, 0, 0, 0, 768, 0, 0.75f, 1024, 768, 1, 0.75f,
                1024, 0, 1, 0, 1, kBlendAlpha);
 }
+
+namespace
+{
 
 // The destination field and the hint; 1 when the field was pressed.
 int draw_destination()

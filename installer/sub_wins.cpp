@@ -12,7 +12,6 @@
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
-#include "OOPS_cpp/tman.h"
 #include "installer/screen.h"
 
 namespace
@@ -130,8 +129,7 @@ void dir_progress_bar(float lo, float value, float hi, int mode, std::string tit
                       std::string detail)
 {
     if (!ogl_inited || !mnw.x_display) return; // no window to show it in
-    OGL_2dquad(kTexInsBack1, kColBoxText, 1, 0, 0, 0, 0, 0, 768, 0, 0.75f, 1024, 768, 1, 0.75f,
-               1024, 0, 1, 0, 1, 5);
+    draw_background();
     const float x0 = (mnw.res_x - 512) / 2.0f, y0 = (mnw.res_y - 138) / 2.0f;
     const float fraction = progress_fraction(lo, value, hi);
     BTN_frame2(kPanelInset, x0 + 20, y0 + 20, 472, 98, "");
