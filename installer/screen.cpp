@@ -341,16 +341,7 @@ void draw_totals()
 
 void APP_update()
 {
-    // A modal window closed by Return or its close box lets the shell run
-    // this hook from inside that window's loop, which is inside this hook:
-    // that frame shows the background only, so no flow or download runs twice.
-    static int inside = 0;
     draw_background();
-    if (inside) return;
-    struct guard {
-        guard() { inside = 1; }
-        ~guard() { inside = 0; }
-    } g;
     if (stg.server_count == -1) server_list_phase();
     if (stg.dir_state == kDirFetch && stg.server_count >= 1) directory_phase();
     const int field_pressed = draw_destination();

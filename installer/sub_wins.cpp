@@ -13,6 +13,7 @@
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "installer/screen.h"
+#include "platform/PlatformUtils.h"
 
 namespace
 {
@@ -207,4 +208,16 @@ void handle_prefs()
 int pick_folder_none(const std::string& start, std::string& chosen)
 {
     return 0;
+}
+
+int pick_folder_in_window(const std::string& start, std::string& chosen)
+{
+    constexpr int kFolderMode = 2;
+    constexpr size_t kAnswerSize = 2048; // longer destinations are not supported
+    char answer[kAnswerSize];
+    if (!GetFilePathFromUser(kFolderMode, "Choose the destination folder", "Select", 1,
+                             start.c_str(), answer, sizeof answer))
+        return 0;
+    chosen = answer;
+    return 1;
 }

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "GenC/hl_mnw.h" // window ids
+#include "GenH/hl_mnw.h" // window ids
 
 // Answers of the modified-file question (select_alert).
 enum {
@@ -40,6 +40,8 @@ void prefs_take_port_text();
 
 // The folder picker: 1 and the chosen folder, or 0 when cancelled.
 int pick_folder_none(const std::string& start, std::string& chosen);
+// The same in the program's window (GetFilePathFromUser); main installs it.
+int pick_folder_in_window(const std::string& start, std::string& chosen);
 
 struct engine_windows_struct {
     int (*eula)();

@@ -20,7 +20,7 @@
 #include FT_FREETYPE_H
 #include <zlib.h>
 
-#include "GenC/hl_menu_font.h"
+#include "GenH/hl_menu_font.h"
 #include "OOPS_cpp/oglp_text.h"
 
 #include <algorithm>
@@ -784,7 +784,7 @@ void draw_background(Canvas& cv, RGBA low, RGBA high, RGBA glow, float gx, float
 // ---------------------------------------------------------------------------
 // [SECTION] Menu font (texture 393)
 // ---------------------------------------------------------------------------
-// The Hangul letters of GenC/hl_menu_font.h, white with coverage as alpha.
+// The Hangul letters of GenH/hl_menu_font.h, white with coverage as alpha.
 // The font draws a lone consonant small and low and a vowel tall, so each
 // letter gets the largest pixel size at which it fits 12 x 10 pixels, and sits
 // centred in the cell's ink rows.

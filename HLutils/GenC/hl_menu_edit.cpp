@@ -13,7 +13,7 @@
 
 #include "GenC/hl_alert.h"
 #include "GenC/hl_menu.h"
-#include "GenC/hl_menu_font.h"
+#include "GenH/hl_menu_font.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/oglp_text.h"
 

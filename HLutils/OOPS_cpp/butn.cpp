@@ -10,8 +10,8 @@
 
 #include <cstdlib>
 
-#include "GenC/hl_alert.h"
-#include "GenC/hl_menu.h"
+#include "GenH/hl_menu_table.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"

@@ -134,6 +134,13 @@ int BTN_flt_range(float x, float y, float* value, int digits, int decimals, floa
 // (and the int range) and stored back in every frame.
 int BTN_int_range(float x, float y, int* value, int digits, float min, float max,
                   std::string label);
+// The field itself, over a double, with bounds held exactly (a float bound
+// of 99999999 would be 100000000). The two above and the variants run it.
+int BTN_number_field(float x, float y, double* value, int digits, int decimals, double min,
+                     double max, const std::string& label);
+// BTN_int_range with exact bounds.
+int BTN_int_field(float x, float y, int* value, int digits, double min, double max,
+                  const std::string& label);
 
 // The pure steps the fields are made of, for tests.
 // Hover box (tooltip; a click in it focuses and picks the hot digit) and
@@ -153,7 +160,7 @@ double BTN_number_with_digit(double value, int digits, int decimals, int k, int 
 // hot digit (Left, Right) or step it (Up, Down), a digit overwrites it, '+'
 // and '-' set the sign when the range allows. 1 when it counts as a change.
 int BTN_number_key(int character, int vkey, double* value, int* hot_digit, int digits, int decimals,
-                   float min, float max);
+                   double min, double max);
 // A click in the arrows band at (mouse_x, mouse_y): each of the first ten
 // digits whose column holds mouse_x (edges included) steps up above y + 3,
 // down otherwise. 1 when some digit stepped.
@@ -161,7 +168,7 @@ int BTN_number_arrow_click(double* value, float x, float y, int digits, int deci
                            float mouse_y);
 // Clamp into [min, max] (NaN counts as below), then round half away from
 // zero to the shown decimals.
-double BTN_number_settle(double value, int decimals, float min, float max);
+double BTN_number_settle(double value, int decimals, double min, double max);
 
 // ---------------------------------------------------------------------------
 // Text field
@@ -188,6 +195,9 @@ OGLE_Rec* BTN_text_editor();
 // Home and End go to the start and end (with Shift: extend the selection).
 // Other keys do nothing.
 void BTN_text_key(OGLE_Rec* editor, int character, int vkey, int flags);
+// A field's string is going away (a copy made for one call): the editor
+// stops pointing at it. The next call of the focused field points it again.
+void BTN_text_forget(const std::string* text);
 
 // ---------------------------------------------------------------------------
 // Scrolling list and scroll bar

@@ -15,8 +15,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "GenC/hl_alert.h"
-#include "GenC/hl_menu.h"
+#include "GenH/hl_menu_table.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"

@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "GenC/hl_menu.h"
+#include "GenH/hl_menu_table.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
@@ -242,6 +242,11 @@ void BTN_text_key(OGLE_Rec* ed, int character, int vkey, int flags)
 OGLE_Rec* BTN_text_editor()
 {
     return ogle;
+}
+
+void BTN_text_forget(const std::string* text)
+{
+    if (OGLE_input == text) OGLE_input = nullptr;
 }
 
 int BTN_enterstring(float x, float y, std::string* text, int max_len, std::string label,

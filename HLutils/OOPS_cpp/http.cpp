@@ -19,7 +19,7 @@
 #include <cstring>
 
 #include "Files/io_utils.h"
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "platform/DUZOSocket.h"
 

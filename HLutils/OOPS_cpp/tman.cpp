@@ -17,9 +17,8 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "GenC/hl_alert.h"
-#include "GenC/hl_init.h"
-#include "GenC/hl_menu_font.h"
+#include "GenH/hl_menu_font.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/xmap.h"
 #include "TEX/TEX_bind.h"
@@ -126,6 +125,15 @@ void tman_forget_name(const std::string& name, int slot)
     if (it != tex_hash().end() && it->second == slot) tex_hash().erase(it);
 }
 
+void tman_missing_texture_alert(const std::string& name, const char* source_file, int source_line)
+{
+    __VOVARU_alert(0, "Trying to load a texture that you do not have!",
+                   "This smacks of a mis-installed copy of Zudezud!",
+                   std::string("Please get a new download from ") + kMakerSite +
+                       ". The missing file is:",
+                   name, t_exit, source_file, source_line);
+}
+
 // ---------------------------------------------------------------------------
 // [SECTION] Slots, registry and binding
 // ---------------------------------------------------------------------------
@@ -160,7 +168,8 @@ int tman_class::load_texture(tex_fail_mode fail_mode, int ref, int flags, tex_lo
     if (load_time == tex_load_startup && !has_scratch_prefix(name) && ref != kTexByName &&
         ref != kTexNoMsgSlot && ref != kTexInterface && ref != kTexFixedFont &&
         ref != kTexBlankGray && !(ref >= kTexBackTileFirst && ref <= kTexBackTileLast))
-        VOVARU_show_init("Loading bitmap " + name + ".", nullptr);
+        if (VOVARU_shell().show_init)
+            VOVARU_shell().show_init("Loading bitmap " + name + ".", nullptr);
 
     Locker l(&lock);
     if (load_time < tex_load_startup || load_time > tex_load_async)
@@ -545,11 +554,7 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
         if (req->fail_mode != tex_fail_silent)
             xer << "WARNING: we are missing the texture: " << req->name << ".\n";
         if (req->fail_mode == tex_fail_fatal)
-            __VOVARU_alert(0, "Trying to load a texture that you do not have!",
-                           "This smacks of a mis-installed copy of Zudezud!",
-                           std::string("Please get a new download from ") + kMakerSite +
-                               ". The missing file is:",
-                           req->name, t_exit, __FILE__, __LINE__);
+            tman_missing_texture_alert(req->name, __FILE__, __LINE__);
         return 0;
     }
 

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "GenC/hl_menu_font.h"
 #include "GenC/hl_windows.h"
+#include "GenH/hl_menu_font.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"

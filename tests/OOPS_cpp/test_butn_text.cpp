@@ -88,25 +88,12 @@ void open_main()
     BTN_focus_window_changed();
 }
 
-std::string window_id()
-{
-    return std::to_string(mnw.x_window[0]);
-}
-
 // X pixel rows count down from the top of the 768-row drawable.
 std::string at(float x, float y)
 {
     return std::to_string(int(x)) + " " + std::to_string(int(768 - y));
 }
 
-// Waits (bounded by a count) until the events of one xdotool call are all
-// in this client's queue, so that one frame pass handles them together.
-void wait_queued(int n)
-{
-    XSync(mnw.x_display, False);
-    for (int i = 0; i < 200 && XEventsQueued(mnw.x_display, QueuedAfterReading) < n; ++i)
-        usleep(10000);
-}
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -331,22 +318,14 @@ void open_proxy_window()
     g_port.text = "8080";
     VOVARU_set_app_update(draw_proxy_fields);
     VOVARU_event_proc();
-    xdo("mousemove --window " + window_id() + " 600 600");
+    xdo("mousemove --window " + shell_window_id() + " 600 600");
     VOVARU_event_proc();
 }
 
 void click_into(const field& f, float dx)
 {
-    xdo("mousemove --window " + window_id() + " " + at(f.x + dx, f.y + 3) + " click 1");
+    xdo("mousemove --window " + shell_window_id() + " " + at(f.x + dx, f.y + 3) + " click 1");
     ASSERT_TRUE(frames_until([&] { return focus_id == BTN_field_key(f.x, f.y); }));
-}
-
-void keys_typed(const std::string& names)
-{
-    xdo("key --window " + window_id() + " " + names);
-    wait_queued(1);
-    for (int i = 0; i < 3; ++i)
-        VOVARU_event_proc();
 }
 } // namespace
 
@@ -392,7 +371,7 @@ TEST(TextFieldTyped, DraggingSelectsAndTypingReplacesTheSelection)
     XVFB_TEST_BODY(kXvfbScreen1024);
     open_proxy_window();
     g_host.text = "hello world";
-    const std::string w = window_id();
+    const std::string w = shell_window_id();
     xdo("mousemove --window " + w + " " + at(215, 303) + " mousedown 1");
     ASSERT_TRUE(frames_until([] { return mnw.mouse_held && focus_id == BTN_field_key(200, 300); }));
     EXPECT_EQ(selection(), std::make_pair(3, 3));
@@ -412,7 +391,7 @@ TEST(TextFieldTyped, KeysBeforeAFocusMoveInOneBatchStayOutOfTheOtherField)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
     open_proxy_window();
-    const std::string w = window_id();
+    const std::string w = shell_window_id();
 
     const struct {
         const char* what;
