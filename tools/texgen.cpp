@@ -729,6 +729,8 @@ void draw_installer(Canvas& cv) {
     installer_button(cv, 640, 166, 83, 22, "INSTALL");
     installer_button(cv, 780, 166, 51, 22, "QUIT");
     installer_button(cv, 822, 235, 116, 22, "ONLINE STORE");
+    installer_button(cv, 832, 166, 85, 22, "DISAGREE");
+    installer_button(cv, 918, 166, 59, 22, "AGREE");
 
     // The picture behind the globe: a night-blue badge, 128 x 86 at (644, 33).
     const int px0 = 644, py0 = 33, pw = 128, ph = 86;
