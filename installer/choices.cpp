@@ -50,7 +50,7 @@ int choose_files()
                 act = 0;
             } else {
                 xer << "File: " << local << "  sig_want=" << v.sig_want
-                    << "  sig_have=" << v.sig_have << "\n";
+                    << "  sig_have=" << v.sig_have << "\n" << std::flush;
                 switch (engine_windows.ask_modified(local, gone)) {
                 case kAskActOnFile:
                     act = 1;

@@ -219,12 +219,14 @@ int read_directory(const std::string& path, std::string title)
     if (!res.ok) {
         xer << "Directory list " << path << ": refusing it for the unsafe path '"
             << res.bad_path << "'.\n";
+        xer.flush();
         sim_info.clear();
         return kDirBadFormat;
     }
     if (res.no_file_path) {
         xer << "Directory list " << path << ": refusing it for the path without a file '"
             << res.bad_path << "'.\n";
+        xer.flush();
         sim_info.clear();
         return kDirBadFormat;
     }
@@ -243,6 +245,7 @@ int read_directory(const std::string& path, std::string title)
             // The file layer ends the program for such a path: refuse the list.
             xer << "Directory list " << path << ": the path '" << local
                 << "' is too long for this destination.\n";
+            xer.flush();
             sim_info.clear();
             stg.total_down_kb = 0;
             stg.total_disk_kb = 0;

@@ -84,7 +84,8 @@ void finish_installation()
         if (opensave_getitems(*it, kListAll, names, kinds) != 0) continue;
         int r = delete_file(*it);
         if (stg._log_actions)
-            xer << "cleanup: DELETING  file " << *it << ", with result=" << r << ".\n";
+            xer << "cleanup: DELETING  file " << *it << ", with result=" << r << ".\n"
+                << std::flush;
     }
 
     if (!this_install_has_exes || !stg._rename_folder) return;

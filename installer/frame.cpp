@@ -114,7 +114,9 @@ void destination_flow()
     next.reset_all_streams();
     stg.extract_error = 0;
     stg.install_state = kInstallIdle;
-    if (stg.dir_state == kDirReady) stg.dir_state = kDirScan;
+    // A list refused for this folder (a name too long for it) may fit the
+    // new one: read it again too. A list too new for us has ended the run.
+    if (stg.dir_state == kDirReady || stg.dir_state == kDirBadFormat) stg.dir_state = kDirScan;
 }
 
 void install_flow()
@@ -123,9 +125,13 @@ void install_flow()
     next.reset_all_streams();
     stg.extract_error = 0;
     make_dirs();
-    if (engine_windows.eula() == 1) stg.install_state = kInstalling;
+    const int agreed = engine_windows.eula() == 1;
     // The decisions run whatever the answer; a cancel keeps everything idle.
-    if (!choose_files()) stg.install_state = kInstallIdle;
+    // Installing starts only once every file has its decision: a question
+    // closed by Return runs a frame pass, and no download may act on half
+    // the decisions.
+    const int decided = choose_files();
+    stg.install_state = agreed && decided ? kInstalling : kInstallIdle;
 }
 
 void quit_flow()
@@ -158,9 +164,4 @@ void engine_frame()
     if (stg.dir_state == kDirFetch && stg.server_count >= 1) directory_phase();
     if (stg.dir_state == kDirScan) scan_phase();
     if (stg.install_state == kInstalling) download_pump();
-}
-
-void APP_update()
-{
-    engine_frame();
 }

@@ -22,8 +22,8 @@ void download_pump();      // while installing: grab_files for 10 ms
 // One frame of logic in APP_update's order, without drawing or clicks.
 void engine_frame();
 
-// The frame hook the shell calls. Until the main screen exists it runs the
-// logic only.
+// The frame hook the shell calls: this logic interleaved with the drawing
+// of the main screen (screen.cpp).
 void APP_update();
 
 // Retry pacing: a slot whose request failed starts no new request until a

@@ -1,8 +1,8 @@
 // Zudezud installer entry point.
 //
-// Every call into the application shell (start-up, frame pass, folder
-// picker, shutdown) is in the [SECTION] Shell below; everything else is the
-// installer's own start-up.
+// Every call into the application shell (start-up, frame pass, shutdown) is
+// in the [SECTION] Shell below, the folder picker goes into engine_windows;
+// everything else is the installer's own start-up.
 #include <string>
 
 #include "Files/io_utils.h"
@@ -32,21 +32,15 @@ static void shell_finish()
     VOVARU_finishup(1);
 }
 
-// The modal folder picker of the shell; 0 when the user cancelled.
-static int shell_pick_folder(const std::string& start, std::string& chosen)
-{
-    // The shell's picker (GetFilePathFromUser, folder mode) goes here once
-    // it exists; until then the destination cannot be changed in a window.
-    return 0;
-}
-
 // ---------------------------------------------------------------------------
 // [SECTION] Installer start-up
 
 int main(int argc, char** argv)
 {
     shell_init(argc, argv);
-    engine_windows.pick_folder = shell_pick_folder;
+    engine_windows.pick_folder = pick_folder_in_window;
+    // However the run ends (quit, fatal alert, window lost), the folder goes.
+    VOVARU_set_exit_cleanup(remove_private_temp);
     log_system_folders();
 
     std::string home;
@@ -61,6 +55,8 @@ int main(int argc, char** argv)
     if (int err = make_private_temp(tmp))
         __VOVARU_alert(kWinMain, "I could not make a temporary folder for the downloads.",
                        "Error: " + error_str(err), tmp, "", t_exit, "main", __LINE__);
+    xer << "temp_path=" << temp_path << "\n";
+    xer.flush();
 
     stls[603] = "OK";
     install_name = no_install_name;

@@ -111,7 +111,7 @@ static void delete_entry(const std::string& local)
     int r = delete_file(local);
     if (stg._log_actions)
         xer << "now we want to nuke a file: DELETING  file " << local << ", with result=" << r
-            << ".\n";
+            << ".\n" << std::flush;
     // Every folder between the destination and the file may now be empty.
     std::string f;
     get_path_with_path(f, local);
@@ -223,7 +223,8 @@ void extract_and_delete_file(std::string archive, std::string destination)
                        "utils", kLineExtractError);
     }
     if (stg._log_actions)
-        xer << "EXPANDING file " << destination << ", with result=" << r << ".\n";
+        xer << "EXPANDING file " << destination << ", with result=" << r << ".\n" << std::flush;
     int w = delete_file(archive);
-    if (stg._log_actions) xer << "DELETING  file " << archive << ", with result=" << w << ".\n";
+    if (stg._log_actions)
+        xer << "DELETING  file " << archive << ", with result=" << w << ".\n" << std::flush;
 }

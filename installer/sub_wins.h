@@ -6,15 +6,15 @@
 
 #include <string>
 
-#include "GenC/hl_mnw.h"  // window ids
+#include "GenH/hl_mnw.h" // window ids
 
 // Answers of the modified-file question (select_alert).
 enum {
-    kAskActOnFile = 1,    // overwrite (or delete) this file
-    kAskKeepFile = 2,     // keep this file
-    kAskCancelAll = 3,    // cancel the whole installation
-    kAskActOnFolder = 4,  // overwrite (or delete) every changed file in this folder
-    kAskKeepFolder = 5,   // keep every changed file in this folder
+    kAskActOnFile = 1,   // overwrite (or delete) this file
+    kAskKeepFile = 2,    // keep this file
+    kAskCancelAll = 3,   // cancel the whole installation
+    kAskActOnFolder = 4, // overwrite (or delete) every changed file in this folder
+    kAskKeepFolder = 5,  // keep every changed file in this folder
 };
 
 // The licence window: 1 when the terms were accepted.
@@ -25,8 +25,23 @@ int select_alert(std::string path, int gone);
 // The scan progress box (mode 0 reading the list, 1 signing the disk).
 void dir_progress_bar(float lo, float value, float hi, int mode, std::string title,
                       std::string detail);
+// The preferences window; every change takes effect at once.
+void handle_prefs();
+
+// Pure parts of the windows, for tests.
+extern const char* const kLicenceLines[3]; // the licence terms
+// The filled part of the progress box: 0.52 when lo == hi, else 0.04..1.
+float progress_fraction(float lo, float value, float hi);
+// The progress box's second line for a mode.
+const char* progress_mode_line(int mode);
+// The proxy port number from its text, as the preferences window sets it at
+// every turn: an empty text keeps the number, one that is no number gives -1.
+void prefs_take_port_text();
+
 // The folder picker: 1 and the chosen folder, or 0 when cancelled.
 int pick_folder_none(const std::string& start, std::string& chosen);
+// The same in the program's window (GetFilePathFromUser); main installs it.
+int pick_folder_in_window(const std::string& start, std::string& chosen);
 
 struct engine_windows_struct {
     int (*eula)();

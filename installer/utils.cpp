@@ -15,6 +15,7 @@
 
 #include "Files/io_utils.h"
 #include "Files/opensave.h"
+#include "GenC/hl_hooks.h"
 #include "GenC/hl_init.h"
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
@@ -139,6 +140,10 @@ int take_path_argument(int argc, char** argv)
 }
 
 void APP_handlemenu(int item_id) {}
+
+// The other application hooks of the library (GenC/hl_hooks.h): nothing here.
+void function_key(int key) {}
+void make_shortcut() {}
 
 // ---------------------------------------------------------------------------
 // [SECTION] Private temporary folder

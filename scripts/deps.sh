@@ -7,7 +7,7 @@ pkgs=(
   zlib1g-dev libminizip-dev libpng-dev libsquish-dev
   libx11-dev libgl-dev libglu1-mesa-dev libglx-mesa0 libgl1-mesa-dri mesa-utils
   xvfb xauth x11-utils xdotool imagemagick
-  libfreetype-dev fonts-dejavu-core
+  libfreetype-dev fonts-dejavu-core fonts-nanum
   nginx tinyproxy haproxy squid
   zip unzip curl aria2 time procps iproute2 python3
 )

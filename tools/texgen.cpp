@@ -1,9 +1,9 @@
-// texgen: draws the four images compiled into the program and writes them as
+// texgen: draws the five images compiled into the program and writes them as
 // raw RGBA files plus one small C++ file each that embeds the raw bytes.
 //
-//   texgen OUT_DIR REGULAR.ttf BOLD.ttf [--png]
+//   texgen OUT_DIR REGULAR.ttf BOLD.ttf HANGUL.ttf [--png]
 //
-// Everything is computed from the two fonts and fixed numbers, so the same
+// Everything is computed from the three fonts and fixed numbers, so the same
 // inputs give the same bytes. Images are stored bottom row first (row 0 is
 // texture t = 0), the order in which the texture loader uploads them.
 //
@@ -13,12 +13,14 @@
 //   [SECTION] Interface atlas (texture 389)
 //   [SECTION] Installer artwork (texture 390)
 //   [SECTION] Backgrounds (textures 391, 392)
+//   [SECTION] Menu font (texture 393)
 //   [SECTION] Output
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include <zlib.h>
 
+#include "GenH/hl_menu_font.h"
 #include "OOPS_cpp/oglp_text.h"
 
 #include <algorithm>
@@ -186,7 +188,7 @@ struct Noise {
 // [SECTION] Fonts
 // ---------------------------------------------------------------------------
 FT_Library g_ft;
-FT_Face g_regular, g_bold;
+FT_Face g_regular, g_bold, g_hangul;
 
 // Unicode of a byte of the program's text (ISO 8859-1; 0xFB is a degree sign).
 unsigned int unicode_of(int byte) { return byte == 0xFB ? 0xB0 : unsigned(byte); }
@@ -727,6 +729,8 @@ void draw_installer(Canvas& cv) {
     installer_button(cv, 640, 166, 83, 22, "INSTALL");
     installer_button(cv, 780, 166, 51, 22, "QUIT");
     installer_button(cv, 822, 235, 116, 22, "ONLINE STORE");
+    installer_button(cv, 832, 166, 85, 22, "DISAGREE");
+    installer_button(cv, 918, 166, 59, 22, "AGREE");
 
     // The picture behind the globe: a night-blue badge, 128 x 86 at (644, 33).
     const int px0 = 644, py0 = 33, pw = 128, ph = 86;
@@ -775,6 +779,42 @@ void draw_background(Canvas& cv, RGBA low, RGBA high, RGBA glow, float gx, float
             float dz = (bayer[y & 3][x & 3] - 7.5f) / (16.0f * 255.0f);
             cv.set(x, y, {c.r + dz, c.g + dz, c.b + dz, 1});
         }
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Menu font (texture 393)
+// ---------------------------------------------------------------------------
+// The Hangul letters of GenH/hl_menu_font.h, white with coverage as alpha.
+// The font draws a lone consonant small and low and a vowel tall, so each
+// letter gets the largest pixel size at which it fits 12 x 10 pixels, and sits
+// centred in the cell's ink rows.
+bool draw_menu_font(Canvas& cv, FT_Face face) {
+    cv.fill(0, 0, cv.w, cv.h, {1, 1, 1, 0});  // nothing dark bleeds in at edges
+    const int ink_h = kMenuFontCell - kMenuFontInkLow, ink_w = kMenuFontCell - 1;
+    for (int b = 0; b < 128; ++b) {
+        const unsigned code = menu_font_letter(b);
+        if (!code) continue;
+        if (!FT_Get_Char_Index(face, code)) {
+            std::fprintf(stderr, "texgen: the Hangul font lacks U+%04X\n", code);
+            return false;
+        }
+        for (int size = 24; size >= 6; --size) {
+            FT_Set_Pixel_Sizes(face, 0, size);
+            if (FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL)) return false;
+            const FT_Bitmap& bm = face->glyph->bitmap;
+            if (int(bm.rows) <= ink_h && int(bm.width) <= ink_w) break;
+        }
+        const FT_Bitmap& bm = face->glyph->bitmap;
+        const int x0 = (b % kMenuFontCols) * kMenuFontCell + (kMenuFontCell - int(bm.width)) / 2;
+        const int top = (b / kMenuFontCols) * kMenuFontCell + kMenuFontInkLow +
+                        (ink_h + int(bm.rows)) / 2 - 1;
+        for (unsigned r = 0; r < bm.rows; ++r)
+            for (unsigned col = 0; col < bm.width; ++col) {
+                const float k = bm.buffer[r * bm.pitch + col] / 255.0f;
+                if (k > 0) cv.blend(x0 + int(col), top - int(r), {1, 1, 1, 1}, k);
+            }
+    }
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -862,23 +902,26 @@ struct Image {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: texgen OUT_DIR REGULAR.ttf BOLD.ttf [--png]\n");
+    if (argc < 5) {
+        std::fprintf(stderr, "usage: texgen OUT_DIR REGULAR.ttf BOLD.ttf HANGUL.ttf [--png]\n");
         return 2;
     }
     std::string out = argv[1];
-    bool png = argc > 4 && std::strcmp(argv[4], "--png") == 0;
+    bool png = argc > 5 && std::strcmp(argv[5], "--png") == 0;
     if (FT_Init_FreeType(&g_ft) || FT_New_Face(g_ft, argv[2], 0, &g_regular) ||
-        FT_New_Face(g_ft, argv[3], 0, &g_bold)) {
+        FT_New_Face(g_ft, argv[3], 0, &g_bold) || FT_New_Face(g_ft, argv[4], 0, &g_hangul)) {
         std::fprintf(stderr, "texgen: cannot load the fonts\n");
         return 1;
     }
 
-    const Image images[4] = {
+    const Image images[5] = {
         {"t_interface_dat", "texes0", 512, 512, 512, 512},
         {"t_installer_dat", "texes1", 1024, 1024, 1010, 764},
         {"t_ins_back_1_dat", "texes2", 1024, 768, 1024, 768},
         {"t_ins_back_2_dat", "texes3", 1024, 768, 1024, 768},
+        // Only the rows that hold cells; the loader gets 512 x 512.
+        {"t_menu_font_dat", "texes4", kMenuFontTexSide, kMenuFontStoredRows, kMenuFontTexSide,
+         kMenuFontStoredRows},
     };
     for (const Image& im : images) {
         Canvas cv(im.tex_w, im.tex_h);
@@ -888,6 +931,7 @@ int main(int argc, char** argv) {
             draw_background(cv, rgb(214, 224, 234), rgb(150, 180, 210), rgb(255, 250, 236), 760, 620, 11u);
         if (std::strcmp(im.file, "texes3") == 0)
             draw_background(cv, rgb(226, 222, 214), rgb(170, 184, 200), rgb(255, 240, 220), 260, 600, 23u);
+        if (std::strcmp(im.file, "texes4") == 0 && !draw_menu_font(cv, g_hangul)) return 1;
         // Stored bytes: the image's rows in the texture's row length.
         size_t n = size_t(im.img_w) * im.img_h * 4;
         std::string raw = out + "/" + im.file + ".raw";
@@ -900,6 +944,7 @@ int main(int argc, char** argv) {
     }
     FT_Done_Face(g_regular);
     FT_Done_Face(g_bold);
+    FT_Done_Face(g_hangul);
     FT_Done_FreeType(g_ft);
     return 0;
 }

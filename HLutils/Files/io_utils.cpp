@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "Files/case_desens.h"
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 
 const char* sErrFile = "";
@@ -241,7 +241,7 @@ int launch_app(const std::string& app, const std::string& arg)
         io_note_failure(__LINE__);
         return child_err;
     }
-    VOVARU_finishup(1);
+    if (VOVARU_shell().finish) VOVARU_shell().finish(1);
     std::exit(1);
 }
 

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 
 #include "Files/io_utils.h"
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 
 namespace
@@ -113,7 +113,9 @@ int opensave_getitems(const std::string& folder, int type, std::vector<std::stri
         return 0;
     }
 
-    DIR* dir = opendir(path.c_str());
+    // The empty path is the base folder: with an empty app_path, the
+    // current folder.
+    DIR* dir = opendir(path.empty() ? "." : path.c_str());
     if (dir == nullptr) return 0;
     std::vector<std::string> found_names;
     std::vector<int> found_kinds;

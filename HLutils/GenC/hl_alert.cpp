@@ -1,23 +1,23 @@
-// The alert routine and the shutdown routine.
-//
-// Routes of an alert, by where and when it is raised:
-//   worker thread        -> queued as an exce_class record for the main thread
-//   "--fps_test"         -> logged only; fatal exits with status 1
-//   no window yet        -> printed to stdout, logged; fatal finishes up, aborts
-//   another alert open   -> printed, logged, finish-up, abort (whatever kind)
-//   window ready         -> shown in window 995, then logged; fatal aborts
+// The alert's window route, the services the shell registers for the layers
+// below it, the shutdown routines and the quit requests from outside.
 #include "GenC/hl_alert.h"
 
 #include <X11/Xlib.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 #include "GenC/hl_context.h"
+#include "GenC/hl_events.h"
+#include "GenC/hl_init.h"
+#include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
@@ -26,35 +26,16 @@
 #include "Thread/hl_thread.h"
 #include "UTL/UTL_memory.h"
 
-namespace {
-
-std::atomic<alert_observer_fn> observer{nullptr};
-
-void tell_observer(int kind, const std::string& l1, const std::string& l2,
-                   const std::string& l3, const std::string& l4, const char* file, int line,
-                   alert_route route)
+namespace
 {
-    alert_observer_fn fn = observer.load(std::memory_order_acquire);
-    if (!fn) return;
-    alert_notice n{kind, {&l1, &l2, &l3, &l4}, file, line, route};
-    fn(n);
-}
+volatile std::sig_atomic_t quit_signal = 0;
+bool quit_requested = false;
 
-bool alert_fps_test_given() { return cmdline.has_option("--fps_test"); }
-
-const char kDumpCaller[] =
-    "This is the dump_mem_stats call from the following code: if(type==t_exit || type == "
-    "t_alert || recursive_error)";
-
-}  // namespace
-
-void alert_set_observer(alert_observer_fn fn) { observer.store(fn, std::memory_order_release); }
-
-std::string alert_location(const char* source_file, int source_line)
+bool alert_fps_test_given()
 {
-    return std::string("(") + (source_file ? source_file : "") + " line " +
-           std::to_string(source_line) + ")";
+    return cmdline.has_option("--fps_test");
 }
+} // namespace
 
 void alert_window_route(int return_window, const std::string& line1, const std::string& line2,
                         const std::string& line3, const std::string& line4, int kind,
@@ -95,67 +76,8 @@ void alert_window_route(int return_window, const std::string& line1, const std::
     }
 }
 
-void __VOVARU_alert(int return_window, std::string line1, std::string line2, std::string line3,
-                    std::string line4, int kind, const char* source_file, int source_line)
-{
-    // Only the main thread may draw: a worker hands the alert over. For a
-    // fatal one, THREAD_send_exception ends this thread.
-    if (THREAD_is_inited() && !THREAD_is_main_thread()) {
-        tell_observer(kind, line1, line2, line3, line4, source_file, source_line,
-                      kAlertRouteWorker);
-        exce_class record(line1, line2, line3, line4, source_file, source_line, kind);
-        THREAD_send_exception(record);
-        return;
-    }
-
-    std::string location = alert_location(source_file, source_line);
-
-    if (alert_fps_test_given()) {
-        tell_observer(kind, line1, line2, line3, line4, source_file, source_line,
-                      kAlertRouteFpsTest);
-        xer << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n" << location
-            << "\n";
-        xer.flush();
-        if (kind == t_exit) std::exit(1);
-        return;
-    }
-
-    // Main thread only, so not locked.
-    static int in_alert = 0;
-    bool nested = in_alert != 0;
-    in_alert = 1;
-
-    if (ogl_inited == 0 || nested) {
-        tell_observer(kind, line1, line2, line3, line4, source_file, source_line,
-                      nested ? kAlertRouteNested : kAlertRouteText);
-        std::printf("Didozuroz Error:\n");
-        std::printf("%s\n\n%s\n\n%s\n\n%s\n\n", line1.c_str(), line2.c_str(), line3.c_str(),
-                    line4.c_str());
-        std::printf("Sorry.\n");
-        std::fflush(stdout);
-    } else {
-        tell_observer(kind, line1, line2, line3, line4, source_file, source_line,
-                      kAlertRouteWindow);
-        if (!(line1.empty() && line2.empty() && line3.empty() && line4.empty()))
-            alert_window_route(return_window, line1, line2, line3, line4, kind, location);
-    }
-
-    if (kind == t_exit || kind == t_alert || nested) dump_mem_stats(kDumpCaller);
-    xer << "\n" << line1 << "\n" << line2 << "\n" << line3 << "\n" << line4 << "\n" << location
-        << "\n";
-    xer.flush();
-
-    if (!nested && kind != t_exit) {
-        in_alert = 0;
-        return;
-    }
-
-    VOVARU_finishup(0);
-    app_done = 1;
-    std::abort();
-}
-
-void VOVARU_finishup(int save)
+// The half of the shutdown that needs no X connection.
+static void finish_without_x(int save)
 {
     if (save) {
         if (!alert_fps_test_given()) {
@@ -164,6 +86,12 @@ void VOVARU_finishup(int save)
         }
         THREAD_shutdown();
     }
+    VOVARU_run_exit_cleanup();
+}
+
+void VOVARU_finishup(int save)
+{
+    finish_without_x(save);
 
     // Screen and window; both skip what start-up never made.
     VOVARU_setres(0);
@@ -175,4 +103,68 @@ void VOVARU_finishup(int save)
     if (mnw.x_display) XUngrabKeyboard(mnw.x_display, CurrentTime);
 }
 
+void VOVARU_finish_without_window(const char* why)
+{
+    // Called from Xlib's handlers too: a second loss met on the way out
+    // must not start the shutdown again.
+    static int finishing = 0;
+    if (finishing++) _exit(kExitWindowLost);
+    ogl_inited = 0; // nothing to draw an alert on any more: they print
+    xer << why << " Ending without the window.\n";
+    finish_without_x(1);
+    xer.close();
+    std::fflush(nullptr);
+    // Not exit(): the X library may be half-way through a call.
+    _exit(kExitWindowLost);
+}
+
+void VOVARU_request_quit()
+{
+    app_done = 1;
+    quit_requested = true;
+    if (mnw.modal) VOVARU_startwind(kWinMain, 0);
+}
+
+static void on_quit_signal(int sig)
+{
+    quit_signal = sig;
+}
+
+void VOVARU_catch_quit_signals()
+{
+    struct sigaction sa;
+    std::memset(&sa, 0, sizeof(sa));
+    sa.sa_handler = on_quit_signal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESETHAND; // the second one is not caught
+    for (int sig : {SIGTERM, SIGINT, SIGHUP})
+        sigaction(sig, &sa, nullptr);
+}
+
+void VOVARU_poll_quit()
+{
+    if (const int sig = quit_signal) {
+        quit_signal = 0;
+        xer << "Quitting on signal " << sig << ".\n";
+        VOVARU_request_quit();
+    }
+    // A modal window that opened after the request closes at once too.
+    if (quit_requested && mnw.modal) VOVARU_startwind(kWinMain, 0);
+}
+
 void go_to_URL(std::string url) {}
+
+void VOVARU_register_shell()
+{
+    shell_hooks h{};
+    h.alert_window = alert_window_route;
+    h.finish = VOVARU_finishup;
+    h.handle_click = VOVARU_handleclick;
+    h.keysyms = LIN_key_syms;
+    h.show_init = VOVARU_show_init;
+    h.make_loader = VOVARU_make_context_loader;
+    h.set_loader = VOVARU_set_context_loader;
+    h.start_window = [](int id) { VOVARU_startwind(id, 0); };
+    h.frame = VOVARU_event_proc;
+    VOVARU_set_shell_hooks(h);
+}

@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "GenC/hl_alert.h"
 #include "GenH/hl_types.h"
 
 // ---------------------------------------------------------------------------
@@ -54,6 +55,26 @@ struct error_trap {
     error_trap() : old(XSetErrorHandler(trap_handler)) { g_x_error = 0; }
     ~error_trap() { XSetErrorHandler(old); }
 };
+
+// Once the window is up, errors are no longer expected: the usual one is
+// our window destroyed by another client. Xlib's default handlers would end
+// the process on the spot, leaving the settings unsaved and the temporary
+// folder behind; these end it through the shutdown that needs no window.
+int run_error_handler(Display* d, XErrorEvent* e)
+{
+    char text[256] = "";
+    XGetErrorText(d, e->error_code, text, sizeof(text));
+    std::fprintf(stderr, "X Error of failed request: %s (request %d, resource 0x%lx)\n", text,
+                 e->request_code, e->resourceid);
+    VOVARU_finish_without_window("X error.");
+}
+
+int io_error_handler(Display*)
+{
+    VOVARU_finish_without_window("The X connection was lost.");
+}
+
+Atom wm_protocols = None, wm_delete_window = None;
 
 void open_display()
 {
@@ -246,6 +267,12 @@ int VOVARU_make_context(int index)
 
     set_fixed_size_hints(w, mnw.res_x, mnw.res_y);
 
+    // ICCCM 4.2.8.1: closing the window through the window manager sends us
+    // WM_DELETE_WINDOW instead of destroying the window under us.
+    wm_protocols = atom("WM_PROTOCOLS");
+    wm_delete_window = atom("WM_DELETE_WINDOW");
+    XSetWMProtocols(d, w, &wm_delete_window, 1);
+
     // Startup notification: hand the launcher's id back on the window.
     if (const char* sid = std::getenv("DESKTOP_STARTUP_ID")) set_utf8(w, "_NET_STARTUP_ID", sid);
     set_utf8(w, "_NET_WM_NAME", kTitle);
@@ -273,7 +300,15 @@ int VOVARU_make_context(int index)
         if (!ok || g_x_error) die("Didozuroz could not make its OpenGL context current.");
     }
     set_gl_state();
+    XSetErrorHandler(run_error_handler);
+    XSetIOErrorHandler(io_error_handler);
     return 1;
+}
+
+bool LIN_is_close_request(const XClientMessageEvent& e)
+{
+    return wm_protocols != None && e.message_type == wm_protocols && e.format == 32 &&
+           static_cast<Atom>(e.data.l[0]) == wm_delete_window;
 }
 
 void VOVARU_nuke_context(int index)

@@ -15,6 +15,8 @@ constexpr int kExitNoGL = 1;
 // `index` (always 0). Returns 1; ends the process (status 1) when the display,
 // a visual, the context or making it current cannot be had.
 int VOVARU_make_context(int index);
+// Whether a client message is the window manager's WM_DELETE_WINDOW.
+bool LIN_is_close_request(const XClientMessageEvent& e);
 // 1 at start-up (records the screen), 0 at shutdown (restores it).
 int VOVARU_setres(int apply);
 // Destroys context and window `index`; skips what was never made.

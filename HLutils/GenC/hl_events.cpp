@@ -6,8 +6,12 @@
 #include <X11/keysym.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
+#include "GenC/hl_alert.h"
+#include "GenC/hl_context.h"
+#include "GenC/hl_hooks.h"
 #include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
@@ -72,6 +76,19 @@ void on_key_release(XKeyEvent* e)
     keys.handle_key_raw(kKeyEvRelease, e->keycode, e->state);
 }
 
+void report_unknown(int type)
+{
+    std::printf("LINUX: X11 threw me something different, and I don't know how to handle it. "
+                "Email %s with this message and what you were doing. Event ---> %d\n",
+                kSupportEmail, type);
+}
+
+// X pixels from the main window's top-left corner into window units.
+void set_pointer(int px, int py)
+{
+    VOVARU_load_mxy(mnw.x_window[0], px, py);
+}
+
 void on_motion()
 {
     // Ask the server, not the event: the last of several moves wins.
@@ -80,10 +97,49 @@ void on_motion()
     unsigned int mask;
     if (!XQueryPointer(mnw.x_display, mnw.x_window[0], &root, &child, &rx, &ry, &px, &py, &mask))
         return;
-    mnw.mouse_x = px / mnw.pix_scale - mnw.win_x;
-    mnw.mouse_y = (mnw.res_y - py) / mnw.pix_scale - mnw.win_y;
+    set_pointer(px, py);
+}
+
+press_mark last_press{CurrentTime, 0, 0, 0};
+bool drop_next_release = false; // the release of a press that was dropped
+
+void on_button_press(const XButtonEvent& e)
+{
+    const press_mark now{e.time, e.x, e.y, VOVARU_window_changes()};
+    if (LIN_press_belongs_elsewhere(last_press, now)) {
+        // Also a third press of the gesture belongs to the first one's window.
+        last_press.time = now.time;
+        drop_next_release = true;
+        return;
+    }
+    last_press = now;
+    // Evaluated where it happened, not where the pointer has moved since.
+    set_pointer(e.x, e.y);
+    mnw.mouse_press = 1;
+    VOVARU_handleclick(0);
+}
+
+void on_destroy(const XDestroyWindowEvent& e)
+{
+    // Our own window destroyed by someone else: nothing is left to draw on.
+    if (!e.send_event && mnw.x_window[0] && e.window == mnw.x_window[0])
+        VOVARU_finish_without_window("The program's window was destroyed.");
+    VOVARU_startwind(kWinMain, 0);
 }
 } // namespace
+
+bool LIN_press_belongs_elsewhere(const press_mark& last, const press_mark& now)
+{
+    // CurrentTime (0) marks a sent event without a time: nothing to compare.
+    if (last.time == CurrentTime || now.time == CurrentTime || now.window == last.window)
+        return false;
+    if (std::abs(now.x - last.x) > kDoubleClickSlopPx ||
+        std::abs(now.y - last.y) > kDoubleClickSlopPx)
+        return false;
+    // X times are 32-bit milliseconds that wrap.
+    const unsigned long gap = (now.time - last.time) & 0xFFFFFFFFul;
+    return gap < kDoubleClickMs;
+}
 
 void LIN_handleevt(XEvent* event)
 {
@@ -100,13 +156,16 @@ void LIN_handleevt(XEvent* event)
         } else if (event->xbutton.button == kBtnWheelDown) {
             --mnw.wheel;
         } else if (event->xbutton.button >= kBtnLeft && event->xbutton.button <= kBtnRight) {
-            mnw.mouse_press = 1;
-            VOVARU_handleclick(0);
+            on_button_press(event->xbutton);
         }
         break;
     case ButtonRelease:
-        if (event->xbutton.button >= kBtnLeft && event->xbutton.button <= kBtnRight)
-            mnw.mouse_release = 1;
+        if (event->xbutton.button >= kBtnLeft && event->xbutton.button <= kBtnRight) {
+            if (drop_next_release)
+                drop_next_release = false;
+            else
+                mnw.mouse_release = 1;
+        }
         break;
     case MotionNotify:
         on_motion();
@@ -116,7 +175,13 @@ void LIN_handleevt(XEvent* event)
         VOVARU_startwind(mnw.win_now, 0);
         break;
     case DestroyNotify:
-        VOVARU_startwind(kWinMain, 0);
+        on_destroy(event->xdestroywindow);
+        break;
+    case ClientMessage:
+        if (LIN_is_close_request(event->xclient))
+            VOVARU_request_quit();
+        else
+            report_unknown(event->type);
         break;
     case CreateNotify:
     case ConfigureNotify:
@@ -126,9 +191,7 @@ void LIN_handleevt(XEvent* event)
     case MappingNotify:
         break;
     default:
-        std::printf("LINUX: X11 threw me something different, and I don't know how to handle it. "
-                    "Email %s with this message and what you were doing. Event ---> %d\n",
-                    kSupportEmail, event->type);
+        report_unknown(event->type);
         break;
     }
 }

@@ -12,6 +12,24 @@ Bool LIN_handlewin(Display* display, XEvent* event, XPointer arg);
 // A new invisible pointer shape; the caller owns it.
 Cursor LIN_create_null_cursor(Display* display, Drawable drawable);
 
+// A press less than this after the previous one, and no further from it on
+// the screen than the slop in either direction, makes a double click.
+constexpr unsigned long kDoubleClickMs = 250;
+constexpr int kDoubleClickSlopPx = 4;
+// A press of buttons 1 to 3: its X time (CurrentTime for a sent event
+// without one), its place in the main X window's pixels, and the window
+// change count (VOVARU_window_changes) of the window it was made in.
+struct press_mark {
+    unsigned long time;
+    int x, y;
+    unsigned window;
+};
+// Whether `now` is the second half of a double click whose first press
+// `last` was made in another window: such a press belongs to that window and
+// is dropped, so a double click on a button that opens a window never
+// answers the new window unseen.
+bool LIN_press_belongs_elsewhere(const press_mark& last, const press_mark& now);
+
 // The keysyms of a key (levels 0 and 1 of group 0 of keycode & 0xFF) and
 // whether Num Lock is on in the modifier state; all 0 without a display.
 key_syms LIN_key_syms(long keycode, long state);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "GenC/hl_alert.h"
 #include "GenC/hl_context.h"
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
@@ -164,7 +165,9 @@ void VOVARU_request_window()
 
 void VOVARU_init(int argc, const char* const* argv)
 {
+    VOVARU_register_shell();
     UTL_debug_init();
+    VOVARU_catch_quit_signals();
 
     std::string folder;
     VOVARU_set_app_path(&folder);

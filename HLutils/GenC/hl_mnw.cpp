@@ -117,6 +117,7 @@ void VOVARU_event_proc()
                              reinterpret_cast<XPointer>(&mnw.x_window[0])))
             LIN_handleevt(&ev);
     }
+    VOVARU_poll_quit();
     xtim.profile_chart("event", 0);
     xtim.profile_chart("netlist", 0);
 
@@ -132,11 +133,17 @@ void VOVARU_event_proc()
     xtim.profile_chart("menu", 0);
     BTN_begin_focus_ring();
 
-    if (!mnw.modal) {
+    // A modal window's loop runs its frame passes from inside APP_update;
+    // when one of them closes the window (close box, Return) the application
+    // is still waiting in it and must not be entered a second time.
+    static int in_app_update = 0;
+    if (!mnw.modal && !in_app_update) {
+        in_app_update = 1;
         if (g_app_update)
             g_app_update();
         else
             APP_update();
+        in_app_update = 0;
         xtim.first_frame = 0;
     }
 

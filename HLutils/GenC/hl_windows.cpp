@@ -52,6 +52,7 @@ const win_row kWindows[] = {
 
 int os_mouse_showing = 1; // the X pointer is shown
 Cursor dot = 0;           // the invisible pointer, made once
+unsigned window_changes = 0;
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -80,8 +81,15 @@ int VOVARU_tooltip_height(int n)
     return h;
 }
 
+unsigned VOVARU_window_changes()
+{
+    return window_changes;
+}
+
 void VOVARU_startwind(int id, int)
 {
+    if (id != mnw.win_now) ++window_changes;
+    const float old_x = mnw.win_x, old_y = mnw.win_y;
     plot_init_lights = 1;
     mouse_help_per_wind(id);
     OGL_viewport(kViewOrtho2D, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0);
@@ -101,6 +109,10 @@ void VOVARU_startwind(int id, int)
     mnw.win_now = id;
     mnw.win_x = VOVARU_centre_origin(mnw.res_x, mnw.win_w, mnw.pix_scale);
     mnw.win_y = VOVARU_centre_origin(mnw.res_y, mnw.win_h, mnw.pix_scale);
+    // The pointer stays where it is on the screen: in the new window's units
+    // it moves by what the origin moved.
+    mnw.mouse_x += old_x - mnw.win_x;
+    mnw.mouse_y += old_y - mnw.win_y;
     mnw.mouse_press = 0;
     mnw.mouse_held = 0;
     mnw.wheel = 0;
@@ -172,4 +184,10 @@ void mouse_help_per_wind(int id)
         OGL_2dquad(kTexInterface, kColCursorSprite, 1.0f, mx - 15, my - 15, ua, va, mx - 15,
                    my + 15, ua, vb, mx + 15, my + 15, ub, vb, mx + 15, my - 15, ub, va, 1, 5);
     }
+}
+
+void qtim_class::qtim_wind()
+{
+    BTN_fillwin(1, 21);
+    BTN_subwin(0, 15, -1, -1, -1, 296, "NO QUICKTIME MOVIES FOR LINUX... SORRY!", &wx1, &wy1);
 }

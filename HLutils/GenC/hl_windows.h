@@ -11,6 +11,9 @@ void VOVARU_event_proc();
 // Makes window `id` current (sized, centred, modal for sub-windows) and
 // clears what must not leak into it. The second argument is not used.
 void VOVARU_startwind(int id, int unused);
+// Counts the window starts that changed the current window id; a press
+// remembers it to know which window it was made in.
+unsigned VOVARU_window_changes();
 // Draws the requested tooltip and applies the wanted pointer look.
 void mouse_help_per_wind(int id);
 
@@ -42,17 +45,3 @@ void APP_update();
 
 // Test seam: replaces the application's frame hook (nullptr restores it).
 void VOVARU_set_app_update(void (*fn)());
-
-// The movie-recording stub: there is no recorder on this platform, so it
-// never presents a frame itself and every operation does nothing.
-class qtim_class
-{
-  public:
-    qtim_class() {}
-    ~qtim_class() {}
-    int mov_per_frame() { return 0; }
-    int mov_add_frame() { return 0; }
-    void stop_thread() {}
-    void mov_toggle(int) {}
-    void draw_record_lgt() {}
-};

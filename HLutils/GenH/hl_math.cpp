@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 
 // Where the range alert says it comes from.
 static constexpr const char* kMathSource = "HLutils/GenH/hl_math";

@@ -10,6 +10,7 @@ enum {
     kStlsTitleAlert   = 601,
     kStlsTitle996_997 = 602,
     kStlsAlertButton  = 603,   // "OK", set by main
+    kStlsCancel       = 607,   // the open and save picker's cancel button; unset here
     kStlsTitle994     = 613,
     kStlsTitlePicker  = 614,
     kStlsTooltip      = 1802,  // drawn and emptied by the tooltip routine each frame

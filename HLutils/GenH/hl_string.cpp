@@ -58,6 +58,11 @@ void get_path_with_path(std::string& folder, const std::string& path)
     folder = at >= 0 ? path.substr(0, at + 1) : std::string();
 }
 
+int path_has_no_file(const std::string& path)
+{
+    return path.empty() || path.back() == '/';
+}
+
 int str_to_int(const std::string& text)
 {
     if (text.empty()) return -1;

@@ -3,6 +3,7 @@
 #include "GenH/hl_types.h"
 
 float wx = 0, wy = 0;
+float wx1 = 0, wy1 = 0;
 int scratch_dx = 0, scratch_dy = 0;
 unsigned char scratch_array_storage[kScratchBytes + 15];
 unsigned char* scratch_array = nullptr;

@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "GenC/hl_menu.h"
-#include "GenC/hl_mnw.h"
-#include "GenC/hl_windows.h"
+#include "GenH/hl_menu_table.h"
+#include "GenH/hl_mnw.h"
 #include "GenH/hl_stg.h"
 #include "GenH/hl_stls.h"
 #include "OGL/OGL_extensions.h"
@@ -38,10 +37,27 @@ static const std::string build_name[11] = {
     "Australia", "Antarctica", "Pacific", "Atlantic", "Indian Ocean",
 };
 
+// The movie-recording stub: there is no recorder on this platform, so it
+// never presents a frame itself and every operation does nothing.
+class qtim_class
+{
+  public:
+    qtim_class() {}
+    ~qtim_class() {}
+    int mov_per_frame() { return 0; }
+    int mov_add_frame() { return 0; }
+    void stop_thread() {}
+    void mov_toggle(int) {}
+    void draw_record_lgt() {}
+    // The movie window's body: there is no movie recording on this platform.
+    void qtim_wind();
+};
+
 // Size of the shared image scratch buffer.
 constexpr int kScratchBytes = 16 * 1024 * 1024;
 
 extern float wx, wy;
+extern float wx1, wy1; // the movie window's out-position; nothing reads it
 extern int scratch_dx, scratch_dy;
 extern unsigned char scratch_array_storage[kScratchBytes + 15];
 extern unsigned char* scratch_array;     // 16-byte aligned inside the storage

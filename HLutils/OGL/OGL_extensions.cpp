@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "GenC/hl_alert.h"
 #include "GenC/hl_init.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "UTL/UTL_cmdline.h"
 

@@ -10,8 +10,8 @@
 
 #include <cstdlib>
 
-#include "GenC/hl_alert.h"
-#include "GenC/hl_menu.h"
+#include "GenH/hl_menu_table.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
@@ -315,8 +315,9 @@ int BTN_textlist(float x, float y, int* selection, std::string choices, std::str
         if (it.y1 < low) low = it.y1;
         if (it.y2 > high) high = it.y2;
     }
-    // Slides one item per frame until the list fits the drawable.
-    if (low < 0) *selection += 1;
-    if (high > mnw.res_y) *selection -= 1;
+    // Slides one item per frame until the list fits the drawable. Items are
+    // in window units; the drawable starts win_y below the window.
+    if (low + mnw.win_y < 0) *selection += 1;
+    if (high + mnw.win_y > mnw.res_y) *selection -= 1;
     return result;
 }

@@ -134,6 +134,13 @@ int BTN_flt_range(float x, float y, float* value, int digits, int decimals, floa
 // (and the int range) and stored back in every frame.
 int BTN_int_range(float x, float y, int* value, int digits, float min, float max,
                   std::string label);
+// The field itself, over a double, with bounds held exactly (a float bound
+// of 99999999 would be 100000000). The two above and the variants run it.
+int BTN_number_field(float x, float y, double* value, int digits, int decimals, double min,
+                     double max, const std::string& label);
+// BTN_int_range with exact bounds.
+int BTN_int_field(float x, float y, int* value, int digits, double min, double max,
+                  const std::string& label);
 
 // The pure steps the fields are made of, for tests.
 // Hover box (tooltip; a click in it focuses and picks the hot digit) and
@@ -153,7 +160,7 @@ double BTN_number_with_digit(double value, int digits, int decimals, int k, int 
 // hot digit (Left, Right) or step it (Up, Down), a digit overwrites it, '+'
 // and '-' set the sign when the range allows. 1 when it counts as a change.
 int BTN_number_key(int character, int vkey, double* value, int* hot_digit, int digits, int decimals,
-                   float min, float max);
+                   double min, double max);
 // A click in the arrows band at (mouse_x, mouse_y): each of the first ten
 // digits whose column holds mouse_x (edges included) steps up above y + 3,
 // down otherwise. 1 when some digit stepped.
@@ -161,4 +168,68 @@ int BTN_number_arrow_click(double* value, float x, float y, int digits, int deci
                            float mouse_y);
 // Clamp into [min, max] (NaN counts as below), then round half away from
 // zero to the shown decimals.
-double BTN_number_settle(double value, int decimals, float min, float max);
+double BTN_number_settle(double value, int decimals, double min, double max);
+
+// ---------------------------------------------------------------------------
+// Text field
+// ---------------------------------------------------------------------------
+
+struct OGLE_Rec;
+struct OGLE_Callbacks;
+
+// One-line text field editing *text, its text starting at (x, y) on its
+// base line, `width` wide; the label's left text ends before it, the right
+// text follows it. take_focus: the field takes the focus on its own while no
+// field has it. The text never grows past max_len through typing (a longer
+// text from the caller is cut to max_len after an edit). Returns 1 in a
+// frame in which the text was changed.
+int BTN_enterstring(float x, float y, std::string* text, int max_len, std::string label,
+                    float width, int take_focus);
+// The editor callbacks of the text fields: they edit, measure and draw the
+// focused field's string in the proportional font.
+extern const OGLE_Callbacks OGLE_cbs;
+// The editor record all text fields share; null before the first field.
+OGLE_Rec* BTN_text_editor();
+// One queued key press applied to a field's editor: printable characters,
+// Backspace and the arrows as the editor takes them; Delete deletes forward,
+// Home and End go to the start and end (with Shift: extend the selection).
+// Other keys do nothing.
+void BTN_text_key(OGLE_Rec* editor, int character, int vkey, int flags);
+// A field's string is going away (a copy made for one call): the editor
+// stops pointing at it. The next call of the focused field points it again.
+void BTN_text_forget(const std::string* text);
+
+// ---------------------------------------------------------------------------
+// Scrolling list and scroll bar
+// ---------------------------------------------------------------------------
+
+// List callbacks: an item's name or second text, and its kind (icon).
+using btn_name_fn = std::string (*)(int index, void* data);
+using btn_kind_fn = int (*)(int index, void* data);
+
+// Element index of the std::vector<std::string> (resp. std::vector<int>)
+// that data points to; the index is not checked.
+std::string BTN_name_from_vector(int index, void* data);
+int BTN_type_from_vector(int index, void* data);
+
+// Scrolling list of items first .. last with its left edge at x and its
+// vertical centre at y (width <= 0: 290, height <= 0: 220), 10-unit rows,
+// item *centre on the middle row, *selection shaded; both are kept within
+// first .. last. Click selects, the wheel and the scroll bar (slot 0..3)
+// scroll, Up/Down move the selection, typing jumps to the first name that
+// begins with the letters typed within a second of each other (any case).
+// A non-null name adds a text field for it below the list. text_cb and
+// kind_cb may be null. Returns 1 in the frame of a double click on a row.
+int BTN_list_and_search(int slot, float x, float y, float width, float height, int* centre,
+                        int* selection, int first, int last, std::string* name,
+                        const std::string& name_label, btn_name_fn name_cb, void* name_data,
+                        btn_name_fn text_cb, void* text_data, btn_kind_fn kind_cb, void* kind_data);
+// The rows shown above and below the middle one for a list height.
+int BTN_list_rows(float height);
+
+// Vertical scroll bar from y_bottom to y_top at x; min at the top. Returns 1
+// while its thumb is dragged. Slots 0..3; any other is fatal.
+int BTN_vert_slider(int slot, float x, float y_bottom, float y_top, int min, int max, int* value);
+// Where the thumb is drawn, and the value a drag to mouse_y gives.
+float BTN_slider_thumb_y(float y_bottom, float y_top, int min, int max, int value);
+int BTN_slider_drag_value(float y_bottom, float y_top, int min, int max, float mouse_y);

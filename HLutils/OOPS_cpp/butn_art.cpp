@@ -11,7 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"

@@ -16,7 +16,7 @@
 #include <climits>
 #include <cmath>
 
-#include "GenC/hl_menu.h"
+#include "GenH/hl_menu_table.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
@@ -114,7 +114,7 @@ double BTN_number_with_digit(double value, int digits, int decimals, int k, int 
 // accepted '+' or '-', a click that stepped a digit. Left and Right do not.
 
 int BTN_number_key(int character, int vkey, double* value, int* hot_digit, int digits, int decimals,
-                   float min, float max)
+                   double min, double max)
 {
     const int last = last_digit(digits);
     int& hot = *hot_digit;
@@ -167,7 +167,7 @@ int BTN_number_arrow_click(double* value, float x, float y, int digits, int deci
     return stepped;
 }
 
-double BTN_number_settle(double value, int decimals, float min, float max)
+double BTN_number_settle(double value, int decimals, double min, double max)
 {
     if (!(value >= min)) value = min;
     if (value > max) value = max;
@@ -224,8 +224,10 @@ void draw_field(float x, float y, double value, int digits, int decimals, const 
 }
 
 // Decides from this frame's mouse and queued keys, then draws.
-int number_field(float x, float y, double* value, int digits, int decimals, float min, float max,
-                 const std::string& label)
+} // namespace
+
+int BTN_number_field(float x, float y, double* value, int digits, int decimals, double min,
+                     double max, const std::string& label)
 {
     std::string left, right, help;
     BTN_expand_label(label, &left, &right, &help);
@@ -261,21 +263,26 @@ int number_field(float x, float y, double* value, int digits, int decimals, floa
     draw_field(x, y, *value, digits, decimals, left, right, focused);
     return changed;
 }
-} // namespace
 
 int BTN_flt_range(float x, float y, float* value, int digits, int decimals, float min, float max,
                   std::string label)
 {
     double v = *value;
-    const int changed = number_field(x, y, &v, digits, decimals, min, max, label);
+    const int changed = BTN_number_field(x, y, &v, digits, decimals, min, max, label);
     *value = static_cast<float>(v);
     return changed;
 }
 
 int BTN_int_range(float x, float y, int* value, int digits, float min, float max, std::string label)
 {
+    return BTN_int_field(x, y, value, digits, min, max, label);
+}
+
+int BTN_int_field(float x, float y, int* value, int digits, double min, double max,
+                  const std::string& label)
+{
     double v = *value;
-    const int changed = number_field(x, y, &v, digits, 0, min, max, label);
+    const int changed = BTN_number_field(x, y, &v, digits, 0, min, max, label);
     // Whole already; a range beyond the int's would still overflow the cast.
     if (!(v >= INT_MIN)) v = INT_MIN;
     if (v > INT_MAX) v = INT_MAX;

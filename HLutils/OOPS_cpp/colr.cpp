@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "TEX/TEX_bind.h"

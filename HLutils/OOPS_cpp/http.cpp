@@ -19,7 +19,7 @@
 #include <cstring>
 
 #include "Files/io_utils.h"
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "platform/DUZOSocket.h"
 
@@ -135,6 +135,11 @@ down_class::down_class(const char* server, unsigned short port, const char* path
     std::string host = server ? server : "";
     unsigned short target_port = port;
     const bool proxied = http.UseProxy(host.c_str(), port);
+    if (proxied && !http.ProxyPortError().empty()) {
+        failure = http.ProxyPortError();
+        error = EINVAL;
+        return;
+    }
     if (proxied) {
         host = http._proxy_host;
         target_port = (unsigned short)http._proxy_port_int;
@@ -356,6 +361,15 @@ bool http_class::UseProxy(const char* host, unsigned short port) {
 const char* http_class::ProxyHost(const char* server, unsigned short port)
 {
     return UseProxy(server, port) ? _proxy_host.c_str() : server;
+}
+
+std::string http_class::ProxyPortError() const
+{
+    if (_proxy_port_int == 0 || _proxy_host.empty()) return "";
+    if (_proxy_port_int >= 1 && _proxy_port_int <= 65535) return "";
+    return "The proxy port " + std::to_string(_proxy_port_int) +
+           " is not a port number (1 to 65535), so I send nothing through the proxy. Please "
+           "set the proxy port in the preferences.";
 }
 
 unsigned short http_class::ProxyPort(const char* server, unsigned short port)

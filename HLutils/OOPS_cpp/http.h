@@ -154,6 +154,11 @@ public:
     // so, else server and port unchanged.
     const char* ProxyHost(const char* server, unsigned short port);
     unsigned short ProxyPort(const char* server, unsigned short port);
+    // Why a set proxy cannot be used: its port is not 1 to 65535 (a port
+    // text that is no number stores -1, a larger one would wrap onto some
+    // other port). Such a request fails at once; "" when the proxy is usable
+    // or not set.
+    std::string ProxyPortError() const;
 
     // server: bare host; path: starts with '/'; local: file for the body.
     // no_cache (kNetNoCache) asks caches on the way for a fresh copy; only

@@ -8,8 +8,7 @@
 
 #include <X11/keysym.h>
 
-#include "GenC/hl_events.h"
-#include "GenC/hl_menu.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn_focus.h"
 #include "OOPS_cpp/keys_tables.h"
@@ -103,9 +102,16 @@ key_event keys_map_event(long type, const key_syms& syms, long state)
 // ---------------------------------------------------------------------------
 // [SECTION] Handling a key
 // ---------------------------------------------------------------------------
+// The shell reads the key's keysyms from X; without the shell a key has none.
+static key_syms shell_key_syms(long keycode, long state)
+{
+    const shell_hooks& shell = VOVARU_shell();
+    return shell.keysyms ? shell.keysyms(keycode, state) : key_syms{};
+}
+
 void keys_class::handle_key_raw(long type, long keycode, long state)
 {
-    const key_event key = keys_map_event(type, LIN_key_syms(keycode, state), state);
+    const key_event key = keys_map_event(type, shell_key_syms(keycode, state), state);
     if (!key.ignore) handle_key_event(key);
 }
 
@@ -127,7 +133,7 @@ void keys_class::handle_key_event(const key_event& key)
         // Return closes a sub-window; the modal loops of windows 995..999,
         // which it leaves open, read return_hit themselves.
         if (mnw.win_now != kWinMain && return_hit) {
-            VOVARU_handleclick(1);
+            if (VOVARU_shell().handle_click) VOVARU_shell().handle_click(1);
             return;
         }
         if (key.character) mnw.key_char = key.character;

@@ -77,8 +77,10 @@ void keys_class::keys_wind()
         k_cen = static_cast<int>(bindings.size()) - kRows; // the new one in the bottom row
     }
 
-    // Only rows that exist are drawn; the top row stays within the list.
     const int count = static_cast<int>(bindings.size());
+    BTN_vert_slider(0, x0 - 15, 30, 686, 0, count - kRows, &k_cen);
+
+    // Only rows that exist are drawn; the top row stays within the list.
     if (k_cen > count - kRows) k_cen = count - kRows;
     if (k_cen < 0) k_cen = 0;
 

@@ -2,6 +2,9 @@
 // relative to the current window's lower-left corner (mnw.win_x, win_y), y up.
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 // OGL_viewport modes.
 constexpr int kViewOrtho2D = 2; // pixel projection over the whole drawable
 constexpr int kViewFrustum = 3;
@@ -80,3 +83,69 @@ void OGL_printer();
 
 // Unit-square texture coordinates.
 extern const float st00[2], st01[2], st11[2], st10[2];
+
+// ---------------------------------------------------------------------------
+// Background picture, screenshot and text on a backing (oglp_back.cpp). The
+// installer calls none of them.
+// ---------------------------------------------------------------------------
+
+// The background picture is cut into a 4 x 4 grid of 512 x 512 RGBA tiles,
+// texture slots 424 + 4 row + column, rows counted from the picture's bottom.
+constexpr int kBackTileSide = 512;
+constexpr int kBackTileGrid = 4;
+constexpr int kBackMaxSide = kBackTileSide * kBackTileGrid; // 2048
+extern const char* const kBackPicturePath;                  // "Resources/bitmaps/intro.png"
+// Size of the background picture in pixels; 0 until it is made, and again
+// when its tiles could not be made.
+extern int back_dx, back_dy;
+// Where OGL_make_back_tex takes the 16 MB block it cuts the tiles from
+// (malloc; freed with free). Tests put a failing allocator here.
+extern void* (*OGL_back_alloc)(std::size_t bytes);
+
+// Loads the picture and uploads it as the sixteen tiles; only during
+// start-up (no window current). A missing or unreadable picture is fatal.
+void OGL_make_back_tex();
+// Draws the picture from its tiles, in GL-window pixels, each tile at its
+// own size: at start-up against the window's top (and right when narrower),
+// over colour 34 where it does not cover the window; with a window current
+// in the 1024 x 768 area.
+void OGL_plot_back_tex();
+
+// Where the picture lies, in GL-window pixels, and whether the window is
+// first filled with colour 34.
+struct back_box {
+    float left = 0, right = 0, bottom = 0, top = 0;
+    bool fill = false;
+};
+back_box OGL_back_box(bool window_current, int drawable_w, int drawable_h, float area_x,
+                      int picture_w, int picture_h);
+// The part of the picture tile (column i, row j) holds, as drawn: the
+// window rectangle and the texture's upper corner (s1, t1) (the lower one is
+// (0, 0)). False when the picture does not reach the tile or the tile lies
+// outside the drawable.
+struct back_tile_quad {
+    float x0, y0, x1, y1;
+    float s1, t1;
+};
+bool OGL_back_tile_quad(const back_box& box, int i, int j, int drawable_w, int drawable_h,
+                        back_tile_quad* out);
+
+// Reads the middle of the GL window (at most 2048 x 2048) into scratch_array
+// as packed RGB rows, bottom first; with save, also writes it as the first
+// "screenshot_" + number + ".png" after the last used whose name is free.
+void OGL_screenshot(int save);
+// The block OGL_screenshot reads from a drawable of W x H.
+void OGL_screenshot_box(int drawable_w, int drawable_h, int* x, int* y, int* w, int* h);
+// Whether a screenshot name is taken: any entry under it (file, folder,
+// link, even a dangling one), so a screenshot never lands on or through it.
+bool OGL_screenshot_name_taken(const std::string& name);
+
+// Text in a field bar centred at x, with the label's left and right texts
+// beside the bar; the bar is as wide as the text (charsets 100 and 102) or
+// 100 pixels.
+void OGL_boxed_string(float x, float y, const std::string& label, const std::string& text,
+                      int charset, int colour);
+// Width of the field bar of OGL_boxed_string.
+float OGL_boxed_width(const std::string& text, int charset);
+// Proportional text centred on x over a grey box at half alpha.
+void OGL_gray_string(int colour, float x, float y, std::string text);

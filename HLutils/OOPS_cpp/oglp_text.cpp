@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/tman.h"

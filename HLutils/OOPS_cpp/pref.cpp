@@ -13,6 +13,7 @@
 
 const char* const kPrefOptionPrefix = "--pref:";
 const char* const kPrefFileName = "Zudezud Installer.prf";
+const char* const kPrefTempSuffix = ".new";
 
 // ---------------------------------------------------------------------------
 // [SECTION] scan_class
@@ -46,8 +47,10 @@ void pref_parse_body(const char* cursor, const char* end,
 scan_class::scan_class(const std::string& path, int io_mode, size_t user_part) : io(io_mode)
 {
     if (io == kPrefWrite) {
-        // A file that cannot be written is reported by ouf_open's alert.
-        ouf_open(path, kFileText, kPrefVersion, kNoNotice);
+        // Written beside the file and renamed over it by the destructor. A
+        // file that cannot be written is reported by ouf_open's alert.
+        write_path = path;
+        ouf_open(path + kPrefTempSuffix, kFileText, kPrefVersion, kNoNotice);
         return;
     }
     xmap_class file(path, user_part);
@@ -58,7 +61,7 @@ scan_class::scan_class(const std::string& path, int io_mode, size_t user_part) :
 
 scan_class::~scan_class()
 {
-    if (io == kPrefWrite) ouf.close();
+    if (io == kPrefWrite) ouf_commit(write_path + kPrefTempSuffix, write_path);
 }
 
 int scan_class::fetch_or_get(const std::string& out, std::string& in, const std::string& key)

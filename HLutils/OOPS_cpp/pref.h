@@ -16,6 +16,8 @@ constexpr int kPrefVersion = 9001;
 extern const char* const kPrefOptionPrefix;
 // File name inside the preferences folder.
 extern const char* const kPrefFileName;
+// Suffix of the temporary file a save writes before it replaces the file.
+extern const char* const kPrefTempSuffix;
 
 class pref_class
 {
@@ -32,6 +34,7 @@ class scan_class
   public:
     int io;                                    // 0 read, 1 write
     std::map<std::string, std::string> values; // key -> value as read
+    std::string write_path;                    // write mode: the file to replace
 
     // user_part: the leading characters of path that name the user's own
     // folder (the home folder), which may hold any character.

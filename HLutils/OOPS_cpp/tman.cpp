@@ -17,8 +17,8 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "GenC/hl_alert.h"
-#include "GenC/hl_init.h"
+#include "GenH/hl_menu_font.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/xmap.h"
 #include "TEX/TEX_bind.h"
@@ -125,6 +125,15 @@ void tman_forget_name(const std::string& name, int slot)
     if (it != tex_hash().end() && it->second == slot) tex_hash().erase(it);
 }
 
+void tman_missing_texture_alert(const std::string& name, const char* source_file, int source_line)
+{
+    __VOVARU_alert(0, "Trying to load a texture that you do not have!",
+                   "This smacks of a mis-installed copy of Zudezud!",
+                   std::string("Please get a new download from ") + kMakerSite +
+                       ". The missing file is:",
+                   name, t_exit, source_file, source_line);
+}
+
 // ---------------------------------------------------------------------------
 // [SECTION] Slots, registry and binding
 // ---------------------------------------------------------------------------
@@ -159,7 +168,8 @@ int tman_class::load_texture(tex_fail_mode fail_mode, int ref, int flags, tex_lo
     if (load_time == tex_load_startup && !has_scratch_prefix(name) && ref != kTexByName &&
         ref != kTexNoMsgSlot && ref != kTexInterface && ref != kTexFixedFont &&
         ref != kTexBlankGray && !(ref >= kTexBackTileFirst && ref <= kTexBackTileLast))
-        VOVARU_show_init("Loading bitmap " + name + ".", nullptr);
+        if (VOVARU_shell().show_init)
+            VOVARU_shell().show_init("Loading bitmap " + name + ".", nullptr);
 
     Locker l(&lock);
     if (load_time < tex_load_startup || load_time > tex_load_async)
@@ -544,11 +554,7 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
         if (req->fail_mode != tex_fail_silent)
             xer << "WARNING: we are missing the texture: " << req->name << ".\n";
         if (req->fail_mode == tex_fail_fatal)
-            __VOVARU_alert(0, "Trying to load a texture that you do not have!",
-                           "This smacks of a mis-installed copy of Zudezud!",
-                           std::string("Please get a new download from ") + kMakerSite +
-                               ". The missing file is:",
-                           req->name, t_exit, __FILE__, __LINE__);
+            tman_missing_texture_alert(req->name, __FILE__, __LINE__);
         return 0;
     }
 
@@ -684,6 +690,8 @@ void recall_ins_texes()
         {kTexInstaller, 1010, 764, t_installer_dat, kTexesInstallerBytes},
         {kTexInsBack1, 1024, 768, t_ins_back_1_dat, kTexesBackBytes},
         {kTexInsBack2, 1024, 768, t_ins_back_2_dat, kTexesBackBytes},
+        // Korean menu texts (charset 103); only its rows of cells are stored.
+        {kTexFixedFont, kMenuFontTexSide, kMenuFontTexSide, t_menu_font_dat, kMenuFontBytes},
         {kTexInterface, 512, 512, t_interface_dat, kTexesInterfaceBytes},  // last: start-up samples it
     };
     // RGBA, never scaled, from the buffer.
@@ -692,6 +700,8 @@ void recall_ins_texes()
         scratch_dx = b.dx;
         scratch_dy = b.dy;
         std::memcpy(scratch_array, b.bytes, size_t(b.n));
+        const size_t whole = size_t(b.dx) * size_t(b.dy) * 4;
+        if (whole > size_t(b.n)) std::memset(scratch_array + b.n, 0, whole - size_t(b.n));
         tman.load_texture(tex_fail_fatal, b.slot, flags, tex_load_startup,
                           "scratch_array:hardwired textures");
     }

@@ -214,6 +214,10 @@ private:
 // belongs to another slot under the same name stays.
 void tman_forget_name(const std::string& name, int slot);
 
+// The fatal alert of an image the program cannot do without: names the
+// missing file and where to get a good copy. Does not return.
+void tman_missing_texture_alert(const std::string& name, const char* source_file, int source_line);
+
 // ---------------------------------------------------------------------------
 // File stage helpers.
 // ---------------------------------------------------------------------------

@@ -12,8 +12,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "GenC/hl_alert.h"
-#include "GenC/hl_init.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/tman.h"
 #include "TEX/TEX_bind.h"
@@ -176,7 +175,9 @@ void tman_class::load_all_scenery_texes()
             float fraction = float(done) / total;
             // Other threads may use the manager while the screen is drawn.
             UTL_critical_section_unlock(&lock);
-            VOVARU_show_init("Loading scenery texture " + file_part(d.name) + ".", &fraction);
+            if (VOVARU_shell().show_init)
+                VOVARU_shell().show_init("Loading scenery texture " + file_part(d.name) + ".",
+                                         &fraction);
             UTL_critical_section_lock(&lock);
         }
         ++done;

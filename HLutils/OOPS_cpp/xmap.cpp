@@ -16,7 +16,7 @@
 
 #include "Files/case_desens.h"
 #include "Files/io_utils.h"
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
 
@@ -322,18 +322,51 @@ void xmap_class::TXT_xer_line()
 // ---------------------------------------------------------------------------
 // [SECTION] Writing side
 
-int ouf_open(std::string path, int type, int version, std::string notice)
+namespace
 {
-    if (type != kFileBinary && type != kFileText) {
-        __VOVARU_alert(0, "Bad ouf_open type!", path, "", "", t_exit, kXmapSource, __LINE__);
-        return 0;
-    }
+std::string ouf_full_path(const std::string& path)
+{
     std::string full = app_path + path;
     // Data files carry lower-case extensions: the last three letters are
     // lowered whether or not they follow a dot.
     if (full.size() > 3)
         for (size_t i = full.size() - 3; i < full.size(); ++i)
             if (full[i] >= 'A' && full[i] <= 'Z') full[i] = (char)(full[i] - 'A' + 'a');
+    return full;
+}
+
+void alert_not_saved(const std::string& full, int line)
+{
+    __VOVARU_alert(0,
+                   "I could not save the file! Could the directory that the file sits in be "
+                   "missing? Or flagged as READ-ONLY by the operating system? (Windows machines "
+                   "typically do this).",
+                   full,
+                   "Could the file be flagged as read-only? This happens in Windows if you copy "
+                   "it from a CD!",
+                   "Try putting this app in the background and then flag the file as NOT "
+                   "read-only, or creating the folder listed in the path above.",
+                   t_alert, kXmapSource, line);
+}
+
+// The written bytes on the disk before the name points at them.
+int sync_file(const std::string& full)
+{
+    const int fd = ::open(full.c_str(), O_RDONLY);
+    if (fd < 0) return errno;
+    const int err = ::fsync(fd) != 0 ? errno : 0;
+    ::close(fd);
+    return err;
+}
+} // namespace
+
+int ouf_open(std::string path, int type, int version, std::string notice)
+{
+    if (type != kFileBinary && type != kFileText) {
+        __VOVARU_alert(0, "Bad ouf_open type!", path, "", "", t_exit, kXmapSource, __LINE__);
+        return 0;
+    }
+    const std::string full = ouf_full_path(path);
     if ((int)full.size() > kMaxFilePath)
         __VOVARU_alert(0, "String too long!", full, "", "", t_exit, kXmapSource, __LINE__);
 
@@ -363,15 +396,22 @@ int ouf_open(std::string path, int type, int version, std::string notice)
         }
     }
     ouf.close();
-    __VOVARU_alert(0,
-                   "I could not save the file! Could the directory that the file sits in be "
-                   "missing? Or flagged as READ-ONLY by the operating system? (Windows machines "
-                   "typically do this).",
-                   full,
-                   "Could the file be flagged as read-only? This happens in Windows if you copy "
-                   "it from a CD!",
-                   "Try putting this app in the background and then flag the file as NOT "
-                   "read-only, or creating the folder listed in the path above.",
-                   t_alert, kXmapSource, __LINE__);
+    alert_not_saved(full, __LINE__);
+    return 0;
+}
+
+int ouf_commit(std::string temp, std::string path)
+{
+    const std::string from = ouf_full_path(temp), to = ouf_full_path(path);
+    // ouf_open has already told the user when the file could not be opened.
+    const bool was_open = ouf.is_open();
+    ouf.flush();
+    bool ok = was_open && ouf.good();
+    ouf.close();
+    ok = ok && !ouf.fail() && sync_file(from) == 0 && std::rename(from.c_str(), to.c_str()) == 0;
+    ouf.clear();
+    if (ok) return 1;
+    std::remove(from.c_str()); // the old file stays whole
+    if (was_open) alert_not_saved(to, __LINE__);
     return 0;
 }

@@ -102,3 +102,9 @@ class xmap_class
 // header. Returns 1 when ouf is open and the header written, else 0 (after
 // one folder creation and a second try, and a warning alert).
 int ouf_open(std::string path, int type, int version, std::string notice);
+// Ends a file written through ouf_open on the temporary name `temp` beside
+// `path`: once every byte is known to be on the disk it is renamed over path,
+// so a kill or a full disk leaves the old file whole. Returns 1 when path now
+// holds the new file; else the temporary file is removed, a write that failed
+// after the open gets ouf_open's warning, and 0 is returned.
+int ouf_commit(std::string temp, std::string path);

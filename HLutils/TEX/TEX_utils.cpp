@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/xmap.h"
 #include "TEX/TEX_bmp.h"

@@ -21,7 +21,7 @@
 #include <png.h>
 #include <squish.h>
 
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 
 // [SECTION] Output files

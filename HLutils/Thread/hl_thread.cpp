@@ -10,8 +10,7 @@
 #include <exception>
 #include <vector>
 
-#include "GenC/hl_alert.h"
-#include "GenC/hl_context.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 
 namespace
@@ -90,7 +89,7 @@ void exce_class::Report()
             xer << m << "\n";
         xer.flush();
         app_done = 1;
-        VOVARU_finishup(1);
+        if (VOVARU_shell().finish) VOVARU_shell().finish(1);
         std::exit(0);
     }
     __VOVARU_alert(0, message[0], message[1], message[2], message[3], alert_type, src_file,
@@ -184,7 +183,8 @@ void THREAD_create(void* (*fn)(void*), void* arg, pthread_t* thread, pthread_t* 
     // share with (workers made before detection ran).
     if (glExt.threaded_avail && mnw.glx_context[0]) {
         start.with_gl = with_gl;
-        if (with_gl) start.gl_context = VOVARU_make_context_loader(start.gl_drawable);
+        if (with_gl && VOVARU_shell().make_loader)
+            start.gl_context = VOVARU_shell().make_loader(start.gl_drawable);
     }
     UTL_message_queue_create(&start.reply);
     UTL_thread_create(THREAD_launch, &start, thread, id, join_handle);
@@ -196,7 +196,8 @@ void THREAD_create(void* (*fn)(void*), void* arg, pthread_t* thread, pthread_t* 
 void* THREAD_launch(void* start_record)
 {
     thread_start_record* start = static_cast<thread_start_record*>(start_record);
-    if (start->with_gl) VOVARU_set_context_loader(start->gl_context, &start->gl_drawable);
+    if (start->with_gl && VOVARU_shell().set_loader)
+        VOVARU_shell().set_loader(start->gl_context, &start->gl_drawable);
     void* (*fn)(void*) = start->fn;
     void* arg = start->arg;
     UTL_message_queue_write(start->reply, nullptr); // start may vanish now

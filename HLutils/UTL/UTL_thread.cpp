@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "GenC/hl_alert.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 
 namespace

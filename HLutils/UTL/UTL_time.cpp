@@ -257,6 +257,16 @@ void xtim_class::current_month_day(int* month, int* day)
     *day = day_of_year - days_before + 1;
 }
 
+int xtim_class::del_time(std::uint64_t* stamp)
+{
+    static std::uint64_t old = 0;
+    const std::uint64_t now = microsecs();
+    if (!stamp) stamp = &old;
+    const std::uint32_t span = static_cast<std::uint32_t>(now) - static_cast<std::uint32_t>(*stamp);
+    *stamp = now;
+    return static_cast<std::int32_t>(span);
+}
+
 void xtim_class::xtim_hrs_min_sec(float seconds, float* hours, float* minutes, float* secs)
 {
     // Truncation in double: the same as a cast to int, but no overflow for

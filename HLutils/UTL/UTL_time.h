@@ -30,6 +30,11 @@ class xtim_class
         return UTL_raw_clock_now() - origin;
     }
 
+    // Stopwatch: microseconds since *stamp, then *stamp becomes now. The
+    // difference is taken on the low 32 bits, so it is right across their
+    // wrap for spans under 2^31 us. A null stamp is one shared by all callers.
+    static int del_time(std::uint64_t* stamp);
+
     // Once per frame pass: period governor, one-frame flags, mouse timing,
     // pulsing colours.
     void xtim_update();

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "Files/io_utils.h"
+#include "GenC/hl_alert.h"
 #include "GenH/hl_types.h"
 #include "support/alert_probe.h"
 #include "support/file_fixtures.h"
@@ -139,6 +140,7 @@ TEST(LaunchApp, StartsTheProgramThenShutsDown)
         dir.mkdir("home");
         ChildResult r = run_in_child([&] {
             setenv("HOME", (dir / "home").c_str(), 1);
+            VOVARU_register_shell(); // its shutdown, as start-up registers it
             open_log_in(dir);
             std::string app = dir / c.app;
             if (c.via_app_path) {

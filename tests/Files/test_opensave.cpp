@@ -1,8 +1,10 @@
 #include <cctype>
+#include <cstdio>
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -267,4 +269,18 @@ TEST(OpensaveGetitems, PathWithoutSlashIsFatal)
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
     const std::string log = TempDir::read(cwd.path() + "Log.txt");
     EXPECT_NE(log.find("HLutils/Files/io_utils line 907"), std::string::npos) << log;
+}
+
+// The empty path is the base folder: with an empty app_path, the current one.
+TEST(OpensaveGetitems, EmptyPathListsTheBaseFolder)
+{
+    TempCwd cwd;
+    ASSERT_EQ(app_path, "");
+    ASSERT_EQ(::mkdir("sub", 0755), 0);
+    FILE* f = std::fopen("b.txt", "w");
+    ASSERT_NE(f, nullptr);
+    std::fclose(f);
+    const Listing l = list("", kListAll);
+    EXPECT_EQ(l.names, (std::vector<std::string>{"b.txt", "sub"}));
+    EXPECT_EQ(l.kinds, (std::vector<int>{kItemText, kItemFolder}));
 }

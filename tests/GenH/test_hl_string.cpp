@@ -77,6 +77,25 @@ TEST(GetPathWithPath, FolderMayBeThePathItself)
     EXPECT_EQ(p, "/");
 }
 
+TEST(PathHasNoFile, Table)
+{
+    const struct {
+        const char* path;
+        int want;
+    } cases[] = {
+        {"Output/", 1},
+        {"Output/movies/a.smo", 0},
+        {"Output/movies/", 1},
+        {"/", 1},
+        {"a", 0},
+        {"a/b/c", 0},
+        {"dir\\", 0}, // only '/' separates
+        {"", 1},      // the base folder itself
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(path_has_no_file(c.path), c.want) << '"' << c.path << '"';
+}
+
 TEST(StrToInt, Table)
 {
     struct Case {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "GenC/hl_windows.h"
+#include "GenH/hl_menu_font.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
@@ -102,19 +103,23 @@ TEST(Accents, TwoFullRowsAboveTheLetterInTheAtlas)
     }
 }
 
-// The atlas is drawn from the two fonts and fixed numbers only: drawing it
-// again gives the bytes the program holds.
+// The atlas and the Korean menu font are drawn from the fonts and fixed
+// numbers only: drawing them again gives the bytes the program holds.
 TEST(Accents, AtlasGeneratorIsDeterministic)
 {
     TempDir out;
     const std::string dejavu = "/usr/share/fonts/truetype/dejavu/";
     const XvfbResult r =
         run_capture(std::string(ZUDEZUD_BINARY_DIR) + "/tools/texgen " + out.path() + " " + dejavu +
-                    "DejaVuSans.ttf " + dejavu + "DejaVuSans-Bold.ttf");
+                    "DejaVuSans.ttf " + dejavu + "DejaVuSans-Bold.ttf " +
+                    "/usr/share/fonts/truetype/nanum/NanumGothic.ttf");
     ASSERT_EQ(r.status, 0) << r.output;
     const std::string raw = TempDir::read(out / "texes0.raw");
     ASSERT_EQ(raw.size(), size_t(kTexesInterfaceBytes));
     EXPECT_EQ(raw, std::string(reinterpret_cast<const char*>(t_interface_dat), raw.size()));
+    const std::string font = TempDir::read(out / "texes4.raw");
+    ASSERT_EQ(font.size(), size_t(kMenuFontBytes));
+    EXPECT_EQ(font, std::string(reinterpret_cast<const char*>(t_menu_font_dat), font.size()));
 }
 
 // Each letter drawn alone, six times enlarged, in charsets 100 and 102, white

@@ -338,6 +338,27 @@ TEST(Panels, ZapBoxesAnswerClicksOnTheirEdges)
     }
 }
 
+// The movie window only says that there are no movies: its framed background
+// and one darker panel of 296 under the title, with the out-position beyond it.
+TEST(Panels, MovieWindowSaysThereAreNoMovies)
+{
+    XVFB_TEST_BODY(kXvfbScreen1024);
+    open_main();
+    VOVARU_startwind(kWinPrefs, 0); // 600 x 380
+    const texels atlas = read_texture(kTexInterface);
+    clear_back();
+    wx1 = wy1 = -1;
+    qtim.qtim_wind();
+    glFinish();
+    EXPECT_FLOAT_EQ(wx1, 600);
+    EXPECT_FLOAT_EQ(wy1, 316);
+    // The window's type 11 background starts 9 left and 14 below the window,
+    // the type 15 panel 9 left and 14 below (10, 10).
+    const int wx0 = int(mnw.win_x) - 9, wy0 = int(mnw.win_y) - 14;
+    EXPECT_TRUE(shows_texel(wx0 + 5, wy0 + 5, atlas, 1 + 5, 358 + 5));
+    EXPECT_TRUE(shows_texel(wx0 + 10 + 40, wy0 + 10 + 40, atlas, 405 + 40, 358 + 40));
+}
+
 TEST(Panels, SubwinDefaultsAndFarCorner)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
@@ -623,6 +644,39 @@ TEST(Popup, SlidesUpNearTheBottom)
     for (const item_struct& it : menu[kPopupSlot].items)
         low = std::min<int>(low, it.y1);
     EXPECT_EQ(low, 2);
+}
+
+// In a sub-window the list must fit the drawable, not the window: items are
+// placed in window units, the drawable starts win_y below the window.
+TEST(Popup, SlidesToFitTheDrawableInASubWindow)
+{
+    XVFB_TEST_BODY(kXvfbScreen1024);
+    open_main();
+    VOVARU_startwind(kWinPicker, 0); // 561 x 474, centred: origin y 147
+    ASSERT_FLOAT_EQ(mnw.win_y, 147);
+    reset_popup();
+    std::string choices = "a";
+    for (int i = 1; i < 30; ++i)
+        choices += "-a";
+    active_popup_code = BTN_popup_id(280, 438);
+    int sel = 29; // the deepest level, as the folder picker opens it
+    for (int frame = 0; frame < 40; ++frame)
+        BTN_textlist(280, 438, &sel, choices, "");
+    int high = -1000, low = 1000;
+    for (const item_struct& it : menu[kPopupSlot].items) {
+        high = std::max<int>(high, it.y2);
+        low = std::min<int>(low, it.y1);
+    }
+    EXPECT_LE(high + mnw.win_y, mnw.res_y);
+    EXPECT_GE(low + mnw.win_y, 0);
+    EXPECT_GT(high + mnw.win_y, mnw.res_y - 12); // it stops as soon as it fits
+    // Near the window's bottom, items below the window but above the
+    // drawable's bottom edge need no slide.
+    reset_popup();
+    active_popup_code = BTN_popup_id(200, 5);
+    sel = 0;
+    BTN_textlist(200, 5, &sel, "one-two-three-four", "");
+    EXPECT_EQ(sel, 0);
 }
 
 // A real click on the button, then on an item, through the frame pass.

@@ -194,3 +194,24 @@ TEST(KeysWindow, OnlyExistingRowsAreDrawnAndTheTopRowStaysInTheList)
     VOVARU_event_proc();
     EXPECT_EQ(keys.k_cen, 0);
 }
+
+// The scroll bar beside the list moves its top row: one row for its arrows,
+// and it lets the list go no further than the last row.
+TEST(KeysWindow, ScrollBarMovesTheList)
+{
+    XVFB_TEST_BODY(kXvfbScreen1024);
+    open_keys_window({});
+    keys.bindings.assign(40, key_binding{ZYNT_VK_A, 0, 0, 0});
+    keys.k_cen = 0;
+    VOVARU_event_proc();
+    click(420 - 15, 30 - 10); // the down arrow below the track
+    ASSERT_TRUE(frames_until([] { return keys.k_cen == 1; }));
+    click(420 - 15, 686 + 10); // the up arrow above it
+    ASSERT_TRUE(frames_until([] { return keys.k_cen == 0; }));
+    keys.k_cen = 6;
+    VOVARU_event_proc();
+    click(420 - 15, 30 - 10);
+    for (int i = 0; i < 10; ++i)
+        VOVARU_event_proc();
+    EXPECT_EQ(keys.k_cen, 6);
+}

@@ -1,7 +1,10 @@
 // The preferences file: exact writing, reading rules, option overrides.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <string>
 
@@ -271,6 +274,42 @@ TEST_F(Pref, SavedAtOrderlyExitUnlessFpsTest)
         EXPECT_EQ(TempDir::exists(file_), !fps);
     }
     EXPECT_NE(TempDir::read(file_).find("_stream_count 2\n"), std::string::npos);
+}
+
+// The file is written beside its place and renamed over it: a save that
+// cannot be completed (here a disk that takes only 64 bytes more) leaves the
+// old file whole and no temporary file behind, and tells the user once.
+TEST_F(Pref, SaveThatCannotBeCompletedKeepsTheOldFile)
+{
+    TempCwd cwd;
+    const std::string old_file = "I\n9001 version\n_stream_count 5\n";
+    const std::string temp = file_ + kPrefTempSuffix;
+    for (rlim_t limit : {rlim_t(64), RLIM_INFINITY}) {
+        SCOPED_TRACE(limit == RLIM_INFINITY ? "room enough" : "disk full");
+        write_file(old_file);
+        home_.write(".zudezud/Zudezud Installer.prf.new", "half of a killed run's save");
+        ChildResult r = run_in_child([&] {
+            std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG
+            struct rlimit lim;
+            getrlimit(RLIMIT_FSIZE, &lim);
+            lim.rlim_cur = limit;
+            setrlimit(RLIMIT_FSIZE, &lim);
+            dest_dir_path = "/" + std::string(200, 'd') + "/";
+            stg._stream_count = 2;
+            pref.IO_set(kPrefSetInstaller, kPrefWrite);
+        });
+        ASSERT_TRUE(r.exited()) << r.out << r.err;
+        EXPECT_FALSE(TempDir::exists(temp));
+        const std::string now = TempDir::read(file_);
+        if (limit == RLIM_INFINITY) {
+            EXPECT_NE(now.find("_stream_count 2\n_log_actions"), std::string::npos) << now;
+            EXPECT_NE(now.find("\n_proxy_port_int 0\n"), std::string::npos) << now;
+            EXPECT_EQ(r.out.find("I could not save the file!"), std::string::npos) << r.out;
+        } else {
+            EXPECT_EQ(now, old_file);
+            EXPECT_NE(r.out.find("I could not save the file!"), std::string::npos) << r.out;
+        }
+    }
 }
 
 } // namespace

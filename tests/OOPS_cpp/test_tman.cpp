@@ -547,7 +547,7 @@ TEST(TmanGL, BindingFallsBackToGreyAndNeverReadsPastTheTable)
     EXPECT_EQ(probe.last().lines[0], "missing non-scenery texture - how?");
     EXPECT_EQ(probe.last().lines[2], "ref=   388");
     tman.bind_ref(389, 0, 0);
-    tman.bind_ref(393, 0, 0);  // beyond the table
+    tman.bind_ref(394, 0, 0);  // beyond the table (the menu font is 393)
     EXPECT_EQ(bound_texture(), 927);
     EXPECT_EQ(probe.count(), 2u);
     tman.bind_ref(5000, 0, 0);

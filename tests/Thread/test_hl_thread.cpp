@@ -279,6 +279,7 @@ TEST_F(ThreadModuleTest, ReportOffTheMainThreadLogsAndExits)
     dir_.mkdir("home");
     ChildResult r = run_in_child([&] {
         setenv("HOME", home.c_str(), 1); // an orderly end may save preferences
+        VOVARU_register_shell();         // the shell's shutdown, as start-up registers it
         THREAD_init();
         run_on_thread([](void*) -> void* {
             exce_class("one", "two", "", "four", "worker.cpp", 31, t_exit).Report();

@@ -10,6 +10,7 @@
 #include "UTL/UTL_time.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"
+#include "support/xvfb.h"
 
 namespace
 {
@@ -455,3 +456,56 @@ TEST(MovieStub, NoRecorderOnThisPlatform)
 }
 
 } // namespace
+
+// The stopwatch moves the fake clock past 2^32 us (72 minutes): each test
+// runs alone in a child, so no other test sees that clock.
+TEST(Stopwatch, FirstCallOnAZeroStampGivesTheLow32BitsOfTheCount)
+{
+    XVFB_TEST_BODY(nullptr);
+    FakeClock clock;
+    // Ascending, and past where the fake clock starts (a whole second).
+    const std::uint64_t cases[] = {1500000, 0x80000000ull - 1, 0x100000000ull + 1234,
+                                   0x300000000ull + 0x7FFFFFFFull, 0x4FFFFFFFFull}; // reads as -1
+    for (std::uint64_t at : cases) {
+        clock.advance_us(at - xtim_class::microsecs());
+        std::uint64_t stamp = 0;
+        EXPECT_EQ(xtim_class::del_time(&stamp), static_cast<std::int32_t>(at & 0xFFFFFFFFu)) << at;
+        EXPECT_EQ(stamp, at); // the stamp keeps all 64 bits of now
+    }
+}
+
+TEST(Stopwatch, SpansAcrossTheLow32BitWrap)
+{
+    XVFB_TEST_BODY(nullptr);
+    FakeClock clock;
+    const struct {
+        std::uint64_t start, span;
+    } cases[] = {
+        {2000000, 1500},                     // two calls 1500 us apart
+        {0xFFFFFFFFull - 500, 1500},         // the low 32 bits wrap between them
+        {0x100000000ull * 5 - 1, 1},         // on the wrap itself
+        {0x100000000ull * 6, 0x7FFFFFFFull}, // the longest span an int holds
+    };
+    for (const auto& c : cases) {
+        clock.advance_us(c.start - xtim_class::microsecs());
+        std::uint64_t stamp = 0;
+        xtim_class::del_time(&stamp);
+        clock.advance_us(c.span);
+        EXPECT_EQ(xtim_class::del_time(&stamp), static_cast<int>(c.span)) << c.start;
+        EXPECT_EQ(xtim_class::del_time(&stamp), 0) << c.start; // the stamp became now
+    }
+}
+
+TEST(Stopwatch, NullStampIsOneSharedStamp)
+{
+    XVFB_TEST_BODY(nullptr);
+    FakeClock clock;
+    xtim_class::del_time(nullptr);
+    clock.advance_us(700);
+    std::uint64_t mine = xtim_class::microsecs();
+    clock.advance_us(300);
+    EXPECT_EQ(xtim_class::del_time(&mine), 300); // another stamp leaves the shared one alone
+    EXPECT_EQ(xtim_class::del_time(nullptr), 1000);
+    clock.advance_us(42);
+    EXPECT_EQ(xtim.del_time(nullptr), 42); // through the instance: the same stamp
+}

@@ -145,6 +145,7 @@ XvfbResult xvfb_run_this_test_copied(const std::string& folder)
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include "GenC/hl_alert.h"
 #include "GenC/hl_context.h"
 #include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
@@ -153,10 +154,13 @@ XvfbResult xvfb_run_this_test_copied(const std::string& folder)
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/tman.h"
 
-void xvfb_open_shell_window()
+void xvfb_open_shell_window(int width, int height)
 {
+    VOVARU_register_shell();
     VOVARU_align_scratch();
     VOVARU_request_window();
+    mnw.res_x_req = width;
+    mnw.res_y_req = height;
     VOVARU_setres(1);
     VOVARU_make_context(0);
     OGL_pix_specs(0);

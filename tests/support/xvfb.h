@@ -62,9 +62,10 @@ XvfbResult xvfb_run_this_test_copied(const std::string& folder);
 
 // Inside a child: makes the program's window and context the way start-up
 // does (requests, screen, window, figures, capabilities, built-in images,
-// menus, window -1), without the log or threads. Interface colours 34..47 get
-// fixed test values instead of the ones sampled from the atlas.
-void xvfb_open_shell_window();
+// menus, window -1) and registers the shell, without the log or threads. Interface colours 34..47
+// get fixed test values instead of the ones sampled from the atlas. The drawable is 1024 x 768
+// unless another size is asked for.
+void xvfb_open_shell_window(int width = 1024, int height = 768);
 
 // What the X server shows in the program's window, read back with XGetImage
 // after the frame was swapped: independent of the GL read-back paths.

@@ -26,7 +26,7 @@ struct mnw_struct {
     int alias_now;          // multisampling obtained
     int ctx_index;          // which window's buffers are swapped (always 0)
     XVisualInfo* x_visual;
-    Window x_window[2];     // entry 0 is the main X window; 1 is unused
+    Window x_window[2];     // entry 0 is the main X window; 1 the second monitor's (none here)
     GLXContext glx_context[2];
     Display* x_display;
     int win_now;            // current (sub-)window id
@@ -65,4 +65,8 @@ struct mnw_struct {
     int profile_on;         // frame profiler switch
     int keys_off;           // while set, keys fire no commands
     int clock_mode;
+    int sec_mon_inuse;      // second monitor in use (never set in this program)
+    int sec_mon_ctx;        // the second monitor's GL context was made
+    int win_under;          // window under the pointer: the current one, or 0
+                            // on the second monitor
 };

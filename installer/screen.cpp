@@ -1,0 +1,362 @@
+// The installer's main screen, drawn from scratch in every frame and
+// interleaved with the state machine: APP_update runs the phases and flows
+// of frame.cpp between its drawing steps, in a fixed order.
+//
+// Index: [SECTION] Installer image; Texts; Drawing steps; APP_update.
+#include "installer/screen.h"
+
+#include <cmath>
+#include <limits>
+
+#include "GenC/hl_alert.h"
+#include "GenH/hl_string.h"
+#include "GenH/hl_types.h"
+#include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/oglp.h"
+#include "OOPS_cpp/oglp_text.h"
+#include "OOPS_cpp/tman.h"
+#include "installer/directory.h"
+#include "installer/frame.h"
+#include "installer/streams.h"
+#include "installer/sub_wins.h"
+#include "installer/utils.h"
+
+main_screen_state screen;
+
+namespace
+{
+
+constexpr float kImageTexels = 1024; // the installer image is addressed in pixels / 1024
+constexpr int kBlendAlpha = 5;
+constexpr int kColBackImage = 49;
+constexpr int kTextWrap = 700;
+constexpr int kGlobeStill = 21, kGlobeFirst = 8, kGlobeLast = 23;
+constexpr int kFlagTenth = 6; // real_flags index of the 0.1 s step
+constexpr int kBarTrack = 4, kBarFill = 5, kBarTextField = 9;
+constexpr int kPanelInstaller = 20;
+constexpr float kBarLeft = 132, kBarWidth = 884;
+
+std::string whole(long long v)
+{
+    return std::to_string(v);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// [SECTION] Installer image
+
+int interface_rect(float x, float y, float ax, float ay, float w, float h, int hover, int tint)
+{
+    x = std::trunc(x);
+    y = std::trunc(y);
+    if (tint == 1)
+        colr.assign(kColrInstlTint, 0.8f, 1, 0.8f);
+    else if (tint == 2)
+        colr.assign(kColrInstlTint, 1, 0.8f, 0.8f);
+    else
+        colr.assign(kColrInstlTint, 1, 1, 1);
+    const bool in =
+        x <= mnw.mouse_x && mnw.mouse_x <= x + w && y <= mnw.mouse_y && mnw.mouse_y <= y + h;
+    // The pointed-at copy lies one artwork below the normal one, the pressed one two.
+    if (hover && in) ay -= (mnw.mouse_held ? 2 : 1) * (h + 1);
+    const float s0 = ax / kImageTexels, s1 = (ax + w) / kImageTexels;
+    const float t0 = ay / kImageTexels, t1 = (ay + h) / kImageTexels;
+    OGL_2dquad(kTexInstaller, kColrInstlTint, 1, x, y, s0, t0, x, y + h, s0, t1, x + w, y + h, s1,
+               t1, x + w, y, s1, t0, 1, kBlendAlpha);
+    return mnw.mouse_press && in ? 1 : 0;
+}
+
+void interface_icon(float x, float y, int n)
+{
+    interface_rect(x, y, static_cast<float>((n % 8) * 64), static_cast<float>((n / 8) * 64 + 66),
+                   64, 64, 0, 0);
+}
+
+void set_size_str(float kb, std::string* out)
+{
+    const float mb = kb * 0.001f;
+    if (mb >= 1000) {
+        flt_to_str(mb * 0.001f, out, 2, 1, 0);
+        *out += " Gig";
+    } else {
+        flt_to_str(mb, out, 2, 1, 0);
+        *out += " Meg";
+    }
+}
+
+int in_destination_field(float x, float y)
+{
+    return kDestFieldX0 <= x && x <= kDestFieldX1 && kDestFieldY0 <= y && y <= kDestFieldY1;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Texts
+
+std::string directory_percent()
+{
+    const down_class* req = http.slot[kNetSlotDirectory];
+    if (!req) return "0";
+    if (req->cont_len == -1) return "-1";
+    if (req->cont_len <= 0) return "0";
+    return whole(req->bytes_written * 100 / req->cont_len);
+}
+
+screen_line status_message()
+{
+    screen_line s;
+    const std::string proxy_error = http.ProxyPortError();
+    if (next.all_done) {
+        s = {kColStatusDone, "INSTALLATION COMPLETE!"};
+    } else if (!proxy_error.empty()) {
+        s = {kColStatusError, proxy_error};
+    } else if (stg.server_count == -1) {
+        s.text = "Looking for servers... you need internet for this...";
+    } else if (stg.server_count == 0) {
+        s = {kColStatusError, "I could not find any servers to get Zudezud from!"};
+    } else if (stg.dir_state == kDirFetch) {
+        const std::string p = directory_percent();
+        s.text = p == "-1" ? "I am checking the net for the latest version of Zudezud right now, "
+                             "and I am connecting to the server..."
+                           : "I am checking the net for the latest version of Zudezud right now, "
+                             "and I am " +
+                                 p + "% done checking.";
+    } else if (stg.dir_state == kDirScan) {
+        s.text = "I have downloaded the directory of files I need, and am now trying to read it...";
+    } else if (stg.dir_state == kDirBadFormat) {
+        s = {kColStatusError, std::string("I can not find a version of Zudezud on the net! Grab a "
+                                          "new installer from ") +
+                                  kMakerWebSite + ", or check net service!"};
+    } else if (stg.install_state == kInstalling) {
+        s.text = "OK I am installing this now...";
+    } else if (!path_is_to_a_sim()) {
+        s.text = "To make the download a LOT faster, if you have an earlier version of Zudezud 9 "
+                 "on your hard drive, choose that with the DESTINATION button below, and I will "
+                 "UPDATE THAT FOLDER!";
+    } else {
+        s.text = "You have selected an earlier version of Zudezud in the DESTINATION field below, "
+                 "so I will update that installation  by just grabbing new updated files!";
+    }
+    return s;
+}
+
+bool time_left_line(float downloaded_kb, float total_down_kb, float elapsed_s, int streams,
+                    std::string* out)
+{
+    float remaining = total_down_kb - downloaded_kb;
+    if (!(remaining > 0)) remaining = 0;
+    const float elapsed = elapsed_s > 1 ? elapsed_s : 1;
+    const double rate = downloaded_kb / elapsed;
+    if (!(rate > 0) || !std::isfinite(rate)) return false;
+    const double eta = remaining / rate;
+    // Hours are the largest unit: beyond an int of them there is nothing to say.
+    if (!std::isfinite(eta) || eta / 3600 >= std::numeric_limits<int>::max()) return false;
+    std::string t;
+    if (eta < 120)
+        t = "About " + whole(static_cast<long long>(eta)) + " seconds";
+    else if (eta < 7200)
+        t = "About " + whole(static_cast<long long>(eta / 60)) + " minutes";
+    else
+        t = "About " + whole(static_cast<long long>(eta / 3600)) + " hours";
+    *out = t + " left in the install, downloading at " + whole(static_cast<long long>(rate)) +
+           " kilobytes/second " + "with " + whole(streams) + " simultaneous download streams.";
+    return true;
+}
+
+static int active_streams()
+{
+    int s = 0;
+    for (int i = 0; i < kStreams; ++i)
+        s += next.stream_active[i] ? 1 : 0;
+    return s;
+}
+
+static void installing_lines(totals_lines& t)
+{
+    main_screen_state& s = screen;
+    const float k = 5 * xtim.sim_prd;
+    s.totl_inst_rat = (1 - k) * s.totl_inst_rat + k * (next.kb_installed / s.tot_disk_req);
+    if (!(s.totl_inst_rat >= 0)) s.totl_inst_rat = 0; // also a result that is not a number
+    if (s.totl_inst_rat > 1) s.totl_inst_rat = 1;
+
+    switch (stg.status_code) {
+    case kStatusDeleting:
+        t.l[0] = "Deleting " + crnt_file_name + " because that file is no longer needed!";
+        break;
+    case kStatusDownloading:
+        t.l[0] = "Downloading and installing " + crnt_file_name + ", currently " +
+                 whole(static_cast<long long>(stg.file_fraction * 100)) + "% done with that file.";
+        break;
+    case kStatusHaveIt:
+        t.l[0] = "duplicate filename through file " + crnt_file_name +
+                 ", but not installing it because you already have this file.";
+        break;
+    case kStatusNotNeeded:
+        t.l[0] = "Browsing through file " + crnt_file_name +
+                 ", but not installing it because you don't need this file.";
+        break;
+    default:
+        break;
+    }
+    std::string pct, done;
+    flt_to_str(s.totl_inst_rat * 100, &pct, 3, 1, 0);
+    set_size_str(next.kb_installed, &done);
+    t.l[1] = pct + "% done with the internet install, having installed " + done + " of " +
+             s.tot_disk_req_str + " for the internet install.";
+    if (s.totl_inst_rat > 0.01f)
+        time_left_line(next.kb_downloaded + next.kb_partial, s.tot_down_req,
+                       xtim.real_secs - next.reset_time, active_streams(), &t.l[2]);
+}
+
+totals_lines totals_block()
+{
+    totals_lines t;
+    main_screen_state& s = screen;
+    static const char* const kFull = "This is a full installer.";
+    if (stg.install_state == kInstallIdle) {
+        s.totl_inst_rat = 0;
+        s.tot_availabl = -1;
+        s.tot_down_req = stg.total_down_kb;
+        s.tot_disk_req = stg.total_disk_kb;
+        if (stg.dir_state == kDirFetch) {
+            t.l[0] = "I am figuring out what the latest version of Zudezud is right now...";
+            t.l[1] = "This may take a moment as I download the latest list of Zudezud files...";
+            t.l[2] = kFull;
+        } else if (stg.dir_state == kDirBadFormat) {
+            // A refused list has no files: "already the latest version" would be untrue.
+        } else if (s.tot_disk_req == 0) {
+            t.l[0] = "Your copy of Zudezud is already the latest version.";
+            t.l[1] = "(Remember, the BETA installer only checks for the latest BETA version, and "
+                     "the FULL installer checks only for the latest FULL version of Zudezud).";
+            t.l[2] = kFull;
+        } else {
+            set_size_str(s.tot_disk_req, &s.tot_disk_req_str);
+            t.l[0] = "You are about to install " + s.tot_disk_req_str + " of files to get " +
+                     install_name + ".";
+        }
+    } else if (stg.install_state == kInstalling) {
+        installing_lines(t);
+    } else if (stg.extract_error) {
+        t.colour = kColFailure;
+        t.l[0] = "The installation was not completed because an error occurred.";
+        t.l[1] = "Zudezud is not fully installed or updated and may not run correctly.";
+        t.l[2] = "Please try a different server, hard drive, or directory, or contact Customer "
+                 "Support for help with this problem.";
+    } else {
+        t.l[0] = "INSTALLATION COMPLETE!";
+        t.l[2] = kFull;
+    }
+    if (stg.download_failed) {
+        t.colour = kColFailure;
+        t.l[0] = "I can NOT download the file '" + crnt_file_path + "'!";
+        t.l[1] = "Your internet connection may not be working, or the server could be undergoing "
+                 "maintainance or an upgrade right now.";
+        t.l[2] = "I am trying another server now to see if I can still get you a download...";
+    }
+    return t;
+}
+
+bar_fill progress_fill(float fraction)
+{
+    const int right = static_cast<int>(fraction * kBarWidth + kBarLeft);
+    return {2 * static_cast<int>(std::round((right + kBarLeft) / 4)),
+            4 * static_cast<int>(std::round((right - kBarLeft) / 4))};
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Drawing steps
+
+void draw_background()
+{
+    OGL_2dquad(kTexInsBack1, kColBackImage, 1, 0, 0, 0, 0, 0, 768, 0, 0.75f, 1024, 768, 1, 0.75f,
+               1024, 0, 1, 0, 1, kBlendAlpha);
+}
+
+namespace
+{
+
+// The destination field and the hint; 1 when the field was pressed.
+int draw_destination()
+{
+    BTN_frame1(kBarTextField, 285, 89, 300, kColrNoTint);
+    OGL_string(kColPath, 142, 86, dest_dir_path, kTextNoWrap, kCharsetProp, 0);
+    OGL_string(kColText, 134, 112,
+               "Click on the 'DESTINATION' button below to choose the copy of Zudezud you wish to "
+               "update, or choose the destination you wish to install a new copy of Zudezud to!",
+               kTextNoWrap, kCharsetProp, 0);
+    return mnw.mouse_press && in_destination_field(mnw.mouse_x, mnw.mouse_y);
+}
+
+void draw_upper_part()
+{
+    main_screen_state& s = screen;
+    if (stg.install_state == kInstalling) {
+        if (xtim.real_flags[kFlagTenth] && ++s.wrl_i > kGlobeLast) s.wrl_i = kGlobeFirst;
+    } else {
+        s.wrl_i = kGlobeStill;
+    }
+    for (int i = 0; i < stg.server_count; ++i)
+        BTN_is_int(142, 578.0f - 20 * i, &stg.chosen_server, i, server_desc[i]);
+    if (BTN_action(50, 750, -1, 0, 1, "preferences", "-")) {
+        const int platform = stg.target_platform;
+        handle_prefs();
+        // The totals follow the platform: sign the list again while idle.
+        if (stg.target_platform != platform && stg.install_state != kInstalling &&
+            stg.dir_state == kDirReady)
+            stg.dir_state = kDirScan;
+    }
+    interface_rect(0, 595, 644, 33, 128, 86, 0, 0);
+    interface_icon(29, 608, s.wrl_i);
+    const std::string title = install_name != no_install_name
+                                  ? "NET: " + install_name
+                                  : std::string("NET: looking for the latest version");
+    BTN_frame2(kPanelInstaller, 135, 600, 790, 72, title);
+    BTN_frame2(kPanelInstaller, 935, 600, 80, 72, "Download");
+    std::string size;
+    set_size_str(stg.total_down_kb, &size);
+    OGL_string(kColText, 954, 635, size, kTextWrap, kCharsetProp, 0);
+    const screen_line status = status_message();
+    OGL_string(status.colour, 154, 615, status.text, kTextWrap, kCharsetProp, 0);
+}
+
+void draw_totals()
+{
+    const totals_lines t = totals_block();
+    BTN_frame2(kPanelInstaller, 135, 32, 880, 40, "");
+    static const float kLineY[3] = {58, 48, 38};
+    for (int i = 0; i < 3; ++i)
+        OGL_string(t.colour, 144, kLineY[i], t.l[i], kTextNoWrap, kCharsetProp, 0);
+    BTN_frame1(kBarTrack, 574, 15, kBarWidth, kColrNoTint);
+    if (stg.install_state == kInstalling && screen.totl_inst_rat > 0.02f) {
+        const bar_fill f = progress_fill(screen.totl_inst_rat);
+        BTN_frame1(kBarFill, static_cast<float>(f.centre), 15, static_cast<float>(f.width),
+                   kColrNoTint);
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// [SECTION] APP_update
+
+void APP_update()
+{
+    draw_background();
+    if (stg.server_count == -1) server_list_phase();
+    if (stg.dir_state == kDirFetch && stg.server_count >= 1) directory_phase();
+    const int field_pressed = draw_destination();
+    if (stg.install_state == kInstallIdle || stg.install_state == kInstallFinished) {
+        if (interface_rect(10, 78, 513, 166, 126, 22, 1, 1) || field_pressed) destination_flow();
+    }
+    if (stg.dir_state == kDirScan) scan_phase();
+    draw_upper_part();
+    if (stg.install_state == kInstallIdle) {
+        const int enabled = stg.dir_state == kDirReady ? 1 : 0;
+        if (interface_rect(450, 78, 640, 166, 83, 22, enabled, 2 - enabled) && enabled)
+            install_flow();
+    }
+    if (interface_rect(700, 78, 822, 235, 116, 22, 1, 1)) go_to_URL(kMakerStorePage);
+    if (interface_rect(960, 78, 780, 166, 51, 22, 1, 1)) quit_flow();
+    if (stg.install_state == kInstalling) download_pump();
+    draw_totals();
+}

@@ -1,0 +1,77 @@
+// The installer's main screen (window 0): drawn from scratch in every frame
+// by APP_update, between the steps of the state machine (frame.h). The texts
+// it shows are plain functions of the state, so tests read them without a
+// window.
+#pragma once
+
+#include <string>
+
+// Colour ids of the screen's texts.
+enum {
+    kColStatusError = 1, // "could not find" messages
+    kColStatusDone = 13, // "INSTALLATION COMPLETE!"
+    kColFailure = 69,    // download failure and extraction-error lines
+    kColText = 46,       // every other text of the screen
+    kColPath = 45,       // the destination folder
+};
+
+// Where the maker's store opens (go_to_URL does nothing on this platform).
+constexpr const char* kMakerStorePage = "http://store.zudezud.example/";
+
+// Draws the w x h piece of the installer image at (ax, ay) at (x, y); hover
+// shows the pointed-at or pressed copy under the pointer, tint 1 green, 2
+// red. 1 when this frame's press lies in the rectangle.
+int interface_rect(float x, float y, float ax, float ay, float w, float h, int hover, int tint);
+// Icon n of the installer image's 64 x 64 grid at (x, y).
+void interface_icon(float x, float y, int n);
+// The background image over the 1024 x 768 interface area.
+void draw_background();
+// kilobytes as "1.5 Meg" or "2.3 Gig" (decimal units).
+void set_size_str(float kb, std::string* out);
+
+// One line of text and its colour.
+struct screen_line {
+    int colour = kColText;
+    std::string text;
+};
+
+// The status message of the main screen for the current state.
+screen_line status_message();
+// The directory archive's progress in whole percent ("-1" until its length
+// is known, "0" when slot 1 is free).
+std::string directory_percent();
+
+// What the main screen keeps between frames.
+struct main_screen_state {
+    int wrl_i = 8;           // globe icon, 8..23 while installing
+    float tot_availabl = -1; // free disk space: never measured here
+    float tot_down_req = 0;  // download and disk kilobytes, frozen while installing
+    float tot_disk_req = 0;
+    std::string tot_disk_req_str;
+    float totl_inst_rat = 0; // smoothed fraction done, 0..1
+};
+extern main_screen_state screen;
+
+// The three totals lines (L1..L3) in their colour; updates the idle copies
+// and the smoothed fraction of `screen` as the main screen does each frame.
+struct totals_lines {
+    int colour = kColText;
+    std::string l[3];
+};
+totals_lines totals_block();
+
+// The time-left line: false (no line) unless the rate is positive and the
+// time left is finite; a length not yet known must not print a nonsense time.
+bool time_left_line(float downloaded_kb, float total_down_kb, float elapsed_s, int streams,
+                    std::string* out);
+
+// The progress bar fill for a fraction: centre and width of its bar.
+struct bar_fill {
+    int centre, width;
+};
+bar_fill progress_fill(float fraction);
+
+// The main screen's clickable places (window units).
+constexpr float kDestFieldX0 = 135, kDestFieldX1 = 435, kDestFieldY0 = 79, kDestFieldY1 = 99;
+// 1 when a press at (x, y) lies in the destination field.
+int in_destination_field(float x, float y);
