@@ -251,7 +251,7 @@ int launch_app(const std::string& app, const std::string& arg)
 namespace
 {
 
-// Layout of a PE file (Microsoft PE/COFF specification): the DOS header,
+// Layout of a PE file (Microsoft PE/COFF format): the DOS header,
 // the offset of the PE signature at byte 60 of it, and the file header after
 // the signature, with the characteristics word 22 bytes after its start.
 constexpr size_t kDosHeaderSize = 64;
