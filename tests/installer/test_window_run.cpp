@@ -273,13 +273,13 @@ class WindowRun : public ::testing::Test
         EXPECT_EQ(app.status, 0) << testnet::read_file(app.out);
     }
     int requests_for(const std::string& what) { return count_of(nginx.ReadAccessLog(), what); }
-    std::vector<std::string> private_temps()
+    // The run's own private temporary folder, as its log names it.
+    std::string run_temp_folder()
     {
-        std::string l = run_capture("ls -d /tmp/zudezud-?????? 2>/dev/null").output;
-        std::vector<std::string> v;
-        for (std::size_t p = 0, q; (q = l.find('\n', p)) != std::string::npos; p = q + 1)
-            v.push_back(l.substr(p, q - p));
-        return v;
+        const std::string log = app.log();
+        const size_t at = log.find("temp_path=");
+        if (at == std::string::npos) return "";
+        return log.substr(at + 10, log.find('\n', at) - at - 10);
     }
 };
 
@@ -371,7 +371,6 @@ TEST_F(WindowRun, InstallsThenUpdatesThroughTheWindow)
     // Run 1: install through the window.
     const std::string inst = tmp / "inst/Zudezud/";
     const std::string renamed = tmp / "inst/9.00r1/";
-    const std::vector<std::string> temps_before = private_temps();
     start_program({"-path", inst});
     shot("main-before");
     EXPECT_EQ(requests_for("serverlist.txt"), 0); // no proxy yet: nothing reaches nginx
@@ -411,7 +410,9 @@ TEST_F(WindowRun, InstallsThenUpdatesThroughTheWindow)
         << prf;
     EXPECT_NE(prf.find("_dest_dir_path " + renamed + "\n"), std::string::npos) << prf;
     EXPECT_NE(prf.find("_log_actions 1\n"), std::string::npos) << prf;
-    EXPECT_EQ(private_temps(), temps_before);
+    const std::string temp = run_temp_folder();
+    EXPECT_NE(temp, "") << app.log();
+    EXPECT_FALSE(TempDir::exists(temp)) << temp;
 
     // Run 2: a newer release changes three files and drops one; the user
     // edited two of those and the dropped one.
