@@ -617,18 +617,26 @@ void draw_atlas(Canvas& cv) {
     shape(cv, 208, 133, 234, 159, rbox(210.5f, 137.5f, 231.5f, 151.5f, 1.5f),
           vgrad(137, 152, rgb(226, 180, 76), rgb(248, 212, 120)));
     // Dial face 178..234 x 160..218 and needles 156..166 (272..314, 315..357).
-    shape(cv, 178, 160, 234, 218, circle(206, 189, 27), rgb(60, 66, 78));
-    shape(cv, 178, 160, 234, 218, circle(206, 189, 25), vgrad(164, 214, rgb(210, 214, 222), rgb(246, 247, 250)));
+    // The face is drawn over the needle, so only its bezel is opaque: the
+    // middle is tinted glass the needle shows through.
+    shape(cv, 178, 160, 234, 218, ring(206, 189, 26, 2), rgb(60, 66, 78));
+    shape(cv, 178, 160, 234, 218, ring(206, 189, 23, 4), vgrad(164, 214, rgb(210, 214, 222), rgb(246, 247, 250)));
+    shape(cv, 178, 160, 234, 218, circle(206, 189, 21), rgb(220, 226, 236, 0.25f));
     for (int i = 0; i < 12; ++i) {
         float a = i * 0.5236f;
         shape(cv, 178, 160, 234, 218,
-              segment(206 + 20 * std::cos(a), 189 + 20 * std::sin(a), 206 + 24 * std::cos(a), 189 + 24 * std::sin(a), 1.2f),
+              segment(206 + 21.5f * std::cos(a), 189 + 21.5f * std::sin(a), 206 + 24.5f * std::cos(a), 189 + 24.5f * std::sin(a), 1.2f),
               rgb(60, 66, 78));
     }
     for (int look = 0; look < 2; ++look) {
         float y0 = look ? 272 : 315;
         RGBA c = look ? rgb(200, 60, 50) : rgb(40, 44, 52);
-        shape(cv, 156, int(y0), 166, int(y0 + 42), polygon({{161, y0 + 41}, {164, y0 + 6}, {161, y0 + 1}, {158, y0 + 6}}), c);
+        // Drawn centred on the dial: a broad point toward the heading (larger
+        // y is up on screen) and a thin tail with a counterweight.
+        float cy = y0 + 21;
+        shape(cv, 156, int(y0), 166, int(y0 + 42), polygon({{161, y0 + 41}, {164, cy}, {158, cy}}), c);
+        shape(cv, 156, int(y0), 166, int(y0 + 42), segment(161, cy, 161, y0 + 5, 1.6f), c);
+        shape(cv, 156, int(y0), 166, int(y0 + 42), circle(161, y0 + 5, 2.5f), c);
     }
 
     // Pointer sprites: 30 x 30 cells at (200 + 32c, 293 + 32r), c from -1 to 5.

@@ -3,11 +3,14 @@
 // Xvfb the real folder picker opened from the icon, real typing (a key and
 // Tab in one batch: run this program under AddressSanitizer with
 // detect_stack_use_after_return=1) and the dial turned by real drags.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
@@ -244,6 +247,41 @@ TEST(PathFrames, DialFollowsAHeldButtonWithinReach)
     }
 }
 
+// The needle is read back from the frame: its counterweight lies opposite
+// the heading and its point is thin, so the dark ink of the ring 13..19 px
+// out, summed as vectors, must point at the heading plus 180 degrees
+// (heading 0 up, turning clockwise).
+TEST(PathFrames, DialNeedleTurnsClockwiseFromUp)
+{
+    XVFB_TEST_BODY(kXvfbScreen1024);
+    open_main();
+    constexpr int cx = 400, cy = 400, r = 20;
+    std::vector<unsigned char> px(size_t(2 * r + 1) * (2 * r + 1) * 3);
+    for (const float heading : {0.0f, 90.0f, 180.0f, 270.0f, 45.0f, 300.0f}) {
+        glClearColor(0.5f, 0.5f, 0.5f, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        float h = heading;
+        frame([&] { plot_dir(cx, cy, &h, heading == 45.0f ? 1 : 0); });
+        glFinish();
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(cx - r, cy - r, 2 * r + 1, 2 * r + 1, GL_RGB, GL_UNSIGNED_BYTE, px.data());
+        double sx = 0, sy = 0;
+        int dark = 0;
+        for (int dy = -r; dy <= r; ++dy)
+            for (int dx = -r; dx <= r; ++dx) {
+                const double d = std::hypot(dx, dy);
+                if (d < 13 || d > 19) continue;
+                const unsigned char* p = &px[(size_t(dy + r) * (2 * r + 1) + size_t(dx + r)) * 3];
+                if (p[1] >= 115) continue; // the face and its digits (both needles are low in green)
+                sx += dx / d, sy += dy / d, ++dark;
+            }
+        EXPECT_GT(dark, 8) << "heading " << heading << ": no needle drawn";
+        const double at = std::fmod(std::atan2(sx, sy) * 180 / M_PI + 360, 360);
+        const double off = std::fabs(std::remainder(at - (heading + 180), 360.0));
+        EXPECT_LT(off, 20) << "heading " << heading << ": darkest at " << at;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Real input through the frame pass
 // ---------------------------------------------------------------------------
@@ -259,6 +297,7 @@ int g_picks = 0, g_mode = 0; // 0 the chr field, 1 the file field
 
 void draw_paths()
 {
+    BTN_fillwin(1, 21);
     if (g_mode == 0)
         g_picks += BTN_select_path_chr(kFieldX, kFieldY, 998, 21, g_chr, sizeof g_chr,
                                        "Folder|{Pick a folder", 200, 0);
