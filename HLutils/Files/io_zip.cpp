@@ -12,12 +12,17 @@
 
 #include <minizip/unzip.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <ctime>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <set>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "Files/case_desens.h"
@@ -39,11 +44,16 @@ constexpr int kTempTries = 100;
 // from memory: its own file functions make dozens of small reads and seeks
 // per archive. The buffer is kept for the next archive.
 constexpr size_t kWholeArchive = 6u << 20;
-// Entries of an archive in memory up to this size are inflated in one call
-// straight from the archive into a kept buffer and written with
-// one write; larger ones stream through kChunk. With kWholeArchive this bounds
-// what the extraction keeps to 12 MiB.
+// Entries of an archive in memory up to this size are inflated straight from
+// the archive into a kept buffer; larger ones stream through kChunk. With kWholeArchive
+// this bounds what the extraction keeps to 12 MiB.
 constexpr size_t kWholeEntry = 6u << 20;
+// Entries from this size on are inflated in steps (kPipeStep, shrinking to
+// kPipeLastStep at the end) while two more threads create and write the file
+// and checksum the steps; below it the threads cost more than they save.
+constexpr size_t kPipeFrom = 1u << 20;
+constexpr size_t kPipeStep = 512u << 10;
+constexpr size_t kPipeLastStep = 64u << 10;
 // Mode bits of a symbolic link in the entry's upper attribute half.
 constexpr unsigned long kModeLink = 0xA000;
 // Folder of Mac resource forks, never extracted.
@@ -214,7 +224,8 @@ constexpr const char kTempLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 // A free name next to path for writing before the rename into place.
 std::string temp_name_near(const std::string& path)
 {
-    static std::mt19937 rng(std::random_device{}());
+    // Per thread: an entry's file is created on a thread of its own.
+    static thread_local std::mt19937 rng(std::random_device{}());
     std::string folder;
     size_t slash = path.rfind('/');
     if (slash != std::string::npos) folder = path.substr(0, slash + 1);
@@ -354,59 +365,241 @@ char* chunk_buffer()
     return buf.get();
 }
 
-// The current entry inflated whole from the archive in memory, its checksum
-// verified. Null when it cannot be taken this way or anything about it is
-// wrong: the entry is then streamed through minizip, which reports exactly
-// what is wrong. Called with the entry open.
-const char* whole_entry(extract_state& st, const unz_file_info& info)
+// A new temporary file beside p, opened for writing; -1 with *err set when
+// none could be made.
+int create_temp(const std::string& p, std::string* tmp, int* err)
 {
-    const memory_archive& m = archive_memory();
-    const size_t size = info.uncompressed_size;
-    if (!m.loaded || (info.flag & 1) || size > kWholeEntry) return nullptr;
-    if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return nullptr;
-    ZPOS64_T at = unzGetCurrentFileZStreamPos64(st.zip);
-    if (at > m.size || info.compressed_size > m.size - at) return nullptr;
-    const char* in = m.data.get() + at;
-    const char* out = in;
-    if (info.compression_method == Z_DEFLATED) {
-        // One raw inflate stream, reset per entry: the archive is in memory
-        // and the entry fits the buffer, so one call inflates it whole.
-        static z_stream z;
-        static bool ready = inflateInit2(&z, -MAX_WBITS) == Z_OK;
-        static std::unique_ptr<char[]> buf;
-        static size_t capacity = 0;
-        if (!ready || inflateReset(&z) != Z_OK) return nullptr;
-        if (size > capacity) {
-            buf.reset(new char[size]);
-            capacity = size;
-        }
-        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
-        z.avail_in = static_cast<uInt>(info.compressed_size);
-        z.next_out = reinterpret_cast<Bytef*>(buf.get());
-        z.avail_out = static_cast<uInt>(size);
-        if (inflate(&z, Z_FINISH) != Z_STREAM_END || z.total_out != size) return nullptr;
-        out = buf.get();
-    } else if (info.compressed_size != size) {
-        return nullptr;
+    int fd = -1;
+    for (int i = 0; i < kTempTries && fd < 0; ++i) {
+        *tmp = temp_name_near(p);
+        fd = open(tmp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
     }
-    if (crc32(0, reinterpret_cast<const Bytef*>(out), static_cast<uInt>(size)) != info.crc)
-        return nullptr;
-    return out;
+    if (fd < 0) *err = errno;
+    return fd;
 }
 
-// The open entry's bytes into fd: whole when whole_entry can, else streamed
-// through minizip, which checks the size and (on closing) the checksum.
-// Closes the entry.
-int copy_entry(extract_state& st, int fd, const unz_file_info& info)
+// A large entry's file, created and written by a thread of its own while
+// inflate makes the entry's bytes, and a second thread that checksums them as
+// they come: creating the file, inflating, checksumming and writing overlap.
+class entry_pipe
+{
+public:
+    entry_pipe(const char* data, const std::string& target) : data_(data), target_(target) {}
+    ~entry_pipe() { finish(); }
+    entry_pipe(const entry_pipe&) = delete;
+    entry_pipe& operator=(const entry_pipe&) = delete;
+
+    // Starts both threads. False when one could not start: nothing runs then
+    // and nothing is left created.
+    bool start()
+    {
+        try {
+            file_ = std::thread([this] { file_work(); });
+            checksum_ = std::thread([this] {
+                follow([this](const char* d, size_t n) {
+                    crc = crc32(crc, reinterpret_cast<const Bytef*>(d), static_cast<uInt>(n));
+                });
+            });
+        } catch (const std::system_error&) {
+            finish();
+            if (fd >= 0) {
+                close(fd);
+                unlink(tmp.c_str());
+                fd = -1;
+            }
+            return false;
+        }
+        return true;
+    }
+    // Bytes [0, n) of the data are final.
+    void publish(size_t n)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            ready_ = n;
+        }
+        cv_.notify_all();
+    }
+    // No more bytes come; waits for the threads.
+    void finish()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            closed_ = true;
+        }
+        cv_.notify_all();
+        if (file_.joinable()) file_.join();
+        if (checksum_.joinable()) checksum_.join();
+    }
+
+    // Read after finish().
+    int fd = -1; // the temporary file; -1 when it could not be created
+    std::string tmp;
+    int create_err = 0, write_err = 0;
+    uLong crc = 0; // of the bytes published
+
+private:
+    // Hands each newly published span to work until the pipe closes.
+    template <class Work>
+    void follow(Work work)
+    {
+        size_t pos = 0;
+        for (;;) {
+            size_t upto;
+            bool closed;
+            {
+                std::unique_lock<std::mutex> lock(m_);
+                cv_.wait(lock, [&] { return ready_ > pos || closed_; });
+                upto = ready_;
+                closed = closed_;
+            }
+            if (upto > pos) work(data_ + pos, upto - pos);
+            pos = upto;
+            if (closed) return; // ready_ is final once closed_ is seen
+        }
+    }
+    void file_work()
+    {
+        fd = create_temp(target_, &tmp, &create_err);
+        if (fd < 0) return;
+        follow([this](const char* d, size_t n) {
+            if (!write_err) write_err = write_all(fd, d, n);
+        });
+    }
+
+    std::mutex m_;
+    std::condition_variable cv_;
+    const char* data_;
+    std::string target_;
+    size_t ready_ = 0;
+    bool closed_ = false;
+    std::thread file_, checksum_;
+};
+
+// One raw inflate stream, reset per entry.
+z_stream* entry_inflater()
+{
+    static z_stream z;
+    static bool ready = inflateInit2(&z, -MAX_WBITS) == Z_OK;
+    return ready && inflateReset(&z) == Z_OK ? &z : nullptr;
+}
+
+// The kept buffer an entry is inflated into whole.
+char* entry_buffer(size_t size)
+{
+    static std::unique_ptr<char[]> buf;
+    static size_t capacity = 0;
+    if (size > capacity) {
+        buf.reset(new char[size]);
+        capacity = size;
+    }
+    return buf.get();
+}
+
+// Where the open entry's bytes begin in the archive in memory; null when it
+// is not taken from there: the archive was not read whole, or the entry is
+// encrypted, larger than kWholeEntry, of another method or out of bounds.
+const char* entry_in_memory(extract_state& st, const unz_file_info& info)
+{
+    const memory_archive& m = archive_memory();
+    if (!m.loaded || (info.flag & 1) || info.uncompressed_size > kWholeEntry) return nullptr;
+    if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return nullptr;
+    if (info.compression_method == 0 && info.compressed_size != info.uncompressed_size)
+        return nullptr;
+    ZPOS64_T at = unzGetCurrentFileZStreamPos64(st.zip);
+    if (at > m.size || info.compressed_size > m.size - at) return nullptr;
+    return m.data.get() + at;
+}
+
+// What became of an entry taken from memory.
+struct memory_entry {
+    bool tried = false; // false: nothing done, no file made
+    bool whole = false; // the file holds the whole entry, checksum verified
+    int fd = -1;        // the temporary file when one was made
+    std::string tmp;
+    int create_err = 0, write_err = 0;
+};
+
+// A large deflated entry inflated into out step by step while an entry_pipe
+// creates and writes its file and checksums it. False when the pipe's threads
+// could not start (nothing done).
+bool stepped_entry(z_stream& z, char* out, const unz_file_info& info, const std::string& p,
+                   memory_entry* r)
+{
+    const size_t size = info.uncompressed_size;
+    entry_pipe pipe(out, p);
+    if (!pipe.start()) return false;
+    r->tried = true;
+    int res = Z_OK;
+    while (res == Z_OK && z.total_out < size) {
+        // Steps shrink toward the end, so little is left to the other threads
+        // once inflate is done.
+        const size_t left = size - z.total_out;
+        z.avail_out =
+            static_cast<uInt>(std::min(left, std::clamp(left / 2, kPipeLastStep, kPipeStep)));
+        res = inflate(&z, Z_NO_FLUSH);
+        pipe.publish(z.total_out);
+    }
+    pipe.finish();
+    r->whole = res == Z_STREAM_END && z.total_out == size && pipe.crc == info.crc;
+    r->fd = pipe.fd;
+    r->tmp = pipe.tmp;
+    r->create_err = pipe.create_err;
+    r->write_err = pipe.write_err;
+    return true;
+}
+
+// The entry from the archive in memory into a new temporary file beside p.
+// A small entry is inflated in one call, checksummed and written with one
+// write. A large one is inflated step by step while the file is created and
+// written, and the steps checksummed, by two more threads (entry_pipe).
+memory_entry entry_from_memory(extract_state& st, const std::string& p, const unz_file_info& info)
+{
+    memory_entry r;
+    const char* in = entry_in_memory(st, info);
+    if (!in) return r;
+    const size_t size = info.uncompressed_size;
+    const bool deflated = info.compression_method == Z_DEFLATED;
+    z_stream* z = deflated ? entry_inflater() : nullptr;
+    if (deflated && !z) return r;
+    char* out = deflated ? entry_buffer(size) : nullptr;
+    if (deflated) {
+        z->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
+        z->avail_in = static_cast<uInt>(info.compressed_size);
+        z->next_out = reinterpret_cast<Bytef*>(out);
+    }
+
+    if (deflated && size >= kPipeFrom && stepped_entry(*z, out, info, p, &r)) return r;
+
+    r.tried = true;
+    r.fd = create_temp(p, &r.tmp, &r.create_err);
+    if (r.fd < 0) return r;
+    const char* bytes = in;
+    if (deflated) {
+        z->avail_out = static_cast<uInt>(size);
+        if (inflate(z, Z_FINISH) != Z_STREAM_END || z->total_out != size) return r;
+        bytes = out;
+    }
+    if (crc32(0, reinterpret_cast<const Bytef*>(bytes), static_cast<uInt>(size)) != info.crc)
+        return r;
+    r.whole = true;
+    r.write_err = write_all(r.fd, bytes, size);
+    return r;
+}
+
+// The open entry streamed through minizip into fd from its start, minizip
+// checking the size and (on closing) the checksum. Closes the entry.
+int stream_entry(extract_state& st, int fd, const unz_file_info& info)
 {
     int err = 0;
-    if (const char* whole = whole_entry(st, info)) {
-        err = write_all(fd, whole, info.uncompressed_size);
-        if (err) note(__LINE__);
-        unzCloseCurrentFile(st.zip); // nothing read through minizip: nothing for it to check
+    // A try from memory may have written part of the entry.
+    if (lseek(fd, 0, SEEK_SET) != 0 || ftruncate(fd, 0) != 0) {
+        err = errno;
+        note(__LINE__);
+        unzCloseCurrentFile(st.zip);
         return err;
     }
-    // From the start, whatever whole_entry looked at.
     unzCloseCurrentFile(st.zip);
     err = unzOpenCurrentFile(st.zip);
     if (err != UNZ_OK) {
@@ -477,20 +670,23 @@ int write_entry(extract_state& st, const std::string& p, const unz_file_info& in
         return err;
     }
 
-    std::string tmp;
-    int fd = -1;
-    for (int i = 0; i < kTempTries && fd < 0; ++i) {
-        tmp = temp_name_near(p);
-        fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
+    memory_entry mem = entry_from_memory(st, p, info);
+    std::string tmp = mem.tmp;
+    int fd = mem.tried ? mem.fd : create_temp(p, &tmp, &mem.create_err);
     if (fd < 0) {
-        err = errno;
+        err = mem.create_err;
         note(__LINE__);
         unzCloseCurrentFile(st.zip);
         return err;
     }
-    err = copy_entry(st, fd, info);
+    if (mem.whole) {
+        err = mem.write_err;
+        if (err) note(__LINE__);
+        unzCloseCurrentFile(st.zip); // nothing read through minizip: nothing for it to check
+    } else {
+        // Damaged or not in memory: minizip reports exactly what is wrong.
+        err = stream_entry(st, fd, info);
+    }
     int time_err = err ? 0 : apply_mode_and_date(fd, info);
     if (close(fd) != 0 && !err) {
         err = errno;
