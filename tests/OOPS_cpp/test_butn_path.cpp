@@ -22,6 +22,7 @@
 #include "support/alert_probe.h"
 #include "support/frame_driver.h"
 #include "support/picker_script.h"
+#include "support/widget_frames.h"
 #include "support/xvfb.h"
 
 // ---------------------------------------------------------------------------
@@ -117,14 +118,6 @@ TEST(PathPure, BadArgumentsAreFatal)
 
 namespace
 {
-void open_main()
-{
-    xvfb_open_shell_window();
-    VOVARU_startwind(kWinMain, 0);
-    BTN_focus_window_changed();
-    mnw.menu_open = kNoMenu;
-}
-
 void frame(const std::function<void()>& draw, float mx = -100, float my = -100, int press = 0,
            int held = 0)
 {
@@ -138,23 +131,12 @@ void frame(const std::function<void()>& draw, float mx = -100, float my = -100, 
     mnw.mouse_press = mnw.mouse_held = 0;
 }
 
-void key(int character, int vkey, int mods = 0)
-{
-    BTN_dispatch_to_focus(character, vkey, mods | kKeyFlagDown);
-    BTN_dispatch_to_focus(character, vkey, mods | kKeyFlagUp);
-}
-
-void type(const std::string& text)
-{
-    for (char c : text)
-        key(c, c >= 'a' && c <= 'z' ? c - 32 : c);
-}
 } // namespace
 
 TEST(PathFrames, TypingStaysWithinTheBufferAndTheLimit)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    open_main();
+    open_plain_main_window();
 
     // Size 8: never more than 7 characters; the bytes after it untouched.
     struct {
@@ -165,7 +147,7 @@ TEST(PathFrames, TypingStaysWithinTheBufferAndTheLimit)
     const auto draw_chr = [&] { r = BTN_select_path_chr(200, 300, 998, 21, b.buf, 8, "P", 150, 1); };
     frame(draw_chr);
     ASSERT_EQ(focus_id, BTN_field_key(200, 300));
-    type("0123456789");
+    focus_type("0123456789");
     frame(draw_chr);
     EXPECT_STREQ(b.buf, "0123456");
     EXPECT_STREQ(b.canary, "CANARY");
@@ -177,8 +159,8 @@ TEST(PathFrames, TypingStaysWithinTheBufferAndTheLimit)
     big[498] = 0;
     const auto draw_big = [&] { BTN_select_path_chr(200, 250, 998, 21, big, 900, "", 150, 0); };
     frame(draw_big, 202, 252, 1);
-    key(0, ZYNT_VK_END);
-    type("yzw");
+    focus_key(0, ZYNT_VK_END);
+    focus_type("yzw");
     frame(draw_big);
     EXPECT_EQ(std::strlen(big), 499u);
     EXPECT_EQ(std::string(big).find_first_not_of('x'), std::string(big).find('y'));
@@ -189,13 +171,13 @@ TEST(PathFrames, TypingStaysWithinTheBufferAndTheLimit)
     std::string path = "Aircraft/Heavy/";
     const auto draw_stl = [&] { r = BTN_select_path_stl(200, 200, 998, 3, &path, 17, "S", 150, 0); };
     frame(draw_stl, 202, 202, 1); // the click selects nothing: replace all by hand
-    key(0, ZYNT_VK_HOME);
-    key(0, ZYNT_VK_END, kKeyFlagShift);
-    type("Light");
+    focus_key(0, ZYNT_VK_HOME);
+    focus_key(0, ZYNT_VK_END, kKeyFlagShift);
+    focus_type("Light");
     frame(draw_stl);
     EXPECT_EQ(path, "Aircraft/Light");
     EXPECT_EQ(r, 0);
-    type("abcdef");
+    focus_type("abcdef");
     frame(draw_stl);
     EXPECT_EQ(path, "Aircraft/Lightabc"); // 17 in all
 }
@@ -203,7 +185,7 @@ TEST(PathFrames, TypingStaysWithinTheBufferAndTheLimit)
 TEST(PathFrames, FileFieldKeepsTypedNamesAndTheTooltip)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    open_main();
+    open_plain_main_window();
     char name[6] = "b.txt";
     std::string folder = "/data/old.txt";
     const auto draw = [&] {
@@ -211,7 +193,7 @@ TEST(PathFrames, FileFieldKeepsTypedNamesAndTheTooltip)
     };
     frame(draw);
     ASSERT_EQ(focus_id, BTN_field_key(200, 300)); // it takes the focus by itself
-    type("cdefghij");
+    focus_type("cdefghij");
     frame(draw);
     EXPECT_STREQ(name, "cdefg");
     EXPECT_EQ(folder, "/data/old.txt");
@@ -228,7 +210,7 @@ TEST(PathFrames, FileFieldKeepsTypedNamesAndTheTooltip)
 TEST(PathFrames, DialFollowsAHeldButtonWithinReach)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    open_main();
+    open_plain_main_window();
     float heading = 45;
     const auto draw = [&] { plot_dir(400, 400, &heading, 1); };
     const struct {
@@ -254,7 +236,7 @@ TEST(PathFrames, DialFollowsAHeldButtonWithinReach)
 TEST(PathFrames, DialNeedleTurnsClockwiseFromUp)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    open_main();
+    open_plain_main_window();
     constexpr int cx = 400, cy = 400, r = 20;
     std::vector<unsigned char> px(size_t(2 * r + 1) * (2 * r + 1) * 3);
     for (const float heading : {0.0f, 90.0f, 180.0f, 270.0f, 45.0f, 300.0f}) {

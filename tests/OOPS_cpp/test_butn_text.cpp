@@ -18,6 +18,7 @@
 #include "OOPS_cpp/ogle.h"
 #include "OOPS_cpp/oglp.h"
 #include "support/frame_driver.h"
+#include "support/widget_frames.h"
 #include "support/xvfb.h"
 
 namespace
@@ -63,16 +64,6 @@ void frame(std::vector<field*> fields, int press = 0, float mx = -100, float my 
     mnw.mouse_press = mnw.mouse_held = 0;
 }
 
-void key(int character, int vkey, int mods = 0)
-{
-    BTN_dispatch_to_focus(character, vkey, mods | kKeyFlagDown);
-    BTN_dispatch_to_focus(character, vkey, mods | kKeyFlagUp);
-}
-void type(const std::string& s)
-{
-    for (char c : s)
-        key(c, c >= 'a' && c <= 'z' ? c - 32 : c);
-}
 
 std::pair<int, int> selection()
 {
@@ -142,10 +133,10 @@ TEST(TextField, TabSelectsAllTypingReplacesAndAClickPlacesTheCaret)
     field a{200, 300, 150, "hello", 36, 0, 0}, b{200, 270, 150, "8080", 36, 0, 0};
     frame({&a, &b});
     EXPECT_EQ(focus_id, 0);
-    key(9, ZYNT_VK_TAB);
+    focus_key(9, ZYNT_VK_TAB);
     frame({&a, &b});
     EXPECT_EQ(selection(), std::make_pair(0, 5));
-    type("q");
+    focus_type("q");
     frame({&a, &b});
     EXPECT_EQ(a.text, "q");
     EXPECT_EQ(a.edited, 1);
@@ -158,7 +149,7 @@ TEST(TextField, TabSelectsAllTypingReplacesAndAClickPlacesTheCaret)
     frame({&a, &b}, 1, 211, 273);
     EXPECT_EQ(focus_id, BTN_field_key(200, 270));
     EXPECT_EQ(selection(), std::make_pair(2, 2));
-    type("5");
+    focus_type("5");
     frame({&a, &b});
     EXPECT_EQ(b.text, "80580");
     // Return is not the field's: it goes on to the keyboard layer.
@@ -172,7 +163,7 @@ TEST(TextField, AFullFieldRefusesTypingInsteadOfCuttingItsEnd)
     open_main();
     field f{200, 300, 150, "", 5, 1, 0};
     frame({&f});
-    type("abcdefg");
+    focus_type("abcdefg");
     frame({&f});
     EXPECT_EQ(f.text, "abcde");
     const struct {
@@ -188,17 +179,17 @@ TEST(TextField, AFullFieldRefusesTypingInsteadOfCuttingItsEnd)
     };
     for (const auto& c : cases) {
         f.text = "abcde";
-        key(0, ZYNT_VK_END);
-        if (c.vkey) key(c.vkey == ZYNT_VK_LEFT ? 28 : 0, c.vkey, c.mods);
-        type("x");
+        focus_key(0, ZYNT_VK_END);
+        if (c.vkey) focus_key(c.vkey == ZYNT_VK_LEFT ? 28 : 0, c.vkey, c.mods);
+        focus_type("x");
         frame({&f});
         EXPECT_EQ(f.text, c.after) << c.what;
         EXPECT_EQ(f.edited, c.edited) << c.what;
     }
     // A longer text from the caller is cut back after an edit.
     f.text = "abcdefgh";
-    key(0, ZYNT_VK_END);
-    key(8, ZYNT_VK_BACK);
+    focus_key(0, ZYNT_VK_END);
+    focus_key(8, ZYNT_VK_BACK);
     frame({&f});
     EXPECT_EQ(f.text, "abcde");
     EXPECT_EQ(f.edited, 1);
@@ -215,15 +206,15 @@ TEST(TextField, AKeyForAFieldThatLostTheFocusIsDropped)
     frame({&host, &port}, 1, 210, 273); // port focused by a click
     ASSERT_EQ(focus_id, BTN_field_key(200, 270));
 
-    type("x");
-    key(9, ZYNT_VK_TAB, kKeyFlagShift);
+    focus_type("x");
+    focus_key(9, ZYNT_VK_TAB, kKeyFlagShift);
     frame({&host, &port});
     EXPECT_EQ(focus_id, BTN_field_key(200, 300));
     EXPECT_EQ(host.text, "proxy.example");
     EXPECT_EQ(port.text, "8080");
 
     frame({&host, &port}, 1, 210, 273);
-    type("x");
+    focus_type("x");
     frame({&host, &port}, 1, 210, 303); // a click into host in the same batch
     EXPECT_EQ(focus_id, BTN_field_key(200, 300));
     EXPECT_EQ(host.text, "proxy.example");
@@ -263,10 +254,10 @@ TEST(TextField, DeleteHomeEndAndKeysThatTypeNothing)
     };
     for (const auto& c : cases) {
         f.text = "hello";
-        key(0, ZYNT_VK_END);
+        focus_key(0, ZYNT_VK_END);
         frame({&f});
         for (const k& kk : c.keys)
-            key(kk.character, kk.vkey, kk.mods);
+            focus_key(kk.character, kk.vkey, kk.mods);
         frame({&f});
         EXPECT_EQ(f.text, c.after) << c.what;
         if (c.sel_s || c.sel_e) {

@@ -24,6 +24,7 @@
 #include "OOPS_cpp/oglp.h"
 #include "support/alert_probe.h"
 #include "support/frame_driver.h"
+#include "support/widget_frames.h"
 #include "support/xvfb.h"
 
 // ---------------------------------------------------------------------------
@@ -153,14 +154,6 @@ TEST(VariantsPure, BadDigitCountsAndOverlongBuffersAreFatal)
 
 namespace
 {
-void open_main()
-{
-    xvfb_open_shell_window();
-    VOVARU_startwind(kWinMain, 0);
-    BTN_focus_window_changed();
-    mnw.menu_open = kNoMenu;
-}
-
 // One frame: a press drops the focus as the clock does, the ring starts,
 // `draw` runs.
 void frame(const std::function<void()>& draw, float mx = -100, float my = -100, int press = 0)
@@ -181,17 +174,12 @@ void click_arrow(const std::function<void()>& draw, float x, float y, int k, boo
     frame(draw, x + 10 * k + 5, up ? y + 15 : y - 10, 1);
 }
 
-void key(int character, int vkey, int mods = 0)
-{
-    BTN_dispatch_to_focus(character, vkey, mods | kKeyFlagDown);
-    BTN_dispatch_to_focus(character, vkey, mods | kKeyFlagUp);
-}
 } // namespace
 
 TEST(VariantsFrames, IntAndFloatFieldsKeepTheRangeOfTheirDigits)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    open_main();
+    open_plain_main_window();
     constexpr float x = 100, y = 300;
     const struct {
         int digits, negatives;
@@ -244,7 +232,7 @@ TEST(VariantsFrames, IntAndFloatFieldsKeepTheRangeOfTheirDigits)
     const auto draw_n = [&] { BTN_int(x, y, &n, 3, 0, "Int"); };
     frame(draw_n, x + 5, y + 3, 1); // focus by a click on digit 0
     ASSERT_EQ(focus_id, BTN_field_key(x, y));
-    key('-', ZYNT_VK_MINUS);
+    focus_key('-', ZYNT_VK_MINUS);
     frame(draw_n);
     EXPECT_EQ(n, 0);
 }
@@ -252,7 +240,7 @@ TEST(VariantsFrames, IntAndFloatFieldsKeepTheRangeOfTheirDigits)
 TEST(VariantsFrames, DoubleFieldKeepsItsPrecisionAndWideValues)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    open_main();
+    open_plain_main_window();
     constexpr float x = 100, y = 300;
     double d = 0.123456789012345;
     int r = 0;
@@ -280,7 +268,7 @@ TEST(VariantsFrames, DoubleFieldKeepsItsPrecisionAndWideValues)
 TEST(VariantsFrames, GridFieldsRegisterAtTheirGridPosition)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    open_main();
+    open_plain_main_window();
     float a = 1, b = 2, c = 3;
     frame([&] {
         BTN_fltij(0, 0, &a, 3, 0, 0, "");
@@ -299,7 +287,7 @@ TEST(VariantsFrames, GridFieldsRegisterAtTheirGridPosition)
 TEST(VariantsFrames, NarrowCheckBoxesToggleAndKeepOtherValues)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    open_main();
+    open_plain_main_window();
     constexpr float x = 300, y = 300;
     unsigned char byte = 200;
     char chr = char(-56);
@@ -333,7 +321,7 @@ TEST(VariantsFrames, NarrowCheckBoxesToggleAndKeepOtherValues)
 TEST(VariantsFrames, FocusRoutines)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    open_main();
+    open_plain_main_window();
     EXPECT_EQ(BTN_no_focus_yet(), 1);
     BTN_window_has_focus();
     EXPECT_EQ(BTN_no_focus_yet(), 0);
@@ -374,7 +362,7 @@ TEST(VariantsFrames, FocusRoutines)
 TEST(VariantsFrames, BufferFieldCopiesBackWithinTheBuffer)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    open_main();
+    open_plain_main_window();
     struct {
         char buf[8];
         char canary[8];
@@ -384,14 +372,14 @@ TEST(VariantsFrames, BufferFieldCopiesBackWithinTheBuffer)
     frame(draw);
     ASSERT_EQ(focus_id, BTN_field_key(100, 200));
     for (char c : std::string("0123456789"))
-        key(c, c);
+        focus_key(c, c);
     frame(draw);
     EXPECT_STREQ(b.buf, "0123456");
     EXPECT_EQ(r, 1);
     EXPECT_STREQ(b.canary, "CANARY");
     // Emptied: a single zero byte.
-    key(0, ZYNT_VK_HOME, kKeyFlagShift);
-    key(0, ZYNT_VK_DELETE);
+    focus_key(0, ZYNT_VK_HOME, kKeyFlagShift);
+    focus_key(0, ZYNT_VK_DELETE);
     frame(draw);
     EXPECT_EQ(b.buf[0], 0);
     EXPECT_EQ(b.buf[1], '1'); // the rest of the buffer is left alone
@@ -405,8 +393,8 @@ TEST(VariantsFrames, BufferFieldCopiesBackWithinTheBuffer)
     frame(draw_longer);
     EXPECT_STREQ(longer, "abcdefghij");
     frame(draw_longer, 102, 152, 1); // focus by a click
-    key(0, ZYNT_VK_END);
-    key(8, ZYNT_VK_BACK);
+    focus_key(0, ZYNT_VK_END);
+    focus_key(8, ZYNT_VK_BACK);
     frame(draw_longer);
     EXPECT_STREQ(longer, "abcd");
 
@@ -416,8 +404,8 @@ TEST(VariantsFrames, BufferFieldCopiesBackWithinTheBuffer)
     big[499] = 0;
     const auto draw_big = [&] { r = BTN_enterstring(100, 100, big, 900, "", 100, 0); };
     frame(draw_big, 102, 102, 1);
-    key(0, ZYNT_VK_END);
-    key('y', 'Y');
+    focus_key(0, ZYNT_VK_END);
+    focus_key('y', 'Y');
     frame(draw_big);
     EXPECT_EQ(std::strlen(big), 499u);
     EXPECT_EQ(big[498], 'x');
@@ -450,7 +438,7 @@ void draw_buffers()
 
 void open_buffers()
 {
-    open_main();
+    open_plain_main_window();
     keys = keys_class{};
     std::strcpy(g_a, "alpha");
     std::strcpy(g_b.buf, "beta");
@@ -554,7 +542,7 @@ TEST(VariantsTyped, WindowClaimAndFocusAnyWithRealKeys)
 TEST(VariantsTyped, RealClicksOnAWideIntAndABoolBox)
 {
     XVFB_TEST_BODY(kXvfbScreen1024);
-    open_main();
+    open_plain_main_window();
     static int n = 999999998;
     static bool flag = false;
     VOVARU_set_app_update([] {
@@ -617,7 +605,7 @@ void draw_variants()
 TEST(VariantsShots, VariantsLookLikeTheirWidgets)
 {
     XVFB_TEST_BODY(kXvfbScreen1024, xvfb_shots_env());
-    open_main();
+    open_plain_main_window();
     stls[kStlsWindowTitle] = "Variants";
     frame(draw_variants);
     OGL_sbuff();
