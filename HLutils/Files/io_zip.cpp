@@ -6,6 +6,7 @@
 #include "Files/io_zip.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -48,10 +49,12 @@ constexpr size_t kWholeArchive = 6u << 20;
 // the archive into a kept buffer; larger ones stream through kChunk. With kWholeArchive
 // this bounds what the extraction keeps to 12 MiB.
 constexpr size_t kWholeEntry = 6u << 20;
-// Entries from this size on are inflated in steps (kPipeStep, shrinking to
-// kPipeLastStep at the end) while two more threads create and write the file
-// and checksum the steps; below it the threads cost more than they save.
-constexpr size_t kPipeFrom = 1u << 20;
+// Entries from this size on are handed to two more threads that create and
+// write the file and checksum it while inflate runs; below it the handing
+// over costs more than it saves. From kStepFrom on inflate publishes its
+// output in steps (kPipeStep, shrinking to kPipeLastStep at the end).
+constexpr size_t kPipeFrom = 64u << 10;
+constexpr size_t kStepFrom = 1u << 20;
 constexpr size_t kPipeStep = 512u << 10;
 constexpr size_t kPipeLastStep = 64u << 10;
 // Mode bits of a symbolic link in the entry's upper attribute half.
@@ -224,7 +227,7 @@ constexpr const char kTempLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
 // A free name next to path for writing before the rename into place.
 std::string temp_name_near(const std::string& path)
 {
-    // Per thread: an entry's file is created on a thread of its own.
+    // Per thread: entries' files are also created on a worker thread.
     static thread_local std::mt19937 rng(std::random_device{}());
     std::string folder;
     size_t slash = path.rfind('/');
@@ -379,38 +382,63 @@ int create_temp(const std::string& p, std::string* tmp, int* err)
     return fd;
 }
 
-// A large entry's file, created and written by a thread of its own while
-// inflate makes the entry's bytes, and a second thread that checksums them as
-// they come: creating the file, inflating, checksumming and writing overlap.
-class entry_pipe
+// Two threads kept for the rest of the process once an extraction needs
+// them: one creates an entry's temporary file and writes the entry's bytes as
+// they are published, the other checksums them. Extractions hand them one
+// entry at a time (entry_with_workers), so creating the file, inflating,
+// checksumming and writing overlap. Kept rather than started per entry:
+// starting two threads costs about what a small entry saves.
+class entry_workers
 {
 public:
-    entry_pipe(const char* data, const std::string& target) : data_(data), target_(target) {}
-    ~entry_pipe() { finish(); }
-    entry_pipe(const entry_pipe&) = delete;
-    entry_pipe& operator=(const entry_pipe&) = delete;
-
-    // Starts both threads. False when one could not start: nothing runs then
-    // and nothing is left created.
-    bool start()
+    // The workers, started on first use; null when a thread cannot start. A
+    // forked child has none of the parent's threads and starts none (POSIX
+    // promises little in such a child): it extracts on its own.
+    static entry_workers* get()
     {
-        try {
-            file_ = std::thread([this] { file_work(); });
-            checksum_ = std::thread([this] {
-                follow([this](const char* d, size_t n) {
-                    crc = crc32(crc, reinterpret_cast<const Bytef*>(d), static_cast<uInt>(n));
-                });
+        static std::once_flag at_fork;
+        std::call_once(at_fork, [] {
+            pthread_atfork(nullptr, nullptr, [] {
+                instance_ = nullptr;
+                failed_ = true;
             });
-        } catch (const std::system_error&) {
-            finish();
-            if (fd >= 0) {
-                close(fd);
-                unlink(tmp.c_str());
-                fd = -1;
+        });
+        if (!instance_ && !failed_) {
+            // Never deleted: the threads wait on it until the process ends.
+            auto* w = new entry_workers;
+            try {
+                std::thread([w] { w->file_work(); }).detach();
+                ++w->running_;
+                std::thread([w] { w->checksum_work(); }).detach();
+                ++w->running_;
+                instance_ = w;
+            } catch (const std::system_error&) {
+                // A worker that did start waits for a job that never comes;
+                // extractions go on without them.
+                failed_ = true;
             }
-            return false;
         }
-        return true;
+        return instance_;
+    }
+
+    // A new entry: its bytes will be published in data, its file made beside
+    // target.
+    void begin(const char* data, const std::string& target)
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            data_ = data;
+            target_ = target;
+            ready_ = 0;
+            closed_ = false;
+            finished_ = 0;
+            fd = -1;
+            tmp.clear();
+            create_err = write_err = 0;
+            crc = 0;
+            ++job_;
+        }
+        work_.notify_all();
     }
     // Bytes [0, n) of the data are final.
     void publish(size_t n)
@@ -419,30 +447,38 @@ public:
             std::lock_guard<std::mutex> lock(m_);
             ready_ = n;
         }
-        cv_.notify_all();
+        work_.notify_all();
     }
-    // No more bytes come; waits for the threads.
+    // No more bytes come; returns once both workers are done with the entry.
     void finish()
     {
-        {
-            std::lock_guard<std::mutex> lock(m_);
-            closed_ = true;
-        }
-        cv_.notify_all();
-        if (file_.joinable()) file_.join();
-        if (checksum_.joinable()) checksum_.join();
+        std::unique_lock<std::mutex> lock(m_);
+        closed_ = true;
+        work_.notify_all();
+        done_.wait(lock, [&] { return finished_ == running_; });
     }
 
-    // Read after finish().
-    int fd = -1; // the temporary file; -1 when it could not be created
+    // The entry's results, read after finish().
+    int fd = -1; // its temporary file; -1 when it could not be created
     std::string tmp;
     int create_err = 0, write_err = 0;
-    uLong crc = 0; // of the bytes published
+    uLong crc = 0;
 
 private:
-    // Hands each newly published span to work until the pipe closes.
-    template <class Work>
-    void follow(Work work)
+    entry_workers() = default;
+
+    // Waits for the next entry; returns its bytes' address.
+    const char* next_job(unsigned* seen)
+    {
+        std::unique_lock<std::mutex> lock(m_);
+        work_.wait(lock, [&] { return job_ != *seen; });
+        *seen = job_;
+        return data_;
+    }
+    // Hands each newly published span to work until the entry is closed,
+    // then reports (under the lock, before finish() can return).
+    template <class Work, class Report>
+    void follow(const char* data, Work work, Report report)
     {
         size_t pos = 0;
         for (;;) {
@@ -450,31 +486,69 @@ private:
             bool closed;
             {
                 std::unique_lock<std::mutex> lock(m_);
-                cv_.wait(lock, [&] { return ready_ > pos || closed_; });
+                work_.wait(lock, [&] { return ready_ > pos || closed_; });
                 upto = ready_;
                 closed = closed_;
             }
-            if (upto > pos) work(data_ + pos, upto - pos);
+            if (upto > pos) work(data + pos, upto - pos);
             pos = upto;
-            if (closed) return; // ready_ is final once closed_ is seen
+            if (closed) break; // ready_ is final once closed_ is seen
         }
+        std::lock_guard<std::mutex> lock(m_);
+        report();
+        if (++finished_ == running_) done_.notify_one();
     }
     void file_work()
     {
-        fd = create_temp(target_, &tmp, &create_err);
-        if (fd < 0) return;
-        follow([this](const char* d, size_t n) {
-            if (!write_err) write_err = write_all(fd, d, n);
-        });
+        for (unsigned seen = 0;;) {
+            const char* data = next_job(&seen);
+            std::string target;
+            {
+                std::lock_guard<std::mutex> lock(m_);
+                target = target_;
+            }
+            int err = 0;
+            std::string name;
+            const int f = create_temp(target, &name, &err);
+            {
+                std::lock_guard<std::mutex> lock(m_);
+                fd = f;
+                tmp = name;
+                create_err = err;
+            }
+            int werr = 0;
+            follow(
+                data,
+                [&](const char* d, size_t n) {
+                    if (f >= 0 && !werr) werr = write_all(f, d, n);
+                },
+                [&] { write_err = werr; });
+        }
+    }
+    void checksum_work()
+    {
+        for (unsigned seen = 0;;) {
+            const char* data = next_job(&seen);
+            uLong c = crc32(0, nullptr, 0);
+            follow(
+                data,
+                [&](const char* d, size_t n) {
+                    c = crc32(c, reinterpret_cast<const Bytef*>(d), static_cast<uInt>(n));
+                },
+                [&] { crc = c; });
+        }
     }
 
+    static inline entry_workers* instance_ = nullptr;
+    static inline bool failed_ = false;
     std::mutex m_;
-    std::condition_variable cv_;
-    const char* data_;
+    std::condition_variable work_, done_;
+    unsigned job_ = 0;
+    int running_ = 0, finished_ = 0;
+    const char* data_ = nullptr;
     std::string target_;
     size_t ready_ = 0;
     bool closed_ = false;
-    std::thread file_, checksum_;
 };
 
 // One raw inflate stream, reset per entry.
@@ -521,39 +595,51 @@ struct memory_entry {
     int create_err = 0, write_err = 0;
 };
 
-// A large deflated entry inflated into out step by step while an entry_pipe
-// creates and writes its file and checksums it. False when the pipe's threads
-// could not start (nothing done).
-bool stepped_entry(z_stream& z, char* out, const unz_file_info& info, const std::string& p,
-                   memory_entry* r)
+// The entry inflated into out (or, stored, published from in) while the
+// workers create and write its file and checksum it; from kStepFrom on
+// inflate publishes in steps, so the workers follow it. False when the
+// workers cannot run (nothing done).
+bool entry_with_workers(z_stream* z, const char* in, char* out, const unz_file_info& info,
+                        const std::string& p, memory_entry* r)
 {
+    entry_workers* w = entry_workers::get();
+    if (!w) return false;
     const size_t size = info.uncompressed_size;
-    entry_pipe pipe(out, p);
-    if (!pipe.start()) return false;
+    w->begin(z ? out : in, p);
     r->tried = true;
-    int res = Z_OK;
-    while (res == Z_OK && z.total_out < size) {
-        // Steps shrink toward the end, so little is left to the other threads
-        // once inflate is done.
-        const size_t left = size - z.total_out;
-        z.avail_out =
-            static_cast<uInt>(std::min(left, std::clamp(left / 2, kPipeLastStep, kPipeStep)));
-        res = inflate(&z, Z_NO_FLUSH);
-        pipe.publish(z.total_out);
+    bool made = true;
+    if (!z) {
+        w->publish(size);
+    } else if (size < kStepFrom) {
+        z->avail_out = static_cast<uInt>(size);
+        made = inflate(z, Z_FINISH) == Z_STREAM_END && z->total_out == size;
+        if (made) w->publish(size);
+    } else {
+        int res = Z_OK;
+        while (res == Z_OK && z->total_out < size) {
+            // Steps shrink toward the end, so little is left to the workers
+            // once inflate is done.
+            const size_t left = size - z->total_out;
+            z->avail_out =
+                static_cast<uInt>(std::min(left, std::clamp(left / 2, kPipeLastStep, kPipeStep)));
+            res = inflate(z, Z_NO_FLUSH);
+            w->publish(z->total_out);
+        }
+        made = res == Z_STREAM_END && z->total_out == size;
     }
-    pipe.finish();
-    r->whole = res == Z_STREAM_END && z.total_out == size && pipe.crc == info.crc;
-    r->fd = pipe.fd;
-    r->tmp = pipe.tmp;
-    r->create_err = pipe.create_err;
-    r->write_err = pipe.write_err;
+    w->finish();
+    r->whole = made && w->crc == info.crc;
+    r->fd = w->fd;
+    r->tmp = w->tmp;
+    r->create_err = w->create_err;
+    r->write_err = w->write_err;
     return true;
 }
 
 // The entry from the archive in memory into a new temporary file beside p.
-// A small entry is inflated in one call, checksummed and written with one
-// write. A large one is inflated step by step while the file is created and
-// written, and the steps checksummed, by two more threads (entry_pipe).
+// From kPipeFrom on the workers make the file and checksum it while inflate
+// runs (entry_with_workers); a smaller entry is inflated in one call,
+// checksummed and written with one write right here.
 memory_entry entry_from_memory(extract_state& st, const std::string& p, const unz_file_info& info)
 {
     memory_entry r;
@@ -570,7 +656,7 @@ memory_entry entry_from_memory(extract_state& st, const std::string& p, const un
         z->next_out = reinterpret_cast<Bytef*>(out);
     }
 
-    if (deflated && size >= kPipeFrom && stepped_entry(*z, out, info, p, &r)) return r;
+    if (size >= kPipeFrom && entry_with_workers(z, in, out, info, p, &r)) return r;
 
     r.tried = true;
     r.fd = create_temp(p, &r.tmp, &r.create_err);

@@ -1,10 +1,10 @@
 // Zip extraction on minizip. Archives come from the network: entry names and
 // link targets are checked before anything is written, and each file is
 // written under a temporary name and renamed into place only when complete.
-// Small archives are read whole and their entries inflated from memory (an
-// entry of 1 MiB or more in steps, while two short-lived threads create and
-// write its file and checksum it); large ones are streamed in bounded chunks.
-// One extraction at a time: the kept buffers are shared.
+// Small archives are read whole and their entries inflated from memory; from
+// 64 KiB an entry's file is created, written and checksummed by two worker
+// threads the process keeps (not in a forked child), while inflate runs. Large archives are streamed
+// in bounded chunks. One extraction at a time: the kept buffers are shared.
 #pragma once
 
 #include <cerrno>

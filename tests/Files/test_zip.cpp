@@ -631,6 +631,29 @@ TEST(Zip, EntriesAroundTheSteppedSizesComeOutExact)
     EXPECT_EQ(list_dir(a.out).size(), std::size(sizes)); // no temporary left
 }
 
+// Entries of 64 KiB or more are written by worker threads the process keeps.
+// A child forked after they started has none of them: it must extract on its
+// own rather than wait for threads that are not there.
+TEST(Zip, ForkedChildExtractsWithoutTheWorkers)
+{
+    Area a;
+    std::string d((3u << 20) + 7, '\0');
+    for (size_t i = 0; i < d.size(); ++i)
+        d[i] = (char)('a' + (i * 7 / 3) % 19);
+    const std::string small = d.substr(0, 100000);
+    ASSERT_EQ(a.extract({file("parent", small)}), 0);
+    make_zip(a.zip, {file("small", small), file("large", d)});
+    ChildResult r = run_in_child([&] { _exit(zip_to_file(a.zip, a.out, nullptr, 0)); }, 20);
+    ASSERT_TRUE(r.exited()) << r.out;
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_TRUE(TempDir::read(a.out + "small") == small);
+    EXPECT_TRUE(TempDir::read(a.out + "large") == d);
+    // And the parent's workers still serve it.
+    make_zip(a.zip, {file("again", d)});
+    EXPECT_EQ(zip_to_file(a.zip, a.out, nullptr, 0), 0);
+    EXPECT_TRUE(TempDir::read(a.out + "again") == d);
+}
+
 void damaged_entries(const std::string& data)
 {
     struct {
