@@ -46,8 +46,8 @@ constexpr int kTempTries = 100;
 // per archive. The buffer is kept for the next archive.
 constexpr size_t kWholeArchive = 6u << 20;
 // Entries of an archive in memory up to this size are inflated straight from
-// the archive into a kept buffer; larger ones stream through kChunk. With kWholeArchive
-// this bounds what the extraction keeps to 12 MiB.
+// the archive into a kept buffer; larger ones stream through kChunk. With
+// kWholeArchive this bounds what the extraction keeps to 12 MiB.
 constexpr size_t kWholeEntry = 6u << 20;
 // Entries from this size on are handed to two more threads that create and
 // write the file and checksum it while inflate runs; below it the handing

@@ -64,7 +64,8 @@ void check_args(int open_save, int file_type, int size, const char* widget)
 std::string buffer_text(const char* text, int size)
 {
     const std::size_t had = strnlen(text, std::size_t(size));
-    if (had > std::size_t(kBufferTextMax)) fatal("String too long!", std::string(text, had), __LINE__);
+    if (had > std::size_t(kBufferTextMax))
+        fatal("String too long!", std::string(text, had), __LINE__);
     return std::string(text, std::min(had, std::size_t(size - 1)));
 }
 

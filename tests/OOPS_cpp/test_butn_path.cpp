@@ -144,7 +144,9 @@ TEST(PathFrames, TypingStaysWithinTheBufferAndTheLimit)
         char canary[8];
     } b = {"/a/", "CANARY"};
     int r = -1;
-    const auto draw_chr = [&] { r = BTN_select_path_chr(200, 300, 998, 21, b.buf, 8, "P", 150, 1); };
+    const auto draw_chr = [&] {
+        r = BTN_select_path_chr(200, 300, 998, 21, b.buf, 8, "P", 150, 1);
+    };
     frame(draw_chr);
     ASSERT_EQ(focus_id, BTN_field_key(200, 300));
     focus_type("0123456789");
@@ -169,7 +171,9 @@ TEST(PathFrames, TypingStaysWithinTheBufferAndTheLimit)
     // The string field shows and edits the last component only; the whole
     // path stays within max_len.
     std::string path = "Aircraft/Heavy/";
-    const auto draw_stl = [&] { r = BTN_select_path_stl(200, 200, 998, 3, &path, 17, "S", 150, 0); };
+    const auto draw_stl = [&] {
+        r = BTN_select_path_stl(200, 200, 998, 3, &path, 17, "S", 150, 0);
+    };
     frame(draw_stl, 202, 202, 1); // the click selects nothing: replace all by hand
     focus_key(0, ZYNT_VK_HOME);
     focus_key(0, ZYNT_VK_END, kKeyFlagShift);
@@ -254,7 +258,8 @@ TEST(PathFrames, DialNeedleTurnsClockwiseFromUp)
                 const double d = std::hypot(dx, dy);
                 if (d < 13 || d > 19) continue;
                 const unsigned char* p = &px[(size_t(dy + r) * (2 * r + 1) + size_t(dx + r)) * 3];
-                if (p[1] >= 115) continue; // the face and its digits (both needles are low in green)
+                // The face and its digits; both needles are low in green.
+                if (p[1] >= 115) continue;
                 sx += dx / d, sy += dy / d, ++dark;
             }
         EXPECT_GT(dark, 8) << "heading " << heading << ": no needle drawn";
