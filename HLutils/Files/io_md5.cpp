@@ -1,7 +1,12 @@
 // MD5 message digest after RFC 1321, and whole-file signatures.
 #include "Files/io_md5.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "Files/io_utils.h"
 #include "OOPS_cpp/xmap.h"
@@ -13,6 +18,9 @@ const unsigned char PADDING[64] = {0x80};
 
 // One call of MD5Update counts only this many bits of its length.
 constexpr unsigned int kUpdateMask = 0xFFFF;
+// Bytes read at a time when signing a file: a multiple of the block size
+// that stays in the cache.
+constexpr size_t kSignPiece = 32 * 1024;
 // Piece size of MD5UpdateWide.
 constexpr uint64_t kWidePiece = 65535;
 
@@ -203,12 +211,26 @@ std::string md5_digest_text(const MD5_CTX& ctx)
 
 int calc_file_md5(const std::string& path, std::string& signature, size_t user_part)
 {
+    // The reader opens and maps the file under the path rules (app_path, the
+    // path checks, the letter-case repair). Its bytes are then read through
+    // the reader's descriptor into a small buffer: walking the mapped pages
+    // from user space costs a page-table walk per 4 KiB page, which made
+    // signing a third slower than md5sum on virtual machines. A read also
+    // fails cleanly where a file cut short under the mapping would fault.
     xmap_class file(path, user_part);
     if (!file.start) return kErrFileOpenRead;
     MD5_CTX ctx;
     MD5Init(&ctx);
-    MD5UpdateWide(&ctx, reinterpret_cast<const unsigned char*>(file.start),
-                  (uint64_t)(file.end - file.start));
+    const uint64_t size = (uint64_t)(file.end - file.start);
+    std::vector<unsigned char> buf(size < kSignPiece ? (size_t)size : kSignPiece);
+    for (uint64_t at = 0; at < size;) {
+        const size_t want = (size_t)std::min<uint64_t>(buf.size(), size - at);
+        const ssize_t got = pread(file.fd, buf.data(), want, (off_t)at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return kErrFileOpenRead; // unreadable or cut short
+        MD5UpdateWide(&ctx, buf.data(), (uint64_t)got);
+        at += (uint64_t)got;
+    }
     MD5Final(&ctx);
     signature = md5_digest_text(ctx);
     return 0;

@@ -95,18 +95,14 @@ const char* xmap_class::retry(const std::string& path, size_t user_part)
     }
     fd = f;
 
-    off_t size = lseek(fd, 0, SEEK_END);
-    int err = errno;
-    lseek(fd, 0, SEEK_SET);
+    // A regular file's size is its end: no seeks needed.
+    const off_t size = st.st_size;
     if (size == 0) {
         start = cursor = end = kEmptyData;
         return start;
     }
-    void* p = MAP_FAILED;
-    if (size > 0) {
-        p = mmap(nullptr, (size_t)size, PROT_READ, MAP_PRIVATE, fd, 0);
-        err = errno;
-    }
+    void* p = mmap(nullptr, (size_t)size, PROT_READ, MAP_PRIVATE, fd, 0);
+    const int err = errno;
     if (p == MAP_FAILED) {
         xer << "Mem file error.  Err=" << err << ", file=" << buf << "\n";
         if (err == ENOMEM)
@@ -118,8 +114,7 @@ const char* xmap_class::retry(const std::string& path, size_t user_part)
         __VOVARU_alert(0, "mmap() returned null", "", "", "", t_alert, kXmapSource, __LINE__);
         return nullptr;
     }
-    // Readers go front to back once (signing reads whole files): ask for
-    // aggressive read-ahead.
+    // Readers go front to back once: ask for aggressive read-ahead.
     madvise(p, (size_t)size, MADV_SEQUENTIAL);
     start = cursor = static_cast<const char*>(p);
     end = start + size;
