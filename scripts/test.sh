@@ -11,7 +11,7 @@ cmake --build build -j"$(nproc)"
 # one batch must never reach a copy whose frame has returned. AddressSanitizer
 # sees such a use only with fake stacks for returned frames. Leak checks stay
 # off: Mesa and Xlib keep allocations until exit.
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUDEZUD_SANITIZE=ON
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZUDEZUD_SANITIZE=ON
 cmake --build build-asan --target test_OOPS_cpp -j"$(nproc)"
 ASAN_OPTIONS=detect_stack_use_after_return=1:detect_leaks=0 \
   build-asan/tests/test_OOPS_cpp --gtest_filter='*OneBatch*'
