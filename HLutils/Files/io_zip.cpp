@@ -14,7 +14,10 @@
 #include <minizip/unzip.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <deque>
@@ -49,14 +52,13 @@ constexpr size_t kWholeArchive = 6u << 20;
 // the archive into a kept buffer; larger ones stream through kChunk. With
 // kWholeArchive this bounds what the extraction keeps to 12 MiB.
 constexpr size_t kWholeEntry = 6u << 20;
-// Entries from this size on are handed to two more threads that create and
-// write the file and checksum it while inflate runs; below it the handing
-// over costs more than it saves. From kStepFrom on inflate publishes its
-// output in steps (kPipeStep, shrinking to kPipeLastStep at the end).
+// Entries from this size on are handed to two more threads that write the
+// file and checksum it while inflate runs; below it the handing over costs
+// more than it saves. Inflate publishes its output in steps of kPipeStep,
+// shrinking to kPipeLastStep at the end.
 constexpr size_t kPipeFrom = 64u << 10;
-constexpr size_t kStepFrom = 1u << 20;
 constexpr size_t kPipeStep = 512u << 10;
-constexpr size_t kPipeLastStep = 64u << 10;
+constexpr size_t kPipeLastStep = 32u << 10;
 // Mode bits of a symbolic link in the entry's upper attribute half.
 constexpr unsigned long kModeLink = 0xA000;
 // Folder of Mac resource forks, never extracted.
@@ -241,11 +243,18 @@ std::string temp_name_near(const std::string& path)
 // ---------------------------------------------------------------------------
 // [SECTION] The archive in memory
 
+// An archive of up to kWholeArchive bytes, read into a kept buffer as the
+// extraction goes: its last kTailRead bytes (the directory minizip reads
+// first) at once, the rest from the start on as it is needed. Inflate thus
+// starts on an entry while most of it is still unread, and the workers write
+// an incompressible entry while the rest of it is being read.
 struct memory_archive {
     std::unique_ptr<char[]> data;
-    size_t capacity = 0;
-    size_t size = 0;
-    size_t pos = 0;
+    int fd = -1;         // open while the archive is extracted
+    size_t size = 0;     // the archive's size
+    size_t head = 0;     // bytes [0, head) are read
+    size_t tail = 0;     // bytes [tail, size) are read
+    size_t pos = 0;      // minizip's position
     bool loaded = false; // the open archive is this one
 };
 
@@ -255,35 +264,72 @@ memory_archive& archive_memory()
     return m;
 }
 
-// The whole archive into archive_memory(); false when it is no regular file
-// of at most kWholeArchive bytes or cannot be read (minizip then opens it
-// itself and reports what it finds).
-bool read_archive(const std::string& path)
+// Bytes read at a time beyond what is asked for, and read at once from the
+// end (minizip looks for the directory's end up to 64 KiB back).
+constexpr size_t kReadStep = 256u << 10;
+constexpr size_t kTailRead = 128u << 10;
+
+// Reads [from, to) into the buffer; false when the file ends early or fails.
+bool read_span(memory_archive& m, size_t from, size_t to)
+{
+    while (from < to) {
+        ssize_t n = pread(m.fd, m.data.get() + from, to - from, (off_t)from);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        from += (size_t)n;
+    }
+    return true;
+}
+
+// Makes bytes [from, to) of the archive readable; false when some cannot
+// be read (a file cut short or failing).
+bool archive_load(size_t from, size_t to)
 {
     memory_archive& m = archive_memory();
+    to = std::min(to, m.size);
+    if (from >= to || to <= m.head || from >= m.tail) return true;
+    // [head, tail) is read in order, a step ahead of what is asked for.
+    const size_t upto = std::min(m.tail, std::max(to, m.head + kReadStep));
+    if (!read_span(m, m.head, upto)) return false;
+    m.head = upto;
+    return true;
+}
+
+void archive_close()
+{
+    memory_archive& m = archive_memory();
+    if (m.fd >= 0) close(m.fd);
+    m.fd = -1;
     m.loaded = false;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+}
+
+// Opens the archive for reading through archive_memory(); false when it is
+// no regular file of at most kWholeArchive bytes or cannot be read (minizip
+// then opens it itself and reports what it finds).
+bool read_archive(const std::string& path)
+{
+    archive_close();
+    memory_archive& m = archive_memory();
+    m.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (m.fd < 0) return false;
     struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (size_t)st.st_size <= kWholeArchive;
-    if (ok && (size_t)st.st_size > m.capacity) {
-        m.data.reset(new char[(size_t)st.st_size]);
-        m.capacity = (size_t)st.st_size;
+    bool ok = fstat(m.fd, &st) == 0 && S_ISREG(st.st_mode) && (size_t)st.st_size <= kWholeArchive;
+    // Reserved once at its largest: only the pages used are ever touched,
+    // and a larger archive later never moves it (fresh pages fault again).
+    if (ok && !m.data) m.data.reset(new char[kWholeArchive]);
+    if (ok) {
+        m.size = (size_t)st.st_size;
+        m.head = 0;
+        m.tail = m.size - std::min(m.size, kTailRead);
+        m.pos = 0;
+        ok = read_span(m, m.tail, m.size);
     }
-    size_t got = 0;
-    while (ok && got < (size_t)st.st_size) {
-        ssize_t n = read(fd, m.data.get() + got, (size_t)st.st_size - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-            ok = false;
-        else
-            got += (size_t)n;
+    if (!ok) {
+        archive_close();
+        return false;
     }
-    close(fd);
-    m.size = got;
-    m.pos = 0;
-    m.loaded = ok;
-    return ok;
+    m.loaded = true;
+    return true;
 }
 
 voidpf ZCALLBACK mem_open(voidpf opaque, const void*, int mode)
@@ -298,7 +344,7 @@ uLong ZCALLBACK mem_read(voidpf, voidpf stream, void* buf, uLong n)
     memory_archive& m = *static_cast<memory_archive*>(stream);
     size_t left = m.size - m.pos;
     if (n > left) n = (uLong)left;
-    if (n == 0) return 0;
+    if (n == 0 || !archive_load(m.pos, m.pos + n)) return 0;
     std::memcpy(buf, m.data.get() + m.pos, n);
     m.pos += n;
     return n;
@@ -382,12 +428,82 @@ int create_temp(const std::string& p, std::string* tmp, int* err)
     return fd;
 }
 
+// Waiting between threads. A sleeping thread costs whoever wakes it a
+// system call, and its own wake-up takes longer still, so a waiter first
+// polls for a while and only then sleeps. Whoever changes what a sleeper
+// waits for calls wake(), which costs nothing when none sleeps (sleepers is
+// read after the change and counted under the mutex before the sleeper's last
+// look, so no wake is lost).
+class handoff
+{
+public:
+    // Returns once done() holds: polls it for about spin_us, then naps for
+    // nap_us at a time during linger_us, then sleeps until woken, or with
+    // nap_us > 0 wakes every nap_us (a change that comes without wake() is
+    // still seen).
+    template <class Done>
+    void await(Done done, int spin_us, int nap_us, int linger_us = 0)
+    {
+        if (done()) return;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(spin_us);
+        for (unsigned i = 1;; ++i) {
+            if (done()) return;
+            // Reading the clock costs more than a look.
+            if (i % 64 == 0 && std::chrono::steady_clock::now() >= until) break;
+            cpu_relax();
+        }
+        // Naps while lingering are not counted: wake() skips them.
+        const auto linger_end =
+            std::chrono::steady_clock::now() + std::chrono::microseconds(linger_us);
+        while (linger_us > 0 && std::chrono::steady_clock::now() < linger_end) {
+            if (done()) return;
+            std::this_thread::sleep_for(std::chrono::microseconds(nap_us));
+        }
+        std::unique_lock<std::mutex> lock(m_);
+        sleepers_.fetch_add(1);
+        while (!done()) {
+            if (nap_us > 0)
+                cv_.wait_for(lock, std::chrono::microseconds(nap_us));
+            else
+                cv_.wait(lock);
+        }
+        sleepers_.fetch_sub(1);
+    }
+    void wake()
+    {
+        if (sleepers_.load() == 0) return;
+        {
+            // Taken once so that a sleeper between its last look and its
+            // wait cannot miss the notify.
+            std::lock_guard<std::mutex> lock(m_);
+        }
+        cv_.notify_all();
+    }
+
+private:
+    static void cpu_relax()
+    {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::atomic<int> sleepers_{0};
+};
+
 // Two threads kept for the rest of the process once an extraction needs
-// them: one creates an entry's temporary file and writes the entry's bytes as
+// them: while inflate runs, one writes the entry's bytes into its file as
 // they are published, the other checksums them. Extractions hand them one
-// entry at a time (entry_with_workers), so creating the file, inflating,
-// checksumming and writing overlap. Kept rather than started per entry:
+// entry at a time (entry_with_workers). Kept rather than started per entry:
 // starting two threads costs about what a small entry saves.
+//
+// Each worker takes spans of the published bytes by claiming them. When
+// inflate is done the extracting thread claims whatever is left and does it
+// itself, waiting only for spans a worker already holds: it never waits for
+// a worker to wake up, and a worker that wakes late finds nothing to claim.
+// A claim carries the entry's number, so a worker still on an old entry
+// cannot take a span of the next.
 class entry_workers
 {
 public:
@@ -408,147 +524,150 @@ public:
             auto* w = new entry_workers;
             try {
                 std::thread([w] { w->file_work(); }).detach();
-                ++w->running_;
                 std::thread([w] { w->checksum_work(); }).detach();
-                ++w->running_;
                 instance_ = w;
             } catch (const std::system_error&) {
-                // A worker that did start waits for a job that never comes;
-                // extractions go on without them.
+                // A worker that did start waits for an entry that never
+                // comes; extractions go on without them.
                 failed_ = true;
             }
         }
         return instance_;
     }
 
-    // A new entry: its bytes will be published in data, its file made beside
-    // target.
-    void begin(const char* data, const std::string& target)
+    // A new entry: its bytes will be published in data and written to fd.
+    void begin(const char* data, int fd)
     {
-        {
-            std::lock_guard<std::mutex> lock(m_);
-            data_ = data;
-            target_ = target;
-            ready_ = 0;
-            closed_ = false;
-            finished_ = 0;
-            fd = -1;
-            tmp.clear();
-            create_err = write_err = 0;
-            crc = 0;
-            ++job_;
+        const unsigned job = job_.load() + 1;
+        for (lane* l : {&write_, &sum_}) {
+            l->claimed.store(claim(job, 0));
+            l->done.store(claim(job, 0));
         }
-        work_.notify_all();
+        data_.store(data);
+        fd_.store(fd);
+        ready_.store(0);
+        closed_.store(false);
+        write_err_ = 0;
+        crc_ = crc32(0, nullptr, 0);
+        job_.store(job);
+        idle_.wake();
     }
-    // Bytes [0, n) of the data are final.
-    void publish(size_t n)
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_);
-            ready_ = n;
-        }
-        work_.notify_all();
-    }
-    // No more bytes come; returns once both workers are done with the entry.
+    // Bytes [0, n) of the data are final. The workers look for them often
+    // enough on their own: no wake, no system call.
+    void publish(size_t n) { ready_.store(n); }
+    // No more bytes come: what the workers have not claimed is written and
+    // checksummed here. The results are then in write_err and crc.
     void finish()
     {
-        std::unique_lock<std::mutex> lock(m_);
-        closed_ = true;
-        work_.notify_all();
-        done_.wait(lock, [&] { return finished_ == running_; });
+        closed_.store(true);
+        const unsigned job = job_.load();
+        const size_t n = ready_.load();
+        const char* data = data_.load();
+        // The checksum goes on while the rest is written here: on an
+        // incompressible entry the writing is most of the work.
+        const size_t w = take_rest(write_, job, n);
+        write_err = write_err_;
+        if (!write_err && n > w) write_err = write_all(fd_.load(), data + w, n - w);
+        const size_t c = take_rest(sum_, job, n);
+        crc = crc_;
+        if (n > c) crc = crc32(crc, reinterpret_cast<const Bytef*>(data + c), uInt(n - c));
     }
 
     // The entry's results, read after finish().
-    int fd = -1; // its temporary file; -1 when it could not be created
-    std::string tmp;
-    int create_err = 0, write_err = 0;
+    int write_err = 0;
     uLong crc = 0;
 
 private:
+    // How a worker waits (microseconds). For the next entry: it polls
+    // kIdleSpinUs, naps kIdleNapUs at a time for kLingerUs (extractions come
+    // in runs, and waking a sleeper costs begin() a system call), then sleeps
+    // until woken. For more bytes of its entry: it polls kDataSpinUs, then
+    // naps kDataNapUs at a time. A worker takes at most kSpan bytes at a
+    // time, so the extracting thread never waits long for a span in hand.
+    static constexpr int kIdleSpinUs = 50;
+    static constexpr int kIdleNapUs = 50;
+    static constexpr int kLingerUs = 20000;
+    static constexpr int kDataSpinUs = 50;
+    static constexpr int kDataNapUs = 200;
+    static constexpr size_t kSpan = 256u << 10;
+    // The extracting thread waiting for a span in hand: it polls, and sleeps
+    // only if the worker was held up.
+    static constexpr int kSpanWaitUs = 2000;
+    static constexpr int kSpanNapUs = 50;
+    // A claim: the entry's number above kPosBits, a byte position below.
+    static constexpr int kPosBits = 40;
+
+    struct lane {
+        std::atomic<uint64_t> claimed{0}; // bytes [0, pos) are taken
+        std::atomic<uint64_t> done{0};    // bytes [0, pos) are written or summed
+    };
+    static uint64_t claim(unsigned job, size_t pos) { return (uint64_t(job) << kPosBits) | pos; }
+    static size_t pos_of(uint64_t c) { return size_t(c & ((uint64_t(1) << kPosBits) - 1)); }
+
     entry_workers() = default;
 
-    // Waits for the next entry; returns its bytes' address.
-    const char* next_job(unsigned* seen)
+    // Claims the rest of the lane up to n and waits for the span a worker
+    // holds, if any; returns where the rest begins.
+    size_t take_rest(lane& l, unsigned job, size_t n)
     {
-        std::unique_lock<std::mutex> lock(m_);
-        work_.wait(lock, [&] { return job_ != *seen; });
-        *seen = job_;
-        return data_;
+        const uint64_t had = l.claimed.exchange(claim(job, n));
+        span_done_.await([&] { return l.done.load() == had; }, kSpanWaitUs, kSpanNapUs);
+        return pos_of(had);
     }
-    // Hands each newly published span to work until the entry is closed,
-    // then reports (under the lock, before finish() can return).
-    template <class Work, class Report>
-    void follow(const char* data, Work work, Report report)
+    // One worker's life: for each entry, claims and works on spans until the
+    // entry is closed, the extracting thread has taken the rest, or a newer
+    // entry has begun. work(bytes, n) runs on each span in order.
+    template <class Work>
+    void serve(lane& l, Work work)
     {
-        size_t pos = 0;
-        for (;;) {
-            size_t upto;
-            bool closed;
-            {
-                std::unique_lock<std::mutex> lock(m_);
-                work_.wait(lock, [&] { return ready_ > pos || closed_; });
-                upto = ready_;
-                closed = closed_;
+        for (unsigned seen = 0;;) {
+            idle_.await([&] { return job_.load() != seen; }, kIdleSpinUs, kIdleNapUs, kLingerUs);
+            const unsigned job = seen = job_.load();
+            const char* data = data_.load();
+            const int fd = fd_.load();
+            for (size_t pos = 0;;) {
+                data_wait_.await(
+                    [&] { return ready_.load() > pos || closed_.load() || job_.load() != job; },
+                    kDataSpinUs, kDataNapUs);
+                const size_t upto = std::min(ready_.load(), pos + kSpan);
+                uint64_t expect = claim(job, pos);
+                if (upto <= pos || !l.claimed.compare_exchange_strong(expect, claim(job, upto)))
+                    break;
+                // Claimed: data and fd are this entry's, read after its
+                // number, and the entry cannot end before done is stored.
+                work(fd, data + pos, upto - pos);
+                l.done.store(claim(job, upto));
+                span_done_.wake();
+                pos = upto;
             }
-            if (upto > pos) work(data + pos, upto - pos);
-            pos = upto;
-            if (closed) break; // ready_ is final once closed_ is seen
         }
-        std::lock_guard<std::mutex> lock(m_);
-        report();
-        if (++finished_ == running_) done_.notify_one();
     }
     void file_work()
     {
-        for (unsigned seen = 0;;) {
-            const char* data = next_job(&seen);
-            std::string target;
-            {
-                std::lock_guard<std::mutex> lock(m_);
-                target = target_;
-            }
-            int err = 0;
-            std::string name;
-            const int f = create_temp(target, &name, &err);
-            {
-                std::lock_guard<std::mutex> lock(m_);
-                fd = f;
-                tmp = name;
-                create_err = err;
-            }
-            int werr = 0;
-            follow(
-                data,
-                [&](const char* d, size_t n) {
-                    if (f >= 0 && !werr) werr = write_all(f, d, n);
-                },
-                [&] { write_err = werr; });
-        }
+        serve(write_, [&](int fd, const char* d, size_t n) {
+            if (!write_err_) write_err_ = write_all(fd, d, n);
+        });
     }
     void checksum_work()
     {
-        for (unsigned seen = 0;;) {
-            const char* data = next_job(&seen);
-            uLong c = crc32(0, nullptr, 0);
-            follow(
-                data,
-                [&](const char* d, size_t n) {
-                    c = crc32(c, reinterpret_cast<const Bytef*>(d), static_cast<uInt>(n));
-                },
-                [&] { crc = c; });
-        }
+        serve(sum_, [&](int, const char* d, size_t n) {
+            crc_ = crc32(crc_, reinterpret_cast<const Bytef*>(d), static_cast<uInt>(n));
+        });
     }
 
     static inline entry_workers* instance_ = nullptr;
     static inline bool failed_ = false;
-    std::mutex m_;
-    std::condition_variable work_, done_;
-    unsigned job_ = 0;
-    int running_ = 0, finished_ = 0;
-    const char* data_ = nullptr;
-    std::string target_;
-    size_t ready_ = 0;
-    bool closed_ = false;
+    handoff idle_, data_wait_, span_done_;
+    std::atomic<unsigned> job_{0};
+    std::atomic<const char*> data_{nullptr};
+    std::atomic<int> fd_{-1};
+    std::atomic<size_t> ready_{0};
+    std::atomic<bool> closed_{false};
+    lane write_, sum_;
+    // Touched only by the holder of a claim of the current entry, or by the
+    // extracting thread once no span is held.
+    int write_err_ = 0;
+    uLong crc_ = 0;
 };
 
 // One raw inflate stream, reset per entry.
@@ -559,15 +678,11 @@ z_stream* entry_inflater()
     return ready && inflateReset(&z) == Z_OK ? &z : nullptr;
 }
 
-// The kept buffer an entry is inflated into whole.
-char* entry_buffer(size_t size)
+// The kept buffer an entry of up to kWholeEntry bytes is inflated into
+// whole; reserved at its largest, as the archive's.
+char* entry_buffer()
 {
-    static std::unique_ptr<char[]> buf;
-    static size_t capacity = 0;
-    if (size > capacity) {
-        buf.reset(new char[size]);
-        capacity = size;
-    }
+    static std::unique_ptr<char[]> buf(new char[kWholeEntry]);
     return buf.get();
 }
 
@@ -595,29 +710,50 @@ struct memory_entry {
     int create_err = 0, write_err = 0;
 };
 
-// The entry inflated into out (or, stored, published from in) while the
-// workers create and write its file and checksum it; from kStepFrom on
-// inflate publishes in steps, so the workers follow it. False when the
-// workers cannot run (nothing done).
-bool entry_with_workers(z_stream* z, const char* in, char* out, const unz_file_info& info,
+// Where the entry's compressed bytes are in the archive in memory.
+struct entry_input {
+    const char* from; // the first byte
+    size_t at;        // its offset in the archive
+    size_t size;      // how many there are
+};
+
+// Tops up inflate's input from the archive, reading on as inflate goes;
+// false when the archive cannot be read on.
+bool feed(z_stream* z, const entry_input& in)
+{
+    const size_t next = size_t(reinterpret_cast<const char*>(z->next_in) - in.from);
+    const size_t left = in.size - next;
+    if (z->avail_in >= std::min(left, kReadStep / 2)) return true;
+    const size_t want = std::min(left, kReadStep);
+    if (!archive_load(in.at + next, in.at + next + want)) return false;
+    z->avail_in = static_cast<uInt>(want);
+    return true;
+}
+
+// The entry inflated into out (or, stored, published from the archive) in
+// steps while the workers write it into a new temporary file beside p and
+// checksum it. False when the workers cannot run (nothing done).
+bool entry_with_workers(z_stream* z, const entry_input& in, char* out, const unz_file_info& info,
                         const std::string& p, memory_entry* r)
 {
     entry_workers* w = entry_workers::get();
     if (!w) return false;
     const size_t size = info.uncompressed_size;
-    w->begin(z ? out : in, p);
     r->tried = true;
+    r->fd = create_temp(p, &r->tmp, &r->create_err);
+    if (r->fd < 0) return true;
+    w->begin(z ? out : in.from, r->fd);
     bool made = true;
     if (!z) {
-        w->publish(size);
-    } else if (size < kStepFrom) {
-        z->avail_out = static_cast<uInt>(size);
-        made = inflate(z, Z_FINISH) == Z_STREAM_END && z->total_out == size;
-        if (made) w->publish(size);
+        for (size_t done = 0; made && done < size;) {
+            const size_t upto = std::min(size, done + kReadStep);
+            made = archive_load(in.at + done, in.at + upto);
+            if (made) w->publish(done = upto);
+        }
     } else {
         int res = Z_OK;
-        while (res == Z_OK && z->total_out < size) {
-            // Steps shrink toward the end, so little is left to the workers
+        while (res == Z_OK && z->total_out < size && feed(z, in)) {
+            // Steps shrink toward the end, so little is left to do here
             // once inflate is done.
             const size_t left = size - z->total_out;
             z->avail_out =
@@ -629,40 +765,42 @@ bool entry_with_workers(z_stream* z, const char* in, char* out, const unz_file_i
     }
     w->finish();
     r->whole = made && w->crc == info.crc;
-    r->fd = w->fd;
-    r->tmp = w->tmp;
-    r->create_err = w->create_err;
     r->write_err = w->write_err;
     return true;
 }
 
 // The entry from the archive in memory into a new temporary file beside p.
-// From kPipeFrom on the workers make the file and checksum it while inflate
+// From kPipeFrom on the workers write the file and checksum it while inflate
 // runs (entry_with_workers); a smaller entry is inflated in one call,
 // checksummed and written with one write right here.
 memory_entry entry_from_memory(extract_state& st, const std::string& p, const unz_file_info& info)
 {
     memory_entry r;
-    const char* in = entry_in_memory(st, info);
-    if (!in) return r;
+    const char* from = entry_in_memory(st, info);
+    if (!from) return r;
+    const entry_input in = {from, size_t(from - archive_memory().data.get()),
+                            size_t(info.compressed_size)};
     const size_t size = info.uncompressed_size;
     const bool deflated = info.compression_method == Z_DEFLATED;
     z_stream* z = deflated ? entry_inflater() : nullptr;
     if (deflated && !z) return r;
-    char* out = deflated ? entry_buffer(size) : nullptr;
+    char* out = deflated ? entry_buffer() : nullptr;
     if (deflated) {
-        z->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in));
-        z->avail_in = static_cast<uInt>(info.compressed_size);
+        z->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(from));
+        z->avail_in = 0;
         z->next_out = reinterpret_cast<Bytef*>(out);
     }
 
     if (size >= kPipeFrom && entry_with_workers(z, in, out, info, p, &r)) return r;
 
+    // Read whole: a damaged entry reads nothing beyond its own bytes.
+    if (!archive_load(in.at, in.at + in.size)) return r;
     r.tried = true;
     r.fd = create_temp(p, &r.tmp, &r.create_err);
     if (r.fd < 0) return r;
-    const char* bytes = in;
+    const char* bytes = from;
     if (deflated) {
+        z->avail_in = static_cast<uInt>(in.size);
         z->avail_out = static_cast<uInt>(size);
         if (inflate(z, Z_FINISH) != Z_STREAM_END || z->total_out != size) return r;
         bytes = out;
@@ -978,6 +1116,7 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
         err = extract_all(st, name, use_name);
         unzClose(st.zip);
     }
+    archive_close();
     if (err)
         xer << "Zip to file failed with error err = " << err << ". file = " << sErrFile
             << " line = " << sErrLine << ". zip_file=" << archive << ", out_directory=" << folder

@@ -596,7 +596,7 @@ void damaged_entries(const std::string& data);
 
 TEST(Zip, DeflatedEntryDamageWritesNothing)
 {
-    // Small entries are inflated in one call; from 1 MiB on in steps while
+    // Small entries are inflated in one call; from 64 KiB on in steps while
     // other threads write and checksum, so damage there is found after part
     // of the entry was written to the temporary file.
     for (const size_t n : {size_t(5000), size_t(3u << 20) + 11})
@@ -629,6 +629,47 @@ TEST(Zip, EntriesAroundTheSteppedSizesComeOutExact)
         EXPECT_EQ(st.st_mtime, entry_date()) << sizes[k];
     }
     EXPECT_EQ(list_dir(a.out).size(), std::size(sizes)); // no temporary left
+}
+
+// From 64 KiB on, an entry is handed to two worker threads a span at a time,
+// and whatever they have not taken when inflate ends is done by the
+// extracting thread. Entries of every kind and of sizes on both sides of the
+// read and write steps, back to back and extracted again over themselves,
+// must come out exact wherever that hand-over falls.
+TEST(Zip, EntriesHandedBetweenThreadsComeOutExact)
+{
+    Area a;
+    std::vector<std::vector<Entry>> archives; // each small enough to be read into memory
+    std::vector<std::string> want;
+    const size_t sizes[] = {(64u << 10) - 1, 64u << 10,        (96u << 10) + 5, 256u << 10,
+                            (256u << 10) + 1, (512u << 10) - 3, 700000,         (1u << 20) + 17,
+                            (2u << 20) + 333, 65537};
+    for (size_t k = 0; k < std::size(sizes); ++k) {
+        archives.emplace_back();
+        for (int kind = 0; kind < 3; ++kind) {
+            std::string d(sizes[k], '\0');
+            for (size_t i = 0; i < d.size(); ++i)
+                d[i] = kind == 0 ? (char)('a' + (i / 5 + k) % 21)
+                                 : (char)(((i + 31 * k + kind) * 2654435761u) >> 9);
+            Entry e = file("e" + std::to_string(k) + "_" + std::to_string(kind), d);
+            if (kind == 2) {
+                e.raw = true; // stored: read from the archive as it is
+                e.raw_size = d.size();
+                e.raw_crc = crc_of(d);
+            }
+            archives.back().push_back(e);
+            want.push_back(d);
+        }
+    }
+    for (int round = 0; round < 5; ++round) {
+        for (const std::vector<Entry>& entries : archives)
+            ASSERT_EQ(a.extract(entries), 0) << round;
+        size_t i = 0;
+        for (const std::vector<Entry>& entries : archives)
+            for (const Entry& e : entries)
+                EXPECT_TRUE(TempDir::read(a.out + e.name) == want[i++]) << e.name << " " << round;
+        EXPECT_EQ(list_dir(a.out).size(), want.size()); // no temporary left
+    }
 }
 
 // Entries of 64 KiB or more are written by worker threads the process keeps.
