@@ -265,10 +265,15 @@ int down_class::DoProcessing() {
         }
         if (!local_path.empty()) {
             out_file = fopen(local_path.c_str(), "wb");
-            if (out_file == nullptr)
+            if (out_file == nullptr) {
                 set_error(errno);
-            else
+            } else {
                 opened_file = true;
+                // Each step writes one whole read: through the stream's
+                // small buffer that would take two system calls, unbuffered
+                // it takes one, and a failed write shows at once.
+                setvbuf(out_file, nullptr, _IONBF, 0);
+            }
         }
         cont_len = http_content_length(head.headers);
     }

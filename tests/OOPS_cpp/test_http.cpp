@@ -295,10 +295,10 @@ TEST_F(HttpTest, LocalFileErrorsFail) {
         int oserr;
     } cases[] = {
         {"folder missing", path("missing/out.zip"), 10, ENOENT},
-        // The whole body fits the stdio buffer: the full disk shows at fclose.
-        {"full disk at close", "/dev/full", 100, ENOSPC},
-        // Bigger than the buffer: the write itself comes up short.
-        {"full disk while writing", "/dev/full", 300000, ENOSPC},
+        // The file is written unbuffered, so a small body fails at its write
+        // as a large one does, not later at fclose.
+        {"full disk, small body", "/dev/full", 100, ENOSPC},
+        {"full disk, body of many reads", "/dev/full", 300000, ENOSPC},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
