@@ -36,21 +36,16 @@ inline uint32_t rotl(uint32_t x, int n)
 #define F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
 #define H(x, y, z) ((x) ^ ((y) ^ (z)))
 #define I(x, y, z) ((y) ^ ((x) | ~(z)))
-#define STEP_F(a, b, c, d, x, s, ac)                                                               \
+#define STEP_WITH(f, a, b, c, d, x, s, ac)                                                         \
     (a) += (x) + (uint32_t)(ac);                                                                   \
-    (a) += F((b), (c), (d));                                                                       \
+    (a) += f((b), (c), (d));                                                                       \
     (a) = rotl((a), (s)) + (b)
+#define STEP_F(...) STEP_WITH(F, __VA_ARGS__)
+#define STEP_H(...) STEP_WITH(H, __VA_ARGS__)
+#define STEP_I(...) STEP_WITH(I, __VA_ARGS__)
 #define STEP_G(a, b, c, d, x, s, ac)                                                               \
     (a) += (x) + (uint32_t)(ac) + ((c) & ~(d));                                                    \
     (a) += (b) & (d);                                                                              \
-    (a) = rotl((a), (s)) + (b)
-#define STEP_H(a, b, c, d, x, s, ac)                                                               \
-    (a) += (x) + (uint32_t)(ac);                                                                   \
-    (a) += H((b), (c), (d));                                                                       \
-    (a) = rotl((a), (s)) + (b)
-#define STEP_I(a, b, c, d, x, s, ac)                                                               \
-    (a) += (x) + (uint32_t)(ac);                                                                   \
-    (a) += I((b), (c), (d));                                                                       \
     (a) = rotl((a), (s)) + (b)
 #define STEP(f, a, b, c, d, x, s, ac) STEP_##f(a, b, c, d, x, s, ac)
 
@@ -144,6 +139,7 @@ void Transform(uint32_t buf[4], const unsigned char* block)
 #undef F
 #undef H
 #undef I
+#undef STEP_WITH
 #undef STEP_F
 #undef STEP_G
 #undef STEP_H
