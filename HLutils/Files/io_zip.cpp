@@ -44,9 +44,9 @@ constexpr size_t kMaxLinkTarget = 4096;
 constexpr int kMaxLinkHops = 40;
 // Attempts at a free temporary name.
 constexpr int kTempTries = 100;
-// Archives up to this size are read whole with one read and handed to minizip
-// from memory: its own file functions make dozens of small reads and seeks
-// per archive. The buffer is kept for the next archive.
+// Archives up to this size are read into memory in a few large reads and
+// handed to minizip from there: its own file functions make dozens of small
+// reads and seeks per archive. The buffer is kept for the next archive.
 constexpr size_t kWholeArchive = 6u << 20;
 // Entries of an archive in memory up to this size are inflated straight from
 // the archive into a kept buffer; larger ones stream through kChunk. With
@@ -250,12 +250,11 @@ std::string temp_name_near(const std::string& path)
 // an incompressible entry while the rest of it is being read.
 struct memory_archive {
     std::unique_ptr<char[]> data;
-    int fd = -1;         // open while the archive is extracted
-    size_t size = 0;     // the archive's size
-    size_t head = 0;     // bytes [0, head) are read
-    size_t tail = 0;     // bytes [tail, size) are read
-    size_t pos = 0;      // minizip's position
-    bool loaded = false; // the open archive is this one
+    int fd = -1;     // open while the archive is extracted: it is this one
+    size_t size = 0; // the archive's size
+    size_t head = 0; // bytes [0, head) are read
+    size_t tail = 0; // bytes [tail, size) are read
+    size_t pos = 0;  // minizip's position
 };
 
 memory_archive& archive_memory()
@@ -300,7 +299,6 @@ void archive_close()
     memory_archive& m = archive_memory();
     if (m.fd >= 0) close(m.fd);
     m.fd = -1;
-    m.loaded = false;
 }
 
 // Opens the archive for reading through archive_memory(); false when it is
@@ -324,12 +322,8 @@ bool read_archive(const std::string& path)
         m.pos = 0;
         ok = read_span(m, m.tail, m.size);
     }
-    if (!ok) {
-        archive_close();
-        return false;
-    }
-    m.loaded = true;
-    return true;
+    if (!ok) archive_close();
+    return ok;
 }
 
 voidpf ZCALLBACK mem_open(voidpf opaque, const void*, int mode)
@@ -687,12 +681,12 @@ char* entry_buffer()
 }
 
 // Where the open entry's bytes begin in the archive in memory; null when it
-// is not taken from there: the archive was not read whole, or the entry is
+// is not taken from there: the archive is not in memory, or the entry is
 // encrypted, larger than kWholeEntry, of another method or out of bounds.
 const char* entry_in_memory(extract_state& st, const unz_file_info& info)
 {
     const memory_archive& m = archive_memory();
-    if (!m.loaded || (info.flag & 1) || info.uncompressed_size > kWholeEntry) return nullptr;
+    if (m.fd < 0 || (info.flag & 1) || info.uncompressed_size > kWholeEntry) return nullptr;
     if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return nullptr;
     if (info.compression_method == 0 && info.compressed_size != info.uncompressed_size)
         return nullptr;

@@ -1,10 +1,11 @@
 // Zip extraction on minizip. Archives come from the network: entry names and
 // link targets are checked before anything is written, and each file is
 // written under a temporary name and renamed into place only when complete.
-// Small archives are read whole and their entries inflated from memory; from
-// 64 KiB an entry's file is created, written and checksummed by two worker
-// threads the process keeps (not in a forked child), while inflate runs. Large archives are streamed
-// in bounded chunks. One extraction at a time: the kept buffers are shared.
+// Archives of up to 6 MiB are read into memory as inflate goes and their
+// entries inflated from there; from 64 KiB an entry's file is written and
+// checksummed by two worker threads the process keeps (not in a forked
+// child) while inflate runs. Larger archives are streamed in bounded chunks.
+// One extraction at a time: the kept buffers are shared.
 #pragma once
 
 #include <cerrno>
