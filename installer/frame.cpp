@@ -31,6 +31,8 @@ static const char* const kScanTitle =
 static std::uint64_t slot_fail_us[kNetSlots];
 static bool slot_has_failed[kNetSlots];
 
+list_fetch_struct list_fetch;
+
 int slot_may_start(int slot)
 {
     if (!slot_has_failed[slot]) return 1;
@@ -47,6 +49,7 @@ void slot_failed(int slot)
 void slot_failures_clear()
 {
     for (int i = 0; i < kNetSlots; ++i) slot_has_failed[i] = false;
+    list_fetch = list_fetch_struct();
 }
 
 // ---------------------------------------------------------------------------
@@ -89,12 +92,20 @@ void directory_phase()
     int r = zip_to_file(archive, temp_path, nullptr, 0);
     if (r == 0) {
         stg.dir_state = kDirScan;
+        list_fetch = list_fetch_struct();
     } else {
-        // Fetched again, but not before a second has passed.
+        // Fetched again, but not before a second has passed. The alert comes
+        // once for each error: shown at every try it would come back a frame
+        // after every OK, and nothing else on the screen could be reached.
+        // The status message tells the rest.
         slot_failed(kNetSlotDirectory);
-        __VOVARU_alert(kWinMain, "DIR-scan: The installer cannot extract a file.",
-                       "Error: " + error_str(r), "Compressed File/" + archive,
-                       "Destination Path/" + temp_path, t_alert, "main", kLineDirExtract);
+        const bool told = r == list_fetch.unpack_error;
+        list_fetch.unpack_error = r;
+        list_fetch.unpack_server = server_name[cs];
+        if (!told)
+            __VOVARU_alert(kWinMain, "DIR-scan: The installer cannot extract a file.",
+                           "Error: " + error_str(r), "Compressed File/" + archive,
+                           "Destination Path/" + temp_path, t_alert, "main", kLineDirExtract);
     }
     delete_file(archive);
 }

@@ -35,3 +35,12 @@ int slot_may_start(int slot);
 void slot_failed(int slot);
 // Forgets every recorded failure.
 void slot_failures_clear();
+
+// What the list phases keep for the status message. An archive that does
+// not unpack is alerted once for each error; its retries stay quiet and the
+// status message tells it until the archive unpacks.
+struct list_fetch_struct {
+    int unpack_error = 0;      // the last unpacking error; 0 when none since a success
+    std::string unpack_server; // the server the archive came from
+};
+extern list_fetch_struct list_fetch;

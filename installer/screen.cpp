@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 
+#include "Files/io_utils.h"
 #include "GenC/hl_alert.h"
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
@@ -102,6 +103,48 @@ std::string directory_percent()
     return whole(req->bytes_written * 100 / req->cont_len);
 }
 
+std::string net_failure_text(const net_failure_struct& f)
+{
+    if (f.reason.empty()) return "";
+    return (f.reached ? "I got no usable reply from " : "I can not reach ") + f.server + ": " +
+           f.reason + ". Trying again...";
+}
+
+std::string net_wait_text(const net_wait_struct& w)
+{
+    return "I have had no answer from " + w.server +
+           (w.proxy.empty() ? "" : " through the proxy " + w.proxy) + " for " +
+           whole(static_cast<long long>(w.secs)) + " seconds" +
+           (w.connecting ? " (not connected yet)" : "") + ". Still waiting...";
+}
+
+std::string unpack_failure_text(int error, const std::string& server)
+{
+    return "The directory of files from " + server +
+           " does not unpack. Error: " + error_str(error) + ". Trying again...";
+}
+
+std::string list_problem_text(int slot)
+{
+    const net_wait_struct w = http.Waiting(slot);
+    if (w.secs >= kQuietSecsShown) return net_wait_text(w);
+    // An unpacking failure follows a complete download, which clears the
+    // slot's last failure: a failure still kept is the newer of the two.
+    const std::string failed = net_failure_text(http.LastFailure(slot));
+    if (!failed.empty()) return failed;
+    if (slot == kNetSlotDirectory && list_fetch.unpack_error != 0)
+        return unpack_failure_text(list_fetch.unpack_error, list_fetch.unpack_server);
+    return "";
+}
+
+// A list phase's message, with what is going wrong after it.
+static screen_line list_phase_line(const std::string& text, int slot)
+{
+    const std::string problem = list_problem_text(slot);
+    if (problem.empty()) return {kColText, text};
+    return {kColFailure, text + " " + problem};
+}
+
 screen_line status_message()
 {
     screen_line s;
@@ -111,16 +154,19 @@ screen_line status_message()
     } else if (!proxy_error.empty()) {
         s = {kColStatusError, proxy_error};
     } else if (stg.server_count == -1) {
-        s.text = "Looking for servers... you need internet for this...";
+        s = list_phase_line("Looking for servers... you need internet for this...",
+                            kNetSlotServerList);
     } else if (stg.server_count == 0) {
         s = {kColStatusError, "I could not find any servers to get Zudezud from!"};
     } else if (stg.dir_state == kDirFetch) {
         const std::string p = directory_percent();
-        s.text = p == "-1" ? "I am checking the net for the latest version of Zudezud right now, "
-                             "and I am connecting to the server..."
-                           : "I am checking the net for the latest version of Zudezud right now, "
-                             "and I am " +
-                                 p + "% done checking.";
+        s = list_phase_line(p == "-1"
+                                ? "I am checking the net for the latest version of Zudezud right "
+                                  "now, and I am connecting to the server..."
+                                : "I am checking the net for the latest version of Zudezud right "
+                                  "now, and I am " +
+                                      p + "% done checking.",
+                            kNetSlotDirectory);
     } else if (stg.dir_state == kDirScan) {
         s.text = "I have downloaded the directory of files I need, and am now trying to read it...";
     } else if (stg.dir_state == kDirBadFormat) {

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "OOPS_cpp/http.h"
+
 // Colour ids of the screen's texts.
 enum {
     kColStatusError = 1, // "could not find" messages
@@ -37,6 +39,18 @@ struct screen_line {
 
 // The status message of the main screen for the current state.
 screen_line status_message();
+
+// While a list is fetched, the status message adds what goes wrong: why the
+// last try failed, or that the peer has been silent for this long.
+constexpr float kQuietSecsShown = 3;
+// "I can not reach <server>: <reason>. Trying again..." ("" when no failure).
+std::string net_failure_text(const net_failure_struct& f);
+// How long a running request has had no answer, and from whom.
+std::string net_wait_text(const net_wait_struct& w);
+// A directory archive that does not unpack.
+std::string unpack_failure_text(int error, const std::string& server);
+// What goes wrong with the list of slot 0 or 1 now, "" when nothing.
+std::string list_problem_text(int slot);
 // The directory archive's progress in whole percent ("-1" until its length
 // is known, "0" when slot 1 is free).
 std::string directory_percent();

@@ -79,6 +79,8 @@ void alert_window_route(int return_window, const std::string& line1, const std::
 // The half of the shutdown that needs no X connection.
 static void finish_without_x(int save)
 {
+    // Failures only counted so far get their line before the log closes.
+    http.LogRepeats();
     if (save) {
         if (!alert_fps_test_given()) {
             pref.IO_set(kPrefSetInstaller, kPrefWrite);

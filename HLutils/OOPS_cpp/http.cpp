@@ -43,10 +43,24 @@ int status_digits(const char* p) {
     return (int)strtol(code, nullptr, 10);
 }
 
+// "HTTP/1.1 200 OK", and also "HTTP/1.1 200 " and "HTTP/1.1 200": the
+// reason phrase may be empty (RFC 9112, section 4), and the blank before it
+// is often left out then.
+bool is_status_line(const char* line, std::size_t len)
+{
+    if (len < 12 || strncmp(line, "HTTP/", 5) != 0) return false;
+    if (len > 13) return true;
+    return line[8] == ' ' && isdigit((unsigned char)line[9]) && isdigit((unsigned char)line[10]) &&
+           isdigit((unsigned char)line[11]) && (len == 12 || line[12] == ' ');
+}
+
 void parse_line(const char* line, std::size_t len, http_head_struct& head) {
-    if (len > 13 && strncmp(line, "HTTP/", 5) == 0) {
+    if (is_status_line(line, len)) {
         head.status = status_digits(line + 9);
-        head.reason.assign(line + 13, len - 13);
+        if (len > 13)
+            head.reason.assign(line + 13, len - 13);
+        else
+            head.reason.clear();
         return;
     }
     for (std::size_t i = 0; i + 1 < len; ++i) {
@@ -129,10 +143,11 @@ char readChunk[kNetReadChunk];
 down_class::down_class(const char* server, unsigned short port, const char* path, bool post,
                        const std::map<std::string, std::string>& headers, const char* body,
                        int body_length, const char* local_file) {
-    last_activity = xtim.real_secs;
+    last_activity = last_byte = xtim.real_secs;
     if (local_file != nullptr) local_path = app_path + local_file;
 
     std::string host = server ? server : "";
+    server_name = host;
     unsigned short target_port = port;
     const bool proxied = http.UseProxy(host.c_str(), port);
     if (proxied && !http.ProxyPortError().empty()) {
@@ -143,13 +158,15 @@ down_class::down_class(const char* server, unsigned short port, const char* path
     if (proxied) {
         host = http._proxy_host;
         target_port = (unsigned short)http._proxy_port_int;
+        proxy = host + " port " + std::to_string(target_port);
     }
 
     unsigned long address = DUZOSocket::LookupAddress(host.c_str());
     if (address == 0) {
-        // Names the requested server and port, even when the proxy was looked up.
-        xer << "Translated server " << (server ? server : "") << " to IP addy: 0.0.0.0 and port = "
-            << port << "\n";
+        // Names the requested server and port, even when the proxy was looked
+        // up. The slot writes it with the failure, so a repeat costs nothing.
+        lookup_note = "Translated server " + std::string(server ? server : "") +
+                      " to IP addy: 0.0.0.0 and port = " + std::to_string(port) + "\n";
         error = kErrNetNoServer;
         return;
     }
@@ -190,10 +207,17 @@ void down_class::set_error(int err) {
 int down_class::CloseFile() {
     if (out_file != nullptr) {
         // Buffered bytes only reach the disk here: a full disk shows up now.
-        if (fclose(out_file) != 0) set_error(errno);
+        if (fclose(out_file) != 0) file_failed("cannot be written", errno);
         out_file = nullptr;
     }
     return error;
+}
+
+void down_class::file_failed(const char* what, int err)
+{
+    set_error(err);
+    if (failure.empty())
+        failure = "the file " + local_path + " " + what + " (" + error_str(error) + ")";
 }
 
 void down_class::fail(int err, const std::string& why) {
@@ -237,6 +261,10 @@ int down_class::DoProcessing() {
     }
 
     long got = socket->ReadData(readChunk, kNetReadChunk);
+    if (got > 0) {
+        heard = true;
+        last_byte = xtim.real_secs;
+    }
     if (got <= 0) {
         // A complete body has already disconnected, so an end of stream on
         // a live connection means the reply can never be completed. (A
@@ -250,9 +278,8 @@ int down_class::DoProcessing() {
     if (!head.done) {
         int err = http_parse_head(recv_buf, head);
         if (err != 0) {
-            set_error(err);
-            recv_buf.clear();
-            socket->Disconnect();
+            fail(err,
+                 "the reply's head is longer than " + std::to_string(kNetMaxHeadBytes) + " bytes");
             return 0;
         }
         if (!head.done) return 0;
@@ -266,7 +293,7 @@ int down_class::DoProcessing() {
         if (!local_path.empty()) {
             out_file = fopen(local_path.c_str(), "wb");
             if (out_file == nullptr) {
-                set_error(errno);
+                file_failed("cannot be created", errno);
             } else {
                 opened_file = true;
                 // Each step writes one whole read: through the stream's
@@ -283,12 +310,99 @@ int down_class::DoProcessing() {
         socket->Disconnect();
     if (out_file != nullptr && !recv_buf.empty()) {
         last_activity = xtim.real_secs;
-        bytes_written += (int64_t)recv_buf.size();
-        if (fwrite(recv_buf.data(), 1, recv_buf.size(), out_file) != recv_buf.size())
-            set_error(errno);
+        // The file gets the announced length and no more: bytes past it are
+        // not part of this reply, and a server that sends them is broken.
+        std::size_t take = recv_buf.size();
+        if (cont_len != -1 && bytes_written + (int64_t)take > cont_len)
+            take = (std::size_t)(cont_len - bytes_written);
+        const bool surplus = take < recv_buf.size();
+        bytes_written += (int64_t)take;
+        if (take > 0 && fwrite(recv_buf.data(), 1, take, out_file) != take)
+            file_failed("cannot be written", errno);
         recv_buf.clear();
+        if (surplus)
+            fail(kErrNetBadState, "the reply's body is longer than its \"Content-Length\" of " +
+                                      std::to_string(cont_len) + " bytes");
     }
     return 0;
+}
+
+namespace
+{
+
+// What ended a connection. subject: "the connection", or the connection to
+// the proxy when the request went through one.
+std::string connection_reason(const std::string& subject, int err)
+{
+    switch (err) {
+    case ECONNREFUSED:
+        return subject + " was refused";
+    case ECONNRESET:
+        return subject + " was reset";
+    case ECONNABORTED:
+        return subject + " was aborted";
+    case ETIMEDOUT:
+        return subject + " timed out";
+    case ENETRESET:
+        return subject + " was dropped by the network";
+    case ENETUNREACH:
+    case ENETDOWN:
+        return subject + " failed: the network cannot be reached";
+    case EHOSTUNREACH:
+        return subject + " failed: the host cannot be reached";
+    case 0:
+        return subject + " was closed";
+    default:
+        return subject + " failed (" + error_str(err) + ")";
+    }
+}
+
+std::string whole_secs(float secs)
+{
+    return std::to_string((long)secs);
+}
+
+} // namespace
+
+void down_class::TimedOut()
+{
+    if (!failure.empty()) return;
+    const std::string idle = whole_secs(kNetIdleSecs) + " seconds";
+    switch (GetStat()) {
+    case kStatConnecting:
+        failure = (proxy.empty() ? std::string("the connection")
+                                 : "the connection to the proxy " + proxy) +
+                  " got no answer within " + idle;
+        break;
+    case kStatBody:
+        failure = "the reply's body stopped coming for " + idle;
+        break;
+    default:
+        failure = "no reply came within " + idle;
+        break;
+    }
+}
+
+std::string down_class::FailureReason()
+{
+    if (!failure.empty()) return failure;
+    if (error == kErrNetNoServer)
+        return proxy.empty() ? "the name lookup failed"
+                             : "the name lookup of the proxy " + proxy + " failed";
+    if (error != 0) return "the request failed (" + error_str(error) + ")";
+    if (socket == nullptr) return "no connection could be made";
+    const std::string subject =
+        proxy.empty() ? std::string("the connection") : "the connection to the proxy " + proxy;
+    const int st = socket->GetStatus();
+    if (st == kSockError) return connection_reason(subject, socket->GetOSError());
+    if (head.done && (head.status < 200 || head.status > 299))
+        return "the server answered " + std::to_string(head.status) +
+               (head.reason.empty() ? "" : " " + head.reason);
+    if (st == kSockClosed && socket->GetCloseError() != 0)
+        return connection_reason(subject, socket->GetCloseError());
+    if (!head.done) return subject + " ended before a reply";
+    return "the connection ended after " + std::to_string(bytes_written) + " of " +
+           std::to_string(cont_len) + " body bytes";
 }
 
 bool down_class::IsDone() { return socket != nullptr && socket->GetStatus() == kSockClosed; }
@@ -437,6 +551,8 @@ int http_class::net_check(int which, std::string server, std::string path, const
     const bool finished = req->IsDone() || req->IsComplete() || req->IsErr();
     if (!finished) {
         if (xtim.real_secs - req->GetLastActivity() > kNetIdleSecs) {
+            req->TimedOut();
+            report_failure(which, req, local, server, path);
             delete req;
             slot[which] = nullptr;
             return kNetFailed;
@@ -450,14 +566,84 @@ int http_class::net_check(int which, std::string server, std::string path, const
         if (req->CloseFile() == 0) {
             delete req;
             slot[which] = nullptr;
+            report_success(which);
             return kNetComplete;
         }
     }
-    if (!req->GetFailure().empty()) xer << "HTTP failed: " << req->GetFailure() << "\n";
-    log_error_block(req, local, server, path);
+    report_failure(which, req, local, server, path);
     delete req;
     slot[which] = nullptr;
     return kNetFailed;
+}
+
+void http_class::report_failure(int which, down_class* req, const std::string& local,
+                                const std::string& server, const std::string& path)
+{
+    net_failure_struct& f = last_failure[which];
+    f.reason = req->FailureReason();
+    f.server = server;
+    f.reached = req->HeardFromPeer();
+    if (f.reason == logged_reason[which]) {
+        ++repeats[which];
+        return;
+    }
+    log_repeats(which);
+    xer << req->GetLookupNote() << "HTTP failed: " << f.reason << "\n";
+    log_error_block(req, local, server, path);
+    // The log is read while the program runs, and a killed run keeps it.
+    xer.flush();
+    logged_reason[which] = f.reason;
+}
+
+void http_class::report_success(int which)
+{
+    log_repeats(which);
+    logged_reason[which].clear();
+    last_failure[which] = net_failure_struct();
+}
+
+void http_class::log_repeats(int which)
+{
+    if (repeats[which] == 0) return;
+    xer << "HTTP failed " << repeats[which] << (repeats[which] == 1 ? " more time" : " more times")
+        << " on slot " << which << " for the same reason: " << logged_reason[which] << "\n";
+    xer.flush();
+    repeats[which] = 0;
+}
+
+void http_class::LogRepeats()
+{
+    for (int i = 0; i < kNetSlots; ++i)
+        log_repeats(i);
+}
+
+void http_class::ForgetFailures()
+{
+    for (int i = 0; i < kNetSlots; ++i) {
+        last_failure[i] = net_failure_struct();
+        logged_reason[i].clear();
+        repeats[i] = 0;
+    }
+}
+
+const net_failure_struct& http_class::LastFailure(int which) const
+{
+    static const net_failure_struct none;
+    if (which < 0 || which >= kNetSlots) return none;
+    return last_failure[which];
+}
+
+net_wait_struct http_class::Waiting(int which)
+{
+    net_wait_struct w;
+    if (which < 0 || which >= kNetSlots || slot[which] == nullptr) return w;
+    down_class* req = slot[which];
+    w.secs = xtim.real_secs - req->GetLastByte();
+    if (w.secs < 0) w.secs = 0;
+    w.server = req->GetServer();
+    w.proxy = req->GetProxy();
+    w.connecting = req->GetStat() == kStatConnecting;
+    return w;
 }
 
 int http_class::net_cancel(int which) {

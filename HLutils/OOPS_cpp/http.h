@@ -85,6 +85,24 @@ int64_t http_content_length(const http_header_map& headers);
 std::string http_unreadable_reply(const http_head_struct& head);
 
 // ---------------------------------------------------------------------------
+// [SECTION] Why a request failed, and a request that waits
+
+// A slot's last failure, as the log and the installer's screen tell it.
+struct net_failure_struct {
+    std::string reason;   // the text after "HTTP failed: "; empty: no failure
+    std::string server;   // the host the request was for
+    bool reached = false; // something answered: the fault is in the reply
+};
+
+// A running request that has heard nothing from its peer for a while.
+struct net_wait_struct {
+    float secs = 0;          // clock seconds since it started or last received a byte
+    std::string server;      // the host the request is for
+    std::string proxy;       // "host port N" when it goes through a proxy, else ""
+    bool connecting = false; // the connection is not made yet
+};
+
+// ---------------------------------------------------------------------------
 // [SECTION] One request with its reply
 
 class down_class {
@@ -114,11 +132,25 @@ public:
 
     const std::string& GetLocalPath() const { return local_path; }
     const std::string& GetReason() const { return head.reason; }
-    // Why the request failed before its time-out, for the log; "" when no
-    // such cause was found (a refused connection, a bad status, ...).
+    // Why the request failed where that was found (a reply that cannot be
+    // read, a file that cannot be written, ...); "" otherwise.
     const std::string& GetFailure() const { return failure; }
+    // Why the finished request failed, for the log and the screen: the
+    // failure above, else what its socket, status or time-out tells.
+    std::string FailureReason();
+    // Records that nothing came for the idle time, by how far it got.
+    void TimedOut();
+    // The lookup's log line when the host was not found; "" otherwise.
+    const std::string& GetLookupNote() const { return lookup_note; }
     int GetStatusCode() const { return head.status; }
     float GetLastActivity() const { return last_activity; }
+    // Clock seconds at creation and at every read that brought bytes (head
+    // included): how long the peer has been silent.
+    float GetLastByte() const { return last_byte; }
+    // "host port N" when the request goes through a proxy, else "".
+    const std::string& GetProxy() const { return proxy; }
+    const std::string& GetServer() const { return server_name; }
+    bool HeardFromPeer() const { return heard; }
 
     // Read by the installer to show progress.
     int64_t cont_len = -1;       // -1 until the head gives "Content-Length"
@@ -130,6 +162,8 @@ private:
     // connection and the output file.
     void fail(int err, const std::string& why);
     void peer_closed();
+    // A local file error: keeps the first error and says what failed.
+    void file_failed(const char* what, int err);
 
     DUZOSocket* socket = nullptr;   // null when the host did not resolve
     std::vector<char> send_buf;     // request bytes not yet taken
@@ -138,9 +172,14 @@ private:
     FILE* out_file = nullptr;
     std::string local_path;
     std::string failure;
+    std::string lookup_note;
+    std::string server_name;
+    std::string proxy;
     int error = 0;
     bool opened_file = false;
+    bool heard = false; // a byte came from the peer
     float last_activity = 0;
+    float last_byte = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -172,10 +211,36 @@ public:
     // request was stopped, 0 when the slot was free.
     int net_cancel(int slot);
 
+    // Why the slot's last request failed; an empty reason when it has not
+    // failed since its last success.
+    const net_failure_struct& LastFailure(int slot) const;
+    // The slot's running request: how long its peer has been silent (secs
+    // 0 when the slot is free).
+    net_wait_struct Waiting(int slot);
+    // Writes the counts of failures not written yet; the shutdown calls it.
+    void LogRepeats();
+    // Forgets the failures of every slot without writing anything.
+    void ForgetFailures();
+
     std::string _proxy_host;       // preference "_proxy_host"; empty: no proxy
     std::string _proxy_port;       // preference "_proxy_port", as typed
     int _proxy_port_int = 0;       // preference "_proxy_port_int"; 0: no proxy
     down_class* slot[kNetSlots] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+
+  private:
+    // A failure is written to the log (reason line and error block) when
+    // its reason differs from the slot's last written one; a repeat is only
+    // counted, and the count is written when the reason changes, the slot
+    // succeeds or the program ends. A dead network then costs a few lines
+    // an hour, not a block a second.
+    void report_failure(int which, down_class* req, const std::string& local,
+                        const std::string& server, const std::string& path);
+    void report_success(int which);
+    void log_repeats(int which);
+
+    net_failure_struct last_failure[kNetSlots];
+    std::string logged_reason[kNetSlots];         // the reason last written, per slot
+    long repeats[kNetSlots] = {0, 0, 0, 0, 0, 0}; // repeats of it not written yet
 };
 
 // Stands in for printf where debugging output is switched off: writes

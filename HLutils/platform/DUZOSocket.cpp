@@ -136,10 +136,15 @@ int DUZOSocket::GetStatus() {
         FD_SET(mSocket, &ex);
         int r = select(mSocket + 1, nullptr, &wr, &ex, &zero);
         if (r > 0) {
-            if (FD_ISSET(mSocket, &wr) && !FD_ISSET(mSocket, &ex))
+            if (FD_ISSET(mSocket, &wr) && !FD_ISSET(mSocket, &ex)) {
                 mStatus = kSockConnected;
-            else
+            } else {
                 mStatus = kSockClosed;
+                // Only to say why; the status is closed whatever it holds.
+                int err = 0;
+                socklen_t len = sizeof(err);
+                if (getsockopt(mSocket, SOL_SOCKET, SO_ERROR, &err, &len) == 0) mCloseErr = err;
+            }
         } else if (r < 0 && errno != EINTR) {
             int err = errno;
             fprintf(stderr,
@@ -166,6 +171,7 @@ long DUZOSocket::io_failed(int err, const char* what) {
         case ECONNREFUSED:
         case EHOSTUNREACH:
             mStatus = kSockClosed;  // the connection is gone
+            mCloseErr = err;
             return -1;
         default:
             mStatus = kSockError;

@@ -63,6 +63,10 @@ public:
 
     bool ReceivedRelease() const { return mPeerReleased; }
     int GetOSError() const { return mOSErr; }
+    // The errno that ended the connection (refused, reset, unreachable, ...)
+    // when the status became closed that way; 0 otherwise. Kept apart from
+    // the OS error, which only an error status sets.
+    int GetCloseError() const { return mCloseErr; }
     int GetDescriptor() const { return mSocket; }
 
     // Nothing needs starting on this platform.
@@ -76,6 +80,7 @@ private:
     int mSocket;          // descriptor, -1 when creation failed
     int mStatus;          // kSock*
     int mOSErr;           // errno of the last failure that gave kSockError
+    int mCloseErr = 0;    // errno that moved the status to closed
     bool mPeerReleased;   // the peer shut its sending side
     bool mWeReleased;     // we shut our sending side
     bool mListening;

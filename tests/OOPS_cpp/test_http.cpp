@@ -126,7 +126,10 @@ TEST_F(HttpTest, SilentPeerTimesOutAfterThirtySeconds) {
     s.client.poll();
     EXPECT_EQ(s.client.answer, kNetFailed);
     EXPECT_EQ(http.slot[kNetSlotFirstStream], nullptr);
-    EXPECT_EQ(Log(), "");  // a time-out writes no block
+    // A time-out says so, as every failure does.
+    EXPECT_EQ(Log(),
+              "HTTP failed: no reply came within 30 seconds\n" +
+                  block(path("out.zip"), "/dir/file.zip", 0, 0, 0, kStatWaitHead, 0, "", -1));
 }
 
 TEST_F(HttpTest, EndedOrUnreadableReplyFailsAtOnce) {
@@ -223,9 +226,25 @@ TEST_F(HttpTest, BodyLongerThanAnnouncedFails) {
     ASSERT_TRUE(s.ok);
     ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"));
     EXPECT_EQ(s.client.run(), kNetFailed);
-    // The extra bytes of that read were still written.
-    EXPECT_EQ(testnet::read_file(path("out.zip")), "abcdef");
-    EXPECT_EQ(Log(), block(path("out.zip"), "/dir/file.zip", 1, 0, 0, kStatClosed, 0, "OK", 200));
+    // The file gets the announced length, no more; the surplus is the reason.
+    EXPECT_EQ(testnet::read_file(path("out.zip")), "abc");
+    EXPECT_EQ(Log(),
+              "HTTP failed: the reply's body is longer than its \"Content-Length\" of 3 bytes\n" +
+                  block(path("out.zip"), "/dir/file.zip", 1, 1, 1, kStatClosed, 20008, "OK", 200));
+}
+
+TEST_F(HttpTest, EmptyReasonPhraseIsAccepted)
+{
+    // Valid HTTP: the reason phrase may be empty, and its blank left out.
+    for (const char* status : {"HTTP/1.1 200 \r\n", "HTTP/1.1 200\r\n"}) {
+        SCOPED_TRACE(status);
+        PeerSession s(this, path("out.zip"));
+        ASSERT_TRUE(s.ok);
+        ASSERT_TRUE(s.peer.Send(std::string(status) + "Content-Length: 2\r\n\r\nok"));
+        EXPECT_EQ(s.client.run(), kNetComplete);
+        EXPECT_EQ(testnet::read_file(path("out.zip")), "ok");
+    }
+    EXPECT_EQ(Log(), "");
 }
 
 TEST_F(HttpTest, NotFoundWithBodyLogsBlock) {
@@ -233,7 +252,9 @@ TEST_F(HttpTest, NotFoundWithBodyLogsBlock) {
     ASSERT_TRUE(s.ok);
     ASSERT_TRUE(s.peer.Send("HTTP/1.1 404 Not Found\r\nContent-Length: 5\r\n\r\nnope!"));
     EXPECT_EQ(s.client.run(), kNetFailed);
-    EXPECT_EQ(Log(), block(path("out.zip"), "/dir/file.zip", 1, 1, 0, kStatClosed, 0, "Not Found", 404));
+    EXPECT_EQ(Log(), "HTTP failed: the server answered 404 Not Found\n" +
+                         block(path("out.zip"), "/dir/file.zip", 1, 1, 0, kStatClosed, 0,
+                               "Not Found", 404));
     // The error page is left for the caller to judge.
     EXPECT_EQ(testnet::read_file(path("out.zip")), "nope!");
 }
@@ -267,6 +288,10 @@ TEST_F(HttpTest, EndlessHeadFailsAtOnce) {
     s.peer.Send(junk, s.pump());
     EXPECT_EQ(s.client.run(), kNetFailed);
     std::string log = Log();
+    EXPECT_EQ(
+        log.rfind("HTTP failed: the reply's head is longer than 65536 bytes\nHTTP Error for ", 0),
+        0u)
+        << log;
     EXPECT_NE(log.find("   IsErr      =1\n"), std::string::npos) << log;
     EXPECT_NE(log.find("   GetOSErr   =20008\n"), std::string::npos) << log;
 }
@@ -293,17 +318,22 @@ TEST_F(HttpTest, LocalFileErrorsFail) {
         std::string local;
         size_t body;
         int oserr;
+        const char* why;
     } cases[] = {
-        {"folder missing", path("missing/out.zip"), 10, ENOENT},
+        {"folder missing", path("missing/out.zip"), 10, ENOENT,
+         "cannot be created (No such file or directory)"},
         // The file is written unbuffered, so a small body fails at its write
         // as a large one does, not later at fclose.
-        {"full disk, small body", "/dev/full", 100, ENOSPC},
-        {"full disk, body of many reads", "/dev/full", 300000, ENOSPC},
+        {"full disk, small body", "/dev/full", 100, ENOSPC,
+         "cannot be written (No space left on device. Perhaps your hard drive is full)"},
+        {"full disk, body of many reads", "/dev/full", 300000, ENOSPC,
+         "cannot be written (No space left on device. Perhaps your hard drive is full)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         xer.close();
         xer.open(log_, std::ios::out | std::ios::trunc);
+        http.ForgetFailures(); // each case is a run of its own
         PeerSession s(this, c.local);
         ASSERT_TRUE(s.ok);
         std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(c.body) + "\r\n\r\n" +
@@ -311,7 +341,11 @@ TEST_F(HttpTest, LocalFileErrorsFail) {
         s.peer.Send(reply, s.pump());  // the client may stop reading early
         EXPECT_EQ(s.client.run(), kNetFailed);
         std::string log = Log();
-        EXPECT_NE(log.find("HTTP Error for " + c.local + "\n"), std::string::npos) << log;
+        EXPECT_EQ(log.rfind("HTTP failed: the file " + c.local + " " + c.why + "\nHTTP Error for " +
+                                c.local + "\n",
+                            0),
+                  0u)
+            << log;
         EXPECT_NE(log.find("   GetOSErr   =" + std::to_string(c.oserr) + "\n"), std::string::npos) << log;
     }
 }
@@ -323,7 +357,13 @@ TEST_F(HttpTest, RefusedConnectionFails) {
     SlotPoller c{kNetSlotFirstStream, kServer, "/f.zip", path("out.zip")};
     EXPECT_EQ(c.run(), kNetFailed);
     std::string log = Log();
-    EXPECT_EQ(log.rfind("HTTP Error for " + path("out.zip") + "\n", 0), 0u) << log;
+    // The reason names the proxy that refused, with its port.
+    EXPECT_EQ(log.rfind("HTTP failed: the connection to the proxy 127.0.0.1 port " +
+                            std::to_string(port) + " was refused\nHTTP Error for " +
+                            path("out.zip") + "\n",
+                        0),
+              0u)
+        << log;
     EXPECT_NE(log.find("   IsComplete =0\n"), std::string::npos) << log;
     EXPECT_EQ(access(path("out.zip").c_str(), F_OK), -1);
 }
@@ -346,17 +386,19 @@ TEST_F(HttpTest, UnknownHostFailsAtFirstCall) {
     if (r < 0) GTEST_SKIP() << "unknown-host case skipped: " << why;
     EXPECT_EQ(r, kNetFailed);
     std::string log = testnet::read_file(log_);
-    EXPECT_EQ(log,
-              "Translated server no-such-host.invalid to IP addy: 0.0.0.0 and port = 80\n"
-              "HTTP Error for " + local + "\n"
-              "   server     =no-such-host.invalid\n"
-              "   file       =/f.zip\n"
-              "   IsDone     =0\n"
-              "   IsComplete =0\n"
-              "   IsErr      =1\n"
-              "   GetStat    =0\n"
-              "   GetOSErr   =20011\n"
-              "   response   = (#0)\n\n");
+    EXPECT_EQ(log, "Translated server no-such-host.invalid to IP addy: 0.0.0.0 and port = 80\n"
+                   "HTTP failed: the name lookup failed\n"
+                   "HTTP Error for " +
+                       local +
+                       "\n"
+                       "   server     =no-such-host.invalid\n"
+                       "   file       =/f.zip\n"
+                       "   IsDone     =0\n"
+                       "   IsComplete =0\n"
+                       "   IsErr      =1\n"
+                       "   GetStat    =0\n"
+                       "   GetOSErr   =20011\n"
+                       "   response   = (#0)\n\n");
 }
 
 TEST_F(HttpTest, NextCallAfterAnswerStartsNewRequest) {
@@ -508,4 +550,161 @@ TEST(HttpFatal, WrongCallsEndTheProgram) {
                   std::string::npos)
             << log;
     }
+}
+
+namespace
+{
+
+int count_of(const std::string& text, const std::string& what)
+{
+    int n = 0;
+    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+TEST_F(HttpTest, EveryFailureSaysWhy)
+{
+    // The slot keeps the reason after its answer; "reached" tells whether
+    // anything answered. The clock stands still: no time-out here.
+    struct {
+        const char* name;
+        std::function<void(PeerSession&)> act;
+        const char* why; // after "the connection to the proxy 127.0.0.1 port N", or whole
+        bool after_proxy;
+        bool reached;
+    } cases[] = {
+        {"reset before any reply", [](PeerSession& s) { s.peer.ResetConnection(); }, " was reset",
+         true, false},
+        {"reset in the body",
+         [](PeerSession& s) {
+             ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n0123456789"));
+             for (int i = 0;
+                  i < 5000 && s.client.request() && s.client.request()->bytes_written < 10; ++i)
+                 s.idle_polls(1);
+             s.peer.ResetConnection();
+         },
+         " was reset", true, true},
+        {"bad status",
+         [](PeerSession& s) {
+             ASSERT_TRUE(
+                 s.peer.Send("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\n\r\n"));
+         },
+         "the server answered 503 Service Unavailable", false, true},
+        {"bad status without a reason phrase",
+         [](PeerSession& s) {
+             ASSERT_TRUE(s.peer.Send("HTTP/1.1 500\r\nContent-Length: 0\r\n\r\n"));
+         },
+         "the server answered 500", false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        xer.close();
+        xer.open(log_, std::ios::out | std::ios::trunc);
+        http.ForgetFailures();
+        PeerSession s(this, path("out.zip"));
+        ASSERT_TRUE(s.ok);
+        c.act(s);
+        EXPECT_EQ(s.client.run(), kNetFailed);
+        const std::string why = c.after_proxy ? "the connection to the proxy 127.0.0.1 port " +
+                                                    std::to_string(s.peer.port()) + c.why
+                                              : std::string(c.why);
+        const std::string log = Log();
+        EXPECT_EQ(log.rfind("HTTP failed: " + why + "\nHTTP Error for ", 0), 0u) << log;
+        EXPECT_EQ(count_of(log, "HTTP failed: "), 1) << log;
+        const net_failure_struct& f = http.LastFailure(kNetSlotFirstStream);
+        EXPECT_EQ(f.reason, why);
+        EXPECT_EQ(f.server, kServer);
+        EXPECT_EQ(f.reached, c.reached);
+    }
+}
+
+TEST_F(HttpTest, RepeatedFailuresAreCountedPerSlot)
+{
+    const int closed = testnet::free_port(); // nothing listens there
+    ASSERT_NE(closed, 0);
+    const std::string refused =
+        "the connection to the proxy 127.0.0.1 port " + std::to_string(closed) + " was refused";
+    auto refuse = [&](int slot) {
+        via_proxy(closed);
+        SlotPoller c{slot, kServer, "/serverlist.txt", path("sl")};
+        EXPECT_EQ(c.run(), kNetFailed);
+    };
+    testnet::ScriptPeer peer;
+    ASSERT_TRUE(peer.Listen());
+    auto serve = [&](int slot, const std::string& reply, int want) {
+        via_proxy(peer.port());
+        SlotPoller c{slot, kServer, "/serverlist.txt", path("sl")};
+        c.poll();
+        ASSERT_TRUE(peer.Accept([&] { c.poll(); }) && peer.ReadRequest([&] { c.poll(); }));
+        ASSERT_TRUE(peer.Send(reply));
+        EXPECT_EQ(c.run(), want);
+        peer.CloseConnection();
+    };
+    const std::string not_found = "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
+    // The log is read from the disk without a flush here: each write is flushed.
+    auto disk = [&] { return testnet::read_file(log_); };
+
+    for (int i = 0; i < 5; ++i)
+        refuse(kNetSlotServerList);
+    EXPECT_EQ(count_of(disk(), "HTTP Error for "), 1) << disk();
+    EXPECT_EQ(count_of(disk(), "HTTP failed: " + refused + "\n"), 1) << disk();
+    EXPECT_EQ(http.LastFailure(kNetSlotServerList).reason, refused);
+
+    // Another slot counts for itself.
+    refuse(kNetSlotFirstStream);
+    EXPECT_EQ(count_of(disk(), "HTTP Error for "), 2) << disk();
+
+    // A new reason: the count of the old one first, then the new failure.
+    serve(kNetSlotServerList, not_found, kNetFailed);
+    EXPECT_NE(disk().find("HTTP failed 4 more times on slot 0 for the same reason: " + refused +
+                          "\nHTTP failed: the server answered 404 Not Found\nHTTP Error for "),
+              std::string::npos)
+        << disk();
+
+    // Counts still open are written when the program ends, once.
+    refuse(kNetSlotFirstStream);
+    refuse(kNetSlotFirstStream);
+    const std::string before = disk();
+    http.LogRepeats();
+    EXPECT_EQ(disk(),
+              before + "HTTP failed 2 more times on slot 2 for the same reason: " + refused + "\n");
+    http.LogRepeats();
+    EXPECT_EQ(disk(),
+              before + "HTTP failed 2 more times on slot 2 for the same reason: " + refused + "\n");
+
+    // A success ends a run of failures: its count is written, the slot
+    // forgets the reason, and the same failure after it is written again.
+    serve(kNetSlotServerList, not_found, kNetFailed);
+    serve(kNetSlotServerList, "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n!", kNetComplete);
+    EXPECT_NE(disk().find("HTTP failed 1 more time on slot 0 for the same reason: the server "
+                          "answered 404 Not Found\n"),
+              std::string::npos)
+        << disk();
+    EXPECT_EQ(http.LastFailure(kNetSlotServerList).reason, "");
+    const int blocks = count_of(disk(), "HTTP Error for ");
+    serve(kNetSlotServerList, not_found, kNetFailed);
+    EXPECT_EQ(count_of(disk(), "HTTP Error for "), blocks + 1) << disk();
+}
+
+TEST_F(HttpTest, SilentPeerIsTold)
+{
+    EXPECT_EQ(http.Waiting(kNetSlotFirstStream).secs, 0.0f); // a free slot
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    set_clock(1004.0f);
+    s.idle_polls(3);
+    net_wait_struct w = http.Waiting(kNetSlotFirstStream);
+    EXPECT_EQ(w.secs, 4.0f);
+    EXPECT_EQ(w.server, kServer);
+    EXPECT_EQ(w.proxy, "127.0.0.1 port " + std::to_string(s.peer.port()));
+    EXPECT_FALSE(w.connecting);
+    // Bytes of the head count here, though not as activity for the time-out.
+    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\n"));
+    for (int i = 0; i < 5000 && http.Waiting(kNetSlotFirstStream).secs > 0; ++i)
+        s.idle_polls(1);
+    EXPECT_EQ(http.Waiting(kNetSlotFirstStream).secs, 0.0f);
+    EXPECT_EQ(s.client.request()->GetLastActivity(), 1000.0f);
 }

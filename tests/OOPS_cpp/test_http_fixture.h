@@ -54,6 +54,7 @@ protected:
         http._proxy_port.clear();
         http._proxy_port_int = 0;
         gProxyExclude.clear();
+        http.ForgetFailures();
         set_clock(1000.0f);
     }
     void TearDown() override {

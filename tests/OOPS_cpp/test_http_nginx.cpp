@@ -30,7 +30,11 @@ TEST_F(HttpNginxTest, MissingFileIs404AndLogged) {
     SlotPoller c{kNetSlotDirectory, "zudezud.test", "/nothing/here.zip", path("d.zip")};
     EXPECT_EQ(c.run(), kNetFailed);
     std::string log = Log();
-    EXPECT_EQ(log.rfind("HTTP Error for " + path("d.zip") + "\n   server     =zudezud.test\n", 0), 0u) << log;
+    EXPECT_EQ(log.rfind("HTTP failed: the server answered 404 Not Found\nHTTP Error for " +
+                            path("d.zip") + "\n   server     =zudezud.test\n",
+                        0),
+              0u)
+        << log;
     EXPECT_NE(log.find("   response   =Not Found (#404)\n\n"), std::string::npos) << log;
 }
 

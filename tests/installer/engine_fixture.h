@@ -92,6 +92,7 @@ protected:
         http._proxy_port_int = 0;
         next = next_class();
         slot_failures_clear();
+        http.ForgetFailures();
         app_done = 0;
     }
     void TearDown() override

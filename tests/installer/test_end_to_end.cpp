@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "installer/screen.h"
 #include "support/release_maker.h"
 
 namespace {
@@ -484,10 +485,17 @@ TEST_F(EndToEnd, TruncatedDirectoryListIsFetchedAgain)
     EXPECT_EQ(requests_for(what), 1);
     EXPECT_EQ(probe.count(), 1u);
     clock.advance(1.0);
-    for (int i = 0; i < 20000 && probe.count() < 2; ++i) frames(1);
-    EXPECT_EQ(probe.count(), 2u);
-    for (int i = 0; i < 2000 && requests_for(what) < 2; ++i) frames(1);
+    // Until the second archive has failed to unpack too (which starts the
+    // next second's wait again).
+    for (int i = 0; i < 20000 && (requests_for(what) < 2 || http.slot[kNetSlotDirectory] ||
+                                  slot_may_start(kNetSlotDirectory));
+         ++i)
+        frames(1);
     EXPECT_EQ(requests_for(what), 2);
+    EXPECT_EQ(stg.dir_state, kDirFetch);
+    // The same failure is alerted once; the status message tells it meanwhile.
+    EXPECT_EQ(probe.count(), 1u);
+    EXPECT_NE(status_message().text.find("does not unpack"), std::string::npos);
     EXPECT_FALSE(TempDir::exists(dest_dir_path));
     end_run();
 }

@@ -2,6 +2,10 @@
 
 #include <unistd.h>
 
+#include "Files/io_utils.h"
+#include "OOPS_cpp/oglp_text.h"
+#include "installer/screen.h"
+#include "support/release_maker.h"
 #include "support/script_peer.h"
 
 namespace {
@@ -100,6 +104,9 @@ protected:
         http._proxy_host = "127.0.0.1";
         http._proxy_port_int = peer.port();
     }
+    // The server list of one server, "files.test".
+    const std::string one_server =
+        "I\n820 version\nSERVERS\nFINAL r\nSERVER files.test\n/p/\nMain\n";
     // Answers one request of the frame with body (or a 404) and closes.
     void serve(const std::string& body, bool found = true)
     {
@@ -166,6 +173,162 @@ TEST_F(FrameNetTest, FailedServerListRetriedAtMostOncePerSecond)
     EXPECT_EQ(stg.server_count, 1);
     EXPECT_EQ(stg.chosen_server, 0);
     EXPECT_EQ(server_path[0], "/p/r/");
+}
+
+TEST_F(FrameNetTest, DirectoryArchiveThatDoesNotUnpackIsAlertedOnce)
+{
+    FakeClock clock;
+    AlertProbe probe;
+    serve(one_server);
+    ASSERT_TRUE(frames_until([] { return stg.server_count == 1; }));
+    const std::string archive = tmp / "directory.txt.zip";
+    ASSERT_TRUE(
+        write_one_entry_zip(archive, "directory.txt", "I\n900 version\nINSTALLER\n", S_IFREG, 0));
+    const std::string good = TempDir::read(archive);
+    const std::string cut = good.substr(0, good.size() / 2); // as a broken transfer leaves it
+    std::string junk = good;
+    junk[junk.size() / 3] ^= 0x55; // the entry's data no longer matches its checksum
+
+    serve(cut);
+    ASSERT_TRUE(frames_until([] { return list_fetch.unpack_error != 0; }));
+    const int first = list_fetch.unpack_error;
+    ASSERT_EQ(probe.count(), 1u);
+    EXPECT_EQ(probe.last().lines[0], "DIR-scan: The installer cannot extract a file.");
+    screen_line shown = status_message();
+    EXPECT_EQ(shown.colour, kColFailure);
+    EXPECT_NE(shown.text.find(unpack_failure_text(first, "files.test")), std::string::npos)
+        << shown.text;
+    EXPECT_EQ(unpack_failure_text(first, "files.test"),
+              "The directory of files from files.test does not unpack. Error: " + error_str(first) +
+                  ". Trying again...");
+
+    // The same failure again is quiet; the retry waits a second.
+    EXPECT_FALSE(peer.Accept([] { engine_frame(); }, 300));
+    clock.advance(1.0);
+    serve(cut);
+    ASSERT_TRUE(frames_until([] {
+        return http.slot[kNetSlotDirectory] == nullptr && slot_may_start(kNetSlotDirectory) == 0;
+    }));
+    EXPECT_EQ(probe.count(), 1u);
+    EXPECT_EQ(stg.dir_state, kDirFetch);
+
+    // Another reason is told once too.
+    clock.advance(1.0);
+    serve(junk);
+    ASSERT_TRUE(frames_until([&] { return list_fetch.unpack_error != first; }));
+    EXPECT_EQ(probe.count(), 2u);
+
+    // A later success clears the message.
+    clock.advance(1.0);
+    serve(good);
+    ASSERT_TRUE(frames_until([] { return stg.dir_state == kDirReady; }));
+    EXPECT_EQ(list_fetch.unpack_error, 0);
+    EXPECT_EQ(probe.count(), 2u);
+}
+
+TEST_F(FrameNetTest, ListFailuresAreToldOnTheScreen)
+{
+    const std::string base = "Looking for servers... you need internet for this...";
+    EXPECT_EQ(status_message().text, base);
+    EXPECT_EQ(status_message().colour, kColText);
+
+    // A silent server: told once it has said nothing for a few seconds.
+    xtim.real_secs = 100;
+    auto frame = [] { engine_frame(); };
+    ASSERT_TRUE(peer.Accept(frame));
+    ASSERT_TRUE(peer.ReadRequest(frame));
+    xtim.real_secs = 102;
+    engine_frame();
+    EXPECT_EQ(status_message().text, base);
+    xtim.real_secs = 104;
+    engine_frame();
+    const std::string proxy = "127.0.0.1 port " + std::to_string(peer.port());
+    EXPECT_EQ(status_message().text, base + " I have had no answer from " + maker_host +
+                                         " through the proxy " + proxy +
+                                         " for 4 seconds. Still waiting...");
+    EXPECT_EQ(status_message().colour, kColFailure);
+
+    // A failure: its reason until the next success.
+    peer.ResetConnection();
+    ASSERT_TRUE(frames_until([] { return http.slot[kNetSlotServerList] == nullptr; }));
+    const std::string refused = base + " I can not reach " + maker_host +
+                                ": the connection to the proxy " + proxy +
+                                " was reset. Trying again...";
+    EXPECT_EQ(status_message().text, refused);
+    xtim.real_secs = 200; // the slot is free: nothing waits
+    EXPECT_EQ(status_message().text, refused);
+
+    // The directory's server: the same, after its own message.
+    slot_failures_clear();
+    serve(one_server);
+    ASSERT_TRUE(frames_until([] { return stg.server_count == 1; }));
+    serve("no such file", false);
+    ASSERT_TRUE(frames_until([] { return !http.LastFailure(kNetSlotDirectory).reason.empty(); }));
+    // Between tries slot 1 is free, so its progress reads 0 %.
+    EXPECT_EQ(
+        status_message().text,
+        "I am checking the net for the latest version of Zudezud right now, and I am 0% done "
+        "checking. I "
+        "got no usable reply from files.test: the server answered 404 Not Found. Trying again...");
+}
+
+TEST(StatusTexts, NetProblems)
+{
+    net_failure_struct f;
+    EXPECT_EQ(net_failure_text(f), "");
+    f.reason = "the name lookup failed";
+    f.server = "zudezud.example";
+    EXPECT_EQ(net_failure_text(f),
+              "I can not reach zudezud.example: the name lookup failed. Trying again...");
+    f.reached = true;
+    f.reason = "the server answered 503 Service Unavailable";
+    EXPECT_EQ(net_failure_text(f), "I got no usable reply from zudezud.example: the server "
+                                   "answered 503 Service Unavailable. Trying "
+                                   "again...");
+    struct {
+        net_wait_struct w;
+        const char* text;
+    } waits[] = {
+        {{7.9f, "zudezud.example", "", true},
+         "I have had no answer from zudezud.example for 7 seconds (not connected yet). Still "
+         "waiting..."},
+        {{12, "zudezud.example", "proxy.lan port 3128", false},
+         "I have had no answer from zudezud.example through the proxy proxy.lan port 3128 for 12 "
+         "seconds. Still "
+         "waiting..."},
+    };
+    for (const auto& c : waits)
+        EXPECT_EQ(net_wait_text(c.w), c.text);
+}
+
+TEST(StatusTexts, ListProblemsFitTheReleasePanel)
+{
+    // The status message wraps at 700 units from x 154; two lines fit in the
+    // panel (its right edge is at x 925). Typical long names and the longest
+    // reasons, after the longest message of each phase.
+    const std::string servers = "Looking for servers... you need internet for this...";
+    const std::string directory =
+        "I am checking the net for the latest version of Zudezud right now, and "
+        "I am connecting to the server...";
+    const std::string proxy = "proxy.example.lan port 3128";
+    const std::vector<std::string> texts = {
+        servers + " " +
+            net_failure_text(
+                {"the name lookup of the proxy " + proxy + " failed", "www.zudezud.example"}),
+        servers + " " + net_wait_text({12, "www.zudezud.example", proxy, true}),
+        directory + " " +
+            net_failure_text(
+                {"the connection to the proxy " + proxy + " got no answer within 30 seconds",
+                 "files.zudezud.example"}),
+        directory + " " + net_wait_text({12, "files.zudezud.example", proxy, true}),
+        directory + " " + unpack_failure_text(kErrZipOpen, "files.zudezud.example"),
+    };
+    for (const std::string& t : texts) {
+        const std::vector<text_line> lines = OGL_wrap_lines(t, 700, 0, nullptr);
+        EXPECT_LE(lines.size(), 2u) << t;
+        for (const text_line& l : lines)
+            EXPECT_LE(154 + OGL_text_width(l.text), 925) << l.text;
+    }
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "support/frame_driver.h"
 #include "support/nginx.h"
 #include "support/release_maker.h"
+#include "support/script_peer.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
 
@@ -60,6 +61,67 @@ int count_of(const std::string& text, const std::string& what)
         ++n;
     return n;
 }
+
+// Where the test body runs.
+enum class PrivateNet {
+    kRanThere,   // the test ran again inside the namespace: its result is this test's
+    kInside,     // this is that run: go on with the body
+    kUnavailable // no namespaces here: the body runs on the shared network
+};
+
+// Runs the current test again inside `unshare --net --mount`: loopback only,
+// so name lookups fail at once; a private /tmp; and with `hosts` the name
+// table /etc/hosts holds that text.
+PrivateNet run_in_private_net(const std::string& hosts = "")
+{
+    if (xvfb_inside() || std::getenv(kNsMark)) return PrivateNet::kInside;
+    if (run_capture("unshare --net --mount true").status != 0) return PrivateNet::kUnavailable;
+    const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string filter =
+        std::string("--gtest_filter=") + t->test_suite_name() + "." + t->name();
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) {
+        ADD_FAILURE() << "cannot read /proc/self/exe";
+        return PrivateNet::kRanThere;
+    }
+    self[n] = 0;
+    // A private /tmp would hide a build that lives under /tmp itself.
+    const auto under_tmp = [](const std::string& p) { return p.rfind("/tmp/", 0) == 0; };
+    const bool private_tmp =
+        !under_tmp(self) && !under_tmp(ZUDEZUD_BINARY_DIR) && !under_tmp(ZUDEZUD_SOURCE_DIR);
+    if (!private_tmp) std::cout << "the build lives under /tmp: /tmp stays shared\n";
+    std::string setup =
+        private_tmp ? "ip link set lo up && mount -t tmpfs tmpfs /tmp" : "ip link set lo up";
+    if (!hosts.empty()) {
+        const std::string file = std::string(ZUDEZUD_BINARY_DIR) + "/window-run-hosts." + t->name();
+        if (!testnet::write_file(file, hosts)) {
+            ADD_FAILURE() << "cannot write " << file;
+            return PrivateNet::kRanThere;
+        }
+        setup += " && mount --bind " + sh_quote(file) + " /etc/hosts";
+    }
+    const XvfbResult r = run_capture(
+        std::string("env ") + kNsMark + "=1 unshare --net --mount sh -c " +
+        sh_quote(setup + " && exec \"$0\" \"$1\"") + " " + sh_quote(self) + " " + sh_quote(filter));
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("[  PASSED  ] 1 test."), std::string::npos) << r.output;
+    return PrivateNet::kRanThere;
+}
+
+// In a test body: the rest runs in a private network (see above), or the
+// test is skipped where there is none.
+#define NEEDS_PRIVATE_NET(...)                                                                     \
+    do {                                                                                           \
+        switch (run_in_private_net(__VA_ARGS__)) {                                                 \
+        case PrivateNet::kRanThere:                                                                \
+            return;                                                                                \
+        case PrivateNet::kUnavailable:                                                             \
+            GTEST_SKIP() << "unshare --net --mount is not available here";                         \
+        case PrivateNet::kInside:                                                                  \
+            break;                                                                                 \
+        }                                                                                          \
+    } while (0)
 
 // A rectangle in a window's own units (origin lower left), and the window's
 // origin on the screen as the window layer centres it.
@@ -139,7 +201,8 @@ class WindowRun : public ::testing::Test
     bool prepared = false;
 
     // Inside the child under Xvfb: nginx, the copied program, the display.
-    void prepare()
+    // port_80: nginx serves the maker's server directly, as /etc/hosts names it.
+    void prepare(bool port_80 = false)
     {
         prepared = true;
         web = tmp / "web/";
@@ -150,6 +213,7 @@ class WindowRun : public ::testing::Test
             ::mkdir(d.c_str(), 0755);
         testnet::NginxOptions o;
         o.root = web;
+        o.port_80 = port_80;
         // The big archive comes slowly, so the screen during an install can be seen.
         o.extra_server_conf = "location ~ big\\.bin\\.zip$ { limit_rate 150k; }\n";
         ASSERT_TRUE(nginx.Start(o)) << nginx.failure();
@@ -165,7 +229,9 @@ class WindowRun : public ::testing::Test
         if (!prepared) return;
         app.stop();
         if (HasFailure()) {
-            std::string keep = std::string(ZUDEZUD_BINARY_DIR) + "/installer-window-shots/";
+            std::string keep = std::string(ZUDEZUD_BINARY_DIR) + "/installer-window-shots-" +
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                               "/";
             run_capture("rm -rf " + sh_quote(keep) + " && cp -r " + sh_quote(shots) + " " +
                         sh_quote(keep));
             const std::string log = app.log();
@@ -224,6 +290,19 @@ class WindowRun : public ::testing::Test
         return true;
     }
     bool main_shown() { return !modal_shown(); }
+    // Pixels of the status message drawn in the failure colour (red).
+    int red_status_pixels()
+    {
+        const ShownPixels p = screen();
+        int n = 0;
+        for (int y = 590; y < 626; ++y)
+            for (int x = 150; x < 925; ++x) {
+                const unsigned char* c = p.at(x, y);
+                n += c[0] > c[1] + 80 && c[0] > c[2] + 80;
+            }
+        return n;
+    }
+    bool status_tells_a_failure() { return red_status_pixels() > 50; }
     bool install_is_green()
     {
         double s[3];
@@ -295,6 +374,18 @@ void write_tree(const std::string& root,
     }
 }
 
+// A release of one small file on one server, served by nginx from web.
+void publish_one_file_release(const std::string& web, const std::string& src,
+                              const ReleaseServer& server)
+{
+    write_tree(src, {{"Resources/readme.txt", "readme\n"}});
+    ReleasePlan plan;
+    plan.source = src;
+    plan.servers = {server};
+    std::string err;
+    ASSERT_FALSE(make_release(plan, web, &err).empty()) << err;
+}
+
 std::string noise(std::size_t n)
 {
     std::string s(n, '\0');
@@ -321,32 +412,15 @@ void expect_release_installed(const std::vector<ReleaseEntry>& entries, const st
 TEST_F(WindowRun, InstallsThenUpdatesThroughTheWindow)
 {
     if (!testnet::nginx_installed()) GTEST_SKIP() << "nginx is not installed";
-    if (!xvfb_inside() && !std::getenv(kNsMark)) {
-        const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info();
-        const std::string filter =
-            std::string("--gtest_filter=") + t->test_suite_name() + "." + t->name();
-        char self[4096];
-        const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-        ASSERT_GT(n, 0);
-        self[n] = 0;
-        if (run_capture("unshare --net --mount true").status == 0) {
-            // A private /tmp would hide a build that lives under /tmp itself.
-            const auto under_tmp = [](const std::string& p) { return p.rfind("/tmp/", 0) == 0; };
-            const bool private_tmp = !under_tmp(self) && !under_tmp(ZUDEZUD_BINARY_DIR) &&
-                                     !under_tmp(ZUDEZUD_SOURCE_DIR);
-            if (!private_tmp) std::cout << "the build lives under /tmp: /tmp stays shared\n";
-            const std::string setup = private_tmp ? "ip link set lo up && mount -t tmpfs tmpfs /tmp"
-                                                  : "ip link set lo up";
-            const XvfbResult r = run_capture(
-                std::string("env ") + kNsMark + "=1 unshare --net --mount sh -c " +
-                sh_quote(setup + " && exec \"$0\" \"$1\"") + " " + sh_quote(self) + " " +
-                sh_quote(filter));
-            ASSERT_EQ(r.status, 0) << r.output;
-            ASSERT_NE(r.output.find("[  PASSED  ] 1 test."), std::string::npos) << r.output;
-            return;
-        }
+    switch (run_in_private_net()) {
+    case PrivateNet::kRanThere:
+        return;
+    case PrivateNet::kUnavailable:
         std::cout << "unshare --net --mount is not available here: running without a private "
                      "network and /tmp\n";
+        break;
+    case PrivateNet::kInside:
+        break;
     }
     XVFB_TEST_BODY(kXvfbScreen1024);
     prepare();
@@ -476,4 +550,144 @@ TEST_F(WindowRun, InstallsThenUpdatesThroughTheWindow)
     EXPECT_EQ(requests_for("/files/9.00r2/Zudezud/Old/dropped.txt"), 0);
     quit_and_expect_exit_0();
     EXPECT_EQ(count_of(app.log(), "File: "), 3);
+}
+
+// A directory archive that does not unpack is told once: after OK the main
+// screen stays usable while the archive is fetched again, quietly, and the
+// status message says what is wrong until an archive unpacks.
+TEST_F(WindowRun, DirectoryArchiveThatDoesNotUnpackIsAlertedOnce)
+{
+    if (!testnet::nginx_installed()) GTEST_SKIP() << "nginx is not installed";
+    XVFB_TEST_BODY(kXvfbScreen1024);
+    prepare();
+    if (HasFatalFailure()) return;
+    publish_one_file_release(web, tmp / "src/", {"files.zudezud.test", "/files/", "Main server"});
+    if (HasFatalFailure()) return;
+    const std::string archive = web + "files/9.00r1/directory.txt.zip";
+    const std::string good = testnet::read_file(archive);
+    ASSERT_TRUE(testnet::write_file(archive, good.substr(0, good.size() / 2)));
+
+    // The proxy is nginx, so nothing leaves the machine.
+    start_program({"-path", tmp / "inst/", "--pref:_proxy_host=127.0.0.1",
+                   "--pref:_proxy_port_int=" + std::to_string(nginx.port())});
+    const char* const kAlert = "DIR-scan: The installer cannot extract a file.";
+    ASSERT_TRUE(poll_until([&] { return modal_shown(); }, 60)) << app.log();
+    shot("alert");
+    keys("Return"); // OK; the alert is logged once it is closed
+    ASSERT_TRUE(poll_until([&] { return main_shown() && count_of(app.log(), kAlert) == 1; }, 20))
+        << app.log();
+
+    // Fetched again and again, and the main screen stays.
+    const int before = requests_for("directory.txt.zip");
+    ASSERT_TRUE(poll_until(
+        [&] {
+            EXPECT_TRUE(main_shown());
+            return requests_for("directory.txt.zip") >= before + 3 || HasFailure();
+        },
+        30));
+    ASSERT_FALSE(HasFailure());
+    EXPECT_EQ(count_of(app.log(), kAlert), 1);
+    ASSERT_TRUE(poll_until([&] { return status_tells_a_failure(); }, 5));
+    shot("main-archive-does-not-unpack");
+
+    // The other buttons work meanwhile.
+    click({}, 50, 750); // preferences
+    ASSERT_TRUE(poll_until([&] { return modal_shown(); }, 20));
+    keys("Return");
+    ASSERT_TRUE(poll_until([&] { return main_shown(); }, 20));
+    click({}, 73, 89); // DESTINATION
+    ASSERT_TRUE(poll_until([&] { return modal_shown(); }, 20));
+    shot("picker");
+    click(window_at(kWinPicker), 35, 28); // Cancel
+    ASSERT_TRUE(poll_until([&] { return main_shown(); }, 20));
+
+    // An archive that unpacks clears the message.
+    ASSERT_TRUE(testnet::write_file(archive, good));
+    wait_for_lists();
+    EXPECT_FALSE(status_tells_a_failure());
+    shot("main-lists-read");
+    quit_and_expect_exit_0();
+    EXPECT_EQ(count_of(app.log(), kAlert), 1);
+}
+
+// A server list that cannot be fetched: the screen says why within seconds,
+// and the log holds one error block and a count of the repeats.
+TEST_F(WindowRun, UnreachableServerListIsToldOnceOnScreenAndInTheLog)
+{
+    // Without a private network the maker's name would be looked up for real.
+    NEEDS_PRIVATE_NET();
+    if (!testnet::nginx_installed()) GTEST_SKIP() << "nginx is not installed";
+    XVFB_TEST_BODY(kXvfbScreen1024);
+    prepare();
+    if (HasFatalFailure()) return;
+
+    const int closed = testnet::free_port(); // nothing listens there
+    testnet::ScriptPeer silent;              // accepts, and never answers
+    ASSERT_TRUE(silent.Listen());
+    const std::string proxy = "--pref:_proxy_host=127.0.0.1";
+    struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::string reason; // the log's reason line; "" when nothing fails in the run
+    } runs[] = {
+        {"lookup", {}, "the name lookup failed"},
+        {"refused",
+         {proxy, "--pref:_proxy_port_int=" + std::to_string(closed)},
+         "the connection to the proxy 127.0.0.1 port " + std::to_string(closed) + " was refused"},
+        {"silent", {proxy, "--pref:_proxy_port_int=" + std::to_string(silent.port())}, ""},
+    };
+    for (const auto& r : runs) {
+        SCOPED_TRACE(r.name);
+        std::vector<std::string> args = {"-path", tmp / "inst/"};
+        args.insert(args.end(), r.args.begin(), r.args.end());
+        start_program(args);
+        const auto shown = std::chrono::steady_clock::now();
+        ASSERT_TRUE(poll_until([&] { return status_tells_a_failure(); }, 10));
+        EXPECT_LT(std::chrono::steady_clock::now() - shown, std::chrono::seconds(5));
+        shot(std::string("main-") + r.name);
+        sleep(4); // a few more tries
+        quit_and_expect_exit_0();
+        const std::string log = app.log();
+        const std::string tail = log.substr(log.find("temp_path="));
+        if (r.reason.empty()) {
+            EXPECT_EQ(count_of(tail, "HTTP Error for "), 0) << tail;
+            continue;
+        }
+        EXPECT_EQ(count_of(tail, "HTTP Error for "), 1) << tail;
+        EXPECT_EQ(count_of(tail, "HTTP failed: " + r.reason + "\n"), 1) << tail;
+        EXPECT_LE(count_of(tail, "Translated server "), 1) << tail;
+        // The repeats of this run as one line, written at the end.
+        const std::string more = "more times on slot 0 for the same reason: " + r.reason + "\n";
+        EXPECT_EQ(count_of(tail, more), 1) << tail;
+        EXPECT_LT(tail.size(), 2000u) << tail;
+    }
+}
+
+// The directory archive's server cannot be reached, while the maker's
+// server answers: the same for slot 1.
+TEST_F(WindowRun, UnreachableDirectoryServerIsToldOnScreen)
+{
+    // The maker's name leads to nginx on 127.0.0.1:80; the file server
+    // 127.0.0.2 has nothing on port 80.
+    NEEDS_PRIVATE_NET("127.0.0.1 localhost\n127.0.0.1 www.zudezud.example\n");
+    if (!testnet::nginx_installed()) GTEST_SKIP() << "nginx is not installed";
+    XVFB_TEST_BODY(kXvfbScreen1024);
+    prepare(true);
+    if (HasFatalFailure()) return;
+    publish_one_file_release(web, tmp / "src/", {"127.0.0.2", "/files/", "Dead server"});
+    if (HasFatalFailure()) return;
+
+    start_program({"-path", tmp / "inst/"});
+    ASSERT_TRUE(poll_until([&] { return requests_for("serverlist.txt") == 1; }, 30));
+    ASSERT_TRUE(poll_until([&] { return status_tells_a_failure(); }, 5));
+    shot("main-directory-server-refused");
+    sleep(3);
+    quit_and_expect_exit_0();
+    const std::string log = app.log();
+    const std::string tail = log.substr(log.find("temp_path="));
+    const std::string reason = "the connection was refused";
+    EXPECT_EQ(count_of(tail, "HTTP Error for "), 1) << tail;
+    EXPECT_EQ(count_of(tail, "HTTP failed: " + reason + "\n"), 1) << tail;
+    EXPECT_EQ(count_of(tail, "more times on slot 1 for the same reason: " + reason + "\n"), 1)
+        << tail;
 }

@@ -110,6 +110,15 @@ void ScriptPeer::CloseConnection() {
     conn_fd_ = -1;
 }
 
+void ScriptPeer::ResetConnection()
+{
+    if (conn_fd_ < 0) return;
+    // A zero linger time makes close() send a reset instead of the end of the stream.
+    linger l{1, 0};
+    setsockopt(conn_fd_, SOL_SOCKET, SO_LINGER, &l, sizeof(l));
+    CloseConnection();
+}
+
 void ScriptPeer::CloseListener() {
     if (listen_fd_ >= 0) close(listen_fd_);
     listen_fd_ = -1;

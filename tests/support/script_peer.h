@@ -33,6 +33,9 @@ public:
     bool WaitClosed(const std::function<void()>& pump, int timeout_ms = 5000);
     // Closes the accepted connection (the client sees the end of the stream).
     void CloseConnection();
+    // Aborts the accepted connection: the client's next read or send fails
+    // with "connection reset".
+    void ResetConnection();
     void CloseListener();
 
 private:
