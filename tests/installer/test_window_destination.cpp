@@ -53,10 +53,8 @@ class DestinationWindow : public WindowRun
 // why, no licence, and the main screen stays usable.
 TEST_F(DestinationWindow, FolderThatCannotBeMadeGivesOneAlertAndStaysIdle)
 {
-    if (!testnet::nginx_installed()) GTEST_SKIP() << "nginx is not installed";
     WINDOW_RUN_BODY();
-    publish();
-    if (HasFatalFailure()) return;
+    ASSERT_NO_FATAL_FAILURE(publish());
     ASSERT_TRUE(testnet::write_file(tmp / "afile", "a file, not a folder"));
     const std::string dest = tmp / "afile/Zudezud/";
     start_program(args(dest));
@@ -83,10 +81,8 @@ TEST_F(DestinationWindow, FolderThatCannotBeMadeGivesOneAlertAndStaysIdle)
 // installation as it was.
 TEST_F(DestinationWindow, HugeFileScanAnswersCloseQuitAndSigterm)
 {
-    if (!testnet::nginx_installed()) GTEST_SKIP() << "nginx is not installed";
     WINDOW_RUN_BODY();
-    publish();
-    if (HasFatalFailure()) return;
+    ASSERT_NO_FATAL_FAILURE(publish());
     const std::string dest = tmp / "inst/Zudezud/";
     ::mkdir((tmp / "inst").c_str(), 0755);
     write_tree(dest, {{"Resources/readme.txt", "my readme\n"},
@@ -135,10 +131,8 @@ TEST_F(DestinationWindow, HugeFileScanAnswersCloseQuitAndSigterm)
 // nothing there, and goes on once the first has ended.
 TEST_F(DestinationWindow, SecondInstallerWaitsForTheFirst)
 {
-    if (!testnet::nginx_installed()) GTEST_SKIP() << "nginx is not installed";
     WINDOW_RUN_BODY();
-    publish();
-    if (HasFatalFailure()) return;
+    ASSERT_NO_FATAL_FAILURE(publish());
     const std::string dest = tmp / "inst/Zudezud/";
     ::mkdir((tmp / "inst").c_str(), 0755);
     write_tree(dest, {{"Resources/readme.txt", "my readme\n"}});

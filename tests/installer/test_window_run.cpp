@@ -3,7 +3,6 @@
 
 TEST_F(WindowRun, InstallsThenUpdatesThroughTheWindow)
 {
-    if (!testnet::nginx_installed()) GTEST_SKIP() << "nginx is not installed";
     WINDOW_RUN_BODY();
 
     const std::vector<ReleaseServer> servers = {{"files.zudezud.test", "/files/", "Main server"}};

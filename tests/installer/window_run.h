@@ -353,11 +353,12 @@ inline bool window_run_isolated()
     return true;
 }
 
-// A test body's start: in a private network and mount namespace where one
-// can be had, then under its own Xvfb, with nginx and the copied program
-// ready.
+// A test body's start (skipped without nginx): in a private network and
+// mount namespace where one can be had, then under its own Xvfb, with nginx
+// and the copied program ready.
 #define WINDOW_RUN_BODY()                                                                          \
     do {                                                                                           \
+        if (!testnet::nginx_installed()) GTEST_SKIP() << "nginx is not installed";                 \
         if (!window_run_isolated()) return;                                                        \
         XVFB_TEST_BODY(kXvfbScreen1024);                                                           \
         prepare();                                                                                 \
