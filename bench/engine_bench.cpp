@@ -103,7 +103,8 @@ int main(int argc, char** argv)
     }
     const double lists_s = since(t0);
     t0 = clock_type::now();
-    scan_phase();
+    while (stg.dir_state == kDirScan)
+        scan_phase();
     const double scan_s = since(t0);
     double pump_s = 0, wait_s = 0;
     long frames = 0;

@@ -5,6 +5,7 @@
 #include "installer/directory.h"
 
 #include <cstdint>
+#include <memory>
 
 #include "Files/case_desens.h"
 #include "Files/io_md5.h"
@@ -184,10 +185,49 @@ static void sweep_folder_of(const std::string& local, std::set<std::string>& swe
         xer << "Removed " << n << " temporary file(s) an earlier run left in " << folder << ".\n";
 }
 
-int read_directory(const std::string& path, std::string title)
+// The disk scan in progress: it signs the files of sim_info one after
+// another, in steps the frame loop runs between its frames.
+namespace
 {
-    static int scan_counter = 0;  // runs on over every scan of the run
+struct dir_scan_struct {
+    bool running = false;
+    std::string list_path, title;
+    int n = 0, step = 1;
+    int file = 0;           // next file of sim_info to sign
+    bool file_open = false; // `signer` holds a file part-signed
+    std::unique_ptr<md5_file_signer> signer;
+    std::set<std::string> swept; // folders cleared of stale temporaries
+};
+dir_scan_struct scan;
 
+// Refuses the list: nothing of it may be used.
+int refuse_list()
+{
+    sim_info.clear();
+    stg.total_down_kb = 0;
+    stg.total_disk_kb = 0;
+    xer.flush();
+    return kDirBadFormat;
+}
+
+// The signature of file i is known: compare it and count it.
+void file_signed(int i, file_version_struct& v)
+{
+    const int vi = static_cast<int>(sim_info[i].versions.size()) - 1;
+    v.have = v.sig_want == v.sig_have;
+    if (v.sig_want != kSigGone && !v.have && want_this_f(i, vi, v.kind)) {
+        stg.total_down_kb += v.down_kb;
+        stg.total_disk_kb += v.disk_kb;
+        if (v.os >= kOsMac && v.os <= kOsLinux) this_install_has_exes = 1;
+    }
+}
+} // namespace
+
+int dir_scan_begin(const std::string& path, std::string title)
+{
+    static int scan_counter = 0; // runs on over every scan of the run
+
+    dir_scan_cancel();
     deleted_files.clear();
     stg.total_down_kb = 0;
     stg.total_disk_kb = 0;
@@ -219,52 +259,95 @@ int read_directory(const std::string& path, std::string title)
     if (!res.ok) {
         xer << "Directory list " << path << ": refusing it for the unsafe path '"
             << res.bad_path << "'.\n";
-        xer.flush();
-        sim_info.clear();
-        return kDirBadFormat;
+        return refuse_list();
     }
     if (res.no_file_path) {
         xer << "Directory list " << path << ": refusing it for the path without a file '"
             << res.bad_path << "'.\n";
-        xer.flush();
-        sim_info.clear();
-        return kDirBadFormat;
+        return refuse_list();
     }
 
-    // Missing files send findPath through their folders: list each once.
+    scan.running = true;
+    scan.list_path = path;
+    scan.title = title;
+    scan.n = static_cast<int>(sim_info.size());
+    scan.step = scan.n / 200;
+    if (scan.step == 0) scan.step = 1;
+    scan.file = 0;
+    scan.file_open = false;
+    scan.swept.clear();
+    return kDirScan;
+}
+
+int dir_scan_step(double seconds)
+{
+    if (!scan.running) return kDirReady;
+    const std::uint64_t end =
+        seconds < 0 ? UINT64_MAX
+                    : xtim_class::microsecs() + static_cast<std::uint64_t>(seconds * 1e6);
+    // Missing files send findPath through their folders: list each once per
+    // step. Between steps the user may change folders (the picker makes
+    // them), so no listing is kept longer.
     folder_memo listings;
-    std::set<std::string> swept;
-    int n = static_cast<int>(sim_info.size());
-    int step = n / 200;
-    if (step == 0) step = 1;
-    for (int i = 0; i < n; ++i) {
-        int vi = static_cast<int>(sim_info[i].versions.size()) - 1;
-        file_version_struct& v = sim_info[i].versions[vi];
-        std::string local = local_path_of(v.path);
-        if (local.size() > static_cast<std::string::size_type>(kMaxFilePath)) {
-            // The file layer ends the program for such a path: refuse the list.
-            xer << "Directory list " << path << ": the path '" << local
-                << "' is too long for this destination.\n";
-            xer.flush();
-            sim_info.clear();
-            stg.total_down_kb = 0;
-            stg.total_disk_kb = 0;
-            return kDirBadFormat;
+    while (scan.file < scan.n) {
+        const int i = scan.file;
+        file_version_struct& v = sim_info[i].versions.back();
+        const std::string local = local_path_of(v.path);
+        if (!scan.file_open) {
+            if (local.size() > static_cast<std::string::size_type>(kMaxFilePath)) {
+                // The file layer ends the program for such a path: refuse the list.
+                xer << "Directory list " << scan.list_path << ": the path '" << local
+                    << "' is too long for this destination.\n";
+                scan = dir_scan_struct();
+                return refuse_list();
+            }
+            if (i % scan.step == 0) engine_windows.progress(0, i, scan.n, 1, scan.title, local);
+            sweep_folder_of(local, scan.swept);
+            v.sig_have = kSigNone;
+            scan.signer.reset(new md5_file_signer);
+            // The destination is the user's choice and may hold any
+            // character; the release's part was checked when the list was read.
+            scan.file_open = scan.signer->open(local, dest_dir_path.size()) == 0;
         }
-        if (i % step == 0) engine_windows.progress(0, i, n, 1, title, local);
-        sweep_folder_of(local, swept);
-        v.sig_have = kSigNone;
-        // The destination is the user's choice and may hold any character;
-        // the release's part was checked when the list was read.
-        calc_file_md5(local, v.sig_have, dest_dir_path.size()); // unreadable: keeps "NONE"
-        v.have = v.sig_want == v.sig_have;
-        if (v.sig_want != kSigGone && !v.have && want_this_f(i, vi, v.kind)) {
-            stg.total_down_kb += v.down_kb;
-            stg.total_disk_kb += v.disk_kb;
-            if (v.os >= kOsMac && v.os <= kOsLinux) this_install_has_exes = 1;
+        // A huge file is signed in pieces, with a look at the clock between
+        // them, so the window keeps answering.
+        while (scan.file_open && !scan.signer->done()) {
+            if (scan.signer->feed(kScanPieceBytes) != 0) scan.file_open = false; // unreadable
+            if (scan.file_open && !scan.signer->done() && xtim_class::microsecs() >= end) {
+                const md5_file_signer& s = *scan.signer;
+                const float part =
+                    static_cast<float>(s.bytes_done()) / static_cast<float>(s.bytes_total());
+                engine_windows.progress(0, i + part, scan.n, 1, scan.title, local);
+                return kDirScan;
+            }
         }
+        if (scan.file_open) v.sig_have = scan.signer->signature(); // unreadable: keeps "NONE"
+        scan.file_open = false;
+        scan.signer.reset();
+        file_signed(i, v);
+        ++scan.file;
+        if (scan.file < scan.n && xtim_class::microsecs() >= end) return kDirScan;
     }
+    scan = dir_scan_struct();
     return kDirReady;
+}
+
+void dir_scan_cancel()
+{
+    scan = dir_scan_struct();
+}
+
+bool dir_scan_running()
+{
+    return scan.running;
+}
+
+int read_directory(const std::string& path, std::string title)
+{
+    int state = dir_scan_begin(path, title);
+    while (state == kDirScan)
+        state = dir_scan_step(-1);
+    return state;
 }
 
 // ---------------------------------------------------------------------------

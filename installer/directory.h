@@ -73,6 +73,21 @@ int is_safe_release_path(const std::string& path);
 // Returns kDirReady, or kDirBadFormat (header refused, or an unsafe path).
 int read_directory(const std::string& path, std::string title);
 
+// The same in steps, so the frame loop keeps drawing and answering while a
+// scan runs (a huge file takes minutes): dir_scan_begin reads the list and
+// answers kDirScan while files remain to be signed (or kDirBadFormat);
+// each dir_scan_step signs for about `seconds` (all when negative) and
+// answers kDirScan until the scan ends with kDirReady or kDirBadFormat.
+// The progress box hears of each step through engine_windows.progress.
+int dir_scan_begin(const std::string& path, std::string title);
+int dir_scan_step(double seconds);
+// Forgets a scan in progress (a new destination, the program ends); the
+// disk is left as it was.
+void dir_scan_cancel();
+bool dir_scan_running();
+// Bytes signed between two looks at the clock.
+constexpr unsigned kScanPieceBytes = 1024 * 1024;
+
 // 1 when version `version` of file `file` has this kind and is for the target platform.
 int want_this_f(int file, int version, int kind);
 // Platform rule alone: 1 when code os is wanted for the target platform.

@@ -2,6 +2,10 @@
 // renamed after the last file.
 #include "installer/folders.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <set>
 #include <vector>
 
@@ -20,36 +24,61 @@ const char* const kFixedFolders[kFixedFolderCount] = {
     "Output/situations", "Resources",      "Resources/preferences",
 };
 
-void make_dir_error(std::string path, int code)
+void make_dir_error(std::string path, int code, int more)
 {
+    std::string where = "Install Path:" + path;
+    if (more > 0)
+        where += " (and " + std::to_string(more) + " more folder" + (more > 1 ? "s" : "") +
+                 " that could not be made)";
     __VOVARU_alert(kWinMain,
                    "I am unable to install or update Zudezud. An error occurred while creating new "
                    "folders. Make sure you are installing to a directory that you have access to!",
-                   "Error: " + error_str(code), "Install Location: " + dest_dir_path,
-                   "Install Path:" + path, t_alert, "utils", kLineMakeDirError);
+                   "Error: " + error_str(code), "Install Location: " + dest_dir_path, where,
+                   t_alert, "utils", kLineMakeDirError);
 }
 
-// Creates path; 1 when a failure was reported.
-static int make_one(const std::string& path)
+// 0 when the destination is a folder this process may write into.
+static int dest_writable(const std::string& folder)
+{
+    struct stat st;
+    if (stat(folder.c_str(), &st) != 0) return errno;
+    if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+    if (access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+    return 0;
+}
+
+// make_folder, where a file in the folder's place is no folder.
+static int make_one_folder(const std::string& path)
 {
     int r = make_folder(path);
-    if (!show_make_dir_err(r)) return 0;
-    make_dir_error(path, r);
-    return 1;
+    struct stat st;
+    if (!show_make_dir_err(r) && r != 0 && (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+        r = ENOTDIR;
+    return r;
 }
 
-void make_dirs()
+int make_dirs()
 {
-    if (dest_dir_path.empty()) return;  // nothing to make: there is no destination
+    if (dest_dir_path.empty()) return 0; // nothing to make: there is no destination
 
-    // The destination and every missing ancestor.
+    // The destination and every missing ancestor. Past the first failure
+    // nothing more is made: the user must choose another destination.
     std::string p = dest_dir_path.substr(0, dest_dir_path.size() - 1);
-    bool failed = false;
-    for (std::string::size_type k = 1; k < p.size() && !failed; ++k)
-        if (p[k] == '/') failed = make_one(p.substr(0, k));
-    if (!failed) make_one(p);
+    for (std::string::size_type k = 1; k <= p.size(); ++k) {
+        if (k < p.size() && p[k] != '/') continue;
+        const std::string folder = p.substr(0, k);
+        int r = make_folder(folder);
+        // An ancestor that exists is fine; the destination must also take files.
+        if (!show_make_dir_err(r)) r = k == p.size() ? dest_writable(folder) : 0;
+        if (r != 0) {
+            make_dir_error(folder, r);
+            return r;
+        }
+    }
 
-    // The folder of every wanted file, parents first (byte order does that).
+    // The folder of every wanted file, parents first (byte order does that),
+    // then the fixed folders. Each is tried; one alert tells the first
+    // failure and how many more there were.
     std::set<std::string> folders;
     for (std::size_t i = 0; i < sim_info.size(); ++i) {
         int vi = static_cast<int>(sim_info[i].versions.size()) - 1;
@@ -63,10 +92,21 @@ void make_dirs()
             if (!rel.empty()) folders.insert(rel);
         }
     }
-    for (const std::string& f : folders)
-        if (make_one(dest_dir_path + f)) break;
-
-    for (const char* f : kFixedFolders) make_one(dest_dir_path + f);
+    std::vector<std::string> wanted(folders.begin(), folders.end());
+    for (const char* f : kFixedFolders)
+        if (!folders.count(f)) wanted.push_back(f);
+    std::string first;
+    int first_code = 0, failed = 0;
+    for (const std::string& f : wanted) {
+        const int r = make_one_folder(dest_dir_path + f);
+        if (!show_make_dir_err(r)) continue;
+        if (failed++ == 0) {
+            first = dest_dir_path + f;
+            first_code = r;
+        }
+    }
+    if (failed) make_dir_error(first, first_code, failed - 1);
+    return 0;
 }
 
 int is_safe_folder_name(const std::string& name)

@@ -8,10 +8,13 @@ constexpr int kFixedFolderCount = 7;
 extern const char* const kFixedFolders[kFixedFolderCount];
 
 // Creates the destination with its ancestors, the folder of every wanted
-// file and the seven fixed folders. Reports problems, never fails.
-void make_dirs();
-// The folder alert.
-void make_dir_error(std::string path, int code);
+// file and the seven fixed folders. A destination that cannot be made or
+// written is reported and answers its error code: nothing more is made, and
+// the installation must not start. Other folders are all tried, and their
+// failures reported in one alert; the answer is then 0.
+int make_dirs();
+// The folder alert; more counts the further folders that failed.
+void make_dir_error(std::string path, int code, int more = 0);
 // End of an installation: removes folders that deletions left empty and,
 // when program files came in, renames the folder to the release name.
 void finish_installation();

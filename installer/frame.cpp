@@ -12,6 +12,7 @@
 #include "GenH/hl_math.h"
 #include "GenH/hl_types.h"
 #include "installer/choices.h"
+#include "installer/dest_lock.h"
 #include "installer/directory.h"
 #include "installer/folders.h"
 #include "installer/serverlist.h"
@@ -24,6 +25,11 @@ constexpr int kLineDirExtract = 203;
 // The text of the progress box while the list is read and the disk signed.
 static const char* const kScanTitle =
     "Scanning directory text file to see if you already have Zudezud installed...";
+
+// While another installer holds the destination's lock: since when, and how
+// often it is asked for again.
+static std::uint64_t dest_busy_since_us = 0;
+constexpr std::uint64_t kLockRetryUs = 1000000;
 
 // ---------------------------------------------------------------------------
 // [SECTION] Retry pacing
@@ -110,9 +116,37 @@ void directory_phase()
     delete_file(archive);
 }
 
+int dest_busy = 0;
+
 void scan_phase()
 {
-    stg.dir_state = read_directory(temp_path + "directory.txt", kScanTitle);
+    if (!dir_scan_running()) {
+        // Nothing is read or changed in a folder another installer works on;
+        // its lock is asked for again once a second.
+        if (dest_busy && xtim_class::microsecs() - dest_busy_since_us < kLockRetryUs) return;
+        const int was_busy = dest_busy;
+        dest_busy = dest_lock_take(dest_dir_path) == kLockBusy;
+        if (dest_busy) {
+            if (!was_busy)
+                xer << "Another installer is working on " << dest_dir_path
+                    << ": waiting until it is done.\n"
+                    << std::flush;
+            dest_busy_since_us = xtim_class::microsecs();
+            return;
+        }
+        // A new scan: what the screen says of an earlier installation no
+        // longer holds.
+        next.all_done = 0;
+        stg.dir_state = dir_scan_begin(temp_path + "directory.txt", kScanTitle);
+        if (stg.dir_state != kDirScan) return;
+    }
+    stg.dir_state = dir_scan_step(kScanStepSeconds);
+}
+
+void restart_scan()
+{
+    dir_scan_cancel();
+    stg.dir_state = kDirScan;
 }
 
 // ---------------------------------------------------------------------------
@@ -123,11 +157,16 @@ void destination_flow()
     if (stg.install_state != kInstallIdle && stg.install_state != kInstallFinished) return;
     if (!pick_dest_path()) return;
     next.reset_all_streams();
+    next.all_done = 0; // the completion was another folder's
     stg.extract_error = 0;
     stg.install_state = kInstallIdle;
     // A list refused for this folder (a name too long for it) may fit the
     // new one: read it again too. A list too new for us has ended the run.
-    if (stg.dir_state == kDirReady || stg.dir_state == kDirBadFormat) stg.dir_state = kDirScan;
+    // A scan of the old folder is given up for one of the new.
+    if (stg.dir_state == kDirReady || stg.dir_state == kDirBadFormat || stg.dir_state == kDirScan) {
+        restart_scan();
+        dest_busy = 0;
+    }
 }
 
 void install_flow()
@@ -135,7 +174,9 @@ void install_flow()
     if (stg.install_state != kInstallIdle || stg.dir_state != kDirReady) return;
     next.reset_all_streams();
     stg.extract_error = 0;
-    make_dirs();
+    // A destination that cannot be made or written: one alert, and the user
+    // stays idle to choose another.
+    if (make_dirs() != 0) return;
     const int agreed = engine_windows.eula() == 1;
     // The decisions run whatever the answer; a cancel keeps everything idle.
     // Installing starts only once every file has its decision: a question
@@ -162,6 +203,7 @@ void download_pump()
         if (grab_files()) {
             stg.install_state = kInstallFinished;
             next.reset_all_streams();
+            dest_lock_release(); // the installation is over: others may go on
         }
     }
 }

@@ -167,6 +167,10 @@ screen_line status_message()
                                   "now, and I am " +
                                       p + "% done checking.",
                             kNetSlotDirectory);
+    } else if (stg.dir_state == kDirScan && dest_busy) {
+        s.text = "Another installer is working on " + dest_dir_path +
+                 " right now. I will look at that folder as soon as it is done, or choose "
+                 "another one with the DESTINATION button below.";
     } else if (stg.dir_state == kDirScan) {
         s.text = "I have downloaded the directory of files I need, and am now trying to read it...";
     } else if (stg.dir_state == kDirBadFormat) {
@@ -268,8 +272,9 @@ totals_lines totals_block()
             t.l[0] = "I am figuring out what the latest version of Zudezud is right now...";
             t.l[1] = "This may take a moment as I download the latest list of Zudezud files...";
             t.l[2] = kFull;
-        } else if (stg.dir_state == kDirBadFormat) {
-            // A refused list has no files: "already the latest version" would be untrue.
+        } else if (stg.dir_state == kDirBadFormat || stg.dir_state == kDirScan) {
+            // A refused list has no files, and a scan has not counted them
+            // all yet: "already the latest version" would be untrue.
         } else if (s.tot_disk_req == 0) {
             t.l[0] = "Your copy of Zudezud is already the latest version.";
             t.l[1] = "(Remember, the BETA installer only checks for the latest BETA version, and "
@@ -348,8 +353,8 @@ void draw_upper_part()
         handle_prefs();
         // The totals follow the platform: sign the list again while idle.
         if (stg.target_platform != platform && stg.install_state != kInstalling &&
-            stg.dir_state == kDirReady)
-            stg.dir_state = kDirScan;
+            (stg.dir_state == kDirReady || stg.dir_state == kDirScan))
+            restart_scan();
     }
     interface_rect(0, 595, 644, 33, 128, 86, 0, 0);
     interface_icon(29, 608, s.wrl_i);
@@ -405,4 +410,7 @@ void APP_update()
     if (interface_rect(960, 78, 780, 166, 51, 22, 1, 1)) quit_flow();
     if (stg.install_state == kInstalling) download_pump();
     draw_totals();
+    // The disk is signed over many frames: its box lies over the screen,
+    // whose buttons stay live.
+    if (dir_scan_running()) draw_progress_box(progress_box);
 }

@@ -126,21 +126,36 @@ const char* progress_mode_line(int mode)
     return "";
 }
 
+progress_box_struct progress_box;
+
+void draw_progress_box(const progress_box_struct& b)
+{
+    const float x0 = (mnw.res_x - 512) / 2.0f, y0 = (mnw.res_y - 138) / 2.0f;
+    const float fraction = progress_fraction(b.lo, b.value, b.hi);
+    BTN_frame2(kPanelInset, x0 + 20, y0 + 20, 472, 98, "");
+    BTN_frame1(kBarTrack, x0 + 30 + 226, y0 + 35, 452, kColrNoTint);
+    const float fill = 452 * fraction;
+    BTN_frame1(kBarFill, x0 + 30 + fill / 2, y0 + 35, fill, kColrNoTint);
+    OGL_string(kColBoxText, x0 + 32, y0 + 100, b.title, 452, kCharsetProp, 0);
+    OGL_string(kColBoxText, x0 + 32, y0 + 80, progress_mode_line(b.mode), 452, kCharsetProp, 0);
+    OGL_string(kColBoxText, x0 + 32, y0 + 60, b.detail, 452, kCharsetProp, 0);
+}
+
 void dir_progress_bar(float lo, float value, float hi, int mode, std::string title,
                       std::string detail)
 {
     if (!ogl_inited || !mnw.x_display) return; // no window to show it in
     draw_background();
-    const float x0 = (mnw.res_x - 512) / 2.0f, y0 = (mnw.res_y - 138) / 2.0f;
-    const float fraction = progress_fraction(lo, value, hi);
-    BTN_frame2(kPanelInset, x0 + 20, y0 + 20, 472, 98, "");
-    BTN_frame1(kBarTrack, x0 + 30 + 226, y0 + 35, 452, kColrNoTint);
-    const float fill = 452 * fraction;
-    BTN_frame1(kBarFill, x0 + 30 + fill / 2, y0 + 35, fill, kColrNoTint);
-    OGL_string(kColBoxText, x0 + 32, y0 + 100, title, 452, kCharsetProp, 0);
-    OGL_string(kColBoxText, x0 + 32, y0 + 80, progress_mode_line(mode), 452, kCharsetProp, 0);
-    OGL_string(kColBoxText, x0 + 32, y0 + 60, detail, 452, kCharsetProp, 0);
+    draw_progress_box({lo, value, hi, mode, title, detail});
     OGL_sbuff();
+}
+
+void scan_progress(float lo, float value, float hi, int mode, std::string title, std::string detail)
+{
+    progress_box = {lo, value, hi, mode, title, detail};
+    // The list is read within one frame: show it now. The disk is signed
+    // over many frames, which draw the box over the main screen.
+    if (mode == 0) dir_progress_bar(lo, value, hi, mode, title, detail);
 }
 
 // ---------------------------------------------------------------------------

@@ -22,9 +22,22 @@ int handle_EULA();
 // The modified-file question about the local file at path; gone selects the
 // delete texts. Answers one of kAsk*.
 int select_alert(std::string path, int gone);
-// The scan progress box (mode 0 reading the list, 1 signing the disk).
+// The scan progress box (mode 0 reading the list, 1 signing the disk),
+// drawn over the background and shown at once.
 void dir_progress_bar(float lo, float value, float hi, int mode, std::string title,
                       std::string detail);
+// What the box shows, and the box alone drawn into the current frame.
+struct progress_box_struct {
+    float lo = 0, value = 0, hi = 0;
+    int mode = 0;
+    std::string title, detail;
+};
+extern progress_box_struct progress_box;
+void draw_progress_box(const progress_box_struct& box);
+// The engine's progress: remembers it for the frames that draw the box
+// while the disk is signed, and shows the reading of the list at once.
+void scan_progress(float lo, float value, float hi, int mode, std::string title,
+                   std::string detail);
 // The preferences window; every change takes effect at once.
 void handle_prefs();
 

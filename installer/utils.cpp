@@ -39,8 +39,7 @@ std::set<std::string> deleted_files;
 int this_install_has_exes = 0;
 next_class next;
 std::string maker_host = kMakerWebSite;  // serves "/serverlist.txt"
-engine_windows_struct engine_windows = {handle_EULA, select_alert, dir_progress_bar,
-                                        pick_folder_none};
+engine_windows_struct engine_windows = {handle_EULA, select_alert, scan_progress, pick_folder_none};
 
 // ---------------------------------------------------------------------------
 // [SECTION] System folders

@@ -225,7 +225,10 @@ std::string md5_digest_text(const MD5_CTX& ctx)
     return out;
 }
 
-int calc_file_md5(const std::string& path, std::string& signature, size_t user_part)
+md5_file_signer::md5_file_signer() = default;
+md5_file_signer::~md5_file_signer() = default;
+
+int md5_file_signer::open(const std::string& path, size_t user_part)
 {
     // The reader opens and maps the file under the path rules (app_path, the
     // path checks, the letter-case repair). Its bytes are then read through
@@ -233,21 +236,51 @@ int calc_file_md5(const std::string& path, std::string& signature, size_t user_p
     // from user space costs a page-table walk per 4 KiB page, which made
     // signing a third slower than md5sum on virtual machines. A read also
     // fails cleanly where a file cut short under the mapping would fault.
-    xmap_class file(path, user_part);
-    if (!file.start) return kErrFileOpenRead;
-    MD5_CTX ctx;
+    file.reset(new xmap_class(path, user_part));
+    if (!file->start) {
+        file.reset();
+        return kErrFileOpenRead;
+    }
     MD5Init(&ctx);
-    const uint64_t size = (uint64_t)(file.end - file.start);
-    std::vector<unsigned char> buf(size < kSignPiece ? (size_t)size : kSignPiece);
-    for (uint64_t at = 0; at < size;) {
+    at = 0;
+    size = (uint64_t)(file->end - file->start);
+    buf.resize(size < kSignPiece ? (size_t)size : kSignPiece);
+    signed_ok = false;
+    if (size == 0) return feed(0);
+    return 0;
+}
+
+int md5_file_signer::feed(uint64_t max_bytes)
+{
+    if (signed_ok) return 0;
+    if (!file) return kErrFileOpenRead;
+    uint64_t fed = 0;
+    while (at < size && (fed < max_bytes || fed == 0)) {
         const size_t want = (size_t)std::min<uint64_t>(buf.size(), size - at);
-        const ssize_t got = pread(file.fd, buf.data(), want, (off_t)at);
+        const ssize_t got = pread(file->fd, buf.data(), want, (off_t)at);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return kErrFileOpenRead; // unreadable or cut short
+        if (got <= 0) { // unreadable or cut short
+            file.reset();
+            return kErrFileOpenRead;
+        }
         MD5UpdateWide(&ctx, buf.data(), (uint64_t)got);
         at += (uint64_t)got;
+        fed += (uint64_t)got;
     }
-    MD5Final(&ctx);
-    signature = md5_digest_text(ctx);
+    if (at == size) {
+        MD5Final(&ctx);
+        digest = md5_digest_text(ctx);
+        signed_ok = true;
+        file.reset(); // the mapping and descriptor go as soon as the file is signed
+    }
+    return 0;
+}
+
+int calc_file_md5(const std::string& path, std::string& signature, size_t user_part)
+{
+    md5_file_signer s;
+    if (int err = s.open(path, user_part)) return err;
+    if (int err = s.feed(UINT64_MAX)) return err;
+    signature = s.signature();
     return 0;
 }

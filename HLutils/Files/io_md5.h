@@ -2,7 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
+
+class xmap_class;
 
 struct MD5_CTX {
     uint32_t i[2];            // bits fed so far, mod 2^64, low word first
@@ -21,6 +25,40 @@ void MD5Final(MD5_CTX* ctx);
 
 // 32 lower-case hex digits of the digest, byte 0 first.
 std::string md5_digest_text(const MD5_CTX& ctx);
+
+// A file signed in pieces, so that the caller can stop between them (a scan
+// that must keep its window answering while it reads a huge file):
+//   md5_file_signer s; if (s.open(path) == 0) while (!s.done()) s.feed(budget);
+// A signer is used for one file.
+class md5_file_signer
+{
+  public:
+    md5_file_signer();
+    ~md5_file_signer();
+    md5_file_signer(const md5_file_signer&) = delete;
+    md5_file_signer& operator=(const md5_file_signer&) = delete;
+
+    // Opens the file as calc_file_md5 does. 0, or 20006 when it cannot be
+    // read.
+    int open(const std::string& path, size_t user_part = 0);
+    // Reads and feeds 32 KiB pieces (the last one shorter), at least one,
+    // until max_bytes were fed or the file is done. 0, or 20006 when the file
+    // cannot be read or is cut short: it then has no signature.
+    int feed(uint64_t max_bytes);
+    bool done() const { return at == size && signed_ok; }
+    uint64_t bytes_done() const { return at; }
+    uint64_t bytes_total() const { return size; }
+    // 32 lower-case hex digits once done().
+    const std::string& signature() const { return digest; }
+
+  private:
+    std::unique_ptr<xmap_class> file;
+    MD5_CTX ctx;
+    uint64_t at = 0, size = 0;
+    bool signed_ok = false;
+    std::vector<unsigned char> buf;
+    std::string digest;
+};
 
 // Signs a whole file. 0 on success, 20006 when the file cannot be read (the
 // signature is then left as it was, so a preset "NONE" stays). The first

@@ -14,6 +14,7 @@
 
 #include "GenH/hl_types.h"
 #include "installer/choices.h"
+#include "installer/dest_lock.h"
 #include "installer/directory.h"
 #include "installer/folders.h"
 #include "installer/frame.h"
@@ -94,9 +95,16 @@ protected:
         slot_failures_clear();
         http.ForgetFailures();
         app_done = 0;
+        dir_scan_cancel();
+        dest_lock_release();
+        dest_busy = 0;
+        ::mkdir((tmp / "locks").c_str(), 0700);
+        dest_lock_folder = tmp / "locks/";
     }
     void TearDown() override
     {
+        dir_scan_cancel();
+        dest_lock_release();
         for (int s = 0; s < kNetSlots; ++s) http.net_cancel(s);
         xer.close();
         xer.clear();

@@ -1,6 +1,15 @@
 #include "engine_fixture.h"
 
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <iostream>
+
+#include "Files/io_utils.h"
+#include "support/xvfb.h"
 
 namespace {
 
@@ -49,6 +58,90 @@ TEST_F(FoldersTest, ReportsFolderErrors)
     EXPECT_EQ(a.lines[2], "Install Location: " + dest_dir_path);
     EXPECT_EQ(a.lines[3], "Install Path:" + dest + "blocker/Zudezud");
     EXPECT_EQ(a.source_line, 177);
+}
+
+// A destination that cannot be made or written: one alert naming the first
+// folder that failed and why, nothing more made, and the installation does
+// not start (no licence).
+TEST_F(FoldersTest, UnusableDestinationGivesOneAlertAndNothingMore)
+{
+    put("blocker", "a file where a folder should go");
+    ::mkdir((dest + "ro").c_str(), 0755);
+    struct {
+        std::string dest, failing;
+        int code;
+        bool read_only_mount; // dest/ro is a read-only file system
+    } cases[] = {
+        {dest + "blocker/Zudezud/", dest + "blocker/Zudezud", ENOTDIR, false},
+        {dest + "blocker/", dest + "blocker", ENOTDIR, false},
+        {dest + "ro/Zudezud/", dest + "ro/Zudezud", EROFS, true},
+        {dest + "ro/", dest + "ro", EROFS, true},
+    };
+    add("Z/Resources/plugins/x.txt");
+    for (const auto& c : cases) {
+        // Each case in a child, where a read-only mount stays private.
+        ChildResult r = run_in_child([&] {
+            if (c.read_only_mount &&
+                (::unshare(CLONE_NEWNS) != 0 ||
+                 ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                 ::mount("tmpfs", (dest + "ro").c_str(), "tmpfs", MS_RDONLY, nullptr) != 0))
+                _exit(77);
+            dest_dir_path = c.dest;
+            scripted() = ScriptedWindows();
+            AlertProbe probe;
+            stg.dir_state = kDirReady;
+            install_flow();
+            const bool ok = probe.count() == 1 &&
+                            probe.last().lines[1] == "Error: " + error_str(c.code) &&
+                            probe.last().lines[3] == "Install Path:" + c.failing &&
+                            scripted().eula_calls == 0 && stg.install_state == kInstallIdle;
+            _exit(ok ? 0 : 1);
+        });
+        if (r.exit_code == 77) {
+            std::cout << "no private read-only mount here: " << c.dest << " not tried\n";
+            continue;
+        }
+        EXPECT_EQ(r.exit_code, 0) << c.dest << "\n" << r.out << r.err;
+    }
+    EXPECT_FALSE(is_dir(dest + "Output"));
+}
+
+// The default destination for a user who is not root: "/" takes no new
+// folder from them.
+TEST_F(FoldersTest, NotRootAtTheRootGivesPermissionDenied)
+{
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+    const std::string target = "/zudezud-test-" + std::to_string(::getpid()) + "/";
+    ChildResult r = run_in_child([&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) _exit(3);
+        dest_dir_path = target;
+        AlertProbe probe;
+        const int code = make_dirs();
+        _exit(code == EACCES && probe.count() == 1 ? 0 : 4);
+    });
+    EXPECT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_FALSE(is_dir(target));
+}
+
+// Release folders that cannot be made: one alert with the first failure and
+// how many more, and the installation goes on to the licence.
+TEST_F(FoldersTest, FailingReleaseFoldersAreCountedInOneAlert)
+{
+    dest_dir_path = dest + "Zudezud/";
+    put("Zudezud/Resources", "a file where the folder should go");
+    add("Z/Resources/plugins/x.txt");
+    add("Z/Resources/scenery/y.txt");
+    add("Z/Docs/z.txt");
+    AlertProbe probe;
+    stg.dir_state = kDirReady;
+    install_flow();
+    ASSERT_EQ(probe.count(), 1u);
+    // Resources, its two release folders and Resources/preferences fail.
+    EXPECT_EQ(probe.last().lines[3], "Install Path:" + dest_dir_path +
+                                         "Resources (and 3 more folders that could not be made)");
+    EXPECT_EQ(scripted().eula_calls, 1);
+    EXPECT_TRUE(is_dir(dest_dir_path + "Docs"));
+    EXPECT_TRUE(is_dir(dest_dir_path + "Output/situations"));
 }
 
 TEST_F(FoldersTest, RenameToReleaseName)

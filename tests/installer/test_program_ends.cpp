@@ -98,34 +98,6 @@ class ProgramRun
     std::string temp_;
 };
 
-// What a window manager sends when the user closes the window (ICCCM
-// 4.2.8.1): a WM_PROTOCOLS client message naming WM_DELETE_WINDOW, which it
-// sends only to a window that lists that protocol.
-void send_wm_delete(unsigned long window)
-{
-    Display* d = XOpenDisplay(nullptr);
-    ASSERT_NE(d, nullptr);
-    Atom* protocols = nullptr;
-    int count = 0;
-    bool listed = false;
-    if (XGetWMProtocols(d, window, &protocols, &count)) {
-        for (int i = 0; i < count; ++i)
-            listed = listed || protocols[i] == XInternAtom(d, "WM_DELETE_WINDOW", False);
-        XFree(protocols);
-    }
-    EXPECT_TRUE(listed);
-    XEvent ev;
-    std::memset(&ev, 0, sizeof(ev));
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = window;
-    ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
-    ev.xclient.data.l[1] = CurrentTime;
-    ASSERT_NE(XSendEvent(d, window, False, NoEventMask, &ev), 0);
-    XCloseDisplay(d); // flushes
-}
-
 void expect_saved_and_clean(const ProgramRun& run)
 {
     EXPECT_NE(run.prefs().find("\n_proxy_host 127.0.0.1\n"), std::string::npos) << run.prefs();
@@ -140,7 +112,7 @@ TEST(ProgramEnds, WindowManagerCloseIsAnOrderlyQuit)
     XVFB_TEST_BODY();
     ProgramRun run;
     ASSERT_TRUE(run.start(testnet::free_port()));
-    send_wm_delete(run.window());
+    ASSERT_TRUE(xvfb_send_wm_delete(run.window()));
     const int status = run.wait_end();
     ASSERT_TRUE(WIFEXITED(status)) << status << run.output();
     EXPECT_EQ(WEXITSTATUS(status), 0) << run.output();

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
@@ -259,4 +260,32 @@ std::vector<unsigned char> built_in_atlas_pixels()
     std::ifstream in(ZUDEZUD_BINARY_DIR "/tools/texes/texes0.raw", std::ios::binary);
     return std::vector<unsigned char>((std::istreambuf_iterator<char>(in)),
                                       std::istreambuf_iterator<char>());
+}
+
+::testing::AssertionResult xvfb_send_wm_delete(unsigned long window)
+{
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) return ::testing::AssertionFailure() << "no display";
+    Atom* protocols = nullptr;
+    int count = 0;
+    bool listed = false;
+    const Atom del = XInternAtom(d, "WM_DELETE_WINDOW", False);
+    if (XGetWMProtocols(d, window, &protocols, &count)) {
+        for (int i = 0; i < count; ++i)
+            listed = listed || protocols[i] == del;
+        XFree(protocols);
+    }
+    XEvent ev;
+    std::memset(&ev, 0, sizeof(ev));
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = window;
+    ev.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = static_cast<long>(del);
+    ev.xclient.data.l[1] = CurrentTime;
+    const Status sent = XSendEvent(d, window, False, NoEventMask, &ev);
+    XCloseDisplay(d); // flushes
+    if (!listed) return ::testing::AssertionFailure() << "WM_DELETE_WINDOW is not listed";
+    if (!sent) return ::testing::AssertionFailure() << "XSendEvent failed";
+    return ::testing::AssertionSuccess();
 }

@@ -77,6 +77,12 @@ struct ShownPixels {
 };
 ShownPixels xvfb_read_shell_window();
 
+// What a window manager sends when the user closes a window (ICCCM
+// 4.2.8.1): a WM_PROTOCOLS client message naming WM_DELETE_WINDOW, which it
+// sends only to a window that lists that protocol. Fails when the window
+// does not list it.
+::testing::AssertionResult xvfb_send_wm_delete(unsigned long window);
+
 // Screenshot tests: the environment that passes ZUDEZUD_SHOTS_DIR on to the
 // child, and the swapped frame as shown, also saved as `shot_name` in that
 // folder when it is set.
