@@ -151,10 +151,19 @@ void prefs_take_port_text()
     if (!http._proxy_port.empty()) http._proxy_port_int = str_to_int(http._proxy_port);
 }
 
+void prefs_show_stored_port()
+{
+    // The number is what requests use; it may come from the preferences file
+    // or the command line without a text, or beside an older text.
+    if (str_to_int(http._proxy_port) != http._proxy_port_int)
+        http._proxy_port = http._proxy_port_int ? std::to_string(http._proxy_port_int) : "";
+}
+
 void handle_prefs()
 {
     VOVARU_startwind(kWinPrefs, 0);
     if (mnw.win_now != kWinPrefs) return;
+    prefs_show_stored_port();
     while (mnw.win_now == kWinPrefs) {
         OGL_plot_back_col();
         BTN_fillwin(1, 21);
