@@ -76,6 +76,9 @@ struct ShownPixels {
     const unsigned char* at(int x, int y) const { return &rgb[3 * ((h - 1 - y) * w + x)]; }
 };
 ShownPixels xvfb_read_shell_window();
+// The same for any window of the display (another connection, another thread).
+struct _XDisplay; // Xlib's Display
+ShownPixels xvfb_read_window(_XDisplay* display, unsigned long window, int width, int height);
 
 // Screenshot tests: the environment that passes ZUDEZUD_SHOTS_DIR on to the
 // child, and the swapped frame as shown, also saved as `shot_name` in that
