@@ -88,6 +88,7 @@ int select_alert(std::string path, int gone)
                                "modified it. What to do?"
                              : "but it appears you have modified this file. What to do?";
 
+    const std::string shown_path = OGL_font_text(path);
     VOVARU_startwind(kWinQuestion, 0);
     for (;;) {
         if (mnw.win_now != kWinQuestion) return kAskCancelAll; // closed without a button
@@ -95,7 +96,7 @@ int select_alert(std::string path, int gone)
         BTN_fillwin(1, 21);
         const float wrap = mnw.win_w - 40;
         OGL_string(kColQuestionText, 20, 100, first, wrap, kCharsetProp, 0);
-        OGL_string(kColQuestionText, 20, 90, path, wrap, kCharsetProp, 0);
+        OGL_string(kColQuestionText, 20, 90, shown_path, wrap, kCharsetProp, 0);
         OGL_string(kColQuestionText, 20, 80, third, wrap, kCharsetProp, 0);
         for (const button& b : buttons) {
             if (BTN_action(b.x, b.y, b.w, 0, 1, b.label, "-")) {
@@ -139,7 +140,7 @@ void dir_progress_bar(float lo, float value, float hi, int mode, std::string tit
     BTN_frame1(kBarFill, x0 + 30 + fill / 2, y0 + 35, fill, kColrNoTint);
     OGL_string(kColBoxText, x0 + 32, y0 + 100, title, 452, kCharsetProp, 0);
     OGL_string(kColBoxText, x0 + 32, y0 + 80, progress_mode_line(mode), 452, kCharsetProp, 0);
-    OGL_string(kColBoxText, x0 + 32, y0 + 60, detail, 452, kCharsetProp, 0);
+    OGL_string(kColBoxText, x0 + 32, y0 + 60, OGL_font_text(detail), 452, kCharsetProp, 0);
     OGL_sbuff();
 }
 
