@@ -36,6 +36,8 @@ constexpr int kFlagTenth = 6; // real_flags index of the 0.1 s step
 constexpr int kBarTrack = 4, kBarFill = 5, kBarTextField = 9;
 constexpr int kPanelInstaller = 20;
 constexpr float kBarLeft = 132, kBarWidth = 884;
+constexpr int kLabelEndsAtX = 0;                     // label align: the text ends at x
+constexpr float kLabelRise = 5, kLabelLineStep = 10; // a two-line label about its y
 
 std::string whole(long long v)
 {
@@ -84,6 +86,45 @@ void set_size_str(float kb, std::string* out)
         flt_to_str(mb, out, 2, 1, 0);
         *out += " Meg";
     }
+}
+
+namespace
+{
+// The longest start of text (whole bytes) that fits in width with `tail` after it.
+std::string cut_to(const std::string& text, float width, const std::string& tail)
+{
+    const float room = width - OGL_text_width(tail);
+    size_t n = 0;
+    float w = 0;
+    while (n < text.size() && w + float(OGL_char_advance(text[n])) <= room)
+        w += float(OGL_char_advance(text[n++]));
+    return text.substr(0, n) + tail;
+}
+} // namespace
+
+std::vector<std::string> server_desc_lines(const std::string& desc, float width)
+{
+    const std::string text = OGL_font_text(desc);
+    std::string first, second;
+    const int n = BTN_label_lines(text, kLabelEndsAtX, &first, &second);
+    if (n == 0) return {};
+    if (OGL_text_width(first) <= width && OGL_text_width(second) <= width) {
+        if (n == 1) return {first};
+        return {first, second};
+    }
+    // Too long for the column: as many words as fit on line one (a word
+    // wider than the column is cut), the rest on line two.
+    size_t end = 0;
+    for (size_t i = 0; i <= text.size(); ++i)
+        if ((i == text.size() || text[i] == ' ') && OGL_text_width(text.substr(0, i)) <= width)
+            end = i;
+    if (end == 0) end = cut_to(text, width, "").size();
+    std::string rest = text.substr(end);
+    rest.erase(0, rest.find_first_not_of(' '));
+    const std::string line1 = text.substr(0, end);
+    if (rest.empty()) return {line1};
+    if (OGL_text_width(rest) > width) rest = cut_to(rest, width, "...");
+    return {line1, rest};
 }
 
 int in_destination_field(float x, float y)
@@ -330,7 +371,7 @@ namespace
 int draw_destination()
 {
     BTN_frame1(kBarTextField, 285, 89, 300, kColrNoTint);
-    OGL_string(kColPath, 142, 86, dest_dir_path, kTextNoWrap, kCharsetProp, 0);
+    OGL_string(kColPath, 142, 86, OGL_font_text(dest_dir_path), kTextNoWrap, kCharsetProp, 0);
     OGL_string(kColText, 134, 112,
                "Click on the 'DESTINATION' button below to choose the copy of Zudezud you wish to "
                "update, or choose the destination you wish to install a new copy of Zudezud to!",
@@ -346,8 +387,18 @@ void draw_upper_part()
     } else {
         s.wrl_i = kGlobeStill;
     }
-    for (int i = 0; i < stg.server_count; ++i)
-        BTN_is_int(142, 578.0f - 20 * i, &stg.chosen_server, i, server_desc[i]);
+    // The descriptions are the server list's: fitted to the column left of
+    // the buttons, where a label would run out of the window.
+    const float width = kServerTextRight - kServerTextLeft;
+    for (int i = 0; i < stg.server_count; ++i) {
+        const float y = kServerTopY - kServerStep * i;
+        BTN_is_int(kServerX, y, &stg.chosen_server, i, "");
+        const std::vector<std::string> lines = server_desc_lines(server_desc[i], width);
+        const float top = lines.size() == 2 ? y + kLabelRise : y;
+        for (size_t k = 0; k < lines.size(); ++k) // '-': drawn as it is, not split again
+            BTN_util_draw_label(kServerTextRight, top - kLabelLineStep * k, kLabelEndsAtX,
+                                "-" + lines[k], 0);
+    }
     if (BTN_action(50, 750, -1, 0, 1, "preferences", "-")) {
         const int platform = stg.target_platform;
         handle_prefs();
@@ -376,7 +427,8 @@ void draw_totals()
     BTN_frame2(kPanelInstaller, 135, 32, 880, 40, "");
     static const float kLineY[3] = {58, 48, 38};
     for (int i = 0; i < 3; ++i)
-        OGL_string(t.colour, 144, kLineY[i], t.l[i], kTextNoWrap, kCharsetProp, 0);
+        OGL_string(t.colour, 144, kLineY[i], OGL_font_text(t.l[i]), kTextNoWrap, kCharsetProp,
+                   0); // the lines name the release's files
     BTN_frame1(kBarTrack, 574, 15, kBarWidth, kColrNoTint);
     if (stg.install_state == kInstalling && screen.totl_inst_rat > 0.02f) {
         const bar_fill f = progress_fill(screen.totl_inst_rat);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "OOPS_cpp/http.h"
 
@@ -84,6 +85,16 @@ struct bar_fill {
     int centre, width;
 };
 bar_fill progress_fill(float fraction);
+
+// The server chooser: radio button i at (kServerX, kServerTopY - kServerStep
+// i); its description is drawn left of it, in the column from kServerTextLeft
+// to kServerTextRight beside the globe.
+constexpr float kServerX = 142, kServerTopY = 578, kServerStep = 20;
+constexpr float kServerTextLeft = 4, kServerTextRight = 130;
+// The one or two lines a server's description is drawn as, each at most
+// `width` wide: split as any label is when both lines fit, else wrapped at
+// blanks and, when still too long, cut with "..." at the end of line two.
+std::vector<std::string> server_desc_lines(const std::string& desc, float width);
 
 // The main screen's clickable places (window units).
 constexpr float kDestFieldX0 = 135, kDestFieldX1 = 435, kDestFieldY0 = 79, kDestFieldY1 = 99;

@@ -88,6 +88,7 @@ int select_alert(std::string path, int gone)
                                "modified it. What to do?"
                              : "but it appears you have modified this file. What to do?";
 
+    const std::string shown_path = OGL_font_text(path);
     VOVARU_startwind(kWinQuestion, 0);
     for (;;) {
         if (mnw.win_now != kWinQuestion) return kAskCancelAll; // closed without a button
@@ -95,7 +96,7 @@ int select_alert(std::string path, int gone)
         BTN_fillwin(1, 21);
         const float wrap = mnw.win_w - 40;
         OGL_string(kColQuestionText, 20, 100, first, wrap, kCharsetProp, 0);
-        OGL_string(kColQuestionText, 20, 90, path, wrap, kCharsetProp, 0);
+        OGL_string(kColQuestionText, 20, 90, shown_path, wrap, kCharsetProp, 0);
         OGL_string(kColQuestionText, 20, 80, third, wrap, kCharsetProp, 0);
         for (const button& b : buttons) {
             if (BTN_action(b.x, b.y, b.w, 0, 1, b.label, "-")) {
@@ -138,7 +139,7 @@ void draw_progress_box(const progress_box_struct& b)
     BTN_frame1(kBarFill, x0 + 30 + fill / 2, y0 + 35, fill, kColrNoTint);
     OGL_string(kColBoxText, x0 + 32, y0 + 100, b.title, 452, kCharsetProp, 0);
     OGL_string(kColBoxText, x0 + 32, y0 + 80, progress_mode_line(b.mode), 452, kCharsetProp, 0);
-    OGL_string(kColBoxText, x0 + 32, y0 + 60, b.detail, 452, kCharsetProp, 0);
+    OGL_string(kColBoxText, x0 + 32, y0 + 60, OGL_font_text(b.detail), 452, kCharsetProp, 0);
 }
 
 void dir_progress_bar(float lo, float value, float hi, int mode, std::string title,
@@ -166,10 +167,19 @@ void prefs_take_port_text()
     if (!http._proxy_port.empty()) http._proxy_port_int = str_to_int(http._proxy_port);
 }
 
+void prefs_show_stored_port()
+{
+    // The number is what requests use; it may come from the preferences file
+    // or the command line without a text, or beside an older text.
+    if (str_to_int(http._proxy_port) != http._proxy_port_int)
+        http._proxy_port = http._proxy_port_int ? std::to_string(http._proxy_port_int) : "";
+}
+
 void handle_prefs()
 {
     VOVARU_startwind(kWinPrefs, 0);
     if (mnw.win_now != kWinPrefs) return;
+    prefs_show_stored_port();
     while (mnw.win_now == kWinPrefs) {
         OGL_plot_back_col();
         BTN_fillwin(1, 21);

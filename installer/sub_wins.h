@@ -50,6 +50,9 @@ const char* progress_mode_line(int mode);
 // The proxy port number from its text, as the preferences window sets it at
 // every turn: an empty text keeps the number, one that is no number gives -1.
 void prefs_take_port_text();
+// The port text as the preferences window opens with it: the number in use,
+// unless the text already reads as that number ("abc" for -1 stays).
+void prefs_show_stored_port();
 
 // The folder picker: 1 and the chosen folder, or 0 when cancelled.
 int pick_folder_none(const std::string& start, std::string& chosen);

@@ -458,9 +458,11 @@ void panel(Canvas& cv, int u0, int v0, int t, float ml, float mb, float ma, cons
     });
     if (k.title_band > 0) {
         float tb0 = by1 - 1 - k.title_band;
-        shape(cv, u0, v0, u0 + t, v0 + t,
-              [=](float x, float y) { return std::max(inner(x, y), tb0 - y); },
-              vgrad(tb0, by1, rgb(92, 100, 114), rgb(128, 136, 150)));
+        // Dark enough for the window title (colour 40) to keep 4.5:1.
+        shape(
+            cv, u0, v0, u0 + t, v0 + t,
+            [=](float x, float y) { return std::max(inner(x, y), tb0 - y); },
+            vgrad(tb0, by1, rgb(70, 78, 92), rgb(100, 108, 122)));
         shape(cv, u0, v0, u0 + t, v0 + t, rbox(bx0 + 1, tb0 - 1, bx1 - 1, tb0, 0.1f),
               rgb(70, 76, 88));
     }

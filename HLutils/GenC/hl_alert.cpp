@@ -53,7 +53,9 @@ void alert_window_route(int return_window, const std::string& line1, const std::
 
     const float mouse_x = mnw.mouse_x, mouse_y = mnw.mouse_y;
     VOVARU_startwind(kWinAlert, 0);
-    const std::string* lines[4] = {&line1, &line2, &line3, &line4};
+    // Alert lines often name a path: what the fonts lack shows as '?'.
+    const std::string lines[4] = {OGL_font_text(line1), OGL_font_text(line2), OGL_font_text(line3),
+                                  OGL_font_text(line4)};
     static const float kLineY[4] = {205, 165, 125, 85};
     constexpr int kColAlertText = 43;
     constexpr float kLocationY = 45, kButtonY = 18;
@@ -63,7 +65,7 @@ void alert_window_route(int return_window, const std::string& line1, const std::
         BTN_subwin(0, 13, -1, 35, -1, -1, "", &wx, &wy);
         const float cx = mnw.win_w * 0.5f, wrap = mnw.win_w * 0.9f;
         for (int i = 0; i < 4; ++i)
-            OGL_string(kColAlertText, cx, kLineY[i], *lines[i], wrap, kCharsetProp, 1);
+            OGL_string(kColAlertText, cx, kLineY[i], lines[i], wrap, kCharsetProp, 1);
         if (kind == t_exit) OGL_string(kColAlertText, cx, kLocationY, location, wrap, kCharsetProp, 1);
         if (BTN_action(cx, kButtonY, 0, 0, 1, stls[kStlsAlertButton], "-") || return_hit) {
             return_hit = 0;

@@ -64,6 +64,13 @@ int run_error_handler(Display* d, XErrorEvent* e)
 {
     char text[256] = "";
     XGetErrorText(d, e->error_code, text, sizeof(text));
+    // A request on our own window fails once someone else has destroyed it
+    // (a drawing call can meet that before its DestroyNotify is read): that
+    // is how the window was closed, not a fault to print.
+    if (mnw.x_window[0] && e->resourceid == mnw.x_window[0]) {
+        xer << "X error on the window (" << text << ", request " << int(e->request_code) << ").\n";
+        VOVARU_finish_without_window("The program's window was destroyed.");
+    }
     std::fprintf(stderr, "X Error of failed request: %s (request %d, resource 0x%lx)\n", text,
                  e->request_code, e->resourceid);
     VOVARU_finish_without_window("X error.");

@@ -64,8 +64,9 @@ void write_log_header()
     xer << "\nDidozuroz folder:'" << app_path << "', case sensitive=" << g_case_sensitive << "\n\n";
     xer.flush();
 }
+} // namespace
 
-void sample_interface_colours()
+void VOVARU_sample_interface_colours()
 {
     static const struct {
         int id, x, y;
@@ -80,7 +81,6 @@ void sample_interface_colours()
                 (colr.rgb[35][1] + colr.rgb[38][1]) * 0.5f,
                 (colr.rgb[35][2] + colr.rgb[38][2]) * 0.5f);
 }
-} // namespace
 
 void VOVARU_set_app_path(std::string* out)
 {
@@ -206,7 +206,7 @@ void VOVARU_init(int argc, const char* const* argv)
     glExt.init_extensions();
     THREAD_make_workers();
     recall_ins_texes();
-    sample_interface_colours();
+    VOVARU_sample_interface_colours();
     VOVARU_clear_menus(1);
     VOVARU_startwind(kWinNone, 0);
     OGL_pix_specs(0);

@@ -19,6 +19,9 @@ void VOVARU_init(int argc, const char* const* argv);
 // language (before VOVARU_setres and VOVARU_make_context).
 void VOVARU_align_scratch();
 void VOVARU_request_window();
+// Sets the interface colours (34 to 47 and the menu mean) from the swatches
+// of the interface atlas, which recall_ins_texes leaves in scratch_array.
+void VOVARU_sample_interface_colours();
 // Stores the program folder (ending in '/') in *out; empties app_path.
 void VOVARU_set_app_path(std::string* out);
 // Draws and presents one frame of the start-up screen; fraction may be null.

@@ -18,7 +18,8 @@
 
 namespace
 {
-constexpr int kColLabel = 43, kColLabelHot = 80, kColSideText = 45, kColChoice = 38;
+constexpr int kColLabel = 43, kColLabelHot = 80, kColSideText = 45;
+constexpr int kColChoice = 45; // the text fields' dark ink: the pop-up button is light
 constexpr int kTintArt = 0;
 constexpr int kAlignEnd = 0, kAlignCentre = 1, kAlignStart = 2; // label aligns
 constexpr int kTextLeft = 0, kTextCentre = 1, kTextRight = 2;   // OGL_string aligns

@@ -20,6 +20,7 @@
 
 #include "Files/io_utils.h"
 #include "GenH/hl_report.h"
+#include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
 #include "platform/DUZOSocket.h"
 
@@ -486,9 +487,19 @@ std::string http_class::ProxyPortError() const
 {
     if (_proxy_port_int == 0 || _proxy_host.empty()) return "";
     if (_proxy_port_int >= 1 && _proxy_port_int <= 65535) return "";
-    return "The proxy port " + std::to_string(_proxy_port_int) +
-           " is not a port number (1 to 65535), so I send nothing through the proxy. Please "
-           "set the proxy port in the preferences.";
+    static const char* const kAdvice =
+        ", so I send nothing through the proxy. Please set the proxy port in the preferences.";
+    // -1 is also what a typed text that does not read as a number becomes:
+    // then the text is what the user must see, not the -1.
+    std::string port = std::to_string(_proxy_port_int);
+    if (_proxy_port_int == -1 && !_proxy_port.empty() && str_to_int(_proxy_port) == -1) {
+        const size_t sign = _proxy_port[0] == '+' || _proxy_port[0] == '-' ? 1 : 0;
+        if (_proxy_port.size() == sign ||
+            _proxy_port.find_first_not_of("0123456789", sign) != std::string::npos)
+            return "The proxy port '" + _proxy_port + "' is not a number" + kAdvice;
+        port = _proxy_port; // digits, too many of them
+    }
+    return "The proxy port " + port + " is not a port number (1 to 65535)" + kAdvice;
 }
 
 unsigned short http_class::ProxyPort(const char* server, unsigned short port)

@@ -194,9 +194,9 @@ public:
     const char* ProxyHost(const char* server, unsigned short port);
     unsigned short ProxyPort(const char* server, unsigned short port);
     // Why a set proxy cannot be used: its port is not 1 to 65535 (a port
-    // text that is no number stores -1, a larger one would wrap onto some
-    // other port). Such a request fails at once; "" when the proxy is usable
-    // or not set.
+    // text that is no number stores -1 and is named as not a number, a larger
+    // one would wrap onto some other port). Such a request fails at once; ""
+    // when the proxy is usable or not set.
     std::string ProxyPortError() const;
 
     // server: bare host; path: starts with '/'; local: file for the body.

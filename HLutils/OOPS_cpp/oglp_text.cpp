@@ -77,6 +77,81 @@ float OGL_text_width(const std::string& text)
     return w;
 }
 
+namespace
+{
+constexpr unsigned kDegreeSign = 0xB0; // drawn by the atlas cell of byte 0xFB
+constexpr unsigned char kDegreeByte = 0xFB;
+
+bool has_glyph(unsigned cp)
+{
+    static const struct Drawn {
+        bool b[256] = {};
+        Drawn()
+        {
+            for (const auto& row : kGlyphLayout)
+                for (unsigned char c : row)
+                    b[c] = true;
+        }
+    } drawn;
+    return cp < 256 && drawn.b[cp];
+}
+
+// Length of the UTF-8 sequence at s[i] and its code point; 0 when the bytes
+// there are not UTF-8 (overlong forms and surrogates included).
+size_t utf8_at(const std::string& s, size_t i, unsigned* cp)
+{
+    const unsigned char b = static_cast<unsigned char>(s[i]);
+    size_t len;
+    unsigned lo = 0x80, hi = 0xBF; // allowed range of the second byte
+    if (b < 0x80) {
+        *cp = b;
+        return 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+        *cp = b & 0x1Fu;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        *cp = b & 0x0Fu;
+        if (b == 0xE0) lo = 0xA0;
+        if (b == 0xED) hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        *cp = b & 0x07u;
+        if (b == 0xF0) lo = 0x90;
+        if (b == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + len > s.size()) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        const unsigned char c = static_cast<unsigned char>(s[i + k]);
+        if (c < (k == 1 ? lo : 0x80) || c > (k == 1 ? hi : 0xBF)) return 0;
+        *cp = (*cp << 6) | (c & 0x3Fu);
+    }
+    return len;
+}
+} // namespace
+
+std::string OGL_font_text(const std::string& utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned cp = 0;
+        const size_t len = utf8_at(utf8, i, &cp);
+        i += len ? len : 1;
+        if (!len)
+            out += '?';
+        else if (cp == kDegreeSign)
+            out += char(kDegreeByte);
+        else if (cp != kDegreeByte && has_glyph(cp))
+            out += char(cp);
+        else
+            out += '?';
+    }
+    return out;
+}
+
 int OGL_round_half_away(float v)
 {
     return v >= 0 ? int(v + 0.5f) : -int(-v + 0.5f);

@@ -96,6 +96,12 @@ int OGL_char_advance(int ch);
 // Sum of the proportional advances of every byte of the text.
 float OGL_text_width(const std::string& text);
 
+// The bytes that the atlas fonts draw for a UTF-8 text such as a path: each
+// character the fonts have becomes its byte (ASCII with a glyph, the Latin-1
+// letters of the atlas, the degree sign as 0xFB), every other one, and every
+// byte that is not UTF-8, one '?' each, so that no character goes unseen.
+std::string OGL_font_text(const std::string& utf8);
+
 // Sets up drawing in a charset (state, colour, texture) and returns its fixed
 // advance: 0 for 100, 10 for 102, 15 for 103. A bad charset is fatal.
 int OGL_strtex(int charset, int colour, float* s0, float* t0, float* cell_w, float* cell_h);

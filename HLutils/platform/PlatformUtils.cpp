@@ -40,7 +40,7 @@ picker_levels picker_path_levels(const std::string& folder)
         paths.size() > size_t(kPickerMaxLevels) ? paths.size() - kPickerMaxLevels : 0;
     for (size_t k = dropped; k < paths.size(); ++k) {
         lv.paths.push_back(paths[k]);
-        lv.shown.push_back(BTN_popup_safe_item(names[k]));
+        lv.shown.push_back(BTN_popup_safe_item(OGL_font_text(names[k])));
         if (k > dropped) lv.choices += '-';
         if (k == 0) lv.choices += '/'; // the root level is offered as "/"
         lv.choices += lv.shown.back();
@@ -129,7 +129,7 @@ int GetFilePathFromUser(int, const char* prompt, const char* action, int, const 
     if (folder.back() != '/') folder += '/'; // the listing takes folders only with it
     const int previous = mnw.win_now;
 
-    std::vector<std::string> names;
+    std::vector<std::string> names, shown_names; // as on disk; as the fonts draw them
     std::vector<int> kinds;
     int n = opensave_getitems(folder, kListFolders, names, kinds);
     int middle = n / 2, selection = n / 2;
@@ -145,9 +145,13 @@ int GetFilePathFromUser(int, const char* prompt, const char* action, int, const 
         BTN_fillwin(1, 21);
 
         n = opensave_getitems(folder, kListFolders, names, kinds);
-        const int double_click = BTN_list_and_search(
-            0, kListX, kListY, kListW, 0, &middle, &selection, 0, n - 1, &name,
-            "File:", BTN_name_from_vector, &names, nullptr, nullptr, BTN_type_from_vector, &kinds);
+        shown_names.resize(names.size());
+        for (size_t i = 0; i < names.size(); ++i)
+            shown_names[i] = OGL_font_text(names[i]);
+        const int double_click =
+            BTN_list_and_search(0, kListX, kListY, kListW, 0, &middle, &selection, 0, n - 1, &name,
+                                "File:", BTN_name_from_vector, &shown_names, nullptr, nullptr,
+                                BTN_type_from_vector, &kinds);
         BTN_frame2(kPanelInset, kPathX, kPathY, kPathW, kPathH, "");
         BTN_frame1(kBarField, kNameBarX, kNameBarY, kNameBarW, kColrNoTint);
 

@@ -25,7 +25,8 @@ TEST(Colr, DefaultColours)
     colr_class c;
     const ColourCase cases[] = {
         {0, 1, 1, 1},
-        {1, 1, 0.2f, 0.2f},
+        {1, 0.65f, 0, 0}, // dark enough for 4.5:1 on the installer's panels
+        {69, 0.65f, 0, 0},
         {13, 0, 0.4f, 0},
         {34, 0, 0, 0},
         {47, 0, 0, 0},

@@ -199,18 +199,26 @@ class ProxyPortTest : public EngineTest
 TEST_F(ProxyPortTest, PortsOutsideTheRangeFailWithAClearError)
 {
     const int p = nginx.port();
-    for (const std::string& text : {std::to_string(p + 65536), std::string("abc")}) {
-        SCOPED_TRACE(text);
-        http._proxy_port = text;
+    // What the user typed is named, also where it reads as -1.
+    const struct {
+        std::string text, message;
+    } cases[] = {
+        {std::to_string(p + 65536),
+         "The proxy port " + std::to_string(p + 65536) + " is not a port number (1 to 65535)"},
+        {"abc", "The proxy port 'abc' is not a number, so"},
+        {"80 80", "The proxy port '80 80' is not a number, so"},
+        {"-1", "The proxy port -1 is not a port number (1 to 65535)"},
+        {"1234567890", "The proxy port 1234567890 is not a port number (1 to 65535)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        http._proxy_port = c.text;
         prefs_take_port_text();
         try_server_list();
         EXPECT_EQ(stg.server_count, -1);
         EXPECT_EQ(nginx.ReadAccessLog(), "");
         EXPECT_EQ(status_message().colour, kColStatusError);
-        EXPECT_EQ(status_message().text.find("The proxy port " +
-                                             std::to_string(http._proxy_port_int) +
-                                             " is not a port number (1 to 65535)"),
-                  0u);
+        EXPECT_EQ(status_message().text.find(c.message), 0u) << status_message().text;
         EXPECT_NE(log_text().find("HTTP failed: The proxy port"), std::string::npos);
     }
     // The same list through the right port.

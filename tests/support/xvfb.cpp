@@ -178,10 +178,14 @@ void xvfb_open_shell_window(int width, int height)
 
 ShownPixels xvfb_read_shell_window()
 {
+    return xvfb_read_window(mnw.x_display, mnw.x_window[0], mnw.res_x, mnw.res_y);
+}
+
+ShownPixels xvfb_read_window(Display* display, unsigned long window, int width, int height)
+{
     ShownPixels p;
-    XSync(mnw.x_display, False);
-    XImage* img =
-        XGetImage(mnw.x_display, mnw.x_window[0], 0, 0, mnw.res_x, mnw.res_y, AllPlanes, ZPixmap);
+    XSync(display, False);
+    XImage* img = XGetImage(display, window, 0, 0, width, height, AllPlanes, ZPixmap);
     if (!img) return p;
     p.w = img->width;
     p.h = img->height;

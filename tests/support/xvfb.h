@@ -76,6 +76,9 @@ struct ShownPixels {
     const unsigned char* at(int x, int y) const { return &rgb[3 * ((h - 1 - y) * w + x)]; }
 };
 ShownPixels xvfb_read_shell_window();
+// The same for any window of the display (another connection, another thread).
+struct _XDisplay; // Xlib's Display
+ShownPixels xvfb_read_window(_XDisplay* display, unsigned long window, int width, int height);
 
 // What a window manager sends when the user closes a window (ICCCM
 // 4.2.8.1): a WM_PROTOCOLS client message naming WM_DELETE_WINDOW, which it
