@@ -1,8 +1,10 @@
 // The real program's command line as a user meets it: the usage text, the
-// lines for options nobody reads and the destination it really uses. Each
-// run is a copy of the program in a private folder that is also its HOME.
+// lines for options nobody reads, the log it cannot write and the
+// destination it really uses. Each run is a copy of the program in a private
+// folder that is also its HOME.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -116,6 +118,30 @@ TEST(CommandLine, EveryOptionNobodyReadsIsNamedOnce)
         EXPECT_EQ(r.err, c.err) << c.args;
         EXPECT_NE(r.out, "") << c.args; // and the usage text or listing still comes
     }
+}
+
+TEST(CommandLine, ALogThatCannotBeWrittenIsNamedWithItsReason)
+{
+    {
+        // A folder where the log file should be.
+        TempDir dir;
+        dir.mkdir("Log.txt");
+        const Outcome r = Program(dir.path()).run("-h");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "Zudezud: cannot write the log file " + dir / "Log.txt" +
+                             " (Is a directory); going on without it.\n");
+        EXPECT_EQ(r.out.rfind("Usage: ", 0), 0u);
+    }
+    if (geteuid() != 0) GTEST_SKIP() << "another user's program needs root to set up";
+    // Another user's program in a folder only its owner may write.
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    const Outcome r =
+        Program(dir.path()).run("-h", "setpriv --reuid=65534 --regid=65534 --clear-groups");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "Zudezud: cannot write the log file " + dir / "Log.txt" +
+                         " (Permission denied); going on without it.\n");
+    EXPECT_FALSE(TempDir::exists(dir / "Log.txt"));
 }
 
 // The run goes on after the lines; the log's last word on the destination
