@@ -1,5 +1,6 @@
-// The set-up scripts as a newcomer runs them: the package step, with the
-// package tools replaced by recorders, so nothing is installed or stopped.
+// The set-up scripts as a newcomer runs them: the package step (with the
+// package tools replaced by recorders, so nothing is installed or stopped)
+// and the demo without a display.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -78,4 +79,38 @@ TEST(Scripts, PackagesAreAskedForOnceAndInstalledOnlyWhenMissing)
                     << svc;
         }
     }
+}
+
+// The real demo, as without a display, against the build this test belongs
+// to (cmake is replaced by a no-op: everything is built already).
+TEST(Scripts, TheDemoSaysWhatItInstalledAndCleansUp)
+{
+    const std::string src = ZUDEZUD_SOURCE_DIR, build = ZUDEZUD_BINARY_DIR;
+    if (build != src + "/build") GTEST_SKIP() << "the demo uses the build in " << src << "/build";
+    for (const char* p : {"zudezud_installer", "tests/make_demo_release"})
+        if (!TempDir::exists(build + "/" + p)) GTEST_SKIP() << p << " is not built";
+    TempDir bin;
+    const std::string calls = bin / "calls.txt";
+    recorder(bin, "cmake", calls);
+    const XvfbResult r =
+        run_capture("cd " + sh_quote(src) + " && env -u DISPLAY PATH=" + sh_quote(bin.path()) +
+                    ":\"$PATH\" ./scripts/demo.sh 90 --clean");
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::string& out = r.output;
+    const size_t at = out.find("/tmp/zudezud-demo.");
+    ASSERT_NE(at, std::string::npos) << out;
+    const std::string work = out.substr(at, out.find_first_of("/ \n", at + 5) - at);
+    // The destination used, every file unpacked and the result, with paths
+    // inside the demo's folder.
+    for (const char* line :
+         {"Destination folder: Zudezud/ (-path)\n",
+          "EXPANDING file Zudezud/Aircraft/c172.acf, with result=0.\n",
+          "EXPANDING file Zudezud/Zudezud-demo, with result=0.\n",
+          "Installation finished in Zudezud 9.00 demo/: 4 file(s) installed, 0 deleted, ",
+          "\n./Instructions/Readme.txt\n", "\nremoved "})
+        EXPECT_NE(out.find(line), std::string::npos) << line << "\n" << out;
+    // Not the default destination, nor the graphics lines of the log.
+    EXPECT_EQ(out.find("dest_dir_path="), std::string::npos) << out;
+    EXPECT_EQ(out.find("glsl_avail"), std::string::npos) << out;
+    EXPECT_FALSE(TempDir::exists(work)) << work;
 }
