@@ -16,14 +16,6 @@
 
 namespace
 {
-std::string sh_quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 struct Outcome {
     int status = -1;
     std::string out, err, log;
@@ -37,8 +29,8 @@ class Program
   public:
     explicit Program(const std::string& dir) : dir_(dir)
     {
-        EXPECT_EQ(run_capture("cp " + sh_quote(ZUDEZUD_INSTALLER_EXE) + " " +
-                              sh_quote(dir_ + "zudezud_installer"))
+        EXPECT_EQ(run_capture("cp " + shell_quote(ZUDEZUD_INSTALLER_EXE) + " " +
+                              shell_quote(dir_ + "zudezud_installer"))
                       .status,
                   0);
     }
@@ -46,9 +38,9 @@ class Program
     {
         std::string home = dir_;
         home.pop_back();
-        const XvfbResult r =
-            run_capture("cd " + sh_quote(dir_) + " && (env -u DISPLAY HOME=" + sh_quote(home) +
-                        " " + as + " ./zudezud_installer " + args + " >out.txt 2>err.txt)");
+        const XvfbResult r = run_capture(
+            "cd " + shell_quote(dir_) + " && (env -u DISPLAY HOME=" + shell_quote(home) + " " + as +
+            " ./zudezud_installer " + args + " >out.txt 2>err.txt)");
         return {r.status, TempDir::read(dir_ + "out.txt"), TempDir::read(dir_ + "err.txt"),
                 TempDir::read(dir_ + "Log.txt")};
     }
@@ -99,7 +91,7 @@ TEST(CommandLine, EveryOptionNobodyReadsIsNamedOnce)
 {
     TempDir dir;
     Program app(dir.path());
-    const std::string folder = "-path " + sh_quote(dir / "dest");
+    const std::string folder = "-path " + shell_quote(dir / "dest");
     const struct {
         std::string args, err;
     } cases[] = {
@@ -159,7 +151,7 @@ TEST(CommandLine, TheLogNamesTheDestinationReallyUsed)
     const struct {
         std::string args, prefs, line, err;
     } cases[] = {
-        {"-path " + sh_quote(dir / "dest") + quiet + " --pref:_log_action=1 --bogus", "",
+        {"-path " + shell_quote(dir / "dest") + quiet + " --pref:_log_action=1 --bogus", "",
          "Destination folder: " + dir / "dest/" + " (-path)",
          unknown("--bogus") + "Zudezud: ignoring \"--pref:_log_action\": there is no "
                               "preference \"_log_action\".\n"},
@@ -169,8 +161,9 @@ TEST(CommandLine, TheLogNamesTheDestinationReallyUsed)
     for (const auto& c : cases) {
         dir.write(".zudezud/Zudezud Installer.prf", "I\n9001 version\n" + c.prefs);
         const std::string script =
-            "cd " + sh_quote(dir.path()) + " || exit 1; rm -f Log.txt; HOME=" + sh_quote(home) +
-            " ./zudezud_installer " + c.args +
+            "cd " + shell_quote(dir.path()) +
+            " || exit 1; rm -f Log.txt; HOME=" + shell_quote(home) + " ./zudezud_installer " +
+            c.args +
             " >out.txt 2>err.txt & pid=$!; "
             "for i in $(seq 1200); do grep -q '^Destination folder' Log.txt 2>/dev/null && break; "
             "sleep 0.05; done; kill -TERM $pid; wait $pid";

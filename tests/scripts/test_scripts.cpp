@@ -13,14 +13,6 @@
 
 namespace
 {
-std::string sh_quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 int count_of(const std::string& text, const std::string& what)
 {
     int n = 0;
@@ -34,7 +26,7 @@ int count_of(const std::string& text, const std::string& what)
 void recorder(const TempDir& bin, const std::string& name, const std::string& calls,
               const std::string& body = "")
 {
-    bin.write(name, "#!/bin/sh\necho \"" + name + " $*\" >> " + sh_quote(calls) + "\n" + body);
+    bin.write(name, "#!/bin/sh\necho \"" + name + " $*\" >> " + shell_quote(calls) + "\n" + body);
     ASSERT_EQ(chmod((bin / name).c_str(), 0755), 0);
 }
 } // namespace
@@ -53,8 +45,8 @@ TEST(Scripts, PackagesAreAskedForOnceAndInstalledOnlyWhenMissing)
         recorder(bin, "apt-get", calls);
         recorder(bin, "service", calls);
         const XvfbResult r =
-            run_capture("PATH=" + sh_quote(bin.path()) + ":\"$PATH\" " +
-                        sh_quote(std::string(ZUDEZUD_SOURCE_DIR) + "/scripts/deps.sh"));
+            run_capture("PATH=" + shell_quote(bin.path()) + ":\"$PATH\" " +
+                        shell_quote(std::string(ZUDEZUD_SOURCE_DIR) + "/scripts/deps.sh"));
         EXPECT_EQ(r.status, 0) << r.output;
         const std::string log = TempDir::read(calls);
         EXPECT_EQ(count_of(log, "dpkg-query "), 1) << log;
@@ -92,9 +84,9 @@ TEST(Scripts, TheDemoSaysWhatItInstalledAndCleansUp)
     TempDir bin;
     const std::string calls = bin / "calls.txt";
     recorder(bin, "cmake", calls);
-    const XvfbResult r =
-        run_capture("cd " + sh_quote(src) + " && env -u DISPLAY PATH=" + sh_quote(bin.path()) +
-                    ":\"$PATH\" ./scripts/demo.sh 90 --clean");
+    const XvfbResult r = run_capture("cd " + shell_quote(src) +
+                                     " && env -u DISPLAY PATH=" + shell_quote(bin.path()) +
+                                     ":\"$PATH\" ./scripts/demo.sh 90 --clean");
     ASSERT_EQ(r.status, 0) << r.output;
     const std::string& out = r.output;
     const size_t at = out.find("/tmp/zudezud-demo.");
