@@ -86,7 +86,7 @@ int main(int argc, char** argv)
     const std::string default_dest = dest_dir_path;
     pref.IO_set(kPrefSetInstaller, kPrefRead);
 
-    // The line above is the default; this one is the folder really used.
+    // "dest_dir_path=" above logged the default; this is the folder used.
     const char* source = dest_dir_path == default_dest ? "the default" : "the preferences";
     if (take_path_argument(argc, argv))
         source = "-path";
