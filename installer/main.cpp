@@ -35,8 +35,30 @@ static void shell_finish()
 // ---------------------------------------------------------------------------
 // [SECTION] Installer start-up
 
+// The top of the usage text; the library's options follow.
+static const char* const kInstallerUsage =
+    "Usage: zudezud_installer [-path <folder>] [--pref:<key>=<value> ...] [options...]\n"
+    "\n"
+    "INSTALLER OPTIONS\n"
+    "-path <folder>\n"
+    "    Install into or update this folder; only as the first two arguments.\n"
+    "    Without it the folder in the preferences is used, else /Zudezud/.\n"
+    "--pref:<key>=<value>\n"
+    "    Set one preference for this run; it is saved with the others at exit.\n"
+    "    Keys: _dest_dir_path, _proxy_host, _proxy_port_int (with _proxy_host,\n"
+    "    downloads go through that proxy), _stream_count (0 chooses by speed),\n"
+    "    _log_actions (1 writes every file to Log.txt), _rename_folder,\n"
+    "    _always_ask_dir, _use_max_cpu, _proxy_port.\n"
+    "--cmnds[=<path>]\n"
+    "    List the commands one level below the path (\"all\": every command with\n"
+    "    its description), then quit.\n"
+    "\n"
+    "OPTIONS OF ALL ZUDEZUD PROGRAMS\n";
+
 int main(int argc, char** argv)
 {
+    cmdline.app_usage = kInstallerUsage;
+    cmdline.app_leading_option = "-path";
     shell_init(argc, argv);
     engine_windows.pick_folder = pick_folder_in_window;
     // However the run ends (quit, fatal alert, window lost), the folder goes.
@@ -61,9 +83,16 @@ int main(int argc, char** argv)
     stls[603] = "OK";
     install_name = no_install_name;
     stg_set_defaults(stg);
+    const std::string default_dest = dest_dir_path;
     pref.IO_set(kPrefSetInstaller, kPrefRead);
 
-    if (!take_path_argument(argc, argv) && stg._always_ask_dir) pick_dest_path();
+    // "dest_dir_path=" above logged the default; this is the folder used.
+    const char* source = dest_dir_path == default_dest ? "the default" : "the preferences";
+    if (take_path_argument(argc, argv))
+        source = "-path";
+    else if (stg._always_ask_dir && pick_dest_path())
+        source = "the folder picker";
+    xer << "Destination folder: " << dest_dir_path << " (" << source << ")\n" << std::flush;
 
     while (!app_done) shell_frame();
     remove_private_temp();

@@ -183,6 +183,21 @@ static int handle_entry(int i)
     return 1;
 }
 
+// Whatever _log_actions says: what a run did, in one line, after the rename.
+static void log_installation_result()
+{
+    int installed = 0, deleted = 0;
+    for (const file_history_struct& f : sim_info) {
+        if (f.versions.empty()) continue;
+        installed += f.versions.back().download != 0;
+        deleted += f.versions.back().nuke != 0;
+    }
+    xer << "Installation finished in " << dest_dir_path << ": " << installed
+        << " file(s) installed, " << deleted << " deleted, " << int(next.kb_installed)
+        << " KB written.\n"
+        << std::flush;
+}
+
 // ---------------------------------------------------------------------------
 // [SECTION] One pass
 
@@ -200,10 +215,17 @@ int grab_files()
         if (!in_list(next.stream_file[i])) continue;
         if (handle_entry(i)) stream_rule(i);
     }
-    for (int i = 0; i < kStreams; ++i)
-        if (next.stream_active[i] && in_list(next.stream_file[i])) return stg.extract_error;
+    for (int i = 0; i < kStreams; ++i) {
+        if (!next.stream_active[i] || !in_list(next.stream_file[i])) continue;
+        if (stg.extract_error)
+            xer << "Installation stopped: a file could not be extracted into " << dest_dir_path
+                << ".\n"
+                << std::flush;
+        return stg.extract_error;
+    }
     next.all_done = 1;
     finish_installation();
+    log_installation_result();
     return 1;
 }
 

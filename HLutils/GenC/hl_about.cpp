@@ -217,10 +217,9 @@ int about_percent(std::int64_t written, std::int64_t len)
 {
     if (len <= 0 || written <= 0) return 0;
     if (written >= len) return 100;
-    if (written <= INT64_MAX / 100) return (int)(written * 100 / len);
-    // len > written > INT64_MAX / 100, so len / 100 is far above 0.
-    const std::int64_t p = written / (len / 100);
-    return p > 99 ? 99 : (int)p;
+    // 128 bits hold written * 100 for any 64-bit count, so the percentage
+    // is truncated once, exactly.
+    return static_cast<int>(static_cast<__int128>(written) * 100 / len);
 }
 
 int about_check_startable(const std::string& path)

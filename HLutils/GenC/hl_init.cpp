@@ -4,6 +4,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -171,8 +172,17 @@ void VOVARU_init(int argc, const char* const* argv)
 
     std::string folder;
     VOVARU_set_app_path(&folder);
-    // The program folder is what get_OS_abs_path(0) answers.
-    xer.open(folder + "Log.txt", std::ios::out | std::ios::trunc);
+    // The program folder is what get_OS_abs_path(0) answers. Without a log
+    // the run goes on; a read-only folder or another user's program is
+    // common enough to say so where the user started it.
+    const std::string log_path = folder + "Log.txt";
+    errno = 0;
+    xer.open(log_path, std::ios::out | std::ios::trunc);
+    if (!xer.is_open()) {
+        const int err = errno;
+        std::fprintf(stderr, "Zudezud: cannot write the log file %s (%s); going on without it.\n",
+                     log_path.c_str(), err ? std::strerror(err) : "unknown reason");
+    }
     xer.setf(std::ios::fixed, std::ios::floatfield);
 
     VOVARU_align_scratch();

@@ -188,15 +188,16 @@ const OGLE_Callbacks OGLE_cbs = {cb_visible, cb_logical,     cb_set_height, cb_s
 // [SECTION] Keys of a focused field
 // ---------------------------------------------------------------------------
 //
-// The editor knows Backspace, the four arrows and printable characters. The
-// field builds the other editing keys from those: on its one line, Up goes
-// to the start and Down to the end.
+// The editor knows Backspace and the four arrows and takes every other code
+// as text; the field gives it printable ASCII only and builds the other
+// editing keys from those: on its one line, Up goes to the start and Down to
+// the end.
 //   Home       Up twice (the first collapses a selection, the second moves)
 //   End        Down twice
 //   Delete     a selection: Backspace; a caret before the end: Shift+Right,
 //              then Backspace
-// Other keys without a printable character (Page Up, Insert, F-keys, ...)
-// type nothing.
+// Tab, Return, Escape and keys without a printable character (Page Up,
+// Insert, F-keys, ...) type nothing.
 
 void BTN_text_key(OGLE_Rec* ed, int character, int vkey, int flags)
 {

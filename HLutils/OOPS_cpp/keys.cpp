@@ -83,9 +83,12 @@ key_event keys_map_event(long type, const key_syms& syms, long state)
     if (type == kKeyEvPress) k.flags |= kKeyFlagDown;
     if (type == kKeyEvRelease) k.flags |= kKeyFlagUp;
 
-    // Only printable ASCII is typed as itself: the low byte of a function or
-    // keypad keysym is no character of its key (Home is 'P', Delete 0xFF).
-    if (!(state & (kXStateControl | kXStateMod1)) && typed >= 0x20 && typed <= 0x7E)
+    // Printable ASCII and Latin-1 keysyms are their own character codes (a
+    // layout's é key types 0xE9). The low byte of a function or keypad keysym
+    // is no character of its key (Home is 'P', Delete 0xFF).
+    const bool ascii = typed >= 0x20 && typed <= 0x7E;
+    const bool latin1 = typed >= 0xA0 && typed <= 0xFF;
+    if (!(state & (kXStateControl | kXStateMod1)) && (ascii || latin1))
         k.character = static_cast<int>(typed);
 
     if (typed == XK_Shift_L || typed == XK_Control_L || typed == XK_Alt_L) {

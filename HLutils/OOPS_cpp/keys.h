@@ -40,8 +40,10 @@ struct key_event {
 
 // Maps one X key event (type 2 press, 3 release) from its keysyms and its
 // modifier state. Caps Lock does not change letters; a key types only
-// printable ASCII or, whatever the modifiers, its editing code (Backspace 8,
-// Tab 9, Return 13, Escape 27, arrows 28..31, keypad digits and point).
+// printable ASCII, a Latin-1 character (0xA0..0xFF) or, whatever the
+// modifiers, its editing code (Backspace 8, Tab 9, Return 13, Escape 27,
+// arrows 28..31, keypad digits and point). Fields that want no such
+// character refuse it by their accept masks.
 key_event keys_map_event(long type, const key_syms& syms, long state);
 
 // One key assignment.

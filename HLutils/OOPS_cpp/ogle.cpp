@@ -479,12 +479,11 @@ void insert(OGLE_Rec* rec, char ch)
 
 void OGLE_Key(OGLE_Rec* rec, char key, int shift)
 {
-    // Only printable ASCII is typed text. Control codes, DEL, the 255 that
-    // Delete arrives as and other high bytes change nothing.
+    // Every code but Backspace and the arrows is text: a tab, a line break
+    // or an accented byte. Which keys type what is the key mapping's and the
+    // host's choice (the text field hands over printable ASCII only).
     unsigned char k = static_cast<unsigned char>(key);
     bool is_move = k >= kOGLE_Left && k <= kOGLE_Down;
-    bool is_text = k >= 0x20 && k <= 0x7E;
-    if (!is_move && !is_text && k != kOGLE_Backspace) return;
 
     if (k != kOGLE_Up && k != kOGLE_Down) rec->sticky_x = -1;
     // The host may have shortened the text since the last call.

@@ -79,8 +79,8 @@ void OGLE_Repaginate(OGLE_Rec* rec);
 void OGLE_Draw(OGLE_Rec* rec, int active);
 void OGLE_Click(OGLE_Rec* rec, float x, float y, int extend);
 void OGLE_Drag(OGLE_Rec* rec, float x, float y);
-// One key: printable characters 0x20 .. 0x7E replace the selection, 8 is
-// Backspace, 28 .. 31 the arrows; every other code is ignored.
+// One key: 8 is Backspace, 28 .. 31 the arrows; every other code (a tab,
+// CR, LF, a byte above 127) replaces the selection as one character.
 void OGLE_Key(OGLE_Rec* rec, char key, int shift);
 void OGLE_RevealSelection(OGLE_Rec* rec);
 

@@ -2,6 +2,7 @@
 // with --pref:key=value options overriding the file for one run.
 #include "OOPS_cpp/pref.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -66,6 +67,7 @@ scan_class::~scan_class()
 
 int scan_class::fetch_or_get(const std::string& out, std::string& in, const std::string& key)
 {
+    keys.push_back(key);
     if (io == kPrefWrite) {
         ouf << key << ' ' << out << '\n';
         return 0;
@@ -135,6 +137,20 @@ void pref_class::IO_set(int type, int io)
     if (io == kPrefRead || !http._proxy_port.empty())
         s.fetch_or_get(http._proxy_port, http._proxy_port, "_proxy_port");
     s.int_io(&http._proxy_port_int, "_proxy_port_int");
+    if (io == kPrefRead) pref_report_unknown_options(s.keys);
+}
+
+void pref_report_unknown_options(const std::vector<std::string>& keys)
+{
+    const std::string prefix = kPrefOptionPrefix;
+    for (const auto& option : cmdline.options) {
+        if (option.first.rfind(prefix, 0) != 0) continue;
+        const std::string key = option.first.substr(prefix.size());
+        if (std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
+        std::fprintf(stderr, "Zudezud: ignoring \"%s\": there is no preference \"%s\".\n",
+                     option.first.c_str(), key.c_str());
+    }
+    std::fflush(stderr);
 }
 
 int pref_class::IO_sta(int type, int io, std::string name)

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 // Settings sets of IO_set; only the installer's is used.
 constexpr int kPrefSetInstaller = 11;
@@ -35,6 +36,7 @@ class scan_class
     int io;                                    // 0 read, 1 write
     std::map<std::string, std::string> values; // key -> value as read
     std::string write_path;                    // write mode: the file to replace
+    std::vector<std::string> keys;             // every key written or fetched
 
     // user_part: the leading characters of path that name the user's own
     // folder (the home folder), which may hold any character.
@@ -48,6 +50,10 @@ class scan_class
     int fetch_or_get(const std::string& out, std::string& in, const std::string& key);
     int int_io(int* p, const std::string& key);
 };
+
+// After a read: one line on stderr for each --pref: option whose key is
+// none of keys (it changed nothing).
+void pref_report_unknown_options(const std::vector<std::string>& keys);
 
 // Parses the body of a preferences file (after its header) into values:
 // "key value" lines; a later line with the same key wins.

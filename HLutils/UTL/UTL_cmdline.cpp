@@ -4,8 +4,10 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/pref.h"
 
 namespace
 {
@@ -14,6 +16,23 @@ namespace
 constexpr int kExitPrinted = 0;
 // Value of "--cmnds" that lists every command with its description.
 constexpr const char* kAllCommands = "all";
+
+const char* const kKnownOptions[] = {
+    "-h", "--help", "--cmnds", "--fps_test", "--no_dds", "--force_run",
+    // OpenGL overrides
+    "--disable-vbo", "--no_vbos", "--no_pbos", "--no_sprites", "--no_pixel_counters",
+    "--no_aniso_filtering", "--no_hw_mipmap", "--no_vshaders", "--no_fshaders", "--no_glsl",
+    "--no_fbos", "--no_threaded_ogl", "--no_sblend", "--use_vprogs", "--use_fprogs",
+    // listed in the usage text for the other programs of the suite
+    "--no_sound", "--use_vbos", "--use_sprites", "--use_fshaders", "--use_vshaders", "--use_glsl",
+    "--require_fps"};
+
+// The usage text after its own usage line and the blank line below it.
+const char* usage_body()
+{
+    const char* p = std::strstr(kUsageText, "\n\n");
+    return p ? p + 2 : kUsageText;
+}
 
 } // namespace
 
@@ -111,13 +130,16 @@ const char* const kUsageText =
 
 void UTL_cmdline::init_unix(int argc, const char** argv)
 {
+    std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i] ? argv[i] : "";
         size_t eq = arg.find('=');
         std::string name = arg.substr(0, eq);
         std::string value = (eq == std::string::npos) ? std::string() : arg.substr(eq + 1);
         add_option(name, value);
+        args.push_back(arg);
     }
+    report_unknown(args);
     init_common();
 }
 
@@ -125,11 +147,13 @@ void UTL_cmdline::init_win(const char* command_line)
 {
     const std::string line = command_line ? command_line : "";
     auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    std::vector<std::string> args;
     size_t i = 0;
     for (;;) {
         while (i < line.size() && blank(line[i]))
             ++i;
         if (i == line.size()) break;
+        const size_t arg_start = i;
         size_t start = i;
         while (i < line.size() && !blank(line[i]) && line[i] != '=')
             ++i;
@@ -141,8 +165,12 @@ void UTL_cmdline::init_win(const char* command_line)
                 ++i;
             value = line.substr(start, i - start);
         }
-        if (!name.empty()) add_option(name, value);
+        if (!name.empty()) {
+            add_option(name, value);
+            args.push_back(line.substr(arg_start, i - arg_start));
+        }
     }
+    report_unknown(args);
     init_common();
 }
 
@@ -156,6 +184,31 @@ void UTL_cmdline::add_option(const std::string& name, const std::string& value)
     xer << "'\n";
 }
 
+void UTL_cmdline::report_unknown(const std::vector<std::string>& args) const
+{
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string name = args[i].substr(0, args[i].find('='));
+        if (app_leading_option && name == app_leading_option) {
+            // The application reads it only as the first argument, with the
+            // next one; elsewhere the next one is its folder all the same.
+            const bool read = i == 0 && args[i] == name && i + 1 < args.size();
+            if (!read)
+                std::fprintf(stderr,
+                             "Zudezud: ignoring \"%s\": it must be the first argument, followed "
+                             "by the folder.\n",
+                             app_leading_option);
+            if (args[i] == name) ++i;
+            continue;
+        }
+        if (!UTL_known_option(name))
+            std::fprintf(stderr,
+                         "Zudezud: ignoring the unknown option \"%s\"; --help lists the "
+                         "options.\n",
+                         name.c_str());
+    }
+    std::fflush(stderr);
+}
+
 void UTL_cmdline::init_common()
 {
     if (has_option("--cmnds")) {
@@ -164,7 +217,12 @@ void UTL_cmdline::init_common()
         std::exit(kExitPrinted);
     }
     if (has_option("-h") || has_option("--help")) {
-        std::fputs(kUsageText, stdout);
+        if (app_usage) {
+            std::fputs(app_usage, stdout);
+            std::fputs(usage_body(), stdout);
+        } else {
+            std::fputs(kUsageText, stdout);
+        }
         std::fputs("\n", stdout);
         std::fflush(stdout);
         std::exit(kExitPrinted);
@@ -180,6 +238,14 @@ std::string UTL_cmdline::get_option(const char* name) const
 {
     auto it = options.find(name);
     return it == options.end() ? std::string() : it->second;
+}
+
+bool UTL_known_option(const std::string& name)
+{
+    if (name.rfind(kPrefOptionPrefix, 0) == 0) return true;
+    for (const char* known : kKnownOptions)
+        if (name == known) return true;
+    return false;
 }
 
 void UTL_print_commands(FILE* out, const cmnd_class& table, const std::string& value)

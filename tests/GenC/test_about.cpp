@@ -243,8 +243,13 @@ TEST(AboutPercent, WholePercentWithoutOverflow)
         {-5, 100, 0},
         {3000, 2000, 100},
         {INT64_MAX - 1, INT64_MAX, 99},
-        {INT64_MAX / 2, INT64_MAX, 50},
+        // Past INT64_MAX / 100 written bytes: still truncated, never rounded up.
+        {INT64_MAX / 2, INT64_MAX, 49},
+        {INT64_MAX / 2 + 1, INT64_MAX, 50},
         {INT64_MAX / 100 + 1, INT64_MAX, 1},
+        {int64_t(4500000000000000000), int64_t(9000000000000000099), 49},
+        {int64_t(4500000000000000050), int64_t(9000000000000000099), 50},
+        {int64_t(99) * (INT64_MAX / 100), INT64_MAX, 98},
         {int64_t(5) << 40, int64_t(10) << 40, 50},
     };
     for (const auto& c : cases)

@@ -5,6 +5,8 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +14,8 @@
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/keys.h"
+#include "OOPS_cpp/keys_tables.h"
+#include "OOPS_cpp/ogle_class.h"
 #include "support/cmnd_fixture.h"
 #include "support/frame_driver.h"
 #include "support/xvfb.h"
@@ -124,6 +128,120 @@ TEST(KeysX11, DigitsOfAFrenchLayout)
         {std::to_string(one), 49, 0, '&', 0, 0, 0}, // the key, by its keycode
         {"1", 49, 1, '1', 0, 0, 0},                 // xdotool adds Shift
     });
+}
+
+TEST(KeysX11, LatinOneKeysOfNationalLayoutsTypeTheirCharacters)
+{
+    XVFB_TEST_BODY();
+    open_window();
+    struct national {
+        KeySym lower, upper;
+        int lower_char, upper_char;
+    } layouts[] = {
+        {XK_eacute, XK_Eacute, 0xE9, 0xC9},           // French
+        {XK_ntilde, XK_Ntilde, 0xF1, 0xD1},           // Spanish
+        {XK_udiaeresis, XK_Udiaeresis, 0xFC, 0xDC},   // German
+        {XK_ccedilla, XK_Ccedilla, 0xE7, 0xC7},       // Portuguese
+        {XK_questiondown, XK_exclamdown, 0xBF, 0xA1}, // Spanish signs
+        {XK_sterling, XK_sterling, 0xA3, 0xA3},       // British
+    };
+    for (const national& n : layouts) {
+        const int code = national_key(n.lower, n.upper);
+        ASSERT_NE(code, 0);
+        // No table knows these keys: vkey 0, and Control types nothing.
+        type_cases({
+            {std::to_string(code), 0, 0, n.lower_char, 0, 0, 0},
+            {"shift+" + std::to_string(code), 0, 1, n.upper_char, 0, 0, 0},
+            {"ctrl+" + std::to_string(code), 0, 4, 0, 0, 0, 0},
+        });
+    }
+}
+
+namespace
+{
+// A multi-line editor over the editor class: each press the keyboard layer
+// leaves to the frame is one key of the editor.
+class NoteEditor : public OGLE
+{
+  public:
+    std::string text;
+    void GetVisibleBounds(float box[4]) override { bounds(box); }
+    void GetLogicalBounds(float box[4]) override { bounds(box); }
+    void SetLogicalHeight(float) override {}
+    void ScrollTo(float[2]) override {}
+    void GetText(const char** begin, const char** end) override
+    {
+        *begin = text.data();
+        *end = text.data() + text.size();
+    }
+    void ReplaceText(int from, int to, const char* begin, const char* end) override
+    {
+        text.replace(from, to - from, begin ? std::string(begin, end) : std::string());
+    }
+    float GetLineHeight() override { return 10; }
+    float MeasureString(const char* begin, const char* end) override
+    {
+        return 8.0f * static_cast<float>(end - begin);
+    }
+    int FitStringFwd(const char* begin, const char* end, float width) override
+    {
+        return std::min(static_cast<int>(end - begin), static_cast<int>(width / 8));
+    }
+    int FitStringRev(const char* begin, const char* end, float width) override
+    {
+        return FitStringFwd(begin, end, width);
+    }
+    void DrawString(const char*, const char*, float, float) override {}
+    void DrawSelection(float[4]) override {}
+    const char* WordBreak(const char* p, const char* end) override
+    {
+        while (p < end && !std::isspace(static_cast<unsigned char>(*p)))
+            ++p;
+        return p;
+    }
+    OGLE_Rec* record() { return rec; }
+
+  private:
+    static void bounds(float box[4]) { box[0] = 100, box[1] = 300, box[2] = 500, box[3] = 400; }
+};
+
+NoteEditor* g_note = nullptr;
+
+void note_frame()
+{
+    if (mnw.key_hit && mnw.key_char)
+        g_note->Key(static_cast<char>(mnw.key_char), keys.last_flags & kKeyFlagShift);
+    mnw.key_char = 0;
+}
+} // namespace
+
+TEST(KeysX11, AMultiLineEditorTakesTabsLineBreaksAndAccents)
+{
+    XVFB_TEST_BODY();
+    open_window();
+    NoteEditor note;
+    g_note = &note;
+    note.Repaginate();
+    VOVARU_set_app_update(note_frame);
+    const std::string e_acute = std::to_string(national_key(XK_eacute, XK_Eacute));
+    const std::string w = window_id();
+    const std::vector<std::pair<std::string, std::string>> typed = {
+        {"a", "a"},
+        {"Tab", "a\t"},
+        {"b", "a\tb"},
+        {"Return", "a\tb\r"},
+        {e_acute, "a\tb\r\xE9"},
+        {"shift+" + e_acute, "a\tb\r\xE9\xC9"},
+        {"BackSpace", "a\tb\r\xE9"},
+    };
+    for (const auto& [key, want] : typed) {
+        xdo("key --window " + w + " " + key);
+        EXPECT_TRUE(frames_until([&] { return note.text == want; })) << key << ": " << note.text;
+    }
+    // Return broke the line: the accented letter starts the second one.
+    EXPECT_EQ(note.record()->line_starts, (std::vector<int>{0, 4}));
+    VOVARU_set_app_update(nullptr);
+    g_note = nullptr;
 }
 
 TEST(KeysX11, ABindingFiresRepeatsOncePerFrameAndEndsOnRelease)

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/keysym.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -353,6 +354,28 @@ TEST(TextFieldTyped, TypingTabOrderTruncationAndEditingKeys)
     EXPECT_EQ(g_port.text, "80");
     EXPECT_EQ(g_host.text, "cache");
     EXPECT_EQ(g_third.text, "third");
+    VOVARU_set_app_update(nullptr);
+}
+
+TEST(TextFieldTyped, AccentsReturnAndEscapeTypeNothingIntoAField)
+{
+    XVFB_TEST_BODY(kXvfbScreen1024);
+    open_proxy_window();
+    click_into(g_host, 140); // the caret at the end
+    const std::string e_acute = std::to_string(national_key(XK_eacute, XK_Eacute));
+    for (const std::string& key : {e_acute, "shift+" + e_acute, std::string("Return"),
+                                   std::string("Escape"), std::string("x")}) {
+        mnw.key_char = 0;
+        keys_typed(key);
+        if (key == "x") {
+            EXPECT_EQ(g_host.text, "proxy.examplex");
+            break;
+        }
+        EXPECT_EQ(g_host.text, "proxy.example") << key;
+        EXPECT_EQ(focus_id, BTN_field_key(g_host.x, g_host.y)) << key;
+        // The field refused it: the key went on to the frame.
+        EXPECT_NE(mnw.key_char, 0) << key;
+    }
     VOVARU_set_app_update(nullptr);
 }
 

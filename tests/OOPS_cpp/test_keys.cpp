@@ -80,8 +80,19 @@ const map_case kMapCases[] = {
     // French digits: the key is its digit whether Shift is held or not.
     {"French 1", 2, kFrench1[0], kFrench1[1], 0, 0, 0, 49, '&', 0x8},
     {"French Shift+1", 2, kFrench1[0], kFrench1[1], 0, 0x1, 0, 49, '1', 0x9},
-    {"French 2 (e acute is no ASCII)", 2, kFrench2[0], kFrench2[1], 0, 0, 0, 50, 0, 0x8},
-    {"a national letter", 2, XK_odiaeresis, XK_Odiaeresis, 0, 0, 0, 0, 0, 0x8},
+    {"French 2 types e acute", 2, kFrench2[0], kFrench2[1], 0, 0, 0, 50, 0xE9, 0x8},
+    // Latin-1 letters and signs are their own characters; a national key has
+    // no vkey of its own.
+    {"o diaeresis", 2, XK_odiaeresis, XK_Odiaeresis, 0, 0, 0, 0, 0xF6, 0x8},
+    {"Shift+o diaeresis", 2, XK_odiaeresis, XK_Odiaeresis, 0, 0x1, 0, 0, 0xD6, 0x9},
+    {"n tilde", 2, XK_ntilde, XK_Ntilde, 0, 0, 0, 0, 0xF1, 0x8},
+    {"c cedilla", 2, XK_ccedilla, XK_Ccedilla, 0, 0, 0, 0, 0xE7, 0x8},
+    {"u diaeresis, Caps Lock", 2, XK_udiaeresis, XK_Udiaeresis, 0, kLock, 0, 0, 0xFC, 0x8},
+    {"Shift+3 is the pound sign", 2, XK_3, XK_sterling, 0, 0x1, 0, 51, 0xA3, 0x9},
+    {"inverted question mark", 2, XK_questiondown, XK_questiondown, 0, 0, 0, 0, 0xBF, 0x8},
+    {"y diaeresis is no Delete", 2, XK_ydiaeresis, XK_ydiaeresis, 0, 0, 0, 0, 0xFF, 0x8},
+    {"Ctrl+e acute types nothing", 2, XK_eacute, XK_Eacute, 0, 0x4, 0, 0, 0, 0xC},
+    {"a Cyrillic letter types nothing", 2, XK_Cyrillic_a, XK_Cyrillic_A, 0, 0, 0, 0, 0, 0x8},
     // Lock keys and the left modifiers are dropped; a right one goes on.
     {"Caps Lock", 2, XK_Caps_Lock, XK_Caps_Lock, 0, 0, 1, 0, 0, 0},
     {"Num Lock", 2, XK_Num_Lock, XK_Num_Lock, 1, kMod2, 1, 0, 0, 0},
@@ -142,7 +153,7 @@ TEST(KeysMap, KeysymsAndModifiersToKeyCharacterAndFlags)
     }
 }
 
-TEST(KeysMap, OnlyPrintableAsciiAndEditingCodesAreCharacters)
+TEST(KeysMap, TheTableKeysTypeOnlyPrintableAsciiAndEditingCodes)
 {
     // Every keysym of the key table, with and without Shift: whatever comes
     // out is printable ASCII or one of the editing codes.
@@ -172,6 +183,7 @@ TEST(KeysHandler, FrameFlagsLastKeyAndCharacter)
         {"Backspace", 2, XK_BackSpace, XK_BackSpace, 0, 0, 0, 1, 8, 8, 0},
         {"Ctrl+Shift+A", 2, XK_a, XK_A, 0x5, 0, 0, 0, 0, 65, 5},
         {"Shift+a", 2, XK_a, XK_A, 0x1, 0, 0, 0, 'A', 65, 1},
+        {"e acute", 2, XK_eacute, XK_Eacute, 0, 0, 0, 0, 0xE9, 0, 0},
         // A release raises no flag and stores no character, but is the last key.
         {"release of Return", 3, XK_Return, XK_Return, 0, 0, 0, 0, 0, 13, 0},
         {"release of Shift+Delete", 3, XK_Delete, XK_Delete, 0x1, 0, 0, 0, 0, 46, 1},
@@ -204,6 +216,11 @@ TEST(KeysHandler, AKeyTheFocusedFieldTakesGoesNoFurther)
     press(XK_Return, XK_Return);
     EXPECT_EQ(return_hit, 1);
     EXPECT_EQ(field_queue.counter, 2);
+    // Nor is an accented letter (the mask takes printable ASCII only): it
+    // becomes the frame's character.
+    press(XK_eacute, XK_Eacute);
+    EXPECT_EQ(field_queue.counter, 2);
+    EXPECT_EQ(mnw.key_char, 0xE9);
     field_queue = focus_queue_t{};
 }
 

@@ -615,28 +615,35 @@ TEST(Ogle, RevealBringsTheCaretLineWhollyIntoView)
 // ---------------------------------------------------------------------------
 // Faults the engine guards against
 
-TEST(OgleGuards, OnlyPrintableCharactersAndEditCodesReachTheText)
+TEST(OgleKeys, EveryCodeButBackspaceAndTheArrowsIsText)
 {
-    // Control codes, DEL, Delete's 255 and other high bytes are not typing.
-    int ignored[] = {0, 1, 7, 9, 10, 13, 27, 127, 0x80, 0xA0, 0xC1, 0xFF};
-    for (int code : ignored) {
+    // Control codes, DEL and bytes above 127 are characters like any other:
+    // a multi-line host types tabs, line breaks and accented letters.
+    for (int code = 0; code < 256; ++code) {
+        if (code == kOGLE_Backspace || (code >= kOGLE_Left && code <= kOGLE_Down)) continue;
         Host h("abc");
         h.layout();
         OGLE_SetSelection(h.rec, 1, 2);
         h.rec->sticky_x = 12;
         OGLE_Key(h.rec, char(code), 0);
-        EXPECT_EQ(h.text, "abc") << code;
-        EXPECT_EQ(h.replaces, 0) << code;
-        EXPECT_EQ(h.rec->sel_start, 1) << code;
+        EXPECT_EQ(h.text, std::string("a") + char(code) + "c") << code;
+        EXPECT_EQ(h.rec->sel_start, 2) << code;
         EXPECT_EQ(h.rec->sel_end, 2) << code;
-        EXPECT_EQ(h.rec->sticky_x, 12) << code;
+        EXPECT_EQ(h.rec->active_end, 1) << code;
+        EXPECT_EQ(h.rec->sticky_x, -1) << code;
     }
-    for (int code = 0x20; code <= 0x7E; ++code) {
-        Host h("");
-        h.layout();
-        OGLE_Key(h.rec, char(code), 0);
-        EXPECT_EQ(h.text, std::string(1, char(code))) << code;
-    }
+}
+
+TEST(OgleKeys, TypedLineBreaksStartLines)
+{
+    Host h("");
+    h.layout();
+    for (char c : std::string("a\tb\rc\n\xE9"))
+        OGLE_Key(h.rec, c, 0);
+    EXPECT_EQ(h.text, "a\tb\rc\n\xE9");
+    EXPECT_EQ(h.rec->line_starts, (std::vector<int>{0, 4, 6}));
+    EXPECT_EQ(h.told_height, 30);
+    EXPECT_EQ(h.rec->sel_end, 7);
 }
 
 TEST(OgleGuards, AFullFieldRefusesTheTypedCharacter)

@@ -186,6 +186,22 @@ TEST_F(Pref, OptionsOverrideTheFileAndAreSaved)
     EXPECT_EQ(dest_dir_path, "/opt/z z/");
 }
 
+TEST_F(Pref, AnOptionForNoKeyIsNamedOnStderr)
+{
+    ChildResult r = run_in_child([] {
+        cmdline.options["--pref:_stream_count"] = "3";
+        cmdline.options["--pref:_log_action"] = "1"; // one letter short
+        cmdline.options["--pref:"] = "x";
+        cmdline.options["--no_dds"] = "";
+        pref.IO_set(kPrefSetInstaller, kPrefRead);
+        _exit(stg._stream_count);
+    });
+    EXPECT_EQ(r.exit_code, 3);
+    EXPECT_EQ(r.err, "Zudezud: ignoring \"--pref:\": there is no preference \"\".\n"
+                     "Zudezud: ignoring \"--pref:_log_action\": there is no preference "
+                     "\"_log_action\".\n");
+}
+
 // Every path is appended to the destination: however it is given, it ends
 // in '/'. An empty value names no folder and keeps the default.
 TEST_F(Pref, DestinationEndsInASlash)

@@ -122,6 +122,62 @@ TEST(Cmdline, OneStringOptions)
     EXPECT_EQ(TempDir::read(cwd.path() + "Log.txt"), "     '--help'\n");
 }
 
+TEST(Cmdline, OptionsNobodyReadsAreNamedOnStderr)
+{
+    const std::string path_line =
+        "Zudezud: ignoring \"-path\": it must be the first argument, followed by the folder.\n";
+    auto unknown = [](const std::string& name) {
+        return "Zudezud: ignoring the unknown option \"" + name + "\"; --help lists the options.\n";
+    };
+    const struct {
+        std::vector<const char*> args;
+        std::string err;
+    } cases[] = {
+        {{}, ""},
+        {{"--no_vbos", "--fps_test=3", "--pref:_anything=1", "--no_sound", "--require_fps=30"}, ""},
+        {{"-path", "/data/sim", "--no_dds"}, ""},
+        {{"--hlep", "x=1", "--help_me", "-"},
+         unknown("--hlep") + unknown("x") + unknown("--help_me") + unknown("-")},
+        {{"--no_dds", "-path", "/data/sim"}, path_line}, // not first: nor its folder
+        {{"-path"}, path_line},                          // no folder
+        {{"-path=/data/sim", "/x"}, path_line + unknown("/x")},
+    };
+    for (const auto& c : cases) {
+        ChildResult r = run_in_child([&] {
+            UTL_cmdline line;
+            line.app_leading_option = "-path";
+            parse(line, c.args);
+        });
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_EQ(r.err, c.err) << (c.args.empty() ? "" : c.args[0]);
+    }
+    // The one-string form, and a program without an option of its own.
+    ChildResult r = run_in_child([] {
+        UTL_cmdline line;
+        logged([&] { line.init_win("-path /a --x=1 --no_fbos"); });
+    });
+    EXPECT_EQ(r.err, unknown("-path") + unknown("/a") + unknown("--x"));
+}
+
+TEST(Cmdline, TheApplicationsUsageComesFirst)
+{
+    TempCwd cwd;
+    ChildResult r = run_in_child([] {
+        xer.close();
+        xer.clear();
+        xer.open("Log.txt");
+        UTL_cmdline c;
+        c.app_usage = "Usage: tool [-x]\n\nTOOL OPTIONS\n-x\n    Does x.\n\n";
+        const char* args[] = {"tool", "-h"};
+        c.init_unix(2, args);
+    });
+    EXPECT_EQ(r.exit_code, 0);
+    const std::string body =
+        std::string(kUsageText).substr(std::string(kUsageText).find("\n\n") + 2);
+    EXPECT_EQ(r.out, "Usage: tool [-x]\n\nTOOL OPTIONS\n-x\n    Does x.\n\n" + body + "\n");
+    EXPECT_EQ(body.rfind("Flags take the form", 0), 0u);
+}
+
 TEST(Cmdline, UsageTextShape)
 {
     std::string text = kUsageText;

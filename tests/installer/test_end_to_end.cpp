@@ -193,6 +193,10 @@ TEST_F(EndToEnd, InstallsThenUpdates)
               std::string::npos);
     EXPECT_NE(log.find("cleanup: DELETING  file " + inst + "Old/, with result=0.\n"),
               std::string::npos);
+    // The result, in the folder's final name.
+    EXPECT_NE(log.find("Installation finished in " + now + ": 6 file(s) installed, 1 deleted, "),
+              std::string::npos)
+        << log;
     std::string temp = temp_path;
     end_run();
     EXPECT_FALSE(TempDir::exists(temp));
@@ -448,6 +452,12 @@ TEST_F(EndToEnd, CorruptArchiveLeavesTheUsersFileWhole)
         EXPECT_EQ(a.source_line, 390);
     }
     EXPECT_TRUE(seen);
+    const std::string log = log_text();
+    EXPECT_NE(log.find("Installation stopped: a file could not be extracted into " + dest_dir_path +
+                       ".\n"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Installation finished"), std::string::npos);
     EXPECT_FALSE(TempDir::exists(temp_path + "0.zip"));
     EXPECT_FALSE(TempDir::exists(temp_path + "1.zip"));
     end_run();

@@ -53,6 +53,31 @@ inline void xdo_queued(const std::string& args)
     wait_queued(1);
 }
 
+// Gives a keycode that the server's map leaves empty the keysyms of a
+// national layout's key (lower without Shift, upper with it) and returns it,
+// for xdotool to type by number; 0 when no keycode is free. The map is
+// changed on the program's own connection, so its key lookups see it at once.
+inline int national_key(KeySym lower, KeySym upper)
+{
+    int min = 0, max = 0, per = 0;
+    XDisplayKeycodes(mnw.x_display, &min, &max);
+    KeySym* map =
+        XGetKeyboardMapping(mnw.x_display, static_cast<KeyCode>(min), max - min + 1, &per);
+    int code = 0;
+    for (int k = max; k >= min && !code; --k) {
+        bool empty = true;
+        for (int i = 0; i < per; ++i)
+            empty = empty && map[(k - min) * per + i] == NoSymbol;
+        if (empty) code = k;
+    }
+    XFree(map);
+    if (!code) return 0;
+    KeySym syms[2] = {lower, upper};
+    XChangeKeyboardMapping(mnw.x_display, code, 2, syms, 1);
+    XSync(mnw.x_display, False);
+    return code;
+}
+
 // Types the xdotool key names into the main window, waits for `events` of
 // them and runs three frame passes.
 inline void keys_typed(const std::string& names, int events = 1)

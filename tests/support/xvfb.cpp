@@ -85,6 +85,11 @@ struct XvfbServer {
 };
 } // namespace
 
+std::string shell_quote(const std::string& s)
+{
+    return quote(s);
+}
+
 XvfbResult run_capture(const std::string& command)
 {
     XvfbResult r;

@@ -32,6 +32,8 @@ XvfbResult xvfb_run(const std::string& command, const std::string& server_args =
 
 // Runs `command` through /bin/sh, capturing its output (no server).
 XvfbResult run_capture(const std::string& command);
+// `s` as one word of a /bin/sh command line, in single quotes.
+std::string shell_quote(const std::string& s);
 
 // 1 inside the child that XVFB_TEST_BODY started.
 bool xvfb_inside();
