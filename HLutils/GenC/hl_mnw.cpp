@@ -99,6 +99,7 @@ void VOVARU_event_proc()
         win_started = 1;
         VOVARU_startwind(mnw.win_now, 0);
     }
+    keys.run_pending_close();
     xtim.profile_chart("startwin", 0);
 
     // The only pacing: sleep until input arrives or the time-out passes.

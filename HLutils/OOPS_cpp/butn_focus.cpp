@@ -175,6 +175,13 @@ int BTN_dispatch_to_focus(int character, int vkey, int flags)
     return 1;
 }
 
+int BTN_keys_queued()
+{
+    for (const focus_info_t& q : g_queues)
+        if (used_entries(q) > 0) return 1;
+    return 0;
+}
+
 void BTN_unfocus_any()
 {
     focus_id = 0;

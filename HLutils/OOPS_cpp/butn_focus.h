@@ -75,6 +75,8 @@ int BTN_register_focus(int key, int* char_queue, int* vkey_queue, int* flag_queu
 int BTN_dispatch_to_focus(int character, int vkey, int flags);
 // No field has the focus afterwards.
 void BTN_unfocus_any();
+// 1 while keys wait in a field's queue for the field to be drawn.
+int BTN_keys_queued();
 // A window was made current: the fields of the one before are gone, and so
 // are their ring entries, every queued key and the focus.
 void BTN_focus_window_changed();

@@ -121,6 +121,8 @@ void keys_class::handle_key_raw(long type, long keycode, long state)
 void keys_class::handle_key_event(const key_event& key)
 {
     const bool release = key.flags & kKeyFlagUp;
+    // Past the Return that closes its window, a batch types nothing more there.
+    if (close_window >= 0 && !release) return;
 
     if (BTN_dispatch_to_focus(key.character, key.vkey, key.flags)) {
         // The field has the key. A release still ends the bindings its press
@@ -136,6 +138,13 @@ void keys_class::handle_key_event(const key_event& key)
         // Return closes a sub-window; the modal loops of windows 995..999,
         // which it leaves open, read return_hit themselves.
         if (mnw.win_now != kWinMain && return_hit) {
+            // Keys typed before it in this batch wait for their field, which
+            // takes them when it is drawn; closing now would drop them.
+            if (BTN_keys_queued()) {
+                return_hit = 0; // it counts in the pass that closes
+                close_window = mnw.win_now;
+                return;
+            }
             if (VOVARU_shell().handle_click) VOVARU_shell().handle_click(1);
             return;
         }
@@ -154,6 +163,15 @@ void keys_class::handle_key_event(const key_event& key)
     if (mnw.win_now == kWinSavePicker) return;
     if (key.vkey == ZYNT_VK_RETURN || key.vkey == ZYNT_VK_ENTER || (!mnw.keys_off && key.vkey))
         execute_key_cmnd(key.vkey, key.flags);
+}
+
+void keys_class::run_pending_close()
+{
+    const int win = close_window;
+    close_window = -1;
+    if (win < 0 || win != mnw.win_now) return;
+    return_hit = 1;
+    if (VOVARU_shell().handle_click) VOVARU_shell().handle_click(1);
 }
 
 // ---------------------------------------------------------------------------

@@ -59,6 +59,7 @@ class keys_class
   public:
     int last_vkey = 0;  // last key no focused field took
     int last_flags = 0; // its modifiers (flags & 7)
+    int close_window = -1; // the sub-window a Return is to close at the next pass
     std::vector<key_binding> bindings;
 
     // One X key event: type 2 press or 3 release, the X keycode and the X
@@ -70,6 +71,10 @@ class keys_class
     void execute_key_cmnd(int vkey, int flags);
     // Once a frame: every held binding fires again.
     void run_repeat_keys();
+    // At the start of a frame pass: closes the sub-window whose Return came
+    // in the same batch as keys for one of its fields, now that the field
+    // has taken them.
+    void run_pending_close();
     // 0: the binding list becomes the one default binding; any other flag
     // would store the bindings, which this program does not.
     void keys_io(int flag);

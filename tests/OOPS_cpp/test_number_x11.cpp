@@ -199,8 +199,8 @@ TEST(NumberInput, TabCyclesTheFieldsAndAStaleEntryIsDropped)
 }
 
 // A digit and Return typed in one batch: the digit is queued for the
-// sub-window's field, Return closes the window before the field is drawn
-// again. Nothing of it may stay in the number fields' queue: all of 100 keys
+// sub-window's field, and Return closes the window once the field has taken
+// it. Nothing of it may stay in the number fields' queue: all of 100 keys
 // typed into a field of the main window afterwards arrive.
 TEST(NumberInput, KeysAfterASubWindowClosedOnADigitAndReturnAllArrive)
 {
@@ -223,9 +223,10 @@ TEST(NumberInput, KeysAfterASubWindowClosedOnADigitAndReturnAllArrive)
     ASSERT_EQ(XPending(mnw.x_display), 0);
     type_keys("5 Return");
     ASSERT_TRUE(events_waiting(4));
-    prefs_frame();
+    for (int i = 0; i < 3 && mnw.win_now == kWinPrefs; ++i)
+        prefs_frame();
     EXPECT_EQ(mnw.win_now, kWinMain);
-    EXPECT_EQ(s, 0);
+    EXPECT_NE(s, 0); // the digit reached its field before the window closed
 
     // The main window: focus A's digit 0, then 49 digits (hot digit 4 after
     // them) and 51 Ups on the units. The digits written last to digits 0..4

@@ -355,6 +355,23 @@ TEST_F(ScreenLook, PreferencesShowTheProxyPortInUse)
     EXPECT_NE(s.text.find("abc' is not a number"), std::string::npos) << s.text;
 }
 
+// Keys typed into a field and the Return that closes the window, all in one
+// batch of events (a busy machine, a fast typist): the field gets every key
+// before the window closes.
+TEST_F(ScreenLook, KeysBeforeTheClosingReturnReachTheField)
+{
+    XVFB_TEST_BODY(kXvfbScreen1024);
+    open_window();
+    http._proxy_host = "127.0.0.1";
+    http._proxy_port = "";
+    http._proxy_port_int = 0;
+    for (int round = 0; round < 3; ++round) {
+        http._proxy_host = "";
+        shot_of_modal([] { handle_prefs(); }, "key --delay 0 --window {win} h o s t Return");
+        EXPECT_EQ(http._proxy_host, "host") << round;
+    }
+}
+
 // A description of any length stays in the column left of its radio
 // button: nothing of it runs out of the window's left edge.
 TEST_F(ScreenLook, ServerDescriptionsStayInTheirColumn)
