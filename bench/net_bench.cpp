@@ -16,11 +16,16 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
 
-namespace {
-void tick() { xtim.real_secs = (float)(xtim_class::microsecs() * 0.000001); }
-}  // namespace
+namespace
+{
+void tick()
+{
+    xtim.real_secs = (float)(xtim_class::microsecs() * 0.000001);
+}
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc < 6) {
         fprintf(stderr, "usage: %s <proxy port> <host> <out folder> <frame wait ms> <path>...\n",
                 argv[0]);

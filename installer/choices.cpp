@@ -40,7 +40,7 @@ int choose_files()
         } else if (std::any_of(versions.begin(), versions.end(), [&](const file_version_struct& o) {
                        return o.sig_want == v.sig_have;
                    })) {
-            act = 1;  // an unchanged copy of an older release
+            act = 1; // an unchanged copy of an older release
         } else {
             std::string dir;
             get_path_with_path(dir, local);
@@ -50,7 +50,8 @@ int choose_files()
                 act = 0;
             } else {
                 xer << "File: " << local << "  sig_want=" << v.sig_want
-                    << "  sig_have=" << v.sig_have << "\n" << std::flush;
+                    << "  sig_have=" << v.sig_have << "\n"
+                    << std::flush;
                 switch (engine_windows.ask_modified(local, gone)) {
                 case kAskActOnFile:
                     act = 1;
@@ -65,7 +66,7 @@ int choose_files()
                     break;
                 case kAskCancelAll:
                     return 0;
-                default:  // kAskKeepFile, and anything unknown keeps the file
+                default: // kAskKeepFile, and anything unknown keeps the file
                     act = 0;
                     break;
                 }

@@ -69,7 +69,8 @@ int is_safe_release_path(const std::string& path)
 // ---------------------------------------------------------------------------
 // [SECTION] Parsing
 
-namespace {
+namespace
+{
 
 // A decimal field: optional '-' then '+', every character up to the next
 // blank or line end taken as a digit. Saturates rather than overflowing.
@@ -111,11 +112,11 @@ bool line_word(text_scan& s, const char* word)
     return true;
 }
 
-}  // namespace
+} // namespace
 
-dir_parse_result parse_directory_body(
-    const char* body, const char* end, std::vector<file_history_struct>& out,
-    const std::function<void(long done, const std::string& text)>& progress)
+dir_parse_result
+parse_directory_body(const char* body, const char* end, std::vector<file_history_struct>& out,
+                     const std::function<void(long done, const std::string& text)>& progress)
 {
     dir_parse_result res;
     text_scan s{body, end};
@@ -257,8 +258,8 @@ int dir_scan_begin(const std::string& path, std::string title)
     // The list comes from the network: a bad record refuses the list, it
     // never ends the program.
     if (!res.ok) {
-        xer << "Directory list " << path << ": refusing it for the unsafe path '"
-            << res.bad_path << "'.\n";
+        xer << "Directory list " << path << ": refusing it for the unsafe path '" << res.bad_path
+            << "'.\n";
         return refuse_list();
     }
     if (res.no_file_path) {

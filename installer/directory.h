@@ -13,8 +13,8 @@ constexpr int kDirListVersionNew = 900;
 constexpr const char* kDirListType = "INSTALLER";
 
 // Signature markers of the directory list.
-constexpr const char* kSigNone = "NONE";  // the local file is missing or unreadable
-constexpr const char* kSigGone = "GONE";  // the release no longer ships the file
+constexpr const char* kSigNone = "NONE"; // the local file is missing or unreadable
+constexpr const char* kSigGone = "GONE"; // the release no longer ships the file
 
 // Platform codes of a "FILE" line.
 enum {
@@ -24,7 +24,7 @@ enum {
     kOsLinux = 3,
     kOsNever4 = 4,
     kOsNever5 = 5,
-    kOsLinuxData = 6,  // Linux only, not a program file
+    kOsLinuxData = 6, // Linux only, not a program file
 };
 
 // One version of one file: one kept "FILE" line.
@@ -48,22 +48,22 @@ struct file_history_struct {
     std::vector<file_version_struct> versions;
 };
 
-extern std::vector<file_history_struct> sim_info;  // the parsed list, in list order
-extern std::set<std::string> deleted_files;        // folders where a file was deleted
-extern int this_install_has_exes;                  // a wanted program file must be fetched
+extern std::vector<file_history_struct> sim_info; // the parsed list, in list order
+extern std::set<std::string> deleted_files;       // folders where a file was deleted
+extern int this_install_has_exes;                 // a wanted program file must be fetched
 
 // Result of parsing a body.
 struct dir_parse_result {
-    int ok = 1;              // 0: an unsafe path was found (bad_path names it)
+    int ok = 1; // 0: an unsafe path was found (bad_path names it)
     std::string bad_path;
-    int no_file_path = 0;    // 1: a joined path ends in '/' (bad_path names it)
+    int no_file_path = 0; // 1: a joined path ends in '/' (bad_path names it)
 };
 
 // Parses the body of a directory list into out. progress, when set, is
 // called for every "FILE" line with the bytes read so far and the path text.
-dir_parse_result parse_directory_body(const char* body, const char* end,
-                                      std::vector<file_history_struct>& out,
-                                      const std::function<void(long done, const std::string& text)>& progress = nullptr);
+dir_parse_result parse_directory_body(
+    const char* body, const char* end, std::vector<file_history_struct>& out,
+    const std::function<void(long done, const std::string& text)>& progress = nullptr);
 
 // A joined path the engine may turn into a local file: relative, no ".."
 // component, no '\' or ':', not longer than the file layer takes.

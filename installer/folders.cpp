@@ -20,8 +20,8 @@
 constexpr int kLineMakeDirError = 177;
 
 const char* const kFixedFolders[kFixedFolderCount] = {
-    "Output",          "Output/FMS plans", "Output/logbooks",       "Output/movies",
-    "Output/situations", "Resources",      "Resources/preferences",
+    "Output",    "Output/FMS plans",      "Output/logbooks", "Output/movies", "Output/situations",
+    "Resources", "Resources/preferences",
 };
 
 void make_dir_error(std::string path, int code, int more)

@@ -54,7 +54,8 @@ void slot_failed(int slot)
 
 void slot_failures_clear()
 {
-    for (int i = 0; i < kNetSlots; ++i) slot_has_failed[i] = false;
+    for (int i = 0; i < kNetSlots; ++i)
+        slot_has_failed[i] = false;
     list_fetch = list_fetch_struct();
 }
 
@@ -87,8 +88,8 @@ void directory_phase()
     int cs = stg.chosen_server;
     if (cs < 0 || cs >= n) cs = stg.chosen_server = 0;
     std::string archive = temp_path + "directory.txt.zip";
-    int a = http.net_check(kNetSlotDirectory, server_name[cs], server_path[cs] + "directory.txt.zip",
-                           archive, kNetNoCache);
+    int a = http.net_check(kNetSlotDirectory, server_name[cs],
+                           server_path[cs] + "directory.txt.zip", archive, kNetNoCache);
     if (a == kNetFailed) {
         slot_failed(kNetSlotDirectory);
         stg.chosen_server = int_rand(0, n - 1);

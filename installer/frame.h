@@ -11,9 +11,9 @@ extern std::string maker_host;
 // The clock budget the download pump spends in every frame.
 constexpr double kPumpSeconds = 0.01;
 
-void server_list_phase();  // while server_count is -1
-void directory_phase();    // while dir_state is 0 and a server exists
-void scan_phase();         // when dir_state is 1: read the list, then sign the disk in steps
+void server_list_phase(); // while server_count is -1
+void directory_phase();   // while dir_state is 0 and a server exists
+void scan_phase();        // when dir_state is 1: read the list, then sign the disk in steps
 // Gives up a scan in progress and starts it again (another folder or
 // platform).
 void restart_scan();
@@ -21,10 +21,10 @@ void restart_scan();
 extern int dest_busy;
 // The time one frame gives the scan: the window answers between steps.
 constexpr double kScanStepSeconds = 0.2;
-void destination_flow();   // DESTINATION clicked (install state 0 or 2)
-void install_flow();       // INSTALL clicked (install state 0, directory ready)
-void quit_flow();          // QUIT clicked
-void download_pump();      // while installing: grab_files for 10 ms
+void destination_flow(); // DESTINATION clicked (install state 0 or 2)
+void install_flow();     // INSTALL clicked (install state 0, directory ready)
+void quit_flow();        // QUIT clicked
+void download_pump();    // while installing: grab_files for 10 ms
 
 // One frame of logic in APP_update's order, without drawing or clicks.
 void engine_frame();

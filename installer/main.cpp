@@ -94,7 +94,8 @@ int main(int argc, char** argv)
         source = "the folder picker";
     xer << "Destination folder: " << dest_dir_path << " (" << source << ")\n" << std::flush;
 
-    while (!app_done) shell_frame();
+    while (!app_done)
+        shell_frame();
     remove_private_temp();
     shell_finish();
     return 0;

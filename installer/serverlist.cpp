@@ -34,8 +34,8 @@ int parse_server_list(const char* body, const char* end)
             // The network client ends the program for such a request, so a
             // bad record from the server must never reach it.
             if (host.empty() || host.back() == '/' || path.empty() || path[0] != '/') {
-                xer << "Server list: skipping a server record with host '" << host
-                    << "' and path '" << path << "'.\n";
+                xer << "Server list: skipping a server record with host '" << host << "' and path '"
+                    << path << "'.\n";
             } else if (count < kMaxServers) {
                 server_name[count] = host;
                 server_path[count] = path + install_name + "/";

@@ -84,7 +84,8 @@ static void stream_rule(int i)
     float rate = (next.kb_downloaded + next.kb_partial) / elapsed;
     int wanted = wanted_streams(rate, stg._stream_count);
     int n = 0;
-    for (int j = 0; j < kStreams; ++j) n += next.stream_active[j] != 0;
+    for (int j = 0; j < kStreams; ++j)
+        n += next.stream_active[j] != 0;
     if (n < wanted) {
         for (int j = 0; j < kStreams; ++j) {
             if (!next.stream_active[j]) {
@@ -111,7 +112,8 @@ static void delete_entry(const std::string& local)
     int r = delete_file(local);
     if (stg._log_actions)
         xer << "now we want to nuke a file: DELETING  file " << local << ", with result=" << r
-            << ".\n" << std::flush;
+            << ".\n"
+            << std::flush;
     // Every folder between the destination and the file may now be empty.
     std::string f;
     get_path_with_path(f, local);
@@ -122,7 +124,7 @@ static void delete_entry(const std::string& local)
         if (parent.size() >= f.size()) break;
         f = parent;
     }
-    show_del_err(r);  // the policy declines every code: a failed delete is not shown
+    show_del_err(r); // the policy declines every code: a failed delete is not shown
 }
 
 // Returns 1 when the transfer completed (the entry is finished).
@@ -133,15 +135,16 @@ static int step_transfer(int i, file_version_struct& v, const std::string& reque
     int slot = kNetSlotFirstStream + i;
     int server = stg.chosen_server;
     if (server < 0 || server >= stg.server_count) server = 0;
-    if (!http.slot[slot] && !slot_may_start(slot)) return 0;  // paced retry
+    if (!http.slot[slot] && !slot_may_start(slot)) return 0; // paced retry
 
     int a = http.net_check(slot, server_name[server], request, archive);
     if (a == kNetRunning) {
         float f = 0;
         if (down_class* d = http.slot[slot])
             f = d->cont_len == -1 ? -0.01f
-                : d->cont_len == 0  ? 0.0f
-                                    : static_cast<float>(d->bytes_written * 100 / d->cont_len) * 0.01f;
+                : d->cont_len == 0
+                    ? 0.0f
+                    : static_cast<float>(d->bytes_written * 100 / d->cont_len) * 0.01f;
         stg.file_fraction = f;
         next.kb_partial += f * v.down_kb;
         return 0;

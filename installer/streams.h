@@ -4,20 +4,21 @@
 
 #include <string>
 
-constexpr int kStreams = 4;  // file streams; stream i uses network slot kNetSlotFirstStream + i
+constexpr int kStreams = 4; // file streams; stream i uses network slot kNetSlotFirstStream + i
 
 // The stream table. One instance, `next`.
-class next_class {
-public:
-    int file_cursor = 0;  // next entry a stream takes
-    int all_done = 0;     // set once every active stream ran past the list; never cleared
+class next_class
+{
+  public:
+    int file_cursor = 0; // next entry a stream takes
+    int all_done = 0;    // set once every active stream ran past the list; never cleared
     int stream_active[kStreams] = {};
     int stream_needs_file[kStreams] = {};
     int stream_file[kStreams] = {};
-    float reset_time = 0;     // clock seconds at the last reset
-    float kb_partial = 0;     // kilobytes in transfer, this pass
-    float kb_downloaded = 0;  // down_kb of the entries installed since the reset
-    float kb_installed = 0;   // disk_kb of the entries installed since the reset
+    float reset_time = 0;    // clock seconds at the last reset
+    float kb_partial = 0;    // kilobytes in transfer, this pass
+    float kb_downloaded = 0; // down_kb of the entries installed since the reset
+    float kb_installed = 0;  // disk_kb of the entries installed since the reset
 
     // Two streams, counters cleared, running transfers cancelled and their
     // archives deleted.

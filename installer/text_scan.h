@@ -14,15 +14,18 @@ struct text_scan {
     bool at_end() const { return cur >= end; }
     void skip_blanks()
     {
-        while (cur < end && xmap_is_blank(*cur)) ++cur;
+        while (cur < end && xmap_is_blank(*cur))
+            ++cur;
     }
     void skip_to_line_end()
     {
-        while (cur < end && !xmap_is_line_end(*cur)) ++cur;
+        while (cur < end && !xmap_is_line_end(*cur))
+            ++cur;
     }
     void skip_white()
     {
-        while (cur < end && xmap_is_white(*cur)) ++cur;
+        while (cur < end && xmap_is_white(*cur))
+            ++cur;
     }
     // The word at the cursor, followed by a blank, a line end or the end of
     // the data; the cursor moves past it only when it matches.
@@ -46,7 +49,8 @@ struct text_scan {
     std::string word()
     {
         const char* s = cur;
-        while (cur < end && !xmap_is_white(*cur)) ++cur;
+        while (cur < end && !xmap_is_white(*cur))
+            ++cur;
         return std::string(s, cur);
     }
 };

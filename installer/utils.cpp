@@ -38,7 +38,7 @@ std::vector<file_history_struct> sim_info;
 std::set<std::string> deleted_files;
 int this_install_has_exes = 0;
 next_class next;
-std::string maker_host = kMakerWebSite;  // serves "/serverlist.txt"
+std::string maker_host = kMakerWebSite; // serves "/serverlist.txt"
 engine_windows_struct engine_windows = {handle_EULA, select_alert, scan_progress, pick_folder_none};
 
 // ---------------------------------------------------------------------------
@@ -66,7 +66,7 @@ void get_OS_abs_path(int index, std::string& out)
     case kOsDirPrefs:
         if (home) {
             out = std::string(home) + "/" + ".zudezud/";
-            mkdir(out.c_str(), 0777);  // result not needed: the reader copes with a missing folder
+            mkdir(out.c_str(), 0777); // result not needed: the reader copes with a missing folder
         }
         break;
     default:
@@ -76,9 +76,9 @@ void get_OS_abs_path(int index, std::string& out)
 
 void log_system_folders()
 {
-    static const char* const labels[5] = {"os_dir_this_app\t\t=", "os_dir_desktop\t\t=",
-                                          "os_dir_default_apps\t=", "os_dir_temp\t\t\t=",
-                                          "os_dir_prefs\t\t\t="};
+    static const char* const labels[5] = {
+        "os_dir_this_app\t\t=", "os_dir_desktop\t\t=", "os_dir_default_apps\t=",
+        "os_dir_temp\t\t\t=", "os_dir_prefs\t\t\t="};
     for (int i = 0; i < 5; ++i) {
         std::string folder;
         get_OS_abs_path(i, folder);
@@ -152,14 +152,14 @@ int make_private_temp(const std::string& parent)
     std::string pattern = parent + "zudezud-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
-    if (!mkdtemp(buf.data())) return errno;  // mkdtemp makes it with mode 0700
+    if (!mkdtemp(buf.data())) return errno; // mkdtemp makes it with mode 0700
     temp_path = std::string(buf.data()) + "/";
     return 0;
 }
 
 static int remove_entry(const char* path, const struct stat*, int, struct FTW*)
 {
-    remove(path);  // best effort: the folder is ours alone
+    remove(path); // best effort: the folder is ours alone
     return 0;
 }
 

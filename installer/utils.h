@@ -12,13 +12,13 @@ constexpr const char* kMakerDownloadPage = "http://www.zudezud.example/download.
 // Servers a server list may name; records past this are read and dropped.
 constexpr int kMaxServers = 10;
 
-extern std::string temp_path;     // private temporary folder, ends in '/'
-extern std::string install_name;  // release name from the server list
-extern std::string server_name[kMaxServers];  // host of each server
-extern std::string server_path[kMaxServers];  // path prefix + install_name + "/"
-extern std::string server_desc[kMaxServers];  // description for the chooser
-extern std::string crnt_file_name;  // archive handled last by the download step
-extern std::string crnt_file_path;  // its request path
+extern std::string temp_path;                // private temporary folder, ends in '/'
+extern std::string install_name;             // release name from the server list
+extern std::string server_name[kMaxServers]; // host of each server
+extern std::string server_path[kMaxServers]; // path prefix + install_name + "/"
+extern std::string server_desc[kMaxServers]; // description for the chooser
+extern std::string crnt_file_name;           // archive handled last by the download step
+extern std::string crnt_file_path;           // its request path
 
 // System folders asked for by the library: 0 program, 1 and 2 home, 3 temp,
 // 4 preferences (made on every call). Other indexes leave out unchanged.

@@ -32,7 +32,8 @@
 #include <string>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // ---------------------------------------------------------------------------
 // [SECTION] Canvas and shapes
@@ -41,12 +42,19 @@ struct RGBA {
     float r, g, b, a;
 };
 
-RGBA rgb(int r, int g, int b, float a = 1.0f) { return {r / 255.0f, g / 255.0f, b / 255.0f, a}; }
-RGBA mix(RGBA p, RGBA q, float t) {
+RGBA rgb(int r, int g, int b, float a = 1.0f)
+{
+    return {r / 255.0f, g / 255.0f, b / 255.0f, a};
+}
+RGBA mix(RGBA p, RGBA q, float t)
+{
     return {p.r + (q.r - p.r) * t, p.g + (q.g - p.g) * t, p.b + (q.b - p.b) * t,
             p.a + (q.a - p.a) * t};
 }
-float clamp01(float v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
+float clamp01(float v)
+{
+    return v < 0 ? 0 : (v > 1 ? 1 : v);
+}
 
 // Straight (not premultiplied) RGBA bytes, y up: row 0 is the bottom.
 struct Canvas {
@@ -56,7 +64,8 @@ struct Canvas {
 
     uint8_t* at(int x, int y) { return &px[(size_t(y) * w + x) * 4]; }
 
-    void set(int x, int y, RGBA c) {
+    void set(int x, int y, RGBA c)
+    {
         if (x < 0 || y < 0 || x >= w || y >= h) return;
         uint8_t* p = at(x, y);
         p[0] = uint8_t(std::lround(clamp01(c.r) * 255));
@@ -66,7 +75,8 @@ struct Canvas {
     }
 
     // Source-over with coverage k.
-    void blend(int x, int y, RGBA c, float k) {
+    void blend(int x, int y, RGBA c, float k)
+    {
         if (x < 0 || y < 0 || x >= w || y >= h) return;
         float sa = clamp01(c.a * k);
         if (sa <= 0) return;
@@ -80,9 +90,11 @@ struct Canvas {
         set(x, y, o);
     }
 
-    void fill(int x0, int y0, int x1, int y1, RGBA c) {  // half-open box
+    void fill(int x0, int y0, int x1, int y1, RGBA c)
+    { // half-open box
         for (int y = y0; y < y1; ++y)
-            for (int x = x0; x < x1; ++x) set(x, y, c);
+            for (int x = x0; x < x1; ++x)
+                set(x, y, c);
     }
 };
 
@@ -91,7 +103,8 @@ using Paint = std::function<RGBA(float, float)>;
 
 // Fills a shape given by a signed distance (negative inside), antialiased,
 // within the pixel box [x0, x1) x [y0, y1).
-void shape(Canvas& cv, int x0, int y0, int x1, int y1, const Sdf& d, const Paint& p) {
+void shape(Canvas& cv, int x0, int y0, int x1, int y1, const Sdf& d, const Paint& p)
+{
     for (int y = y0; y < y1; ++y)
         for (int x = x0; x < x1; ++x) {
             float fx = x + 0.5f, fy = y + 0.5f;
@@ -99,11 +112,13 @@ void shape(Canvas& cv, int x0, int y0, int x1, int y1, const Sdf& d, const Paint
             if (k > 0) cv.blend(x, y, p(fx, fy), k);
         }
 }
-void shape(Canvas& cv, int x0, int y0, int x1, int y1, const Sdf& d, RGBA c) {
+void shape(Canvas& cv, int x0, int y0, int x1, int y1, const Sdf& d, RGBA c)
+{
     shape(cv, x0, y0, x1, y1, d, [c](float, float) { return c; });
 }
 
-Sdf rbox(float x0, float y0, float x1, float y1, float r) {
+Sdf rbox(float x0, float y0, float x1, float y1, float r)
+{
     float cx = (x0 + x1) / 2, cy = (y0 + y1) / 2, hw = (x1 - x0) / 2, hh = (y1 - y0) / 2;
     return [=](float x, float y) {
         float qx = std::fabs(x - cx) - (hw - r), qy = std::fabs(y - cy) - (hh - r);
@@ -111,13 +126,16 @@ Sdf rbox(float x0, float y0, float x1, float y1, float r) {
         return std::sqrt(ox * ox + oy * oy) + std::min(std::max(qx, qy), 0.0f) - r;
     };
 }
-Sdf circle(float cx, float cy, float r) {
+Sdf circle(float cx, float cy, float r)
+{
     return [=](float x, float y) { return std::hypot(x - cx, y - cy) - r; };
 }
-Sdf ring(float cx, float cy, float r, float width) {
+Sdf ring(float cx, float cy, float r, float width)
+{
     return [=](float x, float y) { return std::fabs(std::hypot(x - cx, y - cy) - r) - width / 2; };
 }
-Sdf segment(float ax, float ay, float bx, float by, float width) {
+Sdf segment(float ax, float ay, float bx, float by, float width)
+{
     return [=](float x, float y) {
         float px = x - ax, py = y - ay, dx = bx - ax, dy = by - ay;
         float t = clamp01((px * dx + py * dy) / (dx * dx + dy * dy));
@@ -125,7 +143,8 @@ Sdf segment(float ax, float ay, float bx, float by, float width) {
     };
 }
 // Convex or concave polygon, even-odd inside test.
-Sdf polygon(std::vector<std::pair<float, float>> v) {
+Sdf polygon(std::vector<std::pair<float, float>> v)
+{
     return [v](float x, float y) {
         float d = 1e9f;
         bool inside = false;
@@ -134,17 +153,20 @@ Sdf polygon(std::vector<std::pair<float, float>> v) {
             float ex = bx - ax, ey = by - ay, wx = x - ax, wy = y - ay;
             float t = clamp01((wx * ex + wy * ey) / (ex * ex + ey * ey));
             d = std::min(d, std::hypot(wx - ex * t, wy - ey * t));
-            if (((ay > y) != (by > y)) && (x < (bx - ax) * (y - ay) / (by - ay) + ax)) inside = !inside;
+            if (((ay > y) != (by > y)) && (x < (bx - ax) * (y - ay) / (by - ay) + ax))
+                inside = !inside;
         }
         return inside ? -d : d;
     };
 }
-Sdf outline(Sdf s, float width) {
+Sdf outline(Sdf s, float width)
+{
     return [s, width](float x, float y) { return std::fabs(s(x, y) + width / 2) - width / 2; };
 }
 
 // Vertical gradient between two colours over [y0, y1].
-Paint vgrad(float y0, float y1, RGBA bottom, RGBA top) {
+Paint vgrad(float y0, float y1, RGBA bottom, RGBA top)
+{
     return [=](float, float y) { return mix(bottom, top, clamp01((y - y0) / (y1 - y0))); };
 }
 
@@ -152,7 +174,8 @@ Paint vgrad(float y0, float y1, RGBA bottom, RGBA top) {
 struct Lcg {
     uint32_t s;
     explicit Lcg(uint32_t seed) : s(seed) {}
-    float next() {
+    float next()
+    {
         s = s * 1664525u + 1013904223u;
         return (s >> 8) / 16777216.0f;
     }
@@ -162,13 +185,16 @@ struct Lcg {
 struct Noise {
     std::vector<float> v;
     int n;
-    explicit Noise(uint32_t seed, int n_ = 64) : n(n_) {
+    explicit Noise(uint32_t seed, int n_ = 64) : n(n_)
+    {
         Lcg r(seed);
         v.resize(size_t(n) * n);
-        for (float& f : v) f = r.next();
+        for (float& f : v)
+            f = r.next();
     }
     float lat(int x, int y) const { return v[size_t(((y % n) + n) % n) * n + ((x % n) + n) % n]; }
-    float at(float x, float y) const {
+    float at(float x, float y) const
+    {
         int ix = int(std::floor(x)), iy = int(std::floor(y));
         float fx = x - ix, fy = y - iy;
         fx = fx * fx * (3 - 2 * fx);
@@ -177,9 +203,11 @@ struct Noise {
         float b = lat(ix, iy + 1) + (lat(ix + 1, iy + 1) - lat(ix, iy + 1)) * fx;
         return a + (b - a) * fy;
     }
-    float fbm(float x, float y, int oct) const {
+    float fbm(float x, float y, int oct) const
+    {
         float s = 0, amp = 0.5f, f = 1;
-        for (int i = 0; i < oct; ++i, amp *= 0.5f, f *= 2) s += amp * at(x * f + i * 17, y * f + i * 31);
+        for (int i = 0; i < oct; ++i, amp *= 0.5f, f *= 2)
+            s += amp * at(x * f + i * 17, y * f + i * 31);
         return s;
     }
 };
@@ -191,13 +219,17 @@ FT_Library g_ft;
 FT_Face g_regular, g_bold, g_hangul;
 
 // Unicode of a byte of the program's text (ISO 8859-1; 0xFB is a degree sign).
-unsigned int unicode_of(int byte) { return byte == 0xFB ? 0xB0 : unsigned(byte); }
+unsigned int unicode_of(int byte)
+{
+    return byte == 0xFB ? 0xB0 : unsigned(byte);
+}
 
 // Draws one glyph with its origin at (ox, baseline) and returns its advance;
 // the coverage becomes alpha of colour c. Pixels outside [clip) are skipped.
 int draw_glyph(Canvas& cv, FT_Face face, int px_size, unsigned int code, int ox, int baseline,
                RGBA c, int cx0 = -1, int cy0 = -1, int cx1 = 1 << 30, int cy1 = 1 << 30,
-               float gamma = 1.0f, bool clamp_left = false) {
+               float gamma = 1.0f, bool clamp_left = false)
+{
     FT_Set_Pixel_Sizes(face, 0, px_size);
     if (FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL)) return 0;
     FT_GlyphSlot g = face->glyph;
@@ -216,7 +248,8 @@ int draw_glyph(Canvas& cv, FT_Face face, int px_size, unsigned int code, int ox,
     return int((g->advance.x + 32) >> 6);
 }
 
-int text_width(FT_Face face, int px_size, const std::string& s) {
+int text_width(FT_Face face, int px_size, const std::string& s)
+{
     FT_Set_Pixel_Sizes(face, 0, px_size);
     int w = 0;
     for (unsigned char ch : s)
@@ -226,11 +259,14 @@ int text_width(FT_Face face, int px_size, const std::string& s) {
 }
 
 void draw_text(Canvas& cv, FT_Face face, int px_size, int x, int baseline, const std::string& s,
-               RGBA c) {
-    for (unsigned char ch : s) x += draw_glyph(cv, face, px_size, ch, x, baseline, c);
+               RGBA c)
+{
+    for (unsigned char ch : s)
+        x += draw_glyph(cv, face, px_size, ch, x, baseline, c);
 }
 void draw_text_centred(Canvas& cv, FT_Face face, int px_size, float cx, int baseline,
-                       const std::string& s, RGBA c) {
+                       const std::string& s, RGBA c)
+{
     draw_text(cv, face, px_size, int(std::lround(cx - text_width(face, px_size, s) / 2.0f)),
               baseline, s, c);
 }
@@ -240,14 +276,15 @@ void draw_text_centred(Canvas& cv, FT_Face face, int px_size, float cx, int base
 // ---------------------------------------------------------------------------
 // The glyph layout and the advance table come from the text routines
 // (OOPS_cpp/oglp_text.h): 21 columns by 5 rows of 14 x 15 cells.
-constexpr int kBaseline = 4;   // rows below the baseline inside a cell (descenders)
-constexpr int kGlyphPx = 11;   // DejaVu Sans at 11 px: x-height 6, capitals 8
+constexpr int kBaseline = 4; // rows below the baseline inside a cell (descenders)
+constexpr int kGlyphPx = 11; // DejaVu Sans at 11 px: x-height 6, capitals 8
 // Coverage at or below this counts as no ink when a glyph is measured.
 constexpr int kFaintInk = 24;
 
 // Columns [first, last] of the rendered glyph that carry visible ink; false
 // for an empty bitmap.
-bool ink_columns(const FT_Bitmap& bm, int* first, int* last) {
+bool ink_columns(const FT_Bitmap& bm, int* first, int* last)
+{
     *first = -1;
     *last = -1;
     for (unsigned col = 0; col < bm.width; ++col)
@@ -267,7 +304,8 @@ bool ink_columns(const FT_Bitmap& bm, int* first, int* last) {
 // rendering them at a smaller horizontal size; the height stays 11 px.
 // `code` is the character drawn, by default the byte's own.
 void draw_fitted_glyph(Canvas& cv, FT_Face face, unsigned char byte, int x0, int y0,
-                       unsigned code = 0) {
+                       unsigned code = 0)
+{
     const int room = std::max(1, OGL_prop_advance(byte) - 1);
     if (code == 0) code = unicode_of(byte);
     int first = 0, last = 0;
@@ -284,8 +322,8 @@ void draw_fitted_glyph(Canvas& cv, FT_Face face, unsigned char byte, int x0, int
     const int left = std::max(0, std::min(g->bitmap_left + first, room - width));
     for (unsigned r = 0; r < g->bitmap.rows; ++r)
         for (int col = first; col <= last; ++col) {
-            const float k = std::pow(g->bitmap.buffer[r * g->bitmap.pitch + unsigned(col)] / 255.0f,
-                                     0.85f);
+            const float k =
+                std::pow(g->bitmap.buffer[r * g->bitmap.pitch + unsigned(col)] / 255.0f, 0.85f);
             if (k <= 0) continue;
             const int x = x0 + left + (col - first);
             const int y = y0 + kBaseline + g->bitmap_top - 1 - int(r);
@@ -302,13 +340,13 @@ void draw_fitted_glyph(Canvas& cv, FT_Face face, unsigned char byte, int x0, int
 enum Accent { kAcute, kTilde };
 struct AccentedLetter {
     unsigned char byte;
-    unsigned base;  // the letter drawn under the accent
+    unsigned base; // the letter drawn under the accent
     Accent accent;
 };
 constexpr AccentedLetter kAccented[] = {
     {0xC1, 'A', kAcute}, {0xC9, 'E', kAcute}, {0xCD, 'I', kAcute},
     {0xD3, 'O', kAcute}, {0xDA, 'U', kAcute}, {0xD1, 'N', kTilde},
-    {0xE1, 'a', kAcute}, {0xE9, 'e', kAcute}, {0xED, 0x131, kAcute},  // dotless i under the accent
+    {0xE1, 'a', kAcute}, {0xE9, 'e', kAcute}, {0xED, 0x131, kAcute}, // dotless i under the accent
     {0xF3, 'o', kAcute}, {0xFA, 'u', kAcute}, {0xF1, 'n', kTilde},
 };
 
@@ -318,7 +356,8 @@ constexpr const char* kTildeRows[2] = {"#..#.", ".##.#"};
 
 // Ink box of a cell: top row and columns with more than faint coverage, in
 // cell coordinates; false for an empty cell.
-bool cell_ink(Canvas& cv, int x0, int y0, int* top, int* first, int* last) {
+bool cell_ink(Canvas& cv, int x0, int y0, int* top, int* first, int* last)
+{
     *top = -1;
     *first = kGlyphCellW;
     *last = -1;
@@ -333,7 +372,8 @@ bool cell_ink(Canvas& cv, int x0, int y0, int* top, int* first, int* last) {
 }
 
 // Draws an accented letter of the table; false for any other byte.
-bool draw_accented(Canvas& cv, FT_Face face, unsigned char byte, int x0, int y0) {
+bool draw_accented(Canvas& cv, FT_Face face, unsigned char byte, int x0, int y0)
+{
     const AccentedLetter* a = nullptr;
     for (const AccentedLetter& l : kAccented)
         if (l.byte == byte) a = &l;
@@ -354,7 +394,8 @@ bool draw_accented(Canvas& cv, FT_Face face, unsigned char byte, int x0, int y0)
     return true;
 }
 
-void draw_glyphs(Canvas& cv) {
+void draw_glyphs(Canvas& cv)
+{
     // Glyph cells are white everywhere so that nothing dark bleeds in at edges.
     for (int r = 0; r < kGlyphRows; ++r)
         for (int c = 0; c < kGlyphCols; ++c) {
@@ -376,14 +417,16 @@ const int kSwatches[13][5] = {
     {395, 115, 220, 220, 220},
 };
 
-void draw_swatches(Canvas& cv) {
+void draw_swatches(Canvas& cv)
+{
     for (const auto& s : kSwatches) {
         RGBA c = rgb(s[2], s[3], s[4]);
         cv.fill(s[0] - 3, s[1] - 3, s[0] + 4, s[1] + 4, rgb(20, 20, 20));
         cv.fill(s[0] - 2, s[1] - 2, s[0] + 3, s[1] + 3, c);
     }
     // Exact values, whatever the frame did.
-    for (const auto& s : kSwatches) cv.set(s[0], s[1], rgb(s[2], s[3], s[4]));
+    for (const auto& s : kSwatches)
+        cv.set(s[0], s[1], rgb(s[2], s[3], s[4]));
 }
 
 const RGBA kInk = rgb(39, 44, 52);
@@ -391,7 +434,8 @@ const RGBA kLine = rgb(110, 116, 126);
 const RGBA kGreenLo = rgb(46, 128, 84), kGreenHi = rgb(120, 206, 150);
 
 // A bar over [x0, x1) x [y0, y1): rounded body, 1-pixel frame, gradient.
-void bar(Canvas& cv, int x0, int y0, int x1, int y1, float r, RGBA lo, RGBA hi, RGBA frame) {
+void bar(Canvas& cv, int x0, int y0, int x1, int y1, float r, RGBA lo, RGBA hi, RGBA frame)
+{
     Sdf body = rbox(x0 + 0.5f, y0 + 0.5f, x1 - 0.5f, y1 - 0.5f, r);
     shape(cv, x0, y0, x1, y1, body, frame);
     shape(cv, x0, y0, x1, y1, rbox(x0 + 1.5f, y0 + 1.5f, x1 - 1.5f, y1 - 1.5f, r - 1),
@@ -401,7 +445,8 @@ void bar(Canvas& cv, int x0, int y0, int x1, int y1, float r, RGBA lo, RGBA hi, 
           RGBA{1, 1, 1, 0.35f});
 }
 
-void sunken(Canvas& cv, int x0, int y0, int x1, int y1, float r) {
+void sunken(Canvas& cv, int x0, int y0, int x1, int y1, float r)
+{
     shape(cv, x0, y0, x1, y1, rbox(x0 + 0.5f, y0 + 0.5f, x1 - 0.5f, y1 - 0.5f, r), kLine);
     shape(cv, x0, y0, x1, y1, rbox(x0 + 1.5f, y0 + 1.5f, x1 - 1.5f, y1 - 1.5f, r - 1),
           vgrad(y0, y1, rgb(255, 255, 255), rgb(236, 238, 242)));
@@ -410,7 +455,8 @@ void sunken(Canvas& cv, int x0, int y0, int x1, int y1, float r) {
           RGBA{0, 0, 0, 0.18f});
 }
 
-void triangle(Canvas& cv, float cx, float cy, float w, float h, int dir, RGBA c) {
+void triangle(Canvas& cv, float cx, float cy, float w, float h, int dir, RGBA c)
+{
     // dir 0 up, 1 down, 2 right, 3 left; (w, h) across and along the point.
     std::vector<std::pair<float, float>> v;
     if (dir == 0) v = {{cx - w / 2, cy - h / 2}, {cx + w / 2, cy - h / 2}, {cx, cy + h / 2}};
@@ -425,13 +471,14 @@ void triangle(Canvas& cv, float cx, float cy, float w, float h, int dir, RGBA c)
 struct PanelLook {
     RGBA lo, hi, frame;
     float radius;
-    int stripes;       // 0 none, else stripe period in pixels
+    int stripes; // 0 none, else stripe period in pixels
     float stripe_alpha;
-    int title_band;    // height of a grey band under the top, 0 for none
-    float shadow;      // alpha of the drop shadow in the margins
+    int title_band; // height of a grey band under the top, 0 for none
+    float shadow;   // alpha of the drop shadow in the margins
 };
 
-void panel(Canvas& cv, int u0, int v0, int t, float ml, float mb, float ma, const PanelLook& k) {
+void panel(Canvas& cv, int u0, int v0, int t, float ml, float mb, float ma, const PanelLook& k)
+{
     float bx0 = u0 + ml, by0 = v0 + mb, bx1 = u0 + t - ml, by1 = v0 + t - ma;
     if (k.shadow > 0) {
         // Soft shadow offset downwards, fading over the margins.
@@ -469,7 +516,8 @@ void panel(Canvas& cv, int u0, int v0, int t, float ml, float mb, float ma, cons
 }
 
 // 12 x 12 list icons on the row y 82..94.
-void kind_icons(Canvas& cv) {
+void kind_icons(Canvas& cv)
+{
     const int y0 = 82;
     auto box = [&](int x0) { return std::pair<int, int>(x0, y0); };
     (void)box;
@@ -494,8 +542,8 @@ void kind_icons(Canvas& cv) {
     shape(cv, 118, y0, 130, y0 + 12, circle(124, 88, 5.5f), rgb(60, 64, 72));
     for (int i = 0; i < 4; ++i) {
         float a = i * 1.5708f + 0.785f;
-        shape(cv, 118, y0, 130, y0 + 12, circle(124 + 2.8f * std::cos(a), 88 + 2.8f * std::sin(a), 1.2f),
-              rgb(230, 230, 230));
+        shape(cv, 118, y0, 130, y0 + 12,
+              circle(124 + 2.8f * std::cos(a), 88 + 2.8f * std::sin(a), 1.2f), rgb(230, 230, 230));
     }
     // screen
     shape(cv, 132, y0, 144, y0 + 12, rbox(132.5f, 85.5f, 143.5f, 93.5f, 1), rgb(60, 64, 72));
@@ -507,15 +555,18 @@ void kind_icons(Canvas& cv) {
           rgb(80, 86, 98));
 }
 
-void draw_atlas(Canvas& cv) {
+void draw_atlas(Canvas& cv)
+{
     draw_glyphs(cv);
     kind_icons(cv);
 
     // Horizontal bars (BTN_frame1 types).
-    bar(cv, 1, 487, 101, 512, 3, rgb(176, 182, 192), rgb(226, 230, 236), rgb(112, 118, 128));  // 0 menu plate
-    bar(cv, 102, 487, 202, 512, 6, kGreenLo, kGreenHi, rgb(30, 90, 56));                      // 1 header
-    bar(cv, 304, 486, 356, 512, 6, rgb(200, 205, 212), rgb(246, 247, 249), rgb(120, 126, 136)); // 2 button
-    bar(cv, 304, 459, 356, 485, 6, kGreenLo, kGreenHi, rgb(30, 90, 56));                       // 3 pressed
+    bar(cv, 1, 487, 101, 512, 3, rgb(176, 182, 192), rgb(226, 230, 236),
+        rgb(112, 118, 128));                                             // 0 menu plate
+    bar(cv, 102, 487, 202, 512, 6, kGreenLo, kGreenHi, rgb(30, 90, 56)); // 1 header
+    bar(cv, 304, 486, 356, 512, 6, rgb(200, 205, 212), rgb(246, 247, 249),
+        rgb(120, 126, 136));                                             // 2 button
+    bar(cv, 304, 459, 356, 485, 6, kGreenLo, kGreenHi, rgb(30, 90, 56)); // 3 pressed
     // 4 progress track and 5 progress fill.
     shape(cv, 112, 161, 140, 177, rbox(112.5f, 161.5f, 139.5f, 176.5f, 5), rgb(40, 46, 56));
     shape(cv, 112, 161, 140, 177, rbox(113.5f, 162.5f, 138.5f, 175.5f, 4),
@@ -527,7 +578,8 @@ void draw_atlas(Canvas& cv) {
     shape(cv, 240, 242, 305, 266, rbox(241.5f, 251.5f, 303.5f, 256.5f, 2.5f), rgb(110, 116, 126));
     shape(cv, 240, 242, 305, 266, rbox(242.5f, 252.5f, 302.5f, 255.5f, 1.5f), rgb(196, 200, 208));
     shape(cv, 289, 219, 305, 235, circle(297, 227, 7), rgb(100, 106, 116));
-    shape(cv, 289, 219, 305, 235, circle(297, 227, 6), vgrad(220, 234, rgb(190, 196, 204), rgb(250, 250, 252)));
+    shape(cv, 289, 219, 305, 235, circle(297, 227, 6),
+          vgrad(220, 234, rgb(190, 196, 204), rgb(250, 250, 252)));
     // 9 text field.
     sunken(cv, 262, 133, 313, 159, 3);
     // 10 pop-up choice with up/down arrows at the right.
@@ -540,32 +592,32 @@ void draw_atlas(Canvas& cv) {
     // repeated middle rows 258..278, shaded along the left.
     shape(cv, 102, 248, 122, 288, rbox(102.5f, 248.5f, 121.5f, 287.5f, 6), kLine);
     shape(cv, 102, 248, 122, 288, rbox(103.5f, 249.5f, 120.5f, 286.5f, 5), rgb(250, 251, 253));
-    shape(cv, 102, 248, 122, 288, rbox(104.0f, 252.0f, 105.5f, 284.0f, 0.5f),
-          RGBA{0, 0, 0, 0.12f});
+    shape(cv, 102, 248, 122, 288, rbox(104.0f, 252.0f, 105.5f, 284.0f, 0.5f), RGBA{0, 0, 0, 0.12f});
 
     // Panels (BTN_frame2 types 11..19).
-    PanelLook light{rgb(214, 218, 224), rgb(232, 235, 240), rgb(120, 126, 138), 4, 2, 0.25f, 0, 0.35f};
+    PanelLook light{
+        rgb(214, 218, 224), rgb(232, 235, 240), rgb(120, 126, 138), 4, 2, 0.25f, 0, 0.35f};
     PanelLook win = light;
     win.title_band = 19;
-    panel(cv, 1, 358, 100, 9, 14, 4, win);                                          // 11
-    panel(cv, 102, 358, 100, 9, 14, 4, light);                                      // 12
+    panel(cv, 1, 358, 100, 9, 14, 4, win);     // 11
+    panel(cv, 102, 358, 100, 9, 14, 4, light); // 12
     PanelLook flat{rgb(196, 200, 206), rgb(204, 208, 214), rgb(120, 126, 138), 4, 0, 0, 0, 0.3f};
-    panel(cv, 203, 358, 100, 9, 14, 4, flat);                                       // 13
+    panel(cv, 203, 358, 100, 9, 14, 4, flat); // 13
     PanelLook dark{rgb(140, 146, 156), rgb(158, 164, 174), rgb(88, 94, 106), 4, 0, 0, 0, 0.3f};
-    panel(cv, 304, 358, 100, 9, 14, 4, dark);                                       // 14
+    panel(cv, 304, 358, 100, 9, 14, 4, dark); // 14
     PanelLook darker{rgb(34, 40, 50), rgb(48, 56, 68), rgb(20, 24, 30), 4, 0, 0, 0, 0.35f};
-    panel(cv, 405, 358, 100, 9, 14, 4, darker);                                     // 15
+    panel(cv, 405, 358, 100, 9, 14, 4, darker); // 15
     PanelLook list{rgb(255, 255, 255), rgb(250, 251, 253), rgb(120, 126, 136), 1, 0, 0, 0, 0};
-    panel(cv, 1, 289, 68, 2, 2, 2, list);                                           // 16
+    panel(cv, 1, 289, 68, 2, 2, 2, list); // 16
     PanelLook rounded{rgb(40, 46, 58), rgb(56, 64, 78), rgb(24, 28, 36), 6, 0, 0, 0, 0.3f};
-    panel(cv, 70, 315, 42, 8, 13, 2, rounded);                                      // 17
+    panel(cv, 70, 315, 42, 8, 13, 2, rounded); // 17
     PanelLook small = light;
     small.shadow = 0.3f;
     // Its body and rounded corners lie inside the 12.6-row bottom piece, below
     // the margin of 13, so the repeated middle rows are plain.
-    panel(cv, 113, 315, 42, 8, 6, 2, small);                                        // 18
+    panel(cv, 113, 315, 42, 8, 6, 2, small); // 18
     PanelLook black{rgb(0, 0, 0), rgb(8, 8, 10), rgb(128, 132, 140), 2, 0, 0, 0, 0.3f};
-    panel(cv, 440, 12, 44, 6, 9, 4, black);                                         // 19
+    panel(cv, 440, 12, 44, 6, 9, 4, black); // 19
 
     // Radio buttons: empty and chosen.
     for (int on = 0; on < 2; ++on) {
@@ -573,15 +625,22 @@ void draw_atlas(Canvas& cv) {
         shape(cv, 83, int(cy - 9), 101, int(cy + 9), circle(92, cy, 7), kLine);
         shape(cv, 83, int(cy - 9), 101, int(cy + 9), circle(92, cy, 6),
               vgrad(cy - 6, cy + 6, rgb(236, 238, 242), rgb(255, 255, 255)));
-        if (on) shape(cv, 83, int(cy - 9), 101, int(cy + 9), circle(92, cy, 3.5f), vgrad(cy - 4, cy + 4, kGreenLo, kGreenHi));
+        if (on)
+            shape(cv, 83, int(cy - 9), 101, int(cy + 9), circle(92, cy, 3.5f),
+                  vgrad(cy - 4, cy + 4, kGreenLo, kGreenHi));
     }
     // Check boxes: empty and ticked.
     for (int on = 0; on < 2; ++on) {
         int y0 = on ? 197 : 178;
         sunken(cv, 141, y0 + 2, 156, y0 + 17, 2);
         if (on)
-            shape(cv, 139, y0, 157, y0 + 18, polygon({{143.5f, y0 + 9.5f}, {146, y0 + 11.5f}, {148, y0 + 8.0f},
-                                                      {154, y0 + 15.5f}, {155.5f, y0 + 14}, {148, y0 + 4.5f}}),
+            shape(cv, 139, y0, 157, y0 + 18,
+                  polygon({{143.5f, y0 + 9.5f},
+                           {146, y0 + 11.5f},
+                           {148, y0 + 8.0f},
+                           {154, y0 + 15.5f},
+                           {155.5f, y0 + 14},
+                           {148, y0 + 4.5f}}),
                   rgb(40, 150, 80));
     }
     // Close boxes: dark cross and pale (pressed) cross.
@@ -603,7 +662,8 @@ void draw_atlas(Canvas& cv) {
     triangle(cv, 92, 226.5f, 8, 5, 1, kInk);
     bar(cv, 83, 240, 101, 264, 5, rgb(170, 176, 186), rgb(220, 224, 230), rgb(100, 106, 116));
     for (int i = 0; i < 3; ++i)
-        shape(cv, 83, 240, 101, 264, segment(88, 248.5f + 3 * i, 96, 248.5f + 3 * i, 1), rgb(120, 126, 136));
+        shape(cv, 83, 240, 101, 264, segment(88, 248.5f + 3 * i, 96, 248.5f + 3 * i, 1),
+              rgb(120, 126, 136));
     bar(cv, 83, 266, 101, 288, 4, rgb(200, 205, 212), rgb(246, 247, 249), rgb(120, 126, 136));
     triangle(cv, 92, 277.5f, 8, 5, 0, kInk);
 
@@ -622,12 +682,14 @@ void draw_atlas(Canvas& cv) {
     // The face is drawn over the needle, so only its bezel is opaque: the
     // middle is tinted glass the needle shows through.
     shape(cv, 178, 160, 234, 218, ring(206, 189, 26, 2), rgb(60, 66, 78));
-    shape(cv, 178, 160, 234, 218, ring(206, 189, 23, 4), vgrad(164, 214, rgb(210, 214, 222), rgb(246, 247, 250)));
+    shape(cv, 178, 160, 234, 218, ring(206, 189, 23, 4),
+          vgrad(164, 214, rgb(210, 214, 222), rgb(246, 247, 250)));
     shape(cv, 178, 160, 234, 218, circle(206, 189, 21), rgb(220, 226, 236, 0.25f));
     for (int i = 0; i < 12; ++i) {
         float a = i * 0.5236f;
         shape(cv, 178, 160, 234, 218,
-              segment(206 + 21.5f * std::cos(a), 189 + 21.5f * std::sin(a), 206 + 24.5f * std::cos(a), 189 + 24.5f * std::sin(a), 1.2f),
+              segment(206 + 21.5f * std::cos(a), 189 + 21.5f * std::sin(a),
+                      206 + 24.5f * std::cos(a), 189 + 24.5f * std::sin(a), 1.2f),
               rgb(60, 66, 78));
     }
     for (int look = 0; look < 2; ++look) {
@@ -636,7 +698,8 @@ void draw_atlas(Canvas& cv) {
         // Drawn centred on the dial: a broad point toward the heading (larger
         // y is up on screen) and a thin tail with a counterweight.
         float cy = y0 + 21;
-        shape(cv, 156, int(y0), 166, int(y0 + 42), polygon({{161, y0 + 41}, {164, cy}, {158, cy}}), c);
+        shape(cv, 156, int(y0), 166, int(y0 + 42), polygon({{161, y0 + 41}, {164, cy}, {158, cy}}),
+              c);
         shape(cv, 156, int(y0), 166, int(y0 + 42), segment(161, cy, 161, y0 + 5, 1.6f), c);
         shape(cv, 156, int(y0), 166, int(y0 + 42), circle(161, y0 + 5, 2.5f), c);
     }
@@ -646,13 +709,16 @@ void draw_atlas(Canvas& cv) {
         for (int r = 0; r <= 1; ++r) {
             float cx = 215 + 32 * c, cy = 308 + 32 * r;
             RGBA fill = rgb(250, 250, 250), edge = rgb(20, 20, 24);
-            if (c == 4 || c == 5) {  // open and closed hand
-                shape(cv, int(cx - 15), int(cy - 15), int(cx + 15), int(cy + 15), circle(cx, cy - 2, 8), edge);
-                shape(cv, int(cx - 15), int(cy - 15), int(cx + 15), int(cy + 15), circle(cx, cy - 2, 6.8f), fill);
+            if (c == 4 || c == 5) { // open and closed hand
+                shape(cv, int(cx - 15), int(cy - 15), int(cx + 15), int(cy + 15),
+                      circle(cx, cy - 2, 8), edge);
+                shape(cv, int(cx - 15), int(cy - 15), int(cx + 15), int(cy + 15),
+                      circle(cx, cy - 2, 6.8f), fill);
                 if (c == 4)
                     for (int f = 0; f < 4; ++f)
                         shape(cv, int(cx - 15), int(cy - 15), int(cx + 15), int(cy + 15),
-                              segment(cx - 4.5f + 3 * f, cy + 4, cx - 4.5f + 3 * f, cy + 10, 2.6f), edge);
+                              segment(cx - 4.5f + 3 * f, cy + 4, cx - 4.5f + 3 * f, cy + 10, 2.6f),
+                              edge);
                 continue;
             }
             // Double arrows: c -1 up/down hint, 0/1 vertical, 2/3 horizontal.
@@ -669,7 +735,9 @@ void draw_atlas(Canvas& cv) {
             } else {
                 arrow(dir_a, dx, dy);
                 arrow(dir_b, -dx, -dy);
-                if (c % 2 == 1) shape(cv, int(cx - 15), int(cy - 15), int(cx + 15), int(cy + 15), circle(cx, cy, 2), edge);
+                if (c % 2 == 1)
+                    shape(cv, int(cx - 15), int(cy - 15), int(cx + 15), int(cy + 15),
+                          circle(cx, cy, 2), edge);
             }
         }
 
@@ -681,11 +749,16 @@ void draw_atlas(Canvas& cv) {
 // ---------------------------------------------------------------------------
 // One button in its three looks, stacked 1 pixel apart going down: normal at
 // (ax, ay), pointed-at at ay - (h + 1), pressed at ay - 2 (h + 1).
-void installer_button(Canvas& cv, int ax, int ay, int w, int h, const std::string& label) {
+void installer_button(Canvas& cv, int ax, int ay, int w, int h, const std::string& label)
+{
     for (int look = 0; look < 3; ++look) {
         int y0 = ay - look * (h + 1);
-        RGBA lo = look == 0 ? rgb(206, 212, 220) : look == 1 ? rgb(226, 232, 238) : rgb(168, 176, 188);
-        RGBA hi = look == 0 ? rgb(250, 251, 252) : look == 1 ? rgb(255, 255, 255) : rgb(204, 210, 218);
+        RGBA lo = look == 0   ? rgb(206, 212, 220)
+                  : look == 1 ? rgb(226, 232, 238)
+                              : rgb(168, 176, 188);
+        RGBA hi = look == 0   ? rgb(250, 251, 252)
+                  : look == 1 ? rgb(255, 255, 255)
+                              : rgb(204, 210, 218);
         if (look == 2) std::swap(lo, hi);
         bar(cv, ax, y0, ax + w, y0 + h, 5, lo, hi, rgb(84, 92, 106));
         int base = y0 + 7 - (look == 2 ? 1 : 0);
@@ -695,7 +768,8 @@ void installer_button(Canvas& cv, int ax, int ay, int w, int h, const std::strin
 }
 
 // A globe turned by `turn` (0..1) into a 64 x 64 cell at (x0, y0).
-void globe(Canvas& cv, const Noise& land, int x0, int y0, float turn) {
+void globe(Canvas& cv, const Noise& land, int x0, int y0, float turn)
+{
     const float cx = x0 + 32, cy = y0 + 32, R = 27;
     // Glow behind the sphere.
     for (int y = y0; y < y0 + 64; ++y)
@@ -734,7 +808,8 @@ void globe(Canvas& cv, const Noise& land, int x0, int y0, float turn) {
     shape(cv, x0, y0, x0 + 64, y0 + 64, ring(cx, cy, R, 1.0f), RGBA{0.05f, 0.1f, 0.2f, 0.6f});
 }
 
-void draw_installer(Canvas& cv) {
+void draw_installer(Canvas& cv)
+{
     installer_button(cv, 513, 166, 126, 22, "DESTINATION");
     installer_button(cv, 640, 166, 83, 22, "INSTALL");
     installer_button(cv, 780, 166, 51, 22, "QUIT");
@@ -756,14 +831,17 @@ void draw_installer(Canvas& cv) {
         float sx = px0 + 6 + stars.next() * (pw - 12), sy = py0 + 6 + stars.next() * (ph - 12);
         float b = 0.4f + 0.6f * stars.next();
         if (std::hypot(sx - (px0 + 61.5f), sy - (py0 + 45.5f)) < 40) continue;
-        shape(cv, int(sx) - 2, int(sy) - 2, int(sx) + 3, int(sy) + 3, circle(sx, sy, 0.7f), RGBA{1, 1, 1, b});
+        shape(cv, int(sx) - 2, int(sy) - 2, int(sx) + 3, int(sy) + 3, circle(sx, sy, 0.7f),
+              RGBA{1, 1, 1, b});
     }
-    shape(cv, px0, py0, px0 + pw, py0 + ph, ring(px0 + 61.5f, py0 + 45.5f, 35, 1.2f), RGBA{0.6f, 0.8f, 1, 0.5f});
+    shape(cv, px0, py0, px0 + pw, py0 + ph, ring(px0 + 61.5f, py0 + 45.5f, 35, 1.2f),
+          RGBA{0.6f, 0.8f, 1, 0.5f});
     shape(cv, px0, py0, px0 + pw, py0 + ph, outline(badge, 1.5f), rgb(150, 176, 210));
 
     // Icons 8 to 23: the globe turning in 16 steps.
     Noise land(20240611u, 16);
-    for (int n = 8; n <= 23; ++n) globe(cv, land, (n % 8) * 64, (n / 8) * 64 + 66, (n - 8) / 16.0f);
+    for (int n = 8; n <= 23; ++n)
+        globe(cv, land, (n % 8) * 64, (n / 8) * 64 + 66, (n - 8) / 16.0f);
 
     // Installer panel (BTN_frame2 type 20): 41 x 41 at (774, 78), margins 1.
     shape(cv, 774, 78, 815, 119, rbox(775, 79, 814, 118, 5), RGBA{0.22f, 0.28f, 0.38f, 0.9f});
@@ -774,7 +852,8 @@ void draw_installer(Canvas& cv) {
 // [SECTION] Backgrounds (textures 391, 392)
 // ---------------------------------------------------------------------------
 // A calm light sky: a vertical gradient, a soft glow and slow cloud bands.
-void draw_background(Canvas& cv, RGBA low, RGBA high, RGBA glow, float gx, float gy, uint32_t seed) {
+void draw_background(Canvas& cv, RGBA low, RGBA high, RGBA glow, float gx, float gy, uint32_t seed)
+{
     Noise clouds(seed, 32);
     for (int y = 0; y < 768; ++y)
         for (int x = 0; x < 1024; ++x) {
@@ -785,7 +864,8 @@ void draw_background(Canvas& cv, RGBA low, RGBA high, RGBA glow, float gx, float
             float n = clouds.fbm(x / 180.0f, y / 60.0f, 4);
             c = mix(c, RGBA{1, 1, 1, 1}, 0.18f * clamp01((n - 0.45f) * 3));
             // Ordered dither hides gradient steps.
-            static const int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+            static const int bayer[4][4] = {
+                {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
             float dz = (bayer[y & 3][x & 3] - 7.5f) / (16.0f * 255.0f);
             cv.set(x, y, {c.r + dz, c.g + dz, c.b + dz, 1});
         }
@@ -798,8 +878,9 @@ void draw_background(Canvas& cv, RGBA low, RGBA high, RGBA glow, float gx, float
 // The font draws a lone consonant small and low and a vowel tall, so each
 // letter gets the largest pixel size at which it fits 12 x 10 pixels, and sits
 // centred in the cell's ink rows.
-bool draw_menu_font(Canvas& cv, FT_Face face) {
-    cv.fill(0, 0, cv.w, cv.h, {1, 1, 1, 0});  // nothing dark bleeds in at edges
+bool draw_menu_font(Canvas& cv, FT_Face face)
+{
+    cv.fill(0, 0, cv.w, cv.h, {1, 1, 1, 0}); // nothing dark bleeds in at edges
     const int ink_h = kMenuFontCell - kMenuFontInkLow, ink_w = kMenuFontCell - 1;
     for (int b = 0; b < 128; ++b) {
         const unsigned code = menu_font_letter(b);
@@ -816,8 +897,8 @@ bool draw_menu_font(Canvas& cv, FT_Face face) {
         }
         const FT_Bitmap& bm = face->glyph->bitmap;
         const int x0 = (b % kMenuFontCols) * kMenuFontCell + (kMenuFontCell - int(bm.width)) / 2;
-        const int top = (b / kMenuFontCols) * kMenuFontCell + kMenuFontInkLow +
-                        (ink_h + int(bm.rows)) / 2 - 1;
+        const int top =
+            (b / kMenuFontCols) * kMenuFontCell + kMenuFontInkLow + (ink_h + int(bm.rows)) / 2 - 1;
         for (unsigned r = 0; r < bm.rows; ++r)
             for (unsigned col = 0; col < bm.width; ++col) {
                 const float k = bm.buffer[r * bm.pitch + col] / 255.0f;
@@ -830,7 +911,8 @@ bool draw_menu_font(Canvas& cv, FT_Face face) {
 // ---------------------------------------------------------------------------
 // [SECTION] Output
 // ---------------------------------------------------------------------------
-bool write_file(const std::string& path, const void* data, size_t n) {
+bool write_file(const std::string& path, const void* data, size_t n)
+{
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
     bool ok = std::fwrite(data, 1, n, f) == n;
@@ -840,7 +922,8 @@ bool write_file(const std::string& path, const void* data, size_t n) {
 
 // The C++ file that puts the raw bytes into the program under `symbol`.
 bool write_embed(const std::string& cpp, const std::string& raw, const std::string& symbol,
-                 size_t n) {
+                 size_t n)
+{
     std::string s;
     s += "// Generated by tools/texgen from fixed inputs; do not edit.\n";
     s += "// The pixels of " + symbol + ", " + std::to_string(n) + " bytes.\n";
@@ -857,7 +940,8 @@ bool write_embed(const std::string& cpp, const std::string& raw, const std::stri
 }
 
 // PNG preview, top row first, for looking at the art by eye.
-bool write_png(const std::string& path, const Canvas& cv, int w, int h) {
+bool write_png(const std::string& path, const Canvas& cv, int w, int h)
+{
     std::vector<uint8_t> raw;
     for (int y = h - 1; y >= 0; --y) {
         raw.push_back(0);
@@ -870,7 +954,8 @@ bool write_png(const std::string& path, const Canvas& cv, int w, int h) {
     z.resize(zn);
     std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
     auto be32 = [&](std::vector<uint8_t>& v, uint32_t x) {
-        for (int i = 3; i >= 0; --i) v.push_back(uint8_t(x >> (8 * i)));
+        for (int i = 3; i >= 0; --i)
+            v.push_back(uint8_t(x >> (8 * i)));
     };
     auto chunk = [&](const char* type, const std::vector<uint8_t>& data) {
         be32(out, uint32_t(data.size()));
@@ -890,14 +975,16 @@ bool write_png(const std::string& path, const Canvas& cv, int w, int h) {
 }
 
 // Preview over mid grey, enlarged by `scale`, so that white art shows.
-bool write_preview(const std::string& path, const Canvas& cv, int scale) {
+bool write_preview(const std::string& path, const Canvas& cv, int scale)
+{
     Canvas v(cv.w * scale, cv.h * scale);
     for (int y = 0; y < v.h; ++y)
         for (int x = 0; x < v.w; ++x) {
             const uint8_t* p = &cv.px[(size_t(y / scale) * cv.w + x / scale) * 4];
             float a = p[3] / 255.0f, g = ((x / 8 + y / 8) % 2) ? 0.42f : 0.38f;
-            v.set(x, y, {p[0] / 255.0f * a + g * (1 - a), p[1] / 255.0f * a + g * (1 - a),
-                         p[2] / 255.0f * a + g * (1 - a), 1});
+            v.set(x, y,
+                  {p[0] / 255.0f * a + g * (1 - a), p[1] / 255.0f * a + g * (1 - a),
+                   p[2] / 255.0f * a + g * (1 - a), 1});
         }
     return write_png(path, v, v.w, v.h);
 }
@@ -905,13 +992,14 @@ bool write_preview(const std::string& path, const Canvas& cv, int scale) {
 struct Image {
     const char* symbol;
     const char* file;
-    int tex_w, tex_h;  // canvas (texture) size
-    int img_w, img_h;  // the image size given to the loader
+    int tex_w, tex_h; // canvas (texture) size
+    int img_w, img_h; // the image size given to the loader
 };
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     if (argc < 5) {
         std::fprintf(stderr, "usage: texgen OUT_DIR REGULAR.ttf BOLD.ttf HANGUL.ttf [--png]\n");
         return 2;
@@ -938,9 +1026,11 @@ int main(int argc, char** argv) {
         if (std::strcmp(im.file, "texes0") == 0) draw_atlas(cv);
         if (std::strcmp(im.file, "texes1") == 0) draw_installer(cv);
         if (std::strcmp(im.file, "texes2") == 0)
-            draw_background(cv, rgb(214, 224, 234), rgb(150, 180, 210), rgb(255, 250, 236), 760, 620, 11u);
+            draw_background(cv, rgb(214, 224, 234), rgb(150, 180, 210), rgb(255, 250, 236), 760,
+                            620, 11u);
         if (std::strcmp(im.file, "texes3") == 0)
-            draw_background(cv, rgb(226, 222, 214), rgb(170, 184, 200), rgb(255, 240, 220), 260, 600, 23u);
+            draw_background(cv, rgb(226, 222, 214), rgb(170, 184, 200), rgb(255, 240, 220), 260,
+                            600, 23u);
         if (std::strcmp(im.file, "texes4") == 0 && !draw_menu_font(cv, g_hangul)) return 1;
         // Stored bytes: the image's rows in the texture's row length.
         size_t n = size_t(im.img_w) * im.img_h * 4;
@@ -950,7 +1040,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "texgen: cannot write %s\n", raw.c_str());
             return 1;
         }
-        if (png && !write_preview(out + "/" + im.file + ".png", cv, im.tex_w == 512 ? 2 : 1)) return 1;
+        if (png && !write_preview(out + "/" + im.file + ".png", cv, im.tex_w == 512 ? 2 : 1))
+            return 1;
     }
     FT_Done_Face(g_regular);
     FT_Done_Face(g_bold);

@@ -430,13 +430,12 @@ int create_temp(const std::string& p, std::string* tmp, int* err)
 // look, so no wake is lost).
 class handoff
 {
-public:
+  public:
     // Returns once done() holds: polls it for about spin_us, then naps for
     // nap_us at a time during linger_us, then sleeps until woken, or with
     // nap_us > 0 wakes every nap_us (a change that comes without wake() is
     // still seen).
-    template <class Done>
-    void await(Done done, int spin_us, int nap_us, int linger_us = 0)
+    template <class Done> void await(Done done, int spin_us, int nap_us, int linger_us = 0)
     {
         if (done()) return;
         const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(spin_us);
@@ -474,7 +473,7 @@ public:
         cv_.notify_all();
     }
 
-private:
+  private:
     static void cpu_relax()
     {
 #if defined(__x86_64__) || defined(__i386__)
@@ -500,7 +499,7 @@ private:
 // cannot take a span of the next.
 class entry_workers
 {
-public:
+  public:
     // The workers, started on first use; null when a thread cannot start. A
     // forked child has none of the parent's threads and starts none (POSIX
     // promises little in such a child): it extracts on its own.
@@ -571,7 +570,7 @@ public:
     int write_err = 0;
     uLong crc = 0;
 
-private:
+  private:
     // How a worker waits (microseconds). For the next entry: it polls
     // kIdleSpinUs, naps kIdleNapUs at a time for kLingerUs (extractions come
     // in runs, and waking a sleeper costs begin() a system call), then sleeps
@@ -611,8 +610,7 @@ private:
     // One worker's life: for each entry, claims and works on spans until the
     // entry is closed, the extracting thread has taken the rest, or a newer
     // entry has begun. work(bytes, n) runs on each span in order.
-    template <class Work>
-    void serve(lane& l, Work work)
+    template <class Work> void serve(lane& l, Work work)
     {
         for (unsigned seen = 0;;) {
             idle_.await([&] { return job_.load() != seen; }, kIdleSpinUs, kIdleNapUs, kLingerUs);

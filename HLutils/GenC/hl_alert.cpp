@@ -44,7 +44,8 @@ void alert_window_route(int return_window, const std::string& line1, const std::
     // Whatever the interrupted drawing code left, start from a known state.
     glEnd();
     glEndList();
-    for (int i = 0; i < 30; ++i) glGetError();
+    for (int i = 0; i < 30; ++i)
+        glGetError();
     OGL_nrml_colors();
     if (glExt.glsl_avail && glExt.glUseProgramObjectARB) glExt.glUseProgramObjectARB(0);
     if (glExt.framebuf_avail && glExt.glBindFramebufferEXT)
@@ -66,10 +67,11 @@ void alert_window_route(int return_window, const std::string& line1, const std::
         const float cx = mnw.win_w * 0.5f, wrap = mnw.win_w * 0.9f;
         for (int i = 0; i < 4; ++i)
             OGL_string(kColAlertText, cx, kLineY[i], lines[i], wrap, kCharsetProp, 1);
-        if (kind == t_exit) OGL_string(kColAlertText, cx, kLocationY, location, wrap, kCharsetProp, 1);
+        if (kind == t_exit)
+            OGL_string(kColAlertText, cx, kLocationY, location, wrap, kCharsetProp, 1);
         if (BTN_action(cx, kButtonY, 0, 0, 1, stls[kStlsAlertButton], "-") || return_hit) {
             return_hit = 0;
-            if (kind == t_exit) return;  // logged and ended by the caller, 995 still current
+            if (kind == t_exit) return; // logged and ended by the caller, 995 still current
             VOVARU_startwind(return_window, 0);
             mnw.mouse_x = mouse_x;
             mnw.mouse_y = mouse_y;

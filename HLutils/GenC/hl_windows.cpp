@@ -12,8 +12,8 @@
 #include "GenC/hl_events.h"
 #include "GenC/hl_menu.h"
 #include "GenH/hl_types.h"
-#include "OOPS_cpp/butn_focus.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/butn_focus.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 

@@ -30,11 +30,20 @@ static const std::string wpn_path = "Weapons/";
 static const std::string apt_path_def = "KSEA";
 static const std::string acf_path = "Aircraft/";
 static const std::string acf_path_def = acf_path + "General Aviation/Cessna 172SP/Cessna_172SP.acf";
-static const std::string no_install_name = "Not Yet Scanned";  // placeholder release name
+static const std::string no_install_name = "Not Yet Scanned"; // placeholder release name
 static const std::string data_path = "Resources/default data/";
 static const std::string build_name[11] = {
-    "Zudezud 9.00 Beta-19", "North America", "South America", "Europe", "Africa", "Asia",
-    "Australia", "Antarctica", "Pacific", "Atlantic", "Indian Ocean",
+    "Zudezud 9.00 Beta-19",
+    "North America",
+    "South America",
+    "Europe",
+    "Africa",
+    "Asia",
+    "Australia",
+    "Antarctica",
+    "Pacific",
+    "Atlantic",
+    "Indian Ocean",
 };
 
 // The movie-recording stub: there is no recorder on this platform, so it
@@ -60,16 +69,16 @@ extern float wx, wy;
 extern float wx1, wy1; // the movie window's out-position; nothing reads it
 extern int scratch_dx, scratch_dy;
 extern unsigned char scratch_array_storage[kScratchBytes + 15];
-extern unsigned char* scratch_array;     // 16-byte aligned inside the storage
-extern int app_done;                     // quit flag polled by main
-extern int ogl_inited;                   // 1 once the window can draw alerts
-extern int ot_inited;                    // the network layer was started
+extern unsigned char* scratch_array; // 16-byte aligned inside the storage
+extern int app_done;                 // quit flag polled by main
+extern int ogl_inited;               // 1 once the window can draw alerts
+extern int ot_inited;                // the network layer was started
 extern float lookup_sin[361], lookup_cos[361];
 extern float randrat[10000];
 extern std::string stl_global;
-extern std::string app_path;             // prefix of every file path; empty here
-extern std::ofstream ouf;                // writer of versioned data files
-extern std::ofstream xer;                // the log, "Log.txt"
+extern std::string app_path; // prefix of every file path; empty here
+extern std::ofstream ouf;    // writer of versioned data files
+extern std::ofstream xer;    // the log, "Log.txt"
 extern int return_hit, escape_hit, delete_hit;
 extern int plot_init_lights;
 extern int active_popup_code, select_popup_code, popup_menu_select;
@@ -83,15 +92,15 @@ extern tman_class tman;
 extern xtim_class xtim;
 extern int num_units;
 extern int g_case_sensitive;
-extern http_class http;                  // the download slots and proxy settings
-extern std::vector<std::string> gProxyExclude;  // hosts that bypass the proxy
-extern OGL_extensions glExt;             // OpenGL version, capabilities, entry points
-extern int linkey_shft, linkey_ctrl, linkey_optn;  // Shift, Control, Alt held
-extern qtim_class qtim;                  // movie-recording stub
-extern colr_class colr;                  // the colour table, gamma and pulse
-extern pref_class pref;                  // the preferences file
-extern UTL_cmdline cmdline;             // the command-line options
-extern std::string dest_dir_path;        // the installer's destination folder, ends in '/'
-extern oglp_class oglp;                 // the text scale of the bitmap fonts
-extern cmnd_class cmnd;                 // the command table keys are bound to
-extern keys_class keys;                 // the keyboard handler and key bindings
+extern http_class http;                           // the download slots and proxy settings
+extern std::vector<std::string> gProxyExclude;    // hosts that bypass the proxy
+extern OGL_extensions glExt;                      // OpenGL version, capabilities, entry points
+extern int linkey_shft, linkey_ctrl, linkey_optn; // Shift, Control, Alt held
+extern qtim_class qtim;                           // movie-recording stub
+extern colr_class colr;                           // the colour table, gamma and pulse
+extern pref_class pref;                           // the preferences file
+extern UTL_cmdline cmdline;                       // the command-line options
+extern std::string dest_dir_path;                 // the installer's destination folder, ends in '/'
+extern oglp_class oglp;                           // the text scale of the bitmap fonts
+extern cmnd_class cmnd;                           // the command table keys are bound to
+extern keys_class keys;                           // the keyboard handler and key bindings

@@ -157,8 +157,8 @@ void OGL_extensions::init_extensions()
     if (glsl_avail && has_ext(ren.gl_vendor, "NVIDIA") && !has_ext(exts, "GL_NV_fragment_program2"))
         first_gen_shaders = 1;
 
-    // 6. Entry points, group by group. Each group is fetched only while its
-    // flag is on; a missing entry clears the flag (the rest are still fetched).
+        // 6. Entry points, group by group. Each group is fetched only while its
+        // flag is on; a missing entry clears the flag (the rest are still fetched).
 #define OGL_EXT_FETCH_ONE(type, name) fetch(name, #name, group);
 #define OGL_EXT_FETCH_GROUP(flag, LIST)                                                            \
     do {                                                                                           \

@@ -118,8 +118,8 @@ int select_path(float x, float y, int file_type, std::string* path, int max_len,
     if (BTN_mouse_in(icon)) stls[kStlsTooltip] = help;
     if (!(mnw.mouse_press && BTN_mouse_in(icon))) return 0;
     char answer[kPathAnswerSize] = {};
-    if (!GetFilePathFromUser(2, "Please pick an Didozuroz to update", "Update", 1, nullptr,
-                             answer, std::min(answer_size, sizeof answer)))
+    if (!GetFilePathFromUser(2, "Please pick an Didozuroz to update", "Update", 1, nullptr, answer,
+                             std::min(answer_size, sizeof answer)))
         return 0;
     *path = answer;
     return 1;
@@ -149,8 +149,7 @@ int BTN_select_path_stl(float x, float y, int open_save, int file_type, std::str
                         int max_len, std::string label, float width, int take_focus)
 {
     check_args(open_save, file_type, 1, "BTN_select_file_stl");
-    return select_path(x, y, file_type, path, max_len, label, width, take_focus,
-                       kPathAnswerSize);
+    return select_path(x, y, file_type, path, max_len, label, width, take_focus, kPathAnswerSize);
 }
 
 int BTN_select_path_chr(float x, float y, int open_save, int file_type, char* path, int size,
@@ -173,9 +172,9 @@ int BTN_select_file_chr(float x, float y, int open_save, int file_type, char* na
     get_path_with_path(folder, *path);
     const std::string was = folder + buffer_text(name, size);
     std::string joined = was;
-    const int picked = select_path(x, y, file_type, &joined,
-                                   int(folder.size()) + buffer_limit(size), label, width, 1,
-                                   kPathAnswerSize);
+    const int picked =
+        select_path(x, y, file_type, &joined, int(folder.size()) + buffer_limit(size), label, width,
+                    1, kPathAnswerSize);
     if (picked) {
         *path = joined;
         put_buffer(BTN_path_shown(joined, 0), name, size);

@@ -10,25 +10,26 @@ constexpr int kColrSpectrumCount = 1000;
 
 // Colour ids with a fixed role in the library.
 enum {
-    kColrNoTint       = 0,    // artwork quads of widgets and panels
-    kColrFirstSampled = 34,   // 34 .. 47 are sampled from the interface atlas at start-up
-    kColrMenuMean     = 39,   // mean of 35 and 38, set at start-up
-    kColrLastSampled  = 47,
-    kColrLastLit      = 45,   // ids 0 .. 45 are multiplied by the light colour when drawn
-    kColrPulseFirst   = 78,   // 78 .. 83 pulse, rewritten every frame
-    kColrPulseLast    = 83,
-    kColrInstlTint    = 102,  // tint of the installer artwork
-    kColrLight        = 104,  // the light colour
+    kColrNoTint = 0,        // artwork quads of widgets and panels
+    kColrFirstSampled = 34, // 34 .. 47 are sampled from the interface atlas at start-up
+    kColrMenuMean = 39,     // mean of 35 and 38, set at start-up
+    kColrLastSampled = 47,
+    kColrLastLit = 45,    // ids 0 .. 45 are multiplied by the light colour when drawn
+    kColrPulseFirst = 78, // 78 .. 83 pulse, rewritten every frame
+    kColrPulseLast = 83,
+    kColrInstlTint = 102, // tint of the installer artwork
+    kColrLight = 104,     // the light colour
 };
 
-class colr_class {
-public:
-    double file_gamma = 0;       // gamma of image files without their own: 1.8
-    double screen_gamma = 0;     // display gamma: 2.2
-    int gamma_needed = 0;        // 1 when screen_gamma differs from 1.8
-    unsigned char gamma_table[256] = {};  // 1.8-authored byte -> byte for the display
+class colr_class
+{
+  public:
+    double file_gamma = 0;               // gamma of image files without their own: 1.8
+    double screen_gamma = 0;             // display gamma: 2.2
+    int gamma_needed = 0;                // 1 when screen_gamma differs from 1.8
+    unsigned char gamma_table[256] = {}; // 1.8-authored byte -> byte for the display
     float rgb[kColrCount][3] = {};
-    float pulse = 0;             // 0.4 .. 1.0 once the clock runs
+    float pulse = 0; // 0.4 .. 1.0 once the clock runs
     float plot_lo = 0, plot_hi = 0, plot_range = 0;
     float spectrum[kColrSpectrumCount][3] = {};
 

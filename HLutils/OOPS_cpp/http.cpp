@@ -27,7 +27,8 @@
 // ---------------------------------------------------------------------------
 // [SECTION] Reply head parser
 
-bool http_name_less::operator()(const std::string& a, const std::string& b) const {
+bool http_name_less::operator()(const std::string& a, const std::string& b) const
+{
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     for (std::size_t i = 0; i < n; ++i) {
         const int ca = tolower((unsigned char)a[i]), cb = tolower((unsigned char)b[i]);
@@ -36,10 +37,12 @@ bool http_name_less::operator()(const std::string& a, const std::string& b) cons
     return a.size() < b.size();
 }
 
-namespace {
+namespace
+{
 
 // The status code sits in characters 9 to 11 of "HTTP/1.1 200 OK".
-int status_digits(const char* p) {
+int status_digits(const char* p)
+{
     char code[4] = {p[0], p[1], p[2], 0};
     return (int)strtol(code, nullptr, 10);
 }
@@ -55,7 +58,8 @@ bool is_status_line(const char* line, std::size_t len)
            isdigit((unsigned char)line[11]) && (len == 12 || line[12] == ' ');
 }
 
-void parse_line(const char* line, std::size_t len, http_head_struct& head) {
+void parse_line(const char* line, std::size_t len, http_head_struct& head)
+{
     if (is_status_line(line, len)) {
         head.status = status_digits(line + 9);
         if (len > 13)
@@ -74,15 +78,17 @@ void parse_line(const char* line, std::size_t len, http_head_struct& head) {
     }
 }
 
-}  // namespace
+} // namespace
 
-int http_parse_head(std::vector<char>& buf, http_head_struct& head) {
-    std::size_t pos = 0;  // start of the unparsed text
+int http_parse_head(std::vector<char>& buf, http_head_struct& head)
+{
+    std::size_t pos = 0; // start of the unparsed text
     const std::size_t n = buf.size();
     while (!head.done && n - pos >= 2) {
         // A line ends with CRLF; a bare LF does not end one.
         std::size_t i = pos + 1;
-        while (i < n && !(buf[i] == '\n' && buf[i - 1] == '\r')) ++i;
+        while (i < n && !(buf[i] == '\n' && buf[i - 1] == '\r'))
+            ++i;
         if (i >= n) break;
         const char* line = buf.data() + pos;
         std::size_t len = i - 1 - pos;
@@ -107,13 +113,15 @@ int http_parse_head(std::vector<char>& buf, http_head_struct& head) {
     return 0;
 }
 
-int64_t http_content_length(const http_header_map& headers) {
+int64_t http_content_length(const http_header_map& headers)
+{
     auto it = headers.find("Content-Length");
     if (it == headers.end()) return -1;
     return (int64_t)strtoll(it->second.c_str(), nullptr, 10);
 }
 
-std::string http_unreadable_reply(const http_head_struct& head) {
+std::string http_unreadable_reply(const http_head_struct& head)
+{
     auto te = head.headers.find("Transfer-Encoding");
     if (te != head.headers.end()) {
         std::string coding;
@@ -135,15 +143,17 @@ std::string http_unreadable_reply(const http_head_struct& head) {
 // ---------------------------------------------------------------------------
 // [SECTION] down_class
 
-namespace {
+namespace
+{
 // Every read lands here first and is copied out at once; steps of all
 // requests run one after another on the main thread.
 char readChunk[kNetReadChunk];
-}  // namespace
+} // namespace
 
 down_class::down_class(const char* server, unsigned short port, const char* path, bool post,
                        const std::map<std::string, std::string>& headers, const char* body,
-                       int body_length, const char* local_file) {
+                       int body_length, const char* local_file)
+{
     last_activity = last_byte = xtim.real_secs;
     if (local_file != nullptr) local_path = app_path + local_file;
 
@@ -189,23 +199,28 @@ down_class::down_class(const char* server, unsigned short port, const char* path
             req += *p;
     }
     req += " HTTP/1.1\r\n";
-    for (const auto& h : headers) req += h.first + ": " + h.second + "\r\n";
-    if (body != nullptr && body_length > 0) req += "Content-Length: " + std::to_string(body_length) + "\r\n";
+    for (const auto& h : headers)
+        req += h.first + ": " + h.second + "\r\n";
+    if (body != nullptr && body_length > 0)
+        req += "Content-Length: " + std::to_string(body_length) + "\r\n";
     req += "\r\n";
     if (body != nullptr && body_length > 0) req.append(body, (std::size_t)body_length);
     send_buf.assign(req.begin(), req.end());
 }
 
-down_class::~down_class() {
+down_class::~down_class()
+{
     if (out_file != nullptr) fclose(out_file);
     delete socket;
 }
 
-void down_class::set_error(int err) {
+void down_class::set_error(int err)
+{
     if (error == 0) error = err != 0 ? err : kErrNetWriteFile;
 }
 
-int down_class::CloseFile() {
+int down_class::CloseFile()
+{
     if (out_file != nullptr) {
         // Buffered bytes only reach the disk here: a full disk shows up now.
         if (fclose(out_file) != 0) file_failed("cannot be written", errno);
@@ -221,7 +236,8 @@ void down_class::file_failed(const char* what, int err)
         failure = "the file " + local_path + " " + what + " (" + error_str(error) + ")";
 }
 
-void down_class::fail(int err, const std::string& why) {
+void down_class::fail(int err, const std::string& why)
+{
     if (failure.empty()) failure = why;
     if (err != 0) set_error(err);
     recv_buf.clear();
@@ -229,7 +245,8 @@ void down_class::fail(int err, const std::string& why) {
     CloseFile();
 }
 
-void down_class::peer_closed() {
+void down_class::peer_closed()
+{
     // The body so far: written, or still held when there is no output file.
     const int64_t body = head.done ? bytes_written + (int64_t)recv_buf.size() : 0;
     std::string why;
@@ -246,7 +263,8 @@ void down_class::peer_closed() {
     fail(0, why);
 }
 
-int down_class::DoProcessing() {
+int down_class::DoProcessing()
+{
     if (socket == nullptr) return 0;
 
     int st = socket->GetStatus();
@@ -406,31 +424,40 @@ std::string down_class::FailureReason()
            std::to_string(cont_len) + " body bytes";
 }
 
-bool down_class::IsDone() { return socket != nullptr && socket->GetStatus() == kSockClosed; }
+bool down_class::IsDone()
+{
+    return socket != nullptr && socket->GetStatus() == kSockClosed;
+}
 
-bool down_class::IsComplete() { return cont_len == bytes_written; }
+bool down_class::IsComplete()
+{
+    return cont_len == bytes_written;
+}
 
-bool down_class::IsErr() {
+bool down_class::IsErr()
+{
     return error != 0 || socket == nullptr || socket->GetStatus() == kSockError;
 }
 
-int down_class::GetStat() {
+int down_class::GetStat()
+{
     if (socket == nullptr) return kStatNoSocket;
     switch (socket->GetStatus()) {
-        case kSockConnecting:
-            return kStatConnecting;
-        case kSockError:
-            return kStatSocketError;
-        case kSockClosed:
-            return kStatClosed;
-        default:
-            break;
+    case kSockConnecting:
+        return kStatConnecting;
+    case kSockError:
+        return kStatSocketError;
+    case kSockClosed:
+        return kStatClosed;
+    default:
+        break;
     }
     if (!send_buf.empty()) return kStatSending;
     return head.done ? kStatBody : kStatWaitHead;
 }
 
-int down_class::GetOSErr() {
+int down_class::GetOSErr()
+{
     if (error != 0) return error;
     if (socket == nullptr) return kErrNetAlloc;
     return socket->GetOSError();
@@ -439,7 +466,8 @@ int down_class::GetOSErr() {
 // ---------------------------------------------------------------------------
 // [SECTION] http_class
 
-namespace {
+namespace
+{
 // Place names of the fatal alerts of net_check.
 const char* const kHttpSource = "HLutils/OOPS_cpp/http";
 constexpr int kLineBadSlot = 232;
@@ -447,14 +475,16 @@ constexpr int kLineServerSlash = 247;
 constexpr int kLinePathSlash = 248;
 constexpr int kLineCancelSlot = 300;
 
-void check_slot(int which, int line) {
+void check_slot(int which, int line)
+{
     if (which < 0 || which >= kNetSlots)
         __VOVARU_alert(0, "Too many download objects requested!", "", "", "", t_exit, kHttpSource,
                        line);
 }
 
 void log_error_block(down_class* req, const std::string& local, const std::string& server,
-                     const std::string& path) {
+                     const std::string& path)
+{
     xer << "HTTP Error for " << local << "\n";
     xer << "   server     =" << server << "\n";
     xer << "   file       =" << path << "\n";
@@ -465,14 +495,16 @@ void log_error_block(down_class* req, const std::string& local, const std::strin
     xer << "   GetOSErr   =" << req->GetOSErr() << "\n";
     xer << "   response   =" << req->GetReason() << " (#" << req->GetStatusCode() << ")\n\n";
 }
-}  // namespace
+} // namespace
 
-bool http_class::UseProxy(const char* host, unsigned short port) {
+bool http_class::UseProxy(const char* host, unsigned short port)
+{
     if (_proxy_port_int == 0 || _proxy_host.empty()) return false;
-    if (host == nullptr) host = "";  // memcmp must not see a null pointer
+    if (host == nullptr) host = ""; // memcmp must not see a null pointer
     const std::size_t hl = strlen(host);
     for (const std::string& suffix : gProxyExclude) {
-        if (suffix.size() <= hl && memcmp(host + hl - suffix.size(), suffix.data(), suffix.size()) == 0)
+        if (suffix.size() <= hl &&
+            memcmp(host + hl - suffix.size(), suffix.data(), suffix.size()) == 0)
             return false;
     }
     return true;
@@ -508,15 +540,17 @@ unsigned short http_class::ProxyPort(const char* server, unsigned short port)
 }
 
 int http_class::net_check(int which, std::string server, std::string path, const std::string& local,
-                          bool no_cache) {
+                          bool no_cache)
+{
     check_slot(which, kLineBadSlot);
-    if (which < 0 || which >= kNetSlots) return kNetFailed;  // only when the alert returns (tests)
+    if (which < 0 || which >= kNetSlots) return kNetFailed; // only when the alert returns (tests)
 
     static int inited_any = 0;
     static int soc_inited = 0;
     if (!inited_any) {
         inited_any = 1;
-        for (auto& s : slot) s = nullptr;
+        for (auto& s : slot)
+            s = nullptr;
         if (!soc_inited) {
             DUZOSocket::StartupNetworking(ot_inited == 0);
             ot_inited = 1;
@@ -526,17 +560,20 @@ int http_class::net_check(int which, std::string server, std::string path, const
 
     if (slot[which] == nullptr) {
         if (!server.empty() && server.back() == '/') {
-            __VOVARU_alert(0, "net_check error! You have a dirchar at the end of the server name!",
-                           "You should not!",
-                           "Our convention is that a server name is simply a server name... with no slash!",
-                           server, t_exit, kHttpSource, kLineServerSlash);
+            __VOVARU_alert(
+                0, "net_check error! You have a dirchar at the end of the server name!",
+                "You should not!",
+                "Our convention is that a server name is simply a server name... with no slash!",
+                server, t_exit, kHttpSource, kLineServerSlash);
             return kNetFailed;
         }
         if (path.empty() || path[0] != '/') {
             __VOVARU_alert(0,
-                           "net_check error! You do not have a dirchar at the beginning of the directory name!",
+                           "net_check error! You do not have a dirchar at the beginning of the "
+                           "directory name!",
                            "You should!",
-                           "Our convention is that a directory name does start with a slash because it must include the hard drive,which is a dir char on unix!",
+                           "Our convention is that a directory name does start with a slash "
+                           "because it must include the hard drive,which is a dir char on unix!",
                            path, t_exit, kHttpSource, kLinePathSlash);
             return kNetFailed;
         }
@@ -550,7 +587,7 @@ int http_class::net_check(int which, std::string server, std::string path, const
         headers["Connection"] = "close";
         if (no_cache) {
             headers["Cache-Control"] = "no-cache";
-            headers["Pragma"] = "no-cache";  // for HTTP/1.0 caches
+            headers["Pragma"] = "no-cache"; // for HTTP/1.0 caches
         }
         slot[which] = new down_class(server.c_str(), kNetHttpPort, path.c_str(), false, headers,
                                      nullptr, 0, local.c_str());
@@ -657,13 +694,14 @@ net_wait_struct http_class::Waiting(int which)
     return w;
 }
 
-int http_class::net_cancel(int which) {
+int http_class::net_cancel(int which)
+{
     check_slot(which, kLineCancelSlot);
     if (which < 0 || which >= kNetSlots || slot[which] == nullptr) return 0;
     down_class* req = slot[which];
     slot[which] = nullptr;
     const std::string partial = req->OpenedFile() ? req->GetLocalPath() : std::string();
-    delete req;  // closes the socket and the file
+    delete req; // closes the socket and the file
     if (!partial.empty()) unlink(partial.c_str());
     return 1;
 }

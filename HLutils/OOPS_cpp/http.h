@@ -17,9 +17,9 @@ class DUZOSocket;
 // [SECTION] Numbers
 
 // Answers of http_class::net_check.
-constexpr int kNetRunning = 0;   // still transferring
-constexpr int kNetComplete = 1;  // the whole body is in the local file
-constexpr int kNetFailed = 2;    // failed or timed out; the slot is free again
+constexpr int kNetRunning = 0;  // still transferring
+constexpr int kNetComplete = 1; // the whole body is in the local file
+constexpr int kNetFailed = 2;   // failed or timed out; the slot is free again
 
 // The slots: 0 server list, 1 directory archive, 2 to 5 file streams.
 constexpr int kNetSlots = 6;
@@ -61,11 +61,11 @@ struct http_name_less {
 using http_header_map = std::map<std::string, std::string, http_name_less>;
 
 struct http_head_struct {
-    bool done = false;  // blank line of a final (>= 200) reply seen
-    int status = 0;     // code of the last status line; 0/-1 before one
+    bool done = false; // blank line of a final (>= 200) reply seen
+    int status = 0;    // code of the last status line; 0/-1 before one
     std::string reason;
-    http_header_map headers;  // first occurrence of a name (in any case) wins
-    std::size_t head_bytes = 0;                  // head bytes consumed so far
+    http_header_map headers;    // first occurrence of a name (in any case) wins
+    std::size_t head_bytes = 0; // head bytes consumed so far
 };
 
 // Consumes complete CRLF lines from the front of buf into head, up to and
@@ -105,12 +105,13 @@ struct net_wait_struct {
 // ---------------------------------------------------------------------------
 // [SECTION] One request with its reply
 
-class down_class {
-public:
+class down_class
+{
+  public:
     // Looks the host up (blocking) and starts a non-blocking connect.
     down_class(const char* server, unsigned short port, const char* path, bool post,
-               const std::map<std::string, std::string>& headers, const char* body,
-               int body_length, const char* local_file);
+               const std::map<std::string, std::string>& headers, const char* body, int body_length,
+               const char* local_file);
     ~down_class();
     down_class(const down_class&) = delete;
     down_class& operator=(const down_class&) = delete;
@@ -118,10 +119,10 @@ public:
     // One non-blocking step of the transfer.
     int DoProcessing();
 
-    bool IsDone();      // a socket exists and it is closed
-    bool IsComplete();  // bytes written == content length
-    bool IsErr();       // error set, no socket, or socket error
-    int GetStat();      // kStat*
+    bool IsDone();     // a socket exists and it is closed
+    bool IsComplete(); // bytes written == content length
+    bool IsErr();      // error set, no socket, or socket error
+    int GetStat();     // kStat*
     int GetOSErr();
 
     // Flushes and closes the output file; keeps the first error. Returns the
@@ -153,10 +154,10 @@ public:
     bool HeardFromPeer() const { return heard; }
 
     // Read by the installer to show progress.
-    int64_t cont_len = -1;       // -1 until the head gives "Content-Length"
-    int64_t bytes_written = 0;   // body bytes handed to the output file
+    int64_t cont_len = -1;     // -1 until the head gives "Content-Length"
+    int64_t bytes_written = 0; // body bytes handed to the output file
 
-private:
+  private:
     void set_error(int err);
     // Ends a request that cannot succeed any more: records why, closes the
     // connection and the output file.
@@ -165,9 +166,9 @@ private:
     // A local file error: keeps the first error and says what failed.
     void file_failed(const char* what, int err);
 
-    DUZOSocket* socket = nullptr;   // null when the host did not resolve
-    std::vector<char> send_buf;     // request bytes not yet taken
-    std::vector<char> recv_buf;     // unparsed head text, then body bytes
+    DUZOSocket* socket = nullptr; // null when the host did not resolve
+    std::vector<char> send_buf;   // request bytes not yet taken
+    std::vector<char> recv_buf;   // unparsed head text, then body bytes
     http_head_struct head;
     FILE* out_file = nullptr;
     std::string local_path;
@@ -185,8 +186,9 @@ private:
 // ---------------------------------------------------------------------------
 // [SECTION] The download slots
 
-class http_class {
-public:
+class http_class
+{
+  public:
     // True when requests to host go through the proxy (port plays no part).
     bool UseProxy(const char* host, unsigned short port);
     // Where a request to server:port connects: the proxy when UseProxy says
@@ -222,9 +224,9 @@ public:
     // Forgets the failures of every slot without writing anything.
     void ForgetFailures();
 
-    std::string _proxy_host;       // preference "_proxy_host"; empty: no proxy
-    std::string _proxy_port;       // preference "_proxy_port", as typed
-    int _proxy_port_int = 0;       // preference "_proxy_port_int"; 0: no proxy
+    std::string _proxy_host; // preference "_proxy_host"; empty: no proxy
+    std::string _proxy_port; // preference "_proxy_port", as typed
+    int _proxy_port_int = 0; // preference "_proxy_port_int"; 0: no proxy
     down_class* slot[kNetSlots] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
 
   private:

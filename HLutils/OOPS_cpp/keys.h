@@ -57,8 +57,8 @@ struct key_binding {
 class keys_class
 {
   public:
-    int last_vkey = 0;  // last key no focused field took
-    int last_flags = 0; // its modifiers (flags & 7)
+    int last_vkey = 0;     // last key no focused field took
+    int last_flags = 0;    // its modifiers (flags & 7)
     int close_window = -1; // the sub-window a Return is to close at the next pass
     std::vector<key_binding> bindings;
 

@@ -20,7 +20,8 @@
 #include "OOPS_cpp/tman.h"
 #include "TEX/TEX_bind.h"
 
-namespace {
+namespace
+{
 
 // Cell geometry of the fixed 15-pixel font (texture 393): 40 columns of 13x13.
 constexpr int kFix15Cols = 40;
@@ -42,8 +43,10 @@ constexpr float kAtlasSize = 512.0f;
 // ---------------------------------------------------------------------------
 struct CellTable {
     int8_t col[256], row[256];
-    CellTable() {
-        for (int i = 0; i < 256; ++i) col[i] = row[i] = 0;  // unknown bytes: the blank cell
+    CellTable()
+    {
+        for (int i = 0; i < 256; ++i)
+            col[i] = row[i] = 0; // unknown bytes: the blank cell
         for (int r = 0; r < kGlyphRows; ++r)
             for (int c = 0; c < kGlyphCols; ++c) {
                 col[kGlyphLayout[r][c]] = int8_t(c);
@@ -51,15 +54,22 @@ struct CellTable {
             }
     }
 };
-const CellTable& cells() {
+const CellTable& cells()
+{
     static const CellTable t;
     return t;
 }
 
-bool is_break(char b) { return b == ' ' || b == '-' || b == '/'; }
-bool is_skipped(char b) { return b == '\r' || b == '\n' || b == '\t'; }
+bool is_break(char b)
+{
+    return b == ' ' || b == '-' || b == '/';
+}
+bool is_skipped(char b)
+{
+    return b == '\r' || b == '\n' || b == '\t';
+}
 
-}  // namespace
+} // namespace
 
 void OGL_glyph_cell(int ch, int* column, int* row)
 {
@@ -68,12 +78,16 @@ void OGL_glyph_cell(int ch, int* column, int* row)
     *row = cells().row[b];
 }
 
-int OGL_char_advance(int ch) { return OGL_prop_advance(static_cast<unsigned char>(ch & 0xFF)); }
+int OGL_char_advance(int ch)
+{
+    return OGL_prop_advance(static_cast<unsigned char>(ch & 0xFF));
+}
 
 float OGL_text_width(const std::string& text)
 {
     float w = 0;
-    for (char b : text) w += float(OGL_char_advance(b));
+    for (char b : text)
+        w += float(OGL_char_advance(b));
     return w;
 }
 
@@ -197,7 +211,8 @@ std::vector<text_line> OGL_wrap_lines(const std::string& text, float wrap, int a
         }
         if (is_break(b)) {
             int coming = 0;
-            for (size_t j = i + 1; j < n && !is_break(text[j]); ++j) ++coming;
+            for (size_t j = i + 1; j < n && !is_break(text[j]); ++j)
+                ++coming;
             if (pen + float(kWrapByteEstimate * coming) > wrap) {
                 lines.push_back({buf, drop});
                 drop += kTextLineStep;
@@ -217,7 +232,7 @@ int OGL_strtex(int charset, int colour, float* s0, float* t0, float* cell_w, flo
 {
     if (charset != kCharsetProp && charset != kCharsetFix10 && charset != kCharsetFix15) {
         __VOVARU_alert(0, "String proc with bad charset!", "", "", "", t_exit, __FILE__, __LINE__);
-        std::abort();  // the fatal alert does not return
+        std::abort(); // the fatal alert does not return
     }
     OGL_setstate(kFogOff, 1, kLightOff, kBlendOn, kDepthOff, kDepthNoWrite);
     float c[4];
@@ -237,8 +252,7 @@ int OGL_strtex(int charset, int colour, float* s0, float* t0, float* cell_w, flo
     return charset == kCharsetFix10 ? kFix10Advance : 0;
 }
 
-void OGL_char(float x, float y, float s0, float t0, float cell_w, float cell_h, int ch,
-              int charset)
+void OGL_char(float x, float y, float s0, float t0, float cell_w, float cell_h, int ch, int charset)
 {
     int column, row;
     if (charset == kCharsetFix15) {
@@ -301,15 +315,16 @@ float OGL_string(int colour, float x, float y, const std::string& text, float wr
 // ---------------------------------------------------------------------------
 // [SECTION] Number text
 // ---------------------------------------------------------------------------
-namespace {
+namespace
+{
 
-constexpr int kNumberMaxCells = 11;  // digits drawn at most on the fixed-cell path
+constexpr int kNumberMaxCells = 11; // digits drawn at most on the fixed-cell path
 
 struct NumberParts {
     double a = 0, r = 0;
     bool negative = false;
-    int n = 1;  // integer digits of a
-    int k = 0;  // integer places asked for
+    int n = 1; // integer digits of a
+    int k = 0; // integer places asked for
 };
 
 NumberParts number_parts(float value, int digits, int decimals)
@@ -341,7 +356,7 @@ char digit_of(double r, int j)
     return char('0' + (d >= 0 && d <= 9 ? d : 0));
 }
 
-}  // namespace
+} // namespace
 
 std::vector<number_glyph> OGL_number_cells(float value, int digits, int decimals)
 {

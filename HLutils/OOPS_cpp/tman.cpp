@@ -30,7 +30,8 @@
 #include "UTL/UTL_thread.h"
 #include "installer/texes.h"
 
-namespace {
+namespace
+{
 
 // ---------------------------------------------------------------------------
 // [SECTION] Registry and buffers
@@ -45,9 +46,11 @@ const char kMakerSite[] = "www.zudezud.example";
 
 // h = 5h + c over the bytes as signed chars.
 struct NameHash {
-    size_t operator()(const std::string& s) const {
+    size_t operator()(const std::string& s) const
+    {
         uint32_t h = 0;
-        for (char c : s) h = 5 * h + uint32_t(int(static_cast<signed char>(c)));
+        for (char c : s)
+            h = 5 * h + uint32_t(int(static_cast<signed char>(c)));
         return h;
     }
 };
@@ -80,13 +83,14 @@ std::string fmt_value(double v)
 [[noreturn]] void fatal_value(const char* msg, const std::string& name, double v, int line)
 {
     __VOVARU_alert(0, msg, name, "value:", fmt_value(v), t_exit, __FILE__, line);
-    std::abort();  // the fatal alert does not return
+    std::abort(); // the fatal alert does not return
 }
 
 int next_pow2(int v)
 {
     int p = 1;
-    while (p < v) p <<= 1;
+    while (p < v)
+        p <<= 1;
     return p;
 }
 
@@ -95,29 +99,44 @@ bool is_dxt(int f)
     return f >= GL_COMPRESSED_RGB_S3TC_DXT1_EXT && f <= GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
 }
 
-bool is_pow2(int v) { return v > 0 && (v & (v - 1)) == 0; }
+bool is_pow2(int v)
+{
+    return v > 0 && (v & (v - 1)) == 0;
+}
 
 // Bytes per pixel of a decoded image, by its format; a DXT1 image counts 3
 // without its one-bit alpha and 4 with it.
 int tex_bytes_per_pixel(int gl_format)
 {
     switch (gl_format) {
-        case GL_ALPHA: return 1;
-        case GL_RGB:
-        case GL_BGR:
-        case GL_COMPRESSED_RGB_S3TC_DXT1_EXT: return 3;
-        default: return 4;  // RGBA, BGRA, DXT1 with alpha, DXT3, DXT5
+    case GL_ALPHA:
+        return 1;
+    case GL_RGB:
+    case GL_BGR:
+    case GL_COMPRESSED_RGB_S3TC_DXT1_EXT:
+        return 3;
+    default:
+        return 4; // RGBA, BGRA, DXT1 with alpha, DXT3, DXT5
     }
 }
 
 using Locker = tman_locker;
 
-}  // namespace
+} // namespace
 
-tman_locker::tman_locker(pthread_mutex_t* m) : m_(m) { UTL_critical_section_lock(m_); }
-tman_locker::~tman_locker() { UTL_critical_section_unlock(m_); }
+tman_locker::tman_locker(pthread_mutex_t* m) : m_(m)
+{
+    UTL_critical_section_lock(m_);
+}
+tman_locker::~tman_locker()
+{
+    UTL_critical_section_unlock(m_);
+}
 
-unsigned char* tman_scratch_temp() { return scratch_array_temp; }
+unsigned char* tman_scratch_temp()
+{
+    return scratch_array_temp;
+}
 
 void tman_forget_name(const std::string& name, int slot)
 {
@@ -138,21 +157,17 @@ void tman_missing_texture_alert(const std::string& name, const char* source_file
 // [SECTION] Slots, registry and binding
 // ---------------------------------------------------------------------------
 tman_class::tman_class()
-    : async_cursor(0),
-      loaded_count(0),
-      total_count(0),
-      scene_load_fail(0),
-      aircraft_load_fail(0),
-      instl_load_fail(0),
-      async_req(nullptr),
-      async_io_result(0),
-      finish_obj(nullptr)
+    : async_cursor(0), loaded_count(0), total_count(0), scene_load_fail(0), aircraft_load_fail(0),
+      instl_load_fail(0), async_req(nullptr), async_io_result(0), finish_obj(nullptr)
 {
     UTL_critical_section_create(&lock);
     tex_hash().clear();
 }
 
-tman_class::~tman_class() { UTL_critical_section_destroy(&lock); }
+tman_class::~tman_class()
+{
+    UTL_critical_section_destroy(&lock);
+}
 
 int tman_class::slot_for_name(const std::string& name)
 {
@@ -196,7 +211,7 @@ int tman_class::load_texture(tex_fail_mode fail_mode, int ref, int flags, tex_lo
 
     ref_dat_struct& d = ref_dat[size_t(s)];
     tex_hash().erase(d.name);
-    tex_hash().emplace(name, s);  // an existing entry stays as it is
+    tex_hash().emplace(name, s); // an existing entry stays as it is
 
     if (d.gl_format == 0) {
         d.name = name;
@@ -204,7 +219,7 @@ int tman_class::load_texture(tex_fail_mode fail_mode, int ref, int flags, tex_lo
         d.ref_count = ref == kTexByName ? 1 : -1;
         d.flags = flags;
         d.fail_mode = fail_mode;
-        d.gl_format = GL_RGBA;  // placeholder until the load fills it
+        d.gl_format = GL_RGBA; // placeholder until the load fills it
         d.vram_bytes = 0;
         d.img_dx = d.img_dy = d.tex_dx = d.tex_dy = 0;
         d.state = kTexStateLoaded;
@@ -244,15 +259,18 @@ void tman_class::bind_ref(int ref, int unit, int env_mode)
             char b[64];
             std::snprintf(b, sizeof b, "ref=%6.0f", double(ref));
             __VOVARU_alert(0, "missing non-scenery texture - how?", "", b,
-                           inside ? ref_dat[size_t(ref)].name : std::string("un-inited"),
-                           t_alert, __FILE__, __LINE__);
+                           inside ? ref_dat[size_t(ref)].name : std::string("un-inited"), t_alert,
+                           __FILE__, __LINE__);
         }
         tex = kTexBlankGray;
     }
     TEX_bind_ref(tex, unit, env_mode);
 }
 
-void tman_class::reset_bind() { TEX_reset_bind(); }
+void tman_class::reset_bind()
+{
+    TEX_reset_bind();
+}
 
 // ---------------------------------------------------------------------------
 // [SECTION] File stage
@@ -267,12 +285,18 @@ void check_dxy(int d, std::string name)
 float tex_level_scale(int level)
 {
     switch (level) {
-        case 4: return 0.5f;
-        case 3: return 0.25f;
-        case 2: return 0.125f;
-        case 1: return 0.0625f;
-        case 0: return 0.03125f;
-        default: return 1.0f;  // 5, and any unknown level
+    case 4:
+        return 0.5f;
+    case 3:
+        return 0.25f;
+    case 2:
+        return 0.125f;
+    case 1:
+        return 0.0625f;
+    case 0:
+        return 0.03125f;
+    default:
+        return 1.0f; // 5, and any unknown level
     }
 }
 
@@ -344,7 +368,8 @@ int load_any_into_scratch(std::string name, int slot, int flags, int& gl_format,
     unsigned char* dst = (flags & kTexIntoScratch) ? scratch_array : scratch_array_temp;
 
     auto with_ext = [&](const char* ext) {
-        if (name.size() > 4 && name[name.size() - 4] == '.') return name.substr(0, name.size() - 4) + ext;
+        if (name.size() > 4 && name[name.size() - 4] == '.')
+            return name.substr(0, name.size() - 4) + ext;
         return name;
     };
     xmap_class file;
@@ -429,18 +454,38 @@ int tman_class::load_texture_io(tex_load_vars* req)
 {
     req->has_mips = 0;
     switch (req->flags & kTexColorMask) {
-        case 2: req->gl_format = GL_RGBA; req->bpp = 4; break;
-        case 3: req->gl_format = GL_ALPHA; req->bpp = 1; break;
-        case 4: req->gl_format = GL_RGB; req->bpp = 3; req->take_alpha = 1; break;
-        case 5: req->gl_format = GL_RGBA; req->bpp = 4; req->take_alpha = 1; break;
-        case 6: req->gl_format = GL_DEPTH_COMPONENT; req->bpp = 1; break;
-        case 0:
-            __VOVARU_alert(0,
-                           "BAD color enum for tman - see tman.h for valid colors!  We cannot "
-                           "pass 0.",
-                           "", "", "", t_exit, __FILE__, __LINE__);
-            std::abort();
-        default: req->gl_format = GL_RGB; req->bpp = 3; break;
+    case 2:
+        req->gl_format = GL_RGBA;
+        req->bpp = 4;
+        break;
+    case 3:
+        req->gl_format = GL_ALPHA;
+        req->bpp = 1;
+        break;
+    case 4:
+        req->gl_format = GL_RGB;
+        req->bpp = 3;
+        req->take_alpha = 1;
+        break;
+    case 5:
+        req->gl_format = GL_RGBA;
+        req->bpp = 4;
+        req->take_alpha = 1;
+        break;
+    case 6:
+        req->gl_format = GL_DEPTH_COMPONENT;
+        req->bpp = 1;
+        break;
+    case 0:
+        __VOVARU_alert(0,
+                       "BAD color enum for tman - see tman.h for valid colors!  We cannot "
+                       "pass 0.",
+                       "", "", "", t_exit, __FILE__, __LINE__);
+        std::abort();
+    default:
+        req->gl_format = GL_RGB;
+        req->bpp = 3;
+        break;
     }
     int result = kTexIoNone;
     if (has_scratch_prefix(req->name)) {
@@ -527,7 +572,7 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
                        "maybe we tried to load some texture thatis not avail, and we have not "
                        "loaded the t_blank_gray yet?",
                        "", "", t_exit, __FILE__, __LINE__);
-        std::abort();  // the fatal alert does not return
+        std::abort(); // the fatal alert does not return
     }
     ref_dat_struct& d = ref_dat[size_t(slot)];
 
@@ -591,8 +636,8 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
     if (bleed) tex_bleed_alpha(req->pixels, req->tex_dx, req->tex_dy);
 
     if (!(req->flags & kTexKeepSize) && (!is_pow2(req->tex_dx) || !is_pow2(req->tex_dy))) {
-        __VOVARU_alert(0, "load_tex: Trying to read a texture that is not a power of 2!",
-                       req->name, "", "", t_exit, __FILE__, __LINE__);
+        __VOVARU_alert(0, "load_tex: Trying to read a texture that is not a power of 2!", req->name,
+                       "", "", t_exit, __FILE__, __LINE__);
         std::abort();
     }
     check_dxy(req->tex_dx, req->name);
@@ -620,7 +665,8 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
         } else if (replace) {
             glTexSubImage2D(GL_TEXTURE_2D, level, 0, 0, w, h, GLenum(fmt), GL_UNSIGNED_BYTE, px);
         } else {
-            glTexImage2D(GL_TEXTURE_2D, level, internal, w, h, 0, GLenum(fmt), GL_UNSIGNED_BYTE, px);
+            glTexImage2D(GL_TEXTURE_2D, level, internal, w, h, 0, GLenum(fmt), GL_UNSIGNED_BYTE,
+                         px);
         }
         if (w == 1 && h == 1) break;
         if (req->has_mips) {
@@ -646,20 +692,23 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_ARB, &compressed);
         if (compressed) {
             GLint bytes = 0;
-            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE_ARB, &bytes);
+            glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE_ARB,
+                                     &bytes);
             d.vram_bytes = int(float(bytes) * f);
         }
     }
     const GLint clamp = glExt.tex_clamp_avail ? GL_CLAMP_TO_EDGE : GL_CLAMP;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S,
                     (req->flags & (kTexClampST | kTexClampS)) ? clamp : GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, (req->flags & kTexClampST) ? clamp : GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T,
+                    (req->flags & kTexClampST) ? clamp : GL_REPEAT);
     if (glExt.aniso_avail) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);
     if (nearest) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     } else {
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mip ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                        mip ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     }
     if (fmt == GL_DEPTH_COMPONENT) {
@@ -692,7 +741,8 @@ void recall_ins_texes()
         {kTexInsBack2, 1024, 768, t_ins_back_2_dat, kTexesBackBytes},
         // Korean menu texts (charset 103); only its rows of cells are stored.
         {kTexFixedFont, kMenuFontTexSide, kMenuFontTexSide, t_menu_font_dat, kMenuFontBytes},
-        {kTexInterface, 512, 512, t_interface_dat, kTexesInterfaceBytes},  // last: start-up samples it
+        {kTexInterface, 512, 512, t_interface_dat,
+         kTexesInterfaceBytes}, // last: start-up samples it
     };
     // RGBA, never scaled, from the buffer.
     const int flags = 2 | kTexNoScale | kTexNoEffect;

@@ -11,23 +11,23 @@
 // ---------------------------------------------------------------------------
 // Slots with a fixed role.
 // ---------------------------------------------------------------------------
-constexpr int kTexByName        = 0;     // load_texture: find or take a slot by name
-constexpr int kTexNoMsgSlot     = 312;   // loads without a start-up message
-constexpr int kTexInterface     = 389;   // interface atlas, 512 x 512, fonts and widgets
-constexpr int kTexInstaller     = 390;   // installer screen artwork
-constexpr int kTexInsBack1      = 391;   // installer background
-constexpr int kTexInsBack2      = 392;   // second background, loaded but not drawn
-constexpr int kTexFixedFont     = 393;   // 15-pixel fixed font (charset 103)
-constexpr int kTexFileIcon      = 405;   // icon of the standard file dialog
-constexpr int kTexEnv17Slot     = 415;   // bound with environment mode 17 by OGL_2dquad
-constexpr int kTexNearestA      = 416;   // nearest filtering
-constexpr int kTexNearestB      = 422;
-constexpr int kTexNearestC      = 423;
-constexpr int kTexBackTileFirst = 424;   // 4 x 4 background tiles, 424 .. 439
-constexpr int kTexBackTileLast  = 439;
-constexpr int kTexBlankGray     = 927;   // grey fallback, "t_blank_gray"
-constexpr int kTexMaxFixed      = 1132;  // highest fixed ref
-constexpr int kTexFirstDynamic  = 1132;  // lowest slot for textures loaded by name
+constexpr int kTexByName = 0;      // load_texture: find or take a slot by name
+constexpr int kTexNoMsgSlot = 312; // loads without a start-up message
+constexpr int kTexInterface = 389; // interface atlas, 512 x 512, fonts and widgets
+constexpr int kTexInstaller = 390; // installer screen artwork
+constexpr int kTexInsBack1 = 391;  // installer background
+constexpr int kTexInsBack2 = 392;  // second background, loaded but not drawn
+constexpr int kTexFixedFont = 393; // 15-pixel fixed font (charset 103)
+constexpr int kTexFileIcon = 405;  // icon of the standard file dialog
+constexpr int kTexEnv17Slot = 415; // bound with environment mode 17 by OGL_2dquad
+constexpr int kTexNearestA = 416;  // nearest filtering
+constexpr int kTexNearestB = 422;
+constexpr int kTexNearestC = 423;
+constexpr int kTexBackTileFirst = 424; // 4 x 4 background tiles, 424 .. 439
+constexpr int kTexBackTileLast = 439;
+constexpr int kTexBlankGray = 927;     // grey fallback, "t_blank_gray"
+constexpr int kTexMaxFixed = 1132;     // highest fixed ref
+constexpr int kTexFirstDynamic = 1132; // lowest slot for textures loaded by name
 
 // ---------------------------------------------------------------------------
 // Load requests.
@@ -35,48 +35,49 @@ constexpr int kTexFirstDynamic  = 1132;  // lowest slot for textures loaded by n
 // What a failed load does.
 typedef int tex_fail_mode;
 enum {
-    tex_fail_silent    = 0,
-    tex_fail_scenery   = 1,  // sets the scenery load-fail flag
-    tex_fail_aircraft  = 2,  // sets the aircraft load-fail flag
-    tex_fail_installer = 3,  // sets the installer load-fail flag
-    tex_fail_fatal     = 4,  // fatal alert
+    tex_fail_silent = 0,
+    tex_fail_scenery = 1,   // sets the scenery load-fail flag
+    tex_fail_aircraft = 2,  // sets the aircraft load-fail flag
+    tex_fail_installer = 3, // sets the installer load-fail flag
+    tex_fail_fatal = 4,     // fatal alert
 };
 
 // When a load happens; only start-up loads show a message.
 typedef int tex_load_time;
 enum {
     tex_load_startup = 100,
-    tex_load_later   = 101,
-    tex_load_async   = 102,
+    tex_load_later = 101,
+    tex_load_async = 102,
 };
 
 // Load flags. The low three bits are the colour enum.
-constexpr int kTexColorMask  = 0x0007;  // 1 RGB, 2 RGBA, 3 alpha, 4/5 RGB/RGBA take-alpha, 6 depth, 7 RGB
-constexpr int kTexMipmap     = 0x0008;
-constexpr int kTexClampST    = 0x0010;
-constexpr int kTexClampS     = 0x0020;
-constexpr int kTexScaleUp    = 0x0040;  // double the texture-level scale (at most 1)
-constexpr int kTexScaleDown  = 0x0080;  // halve it
-constexpr int kTexNoScale    = 0x0100;
+constexpr int kTexColorMask =
+    0x0007; // 1 RGB, 2 RGBA, 3 alpha, 4/5 RGB/RGBA take-alpha, 6 depth, 7 RGB
+constexpr int kTexMipmap = 0x0008;
+constexpr int kTexClampST = 0x0010;
+constexpr int kTexClampS = 0x0020;
+constexpr int kTexScaleUp = 0x0040;   // double the texture-level scale (at most 1)
+constexpr int kTexScaleDown = 0x0080; // halve it
+constexpr int kTexNoScale = 0x0100;
 constexpr int kTexIntoScratch = 0x0200; // decode into scratch_array and upload from there
-constexpr int kTexNoEffect   = 0x0400;
-constexpr int kTexFloat16    = 0x0800;
-constexpr int kTexSized8     = 0x1000;  // sized 8-bit formats, no driver mipmaps
-constexpr int kTexKeepSize   = 0x2000;  // no power-of-two enlargement or check
-constexpr int kTexFlagsMax   = 0x3FFF;
+constexpr int kTexNoEffect = 0x0400;
+constexpr int kTexFloat16 = 0x0800;
+constexpr int kTexSized8 = 0x1000;   // sized 8-bit formats, no driver mipmaps
+constexpr int kTexKeepSize = 0x2000; // no power-of-two enlargement or check
+constexpr int kTexFlagsMax = 0x3FFF;
 
 // The file stage's answer.
 enum {
-    kTexIoNone    = 0,  // no image
-    kTexIoScratch = 1,  // taken from scratch_array as placed by the caller
-    kTexIoFile    = 2,  // decoded from a file
+    kTexIoNone = 0,    // no image
+    kTexIoScratch = 1, // taken from scratch_array as placed by the caller
+    kTexIoFile = 2,    // decoded from a file
 };
 
 // Slot states.
 enum {
-    kTexStateLoaded = 100,  // loaded, or holding the fallback after a failed load
-    kTexStateQueued = 101,  // waiting for the asynchronous loader
-    kTexStateEmpty  = 102,  // not loaded
+    kTexStateLoaded = 100, // loaded, or holding the fallback after a failed load
+    kTexStateQueued = 101, // waiting for the asynchronous loader
+    kTexStateEmpty = 102,  // not loaded
 };
 
 // Largest side of any texture.
@@ -94,37 +95,38 @@ struct tex_load_vars {
     int img_dx = 0, img_dy = 0;
     int tex_dx = 0, tex_dy = 0;
     std::string name;
-    unsigned char* pixels = nullptr;  // into one of the image buffers; not owned
+    unsigned char* pixels = nullptr; // into one of the image buffers; not owned
 };
 
 class tman_force_finish_obj;
 
-class tman_class {
-public:
+class tman_class
+{
+  public:
     struct ref_dat_struct {
         std::string name = "un-inited";
         int tex_id = 0;
         float img_dx = 0, img_dy = 0;
         float tex_dx = 0, tex_dy = 0;
         int vram_bytes = 0;
-        int gl_format = 0;            // 0: a free slot
+        int gl_format = 0; // 0: a free slot
         int state = kTexStateEmpty;
         int flags = 0;
         tex_fail_mode fail_mode = tex_fail_fatal;
-        int ref_count = -1;           // holders of a named texture; -1 for fixed and empty slots
+        int ref_count = -1; // holders of a named texture; -1 for fixed and empty slots
     };
 
     int async_cursor;
     int loaded_count;
     int total_count;
     std::vector<ref_dat_struct> ref_dat;
-    int scene_load_fail;     // 0 none, 1 not yet reported, 2 reported
+    int scene_load_fail; // 0 none, 1 not yet reported, 2 reported
     int aircraft_load_fail;
     int instl_load_fail;
     tex_load_vars* async_req;
     int async_io_result;
     tman_force_finish_obj* finish_obj;
-    pthread_mutex_t lock;    // recursive
+    pthread_mutex_t lock; // recursive
 
     tman_class();
     ~tman_class();
@@ -190,23 +192,25 @@ public:
 // pending deferred load (work and finalize on the right threads). A
 // synchronous load calls it first, as both use the same image buffers. The
 // manager keeps a pointer and never deletes it.
-class tman_force_finish_obj {
-public:
+class tman_force_finish_obj
+{
+  public:
     virtual void force_finish() = 0;
 
-protected:
+  protected:
     ~tman_force_finish_obj() = default;
 };
 
 // Holds a manager's recursive lock for a scope.
-class tman_locker {
-public:
+class tman_locker
+{
+  public:
     explicit tman_locker(pthread_mutex_t* m);
     ~tman_locker();
     tman_locker(const tman_locker&) = delete;
     tman_locker& operator=(const tman_locker&) = delete;
 
-private:
+  private:
     pthread_mutex_t* m_;
 };
 

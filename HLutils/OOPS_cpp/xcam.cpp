@@ -5,12 +5,8 @@
 
 #include "OGL/MatrixUtils.h"
 
-
 const double gIdentity[16] = {
-    1, 0, 0, 0,
-    0, 1, 0, 0,
-    0, 0, 1, 0,
-    0, 0, 0, 1,
+    1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1,
 };
 
 UTL_stat gKillCull("perf/kill_cull", UTL_stat_perf, 0);
@@ -26,7 +22,8 @@ void setIdentityMatrix(double* m)
 // The glOrtho matrix.
 void buildOrthoMatrix(double* m, double l, double r, double b, double t, double n, double f)
 {
-    for (int i = 0; i < 16; ++i) m[i] = 0;
+    for (int i = 0; i < 16; ++i)
+        m[i] = 0;
     m[0] = 2 / (r - l);
     m[5] = 2 / (t - b);
     m[10] = -2 / (f - n);
@@ -39,7 +36,8 @@ void buildOrthoMatrix(double* m, double l, double r, double b, double t, double 
 // The glFrustum matrix.
 void buildFrustumMatrix(double* m, double l, double r, double b, double t, double n, double f)
 {
-    for (int i = 0; i < 16; ++i) m[i] = 0;
+    for (int i = 0; i < 16; ++i)
+        m[i] = 0;
     m[0] = 2 * n / (r - l);
     m[5] = 2 * n / (t - b);
     m[8] = (r + l) / (r - l);
@@ -51,7 +49,8 @@ void buildFrustumMatrix(double* m, double l, double r, double b, double t, doubl
 
 // [SECTION] Camera
 
-namespace {
+namespace
+{
 
 // Debugging aid: narrows a box to its middle tenth, within the box given.
 struct Box {
@@ -75,7 +74,7 @@ Box middle_tenth(const Box& in)
     return o;
 }
 
-}  // namespace
+} // namespace
 
 xcam_class::xcam_class()
 {
@@ -131,7 +130,8 @@ void xcam_class::SetupFrustum(double left, double right, double bottom, double t
     vec3_cross(plane_norm[kCamLeft], bl, tl);
     vec3_cross(plane_norm[kCamRight], tr, br);
     vec3_cross(plane_norm[kCamBottom], br, bl);
-    for (auto& n : plane_norm) vec3_normalize(n);
+    for (auto& n : plane_norm)
+        vec3_normalize(n);
 
     changed = true;
     near_depth = -near;

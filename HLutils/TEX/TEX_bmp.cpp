@@ -8,10 +8,11 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/xmap.h"
 
-namespace {
+namespace
+{
 
 constexpr int kBmpBitsPerPixel = 24;
-constexpr int kBmpSrcBytesPerPixel = 3;  // blue, green, red
+constexpr int kBmpSrcBytesPerPixel = 3; // blue, green, red
 
 // Where this reader's alerts say they come from.
 constexpr const char* kBmpSource = "HLutils/TEX/TEX_bmp";
@@ -21,8 +22,9 @@ constexpr int kLineCompressed = 49;
 
 // Reads the little-endian header fields in file order. Once a field does
 // not lie wholly inside the mapping it and every later field read as 0.
-class BmpFields {
-public:
+class BmpFields
+{
+  public:
     BmpFields(const unsigned char* p, long long size) : p_(p), size_(size) {}
     unsigned read(int bytes)
     {
@@ -31,31 +33,37 @@ public:
             return 0;
         }
         unsigned v = 0;
-        for (int i = 0; i < bytes; ++i) v |= unsigned(p_[pos_ + i]) << (8 * i);
+        for (int i = 0; i < bytes; ++i)
+            v |= unsigned(p_[pos_ + i]) << (8 * i);
         pos_ += bytes;
         return v;
     }
 
-private:
+  private:
     const unsigned char* p_;
     long long size_;
     long long pos_ = 0;
     bool past_end_ = false;
 };
 
-}  // namespace
+} // namespace
 
 int TEX_load_bmp(const std::string& path, xmap_class* file, unsigned char*& pixels,
-                 unsigned int wanted_format, int row_length, int power_of_two,
-                 TEX_image_desc& desc)
+                 unsigned int wanted_format, int row_length, int power_of_two, TEX_image_desc& desc)
 {
     if (!file || !file->start) return 0;
 
     int bpp = 0;
     switch (wanted_format) {
-    case GL_RGB: bpp = 3; break;
-    case GL_RGBA: bpp = 4; break;
-    case GL_ALPHA: bpp = 1; break;
+    case GL_RGB:
+        bpp = 3;
+        break;
+    case GL_RGBA:
+        bpp = 4;
+        break;
+    case GL_ALPHA:
+        bpp = 1;
+        break;
     default:
         __VOVARU_alert(0, "Illegal desired format for bmp.", path, "", "", t_exit, kBmpSource,
                        kLineBadWanted);
@@ -66,15 +74,15 @@ int TEX_load_bmp(const std::string& path, xmap_class* file, unsigned char*& pixe
     const unsigned char* base = reinterpret_cast<const unsigned char*>(file->start);
     const long long size = file->end - file->start;
     BmpFields f(base, size);
-    f.read(2);  // "BM", checked by the callers
-    f.read(4);  // file size
+    f.read(2); // "BM", checked by the callers
+    f.read(4); // file size
     f.read(2);
     f.read(2);
     const long long data_offset = f.read(4);
-    f.read(4);  // information header size
+    f.read(4); // information header size
     const int width = int(f.read(4));
     const int height = int(f.read(4));
-    f.read(2);  // colour layers
+    f.read(2); // colour layers
     const int bits = int(f.read(2));
     const unsigned compression = f.read(4);
 
@@ -98,8 +106,7 @@ int TEX_load_bmp(const std::string& path, xmap_class* file, unsigned char*& pixe
 
     // Every source row must lie inside the mapping.
     const long long src_row_bytes = ((long long)kBmpSrcBytesPerPixel * width + 3) & ~3LL;
-    if (data_offset + (height - 1) * src_row_bytes + (long long)kBmpSrcBytesPerPixel * width >
-        size)
+    if (data_offset + (height - 1) * src_row_bytes + (long long)kBmpSrcBytesPerPixel * width > size)
         return 0;
 
     const size_t block_bytes = size_t(block.row_bytes * block.rows);

@@ -8,7 +8,8 @@
 
 #include "OOPS_cpp/xmap.h"
 
-namespace {
+namespace
+{
 
 // Header fields this reader uses (offsets into the 128-byte header).
 constexpr int kDdsOffFlags = 8;
@@ -18,19 +19,18 @@ constexpr int kDdsOffPfFlags = 80;
 constexpr int kDdsOffFourCC = 84;
 constexpr int kDdsOffCaps = 108;
 
-constexpr unsigned kDdsFlagMipCount = 0x20000;  // header flags: mipmap count present
-constexpr unsigned kDdsPfFourCC = 0x4;          // pixel format: four-character code
-constexpr unsigned kDdsPfRGB = 0x40;            // pixel format: uncompressed RGB
-constexpr unsigned kDdsPfAlpha = 0x1;           // pixel format: with alpha
-constexpr unsigned kDdsCapsMipmap = 0x400000;   // capabilities: mipmap
+constexpr unsigned kDdsFlagMipCount = 0x20000; // header flags: mipmap count present
+constexpr unsigned kDdsPfFourCC = 0x4;         // pixel format: four-character code
+constexpr unsigned kDdsPfRGB = 0x40;           // pixel format: uncompressed RGB
+constexpr unsigned kDdsPfAlpha = 0x1;          // pixel format: with alpha
+constexpr unsigned kDdsCapsMipmap = 0x400000;  // capabilities: mipmap
 
 // Sides above this are refused, so every byte count stays within an int.
 constexpr int kDdsMaxSide = 16384;
 
 unsigned read_le32(const unsigned char* p)
 {
-    return unsigned(p[0]) | (unsigned(p[1]) << 8) | (unsigned(p[2]) << 16) |
-           (unsigned(p[3]) << 24);
+    return unsigned(p[0]) | (unsigned(p[1]) << 8) | (unsigned(p[2]) << 16) | (unsigned(p[3]) << 24);
 }
 
 // Bytes of one w x h level; -1 for a format outside the table and for a
@@ -41,16 +41,29 @@ long long level_bytes(int format, int w, int h, int pad)
     long long bpp = 0;
     int squish_flags = 0;
     switch (format) {
-    case GL_ALPHA: bpp = 1; break;
+    case GL_ALPHA:
+        bpp = 1;
+        break;
     case GL_RGB:
-    case GL_BGR: bpp = 3; break;
+    case GL_BGR:
+        bpp = 3;
+        break;
     case GL_RGBA:
-    case GL_BGRA: bpp = 4; break;
+    case GL_BGRA:
+        bpp = 4;
+        break;
     case GL_COMPRESSED_RGB_S3TC_DXT1_EXT:
-    case GL_COMPRESSED_RGBA_S3TC_DXT1_EXT: squish_flags = squish::kDxt1; break;
-    case GL_COMPRESSED_RGBA_S3TC_DXT3_EXT: squish_flags = squish::kDxt3; break;
-    case GL_COMPRESSED_RGBA_S3TC_DXT5_EXT: squish_flags = squish::kDxt5; break;
-    default: return -1;
+    case GL_COMPRESSED_RGBA_S3TC_DXT1_EXT:
+        squish_flags = squish::kDxt1;
+        break;
+    case GL_COMPRESSED_RGBA_S3TC_DXT3_EXT:
+        squish_flags = squish::kDxt3;
+        break;
+    case GL_COMPRESSED_RGBA_S3TC_DXT5_EXT:
+        squish_flags = squish::kDxt5;
+        break;
+    default:
+        return -1;
     }
     if (bpp) {
         const long long row = w * bpp + pad;
@@ -64,7 +77,7 @@ long long level_bytes(int format, int w, int h, int pad)
     return squish::GetStorageRequirements(w, h, squish_flags);
 }
 
-}  // namespace
+} // namespace
 
 int TEX_bytes_needed_for_image(const TEX_image_desc& desc)
 {
@@ -122,8 +135,7 @@ int TEX_load_dds(const std::string& path, xmap_class* file, unsigned char*& pixe
                         : 0;
 
     // The caller copies the pixel data afterwards: it must all be there.
-    if (desc.width < 1 || desc.height < 1 || desc.width > kDdsMaxSide ||
-        desc.height > kDdsMaxSide)
+    if (desc.width < 1 || desc.height < 1 || desc.width > kDdsMaxSide || desc.height > kDdsMaxSide)
         return 0;
     // A count beyond an int comes back as 0: such a file is refused too.
     const int needed = TEX_bytes_needed_for_image(desc);

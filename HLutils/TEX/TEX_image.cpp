@@ -3,16 +3,18 @@
 
 #include <climits>
 
-namespace {
+namespace
+{
 
 long long next_power_of_two(long long v)
 {
     long long p = 1;
-    while (p < v) p *= 2;
+    while (p < v)
+        p *= 2;
     return p;
 }
 
-}  // namespace
+} // namespace
 
 bool TEX_layout_block(long long width, long long height, int bpp, int row_length, int power_of_two,
                       bool into_caller_buffer, TEX_block_layout& out)

@@ -12,11 +12,11 @@
 //   without gaps. PNG and BMP readers store the bottom row first; DDS data
 //   stays top row first until TEX_flip_y.
 struct TEX_image_desc {
-    int format = 0;    // GL_ALPHA, GL_RGB, GL_RGBA, GL_BGR, GL_BGRA or a DXT format
-    int width = 0;     // of the first (largest) level
+    int format = 0; // GL_ALPHA, GL_RGB, GL_RGBA, GL_BGR, GL_BGRA or a DXT format
+    int width = 0;  // of the first (largest) level
     int height = 0;
-    int pad = 0;       // bytes after each row; 0 for DXT formats
-    int has_mips = 0;  // 1: every smaller level down to 1x1 follows
+    int pad = 0;      // bytes after each row; 0 for DXT formats
+    int has_mips = 0; // 1: every smaller level down to 1x1 follows
 };
 
 // The size of the shared image buffers. An image decoded into a caller's

@@ -10,7 +10,8 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/xmap.h"
 
-namespace {
+namespace
+{
 
 constexpr int kPngSigBytes = 8;
 
@@ -32,7 +33,7 @@ void fatal_png(const char* what, int line)
     __VOVARU_alert(0, "PING-FILE ERROR!", what, ping_path, "", t_exit, kPngSource, line);
 }
 
-}  // namespace
+} // namespace
 
 // [SECTION] libpng callbacks
 
@@ -82,8 +83,8 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
     ping_path = path;
     // The version string must be that of the headers we are built against,
     // or libpng refuses the structure.
-    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, my_error,
-                                               my_warning, nullptr, my_malloc, my_free);
+    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, my_error, my_warning,
+                                               nullptr, my_malloc, my_free);
     if (!png) {
         fatal_png("!png_ptr", kLineNoPngStruct);
         return 0;
@@ -144,8 +145,7 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
 
     png_uint_32 width = 0, height = 0;
     int bit_depth = 0, color_type = 0;
-    png_get_IHDR(png, info, &width, &height, &bit_depth, &color_type, nullptr, nullptr,
-                 nullptr);
+    png_get_IHDR(png, info, &width, &height, &bit_depth, &color_type, nullptr, nullptr, nullptr);
     // Interlaced files are only known once the header is read.
     png_set_interlace_handling(png);
 
@@ -168,8 +168,10 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
 
     unsigned int format = wanted_format;
     if (alpha_follows_file) {
-        if (format == GL_RGBA && !alpha_bit) format = GL_RGB;
-        else if (format == GL_RGB && alpha_bit) format = GL_RGBA;
+        if (format == GL_RGBA && !alpha_bit)
+            format = GL_RGB;
+        else if (format == GL_RGB && alpha_bit)
+            format = GL_RGBA;
     }
 
     int bpp = 0;
@@ -192,8 +194,7 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
     default:
         png_mapped_file = nullptr;
         png_destroy_read_struct(&png, &info, nullptr);
-        __VOVARU_alert(0, "Illegal bits per pixel", "", "", "", t_exit, kPngSource,
-                       kLineBadFormat);
+        __VOVARU_alert(0, "Illegal bits per pixel", "", "", "", t_exit, kPngSource, kLineBadFormat);
         return 0;
     }
 
@@ -215,8 +216,7 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
     if (png_get_rowbytes(png, info) != png_size_t(bpp) * width) {
         png_mapped_file = nullptr;
         png_destroy_read_struct(&png, &info, nullptr);
-        __VOVARU_alert(0, "Illegal bits per pixel", "", "", "", t_exit, kPngSource,
-                       kLineBadFormat);
+        __VOVARU_alert(0, "Illegal bits per pixel", "", "", "", t_exit, kPngSource, kLineBadFormat);
         return 0;
     }
 
@@ -227,7 +227,7 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
         // Fresh from calloc: already zero, and no page is touched before use.
         block = static_cast<unsigned char*>(std::calloc(block_bytes, 1));
         block_is_ours = true;
-        if (!block) {  // a block of this size cannot be had: refused like a large one
+        if (!block) { // a block of this size cannot be had: refused like a large one
             png_mapped_file = nullptr;
             png_destroy_read_struct(&png, &info, nullptr);
             return 0;
@@ -242,7 +242,8 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
     rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
     if (!rows) png_error(png, "out of memory");
     // Bottom row of the picture first; padding rows at the end of the block.
-    for (png_uint_32 i = 0; i < height; ++i) rows[i] = block + (height - 1 - i) * row_bytes;
+    for (png_uint_32 i = 0; i < height; ++i)
+        rows[i] = block + (height - 1 - i) * row_bytes;
     png_read_image(png, rows);
 
     std::free(rows);

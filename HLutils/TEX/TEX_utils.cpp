@@ -38,7 +38,8 @@ void TEX_downscale(TEX_image_desc& desc, unsigned char* pixels, int factor_x, in
                 for (int j = 0; j < factor_y; ++j) {
                     const unsigned char* s = pixels + ((long long)y * factor_y + j) * src_row +
                                              (long long)x * factor_x * bpp + c;
-                    for (int i = 0; i < factor_x; ++i, s += bpp) sum += *s;
+                    for (int i = 0; i < factor_x; ++i, s += bpp)
+                        sum += *s;
                 }
                 d[c] = (unsigned char)(sum / count);
             }
@@ -50,9 +51,13 @@ void TEX_downscale(TEX_image_desc& desc, unsigned char* pixels, int factor_x, in
 
 // [SECTION] DXT blocks
 
-namespace {
+namespace
+{
 
-uint16_t load16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint16_t load16(const uint8_t* p)
+{
+    return uint16_t(p[0] | (p[1] << 8));
+}
 void store16(uint8_t* p, uint16_t v)
 {
     p[0] = uint8_t(v & 0xFF);
@@ -95,7 +100,8 @@ uint16_t gamma_565(uint16_t c)
 
 void xor_indices(DXTColBlock* b)
 {
-    for (uint8_t& r : b->row) r ^= 0x55;  // i -> i ^ 1 for each 2-bit index
+    for (uint8_t& r : b->row)
+        r ^= 0x55; // i -> i ^ 1 for each 2-bit index
 }
 
 // Three-colour mode: indices 0 and 1 exchange, 2 and 3 stay.
@@ -112,7 +118,7 @@ void swap_01_indices(DXTColBlock* b)
     }
 }
 
-}  // namespace
+} // namespace
 
 void nv_gamma_correct(DXTColBlock* block)
 {
@@ -146,7 +152,7 @@ void nv_gamma_correct(DXTColBlock* block)
     else if (r < 31)
         hi = uint16_t(((r + 1) << 11) | (g << 5) | bl);
     else
-        lo = uint16_t((r << 11) | ((g - 1) << 5) | bl);  // white: lower col1 instead
+        lo = uint16_t((r << 11) | ((g - 1) << 5) | bl); // white: lower col1 instead
     set_col(block, 0, hi);
     set_col(block, 1, lo);
     xor_indices(block);
@@ -210,14 +216,16 @@ int nv_flip_blocks_dxtc5(DXTColBlock* blocks, int count, int unused)
 
 // [SECTION] Row flip
 
-namespace {
+namespace
+{
 
 void swap_bytes(unsigned char* a, unsigned char* b, long long n)
 {
-    for (long long i = 0; i < n; ++i) std::swap(a[i], b[i]);
+    for (long long i = 0; i < n; ++i)
+        std::swap(a[i], b[i]);
 }
 
-}  // namespace
+} // namespace
 
 int TEX_flip_y(const TEX_image_desc& desc, unsigned char* pixels)
 {
@@ -239,7 +247,8 @@ int TEX_flip_y(const TEX_image_desc& desc, unsigned char* pixels)
         case GL_BGRA: {
             if (h < 1) break;
             const long long row = bytes / h;
-            for (int j = 0; j < h / 2; ++j) swap_bytes(level + j * row, level + (h - 1 - j) * row, row);
+            for (int j = 0; j < h / 2; ++j)
+                swap_bytes(level + j * row, level + (h - 1 - j) * row, row);
             break;
         }
         case GL_COMPRESSED_RGB_S3TC_DXT1_EXT:
@@ -249,10 +258,10 @@ int TEX_flip_y(const TEX_image_desc& desc, unsigned char* pixels)
             const bool dxt1 = desc.format == GL_COMPRESSED_RGB_S3TC_DXT1_EXT ||
                               desc.format == GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
             const int block_bytes = dxt1 ? 8 : 16;
-            int (*flip)(DXTColBlock*, int, int) =
-                dxt1 ? nv_flip_blocks_dxtc1
-                     : desc.format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT ? nv_flip_blocks_dxtc3
-                                                                       : nv_flip_blocks_dxtc5;
+            int (*flip)(DXTColBlock*, int, int) = dxt1 ? nv_flip_blocks_dxtc1
+                                                  : desc.format == GL_COMPRESSED_RGBA_S3TC_DXT3_EXT
+                                                      ? nv_flip_blocks_dxtc3
+                                                      : nv_flip_blocks_dxtc5;
             // Levels under 4 pixels high hold no whole block row and stay as
             // stored. A block column that is only partly used still flips
             // whole, so every block of a block row is taken.

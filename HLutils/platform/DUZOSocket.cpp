@@ -18,7 +18,8 @@
 
 DUZOSocket::DUZOSocket(unsigned short port, bool listen)
     : mSocket(-1), mStatus(kSockIdle), mOSErr(0), mPeerReleased(false), mWeReleased(false),
-      mListening(false) {
+      mListening(false)
+{
     mSocket = socket(AF_INET, SOCK_STREAM, 0);
     if (mSocket < 0) {
         fprintf(stderr, "LINUX: NET: I could not even create the socket! Uh-oh!\n");
@@ -65,13 +66,15 @@ DUZOSocket::DUZOSocket(int descriptor)
     ioctl(mSocket, FIONBIO, &nb);
 }
 
-DUZOSocket::~DUZOSocket() {
+DUZOSocket::~DUZOSocket()
+{
     // Safe after a failed creation: both calls just fail on -1.
     shutdown(mSocket, SHUT_RDWR);
     close(mSocket);
 }
 
-unsigned long DUZOSocket::LookupAddress(const char* name) {
+unsigned long DUZOSocket::LookupAddress(const char* name)
+{
     if (name == nullptr) return 0;
     in_addr_t a = inet_addr(name);
     if (a != INADDR_NONE) return a;
@@ -84,7 +87,8 @@ unsigned long DUZOSocket::LookupAddress(const char* name) {
     return first;
 }
 
-void DUZOSocket::Connect(unsigned long address, unsigned short port) {
+void DUZOSocket::Connect(unsigned long address, unsigned short port)
+{
     mStatus = kSockConnecting;
     sockaddr_in peer;
     memset(&peer, 0, sizeof(peer));
@@ -96,13 +100,14 @@ void DUZOSocket::Connect(unsigned long address, unsigned short port) {
         return;
     }
     int err = errno;
-    if (err == EAGAIN || err == EINPROGRESS) return;  // completes in the background
+    if (err == EAGAIN || err == EINPROGRESS) return; // completes in the background
     fprintf(stderr, "LINUX: NET: Some sort of connect error! %d\n", err);
     mStatus = kSockError;
     mOSErr = err;
 }
 
-int DUZOSocket::GetStatus() {
+int DUZOSocket::GetStatus()
+{
     // select() cannot watch a descriptor past FD_SETSIZE; such a socket could
     // never be polled, so treat it as a failed one instead of corrupting memory.
     if ((mStatus == kSockIdle && mListening) || mStatus == kSockConnecting) {
@@ -147,9 +152,10 @@ int DUZOSocket::GetStatus() {
             }
         } else if (r < 0 && errno != EINTR) {
             int err = errno;
-            fprintf(stderr,
-                    "LINUX: NET: Some sort of socket error while connecting! %d (errno=%d sock=%d)\n",
-                    r, err, mSocket);
+            fprintf(
+                stderr,
+                "LINUX: NET: Some sort of socket error while connecting! %d (errno=%d sock=%d)\n",
+                r, err, mSocket);
             mStatus = kSockError;
             mOSErr = err;
         }
@@ -158,36 +164,39 @@ int DUZOSocket::GetStatus() {
     return mStatus;
 }
 
-long DUZOSocket::io_failed(int err, const char* what) {
+long DUZOSocket::io_failed(int err, const char* what)
+{
     switch (err) {
-        case EAGAIN:
-            return 0;
-        case ENETDOWN:
-        case ENETUNREACH:
-        case ENETRESET:
-        case ECONNABORTED:
-        case ECONNRESET:
-        case ETIMEDOUT:
-        case ECONNREFUSED:
-        case EHOSTUNREACH:
-            mStatus = kSockClosed;  // the connection is gone
-            mCloseErr = err;
-            return -1;
-        default:
-            mStatus = kSockError;
-            mOSErr = err;
-            fprintf(stderr, "LINUX: NET: Some sort of error while %s! %d\n", what, err);
-            return -1;
+    case EAGAIN:
+        return 0;
+    case ENETDOWN:
+    case ENETUNREACH:
+    case ENETRESET:
+    case ECONNABORTED:
+    case ECONNRESET:
+    case ETIMEDOUT:
+    case ECONNREFUSED:
+    case EHOSTUNREACH:
+        mStatus = kSockClosed; // the connection is gone
+        mCloseErr = err;
+        return -1;
+    default:
+        mStatus = kSockError;
+        mOSErr = err;
+        fprintf(stderr, "LINUX: NET: Some sort of error while %s! %d\n", what, err);
+        return -1;
     }
 }
 
-long DUZOSocket::http_WriteData(const void* data, long len) {
+long DUZOSocket::http_WriteData(const void* data, long len)
+{
     ssize_t n = send(mSocket, data, (size_t)len, 0);
     if (n >= 0) return (long)n;
     return io_failed(errno, "sending");
 }
 
-long DUZOSocket::ReadData(void* buffer, long size) {
+long DUZOSocket::ReadData(void* buffer, long size)
+{
     ssize_t n = recv(mSocket, buffer, (size_t)size, 0);
     if (n > 0) return (long)n;
     if (n == 0) {
@@ -201,7 +210,8 @@ long DUZOSocket::ReadData(void* buffer, long size) {
     return io_failed(errno, "recving");
 }
 
-int DUZOSocket::Disconnect() {
+int DUZOSocket::Disconnect()
+{
     int r = shutdown(mSocket, SHUT_RDWR);
     mStatus = kSockClosed;
     return r;
@@ -258,6 +268,9 @@ void DUZOSocket::GetAddresses(ConnectionData* data)
     }
 }
 
-int DUZOSocket::StartupNetworking(bool) { return 1; }
+int DUZOSocket::StartupNetworking(bool)
+{
+    return 1;
+}
 
 void DUZOSocket::ShutdownNetworking(bool) {}

@@ -7,22 +7,23 @@
 
 // Socket status values (GetStatus).
 enum {
-    kSockIdle = 1,        // created, not connecting (listening: waiting)
-    kSockConnecting = 2,  // connect in progress (listening: a peer waits to be accepted)
+    kSockIdle = 1,       // created, not connecting (listening: waiting)
+    kSockConnecting = 2, // connect in progress (listening: a peer waits to be accepted)
     kSockConnected = 3,
-    kSockClosed = 4,      // shut down, refused or reset
-    kSockError = 5        // a system call failed; GetOSError has the errno
+    kSockClosed = 4, // shut down, refused or reset
+    kSockError = 5   // a system call failed; GetOSError has the errno
 };
 
-class DUZOSocket {
-public:
+class DUZOSocket
+{
+  public:
     // The two ends of a connection. The byte orders are historical: only
     // the remote address stays as the socket layer delivers it.
     struct ConnectionData {
-        uint32_t local_address;   // host byte order
-        uint16_t local_port;      // host byte order
-        uint32_t remote_address;  // network byte order
-        uint16_t remote_port;     // host byte order
+        uint32_t local_address;  // host byte order
+        uint16_t local_port;     // host byte order
+        uint32_t remote_address; // network byte order
+        uint16_t remote_port;    // host byte order
     };
 
     // port 0 binds any local port. listen makes a listening socket.
@@ -73,15 +74,15 @@ public:
     static int StartupNetworking(bool first);
     static void ShutdownNetworking(bool last);
 
-private:
+  private:
     // Shared error classification of send and recv.
     long io_failed(int err, const char* what);
 
-    int mSocket;          // descriptor, -1 when creation failed
-    int mStatus;          // kSock*
-    int mOSErr;           // errno of the last failure that gave kSockError
-    int mCloseErr = 0;    // errno that moved the status to closed
-    bool mPeerReleased;   // the peer shut its sending side
-    bool mWeReleased;     // we shut our sending side
+    int mSocket;        // descriptor, -1 when creation failed
+    int mStatus;        // kSock*
+    int mOSErr;         // errno of the last failure that gave kSockError
+    int mCloseErr = 0;  // errno that moved the status to closed
+    bool mPeerReleased; // the peer shut its sending side
+    bool mWeReleased;   // we shut our sending side
     bool mListening;
 };

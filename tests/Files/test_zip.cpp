@@ -608,8 +608,8 @@ TEST(Zip, EntriesAroundTheSteppedSizesComeOutExact)
     Area a;
     std::vector<Entry> entries;
     std::vector<std::string> want;
-    const size_t sizes[] = {(1u << 20) - 1, 1u << 20, (1u << 20) + 1, (64u << 10) * 17 + 3,
-                            (3u << 20) + 12345, 6u << 20};
+    const size_t sizes[] = {(1u << 20) - 1,       1u << 20,           (1u << 20) + 1,
+                            (64u << 10) * 17 + 3, (3u << 20) + 12345, 6u << 20};
     for (size_t k = 0; k < std::size(sizes); ++k) {
         std::string d(sizes[k], '\0');
         // Half text-like, half noise, so inflate has real work and stored blocks.
@@ -641,9 +641,9 @@ TEST(Zip, EntriesHandedBetweenThreadsComeOutExact)
     Area a;
     std::vector<std::vector<Entry>> archives; // each small enough to be read into memory
     std::vector<std::string> want;
-    const size_t sizes[] = {(64u << 10) - 1, 64u << 10,        (96u << 10) + 5, 256u << 10,
-                            (256u << 10) + 1, (512u << 10) - 3, 700000,         (1u << 20) + 17,
-                            (2u << 20) + 333, 65537};
+    const size_t sizes[] = {
+        (64u << 10) - 1,  64u << 10, (96u << 10) + 5, 256u << 10,       (256u << 10) + 1,
+        (512u << 10) - 3, 700000,    (1u << 20) + 17, (2u << 20) + 333, 65537};
     for (size_t k = 0; k < std::size(sizes); ++k) {
         archives.emplace_back();
         for (int kind = 0; kind < 3; ++kind) {

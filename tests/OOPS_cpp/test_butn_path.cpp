@@ -59,9 +59,9 @@ TEST(PathPure, BearingsFromTheCentre)
     const struct {
         float dx, dy, want;
     } cases[] = {
-        {0, 10, 0},     {10, 0, 90},     {0, -10, 180}, {-10, 0, 270}, {5, 5, 45},
-        {-5, 5, 315},   {-5, -5, 225},   {0, 0, 0},     {-0.0f, -1, 180},
-        {-1e-9f, 1, 0}, // a hair left of up: 0, not 360
+        {0, 10, 0},    {10, 0, 90}, {0, -10, 180},    {-10, 0, 270},  {5, 5, 45}, {-5, 5, 315},
+        {-5, -5, 225}, {0, 0, 0},   {-0.0f, -1, 180}, {-1e-9f, 1, 0}, // a hair left of up: 0, not
+                                                                      // 360
     };
     for (const auto& c : cases) {
         const float b = BTN_dir_bearing(c.dx, c.dy);
@@ -222,10 +222,10 @@ TEST(PathFrames, DialFollowsAHeldButtonWithinReach)
         int held;
         float want;
     } steps[] = {
-        {420, 400, 1, 90}, {400, 380, 1, 180}, {380, 400, 1, 270}, {400, 430, 1, 0},
-        {431, 400, 1, 0},  // beyond reach: unchanged
-        {420, 400, 0, 0},  // not held: unchanged
-        {430, 430, 1, 45}, // the corner of the reach
+        {420, 400, 1, 90}, {400, 380, 1, 180}, {380, 400, 1, 270},
+        {400, 430, 1, 0},  {431, 400, 1, 0}, // beyond reach: unchanged
+        {420, 400, 0, 0},                    // not held: unchanged
+        {430, 430, 1, 45},                   // the corner of the reach
     };
     for (const auto& s : steps) {
         frame(draw, s.mx, s.my, 0, s.held);
@@ -289,8 +289,8 @@ void draw_paths()
         g_picks += BTN_select_path_chr(kFieldX, kFieldY, 998, 21, g_chr, sizeof g_chr,
                                        "Folder|{Pick a folder", 200, 0);
     else
-        g_picks += BTN_select_file_chr(kFieldX, kFieldY, 999, 3, g_name, &g_folder,
-                                       sizeof g_name, "File|", 200);
+        g_picks += BTN_select_file_chr(kFieldX, kFieldY, 999, 3, g_name, &g_folder, sizeof g_name,
+                                       "File|", 200);
     BTN_select_path_stl(kFieldX, kField2Y, 998, 3, &g_stl, 100, "Path|", 200, 0);
     plot_dir(kDialX, kDialY, &g_heading, 0);
 }
@@ -320,8 +320,8 @@ void open_paths()
 // the frame pass that sees the click.
 void click_icon()
 {
-    xdo_queued("mousemove --window " + shell_window_id() + " " +
-               px(kFieldX - 17, kFieldY + 3) + " click 1");
+    xdo_queued("mousemove --window " + shell_window_id() + " " + px(kFieldX - 17, kFieldY + 3) +
+               " click 1");
     ASSERT_TRUE(frames_until([] { return picker_drive::g_passes > 0 && !mnw.mouse_held; }));
     picker_drive::expect_script_done();
     EXPECT_EQ(mnw.win_now, kWinMain);

@@ -65,7 +65,6 @@ void frame(std::vector<field*> fields, int press = 0, float mx = -100, float my 
     mnw.mouse_press = mnw.mouse_held = 0;
 }
 
-
 std::pair<int, int> selection()
 {
     int s = -1, e = -1;

@@ -9,7 +9,8 @@
 #include "support/script_peer.h"
 #include "test_http_fixture.h"
 
-namespace {
+namespace
+{
 
 const char* const kServer = "example.test";
 
@@ -20,7 +21,8 @@ struct PeerSession {
     bool ok = false;
 
     PeerSession(HttpTest* t, const std::string& local, const std::string& path = "/dir/file.zip",
-                int slot = kNetSlotFirstStream) {
+                int slot = kNetSlotFirstStream)
+    {
         client.slot = slot;
         client.server = kServer;
         client.path = path;
@@ -32,11 +34,13 @@ struct PeerSession {
         auto pump = [this] { client.poll(); };
         ok = peer.Accept(pump) && peer.ReadRequest(pump);
     }
-    std::function<void()> pump() {
+    std::function<void()> pump()
+    {
         return [this] { client.poll(); };
     }
     // Polls a fixed number of times with short naps (the answer must not change).
-    void idle_polls(int n) {
+    void idle_polls(int n)
+    {
         for (int i = 0; i < n && client.answer == kNetRunning; ++i) {
             client.poll();
             usleep(500);
@@ -44,60 +48,67 @@ struct PeerSession {
     }
 };
 
-std::string block(const std::string& local, const std::string& path, int done, int complete, int err,
-                  int stat, int oserr, const std::string& reason, int code) {
+std::string block(const std::string& local, const std::string& path, int done, int complete,
+                  int err, int stat, int oserr, const std::string& reason, int code)
+{
     return "HTTP Error for " + local + "\n   server     =" + kServer + "\n   file       =" + path +
-           "\n   IsDone     =" + std::to_string(done) + "\n   IsComplete =" + std::to_string(complete) +
+           "\n   IsDone     =" + std::to_string(done) +
+           "\n   IsComplete =" + std::to_string(complete) +
            "\n   IsErr      =" + std::to_string(err) + "\n   GetStat    =" + std::to_string(stat) +
            "\n   GetOSErr   =" + std::to_string(oserr) + "\n   response   =" + reason + " (#" +
            std::to_string(code) + ")\n\n";
 }
 
-}  // namespace
+} // namespace
 
-TEST_F(HttpTest, RequestBytesThroughProxy) {
+TEST_F(HttpTest, RequestBytesThroughProxy)
+{
     PeerSession s(this, path("out.zip"), "/dir/a b/c d.zip");
     ASSERT_TRUE(s.ok);
     // Blanks become %20, nothing else changes; headers in name order; the
     // absolute form goes to a proxy, with "Host" still sent.
-    EXPECT_EQ(s.peer.request(),
-              "GET http://example.test/dir/a%20b/c%20d.zip HTTP/1.1\r\n"
-              "Connection: close\r\n"
-              "Host: example.test\r\n"
-              "User-agent: Installer-LIN/a-19\r\n"
-              "\r\n");
+    EXPECT_EQ(s.peer.request(), "GET http://example.test/dir/a%20b/c%20d.zip HTTP/1.1\r\n"
+                                "Connection: close\r\n"
+                                "Host: example.test\r\n"
+                                "User-agent: Installer-LIN/a-19\r\n"
+                                "\r\n");
 }
 
-TEST_F(HttpTest, DirectRequestBytes) {
+TEST_F(HttpTest, DirectRequestBytes)
+{
     // Built by the request itself; the port is free here, not 80.
     testnet::ScriptPeer peer;
     ASSERT_TRUE(peer.Listen());
     std::map<std::string, std::string> h{{"Host", "127.0.0.1"}, {"Connection", "close"}};
-    down_class req("127.0.0.1", (unsigned short)peer.port(), "/x y.zip", false, h, nullptr, 0, nullptr);
+    down_class req("127.0.0.1", (unsigned short)peer.port(), "/x y.zip", false, h, nullptr, 0,
+                   nullptr);
     ASSERT_TRUE(peer.Accept([&] { req.DoProcessing(); }));
     ASSERT_TRUE(peer.ReadRequest([&] { req.DoProcessing(); }));
-    EXPECT_EQ(peer.request(), "GET /x%20y.zip HTTP/1.1\r\nConnection: close\r\nHost: 127.0.0.1\r\n\r\n");
+    EXPECT_EQ(peer.request(),
+              "GET /x%20y.zip HTTP/1.1\r\nConnection: close\r\nHost: 127.0.0.1\r\n\r\n");
     EXPECT_EQ(req.GetStat(), kStatWaitHead);
 }
 
-TEST_F(HttpTest, CompleteBodyAnswersOneWithoutServerClose) {
+TEST_F(HttpTest, CompleteBodyAnswersOneWithoutServerClose)
+{
     PeerSession s(this, path("out.zip"));
     ASSERT_TRUE(s.ok);
     ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nhello world"));
-    EXPECT_EQ(s.client.run(), kNetComplete);  // the peer never closed
+    EXPECT_EQ(s.client.run(), kNetComplete); // the peer never closed
     EXPECT_EQ(testnet::read_file(path("out.zip")), "hello world");
     EXPECT_EQ(http.slot[kNetSlotFirstStream], nullptr);
     EXPECT_EQ(Log(), "");
 }
 
-TEST_F(HttpTest, HeadSplitAtEveryByteAndActivityWaitsForIt) {
+TEST_F(HttpTest, HeadSplitAtEveryByteAndActivityWaitsForIt)
+{
     PeerSession s(this, path("out.zip"));
     ASSERT_TRUE(s.ok);
     const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 4\r\nServer: peer\r\n\r\n";
     float t = 1000.0f;
     for (char c : head.substr(0, head.size() - 1)) {
         ASSERT_TRUE(s.peer.Send(std::string(1, c)));
-        set_clock(t += 0.5f);  // reads during the head are not activity
+        set_clock(t += 0.5f); // reads during the head are not activity
         s.idle_polls(3);
         ASSERT_NE(s.client.request(), nullptr);
         EXPECT_EQ(s.client.request()->GetLastActivity(), 1000.0f);
@@ -106,7 +117,8 @@ TEST_F(HttpTest, HeadSplitAtEveryByteAndActivityWaitsForIt) {
     ASSERT_EQ(s.client.answer, kNetRunning);
     // The head's last byte is the first activity.
     ASSERT_TRUE(s.peer.Send(head.substr(head.size() - 1)));
-    for (int i = 0; i < 5000 && s.client.request()->GetStat() != kStatBody; ++i) s.idle_polls(1);
+    for (int i = 0; i < 5000 && s.client.request()->GetStat() != kStatBody; ++i)
+        s.idle_polls(1);
     EXPECT_EQ(s.client.request()->GetStat(), kStatBody);
     EXPECT_EQ(s.client.request()->GetLastActivity(), t);
     EXPECT_EQ(s.client.request()->GetStatusCode(), 200);
@@ -116,7 +128,8 @@ TEST_F(HttpTest, HeadSplitAtEveryByteAndActivityWaitsForIt) {
     EXPECT_EQ(testnet::read_file(path("out.zip")), "body");
 }
 
-TEST_F(HttpTest, SilentPeerTimesOutAfterThirtySeconds) {
+TEST_F(HttpTest, SilentPeerTimesOutAfterThirtySeconds)
+{
     PeerSession s(this, path("out.zip"));
     ASSERT_TRUE(s.ok);
     set_clock(1029.9f);
@@ -132,22 +145,24 @@ TEST_F(HttpTest, SilentPeerTimesOutAfterThirtySeconds) {
                   block(path("out.zip"), "/dir/file.zip", 0, 0, 0, kStatWaitHead, 0, "", -1));
 }
 
-TEST_F(HttpTest, EndedOrUnreadableReplyFailsAtOnce) {
+TEST_F(HttpTest, EndedOrUnreadableReplyFailsAtOnce)
+{
     // The clock stands still throughout (nothing moves xtim here), so the
     // idle rule can never be what ends these requests.
     const std::string earlier = "earlier download";
     struct {
         const char* name;
         std::string reply;
-        bool close;           // the peer closes after the reply
-        const char* why;      // the reason line
-        const char* block;    // part of the error block
-        const char* file;     // the local file afterwards
+        bool close;        // the peer closes after the reply
+        const char* why;   // the reason line
+        const char* block; // part of the error block
+        const char* file;  // the local file afterwards
     } cases[] = {
         {"closed before any reply", "", true, "the connection was closed before any reply",
          "   IsDone     =1\n", earlier.c_str()},
         {"closed in the head", "HTTP/1.1 200 OK\r\nContent-Le", true,
-         "the connection was closed before the end of the reply's head", "   GetStat    =3\n", earlier.c_str()},
+         "the connection was closed before the end of the reply's head", "   GetStat    =3\n",
+         earlier.c_str()},
         {"body shorter than announced", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nshort", true,
          "the connection was closed after 5 of 100 body bytes", "   IsComplete =0\n", "short"},
         {"error page without length", "HTTP/1.0 502 Bad Gateway\r\n\r\nno origin", true,
@@ -184,7 +199,9 @@ TEST_F(HttpTest, EndedOrUnreadableReplyFailsAtOnce) {
         EXPECT_EQ(s.client.run(), kNetFailed);
         EXPECT_EQ(http.slot[kNetSlotFirstStream], nullptr);
         const std::string log = Log();
-        EXPECT_EQ(log.rfind("HTTP failed: " + std::string(c.why) + "\nHTTP Error for " + path("out.zip") + "\n", 0),
+        EXPECT_EQ(log.rfind("HTTP failed: " + std::string(c.why) + "\nHTTP Error for " +
+                                path("out.zip") + "\n",
+                            0),
                   0u)
             << log;
         EXPECT_NE(log.find(c.block), std::string::npos) << log;
@@ -192,36 +209,43 @@ TEST_F(HttpTest, EndedOrUnreadableReplyFailsAtOnce) {
     }
 }
 
-TEST_F(HttpTest, HeaderNamesInAnyCase) {
+TEST_F(HttpTest, HeaderNamesInAnyCase)
+{
     // As haproxy sends them: all in lower case.
     PeerSession s(this, path("out.zip"));
     ASSERT_TRUE(s.ok);
-    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\ncontent-type: application/zip\r\ncontent-length: 4\r\n\r\nabcd"));
-    EXPECT_EQ(s.client.run(), kNetComplete);  // without waiting for a close
+    ASSERT_TRUE(s.peer.Send(
+        "HTTP/1.1 200 OK\r\ncontent-type: application/zip\r\ncontent-length: 4\r\n\r\nabcd"));
+    EXPECT_EQ(s.client.run(), kNetComplete); // without waiting for a close
     EXPECT_EQ(testnet::read_file(path("out.zip")), "abcd");
     EXPECT_EQ(Log(), "");
 }
 
-TEST_F(HttpTest, NoCacheAsksCachesForAFreshCopy) {
+TEST_F(HttpTest, NoCacheAsksCachesForAFreshCopy)
+{
     for (bool no_cache : {false, true}) {
         SCOPED_TRACE(no_cache);
         testnet::ScriptPeer peer;
         ASSERT_TRUE(peer.Listen());
         via_proxy(peer.port());
-        auto poll = [&] { http.net_check(kNetSlotServerList, kServer, "/serverlist.txt", path("sl"), no_cache); };
+        auto poll = [&] {
+            http.net_check(kNetSlotServerList, kServer, "/serverlist.txt", path("sl"), no_cache);
+        };
         poll();
         ASSERT_TRUE(peer.Accept(poll) && peer.ReadRequest(poll));
-        EXPECT_EQ(peer.request(), std::string("GET http://example.test/serverlist.txt HTTP/1.1\r\n") +
-                                      (no_cache ? "Cache-Control: no-cache\r\n" : "") +
-                                      "Connection: close\r\n"
-                                      "Host: example.test\r\n" +
-                                      (no_cache ? "Pragma: no-cache\r\n" : "") +
-                                      "User-agent: Installer-LIN/a-19\r\n\r\n");
+        EXPECT_EQ(peer.request(),
+                  std::string("GET http://example.test/serverlist.txt HTTP/1.1\r\n") +
+                      (no_cache ? "Cache-Control: no-cache\r\n" : "") +
+                      "Connection: close\r\n"
+                      "Host: example.test\r\n" +
+                      (no_cache ? "Pragma: no-cache\r\n" : "") +
+                      "User-agent: Installer-LIN/a-19\r\n\r\n");
         http.net_cancel(kNetSlotServerList);
     }
 }
 
-TEST_F(HttpTest, BodyLongerThanAnnouncedFails) {
+TEST_F(HttpTest, BodyLongerThanAnnouncedFails)
+{
     PeerSession s(this, path("out.zip"));
     ASSERT_TRUE(s.ok);
     ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"));
@@ -247,7 +271,8 @@ TEST_F(HttpTest, EmptyReasonPhraseIsAccepted)
     EXPECT_EQ(Log(), "");
 }
 
-TEST_F(HttpTest, NotFoundWithBodyLogsBlock) {
+TEST_F(HttpTest, NotFoundWithBodyLogsBlock)
+{
     PeerSession s(this, path("out.zip"));
     ASSERT_TRUE(s.ok);
     ASSERT_TRUE(s.peer.Send("HTTP/1.1 404 Not Found\r\nContent-Length: 5\r\n\r\nnope!"));
@@ -259,7 +284,8 @@ TEST_F(HttpTest, NotFoundWithBodyLogsBlock) {
     EXPECT_EQ(testnet::read_file(path("out.zip")), "nope!");
 }
 
-TEST_F(HttpTest, ZeroLengthIsCompleteAtEndOfHead) {
+TEST_F(HttpTest, ZeroLengthIsCompleteAtEndOfHead)
+{
     PeerSession s(this, path("out.zip"));
     ASSERT_TRUE(s.ok);
     ASSERT_TRUE(s.peer.Send("HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n"));
@@ -269,20 +295,24 @@ TEST_F(HttpTest, ZeroLengthIsCompleteAtEndOfHead) {
     EXPECT_EQ(st.st_size, 0);
 }
 
-TEST_F(HttpTest, InterimReplyInSameReadDoesNotStall) {
+TEST_F(HttpTest, InterimReplyInSameReadDoesNotStall)
+{
     PeerSession s(this, path("out.zip"));
     ASSERT_TRUE(s.ok);
-    ASSERT_TRUE(s.peer.Send("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"));
+    ASSERT_TRUE(
+        s.peer.Send("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"));
     // Nothing more will ever arrive; the answer must come from that one read.
     EXPECT_EQ(s.client.run(5000), kNetComplete);
     EXPECT_EQ(testnet::read_file(path("out.zip")), "ok");
 }
 
-TEST_F(HttpTest, EndlessHeadFailsAtOnce) {
+TEST_F(HttpTest, EndlessHeadFailsAtOnce)
+{
     PeerSession s(this, path("out.zip"));
     ASSERT_TRUE(s.ok);
     std::string junk = "HTTP/1.1 200 OK\r\n";
-    while (junk.size() < 3 * kNetMaxHeadBytes) junk += "X-Junk: 0123456789abcdef\r\n";
+    while (junk.size() < 3 * kNetMaxHeadBytes)
+        junk += "X-Junk: 0123456789abcdef\r\n";
     // The peer would go on for ever; the request stops at the cap, well
     // before the idle time-out (the clock does not move here).
     s.peer.Send(junk, s.pump());
@@ -296,12 +326,15 @@ TEST_F(HttpTest, EndlessHeadFailsAtOnce) {
     EXPECT_NE(log.find("   GetOSErr   =20008\n"), std::string::npos) << log;
 }
 
-TEST_F(HttpTest, LengthsAreSixtyFourBit) {
+TEST_F(HttpTest, LengthsAreSixtyFourBit)
+{
     PeerSession s(this, path("out.zip"));
     ASSERT_TRUE(s.ok);
-    const int64_t huge = 5000000000LL;  // over 4 GiB
-    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\n" + std::string(1000, 'z')));
-    for (int i = 0; i < 5000 && s.client.request() && s.client.request()->bytes_written < 1000; ++i) {
+    const int64_t huge = 5000000000LL; // over 4 GiB
+    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\n" +
+                            std::string(1000, 'z')));
+    for (int i = 0; i < 5000 && s.client.request() && s.client.request()->bytes_written < 1000;
+         ++i) {
         s.client.poll();
         usleep(200);
     }
@@ -312,7 +345,8 @@ TEST_F(HttpTest, LengthsAreSixtyFourBit) {
     EXPECT_EQ(s.client.answer, kNetRunning);
 }
 
-TEST_F(HttpTest, LocalFileErrorsFail) {
+TEST_F(HttpTest, LocalFileErrorsFail)
+{
     struct {
         const char* name;
         std::string local;
@@ -336,9 +370,9 @@ TEST_F(HttpTest, LocalFileErrorsFail) {
         http.ForgetFailures(); // each case is a run of its own
         PeerSession s(this, c.local);
         ASSERT_TRUE(s.ok);
-        std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(c.body) + "\r\n\r\n" +
-                            std::string(c.body, 'q');
-        s.peer.Send(reply, s.pump());  // the client may stop reading early
+        std::string reply = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(c.body) +
+                            "\r\n\r\n" + std::string(c.body, 'q');
+        s.peer.Send(reply, s.pump()); // the client may stop reading early
         EXPECT_EQ(s.client.run(), kNetFailed);
         std::string log = Log();
         EXPECT_EQ(log.rfind("HTTP failed: the file " + c.local + " " + c.why + "\nHTTP Error for " +
@@ -346,12 +380,14 @@ TEST_F(HttpTest, LocalFileErrorsFail) {
                             0),
                   0u)
             << log;
-        EXPECT_NE(log.find("   GetOSErr   =" + std::to_string(c.oserr) + "\n"), std::string::npos) << log;
+        EXPECT_NE(log.find("   GetOSErr   =" + std::to_string(c.oserr) + "\n"), std::string::npos)
+            << log;
     }
 }
 
-TEST_F(HttpTest, RefusedConnectionFails) {
-    int port = testnet::free_port();  // nothing listens there
+TEST_F(HttpTest, RefusedConnectionFails)
+{
+    int port = testnet::free_port(); // nothing listens there
     ASSERT_NE(port, 0);
     via_proxy(port);
     SlotPoller c{kNetSlotFirstStream, kServer, "/f.zip", path("out.zip")};
@@ -368,7 +404,8 @@ TEST_F(HttpTest, RefusedConnectionFails) {
     EXPECT_EQ(access(path("out.zip").c_str(), F_OK), -1);
 }
 
-TEST_F(HttpTest, UnknownHostFailsAtFirstCall) {
+TEST_F(HttpTest, UnknownHostFailsAtFirstCall)
+{
     const std::string local = path("out.zip");
     const std::string logp = log_;
     std::string why;
@@ -401,7 +438,8 @@ TEST_F(HttpTest, UnknownHostFailsAtFirstCall) {
                        "   response   = (#0)\n\n");
 }
 
-TEST_F(HttpTest, NextCallAfterAnswerStartsNewRequest) {
+TEST_F(HttpTest, NextCallAfterAnswerStartsNewRequest)
+{
     testnet::ScriptPeer peer;
     ASSERT_TRUE(peer.Listen());
     via_proxy(peer.port());
@@ -409,7 +447,7 @@ TEST_F(HttpTest, NextCallAfterAnswerStartsNewRequest) {
         SCOPED_TRACE(round);
         SlotPoller c{kNetSlotFirstStream, kServer, "/same.zip", path("out.zip")};
         c.poll();
-        ASSERT_TRUE(peer.Accept([&] { c.poll(); }));  // a new connection each time
+        ASSERT_TRUE(peer.Accept([&] { c.poll(); })); // a new connection each time
         ASSERT_TRUE(peer.ReadRequest([&] { c.poll(); }));
         ASSERT_TRUE(peer.Send(round == 0 ? "HTTP/1.1 500 Oops\r\nContent-Length: 0\r\n\r\n"
                                          : "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\n!"));
@@ -418,7 +456,8 @@ TEST_F(HttpTest, NextCallAfterAnswerStartsNewRequest) {
     }
 }
 
-TEST_F(HttpTest, CancelClosesSocketAndDropsPartialFile) {
+TEST_F(HttpTest, CancelClosesSocketAndDropsPartialFile)
+{
     const std::string first = path("first.zip");
     PeerSession s(this, first);
     ASSERT_TRUE(s.ok);
@@ -431,9 +470,9 @@ TEST_F(HttpTest, CancelClosesSocketAndDropsPartialFile) {
 
     EXPECT_EQ(http.net_cancel(kNetSlotFirstStream), 1);
     EXPECT_EQ(http.slot[kNetSlotFirstStream], nullptr);
-    EXPECT_TRUE(s.peer.WaitClosed(nullptr));             // the socket is closed
-    EXPECT_EQ(access(first.c_str(), F_OK), -1);          // the partial file is gone
-    EXPECT_EQ(http.net_cancel(kNetSlotFirstStream), 0);  // nothing left to stop
+    EXPECT_TRUE(s.peer.WaitClosed(nullptr));            // the socket is closed
+    EXPECT_EQ(access(first.c_str(), F_OK), -1);         // the partial file is gone
+    EXPECT_EQ(http.net_cancel(kNetSlotFirstStream), 0); // nothing left to stop
 
     // The slot's next request is a new one, for the new file only.
     s.peer.Send("late bytes of the old reply");
@@ -448,7 +487,8 @@ TEST_F(HttpTest, CancelClosesSocketAndDropsPartialFile) {
     EXPECT_EQ(access(first.c_str(), F_OK), -1);
 }
 
-TEST_F(HttpTest, CancelBeforeReplyKeepsExistingFile) {
+TEST_F(HttpTest, CancelBeforeReplyKeepsExistingFile)
+{
     // A file the request never opened is not the request's to remove.
     ASSERT_TRUE(testnet::write_file(path("out.zip"), "earlier download"));
     PeerSession s(this, path("out.zip"));
@@ -457,14 +497,15 @@ TEST_F(HttpTest, CancelBeforeReplyKeepsExistingFile) {
     EXPECT_EQ(testnet::read_file(path("out.zip")), "earlier download");
 }
 
-TEST_F(HttpTest, SlotsRunIndependently) {
+TEST_F(HttpTest, SlotsRunIndependently)
+{
     testnet::ScriptPeer a, b;
     ASSERT_TRUE(a.Listen());
     ASSERT_TRUE(b.Listen());
     via_proxy(a.port());
     SlotPoller ca{kNetSlotServerList, kServer, "/a", path("a")};
     ca.poll();
-    via_proxy(b.port());  // only the call that starts a request reads the settings
+    via_proxy(b.port()); // only the call that starts a request reads the settings
     SlotPoller cb{kNetSlotDirectory, kServer, "/b", path("b")};
     cb.poll();
     auto both = [&] {
@@ -481,7 +522,8 @@ TEST_F(HttpTest, SlotsRunIndependently) {
     EXPECT_EQ(testnet::read_file(path("a")) + testnet::read_file(path("b")), "AB");
 }
 
-TEST(HttpProxyRule, UseProxyTable) {
+TEST(HttpProxyRule, UseProxyTable)
+{
     struct {
         const char* name;
         const char* proxy_host;
@@ -511,29 +553,33 @@ TEST(HttpProxyRule, UseProxyTable) {
     gProxyExclude.clear();
 }
 
-TEST(HttpFatal, WrongCallsEndTheProgram) {
+TEST(HttpFatal, WrongCallsEndTheProgram)
+{
     const std::string slot_line = "Too many download objects requested!\n\n\n\n";
     const std::string server_lines =
         "net_check error! You have a dirchar at the end of the server name!\nYou should not!\n"
         "Our convention is that a server name is simply a server name... with no slash!\nhost/\n";
-    const std::string path_lines =
-        "net_check error! You do not have a dirchar at the beginning of the directory name!\nYou should!\n"
-        "Our convention is that a directory name does start with a slash because it must include the hard "
-        "drive,which is a dir char on unix!\n";
+    const std::string path_lines = "net_check error! You do not have a dirchar at the beginning of "
+                                   "the directory name!\nYou should!\n"
+                                   "Our convention is that a directory name does start with a "
+                                   "slash because it must include the hard "
+                                   "drive,which is a dir char on unix!\n";
     struct {
         const char* name;
         std::function<void()> call;
-        std::string lines;  // the alert's four lines as logged
-        int line;           // the place it names
+        std::string lines; // the alert's four lines as logged
+        int line;          // the place it names
     } cases[] = {
         {"slot 6", [] { http.net_check(6, "a", "/b", "/tmp/x"); }, slot_line, 232},
         {"slot -1", [] { http.net_check(-1, "a", "/b", "/tmp/x"); }, slot_line, 232},
         {"cancel slot 6", [] { http.net_cancel(6); }, slot_line, 300},
-        {"server with slash", [] { http.net_check(4, "host/", "/b", "/tmp/x"); }, server_lines, 247},
-        {"path without slash", [] { http.net_check(4, "host", "b", "/tmp/x"); }, path_lines + "b\n", 248},
+        {"server with slash", [] { http.net_check(4, "host/", "/b", "/tmp/x"); }, server_lines,
+         247},
+        {"path without slash", [] { http.net_check(4, "host", "b", "/tmp/x"); }, path_lines + "b\n",
+         248},
         {"empty path", [] { http.net_check(4, "host", "", "/tmp/x"); }, path_lines + "\n", 248},
     };
-    TempCwd cwd;  // the alert's MemoryLog.txt and the child's log land here
+    TempCwd cwd; // the alert's MemoryLog.txt and the child's log land here
     const std::string logp = cwd.path() + "Log.txt";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -546,8 +592,9 @@ TEST(HttpFatal, WrongCallsEndTheProgram) {
         EXPECT_TRUE(r.aborted());
         EXPECT_NE(r.out.find(c.lines.substr(0, c.lines.find('\n'))), std::string::npos) << r.out;
         const std::string log = testnet::read_file(logp);
-        EXPECT_NE(log.find(c.lines + "(HLutils/OOPS_cpp/http line " + std::to_string(c.line) + ")\n"),
-                  std::string::npos)
+        EXPECT_NE(
+            log.find(c.lines + "(HLutils/OOPS_cpp/http line " + std::to_string(c.line) + ")\n"),
+            std::string::npos)
             << log;
     }
 }

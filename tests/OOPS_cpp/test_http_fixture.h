@@ -25,13 +25,15 @@ struct SlotPoller {
     int answer = kNetRunning;
     int polls = 0;
 
-    void poll() {
+    void poll()
+    {
         if (answer != kNetRunning) return;
         answer = http.net_check(slot, server, path, local);
         ++polls;
     }
     // Polls until an answer, at most max_ms of real time (then -1).
-    int run(int max_ms = 20000) {
+    int run(int max_ms = 20000)
+    {
         auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(max_ms);
         while (answer == kNetRunning && std::chrono::steady_clock::now() < until) {
             poll();
@@ -42,10 +44,12 @@ struct SlotPoller {
     down_class* request() const { return http.slot[slot]; }
 };
 
-class HttpTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        signal(SIGPIPE, SIG_IGN);  // as start-up does
+class HttpTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        signal(SIGPIPE, SIG_IGN); // as start-up does
         dir_ = testnet::make_temp_dir("http");
         ASSERT_FALSE(dir_.empty());
         log_ = dir_ + "/Log.txt";
@@ -57,8 +61,10 @@ protected:
         http.ForgetFailures();
         set_clock(1000.0f);
     }
-    void TearDown() override {
-        for (int i = 0; i < kNetSlots; ++i) http.net_cancel(i);
+    void TearDown() override
+    {
+        for (int i = 0; i < kNetSlots; ++i)
+            http.net_cancel(i);
         http._proxy_host.clear();
         http._proxy_port_int = 0;
         gProxyExclude.clear();
@@ -68,11 +74,13 @@ protected:
 
     // The clock the requests read; it only moves when a test moves it.
     static void set_clock(float secs) { xtim.real_secs = secs; }
-    void via_proxy(int port) {
+    void via_proxy(int port)
+    {
         http._proxy_host = "127.0.0.1";
         http._proxy_port_int = port;
     }
-    std::string Log() {
+    std::string Log()
+    {
         xer.flush();
         return testnet::read_file(log_);
     }
@@ -82,28 +90,33 @@ protected:
 };
 
 // Bytes that do not repeat, from a seed.
-inline std::string random_bytes(size_t n, unsigned seed) {
+inline std::string random_bytes(size_t n, unsigned seed)
+{
     std::mt19937 gen(seed);
     std::string s(n, '\0');
-    for (auto& c : s) c = (char)(gen() & 0xff);
+    for (auto& c : s)
+        c = (char)(gen() & 0xff);
     return s;
 }
 
 // A served folder with a small list and a large file (a blank in both the
 // folder and the file name), and an nginx to serve it.
-class HttpNginxTest : public HttpTest {
-protected:
-    void SetUp() override {
+class HttpNginxTest : public HttpTest
+{
+  protected:
+    void SetUp() override
+    {
         HttpTest::SetUp();
         root_ = path("www");
         ASSERT_EQ(mkdir(root_.c_str(), 0755), 0);
         ASSERT_EQ(mkdir((root_ + "/rel 1").c_str(), 0755), 0);
         small_ = "SERVER 1\n";
-        big_ = random_bytes(3 * 1024 * 1024 + 17, 7);  // many reads of 64 KiB
+        big_ = random_bytes(3 * 1024 * 1024 + 17, 7); // many reads of 64 KiB
         ASSERT_TRUE(testnet::write_file(root_ + "/serverlist.txt", small_));
         ASSERT_TRUE(testnet::write_file(root_ + "/rel 1/big file.zip", big_));
     }
-    bool start_nginx(const std::string& extra_server_conf = "") {
+    bool start_nginx(const std::string& extra_server_conf = "")
+    {
         testnet::NginxOptions o;
         o.root = root_;
         o.extra_server_conf = extra_server_conf;
@@ -117,4 +130,3 @@ protected:
     std::string root_, small_, big_, failure_;
     testnet::Nginx nginx_;
 };
-

@@ -10,21 +10,25 @@
 #include "support/tinyproxy.h"
 #include "test_http_fixture.h"
 
-TEST_F(HttpNginxTest, NginxAsProxyServesAnyHost) {
+TEST_F(HttpNginxTest, NginxAsProxyServesAnyHost)
+{
     ASSERT_TRUE(start_nginx()) << failure_;
     via_proxy(nginx_.port());
-    SlotPoller c{kNetSlotFirstStream, "downloads.zudezud.test", "/rel 1/big file.zip", path("0.zip")};
+    SlotPoller c{kNetSlotFirstStream, "downloads.zudezud.test", "/rel 1/big file.zip",
+                 path("0.zip")};
     EXPECT_EQ(c.run(), kNetComplete);
     EXPECT_TRUE(testnet::read_file(path("0.zip")) == big_);
     std::string access = nginx_.ReadAccessLog();
-    EXPECT_NE(access.find("\"GET http://downloads.zudezud.test/rel%201/big%20file.zip HTTP/1.1\" 200"),
-              std::string::npos)
+    EXPECT_NE(
+        access.find("\"GET http://downloads.zudezud.test/rel%201/big%20file.zip HTTP/1.1\" 200"),
+        std::string::npos)
         << access;
     EXPECT_NE(access.find("\"Installer-LIN/a-19\""), std::string::npos) << access;
     EXPECT_EQ(Log(), "");
 }
 
-TEST_F(HttpNginxTest, MissingFileIs404AndLogged) {
+TEST_F(HttpNginxTest, MissingFileIs404AndLogged)
+{
     ASSERT_TRUE(start_nginx()) << failure_;
     via_proxy(nginx_.port());
     SlotPoller c{kNetSlotDirectory, "zudezud.test", "/nothing/here.zip", path("d.zip")};
@@ -38,7 +42,8 @@ TEST_F(HttpNginxTest, MissingFileIs404AndLogged) {
     EXPECT_NE(log.find("   response   =Not Found (#404)\n\n"), std::string::npos) << log;
 }
 
-TEST_F(HttpNginxTest, SixSlotsAtOnce) {
+TEST_F(HttpNginxTest, SixSlotsAtOnce)
+{
     ASSERT_TRUE(start_nginx()) << failure_;
     via_proxy(nginx_.port());
     SlotPoller c[kNetSlots];
@@ -64,7 +69,8 @@ TEST_F(HttpNginxTest, SixSlotsAtOnce) {
     }
 }
 
-TEST_F(HttpNginxTest, ThroughTinyproxy) {
+TEST_F(HttpNginxTest, ThroughTinyproxy)
+{
     ASSERT_TRUE(start_nginx()) << failure_;
     testnet::Tinyproxy proxy;
     ASSERT_TRUE(proxy.Start()) << proxy.failure();
@@ -75,11 +81,15 @@ TEST_F(HttpNginxTest, ThroughTinyproxy) {
     EXPECT_EQ(c.run(), kNetComplete);
     EXPECT_TRUE(testnet::read_file(path("sl.zip")) == big_);
     std::string plog = proxy.ReadLog();
-    EXPECT_NE(plog.find("GET http://" + host + "/rel%201/big%20file.zip HTTP/1.1"), std::string::npos) << plog;
-    EXPECT_NE(nginx_.ReadAccessLog().find("GET /rel%201/big%20file.zip HTTP/1."), std::string::npos);
+    EXPECT_NE(plog.find("GET http://" + host + "/rel%201/big%20file.zip HTTP/1.1"),
+              std::string::npos)
+        << plog;
+    EXPECT_NE(nginx_.ReadAccessLog().find("GET /rel%201/big%20file.zip HTTP/1."),
+              std::string::npos);
 }
 
-TEST_F(HttpNginxTest, DirectOnPortEighty) {
+TEST_F(HttpNginxTest, DirectOnPortEighty)
+{
     // Direct requests always use port 80. A private network namespace gives
     // a free port 80 even while other tests run; else the real loopback.
     const std::string root = root_, local = path("direct.zip"), logp = log_;
@@ -100,7 +110,8 @@ TEST_F(HttpNginxTest, DirectOnPortEighty) {
                 rc = 12;
             }
             std::string access = server.ReadAccessLog();
-            if (access.find(std::string("\"GET /rel%201/big%20file.zip HTTP/1.1\" 200")) == std::string::npos)
+            if (access.find(std::string("\"GET /rel%201/big%20file.zip HTTP/1.1\" 200")) ==
+                std::string::npos)
                 rc = 13;
         }
         return rc;
@@ -109,15 +120,18 @@ TEST_F(HttpNginxTest, DirectOnPortEighty) {
     int r = testnet::run_in_private_loopback(body, &why);
     if (r < 0) {
         if (!testnet::can_bind_port_80())
-            GTEST_SKIP() << "direct port-80 test skipped: " << why << ", and 127.0.0.1:80 cannot be bound "
+            GTEST_SKIP() << "direct port-80 test skipped: " << why
+                         << ", and 127.0.0.1:80 cannot be bound "
                          << "(not root, or the port is taken)";
         r = body();
     }
-    EXPECT_EQ(r, 0) << "10 nginx did not start on port 80, 11 no answer 1, 12 wrong bytes, 13 not in the "
-                       "access log";
+    EXPECT_EQ(r, 0)
+        << "10 nginx did not start on port 80, 11 no answer 1, 12 wrong bytes, 13 not in the "
+           "access log";
 }
 
-TEST_F(HttpNginxTest, OverTwoGigabytes) {
+TEST_F(HttpNginxTest, OverTwoGigabytes)
+{
     // A sparse file of 2 GiB + 4 KiB + 3 bytes served by nginx and counted into
     // /dev/null: no disk used, about 33 000 polls of 64 KiB (seconds).
     if (getenv("ZUDEZUD_NET_SKIP_BIG") != nullptr)

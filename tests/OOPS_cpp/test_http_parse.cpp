@@ -6,21 +6,24 @@
 
 #include "OOPS_cpp/http.h"
 
-namespace {
+namespace
+{
 
 struct Parsed {
     http_head_struct head;
-    std::string rest;  // what stays in the buffer (the body so far)
+    std::string rest; // what stays in the buffer (the body so far)
     int err = 0;
 };
 
-http_head_struct fresh_head() {
+http_head_struct fresh_head()
+{
     http_head_struct h;
-    h.status = -1;  // as once a socket exists
+    h.status = -1; // as once a socket exists
     return h;
 }
 
-Parsed parse_whole(const std::string& bytes) {
+Parsed parse_whole(const std::string& bytes)
+{
     Parsed p;
     p.head = fresh_head();
     std::vector<char> buf(bytes.begin(), bytes.end());
@@ -30,7 +33,8 @@ Parsed parse_whole(const std::string& bytes) {
 }
 
 // Feeds one byte at a time, as a peer that splits at every byte would.
-Parsed parse_bytewise(const std::string& bytes) {
+Parsed parse_bytewise(const std::string& bytes)
+{
     Parsed p;
     p.head = fresh_head();
     std::vector<char> buf;
@@ -43,9 +47,10 @@ Parsed parse_bytewise(const std::string& bytes) {
     return p;
 }
 
-}  // namespace
+} // namespace
 
-TEST(HttpParse, Table) {
+TEST(HttpParse, Table)
+{
     struct Case {
         const char* name;
         std::string bytes;
@@ -110,12 +115,19 @@ TEST(HttpParse, Table) {
     }
 }
 
-TEST(HttpParse, ContentLengthText) {
+TEST(HttpParse, ContentLengthText)
+{
     struct {
         const char* value;
         int64_t want;
     } cases[] = {
-        {"42", 42}, {"  42", 42}, {"+7", 7}, {"12abc", 12}, {"0", 0}, {"abc", 0}, {"8589934592", 8589934592LL},
+        {"42", 42},
+        {"  42", 42},
+        {"+7", 7},
+        {"12abc", 12},
+        {"0", 0},
+        {"abc", 0},
+        {"8589934592", 8589934592LL},
     };
     for (const auto& c : cases) {
         http_header_map h{{"Content-Length", c.value}};
@@ -124,24 +136,31 @@ TEST(HttpParse, ContentLengthText) {
     EXPECT_EQ(http_content_length({}), -1);
 }
 
-TEST(HttpParse, UnreadableReplies) {
+TEST(HttpParse, UnreadableReplies)
+{
     struct {
         const char* name;
         std::string head;
-        const char* why;  // part of the reason; "" when the reply can be read
+        const char* why; // part of the reason; "" when the reply can be read
     } cases[] = {
         {"length given", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n", ""},
-        {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", "Transfer-Encoding: chunked"},
+        {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n",
+         "Transfer-Encoding: chunked"},
         {"chunked in lower case", "HTTP/1.1 200 OK\r\ntransfer-encoding: Chunked\r\n\r\n",
          "Transfer-Encoding: Chunked"},
         // A length next to a transfer coding does not delimit the body.
-        {"chunked with a length", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n",
+        {"chunked with a length",
+         "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nTransfer-Encoding: chunked\r\n\r\n",
          "Transfer-Encoding"},
-        {"chunked error page", "HTTP/1.1 404 Not Found\r\nTransfer-Encoding: chunked\r\n\r\n", "Transfer-Encoding"},
-        {"identity coding", "HTTP/1.1 200 OK\r\nTransfer-Encoding: identity\r\nContent-Length: 1\r\n\r\n", ""},
-        {"2xx without length", "HTTP/1.1 200 OK\r\nServer: x\r\n\r\n", "(200) has no \"Content-Length\""},
+        {"chunked error page", "HTTP/1.1 404 Not Found\r\nTransfer-Encoding: chunked\r\n\r\n",
+         "Transfer-Encoding"},
+        {"identity coding",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: identity\r\nContent-Length: 1\r\n\r\n", ""},
+        {"2xx without length", "HTTP/1.1 200 OK\r\nServer: x\r\n\r\n",
+         "(200) has no \"Content-Length\""},
         {"204 without length", "HTTP/1.1 204 No Content\r\n\r\n", "(204) has no"},
-        {"partial content", "HTTP/1.1 206 Partial Content\r\nContent-Length: 1024\r\n\r\n", "part of the file (206)"},
+        {"partial content", "HTTP/1.1 206 Partial Content\r\nContent-Length: 1024\r\n\r\n",
+         "part of the file (206)"},
         // An error page without a length ends with the connection: readable.
         {"502 without length", "HTTP/1.0 502 Bad Gateway\r\n\r\n", ""},
     };
@@ -157,11 +176,13 @@ TEST(HttpParse, UnreadableReplies) {
     }
 }
 
-TEST(HttpParse, EndlessHeadIsCapped) {
+TEST(HttpParse, EndlessHeadIsCapped)
+{
     // Many short header lines, and one line that never ends: both stop at
     // the cap instead of growing for the whole idle time-out.
     std::string lines = "HTTP/1.1 200 OK\r\n";
-    while (lines.size() <= kNetMaxHeadBytes) lines += "X-Filler: abcdefghijklmnopqrstuvwxyz\r\n";
+    while (lines.size() <= kNetMaxHeadBytes)
+        lines += "X-Filler: abcdefghijklmnopqrstuvwxyz\r\n";
     std::string one_line = "HTTP/1.1 200 OK\r\nX-Long: " + std::string(kNetMaxHeadBytes, 'a');
     for (const std::string* bytes : {&lines, &one_line}) {
         Parsed p = parse_whole(*bytes);
@@ -169,13 +190,15 @@ TEST(HttpParse, EndlessHeadIsCapped) {
         EXPECT_FALSE(p.head.done);
     }
     // A large head under the cap is fine.
-    std::string big = "HTTP/1.1 200 OK\r\nX-Big: " + std::string(kNetMaxHeadBytes - 100, 'b') + "\r\n\r\n";
+    std::string big =
+        "HTTP/1.1 200 OK\r\nX-Big: " + std::string(kNetMaxHeadBytes - 100, 'b') + "\r\n\r\n";
     Parsed ok = parse_whole(big);
     EXPECT_EQ(ok.err, 0);
     EXPECT_TRUE(ok.head.done);
 }
 
-TEST(HttpParse, CapCountsHeadAcrossReads) {
+TEST(HttpParse, CapCountsHeadAcrossReads)
+{
     http_head_struct head = fresh_head();
     std::vector<char> buf;
     int err = 0;

@@ -7,7 +7,8 @@
 #include "OOPS_cpp/oglp_text.h"
 #include "support/alert_probe.h"
 
-namespace {
+namespace
+{
 
 TEST(TextLayout, ProportionalAdvances)
 {
@@ -15,18 +16,19 @@ TEST(TextLayout, ProportionalAdvances)
         std::string text;
         float width;
     } cases[] = {
-        {"Hello", 27},                    // 8 + 6 + 3 + 3 + 7
+        {"Hello", 27}, // 8 + 6 + 3 + 3 + 7
         {"", 0},
-        {"\"{}~", 0},                     // no glyph, no room
+        {"\"{}~", 0}, // no glyph, no room
         {"\r\n\t", 0},
         {",.", 4},
         {"MmW%", 42},
-        {"\xC1\xE1\xBF", 18},             // accented letters and the inverted question mark
-        {"\xFB", 3},                      // degree sign
+        {"\xC1\xE1\xBF", 18}, // accented letters and the inverted question mark
+        {"\xFB", 3},          // degree sign
         {"0123456789", 60},
-        {std::string("\x80\xFF", 2), 0},  // unlisted high bytes
+        {std::string("\x80\xFF", 2), 0}, // unlisted high bytes
     };
-    for (const Case& c : cases) EXPECT_EQ(OGL_text_width(c.text), c.width) << c.text;
+    for (const Case& c : cases)
+        EXPECT_EQ(OGL_text_width(c.text), c.width) << c.text;
 }
 
 TEST(TextLayout, GlyphCells)
@@ -34,10 +36,10 @@ TEST(TextLayout, GlyphCells)
     struct Case {
         int ch, col, row;
     } cases[] = {
-        {' ', 0, 0},   {'0', 1, 0},   {'A', 11, 0}, {'a', 12, 0},  {'e', 20, 0},
-        {'F', 0, 1},   {'P', 20, 1},  {'p', 0, 2},  {'z', 20, 2},  {'!', 0, 3},
-        {';', 20, 3},  {'<', 0, 4},   {0xFB, 7, 4}, {0xC1, 8, 4},  {0xE1, 9, 4},
-        {0xBF, 20, 4}, {'"', 0, 0},   {'~', 0, 0},  {0x7F, 0, 0},  {-63, 8, 4},  // 0xC1 as signed char
+        {' ', 0, 0},   {'0', 1, 0},  {'A', 11, 0}, {'a', 12, 0}, {'e', 20, 0},
+        {'F', 0, 1},   {'P', 20, 1}, {'p', 0, 2},  {'z', 20, 2}, {'!', 0, 3},
+        {';', 20, 3},  {'<', 0, 4},  {0xFB, 7, 4}, {0xC1, 8, 4}, {0xE1, 9, 4},
+        {0xBF, 20, 4}, {'"', 0, 0},  {'~', 0, 0},  {0x7F, 0, 0}, {-63, 8, 4}, // 0xC1 as signed char
     };
     for (const Case& c : cases) {
         int col = -1, row = -1;
@@ -52,7 +54,7 @@ TEST(TextLayout, AlignmentUsesTheWholeSumWithItsFraction)
     EXPECT_EQ(OGL_align_x(100, "Hello", 0), 100);
     EXPECT_EQ(OGL_align_x(100, "Hello", 1), 86.5f);
     EXPECT_EQ(OGL_align_x(100, "Hello", 2), 73);
-    EXPECT_EQ(OGL_align_x(100, "Hello", 7), 100);  // other values act as left
+    EXPECT_EQ(OGL_align_x(100, "Hello", 7), 100); // other values act as left
 }
 
 TEST(TextLayout, RoundsHalvesAwayFromZero)
@@ -66,7 +68,8 @@ TEST(TextLayout, RoundsHalvesAwayFromZero)
 std::vector<std::string> texts(const std::vector<text_line>& lines)
 {
     std::vector<std::string> out;
-    for (const text_line& l : lines) out.push_back(l.text);
+    for (const text_line& l : lines)
+        out.push_back(l.text);
     return out;
 }
 
@@ -79,15 +82,15 @@ TEST(TextLayout, WrapRules)
         std::vector<std::string> lines;
         int drop;
     } cases[] = {
-        {"aaaa bbbb", 100, 0, {"aaaa bbbb"}, 10},             // estimate 27 + 24 = 51
-        {"aaaa bbbb", 40, 0, {"aaaa ", "bbbb"}, 20},          // breaks after the blank
-        {"aaaaaaaaaa", 20, 0, {"aaaaaaaaaa"}, 10},            // a long word is never split
+        {"aaaa bbbb", 100, 0, {"aaaa bbbb"}, 10},    // estimate 27 + 24 = 51
+        {"aaaa bbbb", 40, 0, {"aaaa ", "bbbb"}, 20}, // breaks after the blank
+        {"aaaaaaaaaa", 20, 0, {"aaaaaaaaaa"}, 10},   // a long word is never split
         {"", 100, 0, {}, 0},
-        {"ab\n", 100, 0, {"ab\n"}, 10},                       // drawn once, 10 below
+        {"ab\n", 100, 0, {"ab\n"}, 10}, // drawn once, 10 below
         {"a\nb", 100, 0, {"a\n", "b"}, 20},
         {"one-two/three", 30, 0, {"one-", "two/", "three"}, 30},
-        {"aaaa bbbb", 40, 10, {"aaaa ", "bbbb"}, 20},         // fixed cells: 50 + 24 > 40
-        {"a b\nc", 20, 0, {"a ", "b\n", "c"}, 30},           // the line feed counts in the word
+        {"aaaa bbbb", 40, 10, {"aaaa ", "bbbb"}, 20}, // fixed cells: 50 + 24 > 40
+        {"a b\nc", 20, 0, {"a ", "b\n", "c"}, 30},    // the line feed counts in the word
         {"a b\nc", 30, 0, {"a b\n", "c"}, 20},
     };
     for (const Case& c : cases) {
@@ -95,7 +98,8 @@ TEST(TextLayout, WrapRules)
         const auto lines = OGL_wrap_lines(c.text, c.wrap, c.adv, &drop);
         EXPECT_EQ(texts(lines), c.lines) << c.text << " wrap " << c.wrap;
         EXPECT_EQ(drop, c.drop) << c.text;
-        for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].drop, int(10 * i));
+        for (size_t i = 0; i < lines.size(); ++i)
+            EXPECT_EQ(lines[i].drop, int(10 * i));
     }
 }
 
@@ -106,10 +110,12 @@ TEST(NumberText, ComposedTable)
         int digits, decimals;
         const char* text;
     } cases[] = {
-        {123.456f, 5, 2, "123.46"},   {12345.678f, 7, 2, "12,345.68"}, {-42, 5, 0, "-00,042"},
-        {42, 5, 0, "00,042"},         {1500, 3, 0, "1.50x3"},          {999.4f, 2, 0, "1.00x3"},
-        {5.5f, 1, 1, "0.06x2"},       {0, 1, 0, "0"},                  {123456, 4, 0, "1.23x5"},
-        {-0.004f, 2, 1, "0.0"},       {1234567, 7, 0, "1,234,567"},    {-1500, 3, 0, "-1.50x3"},
+        {123.456f, 5, 2, "123.46"},   {12345.678f, 7, 2, "12,345.68"},
+        {-42, 5, 0, "-00,042"},       {42, 5, 0, "00,042"},
+        {1500, 3, 0, "1.50x3"},       {999.4f, 2, 0, "1.00x3"},
+        {5.5f, 1, 1, "0.06x2"},       {0, 1, 0, "0"},
+        {123456, 4, 0, "1.23x5"},     {-0.004f, 2, 1, "0.0"},
+        {1234567, 7, 0, "1,234,567"}, {-1500, 3, 0, "-1.50x3"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(OGL_number_text(c.value, c.digits, c.decimals), c.text)
@@ -138,9 +144,9 @@ TEST(NumberText, FixedCellTable)
         {123.456f, 5, 2, ".@35.0 1@10.0 2@20.0 3@30.0 4@40.0 6@50.0"},
         {1234567, 7, 0, ",@45.0 ,@15.0 1@10.0 2@20.0 3@30.0 4@40.0 5@50.0 6@60.0 7@70.0"},
         {-42, 3, 0, "-@1.0 0@10.0 4@20.0 2@30.0"},
-        {-0.004f, 2, 1, ".@15.0 0@10.0 0@20.0"},   // no sign: a = 0.04
-        {9.5f, 3, 0, "0@10.0 1@20.0 0@30.0"},      // r = 10.0
-        {12345, 3, 0, "3@10.0 4@20.0 5@30.0"},     // digits beyond the count are dropped
+        {-0.004f, 2, 1, ".@15.0 0@10.0 0@20.0"}, // no sign: a = 0.04
+        {9.5f, 3, 0, "0@10.0 1@20.0 0@30.0"},    // r = 10.0
+        {12345, 3, 0, "3@10.0 4@20.0 5@30.0"},   // digits beyond the count are dropped
     };
     for (const Case& c : cases)
         EXPECT_EQ(cells_str(c.value, c.digits, c.decimals), c.cells) << c.value;
@@ -150,7 +156,7 @@ TEST(NumberText, HugeValuesWriteZeroDigits)
 {
     int digits = 0;
     for (const number_glyph& g : OGL_number_cells(1e30f, 11, 0)) {
-        if (g.ch == ',') continue;  // three separators for eleven places
+        if (g.ch == ',') continue; // three separators for eleven places
         EXPECT_EQ(g.ch, '0');
         ++digits;
     }
@@ -165,4 +171,4 @@ TEST(TextDeath, BadCharsetIsFatal)
     EXPECT_NE(r.out.find("String proc with bad charset!"), std::string::npos) << r.out;
 }
 
-}  // namespace
+} // namespace

@@ -18,14 +18,15 @@
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "OOPS_cpp/tman.h"
+#include "TEX/tex_fixtures.h"
 #include "installer/texes.h"
 #include "support/alert_probe.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
-#include "TEX/tex_fixtures.h"
 #include "tman_test_util.h"
 
-namespace {
+namespace
+{
 
 // ---------------------------------------------------------------------------
 // Helpers
@@ -95,11 +96,11 @@ TEST(TmanScale, SizesFromLevelAndFlags)
         {3, 2 | kTexNoScale, 256, 128, 2, 256, 128, 256, 128},
         {5, 2, 100, 100, 2, 100, 100, 128, 128},
         {5, 2 | kTexKeepSize, 100, 100, 2, 100, 100, 100, 100},
-        {0, 2, 1, 1, 2, 1, 1, 1, 1},                  // scale raised so a pixel stays
+        {0, 2, 1, 1, 2, 1, 1, 1, 1}, // scale raised so a pixel stays
         {4, 2 | kTexScaleUp, 64, 64, 2, 64, 64, 64, 64},
         {5, 2 | kTexScaleDown, 64, 64, 2, 32, 32, 32, 32},
-        {3, 2, 512, 512, 1, 512, 512, 512, 512},      // mode 1: scale 1
-        {9, 2, 60, 30, 2, 60, 30, 64, 32},            // unknown level: scale 1
+        {3, 2, 512, 512, 1, 512, 512, 512, 512}, // mode 1: scale 1
+        {9, 2, 60, 30, 2, 60, 30, 64, 32},       // unknown level: scale 1
     };
     for (const Case& c : cases) {
         mnw.tex_level = c.level;
@@ -132,20 +133,28 @@ TEST(TmanUpload, InternalFormats)
     struct Case {
         int format, flags, internal;
     } cases[] = {
-        {GL_BGRA, 0, GL_RGBA},          {GL_BGR, 0, GL_RGB},
-        {GL_RGB, kTexFloat16, 0x881B},  {GL_RGBA, kTexFloat16, 0x881A},
-        {GL_ALPHA, kTexFloat16, 0x881C}, {GL_DEPTH_COMPONENT, 0, GL_DEPTH_COMPONENT24},
-        {GL_RGB, kTexSized8, 0x8051},   {GL_RGBA, kTexSized8, 0x8058},
-        {GL_RGBA, kTexFloat16 | kTexSized8, 0x881A}, {GL_ALPHA, 0, GL_ALPHA},
+        {GL_BGRA, 0, GL_RGBA},
+        {GL_BGR, 0, GL_RGB},
+        {GL_RGB, kTexFloat16, 0x881B},
+        {GL_RGBA, kTexFloat16, 0x881A},
+        {GL_ALPHA, kTexFloat16, 0x881C},
+        {GL_DEPTH_COMPONENT, 0, GL_DEPTH_COMPONENT24},
+        {GL_RGB, kTexSized8, 0x8051},
+        {GL_RGBA, kTexSized8, 0x8058},
+        {GL_RGBA, kTexFloat16 | kTexSized8, 0x881A},
+        {GL_ALPHA, 0, GL_ALPHA},
         {0x83F3, 0, 0x83F3},
     };
-    for (const Case& c : cases) EXPECT_EQ(tex_internal_format(c.format, c.flags), c.internal);
+    for (const Case& c : cases)
+        EXPECT_EQ(tex_internal_format(c.format, c.flags), c.internal);
 }
 
 TEST(TmanUpload, NearestSlots)
 {
-    for (int s : {389, 416, 422, 423, 424, 439}) EXPECT_TRUE(tex_slot_is_nearest(s)) << s;
-    for (int s : {0, 388, 390, 415, 417, 421, 440, 927}) EXPECT_FALSE(tex_slot_is_nearest(s)) << s;
+    for (int s : {389, 416, 422, 423, 424, 439})
+        EXPECT_TRUE(tex_slot_is_nearest(s)) << s;
+    for (int s : {0, 388, 390, 415, 417, 421, 440, 927})
+        EXPECT_FALSE(tex_slot_is_nearest(s)) << s;
 }
 
 TEST(TmanUpload, BleedFillsFromOpaqueNeighboursOnly)
@@ -154,12 +163,13 @@ TEST(TmanUpload, BleedFillsFromOpaqueNeighboursOnly)
     std::vector<uint8_t> p(6 * 4, 0);
     p[0] = 255;
     p[3] = 255;
-    for (int x = 1; x < 6; ++x) p[size_t(x) * 4 + 1] = 7;  // green 7, to see what stays
+    for (int x = 1; x < 6; ++x)
+        p[size_t(x) * 4 + 1] = 7; // green 7, to see what stays
     tex_bleed_alpha(p.data(), 6, 1);
     EXPECT_EQ(p[1 * 4 + 0], 255);
     EXPECT_EQ(p[2 * 4 + 0], 255);
     EXPECT_EQ(p[2 * 4 + 1], 0);
-    EXPECT_EQ(p[2 * 4 + 3], 0);  // alpha stays 0
+    EXPECT_EQ(p[2 * 4 + 3], 0); // alpha stays 0
     EXPECT_EQ(p[3 * 4 + 0], 0);
     EXPECT_EQ(p[3 * 4 + 1], 7);
 }
@@ -233,9 +243,10 @@ TEST(TmanLoad, MissingFileWithFatalModeNamesTheFileAndTheSite)
     EXPECT_NE(r.out.find("www.zudezud.example. The missing file is:"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find(cwd.path() + "nothing/here.png"), std::string::npos) << r.out;
     // Logged before the alert ends the run.
-    EXPECT_NE(TempDir::read(cwd.path() + "Log.txt")
-                  .find("WARNING: we are missing the texture: " + cwd.path() + "nothing/here.png.\n"),
-              std::string::npos);
+    EXPECT_NE(
+        TempDir::read(cwd.path() + "Log.txt")
+            .find("WARNING: we are missing the texture: " + cwd.path() + "nothing/here.png.\n"),
+        std::string::npos);
 }
 
 // ---------------------------------------------------------------------------
@@ -243,7 +254,8 @@ TEST(TmanLoad, MissingFileWithFatalModeNamesTheFileAndTheSite)
 // ---------------------------------------------------------------------------
 void put_le32(std::vector<uint8_t>& v, size_t at, uint32_t x)
 {
-    for (int i = 0; i < 4; ++i) v[at + size_t(i)] = uint8_t(x >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        v[at + size_t(i)] = uint8_t(x >> (8 * i));
 }
 
 // An uncompressed BGRA DDS (BGR with bytes 3), top row first as files store
@@ -258,7 +270,7 @@ std::vector<uint8_t> make_dds_bgra(int w, int h, bool mips, int bytes = 4)
     put_le32(f, 12, uint32_t(h));
     put_le32(f, 16, uint32_t(w));
     put_le32(f, 76, 32);
-    put_le32(f, 80, bytes == 4 ? 0x41 : 0x40);  // RGB, with alpha or without
+    put_le32(f, 80, bytes == 4 ? 0x41 : 0x40); // RGB, with alpha or without
     put_le32(f, 88, uint32_t(bytes * 8));
     put_le32(f, 92, 0x00FF0000);
     put_le32(f, 96, 0x0000FF00);
@@ -298,7 +310,8 @@ std::vector<uint8_t> make_bmp(int w, int h, uint8_t v)
     f[28] = 24;
     put_le32(f, 34, uint32_t(row * h));
     for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) f.insert(f.end(), {v, v, v});
+        for (int x = 0; x < w; ++x)
+            f.insert(f.end(), {v, v, v});
         f.resize(f.size() + size_t(row - w * 3), 0);
     }
     return f;
@@ -333,7 +346,7 @@ TEST(TmanFiles, LookupByExtensionAndContent)
     write_bytes(d + "a.dds", make_dds_bgra(4, 4, true));
     write_grey_png(d + "a.png", 8, 8);
     write_bytes(d + "b.bmp", make_bmp(2, 2, 90));
-    write_grey_png(d + "c.bmp", 16, 8);  // PNG data under a .bmp name
+    write_grey_png(d + "c.bmp", 16, 8); // PNG data under a .bmp name
     write_grey_png(d + "noext", 2, 4);
     write_bytes(d + "tiny.png", {0x89, 'P', 'N', 'G', 13, 10, 26});
     write_bytes(d + "junk.png", std::vector<uint8_t>(64, 'x'));
@@ -343,15 +356,15 @@ TEST(TmanFiles, LookupByExtensionAndContent)
         bool no_dds;
         int ok, format, img_w, img_h;
     } cases[] = {
-        {"a.png", false, 1, GL_BGRA, 4, 4},     // the DDS is tried first
-        {"a.png", true, 1, GL_RGBA, 8, 8},      // "--no_dds": the PNG
-        {"a.dds", true, 1, GL_RGBA, 8, 8},      // the extension gives way either way
-        {"b.png", false, 1, GL_RGBA, 2, 2},     // neither .dds nor .png: the BMP
-        {"c.bmp", false, 1, GL_RGBA, 16, 8},    // the content decides the reader
-        {"noext", false, 1, GL_RGBA, 2, 4},     // no three-letter extension: as given
-        {"tiny.png", false, 0, 0, 0, 0},        // 7 bytes
-        {"junk.png", false, 0, 0, 0, 0},        // no reader takes it
-        {"flat.dds", false, 0, 0, 0, 0},        // a DDS without mipmaps fails
+        {"a.png", false, 1, GL_BGRA, 4, 4},  // the DDS is tried first
+        {"a.png", true, 1, GL_RGBA, 8, 8},   // "--no_dds": the PNG
+        {"a.dds", true, 1, GL_RGBA, 8, 8},   // the extension gives way either way
+        {"b.png", false, 1, GL_RGBA, 2, 2},  // neither .dds nor .png: the BMP
+        {"c.bmp", false, 1, GL_RGBA, 16, 8}, // the content decides the reader
+        {"noext", false, 1, GL_RGBA, 2, 4},  // no three-letter extension: as given
+        {"tiny.png", false, 0, 0, 0, 0},     // 7 bytes
+        {"junk.png", false, 0, 0, 0, 0},     // no reader takes it
+        {"flat.dds", false, 0, 0, 0, 0},     // a DDS without mipmaps fails
         {"gone.png", false, 0, 0, 0, 0},
     };
     for (const Case& c : cases) {
@@ -370,7 +383,7 @@ TEST(TmanFiles, DdsSkipsLevelsAndFlipsRows)
 {
     TempCwd cwd;
     write_bytes(cwd.path() + "m.dds", make_dds_bgra(16, 16, true));
-    mnw.tex_level = 3;  // a quarter: the two largest levels are skipped
+    mnw.tex_level = 3; // a quarter: the two largest levels are skipped
     const FileLoad r = load_file(cwd.path() + "m.dds");
     mnw.tex_level = 5;
     ASSERT_EQ(r.ok, 1);
@@ -388,8 +401,8 @@ TEST(TmanFiles, DdsSkipsLevelsAndFlipsRows)
             EXPECT_EQ(q[1], 3 - row) << row;
             EXPECT_EQ(q[2], x);
         }
-    EXPECT_EQ(p[64], 3);       // the 2 x 2 level follows
-    EXPECT_EQ(p[64 + 16], 4);  // then the 1 x 1 level
+    EXPECT_EQ(p[64], 3);      // the 2 x 2 level follows
+    EXPECT_EQ(p[64 + 16], 4); // then the 1 x 1 level
 }
 
 TEST(TmanFiles, DdsThatWouldOverflowTheBufferIsRefused)
@@ -420,7 +433,7 @@ TEST(TmanFiles, DdsWhoseLevelsAreNotTheTextureSizeIsRefused)
     const FileLoad kept = load_file(cwd.path() + "odd.dds", 2 | kTexKeepSize);
     EXPECT_EQ(kept.ok, 1);
     EXPECT_EQ(kept.tex_w, 48);
-    EXPECT_EQ(load_file(cwd.path() + "cut.dds").ok, 0);  // shorter than its levels
+    EXPECT_EQ(load_file(cwd.path() + "cut.dds").ok, 0); // shorter than its levels
 }
 
 // Bytes per pixel follow the format a DDS file holds, whatever the load
@@ -441,7 +454,8 @@ TEST(TmanFiles, DdsBytesPerPixelFollowTheFormat)
     // DXT1 blocks with colour 0 above colour 1: no one-bit alpha.
     h.fourcc = "DXT1";
     std::string dxt1 = texfix::make_dds(h, 0);
-    for (int b = 0; b < 4 + 3; ++b) dxt1 += std::string("\xFF\xFF\0\0\0\0\0\0", 8);
+    for (int b = 0; b < 4 + 3; ++b)
+        dxt1 += std::string("\xFF\xFF\0\0\0\0\0\0", 8);
     std::ofstream(d + "dxt1.dds", std::ios::binary) << dxt1;
     struct Case {
         const char* name;
@@ -493,7 +507,7 @@ TEST(TmanFiles, OverflowingHeadersFailTheLoad)
             EXPECT_EQ(tman.load_texture(tex_fail_silent, 610, flags, 101, d + name), 0);
             EXPECT_EQ(probe.count(), 0u);
             ASSERT_GT(tman.ref_dat.size(), 610u);
-            EXPECT_EQ(tman.ref_dat[610].state, kTexStateLoaded);  // the fallback
+            EXPECT_EQ(tman.ref_dat[610].state, kTexStateLoaded); // the fallback
             EXPECT_EQ(tman.ref_dat[610].vram_bytes, 0);
         }
 }
@@ -508,7 +522,7 @@ TEST(TmanGL, SlotSelectionAndRegistry)
     open_window(cwd);
     scratch_dx = scratch_dy = 4;
     std::memset(scratch_array, 200, 4 * 4 * 4);
-    tman_class t;  // an empty table; the window already filled the global one
+    tman_class t; // an empty table; the window already filled the global one
     EXPECT_EQ(t.load_texture(tex_fail_fatal, 389, 2, 101, "scratch_array:a"), 389);
     ASSERT_EQ(t.ref_dat.size(), 390u);
     EXPECT_EQ(t.ref_dat[388].name, "un-inited");
@@ -525,7 +539,8 @@ TEST(TmanGL, SlotSelectionAndRegistry)
     EXPECT_EQ(t.total_count, 3);
     EXPECT_EQ(t.loaded_count, 3);
 
-    for (int s = 400; s < 404; ++s) t.load_texture(tex_fail_fatal, s, 2, 101, "scratch_array:same");
+    for (int s = 400; s < 404; ++s)
+        t.load_texture(tex_fail_fatal, s, 2, 101, "scratch_array:same");
     EXPECT_EQ(t.slot_for_name("scratch_array:same"), 400);
     EXPECT_EQ(t.ref_dat[403].name, "scratch_array:same");
 }
@@ -541,18 +556,18 @@ TEST(TmanGL, BindingFallsBackToGreyAndNeverReadsPastTheTable)
     tman.bind_ref(389, 0, 0);
     EXPECT_EQ(bound_texture(), 389);
     EXPECT_EQ(probe.count(), 0u);
-    tman.bind_ref(388, 0, 0);  // in the table, never loaded
+    tman.bind_ref(388, 0, 0); // in the table, never loaded
     EXPECT_EQ(bound_texture(), 927);
     EXPECT_EQ(probe.count(), 1u);
     EXPECT_EQ(probe.last().lines[0], "missing non-scenery texture - how?");
     EXPECT_EQ(probe.last().lines[2], "ref=   388");
     tman.bind_ref(389, 0, 0);
-    tman.bind_ref(394, 0, 0);  // beyond the table (the menu font is 393)
+    tman.bind_ref(394, 0, 0); // beyond the table (the menu font is 393)
     EXPECT_EQ(bound_texture(), 927);
     EXPECT_EQ(probe.count(), 2u);
     tman.bind_ref(5000, 0, 0);
     EXPECT_EQ(probe.count(), 3u);
-    tman.ref_dat[100].state = kTexStateQueued;  // queued: silent
+    tman.ref_dat[100].state = kTexStateQueued; // queued: silent
     tman.bind_ref(100, 0, 0);
     EXPECT_EQ(probe.count(), 3u);
 }
@@ -575,8 +590,10 @@ TEST(TmanGL, FailedLoadTakesEmptyValuesAndSetsTheFlagOnce)
     EXPECT_EQ(tman.load_texture(tex_fail_silent, 0, 2, 101, "missing/quiet.png"), 1133);
     xer.flush();
     const std::string log = TempDir::read(cwd.path() + "Log.txt");
-    EXPECT_NE(log.find("WARNING: we are missing the texture: missing/pic.png.\n"), std::string::npos);
-    EXPECT_NE(log.find("WARNING: we are missing the texture: missing/other.png.\n"), std::string::npos);
+    EXPECT_NE(log.find("WARNING: we are missing the texture: missing/pic.png.\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("WARNING: we are missing the texture: missing/other.png.\n"),
+              std::string::npos);
     EXPECT_EQ(log.find("quiet"), std::string::npos);
     // Binding a failed slot draws without a warning.
     AlertProbe probe;
@@ -616,7 +633,8 @@ TEST(TmanGL, OddSizedFilesUploadWithoutShear)
     write_png_file(cwd.path() + "odd.png", 100, 60, 4, checker(100, 60));
 
     // Image size kept: a 100 x 60 texture, rows of 100.
-    ASSERT_EQ(tman.load_texture(tex_fail_fatal, 600, 2 | kTexKeepSize, 101, cwd.path() + "odd.png"), 600);
+    ASSERT_EQ(tman.load_texture(tex_fail_fatal, 600, 2 | kTexKeepSize, 101, cwd.path() + "odd.png"),
+              600);
     EXPECT_EQ(tman.ref_dat[600].tex_dx, 100);
     EXPECT_EQ(tman.ref_dat[600].tex_dy, 60);
     EXPECT_EQ(texture_rgba(600, 100, 60), checker(100, 60));
@@ -668,7 +686,7 @@ TEST(TmanGL, BuiltInImagesLoadWithTheirSizes)
 {
     XVFB_TEST_BODY();
     TempCwd cwd;
-    open_window(cwd);  // start-up's way: the built-in images are loaded once
+    open_window(cwd); // start-up's way: the built-in images are loaded once
     struct Case {
         int slot, img_w, img_h, tex_w, tex_h;
     } cases[] = {
@@ -700,15 +718,18 @@ TEST(TmanGL, BuiltInImagesLoadWithTheirSizes)
 
     // The swatches start-up samples.
     const int sw[13][6] = {
-        {319, 155, 51, 67, 86, 255},    {319, 147, 78, 78, 73, 255},  {319, 139, 13, 27, 44, 255},
-        {319, 131, 125, 126, 121, 255}, {319, 123, 255, 255, 255, 255},
-        {319, 115, 238, 238, 238, 255}, {319, 107, 13, 27, 44, 255},  {319, 99, 93, 99, 110, 255},
-        {319, 91, 34, 41, 53, 255},     {319, 83, 39, 44, 52, 255},   {319, 75, 36, 43, 53, 255},
-        {319, 67, 127, 220, 175, 255},  {395, 115, 220, 220, 220, 255},
+        {319, 155, 51, 67, 86, 255},    {319, 147, 78, 78, 73, 255},
+        {319, 139, 13, 27, 44, 255},    {319, 131, 125, 126, 121, 255},
+        {319, 123, 255, 255, 255, 255}, {319, 115, 238, 238, 238, 255},
+        {319, 107, 13, 27, 44, 255},    {319, 99, 93, 99, 110, 255},
+        {319, 91, 34, 41, 53, 255},     {319, 83, 39, 44, 52, 255},
+        {319, 75, 36, 43, 53, 255},     {319, 67, 127, 220, 175, 255},
+        {395, 115, 220, 220, 220, 255},
     };
     for (const auto& s : sw) {
         const uint8_t* p = scratch_array + 4 * (512 * s[1] + s[0]);
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(p[i], s[2 + i]) << s[0] << "," << s[1];
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(p[i], s[2 + i]) << s[0] << "," << s[1];
     }
 }
 
@@ -730,8 +751,10 @@ TEST(TmanBuiltIn, GlyphInkStaysInsideItsAdvance)
                     if (x >= room) ++outside;
                 }
             EXPECT_EQ(outside, 0) << "byte " << b;
-            if (b == ' ') EXPECT_EQ(ink, 0);
-            else EXPECT_GT(ink, 0) << "byte " << b;
+            if (b == ' ')
+                EXPECT_EQ(ink, 0);
+            else
+                EXPECT_GT(ink, 0) << "byte " << b;
             drawn += ink > 0;
         }
     EXPECT_EQ(drawn, kGlyphRows * kGlyphCols - 1);
@@ -768,11 +791,11 @@ TEST(TextGL, GlyphsLandWhereTheLayoutPutsThem)
     const auto px = read_rgb(90, 270, 80, 40);
     // First line cells span y 294..309, the second 284..299; b's ascenders
     // reach above the a's x-height only on the second line's left.
-    Lit line1 = count_lit(px, 80, 40, 10, 24, 60, 39);   // x 100..150, y 294..309
-    Lit line2 = count_lit(px, 80, 40, 10, 14, 40, 29);   // x 100..130, y 284..299
+    Lit line1 = count_lit(px, 80, 40, 10, 24, 60, 39); // x 100..150, y 294..309
+    Lit line2 = count_lit(px, 80, 40, 10, 14, 40, 29); // x 100..130, y 284..299
     EXPECT_GT(line1.inside, 10);
     EXPECT_GT(line2.inside, 10);
-    Lit right = count_lit(px, 80, 40, 45, 0, 80, 40);    // nothing right of x 135
+    Lit right = count_lit(px, 80, 40, 45, 0, 80, 40); // nothing right of x 135
     EXPECT_EQ(right.inside, 0);
 
     // Number text on the fixed cells: '-' at x0 + 1, then 0 4 2.
@@ -781,10 +804,10 @@ TEST(TextGL, GlyphsLandWhereTheLayoutPutsThem)
     glFinish();
     const auto nx = read_rgb(180, 80, 60, 40);
     // x0 = 190: '-' cell 191..205, digits 200.., 210.., 220..234; y0 = 98.
-    EXPECT_GT(count_lit(nx, 60, 40, 11, 14, 20, 29).inside, 0);   // the minus
-    EXPECT_EQ(count_lit(nx, 60, 40, 0, 0, 11, 40).inside, 0);     // nothing left of x 191
-    EXPECT_EQ(count_lit(nx, 60, 40, 55, 0, 60, 40).inside, 0);    // nothing right of x 235
-    EXPECT_GT(count_lit(nx, 60, 40, 40, 14, 54, 29).inside, 5);   // the 2
+    EXPECT_GT(count_lit(nx, 60, 40, 11, 14, 20, 29).inside, 0); // the minus
+    EXPECT_EQ(count_lit(nx, 60, 40, 0, 0, 11, 40).inside, 0);   // nothing left of x 191
+    EXPECT_EQ(count_lit(nx, 60, 40, 55, 0, 60, 40).inside, 0);  // nothing right of x 235
+    EXPECT_GT(count_lit(nx, 60, 40, 40, 14, 54, 29).inside, 5); // the 2
 }
 
 TEST(TextGL, TextScaleAboveOneEnlargesTheQuads)
@@ -822,7 +845,8 @@ TEST(TextGL, Screenshots)
     // Every glyph in both atlas charsets.
     glClear(GL_COLOR_BUFFER_BIT);
     std::string all;
-    for (int c = 0x20; c < 0x7F; ++c) all += char(c);
+    for (int c = 0x20; c < 0x7F; ++c)
+        all += char(c);
     std::string accents = "\xFB \xC1\xE1\xC9\xE9\xCD\xED\xD3\xF3\xDA\xFA\xD1\xF1\xBF";
     OGL_string(0, 10, 100, all.substr(0, 48), 9999, kCharsetProp, 0);
     OGL_string(0, 10, 85, all.substr(48), 9999, kCharsetProp, 0);
@@ -866,4 +890,4 @@ TEST(TextGL, Screenshots)
     save_screenshot("sample.png", 0, 0, 1024, 768);
 }
 
-}  // namespace
+} // namespace

@@ -13,7 +13,8 @@
 #include "support/temp_dir.h"
 #include "tex_fixtures.h"
 
-namespace {
+namespace
+{
 
 using texfix::BmpSpec;
 using texfix::make_bmp;
@@ -26,8 +27,9 @@ const Rows kRows3x2 = {
     {255, 0, 255, 91, 60, 30, 0, 0, 0},
 };
 
-class BmpTest : public texfix::ReaderTest {
-protected:
+class BmpTest : public texfix::ReaderTest
+{
+  protected:
     xmap_class* map(const std::string& bytes) { return map_file("t.bmp", bytes); }
 };
 
@@ -37,7 +39,7 @@ TEST_F(BmpTest, RgbRowsWithGamma)
     s.width = 3;
     s.height = 2;
     xmap_class* f = map(make_bmp(s, kRows3x2));
-    f->swap = 1;  // the reader clears it
+    f->swap = 1; // the reader clears it
     TEX_image_desc d;
     ASSERT_EQ(TEX_load_bmp("t.bmp", f, owned_, GL_RGB, 0, 0, d), 1);
     EXPECT_EQ(f->swap, 0);
@@ -84,7 +86,7 @@ TEST_F(BmpTest, ConversionTable)
         ASSERT_EQ(TEX_load_bmp("t.bmp", f, px, c.format, 0, 0, d), 1);
         EXPECT_EQ(px, buf);
         EXPECT_EQ(std::vector<uint8_t>(buf, buf + c.out.size()), c.out);
-        EXPECT_EQ(buf[c.out.size()], 0xEE);  // nothing past the pixel
+        EXPECT_EQ(buf[c.out.size()], 0xEE); // nothing past the pixel
     }
     colr.gamma_needed = saved;
 }
@@ -100,10 +102,11 @@ TEST_F(BmpTest, PowerOfTwoPadsWithZeros)
     EXPECT_EQ(d.pad, 4);
     // 4x2 block: the fourth column of each row is zero.
     for (int y = 0; y < 2; ++y)
-        for (int k = 12; k < 16; ++k) EXPECT_EQ(owned_[y * 16 + k], 0) << y << " " << k;
-    EXPECT_EQ(owned_[3], 255);                      // bottom-left alpha
-    EXPECT_EQ(owned_[16 + 3], 0);                   // top-left magenta is transparent
-    EXPECT_EQ(owned_[16 + 4], colr.gamma_table[30]);  // (30, 60, 91) -> red first
+        for (int k = 12; k < 16; ++k)
+            EXPECT_EQ(owned_[y * 16 + k], 0) << y << " " << k;
+    EXPECT_EQ(owned_[3], 255);                       // bottom-left alpha
+    EXPECT_EQ(owned_[16 + 3], 0);                    // top-left magenta is transparent
+    EXPECT_EQ(owned_[16 + 4], colr.gamma_table[30]); // (30, 60, 91) -> red first
 }
 
 TEST_F(BmpTest, PowerOfTwoZeroesRowsAbove)
@@ -117,7 +120,8 @@ TEST_F(BmpTest, PowerOfTwoZeroesRowsAbove)
     TEX_image_desc d;
     ASSERT_EQ(TEX_load_bmp("t.bmp", map(make_bmp(s, rows)), px, GL_RGB, 0, 1, d), 1);
     EXPECT_EQ(d.pad, 0);
-    for (int k = 18; k < 24; ++k) EXPECT_EQ(buf[k], 0) << k;  // fourth row
+    for (int k = 18; k < 24; ++k)
+        EXPECT_EQ(buf[k], 0) << k; // fourth row
 }
 
 TEST_F(BmpTest, RowLengthGivesPad)
@@ -130,8 +134,8 @@ TEST_F(BmpTest, RowLengthGivesPad)
     TEX_image_desc d;
     ASSERT_EQ(TEX_load_bmp("t.bmp", map(make_bmp(s, kRows3x2)), px, GL_RGB, 5, 0, d), 1);
     EXPECT_EQ(d.pad, 6);
-    EXPECT_EQ(buf[15], 255);  // second row starts 15 bytes in
-    EXPECT_EQ(buf[9], 0xEE);  // the pad is skipped, not written
+    EXPECT_EQ(buf[15], 255); // second row starts 15 bytes in
+    EXPECT_EQ(buf[9], 0xEE); // the pad is skipped, not written
 }
 
 // Files that cannot be read correctly give 0 without reading past the
@@ -187,15 +191,15 @@ TEST_F(BmpTest, TooLargeForImageBuffersRefusedFromHeader)
     unsigned char* px = buffer.data();
     EXPECT_EQ(TEX_load_bmp("t.bmp", f, px, GL_RGBA, 0, 1, d), 0);
     EXPECT_EQ(px, buffer.data());
-    EXPECT_EQ(buffer[0], 0xEE);  // refused before anything was written
+    EXPECT_EQ(buffer[0], 0xEE); // refused before anything was written
     EXPECT_EQ(TEX_load_bmp("t.bmp", f, px, GL_RGB, 0, 0, d), 1);
     // Without a caller buffer the block is the reader's own, of any size.
     ASSERT_EQ(TEX_load_bmp("t.bmp", f, owned_, GL_RGBA, 0, 1, d), 1);
     EXPECT_EQ(d.pad, 4 * (4096 - 2900));
     const unsigned char* top = owned_ + size_t(1499) * 4096 * 4;
-    EXPECT_EQ(top[3], 255);                             // last picture row, alpha
-    EXPECT_EQ(top[2900 * 4 + 3], 0);                    // its padding column
-    EXPECT_EQ(owned_[size_t(1500) * 4096 * 4 + 3], 0);  // first padding row
+    EXPECT_EQ(top[3], 255);                            // last picture row, alpha
+    EXPECT_EQ(top[2900 * 4 + 3], 0);                   // its padding column
+    EXPECT_EQ(owned_[size_t(1500) * 4096 * 4 + 3], 0); // first padding row
 }
 
 // Headers whose sides overflow any 64-bit size product: every side is held
@@ -245,7 +249,7 @@ TEST(BmpNoFile, EmptyReaderGivesZero)
 
 TEST_F(BmpTest, FatalAlerts)
 {
-    TempCwd cwd;  // the alert writes MemoryLog.txt
+    TempCwd cwd; // the alert writes MemoryLog.txt
     BmpSpec s32;
     s32.bits = 32;
     BmpSpec s8;
@@ -291,4 +295,4 @@ TEST_F(BmpTest, FatalAlerts)
     }
 }
 
-}  // namespace
+} // namespace

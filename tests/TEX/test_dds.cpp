@@ -8,7 +8,8 @@
 #include "support/temp_dir.h"
 #include "tex_fixtures.h"
 
-namespace {
+namespace
+{
 
 using texfix::DdsHeader;
 using texfix::make_dds;
@@ -19,7 +20,7 @@ TEST(TexBytes, Table)
         int format, width, height, pad, has_mips, bytes;
     } cases[] = {
         {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 256, 256, 0, 1, 87408},
-        {GL_RGBA, 8, 2, 0, 1, 92},  // 8x2, 4x1, 2x1, 1x1
+        {GL_RGBA, 8, 2, 0, 1, 92}, // 8x2, 4x1, 2x1, 1x1
         {GL_RGB, 4, 4, 1, 0, 52},
         {0, 64, 64, 0, 0, 0},
         {0x1234, 64, 64, 0, 1, 0},
@@ -27,18 +28,18 @@ TEST(TexBytes, Table)
         {GL_BGR, 2, 2, 2, 0, 16},
         {GL_BGRA, 1, 1, 0, 1, 4},
         {GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 4, 4, 0, 0, 8},
-        {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 5, 5, 0, 0, 32},  // 2x2 blocks
+        {GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 5, 5, 0, 0, 32}, // 2x2 blocks
         {GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 1, 1, 0, 0, 16},
-        {GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 8, 2, 0, 1, 16 + 8 + 8 + 8},  // 8x2,4x1,2x1,1x1
-        {GL_RGBA, 0, 4, 0, 1, 0},  // empty side: no endless halving
+        {GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 8, 2, 0, 1, 16 + 8 + 8 + 8}, // 8x2,4x1,2x1,1x1
+        {GL_RGBA, 0, 4, 0, 1, 0}, // empty side: no endless halving
         // Counts an int cannot hold give 0, computed without overflow.
         {GL_RGBA, 0x7FFFFFFF, 0x7FFFFFFF, 0, 0, 0},
         {GL_RGB, 0x7FFFFFFF, 1, 0x7FFFFFFF, 0, 0},
         {GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0x7FFFFFFF, 0x7FFFFFFF, 0, 1, 0},
         {GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 0x7FFFFFFF, 4, 0, 0, 0},
-        {GL_BGRA, 32768, 32768, 0, 1, 0},             // 5.7 GB with its levels
-        {GL_BGRA, 16384, 16384, 0, 1, 1431655764},    // the largest side a DDS may have
-        {GL_ALPHA, 1, 1, 0x7FFFFFFE, 0, 0x7FFFFFFF},  // the largest count
+        {GL_BGRA, 32768, 32768, 0, 1, 0},            // 5.7 GB with its levels
+        {GL_BGRA, 16384, 16384, 0, 1, 1431655764},   // the largest side a DDS may have
+        {GL_ALPHA, 1, 1, 0x7FFFFFFE, 0, 0x7FFFFFFF}, // the largest count
         {GL_BGRA, 16384, 16384, 0, 0, 1 << 30},
         {GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 16384, 16384, 0, 1, 178956984},
     };
@@ -54,8 +55,9 @@ TEST(TexBytes, Table)
     }
 }
 
-class DdsTest : public texfix::ReaderTest {
-protected:
+class DdsTest : public texfix::ReaderTest
+{
+  protected:
     // Writes the bytes and reads them back through the reader.
     int load(const std::string& bytes, TEX_image_desc& desc, unsigned char*& pixels)
     {
@@ -78,8 +80,8 @@ TEST_F(DdsTest, HeaderCases)
          GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 1},
         {"count flag only", 0x4, "DXT5", texfix::kDdsMipCount, 0, 1,
          GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0},
-        {"caps flag only", 0x4, "DXT5", 0, texfix::kDdsCapsMip, 1,
-         GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 0},
+        {"caps flag only", 0x4, "DXT5", 0, texfix::kDdsCapsMip, 1, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT,
+         0},
         {"code and rgb alpha", 0x4 | 0x40 | 0x1, "DXT1", 0, 0, 1, GL_BGRA, 0},
         {"rgb", 0x40, nullptr, 0, 0, 1, GL_BGR, 0},
         {"rgb alpha", 0x41, nullptr, 0, 0, 1, GL_BGRA, 0},
@@ -195,4 +197,4 @@ TEST(DdsNoFile, EmptyReaderGivesZero)
     EXPECT_EQ(TEX_load_dds("none.dds", nullptr, pixels, desc), 0);
 }
 
-}  // namespace
+} // namespace

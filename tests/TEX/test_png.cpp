@@ -17,7 +17,8 @@
 #include "support/temp_dir.h"
 #include "tex_fixtures.h"
 
-namespace {
+namespace
+{
 
 using texfix::PngSpec;
 using Rows = std::vector<std::vector<uint8_t>>;
@@ -30,8 +31,9 @@ int corrected(int v)
     return int(std::lround(255.0 * std::pow(v / 255.0, 1.8 / 2.2)));
 }
 
-class PngTest : public texfix::ReaderTest {
-protected:
+class PngTest : public texfix::ReaderTest
+{
+  protected:
     xmap_class* write(const PngSpec& spec, const Rows& rows)
     {
         const std::string path = dir_ / "t.png";
@@ -48,7 +50,8 @@ TEST_F(PngTest, RgbAsRgbaPowerOfTwo)
     s.height = 3;
     Rows rows(3, std::vector<uint8_t>(15));
     for (int y = 0; y < 3; ++y)
-        for (int i = 0; i < 15; ++i) rows[y][i] = uint8_t(255 - 10 * y);  // row brightness
+        for (int i = 0; i < 15; ++i)
+            rows[y][i] = uint8_t(255 - 10 * y); // row brightness
     xmap_class* f = write(s, rows);
     TEX_image_desc d;
     ASSERT_EQ(TEX_load_png("t.png", f, owned_, GL_RGBA, 0, 1, 0, d), 1);
@@ -76,31 +79,79 @@ TEST_F(PngTest, FormatTable)
     struct Case {
         const char* name;
         int color_type, bit_depth;
-        std::vector<uint8_t> row;  // one row of two pixels
+        std::vector<uint8_t> row; // one row of two pixels
         unsigned wanted;
         int follows;
         unsigned delivered;
-        std::vector<uint8_t> first_pixel;  // before gamma, -1 for "any"
+        std::vector<uint8_t> first_pixel; // before gamma, -1 for "any"
     } cases[] = {
-        {"grey+alpha as rgb, follows", PNG_COLOR_TYPE_GRAY_ALPHA, 8, {100, 7, 100, 7}, GL_RGB, 1,
-         GL_RGBA, {100, 100, 100, 7}},
-        {"grey+alpha as rgb", PNG_COLOR_TYPE_GRAY_ALPHA, 8, {100, 7, 100, 7}, GL_RGB, 0, GL_RGB,
+        {"grey+alpha as rgb, follows",
+         PNG_COLOR_TYPE_GRAY_ALPHA,
+         8,
+         {100, 7, 100, 7},
+         GL_RGB,
+         1,
+         GL_RGBA,
+         {100, 100, 100, 7}},
+        {"grey+alpha as rgb",
+         PNG_COLOR_TYPE_GRAY_ALPHA,
+         8,
+         {100, 7, 100, 7},
+         GL_RGB,
+         0,
+         GL_RGB,
          {100, 100, 100}},
-        {"rgb as rgba, follows", PNG_COLOR_TYPE_RGB, 8, {10, 20, 30, 10, 20, 30}, GL_RGBA, 1,
-         GL_RGB, {10, 20, 30}},
-        {"rgba as rgba", PNG_COLOR_TYPE_RGBA, 8, {10, 20, 30, 40, 10, 20, 30, 40}, GL_RGBA, 0,
-         GL_RGBA, {10, 20, 30, 40}},
-        {"rgba as rgb", PNG_COLOR_TYPE_RGBA, 8, {10, 20, 30, 40, 10, 20, 30, 40}, GL_RGB, 0,
-         GL_RGB, {10, 20, 30}},
+        {"rgb as rgba, follows",
+         PNG_COLOR_TYPE_RGB,
+         8,
+         {10, 20, 30, 10, 20, 30},
+         GL_RGBA,
+         1,
+         GL_RGB,
+         {10, 20, 30}},
+        {"rgba as rgba",
+         PNG_COLOR_TYPE_RGBA,
+         8,
+         {10, 20, 30, 40, 10, 20, 30, 40},
+         GL_RGBA,
+         0,
+         GL_RGBA,
+         {10, 20, 30, 40}},
+        {"rgba as rgb",
+         PNG_COLOR_TYPE_RGBA,
+         8,
+         {10, 20, 30, 40, 10, 20, 30, 40},
+         GL_RGB,
+         0,
+         GL_RGB,
+         {10, 20, 30}},
         {"grey as rgba", PNG_COLOR_TYPE_GRAY, 8, {50, 50}, GL_RGBA, 0, GL_RGBA, {50, 50, 50, 255}},
         {"grey as alpha", PNG_COLOR_TYPE_GRAY, 8, {50, 50}, GL_ALPHA, 1, GL_ALPHA, {50}},
-        {"grey+alpha as alpha", PNG_COLOR_TYPE_GRAY_ALPHA, 8, {90, 3, 90, 3}, GL_ALPHA, 0,
-         GL_ALPHA, {90}},
+        {"grey+alpha as alpha",
+         PNG_COLOR_TYPE_GRAY_ALPHA,
+         8,
+         {90, 3, 90, 3},
+         GL_ALPHA,
+         0,
+         GL_ALPHA,
+         {90}},
         // Luminance, not the alpha byte.
-        {"rgba as alpha", PNG_COLOR_TYPE_RGBA, 8, {200, 200, 200, 9, 200, 200, 200, 9}, GL_ALPHA,
-         0, GL_ALPHA, {200}},
-        {"16-bit rgb", PNG_COLOR_TYPE_RGB, 16, {0x80, 0x11, 0x40, 0x22, 0x20, 0x33, 0, 0, 0, 0, 0, 0},
-         GL_RGB, 0, GL_RGB, {0x80, 0x40, 0x20}},
+        {"rgba as alpha",
+         PNG_COLOR_TYPE_RGBA,
+         8,
+         {200, 200, 200, 9, 200, 200, 200, 9},
+         GL_ALPHA,
+         0,
+         GL_ALPHA,
+         {200}},
+        {"16-bit rgb",
+         PNG_COLOR_TYPE_RGB,
+         16,
+         {0x80, 0x11, 0x40, 0x22, 0x20, 0x33, 0, 0, 0, 0, 0, 0},
+         GL_RGB,
+         0,
+         GL_RGB,
+         {0x80, 0x40, 0x20}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -122,7 +173,8 @@ TEST_F(PngTest, FormatTable)
             const int want = is_alpha ? c.first_pixel[k] : corrected(c.first_pixel[k]);
             EXPECT_NEAR(buf[k], want, 1) << "byte " << k;
         }
-        for (size_t k = bytes; k < buf.size(); ++k) ASSERT_EQ(buf[k], 0xEE) << "overrun at " << k;
+        for (size_t k = bytes; k < buf.size(); ++k)
+            ASSERT_EQ(buf[k], 0xEE) << "overrun at " << k;
     }
 }
 
@@ -149,7 +201,7 @@ TEST_F(PngTest, PaletteExpandsToRgb)
     s.color_type = PNG_COLOR_TYPE_PALETTE;
     s.bit_depth = 4;
     s.palette = {{255, 0, 0}, {0, 0, 255}};
-    xmap_class* f = write(s, {{0x10}});  // indices 1, 0
+    xmap_class* f = write(s, {{0x10}}); // indices 1, 0
     TEX_image_desc d;
     ASSERT_EQ(TEX_load_png("t.png", f, owned_, GL_RGB, 0, 0, 0, d), 1);
     const unsigned char want[6] = {0, 0, 255, 255, 0, 0};
@@ -165,7 +217,7 @@ TEST_F(PngTest, TrnsOnlyTransparency)
     pal.height = 2;
     pal.color_type = PNG_COLOR_TYPE_PALETTE;
     pal.palette = {{255, 255, 255}, {0, 0, 0}};
-    pal.trns_alpha = {0};  // index 0 transparent
+    pal.trns_alpha = {0}; // index 0 transparent
     PngSpec rgb;
     rgb.width = 3;
     rgb.height = 2;
@@ -178,7 +230,8 @@ TEST_F(PngTest, TrnsOnlyTransparency)
     grey.trns_color = true;
     grey.trns_value.gray = 255;
     const Rows pal_rows = {{0, 1, 0}, {1, 0, 1}};
-    const Rows rgb_rows = {{255, 255, 255, 0, 0, 0, 255, 255, 255}, {0, 0, 0, 255, 255, 255, 0, 0, 0}};
+    const Rows rgb_rows = {{255, 255, 255, 0, 0, 0, 255, 255, 255},
+                           {0, 0, 0, 255, 255, 255, 0, 0, 0}};
     const Rows grey_rows = {{255, 0, 255}, {0, 255, 0}};
     struct Case {
         const char* name;
@@ -207,13 +260,14 @@ TEST_F(PngTest, TrnsOnlyTransparency)
         TEX_image_desc d;
         ASSERT_EQ(TEX_load_png("t.png", f, px, c.wanted, 0, 0, c.follows, d), 1);
         EXPECT_EQ(d.format, int(c.wanted));
-        for (size_t k = bytes; k < buf.size(); ++k) ASSERT_EQ(buf[k], 0xEE) << "overrun at " << k;
+        for (size_t k = bytes; k < buf.size(); ++k)
+            ASSERT_EQ(buf[k], 0xEE) << "overrun at " << k;
         // The top-left pixel (white, transparent) is in block row 1.
         const unsigned char* tl = buf.data() + 3 * c.bpp;
         EXPECT_EQ(tl[0], 255);
         if (c.bpp == 4) {
             EXPECT_EQ(tl[3], 0);
-            EXPECT_EQ(tl[4 + 3], 255);  // the black one is opaque
+            EXPECT_EQ(tl[4 + 3], 255); // the black one is opaque
         }
         // Also into a block the reader allocates (checked by the sanitizer).
         unsigned char* mine = nullptr;
@@ -229,7 +283,7 @@ TEST_F(PngTest, GammaChunkIsHonoured)
     PngSpec s;
     s.width = 1;
     s.color_type = PNG_COLOR_TYPE_GRAY;
-    s.gamma = 1 / 2.2;  // made for a 2.2 display: left alone
+    s.gamma = 1 / 2.2; // made for a 2.2 display: left alone
     xmap_class* f = write(s, {{100}});
     TEX_image_desc d;
     ASSERT_EQ(TEX_load_png("t.png", f, owned_, GL_ALPHA, 0, 0, 0, d), 1);
@@ -237,7 +291,7 @@ TEST_F(PngTest, GammaChunkIsHonoured)
     std::free(owned_);
     owned_ = nullptr;
 
-    s.gamma = 0;  // no chunk: taken as made for 1.8
+    s.gamma = 0; // no chunk: taken as made for 1.8
     f = write(s, {{100}});
     ASSERT_EQ(TEX_load_png("t.png", f, owned_, GL_ALPHA, 0, 0, 0, d), 1);
     EXPECT_NEAR(owned_[0], colr.gamma_table[100], 1);
@@ -254,7 +308,8 @@ TEST_F(PngTest, InterlacedAndRowLength)
     s.gamma = 1 / 2.2;
     Rows rows(9, std::vector<uint8_t>(9));
     for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 9; ++x) rows[y][x] = uint8_t(y * 20 + x);
+        for (int x = 0; x < 9; ++x)
+            rows[y][x] = uint8_t(y * 20 + x);
     xmap_class* f = write(s, rows);
     std::vector<unsigned char> buf(12 * 9 + 8, 0xEE);
     unsigned char* px = buf.data();
@@ -270,7 +325,8 @@ TEST_F(PngTest, InterlacedAndRowLength)
     for (int y = 0; y < 9; ++y)
         for (int x = 0; x < 9; ++x)
             ASSERT_EQ(buf[(8 - y) * 12 + x], rows[y][x]) << y << "," << x;
-    for (size_t k = 12 * 8 + 9; k < buf.size(); ++k) ASSERT_EQ(buf[k], 0xEE) << k;
+    for (size_t k = 12 * 8 + 9; k < buf.size(); ++k)
+        ASSERT_EQ(buf[k], 0xEE) << k;
 }
 
 TEST_F(PngTest, RowLengthBelowWidthRefused)
@@ -297,7 +353,7 @@ TEST_F(PngTest, TooLargeForImageBuffersRefusedFromHeader)
     unsigned char* px = buffer.data();
     EXPECT_EQ(TEX_load_png("t.png", f, px, GL_RGBA, 0, 1, 0, d), 0);
     EXPECT_EQ(px, buffer.data());
-    EXPECT_EQ(buffer[0], 0xEE);  // refused before anything was written
+    EXPECT_EQ(buffer[0], 0xEE); // refused before anything was written
     EXPECT_EQ(probe.count(), 0u);
     xmap_class again(dir_ / "t.png");
     EXPECT_EQ(TEX_load_png("t.png", &again, px, GL_RGB, 0, 0, 0, d), 1);
@@ -312,7 +368,7 @@ TEST_F(PngTest, OwnBlockMayExceedTheImageBuffers)
     s.height = 1025;
     s.color_type = PNG_COLOR_TYPE_GRAY;
     Rows rows(1025, std::vector<uint8_t>(4096, 9));
-    rows[0].assign(4096, 200);  // the top row
+    rows[0].assign(4096, 200); // the top row
     xmap_class* f = write(s, rows);
     AlertProbe probe;
     TEX_image_desc d;
@@ -429,7 +485,7 @@ TEST_F(PngTest, WarningsGoToTheLog)
     std::string bytes = TempDir::read(dir_ / "t.png");
     const std::string text_chunk = std::string("\0\0\0\x05tEXtA\0abc", 13);
     const size_t iend = bytes.find("IDAT") - 4;
-    bytes.insert(iend, text_chunk + std::string("\0\0\0\0", 4));  // wrong CRC
+    bytes.insert(iend, text_chunk + std::string("\0\0\0\0", 4)); // wrong CRC
     xmap_class* f = map_bytes(bytes);
 
     TempCwd cwd;
@@ -460,19 +516,26 @@ TEST_F(PngTest, FatalAlerts)
         unsigned format;
         std::vector<const char*> out;
     } cases[] = {
-        {"not a png", "GIF89a..........", GL_RGB,
+        {"not a png",
+         "GIF89a..........",
+         GL_RGB,
          {"alert from HLutils/TEX/TEX_png line 55\n", "PING-FILE ERROR!",
           "is_png=!png_sig_cmp(png_io_buf,0,8)"}},
-        {"signature only", sig, GL_RGB,
+        {"signature only",
+         sig,
+         GL_RGB,
          {"alert from HLutils/TEX/TEX_png line 13\n", "PNG error!",
-          "PNG Read Error, overran end of buffer!",
+          "PNG Read Error, overran end of buffer!", "alert from HLutils/TEX/TEX_png line 63\n",
+          "PING-FILE ERROR!", "setjmp(png_ptr->jmpbuf\n"}},
+        {"cut inside the image data",
+         good.substr(0, good.size() - 20),
+         GL_RGB,
+         {"alert from HLutils/TEX/TEX_png line 13\n", "PNG error!",
           "alert from HLutils/TEX/TEX_png line 63\n", "PING-FILE ERROR!",
           "setjmp(png_ptr->jmpbuf\n"}},
-        {"cut inside the image data", good.substr(0, good.size() - 20), GL_RGB,
-         {"alert from HLutils/TEX/TEX_png line 13\n", "PNG error!",
-          "alert from HLutils/TEX/TEX_png line 63\n", "PING-FILE ERROR!",
-          "setjmp(png_ptr->jmpbuf\n"}},
-        {"bgr wanted", good, GL_BGR,
+        {"bgr wanted",
+         good,
+         GL_BGR,
          {"alert from HLutils/TEX/TEX_png line 112\n", "Illegal bits per pixel"}},
         {"side past the image budget",
          texfix::png_signature_and_header((1u << 24) + 1, 1) + texfix::png_chunk("IDAT", ""),
@@ -498,10 +561,10 @@ TEST_F(PngTest, FatalAlerts)
             EXPECT_NE(at, std::string::npos) << text << "\n" << r.out;
             if (at == std::string::npos) break;
         }
-        if (c.format != GL_BGR) {  // every alert but the format one names the file
+        if (c.format != GL_BGR) { // every alert but the format one names the file
             EXPECT_NE(r.out.find("pics/bad.png"), std::string::npos) << r.out;
         }
     }
 }
 
-}  // namespace
+} // namespace

@@ -10,7 +10,8 @@
 #include "support/alert_probe.h"
 #include "tex_fixtures.h"
 
-namespace {
+namespace
+{
 
 TEX_image_desc make_desc(int format, int w, int h, int pad = 0, int mips = 0)
 {
@@ -40,19 +41,63 @@ TEST(TexDownscale, Table)
         std::vector<uint8_t> in, out;
         int new_w, new_h;
     } cases[] = {
-        {"2x2 of rgb, truncated mean", GL_RGB, 4, 2, 0, 2, 2,
+        {"2x2 of rgb, truncated mean",
+         GL_RGB,
+         4,
+         2,
+         0,
+         2,
+         2,
          {255, 0, 0, 255, 0, 0, 9, 9, 9, 9, 9, 9, 255, 0, 0, 254, 0, 0, 9, 9, 9, 9, 9, 9},
-         {254, 0, 0, 9, 9, 9}, 2, 1},
+         {254, 0, 0, 9, 9, 9},
+         2,
+         1},
         // Divides by the pixels summed: three pixels of 200 give 200.
         {"factor 3 gives the true mean", GL_ALPHA, 3, 1, 0, 3, 1, {200, 200, 200}, {200}, 1, 1},
-        {"factors 3 and 1 over two cells", GL_ALPHA, 6, 1, 0, 3, 1, {1, 2, 3, 10, 20, 33},
-         {2, 21}, 2, 1},
-        {"factor 1 leaves it", GL_RGBA, 2, 1, 0, 1, 1, {1, 2, 3, 4, 5, 6, 7, 8},
-         {1, 2, 3, 4, 5, 6, 7, 8}, 2, 1},
-        {"rgba 2x1", GL_RGBA, 2, 1, 0, 2, 1, {10, 20, 30, 255, 20, 40, 60, 0},
-         {15, 30, 45, 127}, 1, 1},
-        {"padded rows", GL_ALPHA, 2, 2, 2, 2, 2, {4, 8, 0xEE, 0xEE, 12, 16, 0xEE, 0xEE},
-         {10}, 1, 1},
+        {"factors 3 and 1 over two cells",
+         GL_ALPHA,
+         6,
+         1,
+         0,
+         3,
+         1,
+         {1, 2, 3, 10, 20, 33},
+         {2, 21},
+         2,
+         1},
+        {"factor 1 leaves it",
+         GL_RGBA,
+         2,
+         1,
+         0,
+         1,
+         1,
+         {1, 2, 3, 4, 5, 6, 7, 8},
+         {1, 2, 3, 4, 5, 6, 7, 8},
+         2,
+         1},
+        {"rgba 2x1",
+         GL_RGBA,
+         2,
+         1,
+         0,
+         2,
+         1,
+         {10, 20, 30, 255, 20, 40, 60, 0},
+         {15, 30, 45, 127},
+         1,
+         1},
+        {"padded rows",
+         GL_ALPHA,
+         2,
+         2,
+         2,
+         2,
+         2,
+         {4, 8, 0xEE, 0xEE, 12, 16, 0xEE, 0xEE},
+         {10},
+         1,
+         1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -87,7 +132,8 @@ TEST(TexDownscale, PaddedRowsKeepTheirPad)
     TEX_downscale(d, px.data(), 2, 1);
     const uint8_t want[] = {15, 15, 15, 35, 35, 35};
     EXPECT_EQ(std::memcmp(px.data(), want, 6), 0);
-    EXPECT_EQ(std::memcmp(px.data() + 8, std::vector<uint8_t>{55, 55, 55, 75, 75, 75}.data(), 6), 0);
+    EXPECT_EQ(std::memcmp(px.data() + 8, std::vector<uint8_t>{55, 55, 55, 75, 75, 75}.data(), 6),
+              0);
 }
 
 // [SECTION] Row flip, uncompressed
@@ -104,7 +150,8 @@ TEST(TexFlip, UncompressedRows)
         SCOPED_TRACE(c.format);
         const int row = c.w * c.bpp + c.pad;
         std::vector<uint8_t> px(row * c.h);
-        for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t(i / row * 16 + i % row);
+        for (size_t i = 0; i < px.size(); ++i)
+            px[i] = uint8_t(i / row * 16 + i % row);
         std::vector<uint8_t> orig = px;
         EXPECT_EQ(TEX_flip_y(make_desc(c.format, c.w, c.h, c.pad), px.data()), 0);
         for (int y = 0; y < c.h; ++y)
@@ -158,7 +205,7 @@ TEST(TexDxt, Dxt1BlockFlipAndFinding)
         SCOPED_TRACE(c.name);
         DXTColBlock b = col_block(c.c0, c.c1, c.rows[0], c.rows[1], c.rows[2], c.rows[3]);
         EXPECT_EQ(nv_flip_blocks_dxtc1(&b, 1, c.found_in), c.found_out);
-        EXPECT_EQ(b.col0, c.c0);  // no gamma: endpoints untouched
+        EXPECT_EQ(b.col0, c.c0); // no gamma: endpoints untouched
         EXPECT_EQ(b.col1, c.c1);
         EXPECT_EQ(b.row[0], c.rows[3]);
         EXPECT_EQ(b.row[1], c.rows[2]);
@@ -172,18 +219,17 @@ TEST(TexDxt, Dxt3AndDxt5Blocks)
     GammaSwitch off(0);
     // DXT3: four 16-bit alpha rows then a colour block.
     uint8_t d3[16] = {0x01, 0x10, 0x02, 0x20, 0x03, 0x30, 0x04, 0x40,
-                      0x00, 0xF8, 0x1F, 0x00, 0xA, 0xB, 0xC, 0xD};
+                      0x00, 0xF8, 0x1F, 0x00, 0xA,  0xB,  0xC,  0xD};
     EXPECT_EQ(nv_flip_blocks_dxtc3(reinterpret_cast<DXTColBlock*>(d3), 1, 0), 0);
     const uint8_t w3[16] = {0x04, 0x40, 0x03, 0x30, 0x02, 0x20, 0x01, 0x10,
-                            0x00, 0xF8, 0x1F, 0x00, 0xD, 0xC, 0xB, 0xA};
+                            0x00, 0xF8, 0x1F, 0x00, 0xD,  0xC,  0xB,  0xA};
     EXPECT_EQ(std::memcmp(d3, w3, 16), 0);
 
     // DXT5: alpha rows 0..3 are 12-bit groups 0xAAA, 0xBBB, 0xCCC, 0xDDD.
-    uint8_t d5[16] = {7, 9, 0xAA, 0xBA, 0xBB, 0xCC, 0xDC, 0xDD,
-                      0x00, 0xF8, 0x1F, 0x00, 1, 2, 3, 4};
+    uint8_t d5[16] = {7, 9, 0xAA, 0xBA, 0xBB, 0xCC, 0xDC, 0xDD, 0x00, 0xF8, 0x1F, 0x00, 1, 2, 3, 4};
     EXPECT_EQ(nv_flip_blocks_dxtc5(reinterpret_cast<DXTColBlock*>(d5), 1, 0), 0);
-    const uint8_t w5[16] = {7, 9, 0xDD, 0xCD, 0xCC, 0xBB, 0xAB, 0xAA,
-                            0x00, 0xF8, 0x1F, 0x00, 4, 3, 2, 1};
+    const uint8_t w5[16] = {7,    9,    0xDD, 0xCD, 0xCC, 0xBB, 0xAB, 0xAA,
+                            0x00, 0xF8, 0x1F, 0x00, 4,    3,    2,    1};
     EXPECT_EQ(std::memcmp(d5, w5, 16), 0);
 }
 
@@ -219,8 +265,8 @@ TEST(TexDxt, GammaKeepsMode)
         // Ordinary four-colour block: endpoints corrected, indices kept.
         {"four colour", 0x8410, 0x2104, 0xE4, gamma565(0x8410), gamma565(0x2104), 0xE4},
         // Reds 31 and 30 come out equal: col0 one green step up.
-        {"equal after", 0xF800, 0xF000, 0xE4, uint16_t(gamma565(0xF800) + 0x20),
-         gamma565(0xF800), uint8_t(0xE4 ^ 0x55)},
+        {"equal after", 0xF800, 0xF000, 0xE4, uint16_t(gamma565(0xF800) + 0x20), gamma565(0xF800),
+         uint8_t(0xE4 ^ 0x55)},
         // White and one green step below white come out equal: col1 loses a step.
         {"white", 0xFFFF, 0xFFDF, 0x1B, 0xFFFF, 0xFFDF, uint8_t(0x1B ^ 0x55)},
         // Three-colour block stays three-colour.
@@ -247,12 +293,12 @@ TEST(TexDxt, GammaSwapRemapsIndices)
     for (int c0 = 0; c0 < 0x10000 && !seen; c0 += 97) {
         for (int c1 = c0; c1 < 0x10000 && !seen; c1 += 331) {
             if (gamma565(uint16_t(c0)) <= gamma565(uint16_t(c1))) continue;
-            DXTColBlock b = col_block(uint16_t(c0), uint16_t(c1), 0xE4, 0, 0, 0);  // 0,1,2,3
+            DXTColBlock b = col_block(uint16_t(c0), uint16_t(c1), 0xE4, 0, 0, 0); // 0,1,2,3
             nv_gamma_correct(&b);
             EXPECT_EQ(b.col0, gamma565(uint16_t(c1)));
             EXPECT_EQ(b.col1, gamma565(uint16_t(c0)));
             EXPECT_LE(b.col0, b.col1);
-            EXPECT_EQ(b.row[0], 0xE1);  // 3,2,0,1: indices 0 and 1 exchanged
+            EXPECT_EQ(b.row[0], 0xE1); // 3,2,0,1: indices 0 and 1 exchanged
             seen = true;
         }
     }
@@ -266,7 +312,8 @@ TEST(TexFlip, Dxt5MipChain)
     const int bytes = TEX_bytes_needed_for_image(d);
     ASSERT_EQ(bytes, 87408);
     std::vector<uint8_t> px(bytes);
-    for (size_t i = 0; i < px.size(); ++i) px[i] = uint8_t(i * 131 + (i >> 8));
+    for (size_t i = 0; i < px.size(); ++i)
+        px[i] = uint8_t(i * 131 + (i >> 8));
     std::vector<uint8_t> orig = px;
     EXPECT_EQ(TEX_flip_y(d, px.data()), 0);
     // First level: block row 0 now holds the flipped blocks of block row 63.
@@ -297,7 +344,7 @@ TEST(TexFlip, Dxt1ReportsOneBitAlpha)
     EXPECT_NE(TEX_flip_y(make_desc(GL_COMPRESSED_RGB_S3TC_DXT1_EXT, 8, 12),
                          reinterpret_cast<unsigned char*>(blocks.data())),
               0);
-    EXPECT_EQ(blocks[3].row[2], 0x0C);  // the middle row flipped in place
+    EXPECT_EQ(blocks[3].row[2], 0x0C); // the middle row flipped in place
 }
 
 TEST(TexFlip, Dxt1BlockRowsExchange)
@@ -322,7 +369,7 @@ TEST(TexFlip, Dxt1PartialBlocks)
     struct Case {
         const char* name;
         int w, h;
-        int per_row, rows;  // blocks as stored
+        int per_row, rows; // blocks as stored
         bool moves;
     } cases[] = {
         {"6x8: two columns, one partly used", 6, 8, 2, 2, true},
@@ -370,4 +417,4 @@ TEST(TexFlip, IllegalFormatIsFatal)
     EXPECT_NE(r.out.find("Illegal format!"), std::string::npos) << r.out;
 }
 
-}  // namespace
+} // namespace

@@ -18,15 +18,15 @@
 #include "TEX/TEX_image.h"
 #include "support/temp_dir.h"
 
-namespace texfix {
+namespace texfix
+{
 
 // For a child that raises fatal alerts: prints where each alert says it
 // comes from ("<file> line <n>") to standard output, before its text.
 inline void print_alert_sources()
 {
     alert_set_observer([](const alert_notice& n) {
-        std::printf("alert from %s line %d\n", n.source_file ? n.source_file : "",
-                    n.source_line);
+        std::printf("alert from %s line %d\n", n.source_file ? n.source_file : "", n.source_line);
         std::fflush(stdout);
     });
 }
@@ -34,12 +34,13 @@ inline void print_alert_sources()
 inline void put_le(std::string& s, size_t at, uint32_t v, int bytes)
 {
     if (s.size() < at + bytes) s.resize(at + bytes, '\0');
-    for (int i = 0; i < bytes; ++i) s[at + i] = char((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < bytes; ++i)
+        s[at + i] = char((v >> (8 * i)) & 0xFF);
 }
 
 // DDS header fields the reader looks at; the rest stay zero.
 struct DdsHeader {
-    uint32_t flags = 0x1007;  // caps, height, width, pixel format
+    uint32_t flags = 0x1007; // caps, height, width, pixel format
     int width = 4;
     int height = 4;
     uint32_t pf_flags = 0x4;
@@ -62,7 +63,8 @@ inline std::string make_dds(const DdsHeader& h, size_t data_bytes)
     put_le(s, 80, h.pf_flags, 4);
     if (h.fourcc) s.replace(84, 4, std::string(h.fourcc, 4));
     put_le(s, 108, h.caps, 4);
-    for (size_t i = 0; i < data_bytes; ++i) s.push_back(char(i * 7 + 1));
+    for (size_t i = 0; i < data_bytes; ++i)
+        s.push_back(char(i * 7 + 1));
     return s;
 }
 
@@ -90,7 +92,8 @@ inline std::string make_bmp(const BmpSpec& b, const std::vector<std::vector<uint
     s.resize(b.data_offset, '\0');
     for (const auto& r : rows) {
         std::string row(r.begin(), r.end());
-        while (row.size() % 4) row.push_back('\0');
+        while (row.size() % 4)
+            row.push_back('\0');
         s += row;
     }
     put_le(s, 2, uint32_t(s.size()), 4);
@@ -105,10 +108,10 @@ struct PngSpec {
     int color_type = PNG_COLOR_TYPE_RGB;
     int bit_depth = 8;
     bool interlace = false;
-    double gamma = 0;  // 0: no gAMA chunk
+    double gamma = 0; // 0: no gAMA chunk
     std::vector<png_color> palette;
-    std::vector<uint8_t> trns_alpha;  // palette tRNS
-    bool trns_color = false;          // grey/RGB tRNS with trns_value
+    std::vector<uint8_t> trns_alpha; // palette tRNS
+    bool trns_color = false;         // grey/RGB tRNS with trns_value
     png_color_16 trns_value{};
 };
 
@@ -125,11 +128,10 @@ inline bool write_png(const std::string& path, const PngSpec& p,
         return false;
     }
     png_init_io(png, fp);
-    png_set_IHDR(png, info, png_uint_32(p.width), png_uint_32(p.height), p.bit_depth,
-                 p.color_type, p.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, png_uint_32(p.width), png_uint_32(p.height), p.bit_depth, p.color_type,
+                 p.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!p.palette.empty())
-        png_set_PLTE(png, info, p.palette.data(), int(p.palette.size()));
+    if (!p.palette.empty()) png_set_PLTE(png, info, p.palette.data(), int(p.palette.size()));
     if (!p.trns_alpha.empty())
         png_set_tRNS(png, info, p.trns_alpha.data(), int(p.trns_alpha.size()), nullptr);
     if (p.trns_color) {
@@ -139,7 +141,8 @@ inline bool write_png(const std::string& path, const PngSpec& p,
     if (p.gamma > 0) png_set_gAMA(png, info, p.gamma);
     png_write_info(png, info);
     std::vector<png_bytep> ptrs;
-    for (const auto& r : rows) ptrs.push_back(const_cast<png_bytep>(r.data()));
+    for (const auto& r : rows)
+        ptrs.push_back(const_cast<png_bytep>(r.data()));
     png_write_image(png, ptrs.data());
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
@@ -174,15 +177,17 @@ inline std::string png_signature_and_header(uint32_t width, uint32_t height,
 {
     std::string ihdr;
     for (uint32_t v : {width, height})
-        for (int i = 3; i >= 0; --i) ihdr.push_back(char(v >> (8 * i)));
+        for (int i = 3; i >= 0; --i)
+            ihdr.push_back(char(v >> (8 * i)));
     ihdr += std::string{8, char(color_type), 0, 0, 0};
     return std::string("\x89PNG\r\n\x1a\n", 8) + png_chunk("IHDR", ihdr);
 }
 
 // A reader test: image files in a private folder, mapped as the readers get
 // them, and the pixel block a reader malloc'd (freed after the test).
-class ReaderTest : public ::testing::Test {
-protected:
+class ReaderTest : public ::testing::Test
+{
+  protected:
     // Writes bytes to a file of the folder and maps it.
     xmap_class* map_file(const std::string& name, const std::string& bytes)
     {
@@ -212,4 +217,4 @@ inline TEX_image_desc desc_of(int format, int w, int h, int pad = 0)
     return d;
 }
 
-}  // namespace texfix
+} // namespace texfix

@@ -31,9 +31,9 @@
 struct ScriptedWindows {
     int eula_answer = 1;
     int eula_calls = 0;
-    std::deque<int> answers;  // select_alert answers, in order; kAskKeepFile when empty
-    std::vector<std::pair<std::string, int>> asked;  // path, gone
-    std::string picked;       // folder the picker answers; "" cancels
+    std::deque<int> answers; // select_alert answers, in order; kAskKeepFile when empty
+    std::vector<std::pair<std::string, int>> asked; // path, gone
+    std::string picked;                             // folder the picker answers; "" cancels
 };
 inline ScriptedWindows& scripted()
 {
@@ -62,17 +62,18 @@ inline int scripted_pick(const std::string&, std::string& chosen)
     return 1;
 }
 
-class EngineTest : public ::testing::Test {
-protected:
-    TempDir tmp;       // holds dest/, temp/ and the log
-    TempCwd cwd;       // alerts write MemoryLog.txt into the current folder
-    std::string dest;  // destination folder, ends in '/'
+class EngineTest : public ::testing::Test
+{
+  protected:
+    TempDir tmp;      // holds dest/, temp/ and the log
+    TempCwd cwd;      // alerts write MemoryLog.txt into the current folder
+    std::string dest; // destination folder, ends in '/'
 
     void SetUp() override
     {
         scripted() = ScriptedWindows();
         engine_windows = {scripted_eula, scripted_ask, scripted_progress, scripted_pick};
-        ::mkdir((tmp / "dest").c_str(), 0755);  // SetUp may run again inside a test
+        ::mkdir((tmp / "dest").c_str(), 0755); // SetUp may run again inside a test
         ::mkdir((tmp / "temp").c_str(), 0700);
         dest = tmp / "dest/";
         dest_dir_path = dest;
@@ -83,11 +84,13 @@ protected:
         stg = stg_struct{};
         stg_set_defaults(stg);
         install_name = no_install_name;
-        for (int i = 0; i < kMaxServers; ++i) server_name[i] = server_path[i] = server_desc[i] = "";
+        for (int i = 0; i < kMaxServers; ++i)
+            server_name[i] = server_path[i] = server_desc[i] = "";
         sim_info.clear();
         deleted_files.clear();
         this_install_has_exes = 0;
-        for (int s = 0; s < kNetSlots; ++s) http.net_cancel(s);
+        for (int s = 0; s < kNetSlots; ++s)
+            http.net_cancel(s);
         http._proxy_host.clear();
         http._proxy_port.clear();
         http._proxy_port_int = 0;
@@ -105,7 +108,8 @@ protected:
     {
         dir_scan_cancel();
         dest_lock_release();
-        for (int s = 0; s < kNetSlots; ++s) http.net_cancel(s);
+        for (int s = 0; s < kNetSlots; ++s)
+            http.net_cancel(s);
         xer.close();
         xer.clear();
     }
@@ -124,7 +128,8 @@ protected:
         std::ofstream(full, std::ios::binary) << content;
     }
     // Writes a directory list file and returns its path.
-    std::string dir_file(const std::string& body, const std::string& header = "I\n900 version\nINSTALLER\n")
+    std::string dir_file(const std::string& body,
+                         const std::string& header = "I\n900 version\nINSTALLER\n")
     {
         std::string p = tmp / "temp/directory.txt";
         std::ofstream(p, std::ios::binary) << header << body;

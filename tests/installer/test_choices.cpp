@@ -2,10 +2,12 @@
 
 #include "support/release_maker.h"
 
-namespace {
+namespace
+{
 
-class ChoicesTest : public EngineTest {
-protected:
+class ChoicesTest : public EngineTest
+{
+  protected:
     // One file: its versions' signatures (last = current), what is on disk.
     void add(const std::string& rel, std::vector<std::string> sigs, const std::string& have,
              int os = 0)
@@ -29,7 +31,7 @@ TEST_F(ChoicesTest, OutcomeTable)
     struct {
         std::vector<std::string> sigs;
         std::string have;
-        int os, answer, download, nuke, asked_gone;  // asked_gone -1: no question
+        int os, answer, download, nuke, asked_gone; // asked_gone -1: no question
     } cases[] = {
         {{"a"}, "NONE", 0, 0, 1, 0, -1},
         {{"a", "GONE"}, "NONE", 0, 0, 0, 0, -1},
@@ -40,7 +42,7 @@ TEST_F(ChoicesTest, OutcomeTable)
         {{"a"}, "x", 0, kAskKeepFile, 0, 0, 0},
         {{"o", "GONE"}, "x", 0, kAskActOnFile, 0, 1, 1},
         {{"o", "GONE"}, "x", 0, kAskKeepFile, 0, 0, 1},
-        {{"a"}, "x", 1, kAskActOnFile, 0, 0, -1},  // another platform: never asked
+        {{"a"}, "x", 1, kAskActOnFile, 0, 0, -1}, // another platform: never asked
     };
     for (const auto& c : cases) {
         SetUp();
@@ -66,15 +68,16 @@ TEST_F(ChoicesTest, OutcomeTable)
 TEST_F(ChoicesTest, FolderAnswersAndSubfolders)
 {
     add("d/a", {"1"}, "x");
-    add("d/b", {"1"}, "x");      // same folder: no question
-    add("d/s/c", {"1"}, "x");    // a subfolder is its own folder: asked
+    add("d/b", {"1"}, "x");   // same folder: no question
+    add("d/s/c", {"1"}, "x"); // a subfolder is its own folder: asked
     add("e/a", {"1"}, "x");
     add("e/b", {"0", "1"}, "0"); // unchanged older copy: replaced without a question
     add("e/c", {"1"}, "x");      // kept by the folder answer
     scripted().answers = {kAskActOnFolder, kAskKeepFile, kAskKeepFolder};
     EXPECT_EQ(choose_files(), 1);
     int want[] = {1, 1, 0, 0, 1, 0};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(cur(i).download, want[i]) << i;
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(cur(i).download, want[i]) << i;
     ASSERT_EQ(scripted().asked.size(), 3u);
     EXPECT_EQ(scripted().asked[1].first, dest + "d/s/c");
 }
@@ -87,7 +90,7 @@ TEST_F(ChoicesTest, CancelStopsAtOnce)
     scripted().answers = {kAskCancelAll};
     EXPECT_EQ(choose_files(), 0);
     EXPECT_EQ(cur(0).download, 1);
-    EXPECT_EQ(cur(2).download, 0);  // never examined
+    EXPECT_EQ(cur(2).download, 0); // never examined
 }
 
-}  // namespace
+} // namespace

@@ -6,7 +6,8 @@
 #include "Files/io_md5.h"
 #include "support/release_maker.h"
 
-namespace {
+namespace
+{
 
 using DirectoryTest = EngineTest;
 
@@ -59,11 +60,12 @@ TEST_F(DirectoryTest, UnsafePathsRefused)
         const char* path;
         int safe;
     } cases[] = {
-        {"Z/a/b.txt", 1},      {"readme", 1},       {"Z/a..b/c", 1},     {"Z/.../c", 1},
-        {"/etc/passwd", 0},    {"Z/../x", 0},       {"../x", 0},         {"Z/a/..", 0},
-        {"Z/a\\b", 0},         {"Z/c:d", 0},        {"", 0},
+        {"Z/a/b.txt", 1},   {"readme", 1}, {"Z/a..b/c", 1}, {"Z/.../c", 1},
+        {"/etc/passwd", 0}, {"Z/../x", 0}, {"../x", 0},     {"Z/a/..", 0},
+        {"Z/a\\b", 0},      {"Z/c:d", 0},  {"", 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(is_safe_release_path(c.path), c.safe) << c.path;
+    for (const auto& c : cases)
+        EXPECT_EQ(is_safe_release_path(c.path), c.safe) << c.path;
     EXPECT_EQ(is_safe_release_path("Z/" + std::string(498, 'a')), 0);
     EXPECT_EQ(is_safe_release_path("Z/" + std::string(497, 'a')), 1);
 
@@ -76,7 +78,8 @@ TEST_F(DirectoryTest, UnsafePathsRefused)
 TEST_F(DirectoryTest, UnsafeListIsBadFormatAndTouchesNothing)
 {
     put("keep.txt", "mine");
-    std::string p = dir_file("DIR Z/\nFILE 0 0 0 1 1 GONE keep.txt\nDIR /tmp/\nFILE 0 0 0 1 1 s x\n");
+    std::string p =
+        dir_file("DIR Z/\nFILE 0 0 0 1 1 GONE keep.txt\nDIR /tmp/\nFILE 0 0 0 1 1 s x\n");
     EXPECT_EQ(read_directory(p, "t"), kDirBadFormat);
     EXPECT_TRUE(sim_info.empty());
     EXPECT_NE(log_text().find("/tmp/x"), std::string::npos);
@@ -99,13 +102,22 @@ TEST_F(DirectoryTest, ScanSignsFilesAndSums)
     put("old.txt", "old");
     put("gone.txt", "bye");
     std::string list = "DIR Z/\n"
-                       "FILE 0 0 0 10 20 " + md5_text("same") + " same.txt\n"
-                       "FILE 0 3 0 11 21 " + md5_text("new") + " old.txt\n"
-                       "FILE 0 1 0 12 22 " + md5_text("mac") + " mac.bin\n"
-                       "FILE 0 6 0 13 23 " + md5_text("data") + " missing.dat\n"
+                       "FILE 0 0 0 10 20 " +
+                       md5_text("same") +
+                       " same.txt\n"
+                       "FILE 0 3 0 11 21 " +
+                       md5_text("new") +
+                       " old.txt\n"
+                       "FILE 0 1 0 12 22 " +
+                       md5_text("mac") +
+                       " mac.bin\n"
+                       "FILE 0 6 0 13 23 " +
+                       md5_text("data") +
+                       " missing.dat\n"
                        "FILE 0 0 0 0 0 GONE gone.txt\n"
                        "FILE 0 0 0 0 0 GONE never.txt\n"
-                       "FILE 0 0 0 1 1 " + md5_text("same").substr(0, 31) + "X up.txt\n";
+                       "FILE 0 0 0 1 1 " +
+                       md5_text("same").substr(0, 31) + "X up.txt\n";
     AlertProbe probe;
     EXPECT_EQ(read_directory(dir_file(list), "t"), kDirReady);
     ASSERT_EQ(sim_info.size(), 7u);
@@ -293,9 +305,10 @@ TEST_F(DirectoryTest, PlatformRuleAndLocalPath)
 {
     struct {
         int os, target, want;
-    } cases[] = {{0, 3, 1}, {1, 1, 1}, {1, 3, 0}, {2, 2, 1}, {3, 3, 1}, {3, 2, 0},
-                 {4, 3, 0}, {5, 1, 0}, {6, 3, 1}, {6, 1, 0}};
-    for (const auto& c : cases) EXPECT_EQ(os_wanted(c.os, c.target), c.want) << c.os << c.target;
+    } cases[] = {{0, 3, 1}, {1, 1, 1}, {1, 3, 0}, {2, 2, 1}, {3, 3, 1},
+                 {3, 2, 0}, {4, 3, 0}, {5, 1, 0}, {6, 3, 1}, {6, 1, 0}};
+    for (const auto& c : cases)
+        EXPECT_EQ(os_wanted(c.os, c.target), c.want) << c.os << c.target;
     std::string p = "top/Resources/a";
     trim_dest_folder(p);
     EXPECT_EQ(p, "Resources/a");
@@ -356,10 +369,12 @@ TEST_F(DirectoryTest, ProgressBoxWhileReadingAndScanning)
         }
         // The read counter runs on over scans: 1000 lines hold exactly two
         // multiples of 500 wherever it stands; 150 lines at most one.
-        if (c.files == 1000) EXPECT_EQ(read_calls, c.read_calls);
-        else EXPECT_LE(read_calls, 1);
+        if (c.files == 1000)
+            EXPECT_EQ(read_calls, c.read_calls);
+        else
+            EXPECT_LE(read_calls, 1);
         EXPECT_EQ(scan_calls, c.scan_calls);
     }
 }
 
-}  // namespace
+} // namespace

@@ -12,12 +12,14 @@
 #include "installer/screen.h"
 #include "support/release_maker.h"
 
-namespace {
+namespace
+{
 
-constexpr long kFixedDate = 1500000000;  // 2017-07-14, a whole second
+constexpr long kFixedDate = 1500000000; // 2017-07-14, a whole second
 
-class EndToEnd : public EngineTest {
-protected:
+class EndToEnd : public EngineTest
+{
+  protected:
     testnet::Nginx nginx;
     std::string web, src, home;
     ReleasePlan plan;
@@ -31,7 +33,8 @@ protected:
         web = tmp / "web/";
         src = tmp / "src/";
         home = tmp / "home";
-        for (const std::string& d : {web, src, home + "/"}) ::mkdir(d.c_str(), 0755);
+        for (const std::string& d : {web, src, home + "/"})
+            ::mkdir(d.c_str(), 0755);
         plan.source = src;
         plan.servers = {{"files.test", "/files/", "Main server"}};
         ASSERT_TRUE(nginx.Start(web)) << nginx.failure();
@@ -67,13 +70,13 @@ protected:
         slot_failures_clear();
         app_done = 0;
         setenv("HOME", home.c_str(), 1);
-        std::vector<std::string> args = {"zudezud_installer",
-                                         "--pref:_proxy_host=127.0.0.1",
+        std::vector<std::string> args = {"zudezud_installer", "--pref:_proxy_host=127.0.0.1",
                                          "--pref:_proxy_port_int=" + std::to_string(nginx.port()),
                                          "--pref:_log_actions=1", "--pref:_use_max_cpu=1"};
         args.insert(args.end(), extra.begin(), extra.end());
         std::vector<const char*> argv;
-        for (const std::string& a : args) argv.push_back(a.c_str());
+        for (const std::string& a : args)
+            argv.push_back(a.c_str());
         cmdline.options.clear();
         cmdline.init_unix(static_cast<int>(argv.size()), argv.data());
         pref.IO_set(kPrefSetInstaller, kPrefRead);
@@ -95,7 +98,7 @@ protected:
                 if (!press_install) return true;
                 pressed = true;
                 install_flow();
-                if (stg.install_state != kInstalling) return true;  // declined or cancelled
+                if (stg.install_state != kInstalling) return true; // declined or cancelled
             }
             if (pressed && stg.install_state == kInstallFinished) return true;
         }
@@ -117,7 +120,8 @@ protected:
     }
     static struct stat lstat_of(const std::string& p)
     {
-        struct stat st {};
+        struct stat st {
+        };
         ::lstat(p.c_str(), &st);
         return st;
     }
@@ -125,7 +129,8 @@ protected:
     {
         std::string log = nginx.ReadAccessLog();
         int n = 0;
-        for (std::size_t p = log.find(what); p != std::string::npos; p = log.find(what, p + 1)) ++n;
+        for (std::size_t p = log.find(what); p != std::string::npos; p = log.find(what, p + 1))
+            ++n;
         return n;
     }
 
@@ -151,14 +156,14 @@ TEST_F(EndToEnd, InstallsThenUpdates)
     first_release();
     std::string inst = tmp / "inst/Zudezud/";
     dest_dir_path = inst;
-    put("../inst/Zudezud/Old/dropped.txt", "old bytes\n");  // an older release's copy
+    put("../inst/Zudezud/Old/dropped.txt", "old bytes\n"); // an older release's copy
 
     start_run();
     ASSERT_TRUE(run_frames()) << log_text();
     EXPECT_EQ(stg.extract_error, 0);
     EXPECT_EQ(next.all_done, 1);
     std::string now = tmp / "inst/9.00r1/";
-    ASSERT_EQ(dest_dir_path, now);  // a program file came in: renamed
+    ASSERT_EQ(dest_dir_path, now); // a program file came in: renamed
     EXPECT_FALSE(TempDir::exists(inst));
 
     // Contents, modes, dates and the link.
@@ -173,7 +178,8 @@ TEST_F(EndToEnd, InstallsThenUpdates)
     EXPECT_FALSE(TempDir::exists(now + "bin/zudezud.app"));
     // The dropped file and its emptied folder are gone; the fixed folders made.
     EXPECT_FALSE(TempDir::exists(now + "Old"));
-    for (const char* f : kFixedFolders) EXPECT_TRUE(TempDir::exists(now + f)) << f;
+    for (const char* f : kFixedFolders)
+        EXPECT_TRUE(TempDir::exists(now + f)) << f;
 
     // Only the needed archives were asked for.
     EXPECT_EQ(requests_for("GET http://www.zudezud.example/serverlist.txt"), 1);
@@ -207,8 +213,8 @@ TEST_F(EndToEnd, InstallsThenUpdates)
         int answer;
         bool readme_replaced, notes_deleted, installs;
     } cases[] = {
-        {kAskActOnFile, true, true, true},     {kAskKeepFile, false, false, true},
-        {kAskActOnFolder, true, true, true},   {kAskKeepFolder, false, false, true},
+        {kAskActOnFile, true, true, true},    {kAskKeepFile, false, false, true},
+        {kAskActOnFolder, true, true, true},  {kAskKeepFolder, false, false, true},
         {kAskCancelAll, false, false, false},
     };
     write_src("Resources/readme.txt", "readme v2\n");
@@ -238,8 +244,7 @@ TEST_F(EndToEnd, InstallsThenUpdates)
         EXPECT_EQ(TempDir::read(base + "Resources/readme.txt"),
                   c.readme_replaced ? "readme v2\n" : "user edit\n");
         EXPECT_EQ(TempDir::exists(base + "Docs/notes.txt"), !c.notes_deleted);
-        EXPECT_EQ(TempDir::read(base + "bin/zudezud"),
-                  std::string(300000, c.installs ? 'y' : 'z'));
+        EXPECT_EQ(TempDir::read(base + "bin/zudezud"), std::string(300000, c.installs ? 'y' : 'z'));
         // The unchanged dropped file goes without a question.
         EXPECT_EQ(TempDir::exists(base + "Resources/plugins/tool.sh"), !c.installs);
         // Asked in list order: the dropped notes first (delete texts), then the readme.
@@ -356,7 +361,7 @@ TEST_F(EndToEnd, DeclinedLicenceDownloadsNothing)
     EXPECT_EQ(stg.install_state, kInstallIdle);
     EXPECT_EQ(scripted().eula_calls, 1);
     EXPECT_EQ(requests_for("/files/9.00r1/Zudezud/"), 0);
-    EXPECT_TRUE(TempDir::exists(dest_dir_path + "Resources/preferences"));  // folders made first
+    EXPECT_TRUE(TempDir::exists(dest_dir_path + "Resources/preferences")); // folders made first
     end_run();
 }
 
@@ -382,11 +387,12 @@ TEST_F(EndToEnd, NotFoundRetriedAtMostOncePerSecond)
     for (int i = 0; i < 20000 && !(requests_for(what) >= 1 && !http.slot[kNetSlotDirectory]); ++i)
         frames(1);
     ASSERT_EQ(http.slot[kNetSlotDirectory], nullptr);
-    frames(300);  // the clock stands still: no new request
+    frames(300); // the clock stands still: no new request
     EXPECT_EQ(requests_for(what), 1);
     EXPECT_EQ(stg.dir_state, kDirFetch);
     clock.advance(1.0);
-    for (int i = 0; i < 20000 && requests_for(what) < 2; ++i) frames(1);
+    for (int i = 0; i < 20000 && requests_for(what) < 2; ++i)
+        frames(1);
     frames(300);
     EXPECT_EQ(requests_for(what), 2);
     EXPECT_FALSE(TempDir::exists(dest_dir_path));
@@ -426,7 +432,8 @@ TEST_F(EndToEnd, CorruptArchiveLeavesTheUsersFileWhole)
     std::string zip = web + "files/9.00r1/Zudezud/bin/zudezud.zip";
     std::string bytes = TempDir::read(zip);
     ASSERT_GT(bytes.size(), 400u);
-    for (std::size_t k = 100; k < 140; ++k) bytes[k] = static_cast<char>(bytes[k] ^ 0x5a);
+    for (std::size_t k = 100; k < 140; ++k)
+        bytes[k] = static_cast<char>(bytes[k] ^ 0x5a);
     std::ofstream(zip, std::ios::binary | std::ios::trunc) << bytes;
     dest_dir_path = tmp / "inst/Zudezud/";
     put("../inst/Zudezud/bin/zudezud", "user's program");
@@ -471,7 +478,7 @@ TEST_F(EndToEnd, TruncatedDirectoryListIsFetchedAgain)
     std::ofstream(zip, std::ios::binary | std::ios::trunc) << bytes.substr(0, bytes.size() / 2);
     dest_dir_path = tmp / "inst/Zudezud/";
     AlertProbe probe;
-    FakeClock clock;  // stands still until moved
+    FakeClock clock; // stands still until moved
     start_run();
     auto frames = [&](int n) {
         for (int i = 0; i < n; ++i) {
@@ -480,7 +487,8 @@ TEST_F(EndToEnd, TruncatedDirectoryListIsFetchedAgain)
         }
     };
     const std::string what = "/files/9.00r1/directory.txt.zip";
-    for (int i = 0; i < 20000 && probe.count() < 1; ++i) frames(1);
+    for (int i = 0; i < 20000 && probe.count() < 1; ++i)
+        frames(1);
     ASSERT_EQ(probe.count(), 1u);
     EXPECT_EQ(probe.last().lines[0], "DIR-scan: The installer cannot extract a file.");
     EXPECT_EQ(probe.last().lines[1].rfind("Error: ", 0), 0u);
@@ -489,7 +497,7 @@ TEST_F(EndToEnd, TruncatedDirectoryListIsFetchedAgain)
     EXPECT_EQ(probe.last().source_file, "main");
     EXPECT_EQ(probe.last().source_line, 203);
     EXPECT_EQ(stg.dir_state, kDirFetch);
-    EXPECT_FALSE(TempDir::exists(temp_path + "directory.txt.zip"));  // deleted after the attempt
+    EXPECT_FALSE(TempDir::exists(temp_path + "directory.txt.zip")); // deleted after the attempt
     // Fetched again from the same server, but not within the same second.
     frames(300);
     EXPECT_EQ(requests_for(what), 1);
@@ -516,7 +524,8 @@ TEST_F(EndToEnd, ServerDyingMidTransferNeverHalfWritesAFile)
     // rate limit below.
     std::string big(400000, '\0');
     unsigned x = 12345;
-    for (char& c : big) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+    for (char& c : big)
+        c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
     write_src("big.bin", big);
     plan.older["big.bin"] = {"old big"};
     publish();
@@ -544,7 +553,8 @@ TEST_F(EndToEnd, ServerDyingMidTransferNeverHalfWritesAFile)
         }
         usleep(500);
     };
-    for (int i = 0; i < 20000 && stg.dir_state != kDirReady; ++i) frame();
+    for (int i = 0; i < 20000 && stg.dir_state != kDirReady; ++i)
+        frame();
     ASSERT_EQ(stg.dir_state, kDirReady);
     install_flow();
     ASSERT_EQ(stg.install_state, kInstalling);
@@ -557,9 +567,11 @@ TEST_F(EndToEnd, ServerDyingMidTransferNeverHalfWritesAFile)
     ASSERT_TRUE(d && d->bytes_written > 0 && d->bytes_written < d->cont_len);
     nginx.Stop();
     // A dead peer is given up after 30 s without data.
-    for (int i = 0; i < 100; ++i) frame();
+    for (int i = 0; i < 100; ++i)
+        frame();
     clock.advance(31.0);
-    for (int i = 0; i < 20000 && !stg.download_failed; ++i) frame();
+    for (int i = 0; i < 20000 && !stg.download_failed; ++i)
+        frame();
     EXPECT_EQ(stg.download_failed, 1);
     EXPECT_EQ(TempDir::read(dest_dir_path + "big.bin"), "old big");
     // The server comes back; the stream fetches the archive again.
@@ -568,7 +580,8 @@ TEST_F(EndToEnd, ServerDyingMidTransferNeverHalfWritesAFile)
     back.port = port;
     ASSERT_TRUE(nginx.Start(back)) << nginx.failure();
     clock.advance(1.0);
-    for (int i = 0; i < 40000 && stg.install_state == kInstalling; ++i) frame();
+    for (int i = 0; i < 40000 && stg.install_state == kInstalling; ++i)
+        frame();
     EXPECT_EQ(stg.install_state, kInstallFinished);
     EXPECT_EQ(stg.extract_error, 0);
     EXPECT_EQ(stg.download_failed, 0);
@@ -576,4 +589,4 @@ TEST_F(EndToEnd, ServerDyingMidTransferNeverHalfWritesAFile)
     end_run();
 }
 
-}  // namespace
+} // namespace

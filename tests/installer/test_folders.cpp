@@ -11,10 +11,12 @@
 #include "Files/io_utils.h"
 #include "support/xvfb.h"
 
-namespace {
+namespace
+{
 
-class FoldersTest : public EngineTest {
-protected:
+class FoldersTest : public EngineTest
+{
+  protected:
     void add(const std::string& path, const std::string& sig = "s", int os = 0)
     {
         file_version_struct v;
@@ -42,8 +44,9 @@ TEST_F(FoldersTest, MakesAncestorsReleaseFoldersAndFixedFolders)
     EXPECT_TRUE(is_dir(dest_dir_path + "Resources/plugins"));
     EXPECT_FALSE(is_dir(dest_dir_path + "Gone"));
     EXPECT_FALSE(is_dir(dest_dir_path + "MacOnly"));
-    for (const char* f : kFixedFolders) EXPECT_TRUE(is_dir(dest_dir_path + f)) << f;
-    make_dirs();  // everything exists now: no alert
+    for (const char* f : kFixedFolders)
+        EXPECT_TRUE(is_dir(dest_dir_path + f)) << f;
+    make_dirs(); // everything exists now: no alert
     EXPECT_EQ(probe.count(), 0u);
 }
 
@@ -160,8 +163,8 @@ TEST_F(FoldersTest, RenameToReleaseName)
         struct {
             int exes, pref;
             std::string name;
-        } cases[] = {{0, 1, "n1"}, {1, 0, "n2"}, {1, 1, "../escaped"}, {1, 1, ".."},
-                     {1, 1, "a/b"}, {1, 1, ""}};
+        } cases[] = {{0, 1, "n1"}, {1, 0, "n2"},  {1, 1, "../escaped"},
+                     {1, 1, ".."}, {1, 1, "a/b"}, {1, 1, ""}};
         for (const auto& c : cases) {
             dest_dir_path = dest + "9.00r1/";
             this_install_has_exes = c.exes;
@@ -198,4 +201,4 @@ TEST_F(FoldersTest, NonEmptyFoldersStay)
     EXPECT_FALSE(is_dir(dest + "b"));
 }
 
-}  // namespace
+} // namespace

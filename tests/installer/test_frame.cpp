@@ -8,7 +8,8 @@
 #include "support/release_maker.h"
 #include "support/script_peer.h"
 
-namespace {
+namespace
+{
 
 using FrameTest = EngineTest;
 
@@ -18,7 +19,7 @@ TEST_F(FrameTest, DestinationFlowRescansAndResets)
     stg.install_state = kInstallFinished;
     stg.extract_error = 1;
     next.file_cursor = 5;
-    destination_flow();  // cancelled picker: nothing changes
+    destination_flow(); // cancelled picker: nothing changes
     EXPECT_EQ(stg.dir_state, kDirReady);
     EXPECT_EQ(next.file_cursor, 5);
 
@@ -39,7 +40,7 @@ TEST_F(FrameTest, DestinationFlowRescansAndResets)
 
 TEST_F(FrameTest, InstallFlowNeedsReadyDirectoryAndHonoursCancel)
 {
-    install_flow();  // directory not ready: nothing happens
+    install_flow(); // directory not ready: nothing happens
     EXPECT_EQ(scripted().eula_calls, 0);
     EXPECT_FALSE(TempDir::exists(dest + "Output"));
 
@@ -73,10 +74,10 @@ TEST_F(FrameTest, PumpEndsTheInstallationAndResets)
 {
     stg.install_state = kInstalling;
     next.reset_all_streams();
-    download_pump();  // an empty list is complete at once
+    download_pump(); // an empty list is complete at once
     EXPECT_EQ(stg.install_state, kInstallFinished);
     EXPECT_EQ(next.all_done, 1);
-    EXPECT_EQ(next.stream_active[0], 1);  // reset again for the next run
+    EXPECT_EQ(next.stream_active[0], 1); // reset again for the next run
 }
 
 TEST_F(FrameTest, SystemFolderLog)
@@ -94,8 +95,9 @@ TEST_F(FrameTest, SystemFolderLog)
 }
 
 // The maker's server, played by a scripted peer reached as the proxy.
-class FrameNetTest : public EngineTest {
-protected:
+class FrameNetTest : public EngineTest
+{
+  protected:
     testnet::ScriptPeer peer;
     void SetUp() override
     {
@@ -115,12 +117,12 @@ protected:
         ASSERT_TRUE(peer.ReadRequest(frame));
         std::string head = found ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n";
         ASSERT_TRUE(peer.Send(head + "Content-Length: " + std::to_string(body.size()) +
-                              "\r\nConnection: close\r\n\r\n" + body, frame));
+                                  "\r\nConnection: close\r\n\r\n" + body,
+                              frame));
         peer.CloseConnection();
     }
     // Frames until pred holds (bounded).
-    template <class P>
-    bool frames_until(P pred)
+    template <class P> bool frames_until(P pred)
     {
         for (int i = 0; i < 20000; ++i) {
             if (pred()) return true;
@@ -152,7 +154,7 @@ TEST_F(FrameNetTest, ServerListWithoutServersStopsThere)
     EXPECT_EQ(stg.server_count, 0);
     EXPECT_EQ(stg.chosen_server, -1);
     EXPECT_EQ(install_name, "9.00r1");
-    EXPECT_TRUE(TempDir::exists(temp_path + "serverlist.txt"));  // left in place
+    EXPECT_TRUE(TempDir::exists(temp_path + "serverlist.txt")); // left in place
     // No directory request follows.
     EXPECT_FALSE(peer.Accept([] { engine_frame(); }, 300));
     EXPECT_EQ(http.slot[kNetSlotDirectory], nullptr);
@@ -331,4 +333,4 @@ TEST(StatusTexts, ListProblemsFitTheReleasePanel)
     }
 }
 
-}  // namespace
+} // namespace

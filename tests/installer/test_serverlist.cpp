@@ -1,6 +1,7 @@
 #include "engine_fixture.h"
 
-namespace {
+namespace
+{
 
 using ServerListTest = EngineTest;
 
@@ -37,7 +38,7 @@ TEST_F(ServerListTest, KeywordRulesAndBlankLines)
     EXPECT_EQ(server_name[0], "host a");
     EXPECT_EQ(server_path[0], "/a/rel one /");
     EXPECT_EQ(server_desc[0], "desc a");
-    EXPECT_EQ(server_name[1], "");  // h2's path "BETA" does not start with '/': skipped
+    EXPECT_EQ(server_name[1], ""); // h2's path "BETA" does not start with '/': skipped
 }
 
 TEST_F(ServerListTest, EndOfListStopsAndTenAtMost)
@@ -87,10 +88,11 @@ TEST_F(ServerListTest, WeightedChoiceFavoursFirstServers)
         double u;
         int n, want;
     } cases[] = {{0.0, 3, 0}, {0.6, 3, 1}, {0.99, 3, 2}, {0.5, 0, -1}, {0.999999, 1, 0}};
-    for (const auto& c : cases) EXPECT_EQ(weighted_server(c.u, c.n), c.want) << c.u;
+    for (const auto& c : cases)
+        EXPECT_EQ(weighted_server(c.u, c.n), c.want) << c.u;
     // Boundary between 0 and 1 with three servers: u^1.5 = 1/3.
     EXPECT_EQ(weighted_server(0.4807, 3), 0);
     EXPECT_EQ(weighted_server(0.4808, 3), 1);
 }
 
-}  // namespace
+} // namespace

@@ -6,10 +6,12 @@
 
 #include "support/script_peer.h"
 
-namespace {
+namespace
+{
 
-class StreamsTest : public EngineTest {
-protected:
+class StreamsTest : public EngineTest
+{
+  protected:
     void add(const std::string& path, int download, int nuke, int have = 0)
     {
         file_version_struct v;
@@ -33,8 +35,8 @@ TEST_F(StreamsTest, WantedStreams)
     struct {
         float rate;
         int count, want;
-    } cases[] = {{0, 0, 2},   {50, 0, 2},   {50.1f, 0, 4}, {100.5f, 0, 6}, {151, 0, 8},
-                 {201, 0, 9}, {500, 1, 1},  {0, 4, 4},     {0, 7, 7},      {300, -2, 9}};
+    } cases[] = {{0, 0, 2},   {50, 0, 2},  {50.1f, 0, 4}, {100.5f, 0, 6}, {151, 0, 8},
+                 {201, 0, 9}, {500, 1, 1}, {0, 4, 4},     {0, 7, 7},      {300, -2, 9}};
     for (const auto& c : cases)
         EXPECT_EQ(wanted_streams(c.rate, c.count), c.want) << c.rate << " " << c.count;
 }
@@ -65,7 +67,8 @@ TEST_F(StreamsTest, WalksListDeletingAndPassingOver)
     EXPECT_FALSE(TempDir::exists(dest + "a"));
     EXPECT_TRUE(TempDir::exists(dest));
     std::string log = log_text();
-    EXPECT_NE(log.find("now we want to nuke a file: DELETING  file " + dest + "top.txt, with result=0.\n"),
+    EXPECT_NE(log.find("now we want to nuke a file: DELETING  file " + dest +
+                       "top.txt, with result=0.\n"),
               std::string::npos);
     EXPECT_LT(log.find("cleanup: DELETING  file " + dest + "a/b/, with result=0."),
               log.find("cleanup: DELETING  file " + dest + "a/, with result=0."));
@@ -73,7 +76,8 @@ TEST_F(StreamsTest, WalksListDeletingAndPassingOver)
 
 TEST_F(StreamsTest, StreamRuleWithFixedCounts)
 {
-    for (int i = 0; i < 8; ++i) add("Z/f" + std::to_string(i), 0, 0);
+    for (int i = 0; i < 8; ++i)
+        add("Z/f" + std::to_string(i), 0, 0);
     stg._stream_count = 1;
     next.reset_all_streams();
     grab_files();
@@ -82,13 +86,15 @@ TEST_F(StreamsTest, StreamRuleWithFixedCounts)
     EXPECT_EQ(next.stream_active[1], 1);
 
     SetUp();
-    for (int i = 0; i < 8; ++i) add("Z/f" + std::to_string(i), 0, 0);
+    for (int i = 0; i < 8; ++i)
+        add("Z/f" + std::to_string(i), 0, 0);
     stg._stream_count = 4;
     next.reset_all_streams();
     grab_files();
     // Each finished entry switched one more on; stream 2 and 3 took entries
     // in the same pass, since they come after the stream that woke them.
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(next.stream_active[i], 1) << i;
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(next.stream_active[i], 1) << i;
     EXPECT_EQ(next.file_cursor, 4);
     EXPECT_EQ(passes_until_done(), 2);
 }
@@ -96,7 +102,8 @@ TEST_F(StreamsTest, StreamRuleWithFixedCounts)
 TEST_F(StreamsTest, NegativeStreamCountStillFinishesEveryEntry)
 {
     put("x", "1");
-    for (int i = 0; i < 5; ++i) add("Z/f" + std::to_string(i), 0, 0);
+    for (int i = 0; i < 5; ++i)
+        add("Z/f" + std::to_string(i), 0, 0);
     add("Z/x", 0, 1);
     stg._stream_count = -3;
     next.reset_all_streams();
@@ -153,17 +160,20 @@ TEST_F(StreamsTest, FailedTransferRetriedAtMostOncePerSecond)
             n += std::atoi(log.c_str() + p + more.size()); // 0 for a reason line
         return n;
     };
-    for (int i = 0; i < 2000 && !stg.download_failed; ++i) grab_files();
+    for (int i = 0; i < 2000 && !stg.download_failed; ++i)
+        grab_files();
     ASSERT_EQ(stg.download_failed, 1);
     ASSERT_EQ(failures(), 1);
     // Within the same second no new request starts, however many passes run.
-    for (int i = 0; i < 500; ++i) grab_files();
+    for (int i = 0; i < 500; ++i)
+        grab_files();
     EXPECT_EQ(http.slot[kNetSlotFirstStream], nullptr);
     EXPECT_EQ(failures(), 1);
-    EXPECT_EQ(next.stream_file[0], 0);  // the stream keeps its entry
+    EXPECT_EQ(next.stream_file[0], 0); // the stream keeps its entry
     EXPECT_EQ(next.all_done, 0);
     clock.advance(1.0);
-    for (int i = 0; i < 2000 && failures() < 2; ++i) grab_files();
+    for (int i = 0; i < 2000 && failures() < 2; ++i)
+        grab_files();
     EXPECT_EQ(failures(), 2);
 }
 
@@ -188,8 +198,8 @@ TEST_F(StreamsTest, FileFractionAndPartialKilobytes)
     EXPECT_FLOAT_EQ(stg.file_fraction, -0.01f);
     EXPECT_EQ(crnt_file_name, "f.bin.zip");
     EXPECT_EQ(crnt_file_path, "/files/r/Z/sub/f.bin.zip");
-    ASSERT_TRUE(peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 200\r\n\r\n" + std::string(50, 'x'),
-                          pump));
+    ASSERT_TRUE(
+        peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 200\r\n\r\n" + std::string(50, 'x'), pump));
     for (int i = 0; i < 20000; ++i) {
         down_class* d = http.slot[kNetSlotFirstStream];
         if (d && d->bytes_written == 50) break;
@@ -198,9 +208,9 @@ TEST_F(StreamsTest, FileFractionAndPartialKilobytes)
     }
     grab_files();
     EXPECT_FLOAT_EQ(stg.file_fraction, 0.25f);
-    EXPECT_FLOAT_EQ(next.kb_partial, 2.5f);  // the fraction of the entry's download
+    EXPECT_FLOAT_EQ(next.kb_partial, 2.5f); // the fraction of the entry's download
     EXPECT_EQ(next.all_done, 0);
     next.reset_all_streams();
 }
 
-}  // namespace
+} // namespace

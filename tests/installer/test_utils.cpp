@@ -2,7 +2,8 @@
 
 #include <sys/stat.h>
 
-namespace {
+namespace
+{
 
 using UtilsTest = EngineTest;
 
@@ -17,7 +18,8 @@ TEST_F(UtilsTest, DefaultDestination)
         {"/", "/Zudezud/"},
         {"", "Zudezud/"},
     };
-    for (const auto& c : cases) EXPECT_EQ(default_dest_path(c.home), c.want) << c.home;
+    for (const auto& c : cases)
+        EXPECT_EQ(default_dest_path(c.home), c.want) << c.home;
 }
 
 TEST_F(UtilsTest, SystemFolders)
@@ -43,7 +45,8 @@ TEST_F(UtilsTest, SystemFolders)
 TEST_F(UtilsTest, PathIsToASim)
 {
     EXPECT_EQ(path_is_to_a_sim(), 0);
-    for (const char* d : {"Airfoils", "Instructions", "Output"}) tmp.mkdir(std::string("dest/") + d);
+    for (const char* d : {"Airfoils", "Instructions", "Output"})
+        tmp.mkdir(std::string("dest/") + d);
     put("Resources", "a file does not count");
     EXPECT_EQ(path_is_to_a_sim(), 0);
     ::unlink((dest + "Resources").c_str());
@@ -53,7 +56,7 @@ TEST_F(UtilsTest, PathIsToASim)
 
 TEST_F(UtilsTest, PickDestination)
 {
-    EXPECT_EQ(pick_dest_path(), 0);  // cancelled
+    EXPECT_EQ(pick_dest_path(), 0); // cancelled
     EXPECT_EQ(dest_dir_path, dest);
     scripted().picked = tmp / "elsewhere/";
     EXPECT_EQ(pick_dest_path(), 1);
@@ -86,7 +89,8 @@ TEST_F(UtilsTest, PathArgument)
     for (const auto& c : cases) {
         dest_dir_path = "/before/";
         std::vector<char*> argv;
-        for (const char* a : c.args) argv.push_back(const_cast<char*>(a));
+        for (const char* a : c.args)
+            argv.push_back(const_cast<char*>(a));
         EXPECT_EQ(take_path_argument(static_cast<int>(argv.size()), argv.data()), c.taken);
         EXPECT_EQ(dest_dir_path, c.want ? c.want : "/before/");
     }
@@ -113,4 +117,4 @@ TEST_F(UtilsTest, PrivateTemporaryFolder)
     EXPECT_NE(make_private_temp(tmp / "no/such/"), 0);
 }
 
-}  // namespace
+} // namespace

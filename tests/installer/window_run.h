@@ -30,7 +30,6 @@
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
 
-
 constexpr const char* kNsMark = "ZUDEZUD_WINDOW_RUN_NS";
 constexpr int kResX = 1024, kResY = 768;
 
@@ -362,7 +361,7 @@ class WindowRun : public ::testing::Test
 };
 
 inline void write_tree(const std::string& root,
-                const std::vector<std::pair<std::string, std::string>>& files)
+                       const std::vector<std::pair<std::string, std::string>>& files)
 {
     ::mkdir(root.c_str(), 0755);
     for (const auto& f : files) {
@@ -375,7 +374,7 @@ inline void write_tree(const std::string& root,
 
 // A release of one small file on one server, served by nginx from web.
 inline void publish_one_file_release(const std::string& web, const std::string& src,
-                              const ReleaseServer& server)
+                                     const ReleaseServer& server)
 {
     write_tree(src, {{"Resources/readme.txt", "readme\n"}});
     ReleasePlan plan;
@@ -397,8 +396,8 @@ inline std::string noise(std::size_t n)
 }
 
 // Every shipped file of a release has its listed MD5 below dest.
-inline void expect_release_installed(const std::vector<ReleaseEntry>& entries, const std::string& dest,
-                              const std::string& except = "")
+inline void expect_release_installed(const std::vector<ReleaseEntry>& entries,
+                                     const std::string& dest, const std::string& except = "")
 {
     for (const ReleaseEntry& e : entries) {
         if (e.sig == "GONE" || e.rel == except) continue;

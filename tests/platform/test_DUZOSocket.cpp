@@ -38,7 +38,8 @@ extern "C" int listen(int fd, int backlog)
     return libc_listen(fd, backlog);
 }
 
-namespace {
+namespace
+{
 
 const unsigned long kLoopback = inet_addr("127.0.0.1");
 
@@ -46,7 +47,8 @@ const unsigned long kLoopback = inet_addr("127.0.0.1");
 const bool kSigpipeIgnored = signal(SIGPIPE, SIG_IGN) != SIG_ERR;
 
 // Polls until the status leaves `from` (bounded), returns the last status.
-int poll_until_not(DUZOSocket& s, int from, int max_ms = 3000) {
+int poll_until_not(DUZOSocket& s, int from, int max_ms = 3000)
+{
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(max_ms);
     int st = s.GetStatus();
     while (st == from && std::chrono::steady_clock::now() < until) {
@@ -61,7 +63,8 @@ struct Connected {
     testnet::ScriptPeer peer;
     DUZOSocket sock{0, false};
     bool ok = false;
-    Connected() {
+    Connected()
+    {
         if (!peer.Listen()) return;
         sock.Connect(kLoopback, (unsigned short)peer.port());
         if (!peer.Accept(nullptr)) return;
@@ -150,22 +153,24 @@ bool is_non_blocking(int fd)
     return (fcntl(fd, F_GETFL) & O_NONBLOCK) != 0;
 }
 
-}  // namespace
+} // namespace
 
-TEST(DUZOSocket, LookupAddressDottedAndHostsFile) {
+TEST(DUZOSocket, LookupAddressDottedAndHostsFile)
+{
     struct {
         const char* name;
         const char* want;
     } cases[] = {
         {"127.0.0.1", "127.0.0.1"},
-        {"10.1.2.3", "10.1.2.3"},  // dotted text needs no name service
-        {"localhost", "127.0.0.1"},  // from /etc/hosts, no traffic
+        {"10.1.2.3", "10.1.2.3"},   // dotted text needs no name service
+        {"localhost", "127.0.0.1"}, // from /etc/hosts, no traffic
     };
     for (const auto& c : cases)
         EXPECT_EQ(DUZOSocket::LookupAddress(c.name), (unsigned long)inet_addr(c.want)) << c.name;
 }
 
-TEST(DUZOSocket, LookupAddressUnknownHostIsZero) {
+TEST(DUZOSocket, LookupAddressUnknownHostIsZero)
+{
     // In a private namespace the name service is unreachable, so nothing
     // leaves the machine and the answer comes at once.
     std::string why;
@@ -175,7 +180,8 @@ TEST(DUZOSocket, LookupAddressUnknownHostIsZero) {
     EXPECT_EQ(r, 0);
 }
 
-TEST(DUZOSocket, FreshSocketIsIdle) {
+TEST(DUZOSocket, FreshSocketIsIdle)
+{
     DUZOSocket s(0, false);
     EXPECT_GE(s.GetDescriptor(), 0);
     EXPECT_EQ(s.GetStatus(), kSockIdle);
@@ -184,7 +190,8 @@ TEST(DUZOSocket, FreshSocketIsIdle) {
     EXPECT_EQ(DUZOSocket::StartupNetworking(true), 1);
 }
 
-TEST(DUZOSocket, ConnectsAndExchangesBytes) {
+TEST(DUZOSocket, ConnectsAndExchangesBytes)
+{
     Connected c;
     ASSERT_TRUE(c.ok);
     EXPECT_EQ(c.sock.GetStatus(), kSockConnected);
@@ -203,7 +210,8 @@ TEST(DUZOSocket, ConnectsAndExchangesBytes) {
     EXPECT_EQ(c.sock.GetStatus(), kSockConnected);
 }
 
-TEST(DUZOSocket, PeerCloseLeavesStatusConnected) {
+TEST(DUZOSocket, PeerCloseLeavesStatusConnected)
+{
     Connected c;
     ASSERT_TRUE(c.ok);
     c.peer.CloseConnection();
@@ -218,19 +226,22 @@ TEST(DUZOSocket, PeerCloseLeavesStatusConnected) {
     EXPECT_EQ(c.sock.GetStatus(), kSockConnected);
 }
 
-TEST(DUZOSocket, FullSendBufferTakesNothing) {
+TEST(DUZOSocket, FullSendBufferTakesNothing)
+{
     Connected c;
     ASSERT_TRUE(c.ok);
     std::string chunk(65536, 'x');
     long taken = 1;
     // The peer never reads, so the kernel buffers fill (bounded: 4096 MiB).
-    for (int i = 0; i < 65536 && taken > 0; ++i) taken = c.sock.http_WriteData(chunk.data(), (long)chunk.size());
+    for (int i = 0; i < 65536 && taken > 0; ++i)
+        taken = c.sock.http_WriteData(chunk.data(), (long)chunk.size());
     EXPECT_EQ(taken, 0);
     EXPECT_EQ(c.sock.GetStatus(), kSockConnected);
 }
 
-TEST(DUZOSocket, RefusedConnectionEndsClosedOrError) {
-    int port = testnet::free_port();  // nothing listens there
+TEST(DUZOSocket, RefusedConnectionEndsClosedOrError)
+{
+    int port = testnet::free_port(); // nothing listens there
     ASSERT_NE(port, 0);
     testing::internal::CaptureStderr();
     DUZOSocket s(0, false);
@@ -245,15 +256,17 @@ TEST(DUZOSocket, RefusedConnectionEndsClosedOrError) {
     std::string err = testing::internal::GetCapturedStderr();
     if (st == kSockError) {
         EXPECT_EQ(s.GetOSError(), ECONNREFUSED);
-        EXPECT_NE(err.find("LINUX: NET: Some sort of connect error! 111"), std::string::npos) << err;
+        EXPECT_NE(err.find("LINUX: NET: Some sort of connect error! 111"), std::string::npos)
+            << err;
     } else {
         EXPECT_EQ(st, kSockClosed);
         EXPECT_EQ(err, "");
     }
 }
 
-TEST(DUZOSocket, DisconnectClosesEvenWhenShutdownFails) {
-    DUZOSocket s(0, false);  // never connected: shutdown fails
+TEST(DUZOSocket, DisconnectClosesEvenWhenShutdownFails)
+{
+    DUZOSocket s(0, false); // never connected: shutdown fails
     EXPECT_EQ(s.Disconnect(), -1);
     EXPECT_EQ(s.GetStatus(), kSockClosed);
 
@@ -263,20 +276,22 @@ TEST(DUZOSocket, DisconnectClosesEvenWhenShutdownFails) {
     EXPECT_EQ(c.sock.GetStatus(), kSockClosed);
 }
 
-TEST(DUZOSocket, SendAfterDisconnectIsAnOtherError) {
+TEST(DUZOSocket, SendAfterDisconnectIsAnOtherError)
+{
     ASSERT_TRUE(kSigpipeIgnored);
     Connected c;
     ASSERT_TRUE(c.ok);
     c.sock.Disconnect();
     testing::internal::CaptureStderr();
-    EXPECT_EQ(c.sock.http_WriteData("x", 1), -1);  // EPIPE, not a "gone" error
+    EXPECT_EQ(c.sock.http_WriteData("x", 1), -1); // EPIPE, not a "gone" error
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(c.sock.GetStatus(), kSockError);
     EXPECT_EQ(c.sock.GetOSError(), EPIPE);
     EXPECT_EQ(err, "LINUX: NET: Some sort of error while sending! 32\n");
 }
 
-TEST(DUZOSocket, ListeningSocketSeesWaitingPeer) {
+TEST(DUZOSocket, ListeningSocketSeesWaitingPeer)
+{
     int port = testnet::free_port();
     ASSERT_NE(port, 0);
     DUZOSocket server((unsigned short)port, true);
@@ -286,8 +301,9 @@ TEST(DUZOSocket, ListeningSocketSeesWaitingPeer) {
     EXPECT_EQ(poll_until_not(server, kSockIdle), kSockConnecting);
 }
 
-TEST(DUZOSocket, BindFailureReportsError) {
-    testnet::ScriptPeer peer;  // holds 127.0.0.1:port
+TEST(DUZOSocket, BindFailureReportsError)
+{
+    testnet::ScriptPeer peer; // holds 127.0.0.1:port
     ASSERT_TRUE(peer.Listen());
     testing::internal::CaptureStderr();
     DUZOSocket s((unsigned short)peer.port(), false);
@@ -297,7 +313,8 @@ TEST(DUZOSocket, BindFailureReportsError) {
     EXPECT_EQ(err, "LINUX: NET: I could not even bind the socket! Uh-oh!\n");
 }
 
-TEST(DUZOSocket, DescriptorBeyondSelectLimitFailsCleanly) {
+TEST(DUZOSocket, DescriptorBeyondSelectLimitFailsCleanly)
+{
     // select() cannot watch descriptors past FD_SETSIZE; polling one must
     // report an error instead of writing past the descriptor set.
     testnet::ScriptPeer peer;
@@ -318,7 +335,7 @@ TEST(DUZOSocket, DescriptorBeyondSelectLimitFailsCleanly) {
     if (!high) GTEST_SKIP() << "cannot open " << FD_SETSIZE << " descriptors here";
     ASSERT_TRUE(listening);
     ASSERT_GE(desc, FD_SETSIZE);
-    if (st != kSockConnected) {  // an immediate connect needs no poll
+    if (st != kSockConnected) { // an immediate connect needs no poll
         EXPECT_EQ(st, kSockError);
         EXPECT_EQ(oserr, EBADF);
     }

@@ -23,9 +23,11 @@
 #include <thread>
 #include <vector>
 
-namespace testnet {
+namespace testnet
+{
 
-std::string make_temp_dir(const std::string& tag) {
+std::string make_temp_dir(const std::string& tag)
+{
     const char* base = getenv("TMPDIR");
     std::string templ = std::string(base && *base ? base : "/tmp") + "/zz_" + tag + "_XXXXXX";
     std::vector<char> buf(templ.begin(), templ.end());
@@ -34,7 +36,8 @@ std::string make_temp_dir(const std::string& tag) {
     return std::string(buf.data());
 }
 
-void remove_tree(const std::string& path) {
+void remove_tree(const std::string& path)
+{
     if (path.empty()) return;
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) return;
@@ -52,7 +55,8 @@ void remove_tree(const std::string& path) {
     }
 }
 
-bool write_file(const std::string& path, const std::string& bytes) {
+bool write_file(const std::string& path, const std::string& bytes)
+{
     FILE* f = fopen(path.c_str(), "wb");
     if (!f) return false;
     bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
@@ -60,7 +64,8 @@ bool write_file(const std::string& path, const std::string& bytes) {
     return ok;
 }
 
-std::string read_file(const std::string& path) {
+std::string read_file(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     if (!in) return "";
     std::ostringstream s;
@@ -68,7 +73,8 @@ std::string read_file(const std::string& path) {
     return s.str();
 }
 
-int free_port() {
+int free_port()
+{
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) return 0;
     sockaddr_in a{};
@@ -83,7 +89,8 @@ int free_port() {
     return port;
 }
 
-bool can_bind_port_80() {
+bool can_bind_port_80()
+{
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) return false;
     int on = 1;
@@ -97,10 +104,12 @@ bool can_bind_port_80() {
     return ok;
 }
 
-namespace {
+namespace
+{
 const char kNginxProgram[] = "/usr/sbin/nginx";
 
-bool loopback_up() {
+bool loopback_up()
+{
     int fd = socket(AF_INET, SOCK_DGRAM, 0);
     if (fd < 0) return false;
     ifreq ifr{};
@@ -113,9 +122,10 @@ bool loopback_up() {
     close(fd);
     return ok;
 }
-}  // namespace
+} // namespace
 
-int run_in_private_loopback(const std::function<int()>& fn, std::string* why) {
+int run_in_private_loopback(const std::function<int()>& fn, std::string* why)
+{
     int pipefd[2];
     if (pipe(pipefd) != 0) {
         if (why) *why = "pipe failed";
@@ -155,9 +165,13 @@ int run_in_private_loopback(const std::function<int()>& fn, std::string* why) {
     return 255;
 }
 
-bool nginx_installed() { return access(kNginxProgram, X_OK) == 0; }
+bool nginx_installed()
+{
+    return access(kNginxProgram, X_OK) == 0;
+}
 
-bool wait_for_port(int port, pid_t child, int timeout_ms, bool* exited) {
+bool wait_for_port(int port, pid_t child, int timeout_ms, bool* exited)
+{
     if (exited) *exited = false;
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (std::chrono::steady_clock::now() < until) {
@@ -179,13 +193,14 @@ bool wait_for_port(int port, pid_t child, int timeout_ms, bool* exited) {
     return false;
 }
 
-void stop_child(pid_t pid) {
+void stop_child(pid_t pid)
+{
     if (pid <= 0) return;
     kill(pid, SIGTERM);
-    for (int i = 0; i < 250; ++i) {  // up to 5 s
+    for (int i = 0; i < 250; ++i) { // up to 5 s
         int status;
         pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid || (r < 0 && errno == ECHILD)) return;  // gone, or not ours to wait for
+        if (r == pid || (r < 0 && errno == ECHILD)) return; // gone, or not ours to wait for
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     kill(pid, SIGKILL);
@@ -194,17 +209,19 @@ void stop_child(pid_t pid) {
 }
 
 pid_t spawn_server(const char* program, const std::vector<std::string>& argv,
-                   const std::string& log_path) {
+                   const std::string& log_path)
+{
     // Built before the fork: the child only redirects and execs.
     std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     fflush(nullptr);
     pid_t pid = fork();
     if (pid != 0) return pid;
     int devnull = open("/dev/null", O_RDWR);
-    int out = log_path.empty() ? devnull
-                               : open(log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    int out =
+        log_path.empty() ? devnull : open(log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     if (devnull >= 0) dup2(devnull, 0);
     if (out >= 0) {
         dup2(out, 1);
@@ -214,7 +231,8 @@ pid_t spawn_server(const char* program, const std::vector<std::string>& argv,
     _exit(127);
 }
 
-void end_server(pid_t& pid, int& port, std::string& dir) {
+void end_server(pid_t& pid, int& port, std::string& dir)
+{
     if (pid > 0) stop_child(pid);
     pid = -1;
     port = 0;
@@ -222,9 +240,13 @@ void end_server(pid_t& pid, int& port, std::string& dir) {
     dir.clear();
 }
 
-Nginx::~Nginx() { Stop(); }
+Nginx::~Nginx()
+{
+    Stop();
+}
 
-bool Nginx::Start(const NginxOptions& options) {
+bool Nginx::Start(const NginxOptions& options)
+{
     Stop();
     if (!nginx_installed()) {
         failure_ = "nginx is not installed (/usr/sbin/nginx)";
@@ -240,7 +262,8 @@ bool Nginx::Start(const NginxOptions& options) {
     return false;
 }
 
-bool Nginx::start_once(const NginxOptions& options, int port) {
+bool Nginx::start_once(const NginxOptions& options, int port)
+{
     if (dir_.empty()) dir_ = make_temp_dir("nginx");
     if (dir_.empty()) {
         failure_ = "cannot make a temp folder";
@@ -253,7 +276,7 @@ bool Nginx::start_once(const NginxOptions& options, int port) {
     unlink((dir_ + "/nginx.pid").c_str());
     std::ostringstream c;
     c << "daemon off;\nmaster_process off;\nworker_processes 1;\n";
-    if (geteuid() == 0) c << "user root;\n";  // the served temp folders are private
+    if (geteuid() == 0) c << "user root;\n"; // the served temp folders are private
     c << "pid " << dir_ << "/nginx.pid;\n"
       << "error_log " << error_log_ << " info;\n"
       << "events { worker_connections 256; }\n"
@@ -290,7 +313,7 @@ bool Nginx::start_once(const NginxOptions& options, int port) {
     const std::string pid_file = dir_ + "/nginx.pid";
     bool exited = false;
     bool up = false;
-    for (int i = 0; i < 500 && !exited; ++i) {  // up to 10 s
+    for (int i = 0; i < 500 && !exited; ++i) { // up to 10 s
         int status;
         if (waitpid(pid, &status, WNOHANG) == pid) {
             exited = true;
@@ -304,8 +327,8 @@ bool Nginx::start_once(const NginxOptions& options, int port) {
     if (up) up = wait_for_port(port, pid, 10000, &exited);
     if (!up) {
         if (!exited) stop_child(pid);
-        failure_ = "nginx did not come up on port " + std::to_string(port) + ": " +
-                   read_file(error_log_);
+        failure_ =
+            "nginx did not come up on port " + std::to_string(port) + ": " + read_file(error_log_);
         return false;
     }
     pid_ = pid;
@@ -313,8 +336,9 @@ bool Nginx::start_once(const NginxOptions& options, int port) {
     return true;
 }
 
-void Nginx::Stop() {
+void Nginx::Stop()
+{
     end_server(pid_, port_, dir_);
 }
 
-}  // namespace testnet
+} // namespace testnet

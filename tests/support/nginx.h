@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-namespace testnet {
+namespace testnet
+{
 
 // A fresh private folder (mkdtemp under $TMPDIR or /tmp); "" on failure.
 std::string make_temp_dir(const std::string& tag);
@@ -32,18 +33,19 @@ bool can_bind_port_80();
 int run_in_private_loopback(const std::function<int()>& fn, std::string* why);
 
 struct NginxOptions {
-    std::string root;               // folder served at "/"
-    int port = 0;                   // 0: pick a free port
-    bool port_80 = false;           // listen on 127.0.0.1:80 (root, port free)
-    std::string extra_server_conf;  // lines added inside the server block
+    std::string root;              // folder served at "/"
+    int port = 0;                  // 0: pick a free port
+    bool port_80 = false;          // listen on 127.0.0.1:80 (root, port free)
+    std::string extra_server_conf; // lines added inside the server block
 };
 
 // One nginx process (single process, no daemon) with its own prefix,
 // configuration, pid file and logs in a private temp folder. It answers
 // absolute request lines ("GET http://any-host/path HTTP/1.1") from the
 // same root, so it can stand in for both a server and a proxy.
-class Nginx {
-public:
+class Nginx
+{
+  public:
     Nginx() = default;
     ~Nginx();
     Nginx(const Nginx&) = delete;
@@ -52,7 +54,8 @@ public:
     // Starts and waits (bounded) until the port answers. False with
     // failure() set when nginx is missing or does not come up.
     bool Start(const NginxOptions& options);
-    bool Start(const std::string& root) {
+    bool Start(const std::string& root)
+    {
         NginxOptions o;
         o.root = root;
         return Start(o);
@@ -67,7 +70,7 @@ public:
     const std::string& failure() const { return failure_; }
     std::string ReadAccessLog() const { return read_file(access_log_); }
 
-private:
+  private:
     bool start_once(const NginxOptions& options, int port);
 
     pid_t pid_ = -1;
@@ -98,4 +101,4 @@ pid_t spawn_server(const char* program, const std::vector<std::string>& argv,
 // clears all three.
 void end_server(pid_t& pid, int& port, std::string& dir);
 
-}  // namespace testnet
+} // namespace testnet

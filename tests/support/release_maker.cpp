@@ -16,12 +16,13 @@
 
 #include "Files/io_md5.h"
 
-namespace {
+namespace
+{
 
 struct SourceItem {
     std::string rel;
-    std::string content;  // file bytes, or the link target
-    std::string sig;      // MD5 of what the path reads as (through a link)
+    std::string content; // file bytes, or the link target
+    std::string sig;     // MD5 of what the path reads as (through a link)
     bool link = false;
     unsigned mode = 0644;
     long mtime = 0;
@@ -118,7 +119,7 @@ std::string base_of(const std::string& rel)
     return s == std::string::npos ? rel : rel.substr(s + 1);
 }
 
-}  // namespace
+} // namespace
 
 std::string md5_text(const std::string& bytes)
 {
@@ -146,11 +147,11 @@ bool write_one_entry_zip(const std::string& zip_path, const std::string& entry_n
     zi.tmz_date.tm_mon = lt.tm_mon;
     zi.tmz_date.tm_year = lt.tm_year + 1900;
     zi.external_fa = static_cast<uLong>(mode) << 16;
-    const uLong made_by_unix = (3u << 8) | 20u;  // so unzip(1) also restores modes
-    int err = zipOpenNewFileInZip4_64(zf, entry_name.c_str(), &zi, nullptr, 0, nullptr, 0,
-                                      nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS,
-                                      DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, made_by_unix,
-                                      0, 0);
+    const uLong made_by_unix = (3u << 8) | 20u; // so unzip(1) also restores modes
+    int err =
+        zipOpenNewFileInZip4_64(zf, entry_name.c_str(), &zi, nullptr, 0, nullptr, 0, nullptr,
+                                Z_DEFLATED, Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL,
+                                Z_DEFAULT_STRATEGY, nullptr, 0, made_by_unix, 0, 0);
     if (err == ZIP_OK && !data.empty())
         err = zipWriteInFileInZip(zf, data.data(), static_cast<unsigned>(data.size()));
     if (err == ZIP_OK) err = zipCloseFileInZip(zf);
@@ -170,10 +171,13 @@ std::vector<ReleaseEntry> make_release(const ReleasePlan& plan, const std::strin
 
     // Every listed path, in byte order, with what it is.
     std::map<std::string, const SourceItem*> shipped;
-    for (const SourceItem& it : items) shipped[it.rel] = &it;
+    for (const SourceItem& it : items)
+        shipped[it.rel] = &it;
     std::vector<std::string> rels;
-    for (const auto& s : shipped) rels.push_back(s.first);
-    for (const auto& g : plan.gone) rels.push_back(g.first);
+    for (const auto& s : shipped)
+        rels.push_back(s.first);
+    for (const auto& g : plan.gone)
+        rels.push_back(g.first);
     std::sort(rels.begin(), rels.end());
 
     // One folder per distinct published server path holds the release.

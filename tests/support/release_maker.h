@@ -16,16 +16,16 @@
 #include <vector>
 
 struct ReleaseServer {
-    std::string host, path, desc;  // path starts and ends with '/'
+    std::string host, path, desc; // path starts and ends with '/'
 };
 
 struct ReleasePlan {
-    std::string source;        // the release tree, ending in '/'
-    std::string name = "9.00r1";  // the release name ("FINAL")
-    std::string top = "Zudezud";  // first component of every listed path
+    std::string source;          // the release tree, ending in '/'
+    std::string name = "9.00r1"; // the release name ("FINAL")
+    std::string top = "Zudezud"; // first component of every listed path
     int dir_version = 900;
     std::vector<ReleaseServer> servers;
-    std::map<std::string, int> platform;  // relative path -> platform code (default 0)
+    std::map<std::string, int> platform; // relative path -> platform code (default 0)
     // Files the release no longer ships: relative path -> the content an
     // older release had. Listed as that old version followed by "GONE".
     std::map<std::string, std::string> gone;
@@ -35,10 +35,10 @@ struct ReleasePlan {
 
 // One listed file, as the release maker wrote it.
 struct ReleaseEntry {
-    std::string rel;        // path below the top folder
-    std::string sig;        // MD5 text, "GONE" for a dropped file
-    std::string zip_path;   // the archive on disk ("" for a dropped file)
-    std::string request;    // the request path below a server path prefix
+    std::string rel;      // path below the top folder
+    std::string sig;      // MD5 text, "GONE" for a dropped file
+    std::string zip_path; // the archive on disk ("" for a dropped file)
+    std::string request;  // the request path below a server path prefix
 };
 
 // Writes the release under web_root (ending in '/'). Returns the listed

@@ -10,20 +10,27 @@
 #include <chrono>
 #include <thread>
 
-namespace testnet {
+namespace testnet
+{
 
-namespace {
+namespace
+{
 using Clock = std::chrono::steady_clock;
 
-void nap() { std::this_thread::sleep_for(std::chrono::milliseconds(1)); }
-}  // namespace
+void nap()
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+} // namespace
 
-ScriptPeer::~ScriptPeer() {
+ScriptPeer::~ScriptPeer()
+{
     CloseConnection();
     CloseListener();
 }
 
-bool ScriptPeer::Listen() {
+bool ScriptPeer::Listen()
+{
     CloseListener();
     listen_fd_ = socket(AF_INET, SOCK_STREAM, 0);
     if (listen_fd_ < 0) return false;
@@ -42,7 +49,8 @@ bool ScriptPeer::Listen() {
     return true;
 }
 
-bool ScriptPeer::Accept(const std::function<void()>& pump, int timeout_ms) {
+bool ScriptPeer::Accept(const std::function<void()>& pump, int timeout_ms)
+{
     auto until = Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (Clock::now() < until) {
         int fd = accept(listen_fd_, nullptr, nullptr);
@@ -58,7 +66,8 @@ bool ScriptPeer::Accept(const std::function<void()>& pump, int timeout_ms) {
     return false;
 }
 
-bool ScriptPeer::ReadRequest(const std::function<void()>& pump, int timeout_ms) {
+bool ScriptPeer::ReadRequest(const std::function<void()>& pump, int timeout_ms)
+{
     auto until = Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (Clock::now() < until) {
         char buf[4096];
@@ -75,7 +84,8 @@ bool ScriptPeer::ReadRequest(const std::function<void()>& pump, int timeout_ms) 
     return false;
 }
 
-bool ScriptPeer::Send(const std::string& bytes, const std::function<void()>& pump) {
+bool ScriptPeer::Send(const std::string& bytes, const std::function<void()>& pump)
+{
     size_t done = 0;
     auto until = Clock::now() + std::chrono::seconds(10);
     while (done < bytes.size() && Clock::now() < until) {
@@ -92,7 +102,8 @@ bool ScriptPeer::Send(const std::string& bytes, const std::function<void()>& pum
     return done == bytes.size();
 }
 
-bool ScriptPeer::WaitClosed(const std::function<void()>& pump, int timeout_ms) {
+bool ScriptPeer::WaitClosed(const std::function<void()>& pump, int timeout_ms)
+{
     auto until = Clock::now() + std::chrono::milliseconds(timeout_ms);
     while (Clock::now() < until) {
         char buf[4096];
@@ -105,7 +116,8 @@ bool ScriptPeer::WaitClosed(const std::function<void()>& pump, int timeout_ms) {
     return false;
 }
 
-void ScriptPeer::CloseConnection() {
+void ScriptPeer::CloseConnection()
+{
     if (conn_fd_ >= 0) close(conn_fd_);
     conn_fd_ = -1;
 }
@@ -119,9 +131,10 @@ void ScriptPeer::ResetConnection()
     CloseConnection();
 }
 
-void ScriptPeer::CloseListener() {
+void ScriptPeer::CloseListener()
+{
     if (listen_fd_ >= 0) close(listen_fd_);
     listen_fd_ = -1;
 }
 
-}  // namespace testnet
+} // namespace testnet

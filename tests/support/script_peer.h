@@ -6,10 +6,12 @@
 #include <functional>
 #include <string>
 
-namespace testnet {
+namespace testnet
+{
 
-class ScriptPeer {
-public:
+class ScriptPeer
+{
+  public:
     ScriptPeer() = default;
     ~ScriptPeer();
     ScriptPeer(const ScriptPeer&) = delete;
@@ -38,11 +40,11 @@ public:
     void ResetConnection();
     void CloseListener();
 
-private:
+  private:
     int listen_fd_ = -1;
     int conn_fd_ = -1;
     int port_ = 0;
     std::string request_;
 };
 
-}  // namespace testnet
+} // namespace testnet
