@@ -2,7 +2,7 @@
 # Installs every Debian package the build, the tests and the demo need.
 set -euo pipefail
 pkgs=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config clang-format git
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libminizip-dev libpng-dev libsquish-dev
   libx11-dev libgl-dev libglu1-mesa-dev libglx-mesa0 libgl1-mesa-dri mesa-utils
