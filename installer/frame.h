@@ -1,7 +1,7 @@
 // The installer frame: the state machine that APP_update advances once per
 // frame. run_frame holds the one order of a frame's steps; the window puts its
-// drawing between them (APP_update), tests and the benchmark run the same
-// frame without a window (engine_frame).
+// drawing between them (APP_update), the tests run the same frame without a
+// window (engine_frame) and the benchmark with a stopwatch between the steps.
 #pragma once
 
 #include <string>
