@@ -4,14 +4,15 @@
 //   engine_bench scan <dest/> <proxy port>
 //
 // install: fetches both lists, scans and installs the release, frame by
-// frame as the shell does: engine_frame, then the frame's wait (select on
-// nothing for VOVARU_frame_wait_us: 16 ms with default preferences, 0 with
-// _use_max_cpu; no drawing). streams 0 is the automatic choice. Prints
+// frame as the shell does: the installer's frame (run_frame) without drawing,
+// then, while installing, the frame's wait (select on nothing for
+// VOVARU_frame_wait_us: 16 ms with default preferences, 0 with _use_max_cpu).
+// streams 0 is the automatic choice. Prints
 //   lists_s scan_s pump_s unpack_s wait_s frames growth_kb
-// where pump_s is the time inside the download passes (unpack_s of it in
-// zip_to_file) and growth_kb the peak resident memory during the install
-// above what the process held when it began; down_kb is what the scan found
-// missing.
+// where lists_s, scan_s and pump_s are the time inside the list phases, the
+// scan and the download passes (unpack_s of it in zip_to_file), and
+// growth_kb the peak resident memory during the install above what the
+// process held when it began; down_kb is what the scan found missing.
 // scan: fetches both lists and scans. The maker's server and every file
 // server are reached through the proxy (nginx answering absolute URIs).
 #include <sys/select.h>
@@ -56,6 +57,22 @@ long status_kb(const char* field)
     return -1;
 }
 
+// Time inside the frame's steps, and when the running step began.
+struct step_times {
+    double lists_s = 0, scan_s = 0, pump_s = 0;
+    clock_type::time_point mark;
+};
+step_times steps;
+
+// The time since the last mark; marks now.
+double lap()
+{
+    const auto now = clock_type::now();
+    const double s = std::chrono::duration<double>(now - steps.mark).count();
+    steps.mark = now;
+    return s;
+}
+
 int keep_all(std::string, int)
 {
     return kAskKeepFile;
@@ -96,17 +113,26 @@ int main(int argc, char** argv)
     http._proxy_port_int = atoi(argv[3]);
     if (make_private_temp("/tmp/") != 0) return 1;
 
-    auto t0 = clock_type::now();
-    while (stg.dir_state != kDirScan && !app_done) {
-        if (stg.server_count == -1) server_list_phase();
-        if (stg.dir_state == kDirFetch && stg.server_count >= 1) directory_phase();
-    }
-    const double lists_s = since(t0);
-    t0 = clock_type::now();
-    while (stg.dir_state == kDirScan)
-        scan_phase();
-    const double scan_s = since(t0);
-    double pump_s = 0, wait_s = 0;
+    // The frame's steps, timed where a window draws between them: the list
+    // phases run before the destination field, the scan before the upper
+    // part, the download pump between the QUIT button and the totals.
+    frame_screen stopwatch = kNoScreen;
+    stopwatch.background = [] { lap(); };
+    stopwatch.destination = [] {
+        steps.lists_s += lap();
+        return 0;
+    };
+    stopwatch.upper_part = [] { steps.scan_s += lap(); };
+    stopwatch.quit_button = [] {
+        lap();
+        return 0;
+    };
+    stopwatch.totals = [] { steps.pump_s += lap(); };
+
+    // The lists and the scan, frames back to back.
+    while ((stg.dir_state == kDirFetch || stg.dir_state == kDirScan) && !app_done)
+        run_frame(stopwatch);
+    double wait_s = 0;
     long frames = 0;
     // The peak counts from here ("5" resets it).
     std::ofstream("/proc/self/clear_refs") << "5";
@@ -115,10 +141,8 @@ int main(int argc, char** argv)
         install_flow();
         while (stg.install_state == kInstalling) {
             xtim.xtim_update();
-            t0 = clock_type::now();
-            engine_frame();
-            pump_s += since(t0);
-            t0 = clock_type::now();
+            run_frame(stopwatch);
+            auto t0 = clock_type::now();
             long us = VOVARU_frame_wait_us();
             struct timeval tv = {us / 1000000, us % 1000000};
             select(0, nullptr, nullptr, nullptr, &tv);
@@ -129,7 +153,7 @@ int main(int argc, char** argv)
     remove_private_temp();
     printf("lists_s=%.3f scan_s=%.3f pump_s=%.3f unpack_s=%.3f wait_s=%.3f frames=%ld "
            "growth_kb=%ld down_kb=%.0f\n",
-           lists_s, scan_s, pump_s, g_unpack_s, wait_s, frames, status_kb("VmHWM:") - start_kb,
-           stg.total_down_kb);
+           steps.lists_s, steps.scan_s, steps.pump_s, g_unpack_s, wait_s, frames,
+           status_kb("VmHWM:") - start_kb, stg.total_down_kb);
     return stg.extract_error || stg.dir_state != kDirReady;
 }

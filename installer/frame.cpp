@@ -1,5 +1,5 @@
 // The installer frame: server list, directory list, the button flows and the
-// download pump, in the order APP_update runs them.
+// download pump, and the one order in which a frame runs them.
 //
 // Index: [SECTION] Retry pacing; Lists; Flows; Download pump; Frame.
 #include "installer/frame.h"
@@ -64,6 +64,7 @@ void slot_failures_clear()
 
 void server_list_phase()
 {
+    if (stg.server_count != -1) return;
     if (!http.slot[kNetSlotServerList] && !slot_may_start(kNetSlotServerList)) return;
     std::string local = temp_path + "serverlist.txt";
     int a = http.net_check(kNetSlotServerList, maker_host, "/serverlist.txt", local, kNetNoCache);
@@ -83,6 +84,7 @@ void server_list_phase()
 
 void directory_phase()
 {
+    if (stg.dir_state != kDirFetch || stg.server_count < 1) return;
     if (!http.slot[kNetSlotDirectory] && !slot_may_start(kNetSlotDirectory)) return;
     int n = stg.server_count;
     int cs = stg.chosen_server;
@@ -121,6 +123,7 @@ int dest_busy = 0;
 
 void scan_phase()
 {
+    if (stg.dir_state != kDirScan) return;
     if (!dir_scan_running()) {
         // Nothing is read or changed in a folder another installer works on;
         // its lock is asked for again once a second.
@@ -153,9 +156,14 @@ void restart_scan()
 // ---------------------------------------------------------------------------
 // [SECTION] Flows
 
+int destination_open()
+{
+    return stg.install_state == kInstallIdle || stg.install_state == kInstallFinished;
+}
+
 void destination_flow()
 {
-    if (stg.install_state != kInstallIdle && stg.install_state != kInstallFinished) return;
+    if (!destination_open()) return;
     if (!pick_dest_path()) return;
     next.reset_all_streams();
     next.all_done = 0; // the completion was another folder's
@@ -170,9 +178,19 @@ void destination_flow()
     }
 }
 
+int install_open()
+{
+    return stg.install_state == kInstallIdle;
+}
+
+int install_ready()
+{
+    return install_open() && stg.dir_state == kDirReady;
+}
+
 void install_flow()
 {
-    if (stg.install_state != kInstallIdle || stg.dir_state != kDirReady) return;
+    if (!install_ready()) return;
     next.reset_all_streams();
     stg.extract_error = 0;
     // A destination that cannot be made or written: one alert, and the user
@@ -199,6 +217,7 @@ void quit_flow()
 
 void download_pump()
 {
+    if (stg.install_state != kInstalling) return;
     double end = engine_seconds() + kPumpSeconds;
     while (engine_seconds() < end && stg.install_state == kInstalling) {
         if (grab_files()) {
@@ -212,10 +231,37 @@ void download_pump()
 // ---------------------------------------------------------------------------
 // [SECTION] Frame
 
+namespace
+{
+void nothing() {}
+int not_pressed()
+{
+    return 0;
+}
+} // namespace
+
+const frame_screen kNoScreen = {nothing, not_pressed, nothing, not_pressed,
+                                nothing, not_pressed, nothing};
+
+// The steps in this order: a list unpacked or a destination picked in this
+// frame is read by the scan of this same frame, and an installation started
+// here gets its first download passes here too.
+void run_frame(const frame_screen& screen)
+{
+    screen.background();
+    server_list_phase();
+    directory_phase();
+    if (screen.destination()) destination_flow();
+    scan_phase();
+    screen.upper_part();
+    if (screen.install_button()) install_flow();
+    screen.store_button();
+    if (screen.quit_button()) quit_flow();
+    download_pump();
+    screen.totals();
+}
+
 void engine_frame()
 {
-    if (stg.server_count == -1) server_list_phase();
-    if (stg.dir_state == kDirFetch && stg.server_count >= 1) directory_phase();
-    if (stg.dir_state == kDirScan) scan_phase();
-    if (stg.install_state == kInstalling) download_pump();
+    run_frame(kNoScreen);
 }

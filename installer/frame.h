@@ -1,6 +1,7 @@
 // The installer frame: the state machine that APP_update advances once per
-// frame. Each phase and flow is its own function so the screens can call
-// them between their drawing steps, and tests can run them without a window.
+// frame. run_frame holds the one order of a frame's steps; the window puts its
+// drawing between them (APP_update), the tests run the same frame without a
+// window (engine_frame) and the benchmark with a stopwatch between the steps.
 #pragma once
 
 #include <string>
@@ -11,9 +12,11 @@ extern std::string maker_host;
 // The clock budget the download pump spends in every frame.
 constexpr double kPumpSeconds = 0.01;
 
+// The logic steps of a frame. Each decides itself whether it is due, so the
+// window's frame and the windowless one run the same steps in the same order.
 void server_list_phase(); // while server_count is -1
 void directory_phase();   // while dir_state is 0 and a server exists
-void scan_phase();        // when dir_state is 1: read the list, then sign the disk in steps
+void scan_phase();        // while dir_state is 1: read the list, then sign the disk in steps
 // Gives up a scan in progress and starts it again (another folder or
 // platform).
 void restart_scan();
@@ -21,16 +24,38 @@ void restart_scan();
 extern int dest_busy;
 // The time one frame gives the scan: the window answers between steps.
 constexpr double kScanStepSeconds = 0.2;
-void destination_flow(); // DESTINATION clicked (install state 0 or 2)
-void install_flow();     // INSTALL clicked (install state 0, directory ready)
-void quit_flow();        // QUIT clicked
+// The flows run when their button was pressed, and only in their states.
+int destination_open();  // install state 0 or 2: DESTINATION works
+void destination_flow(); // DESTINATION pressed
+int install_open();      // install state 0: INSTALL is shown
+int install_ready();     // ... and works: the directory is ready
+void install_flow();     // INSTALL pressed
+void quit_flow();        // QUIT pressed, in any state
 void download_pump();    // while installing: grab_files for 10 ms
 
-// One frame of logic in APP_update's order, without drawing or clicks.
+// What the window does between the logic steps of a frame: it draws the
+// main screen and tells which buttons this frame's press hit (1 when hit).
+struct frame_screen {
+    void (*background)();
+    int (*destination)(); // the field, the hint and the DESTINATION button
+    void (*upper_part)(); // globe, server chooser, preferences, picture, panels, status
+    int (*install_button)();
+    void (*store_button)();
+    int (*quit_button)();
+    void (*totals)(); // the totals block, the bar and the scan's progress box
+};
+// A frame without a window: nothing drawn, nothing pressed.
+extern const frame_screen kNoScreen;
+
+// One frame: the logic steps in their fixed order, with the screen's steps
+// between them.
+void run_frame(const frame_screen& screen);
+
+// One frame of logic without drawing or presses: run_frame(kNoScreen).
 void engine_frame();
 
-// The frame hook the shell calls: this logic interleaved with the drawing
-// of the main screen (screen.cpp).
+// The frame hook the shell calls: run_frame with the main screen
+// (screen.cpp).
 void APP_update();
 
 // Retry pacing: a slot whose request failed starts no new request until a

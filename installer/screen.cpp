@@ -1,6 +1,6 @@
 // The installer's main screen, drawn from scratch in every frame and
-// interleaved with the state machine: APP_update runs the phases and flows
-// of frame.cpp between its drawing steps, in a fixed order.
+// interleaved with the state machine: APP_update gives its drawing steps and
+// buttons to run_frame (frame.cpp), which keeps the order of a frame.
 //
 // Index: [SECTION] Installer image; Texts; Drawing steps; APP_update.
 #include "installer/screen.h"
@@ -442,27 +442,51 @@ void draw_totals()
 // ---------------------------------------------------------------------------
 // [SECTION] APP_update
 
-void APP_update()
+namespace
 {
-    draw_background();
-    if (stg.server_count == -1) server_list_phase();
-    if (stg.dir_state == kDirFetch && stg.server_count >= 1) directory_phase();
+
+// The destination field and, while it works, the DESTINATION button: 1 when
+// either was pressed.
+int destination_part()
+{
     const int field_pressed = draw_destination();
-    if (stg.install_state == kInstallIdle || stg.install_state == kInstallFinished) {
-        if (interface_rect(10, 78, 513, 166, 126, 22, 1, 1) || field_pressed) destination_flow();
-    }
-    if (stg.dir_state == kDirScan) scan_phase();
-    draw_upper_part();
-    if (stg.install_state == kInstallIdle) {
-        const int enabled = stg.dir_state == kDirReady ? 1 : 0;
-        if (interface_rect(450, 78, 640, 166, 83, 22, enabled, 2 - enabled) && enabled)
-            install_flow();
-    }
+    if (!destination_open()) return 0;
+    return interface_rect(10, 78, 513, 166, 126, 22, 1, 1) || field_pressed;
+}
+
+// Shown while idle, lit and working once the directory is ready.
+int install_button()
+{
+    if (!install_open()) return 0;
+    const int enabled = install_ready();
+    return interface_rect(450, 78, 640, 166, 83, 22, enabled, 2 - enabled) && enabled;
+}
+
+void store_button()
+{
     if (interface_rect(700, 78, 822, 235, 116, 22, 1, 1)) go_to_URL(kMakerStorePage);
-    if (interface_rect(960, 78, 780, 166, 51, 22, 1, 1)) quit_flow();
-    if (stg.install_state == kInstalling) download_pump();
+}
+
+int quit_button()
+{
+    return interface_rect(960, 78, 780, 166, 51, 22, 1, 1);
+}
+
+void lower_part()
+{
     draw_totals();
     // The disk is signed over many frames: its box lies over the screen,
     // whose buttons stay live.
     if (dir_scan_running()) draw_progress_box(progress_box);
+}
+
+const frame_screen kMainScreen = {draw_background, destination_part, draw_upper_part,
+                                  install_button,  store_button,     quit_button,
+                                  lower_part};
+
+} // namespace
+
+void APP_update()
+{
+    run_frame(kMainScreen);
 }

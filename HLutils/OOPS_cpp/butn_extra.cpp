@@ -159,14 +159,19 @@ constexpr float kArrowAtlasX = 90, kArrowDownAtlasY = 187, kArrowUpAtlasY = 206;
 constexpr float kLabelEnd = 6;
 constexpr int kColHot = 8, kColChars = 45;
 
-int hot_digit = 0;
-focus_queue_t queue;
+// What the character fields keep between frames, shared by all of them.
+struct char_field_state {
+    int hot = 0;           // the position the keys act on in the focused field
+    focus_queue_t queue{}; // the keys queued for character fields
+};
+char_field_state char_fields;
 
 int hot_in(int length)
 {
-    if (hot_digit < 0) hot_digit = 0;
-    if (hot_digit >= length) hot_digit = length - 1;
-    return hot_digit;
+    int& hot = char_fields.hot;
+    if (hot < 0) hot = 0;
+    if (hot >= length) hot = length - 1;
+    return hot;
 }
 
 bool storable(int c)
@@ -181,10 +186,10 @@ void act(const focus_key_t& k, char* text, int length)
     const int hot = hot_in(length);
     switch (k.vkey) {
     case ZYNT_VK_LEFT:
-        hot_digit = hot == 0 ? length - 1 : hot - 1;
+        char_fields.hot = hot == 0 ? length - 1 : hot - 1;
         return;
     case ZYNT_VK_RIGHT:
-        hot_digit = hot + 1 >= length ? 0 : hot + 1;
+        char_fields.hot = hot + 1 >= length ? 0 : hot + 1;
         return;
     case ZYNT_VK_DOWN:
         text[hot] = BTN_chars_step(text[hot], 1);
@@ -196,7 +201,7 @@ void act(const focus_key_t& k, char* text, int length)
     if (!storable(k.character)) return;
     text[hot] = static_cast<char>(k.character >= 'a' && k.character <= 'z' ? k.character - 32
                                                                            : k.character);
-    hot_digit = hot + 1 >= length ? 0 : hot + 1;
+    char_fields.hot = hot + 1 >= length ? 0 : hot + 1;
 }
 } // namespace
 
@@ -224,11 +229,11 @@ void BTN_chars(float x, float y, char* text, int length, std::string label)
 
     const bool on_chars =
         mnw.mouse_press && BTN_mouse_in({x, y - kHitBelow, x + kCell * d, y + kHitAbove});
-    if (on_chars) hot_digit = static_cast<int>((mnw.mouse_x - x) * 0.1f);
-    const int focused = BTN_register_focus(key, queue, kMaskCharField, on_chars);
+    if (on_chars) char_fields.hot = static_cast<int>((mnw.mouse_x - x) * 0.1f);
+    const int focused = BTN_register_focus(key, char_fields.queue, kMaskCharField, on_chars);
 
     focus_key_t keys_in[kFocusQueueCap];
-    const int n = BTN_consume_keys(queue, key, keys_in);
+    const int n = BTN_consume_keys(char_fields.queue, key, keys_in);
     for (int i = 0; i < n; ++i)
         act(keys_in[i], text, length);
 

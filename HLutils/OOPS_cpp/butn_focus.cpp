@@ -6,25 +6,18 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/keys_tables.h"
 
-std::vector<focus_info_t> focus_ring;
-int focus_id = 0;
-int wind_focus = 0;
+focus_ring_state focus_ring;
 
 namespace
 {
-// Every queue set a field has registered with. The ring forgets a widget
-// that stops being drawn; this list does not, so its stale keys can still be
-// dropped. One entry per widget function: a handful.
-std::vector<focus_info_t> g_queues;
-
 void remember_queues(const focus_info_t& f)
 {
-    for (focus_info_t& q : g_queues)
+    for (focus_info_t& q : focus_ring.queues)
         if (q.counter == f.counter) {
             q = f;
             return;
         }
-    g_queues.push_back(f);
+    focus_ring.queues.push_back(f);
 }
 
 int used_entries(const focus_info_t& q)
@@ -39,7 +32,7 @@ void clear_entry(const focus_info_t& q, int i)
 
 bool drawn_in_ring(int key, const focus_info_t& q)
 {
-    for (const focus_info_t& f : focus_ring)
+    for (const focus_info_t& f : focus_ring.drawn)
         if (f.key == key && f.counter == q.counter) return true;
     return false;
 }
@@ -65,8 +58,9 @@ void drop_stale_entries(const focus_info_t& q)
 int find_in_ring(int key)
 {
     if (key == 0) return -1;
-    for (size_t i = 0; i < focus_ring.size(); ++i)
-        if (focus_ring[i].key == key) return static_cast<int>(i);
+    const std::vector<focus_info_t>& drawn = focus_ring.drawn;
+    for (size_t i = 0; i < drawn.size(); ++i)
+        if (drawn[i].key == key) return static_cast<int>(i);
     return -1;
 }
 
@@ -118,10 +112,10 @@ int BTN_focus_accepts(int mask, int character, int vkey)
 
 void BTN_begin_focus_ring()
 {
-    for (const focus_info_t& q : g_queues)
+    for (const focus_info_t& q : focus_ring.queues)
         drop_stale_entries(q);
-    focus_ring.clear();
-    wind_focus = 0;
+    focus_ring.drawn.clear();
+    focus_ring.window_claimed = 0;
 }
 
 int BTN_register_focus(int key, int* char_queue, int* vkey_queue, int* flag_queue, int* key_queue,
@@ -129,10 +123,10 @@ int BTN_register_focus(int key, int* char_queue, int* vkey_queue, int* flag_queu
 {
     const focus_info_t f{key,       char_queue, vkey_queue, flag_queue,
                          key_queue, counter,    capacity,   accept_mask};
-    focus_ring.push_back(f);
+    focus_ring.drawn.push_back(f);
     remember_queues(f);
-    if (take_focus) focus_id = key;
-    return key == focus_id ? 1 : 0;
+    if (take_focus) focus_ring.focused = key;
+    return key == focus_ring.focused ? 1 : 0;
 }
 
 int BTN_register_focus(int key, focus_queue_t& q, int accept_mask, int take_focus)
@@ -144,23 +138,24 @@ int BTN_register_focus(int key, focus_queue_t& q, int accept_mask, int take_focu
 int BTN_dispatch_to_focus(int character, int vkey, int flags)
 {
     if (mnw.win_now == kWinAlert) return 0;
+    focus_ring_state& r = focus_ring;
     const bool tab_press = vkey == ZYNT_VK_TAB && !(flags & kKeyFlagUp);
 
-    const int at = find_in_ring(focus_id);
+    const int at = find_in_ring(r.focused);
     if (at < 0) {
         // Nothing focused, or the focused field was not drawn last frame.
-        focus_id = 0;
-        if (!tab_press || focus_ring.empty()) return 0;
-        focus_id = focus_ring.front().key;
+        r.focused = 0;
+        if (!tab_press || r.drawn.empty()) return 0;
+        r.focused = r.drawn.front().key;
         return 1;
     }
 
-    const focus_info_t& f = focus_ring[at];
+    const focus_info_t& f = r.drawn[at];
     if (vkey == ZYNT_VK_TAB && !(f.accept_mask & kAcceptTab)) {
         if (!tab_press) return 0;
-        const int n = static_cast<int>(focus_ring.size());
+        const int n = static_cast<int>(r.drawn.size());
         const int next = (flags & kKeyFlagShift) ? (at + n - 1) % n : (at + 1) % n;
-        focus_id = focus_ring[next].key;
+        r.focused = r.drawn[next].key;
         return 1;
     }
     if (!BTN_focus_accepts(f.accept_mask, character, vkey)) return 0;
@@ -170,33 +165,33 @@ int BTN_dispatch_to_focus(int character, int vkey, int flags)
     f.char_queue[i] = character;
     f.vkey_queue[i] = vkey;
     f.flag_queue[i] = flags;
-    f.key_queue[i] = focus_id;
+    f.key_queue[i] = r.focused;
     *f.counter = i + 1;
     return 1;
 }
 
 int BTN_keys_queued()
 {
-    for (const focus_info_t& q : g_queues)
+    for (const focus_info_t& q : focus_ring.queues)
         if (used_entries(q) > 0) return 1;
     return 0;
 }
 
 void BTN_unfocus_any()
 {
-    focus_id = 0;
+    focus_ring.focused = 0;
 }
 
 void BTN_focus_window_changed()
 {
     BTN_unfocus_any();
-    for (const focus_info_t& q : g_queues) {
+    for (const focus_info_t& q : focus_ring.queues) {
         for (int i = 0; i < used_entries(q); ++i)
             clear_entry(q, i);
         *q.counter = 0;
     }
-    focus_ring.clear();
-    wind_focus = 0;
+    focus_ring.drawn.clear();
+    focus_ring.window_claimed = 0;
 }
 
 int BTN_consume_keys(focus_queue_t& q, int key, focus_key_t out[kFocusQueueCap])

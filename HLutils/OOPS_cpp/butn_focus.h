@@ -46,13 +46,20 @@ struct focus_info_t {
     int accept_mask;
 };
 
-// The fields drawn in the current frame, in drawing order.
-extern std::vector<focus_info_t> focus_ring;
-// The focused field's key, 0 when none.
-extern int focus_id;
-// Set while the current window has claimed the keyboard; no field then takes
-// focus on its own. Cleared every frame.
-extern int wind_focus;
+// The focus ring between frames, in one record: the fields read it to know
+// whether they are focused, the shell's frames and windows reset it.
+struct focus_ring_state {
+    std::vector<focus_info_t> drawn; // the fields drawn in the current frame, in drawing order
+    int focused = 0;                 // the focused field's key, 0 when none
+    // Set while the current window has claimed the keyboard; no field then
+    // takes focus on its own. Cleared every frame.
+    int window_claimed = 0;
+    // Every queue set a field has registered with. The ring forgets a widget
+    // that stops being drawn; this list does not, so its stale keys can still
+    // be dropped. One entry per widget function: a handful.
+    std::vector<focus_info_t> queues;
+};
+extern focus_ring_state focus_ring;
 
 // The key of a field drawn at (x, y): int(y) + int(x) * 8192. Fields of other
 // windows may share keys; only the ring of the current frame counts.
@@ -63,7 +70,7 @@ int BTN_focus_accepts(int mask, int character, int vkey);
 
 // Once per frame, before the application draws: drops the queued keys whose
 // field was not drawn in the frame that ends, then empties the ring (the
-// focus stays) and clears wind_focus.
+// focus stays) and clears window_claimed.
 void BTN_begin_focus_ring();
 // Adds a field to this frame's ring; with take_focus it becomes the focused
 // one. The queues must live in static storage. Returns 1 when it is focused.

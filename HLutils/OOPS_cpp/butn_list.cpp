@@ -24,6 +24,23 @@
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 
+namespace
+{
+constexpr int kSliderSlots = 4;
+
+// What the scroll bars and the lists keep between frames.
+struct list_state {
+    int thumb_held[kSliderSlots] = {}; // per slider slot: its thumb is being dragged
+    std::string typed;                 // the type-ahead prefix
+    float typed_at = -1;               // when its last character came (real_secs)
+    int typed_list = 0;                // the list the prefix was typed into
+    focus_queue_t queue{};             // the keys queued for lists
+    // The list and row of the last press on a list row, for double clicks.
+    int pressed_list = 0, pressed_row = 0;
+};
+list_state lists;
+} // namespace
+
 // ---------------------------------------------------------------------------
 // [SECTION] Callbacks over vectors
 // ---------------------------------------------------------------------------
@@ -51,9 +68,6 @@ int BTN_type_from_vector(int index, void* data)
 
 namespace
 {
-constexpr int kSliderSlots = 4;
-int slider_grabbed[kSliderSlots];
-
 constexpr int kTrackType = 6;
 constexpr float kThumbTop = 10, kThumbBottom = 9; // thumb travel inside the track
 constexpr float kGrabHalf = 11;                   // grab box and column half sizes
@@ -92,7 +106,7 @@ int BTN_vert_slider(int slot, float x, float y_bottom, float y_top, int min, int
     BTN_frame0(kTrackType, x, (y_top + y_bottom) / 2, y_top - y_bottom);
     if (max <= min) return 0;
     const float t = BTN_slider_thumb_y(y_bottom, y_top, min, max, *value);
-    int& grabbed = slider_grabbed[slot];
+    int& grabbed = lists.thumb_held[slot];
 
     const bool free_mouse = mnw.menu_open == kNoMenu;
     const float mx = mnw.mouse_x, my = mnw.mouse_y;
@@ -144,13 +158,6 @@ constexpr float kTypeAheadSecs = 1;
 // The name field below the list.
 constexpr float kNameDx = 35, kNameDy = 131, kNameWidth = 252;
 constexpr int kNameMaxLen = 36;
-
-std::string type_ahead;
-float last_type_ahead = -1;
-int current_list_id = 0;
-focus_queue_t list_queue;
-// The list and row of the last press on a list row, for double clicks.
-int last_click_list = 0, last_click_row = 0;
 
 // Left atlas x of each kind's 12 x 12 icon; other kinds have none.
 struct kind_icon {
@@ -206,13 +213,14 @@ void list_key(const focus_key_t& k, int rows, int* centre, int* selection, int f
         return;
     }
     if (k.character < 0x20 || k.character > 0x7E) return;
+    list_state& l = lists;
     const float now = xtim.real_secs;
-    if (now - last_type_ahead > kTypeAheadSecs) type_ahead.clear();
-    last_type_ahead = now;
-    type_ahead += char(k.character);
+    if (now - l.typed_at > kTypeAheadSecs) l.typed.clear();
+    l.typed_at = now;
+    l.typed += char(k.character);
     if (!name_cb) return;
     for (int i = first; i <= last; ++i)
-        if (starts_with_nocase(name_cb(i, name_data), type_ahead)) {
+        if (starts_with_nocase(name_cb(i, name_data), l.typed)) {
             *selection = i;
             scroll_to_selection(i, rows, centre);
             return;
@@ -239,15 +247,16 @@ int BTN_list_and_search(int slot, float x, float y, float width, float height, i
     const btn_box box{x, y - height / 2, x + width, y + height / 2};
     const bool in_box = BTN_mouse_in(box);
 
+    list_state& l = lists;
     const int key = BTN_field_key(x, y);
     const int focused =
-        BTN_register_focus(key, list_queue, kMaskListSearch, mnw.mouse_press && in_box);
-    if (focused && key != current_list_id) {
-        type_ahead.clear();
-        current_list_id = key;
+        BTN_register_focus(key, l.queue, kMaskListSearch, mnw.mouse_press && in_box);
+    if (focused && key != l.typed_list) {
+        l.typed.clear();
+        l.typed_list = key;
     }
     focus_key_t keys_in[kFocusQueueCap];
-    const int n = BTN_consume_keys(list_queue, key, keys_in);
+    const int n = BTN_consume_keys(l.queue, key, keys_in);
     for (int i = 0; i < n; ++i)
         list_key(keys_in[i], rows, centre, selection, first, last, name_cb, name_data);
 
@@ -272,11 +281,11 @@ int BTN_list_and_search(int slot, float x, float y, float width, float height, i
         if (in_box) {
             *selection = *centre - OGL_round_half_away((mnw.mouse_y - y) * 0.1f);
             const int row = std::clamp(*selection, first, last);
-            result = mnw.mouse_dbl && last_click_list == key && last_click_row == row;
-            last_click_list = key;
-            last_click_row = row;
-        } else if (last_click_list == key) {
-            last_click_list = 0;
+            result = mnw.mouse_dbl && l.pressed_list == key && l.pressed_row == row;
+            l.pressed_list = key;
+            l.pressed_row = row;
+        } else if (l.pressed_list == key) {
+            l.pressed_list = 0;
         }
     }
     *selection = std::clamp(*selection, first, last);

@@ -194,9 +194,12 @@ constexpr float kHotX = 2, kHotY = -2, kHotW = 9, kHotH = 11; // the hot digit's
 constexpr float kDigitsX = 3;
 constexpr int kAlignEnd = 0, kAlignStart = 2;
 
-// Shared by every number field: the hot digit and one set of key queues.
-int g_hot_digit = 0;
-focus_queue_t g_queue;
+// What the number fields keep between frames, shared by all of them.
+struct number_field_state {
+    int hot_digit = 0;     // the digit the keys act on in the focused field
+    focus_queue_t queue{}; // the keys queued for number fields
+};
+number_field_state number_fields;
 
 bool mouse_in(const btn_box& b)
 {
@@ -218,7 +221,8 @@ void draw_field(float x, float y, double value, int digits, int decimals, const 
     BTN_util_draw_label(x - kLabelGap, y, kAlignEnd, left, 0);
     BTN_util_draw_label(x + kDigitW * digits + kLabelGap, y, kAlignStart, right, 0);
     if (focused)
-        OGL_fillrect(kColHotDigit, 1, x + kHotX + kDigitW * g_hot_digit, y + kHotY, kHotW, kHotH);
+        OGL_fillrect(kColHotDigit, 1, x + kHotX + kDigitW * number_fields.hot_digit, y + kHotY,
+                     kHotW, kHotH);
     OGL_number(kColDigits, x + kDigitsX, y, static_cast<float>(value), digits, decimals,
                kCharsetFix10);
 }
@@ -234,22 +238,23 @@ int BTN_number_field(float x, float y, double* value, int digits, int decimals, 
 
     const bool hovered = mouse_in(BTN_number_box(x, y, digits));
     if (hovered) stls[kStlsTooltip] = help;
+    number_field_state& nf = number_fields;
     const bool no_menu = mnw.menu_open == kNoMenu;
     int take_focus = 0;
     if (no_menu && hovered && mnw.mouse_press) {
-        g_hot_digit = BTN_number_click_digit(x, digits, mnw.mouse_x);
+        nf.hot_digit = BTN_number_click_digit(x, digits, mnw.mouse_x);
         take_focus = 1;
     }
 
     const int key = BTN_field_key(x, y);
-    const int focused = BTN_register_focus(key, g_queue, kMaskNumberField, take_focus);
-    if (focused) g_hot_digit = std::clamp(g_hot_digit, 0, last_digit(digits));
+    const int focused = BTN_register_focus(key, nf.queue, kMaskNumberField, take_focus);
+    if (focused) nf.hot_digit = std::clamp(nf.hot_digit, 0, last_digit(digits));
 
     int changed = 0;
     focus_key_t keys[kFocusQueueCap];
-    const int n = BTN_consume_keys(g_queue, key, keys);
+    const int n = BTN_consume_keys(nf.queue, key, keys);
     for (int i = 0; i < n; ++i)
-        changed |= BTN_number_key(keys[i].character, keys[i].vkey, value, &g_hot_digit, digits,
+        changed |= BTN_number_key(keys[i].character, keys[i].vkey, value, &nf.hot_digit, digits,
                                   decimals, min, max);
 
     if (no_menu && !hovered && mouse_in(BTN_number_arrows_box(x, y, digits))) {

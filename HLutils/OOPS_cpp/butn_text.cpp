@@ -6,9 +6,9 @@
 //   [SECTION] Text field
 //
 // One editor record serves the focused field. While a field is focused, the
-// OGLE_ globals below describe it and the callbacks edit its string in
-// place; they are only called from inside BTN_enterstring of that field, so
-// the string pointer is never used after its owner's frame.
+// text fields' record below describes it and the callbacks edit its string
+// in place; they are only called from inside BTN_enterstring of that field,
+// so the string pointer is never used after its owner's frame.
 #include <algorithm>
 #include <cctype>
 
@@ -34,15 +34,20 @@ constexpr float kClipLeft = 1, kClipBelow = 3, kClipPad = 2, kClipHeight = 11;
 constexpr int kAlignEnd = 0, kAlignStart = 2; // label aligns
 constexpr int kTextLeft = 0;
 
-OGLE_Rec* ogle = nullptr;
-int focused_field_id = 0;
-std::string* OGLE_input = nullptr;
-int OGLE_x = 0, OGLE_y = 0, OGLE_entry_dx = 0;
-int OGLE_max_len = 0; // the focused field's limit: the text may not grow past it
-float OGLE_dx = 0, OGLE_dy = 0;
-int OGLE_edit = 0;
-int OGLE_drag_key = 0; // the field the held button was pressed in, 0 when none
-focus_queue_t text_queue;
+// What the text fields keep between frames: the one editor record, what it
+// is told of the focused field it serves, and the fields' key queues.
+struct text_field_state {
+    OGLE_Rec* editor = nullptr;       // made when the first field is drawn
+    int served_key = 0;               // the field the editor's selection and scroll belong to
+    std::string* text = nullptr;      // the focused field's string; null once its owner forgets it
+    int x = 0, y = 0, width = 0;      // the focused field's place
+    int max_len = 0;                  // its limit: the text may not grow past it
+    float scroll_x = 0, scroll_y = 0; // how far the editor has moved the text
+    int edited = 0;                   // the editor changed the text in this call
+    int drag_key = 0;                 // the field the held button was pressed in, 0 when none
+    focus_queue_t queue{};            // the keys queued for text fields
+};
+text_field_state text_field;
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -61,37 +66,40 @@ float run_width(const char* b, const char* e)
 
 void cb_visible(OGLE_Rec*, float box[4])
 {
-    box[0] = float(OGLE_x);
-    box[1] = OGLE_y - kLineBelow;
-    box[2] = float(OGLE_x + OGLE_entry_dx);
-    box[3] = OGLE_y + kLineAbove;
+    const text_field_state& f = text_field;
+    box[0] = float(f.x);
+    box[1] = f.y - kLineBelow;
+    box[2] = float(f.x + f.width);
+    box[3] = f.y + kLineAbove;
 }
 
 void cb_logical(OGLE_Rec*, float box[4])
 {
-    box[0] = OGLE_x - OGLE_dx;
-    box[1] = OGLE_y - kLineBelow - OGLE_dy;
-    box[2] = OGLE_x + OGLE_entry_dx - OGLE_dx + kNoWrapExtra;
-    box[3] = OGLE_y + kLineAbove - OGLE_dy;
+    const text_field_state& f = text_field;
+    box[0] = f.x - f.scroll_x;
+    box[1] = f.y - kLineBelow - f.scroll_y;
+    box[2] = f.x + f.width - f.scroll_x + kNoWrapExtra;
+    box[3] = f.y + kLineAbove - f.scroll_y;
 }
 
 void cb_set_height(OGLE_Rec*, float) {}
 
 void cb_scroll(OGLE_Rec*, float offset[2])
 {
-    OGLE_dx = offset[0];
-    OGLE_dy = offset[1];
+    text_field.scroll_x = offset[0];
+    text_field.scroll_y = offset[1];
 }
 
 void cb_text(OGLE_Rec*, const char** begin, const char** end)
 {
     static const char empty = 0;
-    if (!OGLE_input) {
+    const std::string* text = text_field.text;
+    if (!text) {
         *begin = *end = &empty;
         return;
     }
-    *begin = OGLE_input->data();
-    *end = *begin + OGLE_input->size();
+    *begin = text->data();
+    *end = *begin + text->size();
 }
 
 // A replacement that would make the text longer than the field's limit is
@@ -100,18 +108,19 @@ void cb_text(OGLE_Rec*, const char** begin, const char** end)
 // character.
 void cb_replace(OGLE_Rec*, int from, int to, const char* begin, const char* end)
 {
-    if (!OGLE_input) return;
-    const long len = long(OGLE_input->size());
+    std::string* text = text_field.text;
+    if (!text) return;
+    const long len = long(text->size());
     const long f = std::clamp(long(from), 0L, len);
     const long t = std::clamp(long(to), f, len);
     const long n = (begin && end && end > begin) ? long(end - begin) : 0;
     const long new_len = len - (t - f) + n;
-    if (new_len > len && new_len > OGLE_max_len) return;
-    OGLE_edit = 1;
+    if (new_len > len && new_len > text_field.max_len) return;
+    text_field.edited = 1;
     if (n)
-        OGLE_input->replace(size_t(f), size_t(t - f), begin, size_t(n));
+        text->replace(size_t(f), size_t(t - f), begin, size_t(n));
     else
-        OGLE_input->erase(size_t(f), size_t(t - f));
+        text->erase(size_t(f), size_t(t - f));
 }
 
 float cb_line_height(OGLE_Rec*)
@@ -152,7 +161,8 @@ int cb_fit_rev(OGLE_Rec*, const char* b, const char* e, float width)
 // The field has one line: it is drawn at the field's own base.
 void cb_draw(OGLE_Rec*, const char* b, const char* e, float, float)
 {
-    OGL_string(kColText, OGLE_x - OGLE_dx, OGLE_y - OGLE_dy, std::string(b, e), kTextNoWrap,
+    const text_field_state& f = text_field;
+    OGL_string(kColText, f.x - f.scroll_x, f.y - f.scroll_y, std::string(b, e), kTextNoWrap,
                kCharsetProp, kTextLeft);
 }
 
@@ -242,64 +252,66 @@ void BTN_text_key(OGLE_Rec* ed, int character, int vkey, int flags)
 
 OGLE_Rec* BTN_text_editor()
 {
-    return ogle;
+    return text_field.editor;
 }
 
 void BTN_text_forget(const std::string* text)
 {
-    if (OGLE_input == text) OGLE_input = nullptr;
+    if (text_field.text == text) text_field.text = nullptr;
 }
 
 int BTN_enterstring(float x, float y, std::string* text, int max_len, std::string label,
                     float width, int take_focus)
 {
-    if (!ogle) ogle = OGLE_Create(&OGLE_cbs, nullptr);
+    text_field_state& f = text_field;
+    if (!f.editor) f.editor = OGLE_Create(&OGLE_cbs, nullptr);
+    OGLE_Rec* const ed = f.editor;
     if (max_len < 0) max_len = 0;
 
     const btn_box box{x, y, x + width, y + kHitAbove};
     const int by_click = mnw.mouse_press && BTN_mouse_in(box);
-    const int take = by_click || (take_focus && !wind_focus && !focus_id);
+    const int take = by_click || (take_focus && !focus_ring.window_claimed && !focus_ring.focused);
     const int key = BTN_field_key(x, y);
-    const int focused = BTN_register_focus(key, text_queue, kMaskTextField, take);
-    OGLE_edit = 0;
+    const int focused = BTN_register_focus(key, f.queue, kMaskTextField, take);
+    f.edited = 0;
 
     if (focused) {
-        OGLE_x = int(x);
-        OGLE_y = int(y);
-        OGLE_input = text;
-        OGLE_entry_dx = int(width);
-        OGLE_max_len = max_len;
-        if (key != focused_field_id) {
-            OGLE_dx = OGLE_dy = 0;
-            if (!by_click) OGLE_SetSelection(ogle, 0, int(text->size()));
-            OGLE_Repaginate(ogle);
+        f.x = int(x);
+        f.y = int(y);
+        f.text = text;
+        f.width = int(width);
+        f.max_len = max_len;
+        if (key != f.served_key) {
+            f.scroll_x = f.scroll_y = 0;
+            if (!by_click) OGLE_SetSelection(ed, 0, int(text->size()));
+            OGLE_Repaginate(ed);
         }
-        focused_field_id = key;
+        f.served_key = key;
         int s = 0, e = 0;
-        OGLE_GetSelection(ogle, &s, &e);
+        OGLE_GetSelection(ed, &s, &e);
         e = std::clamp(e, 0, int(text->size()));
         s = std::clamp(s, 0, e);
-        OGLE_SetSelection(ogle, s, e);
+        OGLE_SetSelection(ed, s, e);
         // Only a press in this field places its caret and starts a drag: a
         // field that takes the focus on its own after a press elsewhere
         // keeps its whole text selected.
         if (by_click) {
-            OGLE_Click(ogle, mnw.mouse_x, mnw.mouse_y, 0);
-            OGLE_drag_key = key;
-        } else if (mnw.mouse_held && OGLE_drag_key == key) {
-            OGLE_Drag(ogle, mnw.mouse_x, mnw.mouse_y);
+            OGLE_Click(ed, mnw.mouse_x, mnw.mouse_y, 0);
+            f.drag_key = key;
+        } else if (mnw.mouse_held && f.drag_key == key) {
+            OGLE_Drag(ed, mnw.mouse_x, mnw.mouse_y);
         }
     }
-    if (!mnw.mouse_held) OGLE_drag_key = 0;
+    if (!mnw.mouse_held) f.drag_key = 0;
 
     // A key acts only on the field it was typed into, and only while the
     // editor serves that field: a key queued before the focus moved on (a
     // Tab or a click in the same batch) is dropped, not typed elsewhere.
     focus_key_t keys_in[kFocusQueueCap];
-    const int n = BTN_consume_keys(text_queue, key, keys_in);
-    if (focused && OGLE_input == text)
+    const int n = BTN_consume_keys(f.queue, key, keys_in);
+    if (focused && f.text == text)
         for (int i = 0; i < n; ++i)
-            BTN_text_key(ogle, keys_in[i].character, keys_in[i].vkey, keys_in[i].flags);
+            BTN_text_key(ed, keys_in[i].character, keys_in[i].vkey, keys_in[i].flags);
 
     BTN_frame1(kBarField, x + width / 2 - kFieldDx, y + kFieldDy, width + kFieldPad, 0);
     std::string left, right, help;
@@ -308,14 +320,14 @@ int BTN_enterstring(float x, float y, std::string* text, int max_len, std::strin
     BTN_util_draw_label(x + width + kLabelGapRight, y, kAlignStart, right, 0);
     OGL_scissors(x - kClipLeft, y - kClipBelow, width + kClipPad, kClipHeight);
     if (focused)
-        OGLE_Draw(ogle, 1);
+        OGLE_Draw(ed, 1);
     else
         OGL_string(kColText, x, y, *text, kTextNoWrap, kCharsetProp, kTextLeft);
     OGL_scissors_end();
 
-    if (OGLE_edit && text->size() > size_t(max_len)) {
+    if (f.edited && text->size() > size_t(max_len)) {
         text->resize(size_t(max_len));
-        OGLE_Repaginate(ogle);
+        OGLE_Repaginate(ed);
     }
-    return OGLE_edit;
+    return f.edited;
 }

@@ -24,17 +24,17 @@
 
 void BTN_window_has_focus()
 {
-    wind_focus = 1;
+    focus_ring.window_claimed = 1;
 }
 
 int BTN_no_focus_yet()
 {
-    return !wind_focus && !focus_id ? 1 : 0;
+    return !focus_ring.window_claimed && !focus_ring.focused ? 1 : 0;
 }
 
 void BTN_focus_any()
 {
-    focus_id = focus_ring.empty() ? 0 : focus_ring.front().key;
+    focus_ring.focused = focus_ring.drawn.empty() ? 0 : focus_ring.drawn.front().key;
 }
 
 // ---------------------------------------------------------------------------

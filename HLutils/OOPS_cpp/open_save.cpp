@@ -58,10 +58,12 @@ constexpr float kSaveX = 282, kOpenX = 280, kButtonY = 18, kCancelX = 33;
 constexpr int kButtonStyle = 1;
 constexpr float kPopupX = 150, kPopupY = 434;
 
-// The pop-up's item of the current folder, kept between calls.
-int level = 0;
-
-void (*pass_probe)(const opensave_view&) = nullptr;
+// What the picker keeps between calls.
+struct opensave_state {
+    int level = 0;                                      // the pop-up's item of the current folder
+    void (*pass_probe)(const opensave_view&) = nullptr; // a test's watcher of each pass
+};
+opensave_state picker;
 
 // Everything up to and including the last '/' that is not the final
 // character; "" when there is none.
@@ -132,7 +134,7 @@ opensave_levels BTN_opensave_levels(const std::string& folder)
 
 void BTN_opensave_set_pass_probe(void (*probe)(const opensave_view&))
 {
-    pass_probe = probe;
+    picker.pass_probe = probe;
 }
 
 // ---------------------------------------------------------------------------
@@ -180,7 +182,7 @@ int BTN_opensave(int open_save, int file_type, std::string* path)
         for (size_t d = 1; d <= lv.names.size(); ++d)
             OGL_string(kColLevel, kLevelX + kLevelStep * float(d), kLevelY - kLevelStep * float(d),
                        lv.names[d - 1], kTextNoWrap, kCharsetProp, 0);
-        level = lv.level;
+        picker.level = lv.level;
 
         const int act = saving ? BTN_action(kSaveX, kButtonY, 0, 0, kButtonStyle, "Save", "-")
                                : BTN_action(kOpenX, kButtonY, 0, 0, kButtonStyle, "Open", "-");
@@ -190,9 +192,9 @@ int BTN_opensave(int open_save, int file_type, std::string* path)
             return 0;
         }
 
-        if (BTN_textlist(kPopupX, kPopupY, &level, lv.popup, "")) {
+        if (BTN_textlist(kPopupX, kPopupY, &picker.level, lv.popup, "")) {
             // The new folder is listed on the next pass.
-            folder = lv.paths[size_t(level)];
+            folder = lv.paths[size_t(picker.level)];
         } else {
             if (saving && (act || return_hit) && !save_name.empty()) {
                 *path = folder + BTN_opensave_save_name(file_type, save_name);
@@ -218,8 +220,9 @@ int BTN_opensave(int open_save, int file_type, std::string* path)
             }
         }
 
-        if (pass_probe)
-            pass_probe(opensave_view{pass, &folder, &names, selection, level, &save_name});
+        if (picker.pass_probe)
+            picker.pass_probe(
+                opensave_view{pass, &folder, &names, selection, picker.level, &save_name});
         VOVARU_shell().frame();
     }
 }

@@ -32,7 +32,7 @@ void app_frame()
         for (int i = 0; i < n; ++i)
             typed += static_cast<char>(out[i].character);
     }
-    ring_after_draw = focus_ring.size();
+    ring_after_draw = focus_ring.drawn.size();
 }
 
 void open_window()
@@ -60,7 +60,7 @@ TEST(FocusShell, EveryFramePassStartsTheRingAndDropsKeysOfFieldsNotDrawn)
     for (int i = 0; i < 5; ++i)
         VOVARU_event_proc();
     EXPECT_EQ(ring_after_draw, 1u); // one entry: the ring starts anew each frame
-    ASSERT_EQ(focus_id, BTN_field_key(120, 80));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(120, 80));
 
     EXPECT_EQ(key_press('4'), 1);
     VOVARU_event_proc();
@@ -73,7 +73,7 @@ TEST(FocusShell, EveryFramePassStartsTheRingAndDropsKeysOfFieldsNotDrawn)
     VOVARU_event_proc(); // ...and is dropped by the next frame
     EXPECT_EQ(queue.counter, 0);
     EXPECT_EQ(key_press('6'), 0); // the stale focus goes with the next key
-    EXPECT_EQ(focus_id, 0);
+    EXPECT_EQ(focus_ring.focused, 0);
     draw_field = 1;
     VOVARU_event_proc();
     EXPECT_EQ(typed, "4");
@@ -86,8 +86,8 @@ TEST(FocusShell, StartingAWindowDropsTheFocusTheRingAndTheQueuedKeys)
     EXPECT_EQ(key_press('7'), 1);
     ASSERT_EQ(queue.counter, 1);
     VOVARU_startwind(kWinLicence, 0); // as Return in the same batch would
-    EXPECT_EQ(focus_id, 0);
-    EXPECT_TRUE(focus_ring.empty());
+    EXPECT_EQ(focus_ring.focused, 0);
+    EXPECT_TRUE(focus_ring.drawn.empty());
     EXPECT_EQ(queue.counter, 0);
     EXPECT_EQ(queue.keys[0], 0);
     VOVARU_startwind(kWinMain, 0);
@@ -100,7 +100,7 @@ TEST(FocusShell, AMousePressDropsTheFocus)
     XVFB_TEST_BODY();
     open_window();
     VOVARU_event_proc();
-    ASSERT_EQ(focus_id, BTN_field_key(120, 80));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(120, 80));
     const XvfbResult r = run_capture("xdotool mousemove --window " +
                                      std::to_string(mnw.x_window[0]) + " 500 300 click 1");
     ASSERT_EQ(r.status, 0) << r.output;
@@ -110,6 +110,6 @@ TEST(FocusShell, AMousePressDropsTheFocus)
         pressed = mnw.mouse_press;
     }
     ASSERT_TRUE(pressed);
-    EXPECT_EQ(focus_id, 0);
+    EXPECT_EQ(focus_ring.focused, 0);
     EXPECT_EQ(key_press('3'), 0); // the field is drawn but no longer focused
 }

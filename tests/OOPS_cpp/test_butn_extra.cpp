@@ -268,7 +268,7 @@ TEST(ButnExtra, CharacterFieldThroughTheAlphabetWithRealKeys)
 
     // A click on the second character focuses the field there.
     click(kCharsX + 15, kCharsY + 3);
-    ASSERT_TRUE(frames_until([] { return focus_id == BTN_field_key(kCharsX, kCharsY); }));
+    ASSERT_TRUE(frames_until([] { return focus_ring.focused == BTN_field_key(kCharsX, kCharsY); }));
     key("Down"); // '9' forward is 'A'
     ASSERT_TRUE(frames_until([] { return chars[1] == 'A'; })) << chars;
     key("Up");
@@ -328,7 +328,7 @@ TEST(ButnExtra, CharacterFieldArrowsByClicks)
     EXPECT_EQ(mnw.cursor_kind == 13 || mnw.cursor_kind == 0, true);
     click(kCharsX + 45, kCharsY - 10);
     ASSERT_TRUE(frames_until([] { return chars[4] == '-'; })) << chars;
-    EXPECT_EQ(focus_id, 0);
+    EXPECT_EQ(focus_ring.focused, 0);
     EXPECT_STREQ(chars, "A9  --");
 }
 
@@ -357,7 +357,7 @@ TEST(ButnExtra, CharacterFieldKeepsTheHotPositionInsideItself)
     };
     mnw.menu_open = kNoMenu;
     frame_with_press(kCharsX + 5, kCharsY + 3); // the small field takes the focus
-    ASSERT_EQ(focus_id, BTN_field_key(kCharsX, kCharsY));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(kCharsX, kCharsY));
     // A key queued for it, then a click on the longer field's last position
     // in the same batch: the key is still the small field's, taken when it is
     // drawn after the longer one moved the hot position to 9.

@@ -224,7 +224,7 @@ TEST(List, UpAndDownScrollTheSelectionIntoView)
     open_main();
     g_list.centre = 10;
     frame(1, 200, row_y(10)); // focus by a click on the last visible row
-    ASSERT_EQ(focus_id, BTN_field_key(kX, kY));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(kX, kY));
     ASSERT_EQ(g_list.selection, 20);
     const struct {
         const char* what;
@@ -259,7 +259,7 @@ TEST(List, TypeAheadWithinASecond)
     g_list.last = 8;
     g_list.centre = 0;
     frame(1, 200, row_y(0));
-    ASSERT_EQ(focus_id, BTN_field_key(kX, kY));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(kX, kY));
     const struct {
         double pause;
         char c;
@@ -331,13 +331,13 @@ TEST(List, NameFieldBelowTheListAndAnEmptyRange)
     frame(1, 200, row_y(0));
     EXPECT_EQ(g_list.result, 0);
     EXPECT_TRUE(g_asked.empty());
-    ASSERT_EQ(focus_ring.size(), 2u);
-    EXPECT_EQ(focus_ring[1].key, BTN_field_key(kX + 35, kY - 131));
+    ASSERT_EQ(focus_ring.drawn.size(), 2u);
+    EXPECT_EQ(focus_ring.drawn[1].key, BTN_field_key(kX + 35, kY - 131));
     // The list took the focus by the click; the field takes it once nothing has it.
-    EXPECT_EQ(focus_id, BTN_field_key(kX, kY));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(kX, kY));
     BTN_unfocus_any();
     frame();
-    EXPECT_EQ(focus_id, BTN_field_key(kX + 35, kY - 131));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(kX + 35, kY - 131));
     // Ten keys a frame: each queue holds 64 presses and releases.
     const std::string typed = "projects and a name too long for the field";
     for (size_t i = 0; i < typed.size(); ++i) {
@@ -473,7 +473,7 @@ TEST(ListInput, WheelClickAndArrowKeys)
 
     xdo("mousemove --window " + w + " " + at(200, row_y(4)) + " click 1");
     ASSERT_TRUE(frames_until([] { return g_list.selection == 17; }));
-    EXPECT_EQ(focus_id, BTN_field_key(kX, kY));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(kX, kY));
     xdo("key --window " + w + " Down Down");
     ASSERT_TRUE(frames_until([] { return g_list.selection == 19; }));
     xdo("key --window " + w + " Up");
@@ -504,7 +504,7 @@ TEST(ListShots, FolderPickerListWithIcons)
     g_list.selection = 3;
     g_list.name = "New Folder";
     g_list.name_ptr = &g_list.name;
-    focus_id = BTN_field_key(kX, kY);
+    focus_ring.focused = BTN_field_key(kX, kY);
     OGL_plot_back_col();
     BTN_fillwin(1, 21);
     BTN_begin_focus_ring();

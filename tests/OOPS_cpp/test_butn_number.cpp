@@ -311,7 +311,7 @@ TEST(NumberWidget, MouseAndKeyEditsThroughTheRing)
     mouse_at(113, 203, 1);
     dispatch({});
     EXPECT_EQ(field(), 0);
-    EXPECT_EQ(focus_id, BTN_field_key(100, 200));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(100, 200));
     mouse_at(500, 500);
     dispatch({digit('7')});
     EXPECT_EQ(field(), 1);
@@ -345,7 +345,7 @@ TEST(NumberWidget, MouseAndKeyEditsThroughTheRing)
     dispatch({});
     EXPECT_EQ(field(), 1);
     EXPECT_FLOAT_EQ(v, 22.5f);
-    EXPECT_EQ(focus_id, 0);
+    EXPECT_EQ(focus_ring.focused, 0);
     mouse_at(125, 190, 1);
     dispatch({});
     EXPECT_EQ(field(), 1);

@@ -148,7 +148,7 @@ TEST(PathFrames, TypingStaysWithinTheBufferAndTheLimit)
         r = BTN_select_path_chr(200, 300, 998, 21, b.buf, 8, "P", 150, 1);
     };
     frame(draw_chr);
-    ASSERT_EQ(focus_id, BTN_field_key(200, 300));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(200, 300));
     focus_type("0123456789");
     frame(draw_chr);
     EXPECT_STREQ(b.buf, "0123456");
@@ -196,7 +196,7 @@ TEST(PathFrames, FileFieldKeepsTypedNamesAndTheTooltip)
         BTN_select_file_chr(200, 300, 998, 3, name, &folder, 6, "F|{ Pick a file", 150);
     };
     frame(draw);
-    ASSERT_EQ(focus_id, BTN_field_key(200, 300)); // it takes the focus by itself
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(200, 300)); // it takes the focus by itself
     focus_type("cdefghij");
     frame(draw);
     EXPECT_STREQ(name, "cdefg");
@@ -389,11 +389,11 @@ TEST(PathTyped, TypingAndAKeyWithTabInOneBatch)
     open_paths();
 
     keys_typed("Tab");
-    ASSERT_EQ(focus_id, BTN_field_key(kFieldX, kFieldY));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(kFieldX, kFieldY));
     keys_typed("slash t m p");
     EXPECT_STREQ(g_chr, "/tmp");
     keys_typed("Tab");
-    ASSERT_EQ(focus_id, BTN_field_key(kFieldX, kField2Y));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(kFieldX, kField2Y));
     keys_typed("L i g h t");
     EXPECT_EQ(g_stl, "Aircraft/Light");
 
@@ -405,7 +405,7 @@ TEST(PathTyped, TypingAndAKeyWithTabInOneBatch)
         EXPECT_STREQ(g_chr, "/tmp");
         EXPECT_EQ(g_stl, "Aircraft/Light");
     }
-    EXPECT_EQ(focus_id, BTN_field_key(kFieldX, kFieldY));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(kFieldX, kFieldY));
     keys_typed("End slash x");
     EXPECT_STREQ(g_chr, "/tmp/x");
     EXPECT_EQ(g_picks, 0);

@@ -132,7 +132,7 @@ TEST(TextField, TabSelectsAllTypingReplacesAndAClickPlacesTheCaret)
     open_main();
     field a{200, 300, 150, "hello", 36, 0, 0}, b{200, 270, 150, "8080", 36, 0, 0};
     frame({&a, &b});
-    EXPECT_EQ(focus_id, 0);
+    EXPECT_EQ(focus_ring.focused, 0);
     focus_key(9, ZYNT_VK_TAB);
     frame({&a, &b});
     EXPECT_EQ(selection(), std::make_pair(0, 5));
@@ -147,7 +147,7 @@ TEST(TextField, TabSelectsAllTypingReplacesAndAClickPlacesTheCaret)
     // A click into the second field: the caret at the click, nothing selected.
     // The click lies in the second character ("8" and "0" are 6 wide).
     frame({&a, &b}, 1, 211, 273);
-    EXPECT_EQ(focus_id, BTN_field_key(200, 270));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(200, 270));
     EXPECT_EQ(selection(), std::make_pair(2, 2));
     focus_type("5");
     frame({&a, &b});
@@ -204,19 +204,19 @@ TEST(TextField, AKeyForAFieldThatLostTheFocusIsDropped)
     field host{200, 300, 150, "proxy.example", 36, 0, 0}, port{200, 270, 150, "8080", 36, 0, 0};
     frame({&host, &port});
     frame({&host, &port}, 1, 210, 273); // port focused by a click
-    ASSERT_EQ(focus_id, BTN_field_key(200, 270));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(200, 270));
 
     focus_type("x");
     focus_key(9, ZYNT_VK_TAB, kKeyFlagShift);
     frame({&host, &port});
-    EXPECT_EQ(focus_id, BTN_field_key(200, 300));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(200, 300));
     EXPECT_EQ(host.text, "proxy.example");
     EXPECT_EQ(port.text, "8080");
 
     frame({&host, &port}, 1, 210, 273);
     focus_type("x");
     frame({&host, &port}, 1, 210, 303); // a click into host in the same batch
-    EXPECT_EQ(focus_id, BTN_field_key(200, 300));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(200, 300));
     EXPECT_EQ(host.text, "proxy.example");
     EXPECT_EQ(port.text, "8080");
 }
@@ -276,7 +276,7 @@ TEST(TextField, APressElsewhereNeitherPlacesTheCaretNorDrags)
     frame({&f});
     EXPECT_EQ(selection(), std::make_pair(0, 10));
     frame({&f}, 1, 500, 100); // a press outside: focus dropped, then taken again
-    EXPECT_EQ(focus_id, BTN_field_key(200, 300));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(200, 300));
     EXPECT_EQ(selection(), std::make_pair(0, 10));
     mnw.mouse_held = 1; // held and moved over the field
     mnw.mouse_x = 215;
@@ -316,7 +316,7 @@ void open_proxy_window()
 void click_into(const field& f, float dx)
 {
     xdo("mousemove --window " + shell_window_id() + " " + at(f.x + dx, f.y + 3) + " click 1");
-    ASSERT_TRUE(frames_until([&] { return focus_id == BTN_field_key(f.x, f.y); }));
+    ASSERT_TRUE(frames_until([&] { return focus_ring.focused == BTN_field_key(f.x, f.y); }));
 }
 } // namespace
 
@@ -327,18 +327,18 @@ TEST(TextFieldTyped, TypingTabOrderTruncationAndEditingKeys)
 
     // Tab from nothing to the first field, whose text is then all selected.
     keys_typed("Tab");
-    ASSERT_EQ(focus_id, BTN_field_key(200, 300));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(200, 300));
     EXPECT_EQ(selection(), std::make_pair(0, 13));
     keys_typed("c a c h e");
     EXPECT_EQ(g_host.text, "cache");
     keys_typed("Tab");
-    EXPECT_EQ(focus_id, BTN_field_key(200, 270));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(200, 270));
     keys_typed("Tab Tab");
-    EXPECT_EQ(focus_id, BTN_field_key(200, 300)); // wrapped around
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(200, 300)); // wrapped around
     keys_typed("shift+Tab");
-    EXPECT_EQ(focus_id, BTN_field_key(200, 240));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(200, 240));
     keys_typed("shift+Tab");
-    EXPECT_EQ(focus_id, BTN_field_key(200, 270));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(200, 270));
 
     // The port field holds five characters.
     keys_typed("3 1 2 8 9 9 9");
@@ -371,7 +371,7 @@ TEST(TextFieldTyped, AccentsReturnAndEscapeTypeNothingIntoAField)
             break;
         }
         EXPECT_EQ(g_host.text, "proxy.example") << key;
-        EXPECT_EQ(focus_id, BTN_field_key(g_host.x, g_host.y)) << key;
+        EXPECT_EQ(focus_ring.focused, BTN_field_key(g_host.x, g_host.y)) << key;
         // The field refused it: the key went on to the frame.
         EXPECT_NE(mnw.key_char, 0) << key;
     }
@@ -386,7 +386,8 @@ TEST(TextFieldTyped, DraggingSelectsAndTypingReplacesTheSelection)
     g_host.text = "hello world";
     const std::string w = shell_window_id();
     xdo("mousemove --window " + w + " " + at(215, 303) + " mousedown 1");
-    ASSERT_TRUE(frames_until([] { return mnw.mouse_held && focus_id == BTN_field_key(200, 300); }));
+    ASSERT_TRUE(frames_until(
+        [] { return mnw.mouse_held && focus_ring.focused == BTN_field_key(200, 300); }));
     EXPECT_EQ(selection(), std::make_pair(3, 3));
     xdo("mousemove --window " + w + " " + at(242, 303));
     ASSERT_TRUE(frames_until([] { return selection().second == 8; }));
@@ -419,7 +420,7 @@ TEST(TextFieldTyped, KeysBeforeAFocusMoveInOneBatchStayOutOfTheOtherField)
         xdo(b.xdotool);
         wait_queued(4);
         VOVARU_event_proc();
-        EXPECT_EQ(focus_id, BTN_field_key(200, 300)) << b.what;
+        EXPECT_EQ(focus_ring.focused, BTN_field_key(200, 300)) << b.what;
         for (int i = 0; i < 3; ++i)
             VOVARU_event_proc();
         EXPECT_EQ(g_host.text, "proxy.example") << b.what;
@@ -460,7 +461,7 @@ TEST(TextFieldShots, FieldsWithASelection)
     open_main();
     VOVARU_startwind(kWinPrefs, 0);
     stls[kStlsWindowTitle] = "Preferences";
-    focus_id = BTN_field_key(120, 60);
+    focus_ring.focused = BTN_field_key(120, 60);
     BTN_begin_focus_ring();
     draw_prefs_fields();
     OGLE_SetSelection(BTN_text_editor(), 6, 13); // "example"

@@ -231,7 +231,7 @@ TEST(VariantsFrames, IntAndFloatFieldsKeepTheRangeOfTheirDigits)
     int n = 42;
     const auto draw_n = [&] { BTN_int(x, y, &n, 3, 0, "Int"); };
     frame(draw_n, x + 5, y + 3, 1); // focus by a click on digit 0
-    ASSERT_EQ(focus_id, BTN_field_key(x, y));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(x, y));
     focus_key('-', ZYNT_VK_MINUS);
     frame(draw_n);
     EXPECT_EQ(n, 0);
@@ -275,10 +275,10 @@ TEST(VariantsFrames, GridFieldsRegisterAtTheirGridPosition)
         BTN_fltij(0, 0, &b, 5, 1, 1, "");
         BTN_flt_rangeij(2, 3, &c, 4, 1, 0, 100, "");
     });
-    ASSERT_EQ(focus_ring.size(), 3u);
-    EXPECT_EQ(focus_ring[0].key, BTN_field_key(45, 25));
-    EXPECT_EQ(focus_ring[1].key, BTN_field_key(25, 25));
-    EXPECT_EQ(focus_ring[2].key, BTN_field_key(185, 175));
+    ASSERT_EQ(focus_ring.drawn.size(), 3u);
+    EXPECT_EQ(focus_ring.drawn[0].key, BTN_field_key(45, 25));
+    EXPECT_EQ(focus_ring.drawn[1].key, BTN_field_key(25, 25));
+    EXPECT_EQ(focus_ring.drawn[2].key, BTN_field_key(185, 175));
     // A click on the up arrow of the units of the 4-digit field (place 0.1).
     frame([&] { BTN_flt_rangeij(2, 3, &c, 4, 1, 0, 100, ""); }, 185 + 35, 175 + 15, 1);
     EXPECT_FLOAT_EQ(c, 3.1f);
@@ -327,11 +327,11 @@ TEST(VariantsFrames, FocusRoutines)
     EXPECT_EQ(BTN_no_focus_yet(), 0);
 
     // No field drawn yet in this frame: the focus goes.
-    focus_id = 77;
+    focus_ring.focused = 77;
     BTN_begin_focus_ring();
     EXPECT_EQ(BTN_no_focus_yet(), 0);
     BTN_focus_any();
-    EXPECT_EQ(focus_id, 0);
+    EXPECT_EQ(focus_ring.focused, 0);
     EXPECT_EQ(BTN_no_focus_yet(), 1);
 
     // The first field drawn gets it.
@@ -341,7 +341,7 @@ TEST(VariantsFrames, FocusRoutines)
         BTN_int(100, 250, &b, 3, 0, "B");
         BTN_focus_any();
     });
-    EXPECT_EQ(focus_id, BTN_field_key(100, 300));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(100, 300));
 
     // While the window claims the keyboard, a take-focus field waits.
     BTN_unfocus_any();
@@ -352,9 +352,9 @@ TEST(VariantsFrames, FocusRoutines)
     };
     frame(draw_claimed);
     frame(draw_claimed);
-    EXPECT_EQ(focus_id, 0);
+    EXPECT_EQ(focus_ring.focused, 0);
     frame([&] { BTN_enterstring(100, 200, text, 15, "T", 100, 1); });
-    EXPECT_EQ(focus_id, BTN_field_key(100, 200));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(100, 200));
     EXPECT_EQ(BTN_no_focus_yet(), 0);
 }
 
@@ -370,7 +370,7 @@ TEST(VariantsFrames, BufferFieldCopiesBackWithinTheBuffer)
     int r = 0;
     const auto draw = [&] { r = BTN_enterstring(100, 200, b.buf, 7, "B", 100, 1); };
     frame(draw);
-    ASSERT_EQ(focus_id, BTN_field_key(100, 200));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(100, 200));
     for (char c : std::string("0123456789"))
         focus_key(c, c);
     frame(draw);
@@ -466,7 +466,7 @@ TEST(VariantsTyped, BufferFieldsTypingAndAKeyWithTabInOneBatch)
     open_buffers();
 
     keys_typed("Tab");
-    ASSERT_EQ(focus_id, BTN_field_key(200, 300));
+    ASSERT_EQ(focus_ring.focused, BTN_field_key(200, 300));
     EXPECT_EQ(selection(), std::make_pair(0, 5));
     keys_typed("x y z");
     EXPECT_STREQ(g_a, "xyz");
@@ -488,7 +488,7 @@ TEST(VariantsTyped, BufferFieldsTypingAndAKeyWithTabInOneBatch)
     };
     for (const auto& b : batches) {
         keys_typed(b.batch, 4);
-        EXPECT_EQ(focus_id, BTN_field_key(200, b.focused_y)) << b.what;
+        EXPECT_EQ(focus_ring.focused, BTN_field_key(200, b.focused_y)) << b.what;
         EXPECT_STREQ(g_a, "xyz") << b.what;
         EXPECT_STREQ(g_b.buf, "0123456") << b.what;
         EXPECT_EQ(selection(), std::make_pair(0, b.selected)) << b.what;
@@ -513,13 +513,13 @@ TEST(VariantsTyped, WindowClaimAndFocusAnyWithRealKeys)
     mnw.key_char = 0;
     keys_typed("q");
     EXPECT_EQ(mnw.key_char, 'q');
-    EXPECT_EQ(focus_id, 0);
+    EXPECT_EQ(focus_ring.focused, 0);
     EXPECT_STREQ(g_a, "alpha");
 
     // Released: the field takes the focus with its text selected.
     g_claim = 0;
     VOVARU_event_proc();
-    EXPECT_EQ(focus_id, BTN_field_key(200, 300));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(200, 300));
     keys_typed("q");
     EXPECT_STREQ(g_a, "q");
 
@@ -527,10 +527,10 @@ TEST(VariantsTyped, WindowClaimAndFocusAnyWithRealKeys)
     // the first field drawn.
     g_take = 0;
     xdo("mousemove --window " + shell_window_id() + " 600 600 click 1");
-    ASSERT_TRUE(frames_until([] { return focus_id == 0 && !mnw.mouse_held; }));
+    ASSERT_TRUE(frames_until([] { return focus_ring.focused == 0 && !mnw.mouse_held; }));
     g_focus_any = 1;
     VOVARU_event_proc();
-    EXPECT_EQ(focus_id, BTN_field_key(200, 300));
+    EXPECT_EQ(focus_ring.focused, BTN_field_key(200, 300));
     keys_typed("k");
     EXPECT_NE(std::strchr(g_a, 'k'), nullptr) << g_a;
     EXPECT_STREQ(g_b.buf, "beta");
@@ -637,5 +637,5 @@ TEST(VariantsShots, VariantsLookLikeTheirWidgets)
     };
     EXPECT_EQ(dark_above(600), 0);
     EXPECT_GT(dark_above(540), 3);
-    EXPECT_EQ(focus_ring.size(), 5u); // the display takes no focus
+    EXPECT_EQ(focus_ring.drawn.size(), 5u); // the display takes no focus
 }

@@ -136,14 +136,14 @@ TEST_F(FocusRing, RegisterReportsAndTakesTheFocus)
     BTN_begin_focus_ring();
     EXPECT_EQ(draw(a), 0);
     EXPECT_EQ(draw(b, 1), 1);
-    EXPECT_EQ(focus_id, b.key());
+    EXPECT_EQ(focus_ring.focused, b.key());
     BTN_begin_focus_ring();
-    EXPECT_EQ(focus_ring.size(), 0u);
-    EXPECT_EQ(focus_id, b.key()); // the focus outlives the ring
+    EXPECT_EQ(focus_ring.drawn.size(), 0u);
+    EXPECT_EQ(focus_ring.focused, b.key()); // the focus outlives the ring
     EXPECT_EQ(draw(a), 0);
     EXPECT_EQ(draw(b), 1);
     BTN_unfocus_any();
-    EXPECT_EQ(focus_id, 0);
+    EXPECT_EQ(focus_ring.focused, 0);
 }
 
 TEST_F(FocusRing, TabCyclesInDrawingOrderAndShiftTabWraps)
@@ -153,16 +153,16 @@ TEST_F(FocusRing, TabCyclesInDrawingOrderAndShiftTabWraps)
     frame({&a, &b, &c});
     EXPECT_EQ(BTN_dispatch_to_focus('5', ZYNT_VK_5, kKeyFlagDown), 0); // nothing focused
     EXPECT_EQ(tab(), 1);
-    EXPECT_EQ(focus_id, a.key());
+    EXPECT_EQ(focus_ring.focused, a.key());
     frame({&a, &b, &c});
     EXPECT_EQ(tab(), 1);
-    EXPECT_EQ(focus_id, b.key());
+    EXPECT_EQ(focus_ring.focused, b.key());
     EXPECT_EQ(tab(), 1);
-    EXPECT_EQ(focus_id, c.key());
+    EXPECT_EQ(focus_ring.focused, c.key());
     EXPECT_EQ(tab(), 1);
-    EXPECT_EQ(focus_id, a.key()); // wraps forward
+    EXPECT_EQ(focus_ring.focused, a.key()); // wraps forward
     EXPECT_EQ(tab(kKeyFlagShift), 1);
-    EXPECT_EQ(focus_id, c.key()); // and backward
+    EXPECT_EQ(focus_ring.focused, c.key()); // and backward
     EXPECT_EQ(BTN_dispatch_to_focus(9, ZYNT_VK_TAB, kKeyFlagUp), 0);
     frame({&a, &b, &c});
     EXPECT_TRUE(a.got.empty() && b.got.empty() && c.got.empty()); // Tab was never queued
@@ -173,12 +173,12 @@ TEST_F(FocusRing, ShiftTabWithNothingFocusedTakesTheFirstField)
     field a{10, 30, &text_queue, kMaskTextField}, b{10, 20, &text_queue, kMaskTextField};
     frame({&a, &b});
     EXPECT_EQ(tab(kKeyFlagShift), 1);
-    EXPECT_EQ(focus_id, a.key());
+    EXPECT_EQ(focus_ring.focused, a.key());
     // With no field drawn a Tab goes on to the keyboard layer.
     BTN_unfocus_any();
     frame({});
     EXPECT_EQ(tab(), 0);
-    EXPECT_EQ(focus_id, 0);
+    EXPECT_EQ(focus_ring.focused, 0);
 }
 
 TEST_F(FocusRing, AFieldThatAcceptsTabGetsItQueued)
@@ -190,7 +190,7 @@ TEST_F(FocusRing, AFieldThatAcceptsTabGetsItQueued)
     draw(b);
     EXPECT_EQ(tab(), 1);
     EXPECT_EQ(BTN_dispatch_to_focus(9, ZYNT_VK_TAB, kKeyFlagUp), 1); // the release too
-    EXPECT_EQ(focus_id, a.key());
+    EXPECT_EQ(focus_ring.focused, a.key());
     frame({&a, &b});
     ASSERT_EQ(a.got.size(), 1u); // the release is consumed without acting on it
     EXPECT_EQ(a.got[0].vkey, ZYNT_VK_TAB);
@@ -207,7 +207,7 @@ TEST_F(FocusRing, AlertWindowTakesNothing)
     mnw.win_now = kWinAlert;
     EXPECT_EQ(type_char('4'), 0);
     EXPECT_EQ(tab(), 0);
-    EXPECT_EQ(focus_id, a.key());
+    EXPECT_EQ(focus_ring.focused, a.key());
     mnw.win_now = kWinMain;
     frame({&a, &b});
     EXPECT_TRUE(a.got.empty());
@@ -224,7 +224,7 @@ TEST_F(FocusRing, ReturnAndLettersGoOnToTheKeyboardLayer)
     EXPECT_EQ(press(13, ZYNT_VK_ENTER), 0);
     EXPECT_EQ(type_char('x'), 0);
     EXPECT_EQ(type_char('3'), 1);
-    EXPECT_EQ(focus_id, num.key());
+    EXPECT_EQ(focus_ring.focused, num.key());
     frame({&num, &txt});
     EXPECT_EQ(num.typed, "3");
 
@@ -260,13 +260,13 @@ TEST_F(FocusRing, StaleFocusIsClearedByTheNextKey)
     BTN_begin_focus_ring();
     draw(a, 1);
     frame({&b}); // a's window is gone; b belongs to another one
-    EXPECT_EQ(focus_id, a.key());
+    EXPECT_EQ(focus_ring.focused, a.key());
     EXPECT_EQ(type_char('9'), 0);
-    EXPECT_EQ(focus_id, 0);
+    EXPECT_EQ(focus_ring.focused, 0);
     frame({&b});
     EXPECT_TRUE(a.got.empty() && b.got.empty());
     EXPECT_EQ(tab(), 1); // the first key after that is a plain Tab again
-    EXPECT_EQ(focus_id, b.key());
+    EXPECT_EQ(focus_ring.focused, b.key());
 }
 
 TEST_F(FocusRing, AFullQueueKeepsTheFirstEntriesAndStartsAgain)
@@ -300,8 +300,8 @@ TEST_F(FocusRing, AKeyForAClosedWindowIsDroppedOnTheWindowChange)
     EXPECT_EQ(type_char('7'), 1);
     EXPECT_EQ(press(13, ZYNT_VK_RETURN), 0); // the keyboard layer closes the window:
     BTN_focus_window_changed();
-    EXPECT_EQ(focus_id, 0);
-    EXPECT_EQ(focus_ring.size(), 0u);
+    EXPECT_EQ(focus_ring.focused, 0);
+    EXPECT_EQ(focus_ring.drawn.size(), 0u);
     EXPECT_EQ(number_queue.counter, 0);
 
     // The main window: a click focuses its field, then 100 keys, one a frame.

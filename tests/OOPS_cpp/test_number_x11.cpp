@@ -108,7 +108,7 @@ TEST(NumberInput, RealClicksAndTypedKeysEditAField)
     ASSERT_TRUE(frames_until([] { return a == 100; })) << a;
     click(kAx + 45, kAy - 10);
     ASSERT_TRUE(frames_until([] { return a == 99; })) << a;
-    EXPECT_EQ(focus_id, 0); // arrows do not focus
+    EXPECT_EQ(focus_ring.focused, 0); // arrows do not focus
 
     // Pointer look over the arrows, tooltip over the digits.
     move_to(kAx + 25, kAy + 15);
@@ -121,7 +121,7 @@ TEST(NumberInput, RealClicksAndTypedKeysEditAField)
     // A click on digit 1 focuses the field with that digit hot; a typed
     // digit replaces it and the next one is hot for Up.
     click(kAx + 15, kAy + 3);
-    ASSERT_TRUE(frames_until([] { return focus_id == key_of(kAx, kAy); }));
+    ASSERT_TRUE(frames_until([] { return focus_ring.focused == key_of(kAx, kAy); }));
     EXPECT_EQ(a, 99);
     type_keys("7 Up");
     ASSERT_TRUE(frames_until([] { return a == 7199; })) << a;
@@ -135,11 +135,11 @@ TEST(NumberInput, RealClicksAndTypedKeysEditAField)
     EXPECT_EQ(a, 7399);
     type_keys("minus");
     ASSERT_TRUE(frames_until([] { return a == 0; })) << a; // -7399 clamps to 0
-    EXPECT_EQ(focus_id, key_of(kAx, kAy));
+    EXPECT_EQ(focus_ring.focused, key_of(kAx, kAy));
 
     // A click elsewhere drops the focus: typed digits no longer reach it.
     click(700, 100);
-    ASSERT_TRUE(frames_until([] { return focus_id == 0; }));
+    ASSERT_TRUE(frames_until([] { return focus_ring.focused == 0; }));
     mnw.key_char = 0;
     type_keys("5");
     ASSERT_TRUE(frames_until([] { return mnw.key_char == '5'; }));
@@ -153,19 +153,19 @@ TEST(NumberInput, TabCyclesTheFieldsAndAStaleEntryIsDropped)
     // Drawing order A, B, C. Digit 0 of A is clicked, so digit 0 stays hot
     // for the fields Tab reaches.
     click(kAx + 5, kAy + 3);
-    ASSERT_TRUE(frames_until([] { return focus_id == key_of(kAx, kAy); }));
+    ASSERT_TRUE(frames_until([] { return focus_ring.focused == key_of(kAx, kAy); }));
     type_keys("Tab");
-    ASSERT_TRUE(frames_until([] { return focus_id == key_of(kBx, kBy); }));
+    ASSERT_TRUE(frames_until([] { return focus_ring.focused == key_of(kBx, kBy); }));
     type_keys("4");
     ASSERT_TRUE(frames_until([] { return b == 40000; })) << b;
     type_keys("Tab");
-    ASSERT_TRUE(frames_until([] { return focus_id == key_of(kCx, kCy); }));
+    ASSERT_TRUE(frames_until([] { return focus_ring.focused == key_of(kCx, kCy); }));
     type_keys("Tab");
-    ASSERT_TRUE(frames_until([] { return focus_id == key_of(kAx, kAy); }));
+    ASSERT_TRUE(frames_until([] { return focus_ring.focused == key_of(kAx, kAy); }));
     type_keys("shift+Tab"); // from the first back to the last
-    ASSERT_TRUE(frames_until([] { return focus_id == key_of(kCx, kCy); }));
+    ASSERT_TRUE(frames_until([] { return focus_ring.focused == key_of(kCx, kCy); }));
     type_keys("shift+Tab");
-    ASSERT_TRUE(frames_until([] { return focus_id == key_of(kBx, kBy); }));
+    ASSERT_TRUE(frames_until([] { return focus_ring.focused == key_of(kBx, kBy); }));
     EXPECT_EQ(a, 0);
     EXPECT_EQ(c, 0);
 
@@ -180,7 +180,7 @@ TEST(NumberInput, TabCyclesTheFieldsAndAStaleEntryIsDropped)
     EXPECT_EQ(mnw.key_char, 0); // the field's queue took it
     draw_b = 1;
     VOVARU_event_proc();
-    EXPECT_EQ(focus_id, key_of(kBx, kBy));
+    EXPECT_EQ(focus_ring.focused, key_of(kBx, kBy));
     for (int i = 0; i < 5; ++i)
         VOVARU_event_proc();
     EXPECT_EQ(b, 40000);
@@ -191,7 +191,7 @@ TEST(NumberInput, TabCyclesTheFieldsAndAStaleEntryIsDropped)
     VOVARU_event_proc();
     type_keys("8");
     ASSERT_TRUE(frames_until([] { return mnw.key_char == '8'; }));
-    EXPECT_EQ(focus_id, 0);
+    EXPECT_EQ(focus_ring.focused, 0);
     draw_b = 1;
     for (int i = 0; i < 5; ++i)
         VOVARU_event_proc();
@@ -214,9 +214,9 @@ TEST(NumberInput, KeysAfterASubWindowClosedOnADigitAndReturnAllArrive)
     };
     prefs_frame();
     click(55, 103);
-    for (int i = 0; i < 400 && focus_id != key_of(50, 100); ++i)
+    for (int i = 0; i < 400 && focus_ring.focused != key_of(50, 100); ++i)
         prefs_frame();
-    ASSERT_EQ(focus_id, key_of(50, 100));
+    ASSERT_EQ(focus_ring.focused, key_of(50, 100));
 
     for (int i = 0; i < 400 && XPending(mnw.x_display) > 0; ++i)
         prefs_frame();
@@ -232,7 +232,7 @@ TEST(NumberInput, KeysAfterASubWindowClosedOnADigitAndReturnAllArrive)
     // them) and 51 Ups on the units. The digits written last to digits 0..4
     // are 6, 7, 8, 9 and 5: 67895, then + 51.
     click(kAx + 5, kAy + 3);
-    ASSERT_TRUE(frames_until([] { return focus_id == key_of(kAx, kAy); }));
+    ASSERT_TRUE(frames_until([] { return focus_ring.focused == key_of(kAx, kAy); }));
     std::string names;
     for (int i = 0; i < 49; ++i)
         names += std::to_string((i + 1) % 10) + " ";

@@ -80,6 +80,35 @@ TEST_F(FrameTest, PumpEndsTheInstallationAndResets)
     EXPECT_EQ(next.stream_active[0], 1); // reset again for the next run
 }
 
+// The steps of a frame run in their order: a folder picked in a frame is
+// scanned in that frame, and an installation started in a frame gets its
+// download passes in that frame.
+TEST_F(FrameTest, PressesActInTheFrameTheyAreMadeIn)
+{
+    dir_file(""); // a list of nothing: scanned and installed at once
+    stg.server_count = 1;
+    stg.dir_state = kDirReady;
+    scripted().picked = tmp / "other/";
+    frame_screen pressed = kNoScreen;
+    pressed.destination = [] { return 1; };
+    run_frame(pressed);
+    EXPECT_EQ(dest_dir_path, tmp / "other/Zudezud/");
+    EXPECT_EQ(stg.dir_state, kDirReady);
+    EXPECT_EQ(dest_lock_held(), tmp / "other/Zudezud/");
+
+    pressed = kNoScreen;
+    pressed.install_button = [] { return 1; };
+    run_frame(pressed);
+    EXPECT_EQ(scripted().eula_calls, 1);
+    EXPECT_EQ(stg.install_state, kInstallFinished);
+    EXPECT_EQ(next.all_done, 1);
+
+    pressed = kNoScreen;
+    pressed.quit_button = [] { return 1; };
+    run_frame(pressed);
+    EXPECT_EQ(app_done, 1);
+}
+
 TEST_F(FrameTest, SystemFolderLog)
 {
     std::string old_home = getenv("HOME") ? getenv("HOME") : "";
@@ -132,6 +161,35 @@ class FrameNetTest : public EngineTest
         return pred();
     }
 };
+
+// Each step decides itself whether it is due; in any other state it does
+// nothing, so every frame calls them all.
+TEST_F(FrameNetTest, StepsThatAreNotDueDoNothing)
+{
+    dir_file(""); // a list the scan could read
+    struct {
+        const char* what;
+        int servers, dir_state;
+        void (*step)();
+    } rows[] = {
+        {"server list once read", 1, kDirFetch, server_list_phase},
+        {"directory list without servers", 0, kDirFetch, directory_phase},
+        {"directory list once unpacked", 1, kDirReady, directory_phase},
+        {"scan before the list", 1, kDirFetch, scan_phase},
+        {"scan once done", 1, kDirReady, scan_phase},
+    };
+    for (const auto& r : rows) {
+        stg.server_count = r.servers;
+        stg.dir_state = r.dir_state;
+        r.step();
+        EXPECT_EQ(stg.server_count, r.servers) << r.what;
+        EXPECT_EQ(stg.dir_state, r.dir_state) << r.what;
+        EXPECT_FALSE(dir_scan_running()) << r.what;
+        for (int slot = 0; slot < kNetSlots; ++slot)
+            EXPECT_EQ(http.slot[slot], nullptr) << r.what << ", slot " << slot;
+    }
+    EXPECT_EQ(dest_lock_held(), "");
+}
 
 TEST_F(FrameNetTest, ServerListWithTooNewFormatEndsTheProgram)
 {
