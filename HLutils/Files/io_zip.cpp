@@ -1,8 +1,9 @@
 // Zip extraction: minizip reads the archive, this module decides what gets
-// created on disk and how.
+// created on disk and how. Entry names and link targets are confined by
+// zip_paths.
 //
-// Index: entry names and link targets (safety); the archive in memory;
-// unzip_file; unzip_symlink; zip_to_file; temporaries left behind.
+// Index: the archive in memory; unzip_file; unzip_symlink; zip_to_file;
+// temporaries left behind.
 #include "Files/io_zip.h"
 
 #include <fcntl.h>
@@ -20,16 +21,15 @@
 #include <cstdint>
 #include <cstring>
 #include <ctime>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <random>
-#include <set>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "Files/case_desens.h"
+#include "Files/zip_paths.h"
 #include "GenH/hl_types.h"
 
 namespace
@@ -38,10 +38,6 @@ namespace
 // Entries are streamed through a buffer of this size, whatever size the
 // archive declares.
 constexpr size_t kChunk = 256 * 1024;
-// A link target longer than this cannot be a path.
-constexpr size_t kMaxLinkTarget = 4096;
-// Links followed while checking one path (the kernel's own limit).
-constexpr int kMaxLinkHops = 40;
 // Attempts at a free temporary name.
 constexpr int kTempTries = 100;
 // Archives up to this size are read into memory in a few large reads and
@@ -72,156 +68,8 @@ void note(int line)
 
 struct extract_state {
     unzFile zip = nullptr;
-    std::string root;              // nothing may leave this folder; ends in '/'
-    std::vector<std::string> base; // the target folder below root, one name each
-    std::set<std::string> links;   // links this extraction made (resolved paths)
+    zip_confinement where; // the root, the target folder below it, the links made
 };
-
-// ---------------------------------------------------------------------------
-// [SECTION] Entry names and link targets
-
-std::vector<std::string> split_path(const std::string& path)
-{
-    std::vector<std::string> out;
-    size_t from = 0;
-    while (from <= path.size()) {
-        size_t slash = path.find('/', from);
-        if (slash == std::string::npos) slash = path.size();
-        out.push_back(path.substr(from, slash - from));
-        from = slash + 1;
-    }
-    return out;
-}
-
-std::string join_path(const std::string& root, const std::vector<std::string>& comps)
-{
-    std::string out = root;
-    for (size_t i = 0; i < comps.size(); ++i) {
-        if (i) out += '/';
-        out += comps[i];
-    }
-    return out;
-}
-
-// Name checks before anything is created: the name must stay below the
-// target folder and must not name the folder itself.
-int check_entry_name(const std::string& rel, bool is_folder)
-{
-    if (rel.empty()) return kErrZipBadName;
-    if (rel.size() >= (size_t)kZipNameBuf) return kErrZipNameTooLong;
-    if (rel.find('\0') != std::string::npos) return kErrZipBadName;
-    if (rel[0] == '/') return kErrZipUnsafeName;
-    std::vector<std::string> comps = split_path(rel);
-    for (const std::string& c : comps)
-        if (c == "..") return kErrZipUnsafeName;
-    if (!is_folder) {
-        const std::string& last = comps.back();
-        if (last.empty() || last == ".") return kErrZipBadName;
-    }
-    return 0;
-}
-
-// Walks comps below root as the kernel would, following links already on
-// disk. Fails when the walk leaves root, meets an absolute link or loops,
-// or (with made) passes a link that this extraction made. The last component
-// is followed only with follow_last. resolved gets the components reached.
-// The first `trusted` components (the target folder, chosen by the caller)
-// are taken as they are; a ".." may step out of one only when it is a real
-// folder, since out of a link the kernel would go elsewhere.
-// With strict_up a ".." must step out of a real folder reached without
-// following any link: a missing name, a file or a link there could later be
-// replaced by a link of another entry, and the ".." would then lead elsewhere.
-int walk_inside(const std::string& root, const std::vector<std::string>& comps,
-                const std::set<std::string>* made, bool follow_last, bool strict_up,
-                std::vector<std::string>* resolved, size_t trusted = 0)
-{
-    std::deque<std::string> todo(comps.begin(), comps.end());
-    std::vector<std::string> cur;
-    size_t trusted_left = trusted; // of todo's first entries
-    size_t trusted_in_cur = 0;     // of cur's first entries
-    int hops = 0;
-    bool followed = false;
-    while (!todo.empty()) {
-        std::string c = todo.front();
-        todo.pop_front();
-        bool as_is = trusted_left > 0;
-        if (as_is) --trusted_left;
-        if (c.empty() || c == ".") continue;
-        if (c == "..") {
-            if (cur.empty()) return kErrZipUnsafeName;
-            bool leaves_trusted = cur.size() <= trusted_in_cur;
-            if (strict_up || leaves_trusted) {
-                struct stat st;
-                if ((strict_up && followed) || lstat(join_path(root, cur).c_str(), &st) != 0 ||
-                    !S_ISDIR(st.st_mode))
-                    return kErrZipUnsafeName;
-            }
-            cur.pop_back();
-            if (leaves_trusted) trusted_in_cur = cur.size();
-            continue;
-        }
-        cur.push_back(c);
-        if (as_is) {
-            trusted_in_cur = cur.size();
-            continue;
-        }
-        if (todo.empty() && !follow_last) break;
-        std::string path = join_path(root, cur);
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) continue;
-        if (made && made->count(path)) return kErrZipUnsafeName;
-        if (++hops > kMaxLinkHops) return kErrZipUnsafeName;
-        char target[kMaxLinkTarget + 1];
-        ssize_t n = readlink(path.c_str(), target, kMaxLinkTarget);
-        if (n <= 0) return kErrZipUnsafeName;
-        if (target[0] == '/') return kErrZipUnsafeName;
-        followed = true;
-        cur.pop_back();
-        std::vector<std::string> more = split_path(std::string(target, (size_t)n));
-        todo.insert(todo.begin(), more.begin(), more.end());
-    }
-    if (resolved) *resolved = cur;
-    return 0;
-}
-
-// How many leading components of comps are the target folder itself.
-size_t base_part(const extract_state& st, const std::vector<std::string>& comps)
-{
-    size_t n = 0;
-    while (n < st.base.size() && n < comps.size() && comps[n] == st.base[n])
-        ++n;
-    return n == st.base.size() ? n : 0;
-}
-
-// Where an entry named rel may be written: its folder must be reached
-// without leaving root or passing a link made by an earlier entry. out gets
-// the path to write (through links already on disk).
-int safe_target(extract_state& st, const std::string& rel, std::string* out)
-{
-    std::vector<std::string> comps = st.base;
-    for (const std::string& c : split_path(rel))
-        comps.push_back(c);
-    std::string last = comps.back();
-    comps.pop_back();
-    std::vector<std::string> parent;
-    int err = walk_inside(st.root, comps, &st.links, true, false, &parent, st.base.size());
-    if (err) return err;
-    if (!last.empty() && last != ".") parent.push_back(last);
-    *out = join_path(st.root, parent);
-    return 0;
-}
-
-// A link (components link_comps below root) may point only inside root.
-int check_link_target(extract_state& st, const std::vector<std::string>& link_comps,
-                      const std::string& target)
-{
-    if (!target.empty() && target[0] == '/') return kErrZipUnsafeName;
-    std::vector<std::string> comps(link_comps.begin(), link_comps.end() - 1);
-    size_t trusted = base_part(st, comps);
-    for (const std::string& c : split_path(target))
-        comps.push_back(c);
-    return walk_inside(st.root, comps, nullptr, true, true, nullptr, trusted);
-}
 
 // Letters of the random part of a temporary name.
 constexpr const char kTempLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
@@ -928,21 +776,20 @@ int unzip_file(extract_state& st, const std::string& p, const unz_file_info& inf
 // ---------------------------------------------------------------------------
 // [SECTION] One symbolic link
 
-int unzip_symlink(extract_state& st, const std::string& p, const std::vector<std::string>& comps,
-                  const unz_file_info& info)
+int unzip_symlink(extract_state& st, const std::string& p, const unz_file_info& info)
 {
     std::string target;
     int err = unzOpenCurrentFile(st.zip);
     if (err != UNZ_OK) {
         note(__LINE__);
     } else {
-        if (info.uncompressed_size > kMaxLinkTarget) {
+        if (info.uncompressed_size > kZipMaxLinkTarget) {
             err = kErrZipNameTooLong;
             note(__LINE__);
             unzCloseCurrentFile(st.zip);
         } else {
-            char buf[kMaxLinkTarget + 1];
-            int n = unzReadCurrentFile(st.zip, buf, (unsigned)kMaxLinkTarget);
+            char buf[kZipMaxLinkTarget + 1];
+            int n = unzReadCurrentFile(st.zip, buf, (unsigned)kZipMaxLinkTarget);
             if (n < 0 || (unsigned long)n != info.uncompressed_size) {
                 err = kErrZipRead;
                 note(__LINE__);
@@ -962,7 +809,7 @@ int unzip_symlink(extract_state& st, const std::string& p, const std::vector<std
         note(__LINE__);
     }
     if (!err) {
-        err = check_link_target(st, comps, target);
+        err = zip_check_link_target(st.where, p, target);
         if (err) note(__LINE__);
     }
     if (!err) {
@@ -984,7 +831,7 @@ int unzip_symlink(extract_state& st, const std::string& p, const std::vector<std
         if (err)
             note(__LINE__);
         else
-            st.links.insert(p);
+            st.where.links.insert(p);
     }
     if (err)
         xer << "Zip to symlink failed with error " << err << ". file = " << sErrFile
@@ -1003,14 +850,14 @@ int extract_entry(extract_state& st, const std::string& rel, const unz_file_info
     bool is_folder = !rel.empty() && rel.back() == '/';
     if (begins_with(rel, kMacFolder)) return 0;
 
-    int err = check_entry_name(rel, is_folder);
+    int err = zip_check_entry_name(rel, is_folder ? zip_name_kind::folder : zip_name_kind::file);
     if (err) {
         note(__LINE__);
         xer << "Zip entry refused (" << err << "): " << rel << "\n";
         return err;
     }
     std::string p;
-    err = safe_target(st, rel, &p);
+    err = zip_safe_target(st.where, rel, &p);
     if (err) {
         note(__LINE__);
         xer << "Zip entry refused (" << err << "): " << rel << "\n";
@@ -1020,29 +867,13 @@ int extract_entry(extract_state& st, const std::string& rel, const unz_file_info
         err = make_folder(p + "/");
         return err == EEXIST ? 0 : err;
     }
-    if ((((unsigned long)info.external_fa >> 16) & kModeLink) == kModeLink) {
-        std::vector<std::string> comps = split_path(p.substr(st.root.size()));
-        return unzip_symlink(st, p, comps, info);
-    }
+    if ((((unsigned long)info.external_fa >> 16) & kModeLink) == kModeLink)
+        return unzip_symlink(st, p, info);
     return unzip_file(st, p, info);
 }
 
 // ---------------------------------------------------------------------------
 // [SECTION] The archive
-
-// The target folder below root, one name per component; false when folder
-// is not inside root.
-bool folder_below_root(const std::string& root, const std::string& folder,
-                       std::vector<std::string>* base)
-{
-    base->clear();
-    if (folder.compare(0, root.size(), root) != 0) return false;
-    for (const std::string& c : split_path(folder.substr(root.size()))) {
-        if (c == "..") return false;
-        if (!c.empty() && c != ".") base->push_back(c);
-    }
-    return true;
-}
 
 // Every entry of the open archive, in order; stops at the first failure.
 int extract_all(extract_state& st, std::string* name, int use_name)
@@ -1092,9 +923,8 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
     folder = app_path + folder;
 
     extract_state st;
-    st.root = root.empty() ? folder : app_path + root;
     int err = 0;
-    if (!folder_below_root(st.root, folder, &st.base)) {
+    if (!zip_confine(root.empty() ? folder : app_path + root, folder, &st.where)) {
         note(__LINE__);
         err = kErrZipUnsafeName;
     } else if (!(st.zip = open_archive(archive))) {
