@@ -1,9 +1,8 @@
 // Zip extraction: minizip reads the archive, this module decides what gets
 // created on disk and how. Entry names and link targets are confined by
-// zip_paths.
+// zip_paths; small archives are read from memory through zip_memory.
 //
-// Index: the archive in memory; unzip_file; unzip_symlink; zip_to_file;
-// temporaries left behind.
+// Index: unzip_file; unzip_symlink; zip_to_file; temporaries left behind.
 #include "Files/io_zip.h"
 
 #include <fcntl.h>
@@ -29,6 +28,7 @@
 #include <vector>
 
 #include "Files/case_desens.h"
+#include "Files/zip_memory.h"
 #include "Files/zip_paths.h"
 #include "GenH/hl_types.h"
 
@@ -40,14 +40,6 @@ namespace
 constexpr size_t kChunk = 256 * 1024;
 // Attempts at a free temporary name.
 constexpr int kTempTries = 100;
-// Archives up to this size are read into memory in a few large reads and
-// handed to minizip from there: its own file functions make dozens of small
-// reads and seeks per archive. The buffer is kept for the next archive.
-constexpr size_t kWholeArchive = 6u << 20;
-// Entries of an archive in memory up to this size are inflated straight from
-// the archive into a kept buffer; larger ones stream through kChunk. With
-// kWholeArchive this bounds what the extraction keeps to 12 MiB.
-constexpr size_t kWholeEntry = 6u << 20;
 // Entries from this size on are handed to two more threads that write the
 // file and checksum it while inflate runs; below it the handing over costs
 // more than it saves. Inflate publishes its output in steps of kPipeStep,
@@ -86,150 +78,6 @@ std::string temp_name_near(const std::string& path)
     for (int i = 0; i < kZipTempRandom; ++i)
         name += kTempLetters[rng() % (sizeof(kTempLetters) - 1)];
     return name;
-}
-
-// ---------------------------------------------------------------------------
-// [SECTION] The archive in memory
-
-// An archive of up to kWholeArchive bytes, read into a kept buffer as the
-// extraction goes: its last kTailRead bytes (the directory minizip reads
-// first) at once, the rest from the start on as it is needed. Inflate thus
-// starts on an entry while most of it is still unread, and the workers write
-// an incompressible entry while the rest of it is being read.
-struct memory_archive {
-    std::unique_ptr<char[]> data;
-    int fd = -1;     // open while the archive is extracted: it is this one
-    size_t size = 0; // the archive's size
-    size_t head = 0; // bytes [0, head) are read
-    size_t tail = 0; // bytes [tail, size) are read
-    size_t pos = 0;  // minizip's position
-};
-
-memory_archive& archive_memory()
-{
-    static memory_archive m;
-    return m;
-}
-
-// Bytes read at a time beyond what is asked for, and read at once from the
-// end (minizip looks for the directory's end up to 64 KiB back).
-constexpr size_t kReadStep = 256u << 10;
-constexpr size_t kTailRead = 128u << 10;
-
-// Reads [from, to) into the buffer; false when the file ends early or fails.
-bool read_span(memory_archive& m, size_t from, size_t to)
-{
-    while (from < to) {
-        ssize_t n = pread(m.fd, m.data.get() + from, to - from, (off_t)from);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        from += (size_t)n;
-    }
-    return true;
-}
-
-// Makes bytes [from, to) of the archive readable; false when some cannot
-// be read (a file cut short or failing).
-bool archive_load(size_t from, size_t to)
-{
-    memory_archive& m = archive_memory();
-    to = std::min(to, m.size);
-    if (from >= to || to <= m.head || from >= m.tail) return true;
-    // [head, tail) is read in order, a step ahead of what is asked for.
-    const size_t upto = std::min(m.tail, std::max(to, m.head + kReadStep));
-    if (!read_span(m, m.head, upto)) return false;
-    m.head = upto;
-    return true;
-}
-
-void archive_close()
-{
-    memory_archive& m = archive_memory();
-    if (m.fd >= 0) close(m.fd);
-    m.fd = -1;
-}
-
-// Opens the archive for reading through archive_memory(); false when it is
-// no regular file of at most kWholeArchive bytes or cannot be read (minizip
-// then opens it itself and reports what it finds).
-bool read_archive(const std::string& path)
-{
-    archive_close();
-    memory_archive& m = archive_memory();
-    m.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m.fd < 0) return false;
-    struct stat st;
-    bool ok = fstat(m.fd, &st) == 0 && S_ISREG(st.st_mode) && (size_t)st.st_size <= kWholeArchive;
-    // Reserved once at its largest: only the pages used are ever touched,
-    // and a larger archive later never moves it (fresh pages fault again).
-    if (ok && !m.data) m.data.reset(new char[kWholeArchive]);
-    if (ok) {
-        m.size = (size_t)st.st_size;
-        m.head = 0;
-        m.tail = m.size - std::min(m.size, kTailRead);
-        m.pos = 0;
-        ok = read_span(m, m.tail, m.size);
-    }
-    if (!ok) archive_close();
-    return ok;
-}
-
-voidpf ZCALLBACK mem_open(voidpf opaque, const void*, int mode)
-{
-    if (!(mode & ZLIB_FILEFUNC_MODE_READ)) return nullptr;
-    static_cast<memory_archive*>(opaque)->pos = 0;
-    return opaque;
-}
-
-uLong ZCALLBACK mem_read(voidpf, voidpf stream, void* buf, uLong n)
-{
-    memory_archive& m = *static_cast<memory_archive*>(stream);
-    size_t left = m.size - m.pos;
-    if (n > left) n = (uLong)left;
-    if (n == 0 || !archive_load(m.pos, m.pos + n)) return 0;
-    std::memcpy(buf, m.data.get() + m.pos, n);
-    m.pos += n;
-    return n;
-}
-
-uLong ZCALLBACK mem_write(voidpf, voidpf, const void*, uLong)
-{
-    return 0;
-}
-
-ZPOS64_T ZCALLBACK mem_tell(voidpf, voidpf stream)
-{
-    return static_cast<memory_archive*>(stream)->pos;
-}
-
-long ZCALLBACK mem_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
-{
-    memory_archive& m = *static_cast<memory_archive*>(stream);
-    ZPOS64_T base = origin == ZLIB_FILEFUNC_SEEK_SET   ? 0
-                    : origin == ZLIB_FILEFUNC_SEEK_CUR ? m.pos
-                                                       : m.size;
-    if (offset > m.size || base > m.size - offset) return -1;
-    m.pos = (size_t)(base + offset);
-    return 0;
-}
-
-int ZCALLBACK mem_close(voidpf, voidpf)
-{
-    return 0;
-}
-
-int ZCALLBACK mem_error(voidpf, voidpf)
-{
-    return 0;
-}
-
-// Opens the archive from memory when it fits, else through minizip's files.
-unzFile open_archive(const std::string& path)
-{
-    if (!read_archive(path)) return unzOpen(path.c_str());
-    zlib_filefunc64_def funcs = {mem_open, mem_read,  mem_write, mem_tell,
-                                 mem_seek, mem_close, mem_error, &archive_memory()};
-    return unzOpen2_64(path.c_str(), &funcs);
 }
 
 // ---------------------------------------------------------------------------
@@ -518,27 +366,12 @@ z_stream* entry_inflater()
     return ready && inflateReset(&z) == Z_OK ? &z : nullptr;
 }
 
-// The kept buffer an entry of up to kWholeEntry bytes is inflated into
+// The kept buffer an entry of up to kZipWholeEntry bytes is inflated into
 // whole; reserved at its largest, as the archive's.
 char* entry_buffer()
 {
-    static std::unique_ptr<char[]> buf(new char[kWholeEntry]);
+    static std::unique_ptr<char[]> buf(new char[kZipWholeEntry]);
     return buf.get();
-}
-
-// Where the open entry's bytes begin in the archive in memory; null when it
-// is not taken from there: the archive is not in memory, or the entry is
-// encrypted, larger than kWholeEntry, of another method or out of bounds.
-const char* entry_in_memory(extract_state& st, const unz_file_info& info)
-{
-    const memory_archive& m = archive_memory();
-    if (m.fd < 0 || (info.flag & 1) || info.uncompressed_size > kWholeEntry) return nullptr;
-    if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return nullptr;
-    if (info.compression_method == 0 && info.compressed_size != info.uncompressed_size)
-        return nullptr;
-    ZPOS64_T at = unzGetCurrentFileZStreamPos64(st.zip);
-    if (at > m.size || info.compressed_size > m.size - at) return nullptr;
-    return m.data.get() + at;
 }
 
 // What became of an entry taken from memory.
@@ -550,22 +383,15 @@ struct memory_entry {
     int create_err = 0, write_err = 0;
 };
 
-// Where the entry's compressed bytes are in the archive in memory.
-struct entry_input {
-    const char* from; // the first byte
-    size_t at;        // its offset in the archive
-    size_t size;      // how many there are
-};
-
 // Tops up inflate's input from the archive, reading on as inflate goes;
 // false when the archive cannot be read on.
-bool feed(z_stream* z, const entry_input& in)
+bool feed(z_stream* z, const zip_memory_span& in)
 {
     const size_t next = size_t(reinterpret_cast<const char*>(z->next_in) - in.from);
     const size_t left = in.size - next;
-    if (z->avail_in >= std::min(left, kReadStep / 2)) return true;
-    const size_t want = std::min(left, kReadStep);
-    if (!archive_load(in.at + next, in.at + next + want)) return false;
+    if (z->avail_in >= std::min(left, kZipReadStep / 2)) return true;
+    const size_t want = std::min(left, kZipReadStep);
+    if (!zip_memory_load(in.at + next, in.at + next + want)) return false;
     z->avail_in = static_cast<uInt>(want);
     return true;
 }
@@ -573,8 +399,8 @@ bool feed(z_stream* z, const entry_input& in)
 // The entry inflated into out (or, stored, published from the archive) in
 // steps while the workers write it into a new temporary file beside p and
 // checksum it. False when the workers cannot run (nothing done).
-bool entry_with_workers(z_stream* z, const entry_input& in, char* out, const unz_file_info& info,
-                        const std::string& p, memory_entry* r)
+bool entry_with_workers(z_stream* z, const zip_memory_span& in, char* out,
+                        const unz_file_info& info, const std::string& p, memory_entry* r)
 {
     entry_workers* w = entry_workers::get();
     if (!w) return false;
@@ -586,8 +412,8 @@ bool entry_with_workers(z_stream* z, const entry_input& in, char* out, const unz
     bool made = true;
     if (!z) {
         for (size_t done = 0; made && done < size;) {
-            const size_t upto = std::min(size, done + kReadStep);
-            made = archive_load(in.at + done, in.at + upto);
+            const size_t upto = std::min(size, done + kZipReadStep);
+            made = zip_memory_load(in.at + done, in.at + upto);
             if (made) w->publish(done = upto);
         }
     } else {
@@ -616,10 +442,9 @@ bool entry_with_workers(z_stream* z, const entry_input& in, char* out, const unz
 memory_entry entry_from_memory(extract_state& st, const std::string& p, const unz_file_info& info)
 {
     memory_entry r;
-    const char* from = entry_in_memory(st, info);
+    const zip_memory_span in = zip_memory_entry(st.zip, info);
+    const char* from = in.from;
     if (!from) return r;
-    const entry_input in = {from, size_t(from - archive_memory().data.get()),
-                            size_t(info.compressed_size)};
     const size_t size = info.uncompressed_size;
     const bool deflated = info.compression_method == Z_DEFLATED;
     z_stream* z = deflated ? entry_inflater() : nullptr;
@@ -634,7 +459,7 @@ memory_entry entry_from_memory(extract_state& st, const std::string& p, const un
     if (size >= kPipeFrom && entry_with_workers(z, in, out, info, p, &r)) return r;
 
     // Read whole: a damaged entry reads nothing beyond its own bytes.
-    if (!archive_load(in.at, in.at + in.size)) return r;
+    if (!zip_memory_load(in.at, in.at + in.size)) return r;
     r.tried = true;
     r.fd = create_temp(p, &r.tmp, &r.create_err);
     if (r.fd < 0) return r;
@@ -927,7 +752,7 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
     if (!zip_confine(root.empty() ? folder : app_path + root, folder, &st.where)) {
         note(__LINE__);
         err = kErrZipUnsafeName;
-    } else if (!(st.zip = open_archive(archive))) {
+    } else if (!(st.zip = zip_memory_open(archive))) {
         xer << "OK I am about to report that I could not open a zip file for extraction!\n";
         xer << "That incoming file is " << archive << "\n";
         xer << "In c-form, it is " << archive.c_str() << "\n";
@@ -938,7 +763,7 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
         err = extract_all(st, name, use_name);
         unzClose(st.zip);
     }
-    archive_close();
+    zip_memory_close();
     if (err)
         xer << "Zip to file failed with error err = " << err << ". file = " << sErrFile
             << " line = " << sErrLine << ". zip_file=" << archive << ", out_directory=" << folder
