@@ -1,35 +1,38 @@
 // Zip extraction: minizip reads the archive, this module decides what gets
 // created on disk and how. Entry names and link targets are confined by
-// zip_paths; small archives are read from memory through zip_memory.
+// zip_paths; small archives are read from memory through zip_memory; from
+// 64 KiB an entry's file is written by the workers of zip_pipeline; each
+// file is written under a temporary name of zip_temps.
 //
-// Index: unzip_file; unzip_symlink; zip_to_file; temporaries left behind.
+// A regular file goes one of three routes: taken from memory and inflated in
+// one call, taken from memory and handed to the workers, or (not in memory,
+// or anything wrong with it there) streamed through minizip.
+//
+// Index: an entry from the archive in memory; one regular file (unzip_file);
+// one symbolic link (unzip_symlink); the archive (zip_to_file).
 #include "Files/io_zip.h"
 
-#include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <minizip/unzip.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fstream>
 #include <memory>
-#include <mutex>
-#include <random>
-#include <system_error>
-#include <thread>
-#include <vector>
+#include <string>
 
-#include "Files/case_desens.h"
+#include "Files/io_utils.h"
 #include "Files/zip_memory.h"
 #include "Files/zip_paths.h"
+#include "Files/zip_pipeline.h"
+#include "Files/zip_temps.h"
 #include "GenH/hl_types.h"
 
 namespace
@@ -38,8 +41,6 @@ namespace
 // Entries are streamed through a buffer of this size, whatever size the
 // archive declares.
 constexpr size_t kChunk = 256 * 1024;
-// Attempts at a free temporary name.
-constexpr int kTempTries = 100;
 // Entries from this size on are handed to two more threads that write the
 // file and checksum it while inflate runs; below it the handing over costs
 // more than it saves. Inflate publishes its output in steps of kPipeStep,
@@ -63,300 +64,8 @@ struct extract_state {
     zip_confinement where; // the root, the target folder below it, the links made
 };
 
-// Letters of the random part of a temporary name.
-constexpr const char kTempLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-
-// A free name next to path for writing before the rename into place.
-std::string temp_name_near(const std::string& path)
-{
-    // Per thread: entries' files are also created on a worker thread.
-    static thread_local std::mt19937 rng(std::random_device{}());
-    std::string folder;
-    size_t slash = path.rfind('/');
-    if (slash != std::string::npos) folder = path.substr(0, slash + 1);
-    std::string name = folder + kZipTempPrefix;
-    for (int i = 0; i < kZipTempRandom; ++i)
-        name += kTempLetters[rng() % (sizeof(kTempLetters) - 1)];
-    return name;
-}
-
 // ---------------------------------------------------------------------------
-// [SECTION] One regular file
-
-int write_all(int fd, const char* data, size_t n)
-{
-    while (n > 0) {
-        ssize_t w = write(fd, data, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (w == 0) return EIO;
-        data += w;
-        n -= (size_t)w;
-    }
-    return 0;
-}
-
-char* chunk_buffer()
-{
-    static std::unique_ptr<char[]> buf(new char[kChunk]);
-    return buf.get();
-}
-
-// A new temporary file beside p, opened for writing; -1 with *err set when
-// none could be made.
-int create_temp(const std::string& p, std::string* tmp, int* err)
-{
-    int fd = -1;
-    for (int i = 0; i < kTempTries && fd < 0; ++i) {
-        *tmp = temp_name_near(p);
-        fd = open(tmp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) *err = errno;
-    return fd;
-}
-
-// Waiting between threads. A sleeping thread costs whoever wakes it a
-// system call, and its own wake-up takes longer still, so a waiter first
-// polls for a while and only then sleeps. Whoever changes what a sleeper
-// waits for calls wake(), which costs nothing when none sleeps (sleepers is
-// read after the change and counted under the mutex before the sleeper's last
-// look, so no wake is lost).
-class handoff
-{
-  public:
-    // Returns once done() holds: polls it for about spin_us, then naps for
-    // nap_us at a time during linger_us, then sleeps until woken, or with
-    // nap_us > 0 wakes every nap_us (a change that comes without wake() is
-    // still seen).
-    template <class Done> void await(Done done, int spin_us, int nap_us, int linger_us = 0)
-    {
-        if (done()) return;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(spin_us);
-        for (unsigned i = 1;; ++i) {
-            if (done()) return;
-            // Reading the clock costs more than a look.
-            if (i % 64 == 0 && std::chrono::steady_clock::now() >= until) break;
-            cpu_relax();
-        }
-        // Naps while lingering are not counted: wake() skips them.
-        const auto linger_end =
-            std::chrono::steady_clock::now() + std::chrono::microseconds(linger_us);
-        while (linger_us > 0 && std::chrono::steady_clock::now() < linger_end) {
-            if (done()) return;
-            std::this_thread::sleep_for(std::chrono::microseconds(nap_us));
-        }
-        std::unique_lock<std::mutex> lock(m_);
-        sleepers_.fetch_add(1);
-        while (!done()) {
-            if (nap_us > 0)
-                cv_.wait_for(lock, std::chrono::microseconds(nap_us));
-            else
-                cv_.wait(lock);
-        }
-        sleepers_.fetch_sub(1);
-    }
-    void wake()
-    {
-        if (sleepers_.load() == 0) return;
-        {
-            // Taken once so that a sleeper between its last look and its
-            // wait cannot miss the notify.
-            std::lock_guard<std::mutex> lock(m_);
-        }
-        cv_.notify_all();
-    }
-
-  private:
-    static void cpu_relax()
-    {
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
-    }
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::atomic<int> sleepers_{0};
-};
-
-// Two threads kept for the rest of the process once an extraction needs
-// them: while inflate runs, one writes the entry's bytes into its file as
-// they are published, the other checksums them. Extractions hand them one
-// entry at a time (entry_with_workers). Kept rather than started per entry:
-// starting two threads costs about what a small entry saves.
-//
-// Each worker takes spans of the published bytes by claiming them. When
-// inflate is done the extracting thread claims whatever is left and does it
-// itself, waiting only for spans a worker already holds: it never waits for
-// a worker to wake up, and a worker that wakes late finds nothing to claim.
-// A claim carries the entry's number, so a worker still on an old entry
-// cannot take a span of the next.
-class entry_workers
-{
-  public:
-    // The workers, started on first use; null when a thread cannot start. A
-    // forked child has none of the parent's threads and starts none (POSIX
-    // promises little in such a child): it extracts on its own.
-    static entry_workers* get()
-    {
-        static std::once_flag at_fork;
-        std::call_once(at_fork, [] {
-            pthread_atfork(nullptr, nullptr, [] {
-                instance_ = nullptr;
-                failed_ = true;
-            });
-        });
-        if (!instance_ && !failed_) {
-            // Never deleted: the threads wait on it until the process ends.
-            auto* w = new entry_workers;
-            try {
-                std::thread([w] { w->file_work(); }).detach();
-                std::thread([w] { w->checksum_work(); }).detach();
-                instance_ = w;
-            } catch (const std::system_error&) {
-                // A worker that did start waits for an entry that never
-                // comes; extractions go on without them.
-                failed_ = true;
-            }
-        }
-        return instance_;
-    }
-
-    // A new entry: its bytes will be published in data and written to fd.
-    void begin(const char* data, int fd)
-    {
-        const unsigned job = job_.load() + 1;
-        for (lane* l : {&write_, &sum_}) {
-            l->claimed.store(claim(job, 0));
-            l->done.store(claim(job, 0));
-        }
-        data_.store(data);
-        fd_.store(fd);
-        ready_.store(0);
-        closed_.store(false);
-        write_err_ = 0;
-        crc_ = crc32(0, nullptr, 0);
-        job_.store(job);
-        idle_.wake();
-    }
-    // Bytes [0, n) of the data are final. The workers look for them often
-    // enough on their own: no wake, no system call.
-    void publish(size_t n) { ready_.store(n); }
-    // No more bytes come: what the workers have not claimed is written and
-    // checksummed here. The results are then in write_err and crc.
-    void finish()
-    {
-        closed_.store(true);
-        const unsigned job = job_.load();
-        const size_t n = ready_.load();
-        const char* data = data_.load();
-        // The checksum goes on while the rest is written here: on an
-        // incompressible entry the writing is most of the work.
-        const size_t w = take_rest(write_, job, n);
-        write_err = write_err_;
-        if (!write_err && n > w) write_err = write_all(fd_.load(), data + w, n - w);
-        const size_t c = take_rest(sum_, job, n);
-        crc = crc_;
-        if (n > c) crc = crc32(crc, reinterpret_cast<const Bytef*>(data + c), uInt(n - c));
-    }
-
-    // The entry's results, read after finish().
-    int write_err = 0;
-    uLong crc = 0;
-
-  private:
-    // How a worker waits (microseconds). For the next entry: it polls
-    // kIdleSpinUs, naps kIdleNapUs at a time for kLingerUs (extractions come
-    // in runs, and waking a sleeper costs begin() a system call), then sleeps
-    // until woken. For more bytes of its entry: it polls kDataSpinUs, then
-    // naps kDataNapUs at a time. A worker takes at most kSpan bytes at a
-    // time, so the extracting thread never waits long for a span in hand.
-    static constexpr int kIdleSpinUs = 50;
-    static constexpr int kIdleNapUs = 50;
-    static constexpr int kLingerUs = 20000;
-    static constexpr int kDataSpinUs = 50;
-    static constexpr int kDataNapUs = 200;
-    static constexpr size_t kSpan = 256u << 10;
-    // The extracting thread waiting for a span in hand: it polls, and sleeps
-    // only if the worker was held up.
-    static constexpr int kSpanWaitUs = 2000;
-    static constexpr int kSpanNapUs = 50;
-    // A claim: the entry's number above kPosBits, a byte position below.
-    static constexpr int kPosBits = 40;
-
-    struct lane {
-        std::atomic<uint64_t> claimed{0}; // bytes [0, pos) are taken
-        std::atomic<uint64_t> done{0};    // bytes [0, pos) are written or summed
-    };
-    static uint64_t claim(unsigned job, size_t pos) { return (uint64_t(job) << kPosBits) | pos; }
-    static size_t pos_of(uint64_t c) { return size_t(c & ((uint64_t(1) << kPosBits) - 1)); }
-
-    entry_workers() = default;
-
-    // Claims the rest of the lane up to n and waits for the span a worker
-    // holds, if any; returns where the rest begins.
-    size_t take_rest(lane& l, unsigned job, size_t n)
-    {
-        const uint64_t had = l.claimed.exchange(claim(job, n));
-        span_done_.await([&] { return l.done.load() == had; }, kSpanWaitUs, kSpanNapUs);
-        return pos_of(had);
-    }
-    // One worker's life: for each entry, claims and works on spans until the
-    // entry is closed, the extracting thread has taken the rest, or a newer
-    // entry has begun. work(bytes, n) runs on each span in order.
-    template <class Work> void serve(lane& l, Work work)
-    {
-        for (unsigned seen = 0;;) {
-            idle_.await([&] { return job_.load() != seen; }, kIdleSpinUs, kIdleNapUs, kLingerUs);
-            const unsigned job = seen = job_.load();
-            const char* data = data_.load();
-            const int fd = fd_.load();
-            for (size_t pos = 0;;) {
-                data_wait_.await(
-                    [&] { return ready_.load() > pos || closed_.load() || job_.load() != job; },
-                    kDataSpinUs, kDataNapUs);
-                const size_t upto = std::min(ready_.load(), pos + kSpan);
-                uint64_t expect = claim(job, pos);
-                if (upto <= pos || !l.claimed.compare_exchange_strong(expect, claim(job, upto)))
-                    break;
-                // Claimed: data and fd are this entry's, read after its
-                // number, and the entry cannot end before done is stored.
-                work(fd, data + pos, upto - pos);
-                l.done.store(claim(job, upto));
-                span_done_.wake();
-                pos = upto;
-            }
-        }
-    }
-    void file_work()
-    {
-        serve(write_, [&](int fd, const char* d, size_t n) {
-            if (!write_err_) write_err_ = write_all(fd, d, n);
-        });
-    }
-    void checksum_work()
-    {
-        serve(sum_, [&](int, const char* d, size_t n) {
-            crc_ = crc32(crc_, reinterpret_cast<const Bytef*>(d), static_cast<uInt>(n));
-        });
-    }
-
-    static inline entry_workers* instance_ = nullptr;
-    static inline bool failed_ = false;
-    handoff idle_, data_wait_, span_done_;
-    std::atomic<unsigned> job_{0};
-    std::atomic<const char*> data_{nullptr};
-    std::atomic<int> fd_{-1};
-    std::atomic<size_t> ready_{0};
-    std::atomic<bool> closed_{false};
-    lane write_, sum_;
-    // Touched only by the holder of a claim of the current entry, or by the
-    // extracting thread once no span is held.
-    int write_err_ = 0;
-    uLong crc_ = 0;
-};
+// [SECTION] An entry from the archive in memory
 
 // One raw inflate stream, reset per entry.
 z_stream* entry_inflater()
@@ -402,19 +111,18 @@ bool feed(z_stream* z, const zip_memory_span& in)
 bool entry_with_workers(z_stream* z, const zip_memory_span& in, char* out,
                         const unz_file_info& info, const std::string& p, memory_entry* r)
 {
-    entry_workers* w = entry_workers::get();
-    if (!w) return false;
+    if (!zip_workers_ready()) return false;
     const size_t size = info.uncompressed_size;
     r->tried = true;
-    r->fd = create_temp(p, &r->tmp, &r->create_err);
+    r->fd = zip_create_temp(p, &r->tmp, &r->create_err);
     if (r->fd < 0) return true;
-    w->begin(z ? out : in.from, r->fd);
+    zip_workers_begin(z ? out : in.from, r->fd);
     bool made = true;
     if (!z) {
         for (size_t done = 0; made && done < size;) {
             const size_t upto = std::min(size, done + kZipReadStep);
             made = zip_memory_load(in.at + done, in.at + upto);
-            if (made) w->publish(done = upto);
+            if (made) zip_workers_publish(done = upto);
         }
     } else {
         int res = Z_OK;
@@ -425,13 +133,13 @@ bool entry_with_workers(z_stream* z, const zip_memory_span& in, char* out,
             z->avail_out =
                 static_cast<uInt>(std::min(left, std::clamp(left / 2, kPipeLastStep, kPipeStep)));
             res = inflate(z, Z_NO_FLUSH);
-            w->publish(z->total_out);
+            zip_workers_publish(z->total_out);
         }
         made = res == Z_STREAM_END && z->total_out == size;
     }
-    w->finish();
-    r->whole = made && w->crc == info.crc;
-    r->write_err = w->write_err;
+    const zip_workers_result done = zip_workers_finish();
+    r->whole = made && done.crc == info.crc;
+    r->write_err = done.write_err;
     return true;
 }
 
@@ -461,7 +169,7 @@ memory_entry entry_from_memory(extract_state& st, const std::string& p, const un
     // Read whole: a damaged entry reads nothing beyond its own bytes.
     if (!zip_memory_load(in.at, in.at + in.size)) return r;
     r.tried = true;
-    r.fd = create_temp(p, &r.tmp, &r.create_err);
+    r.fd = zip_create_temp(p, &r.tmp, &r.create_err);
     if (r.fd < 0) return r;
     const char* bytes = from;
     if (deflated) {
@@ -473,8 +181,17 @@ memory_entry entry_from_memory(extract_state& st, const std::string& p, const un
     if (crc32(0, reinterpret_cast<const Bytef*>(bytes), static_cast<uInt>(size)) != info.crc)
         return r;
     r.whole = true;
-    r.write_err = write_all(r.fd, bytes, size);
+    r.write_err = zip_write_all(r.fd, bytes, size);
     return r;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] One regular file
+
+char* chunk_buffer()
+{
+    static std::unique_ptr<char[]> buf(new char[kChunk]);
+    return buf.get();
 }
 
 // The open entry streamed through minizip into fd from its start, minizip
@@ -506,7 +223,7 @@ int stream_entry(extract_state& st, int fd, const unz_file_info& info)
         }
         if (n == 0) break;
         total += (unsigned)n;
-        int w = write_all(fd, buf, (size_t)n);
+        int w = zip_write_all(fd, buf, (size_t)n);
         if (w) {
             err = w;
             note(__LINE__);
@@ -561,7 +278,7 @@ int write_entry(extract_state& st, const std::string& p, const unz_file_info& in
 
     memory_entry mem = entry_from_memory(st, p, info);
     std::string tmp = mem.tmp;
-    int fd = mem.tried ? mem.fd : create_temp(p, &tmp, &mem.create_err);
+    int fd = mem.tried ? mem.fd : zip_create_temp(p, &tmp, &mem.create_err);
     if (fd < 0) {
         err = mem.create_err;
         note(__LINE__);
@@ -641,8 +358,8 @@ int unzip_symlink(extract_state& st, const std::string& p, const unz_file_info& 
         // Made under a temporary name and renamed over the old entry, so a
         // failure leaves the old one.
         err = kErrZipLinkOrTime;
-        for (int i = 0; i < kTempTries; ++i) {
-            std::string tmp = temp_name_near(p);
+        for (int i = 0; i < kZipTempTries; ++i) {
+            std::string tmp = zip_temp_name_near(p);
             if (symlink(target.c_str(), tmp.c_str()) != 0) {
                 if (errno == EEXIST) continue;
                 break;
@@ -769,40 +486,4 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
             << " line = " << sErrLine << ". zip_file=" << archive << ", out_directory=" << folder
             << ".\n";
     return err;
-}
-
-// ---------------------------------------------------------------------------
-// [SECTION] Temporaries left behind
-
-std::string zip_temp_name_near(const std::string& path)
-{
-    return temp_name_near(path);
-}
-
-bool zip_is_temp_name(const std::string& name)
-{
-    const size_t prefix = std::strlen(kZipTempPrefix);
-    if (name.size() != prefix + kZipTempRandom || name.compare(0, prefix, kZipTempPrefix) != 0)
-        return false;
-    for (size_t i = prefix; i < name.size(); ++i)
-        if (name[i] == '\0' || !std::strchr(kTempLetters, name[i])) return false;
-    return true;
-}
-
-int zip_remove_stale_temps(const std::string& folder)
-{
-    std::string path = app_path + folder;
-    const std::vector<std::string>* names = folder_names(path);
-    if (!names) return 0;
-    int removed = 0;
-    for (const std::string& entry : *names) {
-        if (!zip_is_temp_name(entry)) continue;
-        // Only what the extraction makes: a file or a link, never a folder.
-        struct stat st;
-        if (lstat((path + entry).c_str(), &st) != 0) continue;
-        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) continue;
-        if (unlink((path + entry).c_str()) == 0) ++removed;
-    }
-    if (removed) folder_memo_forget(path);
-    return removed;
 }
