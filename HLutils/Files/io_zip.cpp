@@ -53,15 +53,20 @@ constexpr unsigned long kModeLink = 0xA000;
 // Folder of Mac resource forks, never extracted.
 constexpr const char* kMacFolder = "__MACOSX";
 
-// The file operations and the extraction report through one module path.
-void note(int line)
-{
-    io_note_failure(line);
-}
-
+// One extraction: the open archive, where it may write, and where it failed.
 struct extract_state {
     unzFile zip = nullptr;
     zip_confinement where; // the root, the target folder below it, the links made
+    // The last failing step, named in the log lines: the module path the file
+    // operations report under, and the line. Setting a file's date that fails
+    // leaves it as it was.
+    const char* failed_file = "";
+    int failed_line = -1;
+    void note(int line)
+    {
+        failed_file = kIoUtilsSource;
+        failed_line = line;
+    }
 };
 
 // ---------------------------------------------------------------------------
@@ -202,14 +207,14 @@ int stream_entry(extract_state& st, int fd, const unz_file_info& info)
     // A try from memory may have written part of the entry.
     if (lseek(fd, 0, SEEK_SET) != 0 || ftruncate(fd, 0) != 0) {
         err = errno;
-        note(__LINE__);
+        st.note(__LINE__);
         unzCloseCurrentFile(st.zip);
         return err;
     }
     unzCloseCurrentFile(st.zip);
     err = unzOpenCurrentFile(st.zip);
     if (err != UNZ_OK) {
-        note(__LINE__);
+        st.note(__LINE__);
         return err;
     }
     char* buf = chunk_buffer();
@@ -218,7 +223,7 @@ int stream_entry(extract_state& st, int fd, const unz_file_info& info)
         int n = unzReadCurrentFile(st.zip, buf, (unsigned)kChunk);
         if (n < 0) {
             err = kErrZipRead;
-            note(__LINE__);
+            st.note(__LINE__);
             break;
         }
         if (n == 0) break;
@@ -226,19 +231,19 @@ int stream_entry(extract_state& st, int fd, const unz_file_info& info)
         int w = zip_write_all(fd, buf, (size_t)n);
         if (w) {
             err = w;
-            note(__LINE__);
+            st.note(__LINE__);
             break;
         }
     }
     if (!err && total != (unsigned long long)info.uncompressed_size) {
         err = kErrZipRead;
-        note(__LINE__);
+        st.note(__LINE__);
     }
     // Closing the entry checks its CRC.
     int closed = unzCloseCurrentFile(st.zip);
     if (!err && closed != UNZ_OK) {
         err = closed;
-        note(__LINE__);
+        st.note(__LINE__);
     }
     return err;
 }
@@ -272,7 +277,7 @@ int write_entry(extract_state& st, const std::string& p, const unz_file_info& in
 {
     int err = unzOpenCurrentFile(st.zip);
     if (err != UNZ_OK) {
-        note(__LINE__);
+        st.note(__LINE__);
         return err;
     }
 
@@ -281,13 +286,13 @@ int write_entry(extract_state& st, const std::string& p, const unz_file_info& in
     int fd = mem.tried ? mem.fd : zip_create_temp(p, &tmp, &mem.create_err);
     if (fd < 0) {
         err = mem.create_err;
-        note(__LINE__);
+        st.note(__LINE__);
         unzCloseCurrentFile(st.zip);
         return err;
     }
     if (mem.whole) {
         err = mem.write_err;
-        if (err) note(__LINE__);
+        if (err) st.note(__LINE__);
         unzCloseCurrentFile(st.zip); // nothing read through minizip: nothing for it to check
     } else {
         // Damaged or not in memory: minizip reports exactly what is wrong.
@@ -296,11 +301,11 @@ int write_entry(extract_state& st, const std::string& p, const unz_file_info& in
     int time_err = err ? 0 : apply_mode_and_date(fd, info);
     if (close(fd) != 0 && !err) {
         err = errno;
-        note(__LINE__);
+        st.note(__LINE__);
     }
     if (!err && rename(tmp.c_str(), p.c_str()) != 0) {
         err = errno;
-        note(__LINE__);
+        st.note(__LINE__);
     }
     if (err) unlink(tmp.c_str());
     return err ? err : time_err;
@@ -310,8 +315,8 @@ int unzip_file(extract_state& st, const std::string& p, const unz_file_info& inf
 {
     int err = write_entry(st, p, info);
     if (err)
-        xer << "Zip to file failed with error " << err << ". file = " << sErrFile
-            << " line = " << sErrLine << ". inFile=" << p << ".\n";
+        xer << "Zip to file failed with error " << err << ". file = " << st.failed_file
+            << " line = " << st.failed_line << ". inFile=" << p << ".\n";
     return err;
 }
 
@@ -323,24 +328,24 @@ int unzip_symlink(extract_state& st, const std::string& p, const unz_file_info& 
     std::string target;
     int err = unzOpenCurrentFile(st.zip);
     if (err != UNZ_OK) {
-        note(__LINE__);
+        st.note(__LINE__);
     } else {
         if (info.uncompressed_size > kZipMaxLinkTarget) {
             err = kErrZipNameTooLong;
-            note(__LINE__);
+            st.note(__LINE__);
             unzCloseCurrentFile(st.zip);
         } else {
             char buf[kZipMaxLinkTarget + 1];
             int n = unzReadCurrentFile(st.zip, buf, (unsigned)kZipMaxLinkTarget);
             if (n < 0 || (unsigned long)n != info.uncompressed_size) {
                 err = kErrZipRead;
-                note(__LINE__);
+                st.note(__LINE__);
                 unzCloseCurrentFile(st.zip);
             } else {
                 int closed = unzCloseCurrentFile(st.zip);
                 if (closed != UNZ_OK) {
                     err = closed;
-                    note(__LINE__);
+                    st.note(__LINE__);
                 }
                 target.assign(buf, (size_t)n);
             }
@@ -348,11 +353,11 @@ int unzip_symlink(extract_state& st, const std::string& p, const unz_file_info& 
     }
     if (!err && target.find('\0') != std::string::npos) {
         err = kErrZipBadName;
-        note(__LINE__);
+        st.note(__LINE__);
     }
     if (!err) {
         err = zip_check_link_target(st.where, p, target);
-        if (err) note(__LINE__);
+        if (err) st.note(__LINE__);
     }
     if (!err) {
         // Made under a temporary name and renamed over the old entry, so a
@@ -371,13 +376,13 @@ int unzip_symlink(extract_state& st, const std::string& p, const unz_file_info& 
             break;
         }
         if (err)
-            note(__LINE__);
+            st.note(__LINE__);
         else
             st.where.links.insert(p);
     }
     if (err)
-        xer << "Zip to symlink failed with error " << err << ". file = " << sErrFile
-            << " line = " << sErrLine << ". inFile=" << p << ".\n";
+        xer << "Zip to symlink failed with error " << err << ". file = " << st.failed_file
+            << " line = " << st.failed_line << ". inFile=" << p << ".\n";
     return err;
 }
 
@@ -394,20 +399,22 @@ int extract_entry(extract_state& st, const std::string& rel, const unz_file_info
 
     int err = zip_check_entry_name(rel, is_folder ? zip_name_kind::folder : zip_name_kind::file);
     if (err) {
-        note(__LINE__);
+        st.note(__LINE__);
         xer << "Zip entry refused (" << err << "): " << rel << "\n";
         return err;
     }
     std::string p;
     err = zip_safe_target(st.where, rel, &p);
     if (err) {
-        note(__LINE__);
+        st.note(__LINE__);
         xer << "Zip entry refused (" << err << "): " << rel << "\n";
         return err;
     }
     if (is_folder) {
         err = make_folder(p + "/");
-        return err == EEXIST ? 0 : err;
+        if (err == EEXIST) return 0;
+        if (err) st.note(__LINE__);
+        return err;
     }
     if ((((unsigned long)info.external_fa >> 16) & kModeLink) == kModeLink)
         return unzip_symlink(st, p, info);
@@ -428,14 +435,14 @@ int extract_all(extract_state& st, std::string* name, int use_name)
         err = unzGetCurrentFileInfo(st.zip, &info, stored, sizeof(stored), nullptr, 0, nullptr, 0);
         if (err != UNZ_OK) {
             xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
-            note(__LINE__);
+            st.note(__LINE__);
             return err;
         }
         std::string rel;
         if (info.size_filename >= (unsigned long)kZipNameBuf) {
             // Longer than the name buffer: refused, never cut short.
             err = kErrZipNameTooLong;
-            note(__LINE__);
+            st.note(__LINE__);
         } else {
             rel.assign(stored, info.size_filename);
             std::string stored_name = rel;
@@ -450,7 +457,7 @@ int extract_all(extract_state& st, std::string* name, int use_name)
         err = unzGoToNextFile(st.zip);
         if (err == UNZ_END_OF_LIST_OF_FILE) return 0;
         if (err) {
-            note(__LINE__);
+            st.note(__LINE__);
             return err;
         }
     }
@@ -467,14 +474,14 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
     extract_state st;
     int err = 0;
     if (!zip_confine(root.empty() ? folder : app_path + root, folder, &st.where)) {
-        note(__LINE__);
+        st.note(__LINE__);
         err = kErrZipUnsafeName;
     } else if (!(st.zip = zip_memory_open(archive))) {
         xer << "OK I am about to report that I could not open a zip file for extraction!\n";
         xer << "That incoming file is " << archive << "\n";
         xer << "In c-form, it is " << archive.c_str() << "\n";
         xer << "The size is " << archive.size() << "\n";
-        note(__LINE__);
+        st.note(__LINE__);
         err = kErrZipOpen;
     } else {
         err = extract_all(st, name, use_name);
@@ -482,8 +489,8 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
     }
     zip_memory_close();
     if (err)
-        xer << "Zip to file failed with error err = " << err << ". file = " << sErrFile
-            << " line = " << sErrLine << ". zip_file=" << archive << ", out_directory=" << folder
-            << ".\n";
+        xer << "Zip to file failed with error err = " << err << ". file = " << st.failed_file
+            << " line = " << st.failed_line << ". zip_file=" << archive
+            << ", out_directory=" << folder << ".\n";
     return err;
 }
