@@ -424,8 +424,13 @@ int extract_entry(extract_state& st, const std::string& rel, const unz_file_info
 // ---------------------------------------------------------------------------
 // [SECTION] The archive
 
+// Under which name entries are extracted: as stored, or under the name the
+// caller gave (meant for an archive of one entry).
+enum class entry_name { stored, given };
+
 // Every entry of the open archive, in order; stops at the first failure.
-int extract_all(extract_state& st, std::string* name, int use_name)
+// name, when not null, gets the first entry's stored name.
+int extract_all(extract_state& st, std::string* name, entry_name names)
 {
     int err = 0;
     unzGoToFirstFile(st.zip);
@@ -446,7 +451,7 @@ int extract_all(extract_state& st, std::string* name, int use_name)
         } else {
             rel.assign(stored, info.size_filename);
             std::string stored_name = rel;
-            if (use_name && name) rel = *name;
+            if (names == entry_name::given && name) rel = *name;
             if (first && name) *name = stored_name;
             err = extract_entry(st, rel, info);
         }
@@ -484,7 +489,7 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
         st.note(__LINE__);
         err = kErrZipOpen;
     } else {
-        err = extract_all(st, name, use_name);
+        err = extract_all(st, name, use_name ? entry_name::given : entry_name::stored);
         unzClose(st.zip);
     }
     zip_memory_close();
