@@ -110,6 +110,16 @@ unsigned long crc_of(const std::string& s)
     return crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(s.data()), (uInt)s.size());
 }
 
+// Stored as it is, with a checksum one bit off.
+Entry bad_checksum(const std::string& name, const std::string& data)
+{
+    Entry e = file(name, data);
+    e.raw = true;
+    e.raw_size = data.size();
+    e.raw_crc = crc_of(data) ^ 1;
+    return e;
+}
+
 // Sends the log to a private file for the test's lifetime.
 class LogCapture
 {
@@ -233,10 +243,7 @@ TEST(Zip, ReplacesAnOldLinkInsteadOfWritingThroughIt)
 TEST(Zip, DamagedEntriesWriteNothing)
 {
     const std::string data = "the new content of the file";
-    Entry bad_crc = file("f", data);
-    bad_crc.raw = true;
-    bad_crc.raw_size = data.size();
-    bad_crc.raw_crc = crc_of(data) ^ 1;
+    Entry bad_crc = bad_checksum("f", data);
     Entry short_data = bad_crc;
     short_data.raw_crc = crc_of(data);
     short_data.raw_size = data.size() + 100;
@@ -303,11 +310,7 @@ TEST(Zip, EntryThatCannotBeOpenedIsLogged)
 // not make, and the file operations' shared position is left alone.
 TEST(Zip, FailurePlaceIsTheExtractionsOwn)
 {
-    const std::string data = "the content";
-    Entry bad_crc = file("f", data);
-    bad_crc.raw = true;
-    bad_crc.raw_size = data.size();
-    bad_crc.raw_crc = crc_of(data) ^ 1;
+    const Entry bad_crc = bad_checksum("f", "the content");
     const std::string place = ". file = HLutils/Files/io_utils line = ";
     struct {
         const char* what;
