@@ -33,12 +33,13 @@ struct err_msg_row {
 extern const err_msg_row kErrMsgs[];
 
 // Where the last failing file step was: this module's path and the line.
-// Set by the file operations here and by the zip extraction; read only by
-// the zip extraction's log lines.
+// Set by the file operations here and by the zip writer, read by the zip
+// writer's log line. The zip extraction keeps its own place instead, under
+// the same module path.
 extern const char* sErrFile;
 extern int sErrLine;
 
-// The module path recorded in sErrFile.
+// The module path recorded in sErrFile and named by the zip extraction.
 constexpr const char* kIoUtilsSource = "HLutils/Files/io_utils";
 
 // Records a failure at line in sErrFile/sErrLine; pass __LINE__.

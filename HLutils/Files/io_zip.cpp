@@ -1,35 +1,38 @@
 // Zip extraction: minizip reads the archive, this module decides what gets
-// created on disk and how.
+// created on disk and how. Entry names and link targets are confined by
+// zip_paths; small archives are read from memory through zip_memory; from
+// 64 KiB an entry's file is written by the workers of zip_pipeline; each
+// file is written under a temporary name of zip_temps.
 //
-// Index: entry names and link targets (safety); the archive in memory;
-// unzip_file; unzip_symlink; zip_to_file; temporaries left behind.
+// A regular file goes one of three routes: taken from memory and inflated in
+// one call, taken from memory and handed to the workers, or (not in memory,
+// or anything wrong with it there) streamed through minizip.
+//
+// Index: an entry from the archive in memory; one regular file (unzip_file);
+// one symbolic link (unzip_symlink); the archive (zip_to_file).
 #include "Files/io_zip.h"
 
-#include <fcntl.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <minizip/unzip.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <deque>
+#include <fstream>
 #include <memory>
-#include <mutex>
-#include <random>
-#include <set>
-#include <system_error>
-#include <thread>
-#include <vector>
+#include <string>
 
-#include "Files/case_desens.h"
+#include "Files/io_utils.h"
+#include "Files/zip_memory.h"
+#include "Files/zip_paths.h"
+#include "Files/zip_pipeline.h"
+#include "Files/zip_temps.h"
 #include "GenH/hl_types.h"
 
 namespace
@@ -38,20 +41,6 @@ namespace
 // Entries are streamed through a buffer of this size, whatever size the
 // archive declares.
 constexpr size_t kChunk = 256 * 1024;
-// A link target longer than this cannot be a path.
-constexpr size_t kMaxLinkTarget = 4096;
-// Links followed while checking one path (the kernel's own limit).
-constexpr int kMaxLinkHops = 40;
-// Attempts at a free temporary name.
-constexpr int kTempTries = 100;
-// Archives up to this size are read into memory in a few large reads and
-// handed to minizip from there: its own file functions make dozens of small
-// reads and seeks per archive. The buffer is kept for the next archive.
-constexpr size_t kWholeArchive = 6u << 20;
-// Entries of an archive in memory up to this size are inflated straight from
-// the archive into a kept buffer; larger ones stream through kChunk. With
-// kWholeArchive this bounds what the extraction keeps to 12 MiB.
-constexpr size_t kWholeEntry = 6u << 20;
 // Entries from this size on are handed to two more threads that write the
 // file and checksum it while inflate runs; below it the handing over costs
 // more than it saves. Inflate publishes its output in steps of kPipeStep,
@@ -64,603 +53,24 @@ constexpr unsigned long kModeLink = 0xA000;
 // Folder of Mac resource forks, never extracted.
 constexpr const char* kMacFolder = "__MACOSX";
 
-// The file operations and the extraction report through one module path.
-void note(int line)
-{
-    io_note_failure(line);
-}
-
+// One extraction: the open archive, where it may write, and where it failed.
 struct extract_state {
     unzFile zip = nullptr;
-    std::string root;              // nothing may leave this folder; ends in '/'
-    std::vector<std::string> base; // the target folder below root, one name each
-    std::set<std::string> links;   // links this extraction made (resolved paths)
+    zip_confinement where; // the root, the target folder below it, the links made
+    // The last failing step, named in the log lines: the module path the file
+    // operations report under, and the line. Setting a file's date that fails
+    // leaves it as it was.
+    const char* failed_file = "";
+    int failed_line = -1;
+    void note(int line)
+    {
+        failed_file = kIoUtilsSource;
+        failed_line = line;
+    }
 };
 
 // ---------------------------------------------------------------------------
-// [SECTION] Entry names and link targets
-
-std::vector<std::string> split_path(const std::string& path)
-{
-    std::vector<std::string> out;
-    size_t from = 0;
-    while (from <= path.size()) {
-        size_t slash = path.find('/', from);
-        if (slash == std::string::npos) slash = path.size();
-        out.push_back(path.substr(from, slash - from));
-        from = slash + 1;
-    }
-    return out;
-}
-
-std::string join_path(const std::string& root, const std::vector<std::string>& comps)
-{
-    std::string out = root;
-    for (size_t i = 0; i < comps.size(); ++i) {
-        if (i) out += '/';
-        out += comps[i];
-    }
-    return out;
-}
-
-// Name checks before anything is created: the name must stay below the
-// target folder and must not name the folder itself.
-int check_entry_name(const std::string& rel, bool is_folder)
-{
-    if (rel.empty()) return kErrZipBadName;
-    if (rel.size() >= (size_t)kZipNameBuf) return kErrZipNameTooLong;
-    if (rel.find('\0') != std::string::npos) return kErrZipBadName;
-    if (rel[0] == '/') return kErrZipUnsafeName;
-    std::vector<std::string> comps = split_path(rel);
-    for (const std::string& c : comps)
-        if (c == "..") return kErrZipUnsafeName;
-    if (!is_folder) {
-        const std::string& last = comps.back();
-        if (last.empty() || last == ".") return kErrZipBadName;
-    }
-    return 0;
-}
-
-// Walks comps below root as the kernel would, following links already on
-// disk. Fails when the walk leaves root, meets an absolute link or loops,
-// or (with made) passes a link that this extraction made. The last component
-// is followed only with follow_last. resolved gets the components reached.
-// The first `trusted` components (the target folder, chosen by the caller)
-// are taken as they are; a ".." may step out of one only when it is a real
-// folder, since out of a link the kernel would go elsewhere.
-// With strict_up a ".." must step out of a real folder reached without
-// following any link: a missing name, a file or a link there could later be
-// replaced by a link of another entry, and the ".." would then lead elsewhere.
-int walk_inside(const std::string& root, const std::vector<std::string>& comps,
-                const std::set<std::string>* made, bool follow_last, bool strict_up,
-                std::vector<std::string>* resolved, size_t trusted = 0)
-{
-    std::deque<std::string> todo(comps.begin(), comps.end());
-    std::vector<std::string> cur;
-    size_t trusted_left = trusted; // of todo's first entries
-    size_t trusted_in_cur = 0;     // of cur's first entries
-    int hops = 0;
-    bool followed = false;
-    while (!todo.empty()) {
-        std::string c = todo.front();
-        todo.pop_front();
-        bool as_is = trusted_left > 0;
-        if (as_is) --trusted_left;
-        if (c.empty() || c == ".") continue;
-        if (c == "..") {
-            if (cur.empty()) return kErrZipUnsafeName;
-            bool leaves_trusted = cur.size() <= trusted_in_cur;
-            if (strict_up || leaves_trusted) {
-                struct stat st;
-                if ((strict_up && followed) || lstat(join_path(root, cur).c_str(), &st) != 0 ||
-                    !S_ISDIR(st.st_mode))
-                    return kErrZipUnsafeName;
-            }
-            cur.pop_back();
-            if (leaves_trusted) trusted_in_cur = cur.size();
-            continue;
-        }
-        cur.push_back(c);
-        if (as_is) {
-            trusted_in_cur = cur.size();
-            continue;
-        }
-        if (todo.empty() && !follow_last) break;
-        std::string path = join_path(root, cur);
-        struct stat st;
-        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) continue;
-        if (made && made->count(path)) return kErrZipUnsafeName;
-        if (++hops > kMaxLinkHops) return kErrZipUnsafeName;
-        char target[kMaxLinkTarget + 1];
-        ssize_t n = readlink(path.c_str(), target, kMaxLinkTarget);
-        if (n <= 0) return kErrZipUnsafeName;
-        if (target[0] == '/') return kErrZipUnsafeName;
-        followed = true;
-        cur.pop_back();
-        std::vector<std::string> more = split_path(std::string(target, (size_t)n));
-        todo.insert(todo.begin(), more.begin(), more.end());
-    }
-    if (resolved) *resolved = cur;
-    return 0;
-}
-
-// How many leading components of comps are the target folder itself.
-size_t base_part(const extract_state& st, const std::vector<std::string>& comps)
-{
-    size_t n = 0;
-    while (n < st.base.size() && n < comps.size() && comps[n] == st.base[n])
-        ++n;
-    return n == st.base.size() ? n : 0;
-}
-
-// Where an entry named rel may be written: its folder must be reached
-// without leaving root or passing a link made by an earlier entry. out gets
-// the path to write (through links already on disk).
-int safe_target(extract_state& st, const std::string& rel, std::string* out)
-{
-    std::vector<std::string> comps = st.base;
-    for (const std::string& c : split_path(rel))
-        comps.push_back(c);
-    std::string last = comps.back();
-    comps.pop_back();
-    std::vector<std::string> parent;
-    int err = walk_inside(st.root, comps, &st.links, true, false, &parent, st.base.size());
-    if (err) return err;
-    if (!last.empty() && last != ".") parent.push_back(last);
-    *out = join_path(st.root, parent);
-    return 0;
-}
-
-// A link (components link_comps below root) may point only inside root.
-int check_link_target(extract_state& st, const std::vector<std::string>& link_comps,
-                      const std::string& target)
-{
-    if (!target.empty() && target[0] == '/') return kErrZipUnsafeName;
-    std::vector<std::string> comps(link_comps.begin(), link_comps.end() - 1);
-    size_t trusted = base_part(st, comps);
-    for (const std::string& c : split_path(target))
-        comps.push_back(c);
-    return walk_inside(st.root, comps, nullptr, true, true, nullptr, trusted);
-}
-
-// Letters of the random part of a temporary name.
-constexpr const char kTempLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-
-// A free name next to path for writing before the rename into place.
-std::string temp_name_near(const std::string& path)
-{
-    // Per thread: entries' files are also created on a worker thread.
-    static thread_local std::mt19937 rng(std::random_device{}());
-    std::string folder;
-    size_t slash = path.rfind('/');
-    if (slash != std::string::npos) folder = path.substr(0, slash + 1);
-    std::string name = folder + kZipTempPrefix;
-    for (int i = 0; i < kZipTempRandom; ++i)
-        name += kTempLetters[rng() % (sizeof(kTempLetters) - 1)];
-    return name;
-}
-
-// ---------------------------------------------------------------------------
-// [SECTION] The archive in memory
-
-// An archive of up to kWholeArchive bytes, read into a kept buffer as the
-// extraction goes: its last kTailRead bytes (the directory minizip reads
-// first) at once, the rest from the start on as it is needed. Inflate thus
-// starts on an entry while most of it is still unread, and the workers write
-// an incompressible entry while the rest of it is being read.
-struct memory_archive {
-    std::unique_ptr<char[]> data;
-    int fd = -1;     // open while the archive is extracted: it is this one
-    size_t size = 0; // the archive's size
-    size_t head = 0; // bytes [0, head) are read
-    size_t tail = 0; // bytes [tail, size) are read
-    size_t pos = 0;  // minizip's position
-};
-
-memory_archive& archive_memory()
-{
-    static memory_archive m;
-    return m;
-}
-
-// Bytes read at a time beyond what is asked for, and read at once from the
-// end (minizip looks for the directory's end up to 64 KiB back).
-constexpr size_t kReadStep = 256u << 10;
-constexpr size_t kTailRead = 128u << 10;
-
-// Reads [from, to) into the buffer; false when the file ends early or fails.
-bool read_span(memory_archive& m, size_t from, size_t to)
-{
-    while (from < to) {
-        ssize_t n = pread(m.fd, m.data.get() + from, to - from, (off_t)from);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        from += (size_t)n;
-    }
-    return true;
-}
-
-// Makes bytes [from, to) of the archive readable; false when some cannot
-// be read (a file cut short or failing).
-bool archive_load(size_t from, size_t to)
-{
-    memory_archive& m = archive_memory();
-    to = std::min(to, m.size);
-    if (from >= to || to <= m.head || from >= m.tail) return true;
-    // [head, tail) is read in order, a step ahead of what is asked for.
-    const size_t upto = std::min(m.tail, std::max(to, m.head + kReadStep));
-    if (!read_span(m, m.head, upto)) return false;
-    m.head = upto;
-    return true;
-}
-
-void archive_close()
-{
-    memory_archive& m = archive_memory();
-    if (m.fd >= 0) close(m.fd);
-    m.fd = -1;
-}
-
-// Opens the archive for reading through archive_memory(); false when it is
-// no regular file of at most kWholeArchive bytes or cannot be read (minizip
-// then opens it itself and reports what it finds).
-bool read_archive(const std::string& path)
-{
-    archive_close();
-    memory_archive& m = archive_memory();
-    m.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (m.fd < 0) return false;
-    struct stat st;
-    bool ok = fstat(m.fd, &st) == 0 && S_ISREG(st.st_mode) && (size_t)st.st_size <= kWholeArchive;
-    // Reserved once at its largest: only the pages used are ever touched,
-    // and a larger archive later never moves it (fresh pages fault again).
-    if (ok && !m.data) m.data.reset(new char[kWholeArchive]);
-    if (ok) {
-        m.size = (size_t)st.st_size;
-        m.head = 0;
-        m.tail = m.size - std::min(m.size, kTailRead);
-        m.pos = 0;
-        ok = read_span(m, m.tail, m.size);
-    }
-    if (!ok) archive_close();
-    return ok;
-}
-
-voidpf ZCALLBACK mem_open(voidpf opaque, const void*, int mode)
-{
-    if (!(mode & ZLIB_FILEFUNC_MODE_READ)) return nullptr;
-    static_cast<memory_archive*>(opaque)->pos = 0;
-    return opaque;
-}
-
-uLong ZCALLBACK mem_read(voidpf, voidpf stream, void* buf, uLong n)
-{
-    memory_archive& m = *static_cast<memory_archive*>(stream);
-    size_t left = m.size - m.pos;
-    if (n > left) n = (uLong)left;
-    if (n == 0 || !archive_load(m.pos, m.pos + n)) return 0;
-    std::memcpy(buf, m.data.get() + m.pos, n);
-    m.pos += n;
-    return n;
-}
-
-uLong ZCALLBACK mem_write(voidpf, voidpf, const void*, uLong)
-{
-    return 0;
-}
-
-ZPOS64_T ZCALLBACK mem_tell(voidpf, voidpf stream)
-{
-    return static_cast<memory_archive*>(stream)->pos;
-}
-
-long ZCALLBACK mem_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
-{
-    memory_archive& m = *static_cast<memory_archive*>(stream);
-    ZPOS64_T base = origin == ZLIB_FILEFUNC_SEEK_SET   ? 0
-                    : origin == ZLIB_FILEFUNC_SEEK_CUR ? m.pos
-                                                       : m.size;
-    if (offset > m.size || base > m.size - offset) return -1;
-    m.pos = (size_t)(base + offset);
-    return 0;
-}
-
-int ZCALLBACK mem_close(voidpf, voidpf)
-{
-    return 0;
-}
-
-int ZCALLBACK mem_error(voidpf, voidpf)
-{
-    return 0;
-}
-
-// Opens the archive from memory when it fits, else through minizip's files.
-unzFile open_archive(const std::string& path)
-{
-    if (!read_archive(path)) return unzOpen(path.c_str());
-    zlib_filefunc64_def funcs = {mem_open, mem_read,  mem_write, mem_tell,
-                                 mem_seek, mem_close, mem_error, &archive_memory()};
-    return unzOpen2_64(path.c_str(), &funcs);
-}
-
-// ---------------------------------------------------------------------------
-// [SECTION] One regular file
-
-int write_all(int fd, const char* data, size_t n)
-{
-    while (n > 0) {
-        ssize_t w = write(fd, data, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        if (w == 0) return EIO;
-        data += w;
-        n -= (size_t)w;
-    }
-    return 0;
-}
-
-char* chunk_buffer()
-{
-    static std::unique_ptr<char[]> buf(new char[kChunk]);
-    return buf.get();
-}
-
-// A new temporary file beside p, opened for writing; -1 with *err set when
-// none could be made.
-int create_temp(const std::string& p, std::string* tmp, int* err)
-{
-    int fd = -1;
-    for (int i = 0; i < kTempTries && fd < 0; ++i) {
-        *tmp = temp_name_near(p);
-        fd = open(tmp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) *err = errno;
-    return fd;
-}
-
-// Waiting between threads. A sleeping thread costs whoever wakes it a
-// system call, and its own wake-up takes longer still, so a waiter first
-// polls for a while and only then sleeps. Whoever changes what a sleeper
-// waits for calls wake(), which costs nothing when none sleeps (sleepers is
-// read after the change and counted under the mutex before the sleeper's last
-// look, so no wake is lost).
-class handoff
-{
-  public:
-    // Returns once done() holds: polls it for about spin_us, then naps for
-    // nap_us at a time during linger_us, then sleeps until woken, or with
-    // nap_us > 0 wakes every nap_us (a change that comes without wake() is
-    // still seen).
-    template <class Done> void await(Done done, int spin_us, int nap_us, int linger_us = 0)
-    {
-        if (done()) return;
-        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(spin_us);
-        for (unsigned i = 1;; ++i) {
-            if (done()) return;
-            // Reading the clock costs more than a look.
-            if (i % 64 == 0 && std::chrono::steady_clock::now() >= until) break;
-            cpu_relax();
-        }
-        // Naps while lingering are not counted: wake() skips them.
-        const auto linger_end =
-            std::chrono::steady_clock::now() + std::chrono::microseconds(linger_us);
-        while (linger_us > 0 && std::chrono::steady_clock::now() < linger_end) {
-            if (done()) return;
-            std::this_thread::sleep_for(std::chrono::microseconds(nap_us));
-        }
-        std::unique_lock<std::mutex> lock(m_);
-        sleepers_.fetch_add(1);
-        while (!done()) {
-            if (nap_us > 0)
-                cv_.wait_for(lock, std::chrono::microseconds(nap_us));
-            else
-                cv_.wait(lock);
-        }
-        sleepers_.fetch_sub(1);
-    }
-    void wake()
-    {
-        if (sleepers_.load() == 0) return;
-        {
-            // Taken once so that a sleeper between its last look and its
-            // wait cannot miss the notify.
-            std::lock_guard<std::mutex> lock(m_);
-        }
-        cv_.notify_all();
-    }
-
-  private:
-    static void cpu_relax()
-    {
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
-    }
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::atomic<int> sleepers_{0};
-};
-
-// Two threads kept for the rest of the process once an extraction needs
-// them: while inflate runs, one writes the entry's bytes into its file as
-// they are published, the other checksums them. Extractions hand them one
-// entry at a time (entry_with_workers). Kept rather than started per entry:
-// starting two threads costs about what a small entry saves.
-//
-// Each worker takes spans of the published bytes by claiming them. When
-// inflate is done the extracting thread claims whatever is left and does it
-// itself, waiting only for spans a worker already holds: it never waits for
-// a worker to wake up, and a worker that wakes late finds nothing to claim.
-// A claim carries the entry's number, so a worker still on an old entry
-// cannot take a span of the next.
-class entry_workers
-{
-  public:
-    // The workers, started on first use; null when a thread cannot start. A
-    // forked child has none of the parent's threads and starts none (POSIX
-    // promises little in such a child): it extracts on its own.
-    static entry_workers* get()
-    {
-        static std::once_flag at_fork;
-        std::call_once(at_fork, [] {
-            pthread_atfork(nullptr, nullptr, [] {
-                instance_ = nullptr;
-                failed_ = true;
-            });
-        });
-        if (!instance_ && !failed_) {
-            // Never deleted: the threads wait on it until the process ends.
-            auto* w = new entry_workers;
-            try {
-                std::thread([w] { w->file_work(); }).detach();
-                std::thread([w] { w->checksum_work(); }).detach();
-                instance_ = w;
-            } catch (const std::system_error&) {
-                // A worker that did start waits for an entry that never
-                // comes; extractions go on without them.
-                failed_ = true;
-            }
-        }
-        return instance_;
-    }
-
-    // A new entry: its bytes will be published in data and written to fd.
-    void begin(const char* data, int fd)
-    {
-        const unsigned job = job_.load() + 1;
-        for (lane* l : {&write_, &sum_}) {
-            l->claimed.store(claim(job, 0));
-            l->done.store(claim(job, 0));
-        }
-        data_.store(data);
-        fd_.store(fd);
-        ready_.store(0);
-        closed_.store(false);
-        write_err_ = 0;
-        crc_ = crc32(0, nullptr, 0);
-        job_.store(job);
-        idle_.wake();
-    }
-    // Bytes [0, n) of the data are final. The workers look for them often
-    // enough on their own: no wake, no system call.
-    void publish(size_t n) { ready_.store(n); }
-    // No more bytes come: what the workers have not claimed is written and
-    // checksummed here. The results are then in write_err and crc.
-    void finish()
-    {
-        closed_.store(true);
-        const unsigned job = job_.load();
-        const size_t n = ready_.load();
-        const char* data = data_.load();
-        // The checksum goes on while the rest is written here: on an
-        // incompressible entry the writing is most of the work.
-        const size_t w = take_rest(write_, job, n);
-        write_err = write_err_;
-        if (!write_err && n > w) write_err = write_all(fd_.load(), data + w, n - w);
-        const size_t c = take_rest(sum_, job, n);
-        crc = crc_;
-        if (n > c) crc = crc32(crc, reinterpret_cast<const Bytef*>(data + c), uInt(n - c));
-    }
-
-    // The entry's results, read after finish().
-    int write_err = 0;
-    uLong crc = 0;
-
-  private:
-    // How a worker waits (microseconds). For the next entry: it polls
-    // kIdleSpinUs, naps kIdleNapUs at a time for kLingerUs (extractions come
-    // in runs, and waking a sleeper costs begin() a system call), then sleeps
-    // until woken. For more bytes of its entry: it polls kDataSpinUs, then
-    // naps kDataNapUs at a time. A worker takes at most kSpan bytes at a
-    // time, so the extracting thread never waits long for a span in hand.
-    static constexpr int kIdleSpinUs = 50;
-    static constexpr int kIdleNapUs = 50;
-    static constexpr int kLingerUs = 20000;
-    static constexpr int kDataSpinUs = 50;
-    static constexpr int kDataNapUs = 200;
-    static constexpr size_t kSpan = 256u << 10;
-    // The extracting thread waiting for a span in hand: it polls, and sleeps
-    // only if the worker was held up.
-    static constexpr int kSpanWaitUs = 2000;
-    static constexpr int kSpanNapUs = 50;
-    // A claim: the entry's number above kPosBits, a byte position below.
-    static constexpr int kPosBits = 40;
-
-    struct lane {
-        std::atomic<uint64_t> claimed{0}; // bytes [0, pos) are taken
-        std::atomic<uint64_t> done{0};    // bytes [0, pos) are written or summed
-    };
-    static uint64_t claim(unsigned job, size_t pos) { return (uint64_t(job) << kPosBits) | pos; }
-    static size_t pos_of(uint64_t c) { return size_t(c & ((uint64_t(1) << kPosBits) - 1)); }
-
-    entry_workers() = default;
-
-    // Claims the rest of the lane up to n and waits for the span a worker
-    // holds, if any; returns where the rest begins.
-    size_t take_rest(lane& l, unsigned job, size_t n)
-    {
-        const uint64_t had = l.claimed.exchange(claim(job, n));
-        span_done_.await([&] { return l.done.load() == had; }, kSpanWaitUs, kSpanNapUs);
-        return pos_of(had);
-    }
-    // One worker's life: for each entry, claims and works on spans until the
-    // entry is closed, the extracting thread has taken the rest, or a newer
-    // entry has begun. work(bytes, n) runs on each span in order.
-    template <class Work> void serve(lane& l, Work work)
-    {
-        for (unsigned seen = 0;;) {
-            idle_.await([&] { return job_.load() != seen; }, kIdleSpinUs, kIdleNapUs, kLingerUs);
-            const unsigned job = seen = job_.load();
-            const char* data = data_.load();
-            const int fd = fd_.load();
-            for (size_t pos = 0;;) {
-                data_wait_.await(
-                    [&] { return ready_.load() > pos || closed_.load() || job_.load() != job; },
-                    kDataSpinUs, kDataNapUs);
-                const size_t upto = std::min(ready_.load(), pos + kSpan);
-                uint64_t expect = claim(job, pos);
-                if (upto <= pos || !l.claimed.compare_exchange_strong(expect, claim(job, upto)))
-                    break;
-                // Claimed: data and fd are this entry's, read after its
-                // number, and the entry cannot end before done is stored.
-                work(fd, data + pos, upto - pos);
-                l.done.store(claim(job, upto));
-                span_done_.wake();
-                pos = upto;
-            }
-        }
-    }
-    void file_work()
-    {
-        serve(write_, [&](int fd, const char* d, size_t n) {
-            if (!write_err_) write_err_ = write_all(fd, d, n);
-        });
-    }
-    void checksum_work()
-    {
-        serve(sum_, [&](int, const char* d, size_t n) {
-            crc_ = crc32(crc_, reinterpret_cast<const Bytef*>(d), static_cast<uInt>(n));
-        });
-    }
-
-    static inline entry_workers* instance_ = nullptr;
-    static inline bool failed_ = false;
-    handoff idle_, data_wait_, span_done_;
-    std::atomic<unsigned> job_{0};
-    std::atomic<const char*> data_{nullptr};
-    std::atomic<int> fd_{-1};
-    std::atomic<size_t> ready_{0};
-    std::atomic<bool> closed_{false};
-    lane write_, sum_;
-    // Touched only by the holder of a claim of the current entry, or by the
-    // extracting thread once no span is held.
-    int write_err_ = 0;
-    uLong crc_ = 0;
-};
+// [SECTION] An entry from the archive in memory
 
 // One raw inflate stream, reset per entry.
 z_stream* entry_inflater()
@@ -670,27 +80,12 @@ z_stream* entry_inflater()
     return ready && inflateReset(&z) == Z_OK ? &z : nullptr;
 }
 
-// The kept buffer an entry of up to kWholeEntry bytes is inflated into
+// The kept buffer an entry of up to kZipWholeEntry bytes is inflated into
 // whole; reserved at its largest, as the archive's.
 char* entry_buffer()
 {
-    static std::unique_ptr<char[]> buf(new char[kWholeEntry]);
+    static std::unique_ptr<char[]> buf(new char[kZipWholeEntry]);
     return buf.get();
-}
-
-// Where the open entry's bytes begin in the archive in memory; null when it
-// is not taken from there: the archive is not in memory, or the entry is
-// encrypted, larger than kWholeEntry, of another method or out of bounds.
-const char* entry_in_memory(extract_state& st, const unz_file_info& info)
-{
-    const memory_archive& m = archive_memory();
-    if (m.fd < 0 || (info.flag & 1) || info.uncompressed_size > kWholeEntry) return nullptr;
-    if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return nullptr;
-    if (info.compression_method == 0 && info.compressed_size != info.uncompressed_size)
-        return nullptr;
-    ZPOS64_T at = unzGetCurrentFileZStreamPos64(st.zip);
-    if (at > m.size || info.compressed_size > m.size - at) return nullptr;
-    return m.data.get() + at;
 }
 
 // What became of an entry taken from memory.
@@ -702,22 +97,15 @@ struct memory_entry {
     int create_err = 0, write_err = 0;
 };
 
-// Where the entry's compressed bytes are in the archive in memory.
-struct entry_input {
-    const char* from; // the first byte
-    size_t at;        // its offset in the archive
-    size_t size;      // how many there are
-};
-
 // Tops up inflate's input from the archive, reading on as inflate goes;
 // false when the archive cannot be read on.
-bool feed(z_stream* z, const entry_input& in)
+bool feed(z_stream* z, const zip_memory_span& in)
 {
     const size_t next = size_t(reinterpret_cast<const char*>(z->next_in) - in.from);
     const size_t left = in.size - next;
-    if (z->avail_in >= std::min(left, kReadStep / 2)) return true;
-    const size_t want = std::min(left, kReadStep);
-    if (!archive_load(in.at + next, in.at + next + want)) return false;
+    if (z->avail_in >= std::min(left, kZipReadStep / 2)) return true;
+    const size_t want = std::min(left, kZipReadStep);
+    if (!zip_memory_load(in.at + next, in.at + next + want)) return false;
     z->avail_in = static_cast<uInt>(want);
     return true;
 }
@@ -725,22 +113,21 @@ bool feed(z_stream* z, const entry_input& in)
 // The entry inflated into out (or, stored, published from the archive) in
 // steps while the workers write it into a new temporary file beside p and
 // checksum it. False when the workers cannot run (nothing done).
-bool entry_with_workers(z_stream* z, const entry_input& in, char* out, const unz_file_info& info,
-                        const std::string& p, memory_entry* r)
+bool entry_with_workers(z_stream* z, const zip_memory_span& in, char* out,
+                        const unz_file_info& info, const std::string& p, memory_entry* r)
 {
-    entry_workers* w = entry_workers::get();
-    if (!w) return false;
+    if (!zip_workers_ready()) return false;
     const size_t size = info.uncompressed_size;
     r->tried = true;
-    r->fd = create_temp(p, &r->tmp, &r->create_err);
+    r->fd = zip_create_temp(p, &r->tmp, &r->create_err);
     if (r->fd < 0) return true;
-    w->begin(z ? out : in.from, r->fd);
+    zip_workers_begin(z ? out : in.from, r->fd);
     bool made = true;
     if (!z) {
         for (size_t done = 0; made && done < size;) {
-            const size_t upto = std::min(size, done + kReadStep);
-            made = archive_load(in.at + done, in.at + upto);
-            if (made) w->publish(done = upto);
+            const size_t upto = std::min(size, done + kZipReadStep);
+            made = zip_memory_load(in.at + done, in.at + upto);
+            if (made) zip_workers_publish(done = upto);
         }
     } else {
         int res = Z_OK;
@@ -751,13 +138,13 @@ bool entry_with_workers(z_stream* z, const entry_input& in, char* out, const unz
             z->avail_out =
                 static_cast<uInt>(std::min(left, std::clamp(left / 2, kPipeLastStep, kPipeStep)));
             res = inflate(z, Z_NO_FLUSH);
-            w->publish(z->total_out);
+            zip_workers_publish(z->total_out);
         }
         made = res == Z_STREAM_END && z->total_out == size;
     }
-    w->finish();
-    r->whole = made && w->crc == info.crc;
-    r->write_err = w->write_err;
+    const zip_workers_result done = zip_workers_finish();
+    r->whole = made && done.crc == info.crc;
+    r->write_err = done.write_err;
     return true;
 }
 
@@ -768,10 +155,9 @@ bool entry_with_workers(z_stream* z, const entry_input& in, char* out, const unz
 memory_entry entry_from_memory(extract_state& st, const std::string& p, const unz_file_info& info)
 {
     memory_entry r;
-    const char* from = entry_in_memory(st, info);
+    const zip_memory_span in = zip_memory_entry(st.zip, info);
+    const char* from = in.from;
     if (!from) return r;
-    const entry_input in = {from, size_t(from - archive_memory().data.get()),
-                            size_t(info.compressed_size)};
     const size_t size = info.uncompressed_size;
     const bool deflated = info.compression_method == Z_DEFLATED;
     z_stream* z = deflated ? entry_inflater() : nullptr;
@@ -786,9 +172,9 @@ memory_entry entry_from_memory(extract_state& st, const std::string& p, const un
     if (size >= kPipeFrom && entry_with_workers(z, in, out, info, p, &r)) return r;
 
     // Read whole: a damaged entry reads nothing beyond its own bytes.
-    if (!archive_load(in.at, in.at + in.size)) return r;
+    if (!zip_memory_load(in.at, in.at + in.size)) return r;
     r.tried = true;
-    r.fd = create_temp(p, &r.tmp, &r.create_err);
+    r.fd = zip_create_temp(p, &r.tmp, &r.create_err);
     if (r.fd < 0) return r;
     const char* bytes = from;
     if (deflated) {
@@ -800,8 +186,17 @@ memory_entry entry_from_memory(extract_state& st, const std::string& p, const un
     if (crc32(0, reinterpret_cast<const Bytef*>(bytes), static_cast<uInt>(size)) != info.crc)
         return r;
     r.whole = true;
-    r.write_err = write_all(r.fd, bytes, size);
+    r.write_err = zip_write_all(r.fd, bytes, size);
     return r;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] One regular file
+
+char* chunk_buffer()
+{
+    static std::unique_ptr<char[]> buf(new char[kChunk]);
+    return buf.get();
 }
 
 // The open entry streamed through minizip into fd from its start, minizip
@@ -812,14 +207,14 @@ int stream_entry(extract_state& st, int fd, const unz_file_info& info)
     // A try from memory may have written part of the entry.
     if (lseek(fd, 0, SEEK_SET) != 0 || ftruncate(fd, 0) != 0) {
         err = errno;
-        note(__LINE__);
+        st.note(__LINE__);
         unzCloseCurrentFile(st.zip);
         return err;
     }
     unzCloseCurrentFile(st.zip);
     err = unzOpenCurrentFile(st.zip);
     if (err != UNZ_OK) {
-        note(__LINE__);
+        st.note(__LINE__);
         return err;
     }
     char* buf = chunk_buffer();
@@ -828,27 +223,27 @@ int stream_entry(extract_state& st, int fd, const unz_file_info& info)
         int n = unzReadCurrentFile(st.zip, buf, (unsigned)kChunk);
         if (n < 0) {
             err = kErrZipRead;
-            note(__LINE__);
+            st.note(__LINE__);
             break;
         }
         if (n == 0) break;
         total += (unsigned)n;
-        int w = write_all(fd, buf, (size_t)n);
+        int w = zip_write_all(fd, buf, (size_t)n);
         if (w) {
             err = w;
-            note(__LINE__);
+            st.note(__LINE__);
             break;
         }
     }
     if (!err && total != (unsigned long long)info.uncompressed_size) {
         err = kErrZipRead;
-        note(__LINE__);
+        st.note(__LINE__);
     }
     // Closing the entry checks its CRC.
     int closed = unzCloseCurrentFile(st.zip);
     if (!err && closed != UNZ_OK) {
         err = closed;
-        note(__LINE__);
+        st.note(__LINE__);
     }
     return err;
 }
@@ -882,22 +277,22 @@ int write_entry(extract_state& st, const std::string& p, const unz_file_info& in
 {
     int err = unzOpenCurrentFile(st.zip);
     if (err != UNZ_OK) {
-        note(__LINE__);
+        st.note(__LINE__);
         return err;
     }
 
     memory_entry mem = entry_from_memory(st, p, info);
     std::string tmp = mem.tmp;
-    int fd = mem.tried ? mem.fd : create_temp(p, &tmp, &mem.create_err);
+    int fd = mem.tried ? mem.fd : zip_create_temp(p, &tmp, &mem.create_err);
     if (fd < 0) {
         err = mem.create_err;
-        note(__LINE__);
+        st.note(__LINE__);
         unzCloseCurrentFile(st.zip);
         return err;
     }
     if (mem.whole) {
         err = mem.write_err;
-        if (err) note(__LINE__);
+        if (err) st.note(__LINE__);
         unzCloseCurrentFile(st.zip); // nothing read through minizip: nothing for it to check
     } else {
         // Damaged or not in memory: minizip reports exactly what is wrong.
@@ -906,11 +301,11 @@ int write_entry(extract_state& st, const std::string& p, const unz_file_info& in
     int time_err = err ? 0 : apply_mode_and_date(fd, info);
     if (close(fd) != 0 && !err) {
         err = errno;
-        note(__LINE__);
+        st.note(__LINE__);
     }
     if (!err && rename(tmp.c_str(), p.c_str()) != 0) {
         err = errno;
-        note(__LINE__);
+        st.note(__LINE__);
     }
     if (err) unlink(tmp.c_str());
     return err ? err : time_err;
@@ -920,38 +315,37 @@ int unzip_file(extract_state& st, const std::string& p, const unz_file_info& inf
 {
     int err = write_entry(st, p, info);
     if (err)
-        xer << "Zip to file failed with error " << err << ". file = " << sErrFile
-            << " line = " << sErrLine << ". inFile=" << p << ".\n";
+        xer << "Zip to file failed with error " << err << ". file = " << st.failed_file
+            << " line = " << st.failed_line << ". inFile=" << p << ".\n";
     return err;
 }
 
 // ---------------------------------------------------------------------------
 // [SECTION] One symbolic link
 
-int unzip_symlink(extract_state& st, const std::string& p, const std::vector<std::string>& comps,
-                  const unz_file_info& info)
+int unzip_symlink(extract_state& st, const std::string& p, const unz_file_info& info)
 {
     std::string target;
     int err = unzOpenCurrentFile(st.zip);
     if (err != UNZ_OK) {
-        note(__LINE__);
+        st.note(__LINE__);
     } else {
-        if (info.uncompressed_size > kMaxLinkTarget) {
+        if (info.uncompressed_size > kZipMaxLinkTarget) {
             err = kErrZipNameTooLong;
-            note(__LINE__);
+            st.note(__LINE__);
             unzCloseCurrentFile(st.zip);
         } else {
-            char buf[kMaxLinkTarget + 1];
-            int n = unzReadCurrentFile(st.zip, buf, (unsigned)kMaxLinkTarget);
+            char buf[kZipMaxLinkTarget + 1];
+            int n = unzReadCurrentFile(st.zip, buf, (unsigned)kZipMaxLinkTarget);
             if (n < 0 || (unsigned long)n != info.uncompressed_size) {
                 err = kErrZipRead;
-                note(__LINE__);
+                st.note(__LINE__);
                 unzCloseCurrentFile(st.zip);
             } else {
                 int closed = unzCloseCurrentFile(st.zip);
                 if (closed != UNZ_OK) {
                     err = closed;
-                    note(__LINE__);
+                    st.note(__LINE__);
                 }
                 target.assign(buf, (size_t)n);
             }
@@ -959,18 +353,18 @@ int unzip_symlink(extract_state& st, const std::string& p, const std::vector<std
     }
     if (!err && target.find('\0') != std::string::npos) {
         err = kErrZipBadName;
-        note(__LINE__);
+        st.note(__LINE__);
     }
     if (!err) {
-        err = check_link_target(st, comps, target);
-        if (err) note(__LINE__);
+        err = zip_check_link_target(st.where, p, target);
+        if (err) st.note(__LINE__);
     }
     if (!err) {
         // Made under a temporary name and renamed over the old entry, so a
         // failure leaves the old one.
         err = kErrZipLinkOrTime;
-        for (int i = 0; i < kTempTries; ++i) {
-            std::string tmp = temp_name_near(p);
+        for (int i = 0; i < kZipTempTries; ++i) {
+            std::string tmp = zip_temp_name_near(p);
             if (symlink(target.c_str(), tmp.c_str()) != 0) {
                 if (errno == EEXIST) continue;
                 break;
@@ -982,13 +376,13 @@ int unzip_symlink(extract_state& st, const std::string& p, const std::vector<std
             break;
         }
         if (err)
-            note(__LINE__);
+            st.note(__LINE__);
         else
-            st.links.insert(p);
+            st.where.links.insert(p);
     }
     if (err)
-        xer << "Zip to symlink failed with error " << err << ". file = " << sErrFile
-            << " line = " << sErrLine << ". inFile=" << p << ".\n";
+        xer << "Zip to symlink failed with error " << err << ". file = " << st.failed_file
+            << " line = " << st.failed_line << ". inFile=" << p << ".\n";
     return err;
 }
 
@@ -1003,49 +397,40 @@ int extract_entry(extract_state& st, const std::string& rel, const unz_file_info
     bool is_folder = !rel.empty() && rel.back() == '/';
     if (begins_with(rel, kMacFolder)) return 0;
 
-    int err = check_entry_name(rel, is_folder);
+    int err = zip_check_entry_name(rel, is_folder ? zip_name_kind::folder : zip_name_kind::file);
     if (err) {
-        note(__LINE__);
+        st.note(__LINE__);
         xer << "Zip entry refused (" << err << "): " << rel << "\n";
         return err;
     }
     std::string p;
-    err = safe_target(st, rel, &p);
+    err = zip_safe_target(st.where, rel, &p);
     if (err) {
-        note(__LINE__);
+        st.note(__LINE__);
         xer << "Zip entry refused (" << err << "): " << rel << "\n";
         return err;
     }
     if (is_folder) {
         err = make_folder(p + "/");
-        return err == EEXIST ? 0 : err;
+        if (err == EEXIST) return 0;
+        if (err) st.note(__LINE__);
+        return err;
     }
-    if ((((unsigned long)info.external_fa >> 16) & kModeLink) == kModeLink) {
-        std::vector<std::string> comps = split_path(p.substr(st.root.size()));
-        return unzip_symlink(st, p, comps, info);
-    }
+    if ((((unsigned long)info.external_fa >> 16) & kModeLink) == kModeLink)
+        return unzip_symlink(st, p, info);
     return unzip_file(st, p, info);
 }
 
 // ---------------------------------------------------------------------------
 // [SECTION] The archive
 
-// The target folder below root, one name per component; false when folder
-// is not inside root.
-bool folder_below_root(const std::string& root, const std::string& folder,
-                       std::vector<std::string>* base)
-{
-    base->clear();
-    if (folder.compare(0, root.size(), root) != 0) return false;
-    for (const std::string& c : split_path(folder.substr(root.size()))) {
-        if (c == "..") return false;
-        if (!c.empty() && c != ".") base->push_back(c);
-    }
-    return true;
-}
+// Under which name entries are extracted: as stored, or under the name the
+// caller gave (meant for an archive of one entry).
+enum class entry_name { stored, given };
 
 // Every entry of the open archive, in order; stops at the first failure.
-int extract_all(extract_state& st, std::string* name, int use_name)
+// name, when not null, gets the first entry's stored name.
+int extract_all(extract_state& st, std::string* name, entry_name names)
 {
     int err = 0;
     unzGoToFirstFile(st.zip);
@@ -1055,18 +440,18 @@ int extract_all(extract_state& st, std::string* name, int use_name)
         err = unzGetCurrentFileInfo(st.zip, &info, stored, sizeof(stored), nullptr, 0, nullptr, 0);
         if (err != UNZ_OK) {
             xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
-            note(__LINE__);
+            st.note(__LINE__);
             return err;
         }
         std::string rel;
         if (info.size_filename >= (unsigned long)kZipNameBuf) {
             // Longer than the name buffer: refused, never cut short.
             err = kErrZipNameTooLong;
-            note(__LINE__);
+            st.note(__LINE__);
         } else {
             rel.assign(stored, info.size_filename);
             std::string stored_name = rel;
-            if (use_name && name) rel = *name;
+            if (names == entry_name::given && name) rel = *name;
             if (first && name) *name = stored_name;
             err = extract_entry(st, rel, info);
         }
@@ -1077,7 +462,7 @@ int extract_all(extract_state& st, std::string* name, int use_name)
         err = unzGoToNextFile(st.zip);
         if (err == UNZ_END_OF_LIST_OF_FILE) return 0;
         if (err) {
-            note(__LINE__);
+            st.note(__LINE__);
             return err;
         }
     }
@@ -1092,62 +477,25 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
     folder = app_path + folder;
 
     extract_state st;
-    st.root = root.empty() ? folder : app_path + root;
     int err = 0;
-    if (!folder_below_root(st.root, folder, &st.base)) {
-        note(__LINE__);
+    if (!zip_confine(root.empty() ? folder : app_path + root, folder, &st.where)) {
+        st.note(__LINE__);
         err = kErrZipUnsafeName;
-    } else if (!(st.zip = open_archive(archive))) {
+    } else if (!(st.zip = zip_memory_open(archive))) {
         xer << "OK I am about to report that I could not open a zip file for extraction!\n";
         xer << "That incoming file is " << archive << "\n";
         xer << "In c-form, it is " << archive.c_str() << "\n";
         xer << "The size is " << archive.size() << "\n";
-        note(__LINE__);
+        st.note(__LINE__);
         err = kErrZipOpen;
     } else {
-        err = extract_all(st, name, use_name);
+        err = extract_all(st, name, use_name ? entry_name::given : entry_name::stored);
         unzClose(st.zip);
     }
-    archive_close();
+    zip_memory_close();
     if (err)
-        xer << "Zip to file failed with error err = " << err << ". file = " << sErrFile
-            << " line = " << sErrLine << ". zip_file=" << archive << ", out_directory=" << folder
-            << ".\n";
+        xer << "Zip to file failed with error err = " << err << ". file = " << st.failed_file
+            << " line = " << st.failed_line << ". zip_file=" << archive
+            << ", out_directory=" << folder << ".\n";
     return err;
-}
-
-// ---------------------------------------------------------------------------
-// [SECTION] Temporaries left behind
-
-std::string zip_temp_name_near(const std::string& path)
-{
-    return temp_name_near(path);
-}
-
-bool zip_is_temp_name(const std::string& name)
-{
-    const size_t prefix = std::strlen(kZipTempPrefix);
-    if (name.size() != prefix + kZipTempRandom || name.compare(0, prefix, kZipTempPrefix) != 0)
-        return false;
-    for (size_t i = prefix; i < name.size(); ++i)
-        if (name[i] == '\0' || !std::strchr(kTempLetters, name[i])) return false;
-    return true;
-}
-
-int zip_remove_stale_temps(const std::string& folder)
-{
-    std::string path = app_path + folder;
-    const std::vector<std::string>* names = folder_names(path);
-    if (!names) return 0;
-    int removed = 0;
-    for (const std::string& entry : *names) {
-        if (!zip_is_temp_name(entry)) continue;
-        // Only what the extraction makes: a file or a link, never a folder.
-        struct stat st;
-        if (lstat((path + entry).c_str(), &st) != 0) continue;
-        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) continue;
-        if (unlink((path + entry).c_str()) == 0) ++removed;
-    }
-    if (removed) folder_memo_forget(path);
-    return removed;
 }

@@ -12,12 +12,14 @@
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
 
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "Files/io_utils.h"
 #include "Files/io_zip.h"
 #include "GenH/hl_types.h"
 #include "support/alert_probe.h"
@@ -106,6 +108,16 @@ void make_zip(const std::string& path, const std::vector<Entry>& entries)
 unsigned long crc_of(const std::string& s)
 {
     return crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(s.data()), (uInt)s.size());
+}
+
+// Stored as it is, with a checksum one bit off.
+Entry bad_checksum(const std::string& name, const std::string& data)
+{
+    Entry e = file(name, data);
+    e.raw = true;
+    e.raw_size = data.size();
+    e.raw_crc = crc_of(data) ^ 1;
+    return e;
 }
 
 // Sends the log to a private file for the test's lifetime.
@@ -231,10 +243,7 @@ TEST(Zip, ReplacesAnOldLinkInsteadOfWritingThroughIt)
 TEST(Zip, DamagedEntriesWriteNothing)
 {
     const std::string data = "the new content of the file";
-    Entry bad_crc = file("f", data);
-    bad_crc.raw = true;
-    bad_crc.raw_size = data.size();
-    bad_crc.raw_crc = crc_of(data) ^ 1;
+    Entry bad_crc = bad_checksum("f", data);
     Entry short_data = bad_crc;
     short_data.raw_crc = crc_of(data);
     short_data.raw_size = data.size() + 100;
@@ -294,6 +303,43 @@ TEST(Zip, EntryThatCannotBeOpenedIsLogged)
         EXPECT_NE(text.find(". inFile=" + a.out + "f.\n", at), std::string::npos) << text;
         EXPECT_TRUE(list_dir(a.out).empty()) << c.what;
     }
+}
+
+// The extraction keeps where it failed in its own record: its log lines name
+// the failing line, found by the extraction itself or by the folder it could
+// not make, and the file operations' shared position is left alone.
+TEST(Zip, FailurePlaceIsTheExtractionsOwn)
+{
+    const Entry bad_crc = bad_checksum("f", "the content");
+    const std::string place = ". file = HLutils/Files/io_utils line = ";
+    struct {
+        const char* what;
+        Entry entry;
+        const char* line;      // the log line that names the place
+        bool shared_untouched; // make_folder keeps writing the shared position
+    } cases[] = {
+        {"damaged file", bad_crc, "Zip to file failed with error ", true},
+        {"link out", link("l", "../x"), "Zip to file failed with error err = ", true},
+        {"folder without its parent", folder("no/such/"),
+         "Zip to file failed with error err = ", false},
+    };
+    for (auto& c : cases) {
+        Area a;
+        LogCapture log;
+        sErrFile = "elsewhere";
+        sErrLine = -7;
+        EXPECT_NE(a.extract({c.entry}), 0) << c.what;
+        if (c.shared_untouched) {
+            EXPECT_STREQ(sErrFile, "elsewhere") << c.what;
+            EXPECT_EQ(sErrLine, -7) << c.what;
+        }
+        const std::string text = log.text();
+        const size_t named = text.find(place, text.find(c.line));
+        ASSERT_NE(named, std::string::npos) << c.what << "\n" << text;
+        EXPECT_GT(std::atoi(text.c_str() + named + place.size()), 0) << c.what << "\n" << text;
+    }
+    sErrFile = "";
+    sErrLine = -1;
 }
 
 TEST(Zip, MissingArchive)
