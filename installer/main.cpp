@@ -57,6 +57,8 @@ static const char* const kInstallerUsage =
 
 int main(int argc, char** argv)
 {
+    // First, so that every save, even one of a start-up that fails, writes them.
+    register_preferences();
     cmdline.app_usage = kInstallerUsage;
     cmdline.app_leading_option = "-path";
     shell_init(argc, argv);

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "GenH/hl_app.h"
 #include "GenH/hl_menu_font.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
@@ -28,7 +29,6 @@
 #include "TEX/TEX_png.h"
 #include "TEX/TEX_utils.h"
 #include "UTL/UTL_thread.h"
-#include "installer/texes.h"
 
 namespace
 {
