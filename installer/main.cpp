@@ -10,6 +10,8 @@
 #include "GenC/hl_init.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/pref.h"
+#include "UTL/UTL_cmdline.h"
 #include "installer/frame.h"
 #include "installer/sub_wins.h"
 #include "installer/utils.h"

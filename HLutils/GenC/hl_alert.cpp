@@ -20,10 +20,15 @@
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OGL/OGL_extensions.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/http.h"
+#include "OOPS_cpp/keys.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
+#include "OOPS_cpp/pref.h"
 #include "Thread/hl_thread.h"
+#include "UTL/UTL_cmdline.h"
 #include "UTL/UTL_memory.h"
 
 namespace

@@ -16,6 +16,7 @@
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/keys.h"
 
 namespace
 {

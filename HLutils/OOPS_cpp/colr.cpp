@@ -6,6 +6,7 @@
 
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
+#include "OGL/OGL_ren.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "TEX/TEX_bind.h"
 

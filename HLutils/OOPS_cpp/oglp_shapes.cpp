@@ -12,7 +12,9 @@
 #include <cmath>
 
 #include "GenH/hl_types.h"
+#include "OGL/OGL_ren.h"
 #include "OOPS_cpp/oglp.h"
+#include "OOPS_cpp/tman.h"
 #include "TEX/TEX_bind.h"
 
 const float st00[2] = {0, 0};

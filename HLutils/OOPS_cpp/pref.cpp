@@ -11,8 +11,8 @@
 #include "GenH/hl_app.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/xmap.h"
+#include "UTL/UTL_cmdline.h"
 
-const char* const kPrefOptionPrefix = "--pref:";
 const char* const kPrefFileName = "Zudezud Installer.prf";
 const char* const kPrefTempSuffix = ".new";
 

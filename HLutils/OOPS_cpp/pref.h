@@ -14,8 +14,8 @@ constexpr int kPrefRead = 0;
 constexpr int kPrefWrite = 1;
 // Version of the preferences file.
 constexpr int kPrefVersion = 9001;
-// Option prefix that overrides a key for one run: --pref:key=value.
-extern const char* const kPrefOptionPrefix;
+// The option prefix that overrides a key for one run, --pref:key=value, is
+// the command line's (UTL/UTL_cmdline.h).
 // File name inside the preferences folder.
 extern const char* const kPrefFileName;
 // Suffix of the temporary file a save writes before it replaces the file.

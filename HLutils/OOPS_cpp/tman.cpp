@@ -21,6 +21,7 @@
 #include "GenH/hl_menu_font.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
+#include "OGL/OGL_extensions.h"
 #include "OOPS_cpp/xmap.h"
 #include "TEX/TEX_bind.h"
 #include "TEX/TEX_bmp.h"
@@ -28,6 +29,7 @@
 #include "TEX/TEX_image.h"
 #include "TEX/TEX_png.h"
 #include "TEX/TEX_utils.h"
+#include "UTL/UTL_cmdline.h"
 #include "UTL/UTL_thread.h"
 
 namespace

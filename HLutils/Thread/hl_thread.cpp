@@ -12,6 +12,7 @@
 
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
+#include "OGL/OGL_extensions.h"
 
 namespace
 {

@@ -17,6 +17,7 @@
 #include "GenH/hl_app.h"
 #include "GenH/hl_menu_font.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "TEX/tex_fixtures.h"

@@ -20,6 +20,7 @@
 #include "OOPS_cpp/oglp_text.h"
 #include "OOPS_cpp/tman.h"
 #include "TEX/tex_fixtures.h"
+#include "UTL/UTL_cmdline.h"
 #include "support/alert_probe.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"

@@ -11,7 +11,9 @@
 
 #include "GenC/hl_alert.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/http.h"
 #include "OOPS_cpp/pref.h"
+#include "UTL/UTL_cmdline.h"
 #include "support/alert_probe.h"
 #include "support/temp_dir.h"
 
