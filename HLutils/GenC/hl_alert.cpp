@@ -173,6 +173,7 @@ void VOVARU_register_shell()
     h.handle_click = VOVARU_handleclick;
     h.keysyms = LIN_key_syms;
     h.show_init = VOVARU_show_init;
+    h.gl_for_threads = [] { return glExt.threaded_avail && mnw.glx_context[0] ? 1 : 0; };
     h.make_loader = VOVARU_make_context_loader;
     h.set_loader = VOVARU_set_context_loader;
     h.start_window = [](int id) { VOVARU_startwind(id, 0); };

@@ -26,6 +26,10 @@ class xcam_class;     // OOPS_cpp/xcam.h
 class UTL_cmdline;    // UTL/UTL_cmdline.h
 class xtim_class;     // UTL/UTL_time.h
 
+// Where the program's own messages send the user for help.
+constexpr const char* kSupportEmail = "support@zudezud.example";
+constexpr const char* kSupportWeb = "www.zudezud.example";
+
 // Shared header strings: each source file gets its own copy, built before
 // anything of that file runs. Only no_install_name is read in this program.
 static const std::string afl_path = "Airfoils/";
