@@ -25,6 +25,8 @@
 
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/http.h"
+#include "UTL/UTL_time.h"
 #include "installer/frame.h"
 #include "installer/streams.h"
 #include "installer/sub_wins.h"

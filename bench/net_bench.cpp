@@ -15,6 +15,7 @@
 
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
+#include "UTL/UTL_time.h"
 
 namespace
 {

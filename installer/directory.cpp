@@ -13,6 +13,7 @@
 #include "GenC/hl_alert.h"
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
+#include "UTL/UTL_time.h"
 #include "installer/sub_wins.h"
 #include "installer/text_scan.h"
 #include "installer/utils.h"

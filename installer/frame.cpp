@@ -11,6 +11,8 @@
 #include "GenC/hl_alert.h"
 #include "GenH/hl_math.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/http.h"
+#include "UTL/UTL_time.h"
 #include "installer/choices.h"
 #include "installer/dest_lock.h"
 #include "installer/directory.h"

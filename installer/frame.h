@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "GenH/hl_app.h"
+
 // The maker's server that serves "/serverlist.txt" (no '/' at the end).
 extern std::string maker_host;
 
@@ -54,9 +56,8 @@ void run_frame(const frame_screen& screen);
 // One frame of logic without drawing or presses: run_frame(kNoScreen).
 void engine_frame();
 
-// The frame hook the shell calls: run_frame with the main screen
-// (screen.cpp).
-void APP_update();
+// APP_update, the frame hook the shell calls (GenH/hl_app.h), is run_frame
+// with the main screen (screen.cpp).
 
 // Retry pacing: a slot whose request failed starts no new request until a
 // second has passed, so a dead server is neither hammered nor fills the log.

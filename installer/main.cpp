@@ -10,6 +10,8 @@
 #include "GenC/hl_init.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/pref.h"
+#include "UTL/UTL_cmdline.h"
 #include "installer/frame.h"
 #include "installer/sub_wins.h"
 #include "installer/utils.h"
@@ -57,6 +59,8 @@ static const char* const kInstallerUsage =
 
 int main(int argc, char** argv)
 {
+    // First, so that every save, even one of a start-up that fails, writes them.
+    register_preferences();
     cmdline.app_usage = kInstallerUsage;
     cmdline.app_leading_option = "-path";
     shell_init(argc, argv);

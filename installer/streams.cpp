@@ -9,6 +9,8 @@
 #include "GenC/hl_alert.h"
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/http.h"
+#include "UTL/UTL_time.h"
 #include "installer/directory.h"
 #include "installer/folders.h"
 #include "installer/frame.h"

@@ -10,6 +10,8 @@
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/colr.h"
+#include "OOPS_cpp/http.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "installer/screen.h"

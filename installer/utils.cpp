@@ -1,7 +1,7 @@
 // The installer's globals, system folders, destination and private temp folder.
 //
 // Index: [SECTION] Installer globals; System folders; Destination;
-// Private temporary folder.
+// Preferences; Private temporary folder.
 #include "installer/utils.h"
 
 #include <ftw.h>
@@ -19,6 +19,8 @@
 #include "GenC/hl_init.h"
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/http.h"
+#include "OOPS_cpp/pref.h"
 #include "installer/directory.h"
 #include "installer/frame.h"
 #include "installer/streams.h"
@@ -138,11 +140,42 @@ int take_path_argument(int argc, char** argv)
     return 1;
 }
 
+// The library's menu hooks (GenH/hl_app.h): the installer has no menus.
 void APP_handlemenu(int item_id) {}
-
-// The other application hooks of the library (GenC/hl_hooks.h): nothing here.
 void function_key(int key) {}
 void make_shortcut() {}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Preferences
+
+namespace
+{
+
+// A folder read from the file or a --pref: option; an empty one names no
+// folder, and the default stands.
+void take_dest_folder(const std::string& folder)
+{
+    if (!folder.empty()) dest_dir_path = as_dest_folder(folder);
+}
+
+} // namespace
+
+void register_preferences()
+{
+    // The file's keys, in the file's order.
+    static const pref_field fields[] = {
+        {"_use_max_cpu", &stg._use_max_cpu, nullptr, nullptr},
+        {"_rename_folder", &stg._rename_folder, nullptr, nullptr},
+        {"_stream_count", &stg._stream_count, nullptr, nullptr},
+        {"_log_actions", &stg._log_actions, nullptr, nullptr},
+        {"_always_ask_dir", &stg._always_ask_dir, nullptr, nullptr},
+        {"_dest_dir_path", nullptr, &dest_dir_path, take_dest_folder},
+        {"_proxy_host", nullptr, &http._proxy_host, nullptr},
+        {"_proxy_port", nullptr, &http._proxy_port, nullptr},
+        {"_proxy_port_int", &http._proxy_port_int, nullptr, nullptr},
+    };
+    pref_register_fields(fields, sizeof(fields) / sizeof(fields[0]));
+}
 
 // ---------------------------------------------------------------------------
 // [SECTION] Private temporary folder

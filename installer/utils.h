@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "GenH/hl_app.h"
+
 // The maker's web site and its download page, named in the too-new-format
 // alert and on the main screen.
 constexpr const char* kMakerWebSite = "www.zudezud.example";
@@ -20,16 +22,12 @@ extern std::string server_desc[kMaxServers]; // description for the chooser
 extern std::string crnt_file_name;           // archive handled last by the download step
 extern std::string crnt_file_path;           // its request path
 
-// System folders asked for by the library: 0 program, 1 and 2 home, 3 temp,
-// 4 preferences (made on every call). Other indexes leave out unchanged.
-enum {
-    kOsDirApp = 0,
-    kOsDirDesktop = 1,
-    kOsDirDefaultApps = 2,
-    kOsDirTemp = 3,
-    kOsDirPrefs = 4,
-};
-void get_OS_abs_path(int index, std::string& out);
+// get_OS_abs_path and the menu hooks, which the library asks for, are
+// declared by it (GenH/hl_app.h) and defined here.
+
+// Registers the installer's preferences (names and settings, in the file's
+// order) with the library; start-up does it before the file is read.
+void register_preferences();
 
 // Writes the five "os_dir_..." lines to the log.
 void log_system_folders();
@@ -57,6 +55,3 @@ int take_path_argument(int argc, char** argv);
 int make_private_temp(const std::string& parent);
 // Removes the private temporary folder and what the installer left in it.
 void remove_private_temp();
-
-// The menu hook; the installer has no menus.
-void APP_handlemenu(int item_id);

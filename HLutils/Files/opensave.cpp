@@ -11,6 +11,7 @@
 #include "Files/io_utils.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/cmnd.h"
 
 namespace
 {

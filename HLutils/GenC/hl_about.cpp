@@ -29,6 +29,7 @@
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "OOPS_cpp/xmap.h"
+#include "UTL/UTL_time.h"
 
 // ---------------------------------------------------------------------------
 // [SECTION] Texts and numbers

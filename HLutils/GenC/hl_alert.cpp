@@ -20,10 +20,15 @@
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OGL/OGL_extensions.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/http.h"
+#include "OOPS_cpp/keys.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
+#include "OOPS_cpp/pref.h"
 #include "Thread/hl_thread.h"
+#include "UTL/UTL_cmdline.h"
 #include "UTL/UTL_memory.h"
 
 namespace
@@ -168,6 +173,7 @@ void VOVARU_register_shell()
     h.handle_click = VOVARU_handleclick;
     h.keysyms = LIN_key_syms;
     h.show_init = VOVARU_show_init;
+    h.gl_for_threads = [] { return glExt.threaded_avail && mnw.glx_context[0] ? 1 : 0; };
     h.make_loader = VOVARU_make_context_loader;
     h.set_loader = VOVARU_set_context_loader;
     h.start_window = [](int id) { VOVARU_startwind(id, 0); };

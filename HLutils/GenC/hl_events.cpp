@@ -16,6 +16,7 @@
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/keys.h"
 
 namespace
 {
@@ -76,7 +77,7 @@ void on_key_release(XKeyEvent* e)
     keys.handle_key_raw(kKeyEvRelease, e->keycode, e->state);
 }
 
-void report_unknown(int type)
+void report_unknown_event(int type)
 {
     std::printf("LINUX: X11 threw me something different, and I don't know how to handle it. "
                 "Email %s with this message and what you were doing. Event ---> %d\n",
@@ -181,7 +182,7 @@ void LIN_handleevt(XEvent* event)
         if (LIN_is_close_request(event->xclient))
             VOVARU_request_quit();
         else
-            report_unknown(event->type);
+            report_unknown_event(event->type);
         break;
     case CreateNotify:
     case ConfigureNotify:
@@ -191,7 +192,7 @@ void LIN_handleevt(XEvent* event)
     case MappingNotify:
         break;
     default:
-        report_unknown(event->type);
+        report_unknown_event(event->type);
         break;
     }
 }

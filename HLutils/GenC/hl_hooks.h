@@ -17,8 +17,3 @@ void VOVARU_load_mxy(unsigned long window, int x, int y);
 
 // Window-layer hook; does nothing here.
 void IBM_turnoff();
-
-// Application hooks, defined by the application beside APP_handlemenu; the
-// library never calls them.
-void function_key(int key);
-void make_shortcut();

@@ -16,10 +16,14 @@
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OGL/OGL_extensions.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
+#include "OOPS_cpp/tman.h"
 #include "Thread/hl_thread.h"
+#include "UTL/UTL_cmdline.h"
 #include "UTL/UTL_memory.h"
 
 namespace

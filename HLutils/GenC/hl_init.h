@@ -7,10 +7,6 @@
 // Build number of the installer written to the log header.
 constexpr int kInstallerBuild = 90019;
 
-// Where the program's own messages send the user for help.
-constexpr const char* kSupportEmail = "support@zudezud.example";
-constexpr const char* kSupportWeb = "www.zudezud.example";
-
 // First thing main does; returns only when start-up succeeded.
 void VOVARU_init(int argc, const char* const* argv);
 

@@ -11,6 +11,3 @@ void VOVARU_clear_menu(int index);
 void VOVARU_handleclick(int by_key);
 // Draws the menu bar and the open menu; once per frame, before the swap.
 void standard_gui();
-
-// The application's menu hook, defined by the installer.
-void APP_handlemenu(int id);

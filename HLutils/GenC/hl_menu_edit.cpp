@@ -39,7 +39,7 @@ short to_field(float v)
     return static_cast<short>(v);
 }
 
-[[noreturn]] void fatal(const char* message, const std::string& what, int line)
+[[noreturn]] void fault(const char* message, const std::string& what, int line)
 {
     __VOVARU_alert(0, message, "", "", what, t_exit, kSourceFile, line);
     // The alert does not return for t_exit; this keeps a replaced one honest.
@@ -83,14 +83,14 @@ float menu_dx(const std::string& text)
 void VOVARU_create_menu(int index, int parent_code, std::string title)
 {
     if (index < 0) return; // the caller's error; nothing outside the table
-    if (!in_table(index)) fatal("Menu index out of range in create_menu!", title, __LINE__);
+    if (!in_table(index)) fault("Menu index out of range in create_menu!", title, __LINE__);
     if (title.size() > static_cast<size_t>(kMenuTitleMax)) title.resize(kMenuTitleMax);
 
     const int parent = parent_code / kMenuItemsPerMenu;
     const int parent_item = parent_code % kMenuItemsPerMenu;
     if (parent_code != 0 && (parent_code < 0 || !in_table(parent) ||
                              parent_item >= static_cast<int>(menu[parent].items.size())))
-        fatal("Parent item out of range in create_menu!", title, __LINE__);
+        fault("Parent item out of range in create_menu!", title, __LINE__);
 
     menu_struct& m = menu[index];
     m.title = title;
@@ -121,10 +121,10 @@ void VOVARU_create_menu(int index, int parent_code, std::string title)
 void VOVARU_append_menu(int index, int item, int id, std::string text, int plain)
 {
     if (index < 0 || item < 0) return;
-    if (!in_table(index)) fatal("Menu index out of range in append_menu!", text, __LINE__);
-    if (item >= kMenuItemsPerMenu) fatal("Item index out of range in append_menu!", text, __LINE__);
+    if (!in_table(index)) fault("Menu index out of range in append_menu!", text, __LINE__);
+    if (item >= kMenuItemsPerMenu) fault("Item index out of range in append_menu!", text, __LINE__);
     if (text.size() > static_cast<size_t>(kMenuTextMax))
-        fatal("Menu name too long in append_menu!", text, __LINE__);
+        fault("Menu name too long in append_menu!", text, __LINE__);
 
     menu_struct& m = menu[index];
     const size_t k = static_cast<size_t>(item);
@@ -154,8 +154,8 @@ void VOVARU_append_menu(int index, int item, int id, std::string text, int plain
 void VOVARU_remove_menu_item(int index, int item)
 {
     if (index < 0 || item < 0) return;
-    if (!in_table(index)) fatal("Menu index out of range in append_menu!", "", __LINE__);
-    if (item >= kMenuItemsPerMenu) fatal("Item index out of range in append_menu!", "", __LINE__);
+    if (!in_table(index)) fault("Menu index out of range in append_menu!", "", __LINE__);
+    if (item >= kMenuItemsPerMenu) fault("Item index out of range in append_menu!", "", __LINE__);
 
     std::vector<item_struct>& items = menu[index].items;
     const size_t k = static_cast<size_t>(item);

@@ -15,9 +15,13 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/colr.h"
+#include "OOPS_cpp/keys.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
+#include "OOPS_cpp/tman.h"
 #include "Thread/hl_thread.h"
+#include "UTL/UTL_time.h"
 
 // ---------------------------------------------------------------------------
 // [SECTION] Frame pass

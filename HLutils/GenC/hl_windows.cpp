@@ -16,6 +16,8 @@
 #include "OOPS_cpp/butn_focus.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
+#include "OOPS_cpp/tman.h"
+#include "UTL/UTL_time.h"
 
 namespace
 {

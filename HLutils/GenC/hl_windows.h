@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "GenH/hl_app.h"
+
 // One frame: wait for input, handle events, report errors, clock, the
 // application's frame work, overlays, buffer swap. Main thread only.
 void VOVARU_event_proc();
@@ -39,9 +41,6 @@ constexpr long kWaitMaxCpuUs = 0;     // _use_max_cpu: poll
 long VOVARU_frame_wait_us();
 // The time-out the last frame pass gave select().
 long VOVARU_last_frame_wait_us();
-
-// The application's frame hook, defined by the installer.
-void APP_update();
 
 // Test seam: replaces the application's frame hook (nullptr restores it).
 void VOVARU_set_app_update(void (*fn)());

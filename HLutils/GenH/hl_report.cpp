@@ -15,6 +15,7 @@
 
 #include "GenH/hl_types.h"
 #include "Thread/hl_thread.h"
+#include "UTL/UTL_cmdline.h"
 #include "UTL/UTL_memory.h"
 
 namespace

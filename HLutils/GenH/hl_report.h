@@ -69,6 +69,9 @@ struct shell_hooks {
     key_syms (*keysyms)(long keycode, long state);
     // One frame of the start-up screen (VOVARU_show_init).
     void (*show_init)(const std::string& message, float* fraction);
+    // 1 when a worker thread may share the window's OpenGL: threaded OpenGL
+    // detected and the window's context made. Without it none does.
+    int (*gl_for_threads)();
     // The loader context of a texture thread (VOVARU_make_context_loader,
     // VOVARU_set_context_loader).
     GLXContext (*make_loader)(int& unused);

@@ -1,6 +1,18 @@
 // Definitions of the program-wide globals, in their fixed order of
 // construction (destroyed in reverse at exit).
 #include "GenH/hl_types.h"
+#include "OGL/OGL_extensions.h"
+#include "OGL/OGL_ren.h"
+#include "OOPS_cpp/cmnd.h"
+#include "OOPS_cpp/colr.h"
+#include "OOPS_cpp/http.h"
+#include "OOPS_cpp/keys.h"
+#include "OOPS_cpp/oglp_text.h"
+#include "OOPS_cpp/pref.h"
+#include "OOPS_cpp/tman.h"
+#include "OOPS_cpp/xcam.h"
+#include "UTL/UTL_cmdline.h"
+#include "UTL/UTL_time.h"
 
 float wx = 0, wy = 0;
 float wx1 = 0, wy1 = 0;

@@ -1,5 +1,7 @@
 // The program-wide globals and the shared header strings. Every service
-// instance is defined in hl_types.cpp and declared here, nowhere else.
+// instance is defined in hl_types.cpp and declared here, nowhere else. The
+// services' classes are only named here: a file that uses a service includes
+// its header.
 #pragma once
 
 #include <fstream>
@@ -10,18 +12,23 @@
 #include "GenH/hl_mnw.h"
 #include "GenH/hl_stg.h"
 #include "GenH/hl_stls.h"
-#include "OGL/OGL_extensions.h"
-#include "OGL/OGL_ren.h"
-#include "OOPS_cpp/cmnd.h"
-#include "OOPS_cpp/colr.h"
-#include "OOPS_cpp/http.h"
-#include "OOPS_cpp/keys.h"
-#include "OOPS_cpp/oglp_text.h"
-#include "OOPS_cpp/pref.h"
-#include "OOPS_cpp/tman.h"
-#include "OOPS_cpp/xcam.h"
-#include "UTL/UTL_cmdline.h"
-#include "UTL/UTL_time.h"
+
+class OGL_extensions; // OGL/OGL_extensions.h
+struct ren_struct;    // OGL/OGL_ren.h
+class cmnd_class;     // OOPS_cpp/cmnd.h
+class colr_class;     // OOPS_cpp/colr.h
+class http_class;     // OOPS_cpp/http.h
+class keys_class;     // OOPS_cpp/keys.h
+class oglp_class;     // OOPS_cpp/oglp_text.h
+class pref_class;     // OOPS_cpp/pref.h
+class tman_class;     // OOPS_cpp/tman.h
+class xcam_class;     // OOPS_cpp/xcam.h
+class UTL_cmdline;    // UTL/UTL_cmdline.h
+class xtim_class;     // UTL/UTL_time.h
+
+// Where the program's own messages send the user for help.
+constexpr const char* kSupportEmail = "support@zudezud.example";
+constexpr const char* kSupportWeb = "www.zudezud.example";
 
 // Shared header strings: each source file gets its own copy, built before
 // anything of that file runs. Only no_install_name is read in this program.

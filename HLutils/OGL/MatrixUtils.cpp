@@ -7,8 +7,6 @@
 #include <cstring>
 #include <utility>
 
-#include "OOPS_cpp/xcam.h"
-
 namespace
 {
 
@@ -37,6 +35,47 @@ void cut_at(double h, const double* p, const double* q, double* out)
 }
 
 } // namespace
+
+const double gIdentity[16] = {
+    1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1,
+};
+
+// [SECTION] Matrix builders
+
+void setIdentityMatrix(double* m)
+{
+    std::memcpy(m, gIdentity, sizeof(gIdentity));
+}
+
+// The glOrtho matrix.
+void buildOrthoMatrix(double* m, double l, double r, double b, double t, double n, double f)
+{
+    for (int i = 0; i < 16; ++i)
+        m[i] = 0;
+    m[0] = 2 / (r - l);
+    m[5] = 2 / (t - b);
+    m[10] = -2 / (f - n);
+    m[12] = (r + l) / (l - r);
+    m[13] = (t + b) / (b - t);
+    m[14] = (f + n) / (n - f);
+    m[15] = 1;
+}
+
+// The glFrustum matrix.
+void buildFrustumMatrix(double* m, double l, double r, double b, double t, double n, double f)
+{
+    for (int i = 0; i < 16; ++i)
+        m[i] = 0;
+    m[0] = 2 * n / (r - l);
+    m[5] = 2 * n / (t - b);
+    m[8] = (r + l) / (r - l);
+    m[9] = (t + b) / (t - b);
+    m[10] = (n + f) / (n - f);
+    m[11] = -1;
+    m[14] = -2 * f * n / (f - n);
+}
+
+// [SECTION] Products and vectors
 
 void vec3_normalize(double* v)
 {
@@ -239,10 +278,10 @@ void accum_segment(double y_low, double y_high, double* a, double* b, double* lo
 {
     const double* p = (a[1] <= b[1]) ? a : b;
     const double* q = (p == a) ? b : a;
-    auto inside = [&](double y) { return y_low <= y && y <= y_high; };
+    auto in_band = [&](double y) { return y_low <= y && y <= y_high; };
     double cut[3];
     if (p[1] == q[1]) {
-        if (inside(p[1])) {
+        if (in_band(p[1])) {
             grow(lo, hi, p);
             grow(lo, hi, q);
         }
@@ -255,8 +294,8 @@ void accum_segment(double y_low, double y_high, double* a, double* b, double* lo
         }
         return;
     }
-    if (inside(p[1])) grow(lo, hi, p);
-    if (inside(q[1])) grow(lo, hi, q);
+    if (in_band(p[1])) grow(lo, hi, p);
+    if (in_band(q[1])) grow(lo, hi, q);
     if (p[1] < y_low && y_low < q[1]) {
         cut_at(y_low, p, q, cut);
         grow(lo, hi, cut);

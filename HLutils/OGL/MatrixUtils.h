@@ -1,7 +1,17 @@
 // Matrix helpers of the camera: 4x4 doubles in column-major order (row r,
-// column c at index 4c + r), the layout glLoadMatrixd takes. The builders
-// of the projections themselves are in OOPS_cpp/xcam.h.
+// column c at index 4c + r), the layout glLoadMatrixd takes, and the
+// builders of the projections.
 #pragma once
+
+extern const double gIdentity[16];
+
+void setIdentityMatrix(double* m);
+// The glOrtho matrix.
+void buildOrthoMatrix(double* m, double left, double right, double bottom, double top, double near,
+                      double far);
+// The glFrustum matrix.
+void buildFrustumMatrix(double* m, double left, double right, double bottom, double top,
+                        double near, double far);
 
 // dst = transpose of src; dst and src are distinct.
 void transposeMatrix(double* dst, double* src);

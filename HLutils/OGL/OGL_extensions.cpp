@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "GenC/hl_init.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
+#include "OGL/OGL_ren.h"
 #include "UTL/UTL_cmdline.h"
 
 namespace

@@ -16,6 +16,7 @@
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
+#include "OOPS_cpp/tman.h"
 #include "TEX/TEX_bind.h"
 
 // ---------------------------------------------------------------------------

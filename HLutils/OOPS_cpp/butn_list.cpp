@@ -23,6 +23,7 @@
 #include "OOPS_cpp/keys_tables.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
+#include "UTL/UTL_time.h"
 
 namespace
 {

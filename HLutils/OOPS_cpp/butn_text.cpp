@@ -16,6 +16,7 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/keys_tables.h"
 #include "OOPS_cpp/ogle.h"
 #include "OOPS_cpp/oglp.h"

@@ -1,13 +1,10 @@
 #include "OOPS_cpp/colr.h"
 
-#include <GL/gl.h>
-
 #include <cmath>
 
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
-#include "OOPS_cpp/oglp_text.h"
-#include "TEX/TEX_bind.h"
+#include "OGL/OGL_ren.h"
 
 namespace
 {
@@ -131,11 +128,6 @@ const float roygbv_rgb_loc[6][3] = {
 
 constexpr int kColrLitCol = 48; // set by set_lit_col
 constexpr float kColrInterfaceMin = 0.75f;
-constexpr int kPlotBarPixels = 1000; // bar height; points every 4 pixels
-constexpr int kPlotPointStep = 4;
-constexpr int kPlotNumberDigits = 5;
-constexpr int kPlotCharset = 100; // proportional
-constexpr float kPlotPointSize = 4;
 
 } // namespace
 
@@ -182,33 +174,6 @@ void colr_class::spectrum_init(int type)
             return;
         }
     }
-}
-
-void colr_class::spectrum_plotscale(float x, float y, float lo, float hi, int decimals)
-{
-    plot_hi = hi;
-    OGL_number(0, x + 4, y + 996, hi, kPlotNumberDigits, decimals, kPlotCharset);
-    plot_lo = lo;
-    OGL_number(0, x + 4, y - 4, lo, kPlotNumberDigits, decimals, kPlotCharset);
-    plot_range = hi - lo;
-
-    OGL_setstate(kFogOff, 0, kLightOff, kBlendOn, kDepthOff, kDepthNoWrite);
-    glPointSize(kPlotPointSize);
-    const float vmin = std::fmin(lo, hi), vmax = std::fmax(lo, hi);
-    glBegin(GL_POINTS);
-    for (int k = 0; k < kPlotBarPixels; k += kPlotPointStep) {
-        float v = lo + float(k) * (plot_range * 0.001001001f);
-        v = std::fmin(std::fmax(v, vmin), vmax);
-        // An empty range (lo == hi) has no scale to place a value on: the bar
-        // takes the first colour. NaN lands there too.
-        float at = (plot_range != 0) ? (v - lo) / plot_range * kColrSpectrumCount : 0.0f;
-        if (!(at >= 0)) at = 0;
-        if (at > kColrSpectrumCount - 1) at = kColrSpectrumCount - 1;
-        glColor3fv(spectrum[int(at)]);
-        glVertex2f(x, y + float(k));
-    }
-    glEnd();
-    glPointSize(1);
 }
 
 void colr_class::set_lites_for_interface()

@@ -41,7 +41,8 @@ class colr_class
     // Plotting and light extras; the installer calls none of them.
     // Fills `spectrum`: 0 rainbow, 1 red, 2 green, 3 blue ramp; others keep it.
     void spectrum_init(int type);
-    // A 1000-pixel colour bar at (x, y) up, hi at its top and lo at its foot.
+    // A 1000-pixel colour bar at (x, y) up, hi at its top and lo at its foot;
+    // drawn with the 2-D shapes (oglp_shapes.cpp).
     void spectrum_plotscale(float x, float y, float lo, float hi, int decimals);
     // Every channel of the light colour at least 0.75.
     void set_lites_for_interface();

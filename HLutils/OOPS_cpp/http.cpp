@@ -22,6 +22,7 @@
 #include "GenH/hl_report.h"
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
+#include "UTL/UTL_time.h"
 #include "platform/DUZOSocket.h"
 
 // ---------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/cmnd.h"
 #include "OOPS_cpp/keys_tables.h"
 
 // ---------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <cctype>
 
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/cmnd.h"
 #include "OOPS_cpp/keys.h"
 #include "OOPS_cpp/keys_tables.h"
 

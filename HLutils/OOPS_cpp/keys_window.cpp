@@ -6,6 +6,7 @@
 
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/cmnd.h"
 #include "OOPS_cpp/keys.h"
 #include "OOPS_cpp/oglp_text.h"
 

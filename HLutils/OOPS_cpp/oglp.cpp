@@ -5,7 +5,12 @@
 #include <GL/glx.h>
 
 #include "GenH/hl_types.h"
+#include "OGL/OGL_ren.h"
+#include "OOPS_cpp/colr.h"
+#include "OOPS_cpp/tman.h"
+#include "OOPS_cpp/xcam.h"
 #include "TEX/TEX_bind.h"
+#include "UTL/UTL_time.h"
 
 namespace
 {

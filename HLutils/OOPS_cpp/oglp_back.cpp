@@ -13,6 +13,7 @@
 
 #include "Files/io_utils.h"
 #include "GenH/hl_types.h"
+#include "OGL/OGL_ren.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"

@@ -12,7 +12,11 @@
 #include <cmath>
 
 #include "GenH/hl_types.h"
+#include "OGL/OGL_ren.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
+#include "OOPS_cpp/oglp_text.h"
+#include "OOPS_cpp/tman.h"
 #include "TEX/TEX_bind.h"
 
 const float st00[2] = {0, 0};
@@ -158,6 +162,13 @@ namespace
 const float col_r[7] = {0, 1, 1, 1, 0, 0, 0.8f};
 const float col_g[7] = {0, 0, 0.32f, 1, 1, 0, 0};
 const float col_b[7] = {0, 0, 0.08f, 0, 0, 1, 0.8f};
+
+// The colour bar of the plotting spectrum.
+constexpr int kPlotBarPixels = 1000; // bar height; points every 4 pixels
+constexpr int kPlotPointStep = 4;
+constexpr int kPlotNumberDigits = 5;
+constexpr int kPlotCharset = 100; // proportional
+constexpr float kPlotPointSize = 4;
 } // namespace
 
 void OGL_spectrum_rgb(float v)
@@ -191,6 +202,34 @@ void OGL_spectrum_rgb(float v)
         b = 0;
     }
     glColor4f(r, g, b, ren.global_alpha);
+}
+
+// The colour table keeps the spectrum; its bar is drawn here, with the text.
+void colr_class::spectrum_plotscale(float x, float y, float lo, float hi, int decimals)
+{
+    plot_hi = hi;
+    OGL_number(0, x + 4, y + 996, hi, kPlotNumberDigits, decimals, kPlotCharset);
+    plot_lo = lo;
+    OGL_number(0, x + 4, y - 4, lo, kPlotNumberDigits, decimals, kPlotCharset);
+    plot_range = hi - lo;
+
+    OGL_setstate(kFogOff, 0, kLightOff, kBlendOn, kDepthOff, kDepthNoWrite);
+    glPointSize(kPlotPointSize);
+    const float vmin = std::fmin(lo, hi), vmax = std::fmax(lo, hi);
+    glBegin(GL_POINTS);
+    for (int k = 0; k < kPlotBarPixels; k += kPlotPointStep) {
+        float v = lo + float(k) * (plot_range * 0.001001001f);
+        v = std::fmin(std::fmax(v, vmin), vmax);
+        // An empty range (lo == hi) has no scale to place a value on: the bar
+        // takes the first colour. NaN lands there too.
+        float at = (plot_range != 0) ? (v - lo) / plot_range * kColrSpectrumCount : 0.0f;
+        if (!(at >= 0)) at = 0;
+        if (at > kColrSpectrumCount - 1) at = kColrSpectrumCount - 1;
+        glColor3fv(spectrum[int(at)]);
+        glVertex2f(x, y + float(k));
+    }
+    glEnd();
+    glPointSize(1);
 }
 
 // [SECTION] 3-D pieces

@@ -8,13 +8,28 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "GenH/hl_app.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/xmap.h"
-#include "installer/utils.h"
+#include "UTL/UTL_cmdline.h"
 
-const char* const kPrefOptionPrefix = "--pref:";
 const char* const kPrefFileName = "Zudezud Installer.prf";
 const char* const kPrefTempSuffix = ".new";
+
+namespace
+{
+
+// The application's settings, as registered.
+const pref_field* g_fields = nullptr;
+size_t g_field_count = 0;
+
+} // namespace
+
+void pref_register_fields(const pref_field* fields, size_t count)
+{
+    g_fields = fields;
+    g_field_count = count;
+}
 
 // ---------------------------------------------------------------------------
 // [SECTION] scan_class
@@ -117,26 +132,23 @@ void pref_class::IO_set(int type, int io)
     }
 
     scan_class s(folder + kPrefFileName, io, folder.size());
-    s.int_io(&stg._use_max_cpu, "_use_max_cpu");
-    s.int_io(&stg._rename_folder, "_rename_folder");
-    s.int_io(&stg._stream_count, "_stream_count");
-    s.int_io(&stg._log_actions, "_log_actions");
-    s.int_io(&stg._always_ask_dir, "_always_ask_dir");
-    // Empty strings are not written, so the next start keeps their default.
-    if (io == kPrefRead) {
-        // A hand-edited or given folder may lack its final '/'; an empty one
-        // names no folder, and the default stands.
-        std::string folder;
-        if (s.fetch_or_get("", folder, "_dest_dir_path") && !folder.empty())
-            dest_dir_path = as_dest_folder(folder);
-    } else if (!dest_dir_path.empty()) {
-        s.fetch_or_get(dest_dir_path, dest_dir_path, "_dest_dir_path");
+    for (size_t i = 0; i < g_field_count; ++i) {
+        const pref_field& f = g_fields[i];
+        if (f.number) {
+            s.int_io(f.number, f.key);
+        } else if (io == kPrefRead) {
+            std::string value;
+            if (!s.fetch_or_get("", value, f.key)) continue;
+            if (f.take)
+                f.take(value);
+            else
+                *f.text = value;
+        } else if (!f.text->empty()) {
+            // Empty texts are not written, so the next start keeps their default.
+            std::string unused;
+            s.fetch_or_get(*f.text, unused, f.key);
+        }
     }
-    if (io == kPrefRead || !http._proxy_host.empty())
-        s.fetch_or_get(http._proxy_host, http._proxy_host, "_proxy_host");
-    if (io == kPrefRead || !http._proxy_port.empty())
-        s.fetch_or_get(http._proxy_port, http._proxy_port, "_proxy_port");
-    s.int_io(&http._proxy_port_int, "_proxy_port_int");
     if (io == kPrefRead) pref_report_unknown_options(s.keys);
 }
 

@@ -2,6 +2,7 @@
 // preferences folder, a versioned text file of "key value" lines.
 #pragma once
 
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,12 +14,28 @@ constexpr int kPrefRead = 0;
 constexpr int kPrefWrite = 1;
 // Version of the preferences file.
 constexpr int kPrefVersion = 9001;
-// Option prefix that overrides a key for one run: --pref:key=value.
-extern const char* const kPrefOptionPrefix;
+// The option prefix that overrides a key for one run, --pref:key=value, is
+// the command line's (UTL/UTL_cmdline.h).
 // File name inside the preferences folder.
 extern const char* const kPrefFileName;
 // Suffix of the temporary file a save writes before it replaces the file.
 extern const char* const kPrefTempSuffix;
+
+// One setting of the preferences file, as the application registers it:
+// a number or a text, under its key.
+struct pref_field {
+    const char* key;
+    int* number;       // a number setting, or null
+    std::string* text; // a text setting, or null; an empty text is not written
+    // For a text: takes the value read (from the file or a --pref: option)
+    // in place of storing it as it is; null stores it.
+    void (*take)(const std::string& value);
+};
+
+// The application's settings (IO_set's set kPrefSetInstaller), in the
+// file's order; registered at start-up before the file is read. The table
+// must outlive every IO_set call. Without it the file holds its header only.
+void pref_register_fields(const pref_field* fields, size_t count);
 
 class pref_class
 {

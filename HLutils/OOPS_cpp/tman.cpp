@@ -17,9 +17,11 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "GenH/hl_app.h"
 #include "GenH/hl_menu_font.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
+#include "OGL/OGL_extensions.h"
 #include "OOPS_cpp/xmap.h"
 #include "TEX/TEX_bind.h"
 #include "TEX/TEX_bmp.h"
@@ -27,8 +29,8 @@
 #include "TEX/TEX_image.h"
 #include "TEX/TEX_png.h"
 #include "TEX/TEX_utils.h"
+#include "UTL/UTL_cmdline.h"
 #include "UTL/UTL_thread.h"
-#include "installer/texes.h"
 
 namespace
 {

@@ -5,47 +5,8 @@
 
 #include "OGL/MatrixUtils.h"
 
-const double gIdentity[16] = {
-    1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1,
-};
-
 UTL_stat gKillCull("perf/kill_cull", UTL_stat_perf, 0);
 UTL_stat gKillClip("perf/kill_clip", UTL_stat_perf, 0);
-
-// [SECTION] Matrix builders
-
-void setIdentityMatrix(double* m)
-{
-    std::memcpy(m, gIdentity, sizeof(gIdentity));
-}
-
-// The glOrtho matrix.
-void buildOrthoMatrix(double* m, double l, double r, double b, double t, double n, double f)
-{
-    for (int i = 0; i < 16; ++i)
-        m[i] = 0;
-    m[0] = 2 / (r - l);
-    m[5] = 2 / (t - b);
-    m[10] = -2 / (f - n);
-    m[12] = (r + l) / (l - r);
-    m[13] = (t + b) / (b - t);
-    m[14] = (f + n) / (n - f);
-    m[15] = 1;
-}
-
-// The glFrustum matrix.
-void buildFrustumMatrix(double* m, double l, double r, double b, double t, double n, double f)
-{
-    for (int i = 0; i < 16; ++i)
-        m[i] = 0;
-    m[0] = 2 * n / (r - l);
-    m[5] = 2 * n / (t - b);
-    m[8] = (r + l) / (r - l);
-    m[9] = (t + b) / (t - b);
-    m[10] = (n + f) / (n - f);
-    m[11] = -1;
-    m[14] = -2 * f * n / (f - n);
-}
 
 // [SECTION] Camera
 

@@ -70,15 +70,10 @@ class xcam_class
     void LookAtCamera(xcam_class* other, double* dir, double dist, double& near, double& far);
 };
 
-extern const double gIdentity[16];
-
 // Debugging switches of the perspective set-up ("perf/kill_cull",
 // "perf/kill_clip"); nothing in the program makes them non-zero.
 extern UTL_stat gKillCull;
 extern UTL_stat gKillClip;
 
-void buildOrthoMatrix(double* m, double left, double right, double bottom, double top, double near,
-                      double far);
-void buildFrustumMatrix(double* m, double left, double right, double bottom, double top,
-                        double near, double far);
-void setIdentityMatrix(double* m);
+// The matrix builders (buildOrthoMatrix, buildFrustumMatrix, ...) are in
+// OGL/MatrixUtils.h.

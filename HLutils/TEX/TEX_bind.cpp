@@ -5,6 +5,8 @@
 #include <GL/glext.h>
 
 #include "GenH/hl_types.h"
+#include "OGL/OGL_extensions.h"
+#include "OGL/OGL_ren.h"
 
 UTL_stat gKillTex("perf/kill_tex", UTL_stat_perf, 0);
 

@@ -8,6 +8,7 @@
 
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/xmap.h"
 
 namespace

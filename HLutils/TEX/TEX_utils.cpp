@@ -9,6 +9,7 @@
 
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/xmap.h"
 #include "TEX/TEX_bmp.h"
 #include "TEX/TEX_png.h"

@@ -181,7 +181,7 @@ void THREAD_create(void* (*fn)(void*), void* arg, pthread_t* thread, pthread_t* 
     // Detection never reports threaded OpenGL here, so in practice no thread
     // gets a loading context. Without a main context there is nothing to
     // share with (workers made before detection ran).
-    if (glExt.threaded_avail && mnw.glx_context[0]) {
+    if (VOVARU_shell().gl_for_threads && VOVARU_shell().gl_for_threads()) {
         start.with_gl = with_gl;
         if (with_gl && VOVARU_shell().make_loader)
             start.gl_context = VOVARU_shell().make_loader(start.gl_drawable);

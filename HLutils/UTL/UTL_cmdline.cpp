@@ -7,7 +7,9 @@
 #include <cstring>
 
 #include "GenH/hl_types.h"
-#include "OOPS_cpp/pref.h"
+#include "OOPS_cpp/cmnd.h"
+
+const char* const kPrefOptionPrefix = "--pref:";
 
 namespace
 {

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "OOPS_cpp/cmnd.h"
+class cmnd_class;
+
+// Option prefix that overrides a preference for one run: --pref:key=value.
+extern const char* const kPrefOptionPrefix;
 
 class UTL_cmdline
 {

@@ -11,6 +11,7 @@
 
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/colr.h"
 
 const float kTimeFlagSteps[kTimeFlagCount] = {10.0f, 5.0f, 2.0f,  1.0f,  0.5f,
                                               0.2f,  0.1f, 0.05f, 0.025f};

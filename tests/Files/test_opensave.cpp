@@ -10,6 +10,7 @@
 
 #include "Files/opensave.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/cmnd.h"
 #include "support/alert_probe.h"
 #include "support/cmnd_fixture.h"
 #include "support/temp_dir.h"

@@ -9,6 +9,7 @@
 #include "GenC/hl_alert.h"
 #include "GenH/hl_types.h"
 #include "Thread/hl_thread.h"
+#include "UTL/UTL_cmdline.h"
 #include "support/alert_probe.h"
 #include "support/temp_dir.h"
 

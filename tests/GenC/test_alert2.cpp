@@ -16,6 +16,7 @@
 #include "GenC/hl_menu_edit.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/colr.h"
 #include "support/alert_probe.h"
 #include "support/frame_driver.h"
 #include "support/xvfb.h"

@@ -19,7 +19,9 @@
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
+#include "UTL/UTL_time.h"
 #include "support/frame_driver.h"
 #include "support/xvfb.h"
 

@@ -12,6 +12,7 @@
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/colr.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
 

@@ -7,6 +7,7 @@
 #include "GenC/hl_alert.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/tman.h"
 #include "support/alert_probe.h"
 #include "support/frame_driver.h"
 #include "support/xvfb.h"

@@ -16,6 +16,8 @@
 
 #include "GenH/hl_types.h"
 #include "OGL/OGL_extensions.h"
+#include "OGL/OGL_ren.h"
+#include "UTL/UTL_cmdline.h"
 #include "support/alert_probe.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"

@@ -15,7 +15,10 @@
 
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OGL/OGL_extensions.h"
+#include "OGL/OGL_ren.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "TEX/TEX_bind.h"

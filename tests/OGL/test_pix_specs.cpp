@@ -10,6 +10,8 @@
 #include "GenC/hl_init.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OGL/OGL_extensions.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "support/xvfb.h"
 

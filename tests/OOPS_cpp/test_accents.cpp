@@ -14,12 +14,13 @@
 #include <vector>
 
 #include "GenC/hl_windows.h"
+#include "GenH/hl_app.h"
 #include "GenH/hl_menu_font.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "TEX/tex_fixtures.h"
-#include "installer/texes.h"
 #include "support/temp_dir.h"
 #include "support/xvfb.h"
 

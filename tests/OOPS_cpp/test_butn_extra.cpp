@@ -12,6 +12,7 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn_extra.h"
 #include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/keys_tables.h"
 #include "OOPS_cpp/oglp.h"
 #include "support/frame_driver.h"

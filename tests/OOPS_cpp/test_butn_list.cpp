@@ -15,6 +15,7 @@
 #include "OOPS_cpp/butn_focus.h"
 #include "OOPS_cpp/keys_tables.h"
 #include "OOPS_cpp/oglp.h"
+#include "UTL/UTL_time.h"
 #include "support/alert_probe.h"
 #include "support/fake_clock.h"
 #include "support/frame_driver.h"

@@ -18,6 +18,7 @@
 #include "OOPS_cpp/keys_tables.h"
 #include "OOPS_cpp/ogle.h"
 #include "OOPS_cpp/oglp.h"
+#include "OOPS_cpp/oglp_text.h"
 #include "support/frame_driver.h"
 #include "support/widget_frames.h"
 #include "support/xvfb.h"

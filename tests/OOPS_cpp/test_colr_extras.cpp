@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "GenH/hl_types.h"
+#include "OGL/OGL_ren.h"
 #include "OOPS_cpp/colr.h"
 #include "support/alert_probe.h"
 #include "support/temp_dir.h"

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "GenC/hl_alert.h"
+#include "OOPS_cpp/http.h"
 #include "support/alert_probe.h"
 #include "support/script_peer.h"
 #include "test_http_fixture.h"

@@ -15,6 +15,7 @@
 
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
+#include "UTL/UTL_time.h"
 #include "support/nginx.h"
 
 // Drives one slot like the installer: one net_check per poll, stopping at

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "OOPS_cpp/http.h"
 #include "support/tinyproxy.h"
 #include "test_http_fixture.h"
 

@@ -11,6 +11,7 @@
 
 #include <chrono>
 
+#include "OOPS_cpp/http.h"
 #include "support/haproxy.h"
 #include "support/script_peer.h"
 #include "support/squid.h"

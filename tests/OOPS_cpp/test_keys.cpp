@@ -12,6 +12,7 @@
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/cmnd.h"
 #include "OOPS_cpp/keys.h"
 #include "OOPS_cpp/keys_tables.h"
 #include "support/cmnd_fixture.h"

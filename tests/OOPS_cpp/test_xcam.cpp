@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "GenH/hl_types.h"
+#include "OGL/MatrixUtils.h"
 #include "OOPS_cpp/xcam.h"
 
 namespace

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/xmap.h"
 #include "TEX/TEX_png.h"
 #include "support/alert_probe.h"

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/colr.h"
 #include "TEX/TEX_utils.h"
 #include "support/alert_probe.h"
 #include "tex_fixtures.h"

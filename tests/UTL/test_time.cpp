@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/colr.h"
 #include "UTL/UTL_time.h"
 #include "support/fake_clock.h"
 #include "support/temp_dir.h"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/http.h"
 #include "installer/choices.h"
 #include "installer/dest_lock.h"
 #include "installer/directory.h"

@@ -12,6 +12,9 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "OOPS_cpp/http.h"
+#include "OOPS_cpp/pref.h"
+#include "UTL/UTL_cmdline.h"
 #include "UTL/UTL_time.h"
 #include "installer/screen.h"
 #include "support/release_maker.h"

@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include "Files/io_utils.h"
+#include "OOPS_cpp/http.h"
 #include "OOPS_cpp/oglp_text.h"
+#include "UTL/UTL_time.h"
 #include "installer/screen.h"
 #include "support/release_maker.h"
 #include "support/script_peer.h"

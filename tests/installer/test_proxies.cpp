@@ -9,6 +9,8 @@
 #include <chrono>
 #include <functional>
 
+#include "OOPS_cpp/http.h"
+#include "UTL/UTL_time.h"
 #include "support/haproxy.h"
 #include "support/release_maker.h"
 #include "support/squid.h"

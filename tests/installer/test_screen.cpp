@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "OOPS_cpp/http.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "installer/screen.h"
 #include "support/release_maker.h"

@@ -17,6 +17,7 @@
 #include "GenC/hl_windows.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_stls.h"
+#include "OOPS_cpp/http.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "installer/screen.h"
 #include "platform/PlatformUtils.h"

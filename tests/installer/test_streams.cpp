@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "OOPS_cpp/http.h"
 #include "support/script_peer.h"
 
 namespace

@@ -157,6 +157,8 @@ XvfbResult xvfb_run_this_test_copied(const std::string& folder)
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
+#include "OGL/OGL_extensions.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/tman.h"
 
