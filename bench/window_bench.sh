@@ -2,7 +2,8 @@
 # The installer's window under Xvfb with Mesa's software OpenGL (1024x768),
 # against xmessage, a plain Xlib window, in interleaved rounds:
 #   start: from exec to the first pixels the program changes on the screen
-#     (bench/first_pixels);
+#     (bench/first_pixels), and for the installer also to its first drawn
+#     frame;
 #   idle: the share of one core the main screen takes while it waits for
 #     INSTALL (lists read, the destination scanned), over 10 s, with its
 #     threads and resident memory; xmessage is measured over the same time.
@@ -35,13 +36,19 @@ mkdir -p "$HOME"
 installer=("$app" -path "$work/dest/" "--pref:_proxy_host=127.0.0.1" "--pref:_proxy_port_int=$port")
 reference=(xmessage -geometry +0+0 "Zudezud")
 
-# start: each round runs both, alternating which goes first.
-t_ours=(); t_ref=()
+# start: each round runs both, alternating which goes first. The stopwatch
+# gives the first change and the next one: the installer's window shows its
+# backdrop, then its first drawn frame.
+t_ours=(); t_ours_drawn=(); t_ref=()
 for r in $(seq 0 "$n_rounds"); do
   for who in $( ((r % 2)) && echo "ref ours" || echo "ours ref"); do
-    if [ "$who" = ours ]; then t=$("$stopwatch" 10 "${installer[@]}"); else t=$("$stopwatch" 10 "${reference[@]}"); fi
+    if [ "$who" = ours ]; then
+      read -r first drawn < <("$stopwatch" 10 "${installer[@]}")
+    else
+      read -r first drawn < <("$stopwatch" 10 "${reference[@]}" 2>/dev/null)
+    fi
     ((r)) || continue # round 0 warms the caches
-    if [ "$who" = ours ]; then t_ours+=("$t"); else t_ref+=("$t"); fi
+    if [ "$who" = ours ]; then t_ours+=("$first"); t_ours_drawn+=("$drawn"); else t_ref+=("$first"); fi
   done
 done
 
@@ -54,7 +61,7 @@ idle_share() { # <pid> -> percent of one core
 }
 "${installer[@]}" >/dev/null 2>&1 &
 ours_pid=$!
-"${reference[@]}" &
+"${reference[@]}" 2>/dev/null &
 ref_pid=$!
 # The main screen waits for INSTALL once the installation has been scanned:
 # its total is in the log.
@@ -71,5 +78,6 @@ echo
 echo "window 1024x768 under Xvfb, Mesa's software OpenGL; $n_rounds interleaved rounds"
 printf '%-37s installer %s   xmessage %s   ratio %s\n' "start to the first pixels:" \
   "$(stats "${t_ours[@]}")" "$(stats "${t_ref[@]}")" "$(ratio "$(median "${t_ours[@]}")" "$(median "${t_ref[@]}")")"
+printf '%-37s installer %s\n' "start to the first drawn frame:" "$(stats "${t_ours_drawn[@]}")"
 printf '%-37s installer %s %% of a core (%s threads, %s MB resident)   xmessage %s %%\n' \
   "main screen idle, waiting for INSTALL:" "$ours_idle" "$ours_threads" "$ours_rss" "$ref_idle"

@@ -737,15 +737,15 @@ struct builtin_image {
     const unsigned char* bytes;
     int n;
 };
-// The interface atlas first: the start-up screen draws only from it.
 const builtin_image kBuiltinImages[] = {
-    {kTexInterface, 512, 512, t_interface_dat, kTexesInterfaceBytes},
     {kTexInstaller, 1010, 764, t_installer_dat, kTexesInstallerBytes},
     {kTexInsBack1, 1024, 768, t_ins_back_1_dat, kTexesBackBytes},
     {kTexInsBack2, 1024, 768, t_ins_back_2_dat, kTexesBackBytes},
     // Korean menu texts (charset 103); only its rows of cells are stored.
     {kTexFixedFont, kMenuFontTexSide, kMenuFontTexSide, t_menu_font_dat, kMenuFontBytes},
 };
+const builtin_image kBuiltinAtlas = {kTexInterface, 512, 512, t_interface_dat,
+                                     kTexesInterfaceBytes};
 
 void recall_builtin(const builtin_image& b)
 {
@@ -763,17 +763,17 @@ void recall_builtin(const builtin_image& b)
 
 void recall_start_tex()
 {
-    recall_builtin(kBuiltinImages[0]);
+    recall_builtin(kBuiltinAtlas);
 }
 
 void recall_later_texes()
 {
-    for (size_t i = 1; i < sizeof(kBuiltinImages) / sizeof(kBuiltinImages[0]); ++i)
-        recall_builtin(kBuiltinImages[i]);
+    for (const builtin_image& b : kBuiltinImages)
+        recall_builtin(b);
 }
 
 void recall_ins_texes()
 {
-    recall_start_tex();
     recall_later_texes();
+    recall_start_tex(); // last: the atlas stays in scratch_array
 }

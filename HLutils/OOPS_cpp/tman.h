@@ -266,5 +266,5 @@ int tex_level_bytes(int gl_format, int w, int h);
 void recall_start_tex();
 // Uploads the other built-in images (390, 391, 392 and the menu font).
 void recall_later_texes();
-// Both.
+// Both, the atlas last: it stays in scratch_array.
 void recall_ins_texes();
