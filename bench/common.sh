@@ -17,6 +17,10 @@
 #   compare <what> <ours> A <reference> B one summary line from the arrays
 #                                        named A and B: each one's stats and
 #                                        the ratio of the medians
+#   serve_release <work> <release>      the corpus's archives as the servers
+#                                        publish them, with "directory.txt.zip"
+#                                        and "serverlist.txt", in <work>/www,
+#                                        served by start_nginx; sets rel_dir
 #   start_nginx <root> <folder> [log]    nginx on a free 127.0.0.1 port serving
 #                                        <root>, its files in <folder>, requests
 #                                        logged to [log] if given; sets port
@@ -72,6 +76,17 @@ compare() {
   local -n ours_t="$3" ref_t="$5"
   printf '%-37s %s %s   %s %s   ratio %s\n' "$1" "$2" "$(stats "${ours_t[@]}")" "$4" \
     "$(stats "${ref_t[@]}")" "$(ratio "$(median "${ours_t[@]}")" "$(median "${ref_t[@]}")")"
+}
+
+serve_release() {
+  local work="$1" release="$2" www="$1/www"
+  rel_dir="$www/files/$release"
+  mkdir -p "$rel_dir"
+  mv "$work/zips/Zudezud" "$rel_dir/Zudezud"
+  (cd "$work" && zip -q "$rel_dir/directory.txt.zip" directory.txt)
+  printf 'I\n820 version\nSERVERS\n\nFINAL %s\nSERVER files.test\n/files/\nBench server\nENDOFLIST\n' \
+    "$release" > "$www/serverlist.txt"
+  start_nginx "$www" "$work/nginx"
 }
 
 nginx_pid=""

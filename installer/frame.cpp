@@ -9,6 +9,7 @@
 #include "Files/io_utils.h"
 #include "Files/io_zip.h"
 #include "GenC/hl_alert.h"
+#include "GenC/hl_windows.h"
 #include "GenH/hl_math.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
@@ -261,6 +262,15 @@ void run_frame(const frame_screen& screen)
     if (screen.quit_button()) quit_flow();
     download_pump();
     screen.totals();
+    VOVARU_frame_quiet(engine_quiet());
+}
+
+int engine_quiet()
+{
+    for (const down_class* s : http.slot)
+        if (s) return 0;
+    if (stg.dir_state == kDirScan && !dest_busy) return 0;
+    return stg.install_state != kInstalling;
 }
 
 void engine_frame()

@@ -53,6 +53,11 @@ extern const frame_screen kNoScreen;
 // between them.
 void run_frame(const frame_screen& screen);
 
+// 1 when nothing is under way: no request, no scan due or running (a scan
+// waiting for another installer's lock aside), no installation. run_frame
+// tells the window, which may then wait longer for input.
+int engine_quiet();
+
 // One frame of logic without drawing or presses: run_frame(kNoScreen).
 void engine_frame();
 

@@ -31,7 +31,7 @@ namespace
 {
 
 constexpr float kImageTexels = 1024; // the installer image is addressed in pixels / 1024
-constexpr int kBlendAlpha = 5;
+constexpr int kBlendAlpha = 5, kBlendOpaque = 4;
 constexpr int kColBackImage = 49;
 constexpr int kTextWrap = 700;
 constexpr int kGlobeStill = 21, kGlobeFirst = 8, kGlobeLast = 23;
@@ -363,8 +363,9 @@ bar_fill progress_fill(float fraction)
 
 void draw_background()
 {
+    // The picture is opaque and covers the window: nothing to blend with.
     OGL_2dquad(kTexInsBack1, kColBackImage, 1, 0, 0, 0, 0, 0, 768, 0, 0.75f, 1024, 768, 1, 0.75f,
-               1024, 0, 1, 0, 1, kBlendAlpha);
+               1024, 0, 1, 0, 1, kBlendOpaque);
 }
 
 namespace

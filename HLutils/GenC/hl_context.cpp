@@ -20,6 +20,7 @@
 
 #include "GenC/hl_alert.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/oglp.h"
 
 // ---------------------------------------------------------------------------
 // [SECTION] Helpers
@@ -67,7 +68,8 @@ int run_error_handler(Display* d, XErrorEvent* e)
     // A request on our own window fails once someone else has destroyed it
     // (a drawing call can meet that before its DestroyNotify is read): that
     // is how the window was closed, not a fault to print.
-    if (mnw.x_window[0] && e->resourceid == mnw.x_window[0]) {
+    if ((mnw.x_window[0] && e->resourceid == mnw.x_window[0]) ||
+        (mnw.x_drawable[0] && e->resourceid == mnw.x_drawable[0])) {
         xer << "X error on the window (" << text << ", request " << int(e->request_code) << ").\n";
         VOVARU_finish_without_window("The program's window was destroyed.");
     }
@@ -146,19 +148,52 @@ void request_fullscreen_state(Window w, bool full)
                SubstructureRedirectMask | SubstructureNotifyMask, &ev);
 }
 
-Window create_window(int width, int height)
+// The events the window takes; its OpenGL child selects none, so they reach
+// the window itself.
+constexpr long kWindowEvents = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
+                               PointerMotionMask | ButtonMotionMask | VisibilityChangeMask |
+                               StructureNotifyMask | SubstructureNotifyMask;
+
+// The start-up screen's backdrop colour in the screen's default colour map.
+unsigned long backdrop_pixel(Display* d)
+{
+    float rgba[4];
+    OGL_colour_for(kColBackground, 1, rgba);
+    XColor c;
+    c.red = static_cast<unsigned short>(rgba[0] * 65535.0f + 0.5f);
+    c.green = static_cast<unsigned short>(rgba[1] * 65535.0f + 0.5f);
+    c.blue = static_cast<unsigned short>(rgba[2] * 65535.0f + 0.5f);
+    c.flags = DoRed | DoGreen | DoBlue;
+    const int scr = DefaultScreen(d);
+    return XAllocColor(d, DefaultColormap(d, scr), &c) ? c.pixel : BlackPixel(d, scr);
+}
+
+// The top-level window in the screen's default visual, which needs nothing
+// of OpenGL: mapped at once, it shows the backdrop while the driver loads.
+Window create_frame_window(int width, int height)
+{
+    Display* d = mnw.x_display;
+    const int scr = DefaultScreen(d);
+    XSetWindowAttributes swa;
+    std::memset(&swa, 0, sizeof(swa));
+    swa.background_pixel = backdrop_pixel(d);
+    swa.border_pixel = 0;
+    swa.event_mask = kWindowEvents;
+    return XCreateWindow(d, RootWindow(d, scr), 0, 0, width, height, 0, CopyFromParent, InputOutput,
+                         CopyFromParent, CWBackPixel | CWBorderPixel | CWEventMask, &swa);
+}
+
+// A window in OpenGL's visual over `parent`, selecting no events.
+Window create_window(Window parent, int width, int height)
 {
     XVisualInfo* vi = mnw.x_visual;
-    const Window root = RootWindow(mnw.x_display, vi->screen);
     XSetWindowAttributes swa;
     std::memset(&swa, 0, sizeof(swa));
     swa.border_pixel = 0;
-    swa.colormap = XCreateColormap(mnw.x_display, root, vi->visual, AllocNone);
-    swa.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask |
-                     PointerMotionMask | ButtonMotionMask | VisibilityChangeMask |
-                     StructureNotifyMask | SubstructureNotifyMask;
-    return XCreateWindow(mnw.x_display, root, 0, 0, width, height, 0, vi->depth, InputOutput,
-                         vi->visual, CWBorderPixel | CWEventMask | CWColormap, &swa);
+    swa.colormap = XCreateColormap(mnw.x_display, RootWindow(mnw.x_display, vi->screen), vi->visual,
+                                   AllocNone);
+    return XCreateWindow(mnw.x_display, parent, 0, 0, width, height, 0, vi->depth, InputOutput,
+                         vi->visual, CWBorderPixel | CWColormap, &swa);
 }
 
 void set_gl_state()
@@ -230,28 +265,10 @@ int VOVARU_make_context(int index)
     open_display();
     Display* d = mnw.x_display;
 
-    // Visual: from the asked multisample level down to none.
-    int attribs[kGlxAttribCount];
-    for (int level = mnw.alias_req;; --level) {
-        LIN_glx_attribs(level, attribs);
-        mnw.x_visual = glXChooseVisual(d, DefaultScreen(d), attribs);
-        if (mnw.x_visual) {
-            mnw.alias_now = level;
-            break;
-        }
-        if (level <= 0)
-            die("Whoah -- no matter how hard I tried, I failed to get a GLX visual. Something's "
-                "seriously wonky on your machine.");
-    }
-
     Window w = 0;
     {
         error_trap trap;
-        mnw.glx_context[index] = glXCreateContext(d, mnw.x_visual, nullptr, True);
-        XSync(d, False);
-        if (!mnw.glx_context[index] || g_x_error)
-            die("Didozuroz could not create an OpenGL context for its window.");
-        w = create_window(mnw.res_x, mnw.res_y);
+        w = create_frame_window(mnw.res_x, mnw.res_y);
         XSync(d, False);
         if (!w || g_x_error) die("Didozuroz could not create its window.");
     }
@@ -300,9 +317,36 @@ int VOVARU_make_context(int index)
     XEvent first;
     XMaskEvent(d, kEveryEventMask, &first);
 
+    // Visual: from the asked multisample level down to none. The first GLX
+    // call loads the driver.
+    int attribs[kGlxAttribCount];
+    for (int level = mnw.alias_req;; --level) {
+        LIN_glx_attribs(level, attribs);
+        mnw.x_visual = glXChooseVisual(d, DefaultScreen(d), attribs);
+        if (mnw.x_visual) {
+            mnw.alias_now = level;
+            break;
+        }
+        if (level <= 0)
+            die("Whoah -- no matter how hard I tried, I failed to get a GLX visual. Something's "
+                "seriously wonky on your machine.");
+    }
+
     {
         error_trap trap;
-        const Bool ok = glXMakeCurrent(d, w, mnw.glx_context[index]);
+        mnw.glx_context[index] = glXCreateContext(d, mnw.x_visual, nullptr, True);
+        XSync(d, False);
+        if (!mnw.glx_context[index] || g_x_error)
+            die("Didozuroz could not create an OpenGL context for its window.");
+        mnw.x_drawable[index] = create_window(w, mnw.res_x, mnw.res_y);
+        XSync(d, False);
+        if (!mnw.x_drawable[index] || g_x_error) die("Didozuroz could not create its window.");
+    }
+    XMapWindow(d, mnw.x_drawable[index]);
+
+    {
+        error_trap trap;
+        const Bool ok = glXMakeCurrent(d, mnw.x_drawable[index], mnw.glx_context[index]);
         XSync(d, False);
         if (!ok || g_x_error) die("Didozuroz could not make its OpenGL context current.");
     }
@@ -329,8 +373,9 @@ void VOVARU_nuke_context(int index)
         mnw.glx_context[index] = nullptr;
     }
     if (mnw.x_window[index]) {
-        XDestroyWindow(d, mnw.x_window[index]);
+        XDestroyWindow(d, mnw.x_window[index]); // its OpenGL child goes with it
         mnw.x_window[index] = 0;
+        mnw.x_drawable[index] = 0;
     }
     XFlush(d);
 }
@@ -378,6 +423,7 @@ int VOVARU_setres(int apply)
     if (!w) return 0;
     set_fixed_size_hints(w, mnw.res_x, mnw.res_y);
     XResizeWindow(d, w, mnw.res_x, mnw.res_y);
+    if (mnw.x_drawable[0]) XResizeWindow(d, mnw.x_drawable[0], mnw.res_x, mnw.res_y);
     std::printf("%d vs %d X %d vs %d\n", W, mnw.res_x, H, mnw.res_y);
     std::fflush(stdout);
     set_fullscreen_state(w, W == mnw.res_x && H == mnw.res_y);
@@ -402,6 +448,7 @@ int VOVARU_set_context_loader(GLXContext ctx, void*)
 {
     // Without a loader context (or before the window exists) there is nothing to make current.
     if (!ctx || !mnw.x_display || !mnw.x_visual) return 0;
-    const Window w = create_window(kLoaderSide, kLoaderSide); // never mapped
+    const Window w = create_window(RootWindow(mnw.x_display, mnw.x_visual->screen), kLoaderSide,
+                                   kLoaderSide); // never mapped
     return glXMakeCurrent(mnw.x_display, w, ctx) ? 1 : 0;
 }

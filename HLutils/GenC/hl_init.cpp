@@ -15,6 +15,7 @@
 #include "GenC/hl_context.h"
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
+#include "GenH/hl_app.h"
 #include "GenH/hl_types.h"
 #include "OGL/OGL_extensions.h"
 #include "OOPS_cpp/butn.h"
@@ -79,7 +80,7 @@ void VOVARU_sample_interface_colours()
                     {40, 319, 115}, {41, 319, 107}, {42, 319, 99},  {43, 319, 91},  {45, 319, 83},
                     {46, 319, 75},  {47, 319, 67},  {44, 395, 115}};
     for (const auto& s : kSamples) {
-        const unsigned char* px = scratch_array + (s.y * 512 + s.x) * 4;
+        const unsigned char* px = t_interface_dat + (s.y * 512 + s.x) * 4;
         colr.assign(s.id, px[0] / 255.0f, px[1] / 255.0f, px[2] / 255.0f);
     }
     colr.assign(kColrMenuMean, (colr.rgb[35][0] + colr.rgb[38][0]) * 0.5f,
@@ -215,17 +216,21 @@ void VOVARU_init(int argc, const char* const* argv)
     VOVARU_request_window();
 
     VOVARU_setres(1);
+    // The window's backdrop is the start-up screen's colour, shown before
+    // the OpenGL driver has loaded.
+    VOVARU_sample_interface_colours();
     VOVARU_make_context(0);
     OGL_pix_specs(0);
     glExt.init_extensions();
-    THREAD_make_workers();
-    recall_ins_texes();
-    VOVARU_sample_interface_colours();
+    recall_start_tex();
     VOVARU_clear_menus(1);
     VOVARU_startwind(kWinNone, 0);
     OGL_pix_specs(0);
     ogl_inited = 1;
     VOVARU_setupforlang();
+    // The start-up screen first; what only later screens need comes after.
     VOVARU_show_init("Will init plugins.", nullptr);
+    THREAD_make_workers();
+    recall_later_texes();
     VOVARU_show_init("Starting application.", nullptr);
 }

@@ -16,7 +16,7 @@ void VOVARU_init(int argc, const char* const* argv);
 void VOVARU_align_scratch();
 void VOVARU_request_window();
 // Sets the interface colours (34 to 47 and the menu mean) from the swatches
-// of the interface atlas, which recall_ins_texes leaves in scratch_array.
+// of the built-in interface atlas.
 void VOVARU_sample_interface_colours();
 // Stores the program folder (ending in '/') in *out; empties app_path.
 void VOVARU_set_app_path(std::string* out);

@@ -35,6 +35,7 @@ const char* const kMissingFilesLine =
 
 void (*g_app_update)() = nullptr; // test seam; null: the installer's hook
 long g_last_wait_us = -1;
+int g_frame_quiet = 0;
 
 void report_texture_failures()
 {
@@ -85,9 +86,17 @@ long VOVARU_last_frame_wait_us()
     return g_last_wait_us;
 }
 
+void VOVARU_frame_quiet(int quiet)
+{
+    g_frame_quiet = quiet;
+}
+
 long VOVARU_frame_wait_us()
 {
     if (mnw.win_now == kWinAlert) return kWaitAlertUs; // an open alert costs little
+    // Input ends the wait at once; a redraw that changes nothing need not
+    // come sixty times a second.
+    if (mnw.win_now == kWinMain && g_frame_quiet && !colr.pulse_drawn) return kWaitQuietUs;
     return stg._use_max_cpu ? kWaitMaxCpuUs : kWaitIdleUs;
 }
 
@@ -114,7 +123,9 @@ void VOVARU_event_proc()
         FD_SET(fd, &readable);
         const long us = VOVARU_frame_wait_us();
         g_last_wait_us = us;
-        timeval tv{0, us};
+        g_frame_quiet = 0;
+        // Events Xlib has already read would not wake select.
+        timeval tv{0, XEventsQueued(mnw.x_display, QueuedAfterFlush) > 0 ? 0 : us};
         select(fd + 1, &readable, nullptr, nullptr, &tv);
 
         XEvent ev;

@@ -37,8 +37,13 @@ int VOVARU_tooltip_height(int n);
 constexpr long kWaitIdleUs = 16000;   // normal frame
 constexpr long kWaitAlertUs = 160000; // an alert is open
 constexpr long kWaitMaxCpuUs = 0;     // _use_max_cpu: poll
+constexpr long kWaitQuietUs = 200000; // main window, nothing under way or moving
 // The time-out the next frame pass waits for input.
 long VOVARU_frame_wait_us();
+// The application tells, once per frame of the main window, whether nothing
+// is under way (no request, scan or installation): the next pass may then
+// wait for input longer. A pass uses it once.
+void VOVARU_frame_quiet(int quiet);
 // The time-out the last frame pass gave select().
 long VOVARU_last_frame_wait_us();
 

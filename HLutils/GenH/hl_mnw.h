@@ -27,6 +27,9 @@ struct mnw_struct {
     int ctx_index; // which window's buffers are swapped (always 0)
     XVisualInfo* x_visual;
     Window x_window[2]; // entry 0 is the main X window; 1 the second monitor's (none here)
+    // The OpenGL surface: a child that fills x_window, made in the visual
+    // OpenGL chose once its driver has loaded. Input goes to x_window.
+    Window x_drawable[2];
     GLXContext glx_context[2];
     Display* x_display;
     int win_now;        // current (sub-)window id

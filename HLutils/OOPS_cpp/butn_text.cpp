@@ -172,8 +172,10 @@ void cb_selection(OGLE_Rec*, float box[4])
 {
     if (box[0] != box[2])
         OGL_fillrect(kColSelection, 1, box[0], box[1], box[2] - box[0], box[3] - box[1]);
-    else
+    else {
         OGL_line(kColCaret, colr.pulse, box[0], box[1], box[0], box[3]);
+        colr.pulse_drawn = 1;
+    }
 }
 
 bool is_space(char c)

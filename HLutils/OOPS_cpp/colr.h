@@ -30,6 +30,9 @@ class colr_class
     unsigned char gamma_table[256] = {}; // 1.8-authored byte -> byte for the display
     float rgb[kColrCount][3] = {};
     float pulse = 0; // 0.4 .. 1.0 once the clock runs
+    // 1 once something was drawn in a pulsing colour (or the caret) since the
+    // clock last set the pulse: the screen moves and the window keeps its pace.
+    int pulse_drawn = 0;
     float plot_lo = 0, plot_hi = 0, plot_range = 0;
     float spectrum[kColrSpectrumCount][3] = {};
 

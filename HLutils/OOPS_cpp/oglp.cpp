@@ -35,6 +35,7 @@ void flat_state()
 
 int OGL_colour_for(int colour, float alpha, float out[4])
 {
+    if (colour >= kColrPulseFirst && colour <= kColrPulseLast) colr.pulse_drawn = 1;
     float r = colr.rgb[colour][0], g = colr.rgb[colour][1], b = colr.rgb[colour][2];
     if (colour <= kColLitMax) {
         r *= colr.rgb[kColLight][0];
@@ -211,8 +212,8 @@ void OGL_sbuff()
     const float v = ren.monochrome ? 0.0f : 1.0f;
     glColor4f(v, 1.0f, v, ren.global_alpha);
     xtim.profile_chart("sb1", 0);
-    if (mnw.x_display && mnw.x_window[mnw.ctx_index])
-        glXSwapBuffers(mnw.x_display, mnw.x_window[mnw.ctx_index]);
+    if (mnw.x_display && mnw.x_drawable[mnw.ctx_index])
+        glXSwapBuffers(mnw.x_display, mnw.x_drawable[mnw.ctx_index]);
     xtim.profile_chart("sb2", 0);
 }
 

@@ -730,31 +730,50 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
 // ---------------------------------------------------------------------------
 // [SECTION] Built-in images
 // ---------------------------------------------------------------------------
-void recall_ins_texes()
+namespace
 {
-    struct Builtin {
-        int slot, dx, dy;
-        const unsigned char* bytes;
-        int n;
-    };
-    const Builtin images[] = {
-        {kTexInstaller, 1010, 764, t_installer_dat, kTexesInstallerBytes},
-        {kTexInsBack1, 1024, 768, t_ins_back_1_dat, kTexesBackBytes},
-        {kTexInsBack2, 1024, 768, t_ins_back_2_dat, kTexesBackBytes},
-        // Korean menu texts (charset 103); only its rows of cells are stored.
-        {kTexFixedFont, kMenuFontTexSide, kMenuFontTexSide, t_menu_font_dat, kMenuFontBytes},
-        {kTexInterface, 512, 512, t_interface_dat,
-         kTexesInterfaceBytes}, // last: start-up samples it
-    };
+struct builtin_image {
+    int slot, dx, dy;
+    const unsigned char* bytes;
+    int n;
+};
+const builtin_image kBuiltinImages[] = {
+    {kTexInstaller, 1010, 764, t_installer_dat, kTexesInstallerBytes},
+    {kTexInsBack1, 1024, 768, t_ins_back_1_dat, kTexesBackBytes},
+    {kTexInsBack2, 1024, 768, t_ins_back_2_dat, kTexesBackBytes},
+    // Korean menu texts (charset 103); only its rows of cells are stored.
+    {kTexFixedFont, kMenuFontTexSide, kMenuFontTexSide, t_menu_font_dat, kMenuFontBytes},
+};
+const builtin_image kBuiltinAtlas = {kTexInterface, 512, 512, t_interface_dat,
+                                     kTexesInterfaceBytes};
+
+void recall_builtin(const builtin_image& b)
+{
     // RGBA, never scaled, from the buffer.
     const int flags = 2 | kTexNoScale | kTexNoEffect;
-    for (const Builtin& b : images) {
-        scratch_dx = b.dx;
-        scratch_dy = b.dy;
-        std::memcpy(scratch_array, b.bytes, size_t(b.n));
-        const size_t whole = size_t(b.dx) * size_t(b.dy) * 4;
-        if (whole > size_t(b.n)) std::memset(scratch_array + b.n, 0, whole - size_t(b.n));
-        tman.load_texture(tex_fail_fatal, b.slot, flags, tex_load_startup,
-                          "scratch_array:hardwired textures");
-    }
+    scratch_dx = b.dx;
+    scratch_dy = b.dy;
+    std::memcpy(scratch_array, b.bytes, size_t(b.n));
+    const size_t whole = size_t(b.dx) * size_t(b.dy) * 4;
+    if (whole > size_t(b.n)) std::memset(scratch_array + b.n, 0, whole - size_t(b.n));
+    tman.load_texture(tex_fail_fatal, b.slot, flags, tex_load_startup,
+                      "scratch_array:hardwired textures");
+}
+} // namespace
+
+void recall_start_tex()
+{
+    recall_builtin(kBuiltinAtlas);
+}
+
+void recall_later_texes()
+{
+    for (const builtin_image& b : kBuiltinImages)
+        recall_builtin(b);
+}
+
+void recall_ins_texes()
+{
+    recall_later_texes();
+    recall_start_tex(); // last: the atlas stays in scratch_array
 }

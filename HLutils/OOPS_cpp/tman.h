@@ -261,6 +261,10 @@ int tex_level_bytes(int gl_format, int w, int h);
 // ---------------------------------------------------------------------------
 // The four built-in images.
 // ---------------------------------------------------------------------------
-// Uploads them as textures 390, 391, 392 and, last, 389; the atlas stays in
-// scratch_array.
+// Uploads the interface atlas (389), which is all the start-up screen draws
+// from; start-up shows that screen before it uploads the others.
+void recall_start_tex();
+// Uploads the other built-in images (390, 391, 392 and the menu font).
+void recall_later_texes();
+// Both, the atlas last: it stays in scratch_array.
 void recall_ins_texes();

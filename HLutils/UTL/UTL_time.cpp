@@ -109,6 +109,7 @@ void xtim_set_pulse_colours(float h)
     colr.assign(82, 0.2f * h, 0.8f * h, 0.2f * h);
     colr.assign(83, 0.7f * h, 0.7f * h, 0.2f * h);
     colr.pulse = h;
+    colr.pulse_drawn = 0;
 }
 
 } // namespace

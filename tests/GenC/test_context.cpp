@@ -3,13 +3,17 @@
 
 #include <GL/gl.h>
 #include <GL/glx.h>
+#include <X11/Xlib.h>
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "GenC/hl_alert.h"
 #include "GenC/hl_context.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/colr.h"
+#include "OOPS_cpp/oglp.h"
 #include "support/xvfb.h"
 
 namespace
@@ -120,6 +124,40 @@ TEST(Context, WindowPropertiesAndGlState)
     VOVARU_nuke_context(0);
     EXPECT_EQ(mnw.x_window[0], 0u);
     EXPECT_EQ(mnw.glx_context[0], nullptr);
+}
+
+// OpenGL draws into a child that fills the window. The window itself is made
+// before the OpenGL driver loads and shows the start-up backdrop meanwhile;
+// it takes the input, which the child leaves to it.
+TEST(Context, TheWindowShowsTheBackdropUntilOpenGLDraws)
+{
+    XVFB_TEST_BODY(kXvfbScreen, {});
+    colr.assign(kColBackground, 0.2f, 0.4f, 0.6f);
+    colr.assign(kColrLight, 1, 1, 1);
+    xvfb_open_shell_window();
+    Display* d = mnw.x_display;
+
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned n = 0;
+    ASSERT_TRUE(XQueryTree(d, mnw.x_drawable[0], &root, &parent, &children, &n));
+    if (children) XFree(children);
+    EXPECT_EQ(parent, mnw.x_window[0]);
+    XWindowAttributes a;
+    ASSERT_TRUE(XGetWindowAttributes(d, mnw.x_drawable[0], &a));
+    EXPECT_EQ(a.width, 1024);
+    EXPECT_EQ(a.height, 768);
+    EXPECT_EQ(a.all_event_masks & ~a.your_event_mask, 0) << "another client listens";
+    EXPECT_EQ(a.your_event_mask, 0);
+
+    XUnmapWindow(d, mnw.x_drawable[0]);
+    const ShownPixels p = xvfb_read_shell_window();
+    ASSERT_EQ(p.w, 1024);
+    for (const auto& xy : {std::pair<int, int>{0, 0}, {512, 384}, {1023, 767}}) {
+        const unsigned char* px = p.at(xy.first, xy.second);
+        EXPECT_NEAR(px[0], 51, 1) << xy.first << "," << xy.second;
+        EXPECT_NEAR(px[1], 102, 1);
+        EXPECT_NEAR(px[2], 153, 1);
+    }
 }
 
 TEST(Context, NoStartupIdWithoutTheVariable)

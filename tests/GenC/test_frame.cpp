@@ -193,18 +193,43 @@ TEST(WindowTable, TooltipHeights)
 
 TEST(FrameWait, TimeoutByWindowAndSetting)
 {
+    // quiet: the application said nothing is under way; pulse: something
+    // pulsing (a highlight, the caret) was drawn since the clock's last step.
     struct {
-        int win, max_cpu;
+        int win, max_cpu, quiet, pulse;
         long us;
-    } cases[] = {{0, 0, 16000}, {0, 1, 0}, {995, 0, 160000}, {995, 1, 160000}, {998, 1, 0}};
+    } cases[] = {
+        {0, 0, 0, 0, 16000}, {0, 1, 0, 0, 0},        {995, 0, 0, 0, 160000}, {995, 1, 0, 0, 160000},
+        {998, 1, 0, 0, 0},   {0, 0, 1, 0, 200000},   {0, 1, 1, 0, 200000},   {0, 0, 1, 1, 16000},
+        {0, 1, 1, 1, 0},     {995, 0, 1, 0, 160000}, {998, 0, 1, 0, 16000},
+    };
     const int win = mnw.win_now, cpu = stg._use_max_cpu;
     for (const auto& c : cases) {
         mnw.win_now = c.win;
         stg._use_max_cpu = c.max_cpu;
-        EXPECT_EQ(VOVARU_frame_wait_us(), c.us) << c.win << " " << c.max_cpu;
+        VOVARU_frame_quiet(c.quiet);
+        colr.pulse_drawn = c.pulse;
+        EXPECT_EQ(VOVARU_frame_wait_us(), c.us)
+            << c.win << " " << c.max_cpu << " " << c.quiet << " " << c.pulse;
     }
+    VOVARU_frame_quiet(0);
+    colr.pulse_drawn = 0;
     mnw.win_now = win;
     stg._use_max_cpu = cpu;
+}
+
+// The clock's step starts a frame with nothing pulsing drawn; drawing in a
+// pulsing colour or the caret says so.
+TEST(FrameWait, PulsingDrawingIsNoticed)
+{
+    colr.pulse_drawn = 1;
+    xtim.xtim_update();
+    EXPECT_EQ(colr.pulse_drawn, 0);
+    float rgba[4];
+    OGL_colour_for(kColrPulseFirst - 1, 1, rgba);
+    EXPECT_EQ(colr.pulse_drawn, 0);
+    OGL_colour_for(kColrPulseLast, 1, rgba);
+    EXPECT_EQ(colr.pulse_drawn, 1);
 }
 
 TEST(Menus, ClearMakesTheTableOnlyWithOne)

@@ -193,6 +193,38 @@ TEST_F(FrameNetTest, StepsThatAreNotDueDoNothing)
     EXPECT_EQ(dest_lock_held(), "");
 }
 
+// The window waits longer for input only while nothing is under way: a
+// request in flight, a scan due or running, an installation.
+TEST_F(FrameNetTest, QuietOnlyWhenNothingIsUnderWay)
+{
+    // The server list asked for, the request open.
+    ASSERT_TRUE(peer.Accept([] { engine_frame(); }));
+    ASSERT_NE(http.slot[kNetSlotServerList], nullptr);
+    EXPECT_EQ(engine_quiet(), 0) << "request in flight";
+    peer.CloseConnection();
+    ASSERT_TRUE(frames_until([] { return http.slot[kNetSlotServerList] == nullptr; }));
+    EXPECT_EQ(engine_quiet(), 1) << "failed request waiting for its retry";
+
+    struct {
+        const char* what;
+        int dir_state, busy, install_state, quiet;
+    } rows[] = {
+        {"scan due", kDirScan, 0, kInstallIdle, 0},
+        {"scan waiting for another installer", kDirScan, 1, kInstallIdle, 1},
+        {"list ready, waiting for INSTALL", kDirReady, 0, kInstallIdle, 1},
+        {"installing", kDirReady, 0, kInstalling, 0},
+        {"installation finished", kDirReady, 0, kInstallFinished, 1},
+    };
+    for (const auto& r : rows) {
+        stg.dir_state = r.dir_state;
+        dest_busy = r.busy;
+        stg.install_state = r.install_state;
+        EXPECT_EQ(engine_quiet(), r.quiet) << r.what;
+    }
+    dest_busy = 0;
+    stg.install_state = kInstallIdle;
+}
+
 TEST_F(FrameNetTest, ServerListWithTooNewFormatEndsTheProgram)
 {
     AlertProbe probe;
