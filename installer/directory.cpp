@@ -4,6 +4,8 @@
 // Index: [SECTION] Rules; Parsing; Reading and scanning; Too new a format.
 #include "installer/directory.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -299,7 +301,13 @@ void* sign_task(void* arg)
 int scan_task_count()
 {
     if (!THREAD_is_inited() || !THREAD_is_main_thread()) return 0;
-    return THREAD_worker_count();
+    int n = THREAD_worker_count();
+    // More tasks than the processors this process may run on only take
+    // turns with the main thread, which opens the files.
+    cpu_set_t allowed;
+    if (n > 0 && sched_getaffinity(0, sizeof allowed, &allowed) == 0)
+        n = std::min(n, std::max(1, CPU_COUNT(&allowed)));
+    return n;
 }
 
 struct dir_scan_struct {
