@@ -13,8 +13,10 @@
 // scan and the download passes (unpack_s of it in zip_to_file), and
 // growth_kb the peak resident memory during the install above what the
 // process held when it began; down_kb is what the scan found missing.
-// scan: fetches both lists and scans. The maker's server and every file
-// server are reached through the proxy (nginx answering absolute URIs).
+// scan: fetches both lists and scans. Both modes start the library's workers
+// as the program does, so the scan signs on them. The maker's server and
+// every file server are reached through the proxy (nginx answering absolute
+// URIs).
 #include <sys/select.h>
 
 #include <chrono>
@@ -26,6 +28,7 @@
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
+#include "Thread/hl_thread.h"
 #include "UTL/UTL_time.h"
 #include "installer/frame.h"
 #include "installer/streams.h"
@@ -114,6 +117,9 @@ int main(int argc, char** argv)
     http._proxy_host = "127.0.0.1";
     http._proxy_port_int = atoi(argv[3]);
     if (make_private_temp("/tmp/") != 0) return 1;
+    // The library's workers, as the program starts them: the scan signs on them.
+    THREAD_init();
+    THREAD_make_workers();
 
     // The frame's steps, timed where a window draws between them: the list
     // phases run before the destination field, the scan before the upper
@@ -152,6 +158,7 @@ int main(int argc, char** argv)
             ++frames;
         }
     }
+    THREAD_shutdown();
     remove_private_temp();
     printf("lists_s=%.3f scan_s=%.3f pump_s=%.3f unpack_s=%.3f wait_s=%.3f frames=%ld "
            "growth_kb=%ld down_kb=%.0f\n",

@@ -5,6 +5,7 @@
 # of the medians, where the engine's time goes and its memory growth.
 #
 #   bench/engine_bench.sh [files] [rounds]    (defaults: 400 files, about 200 MiB; 7 rounds)
+#   bench/engine_bench.sh [files] [rounds] scan    (the scan figure alone)
 #
 # The release is the corpus of bench/make_corpus.py, one zip per file, with
 # "directory.txt.zip" and "serverlist.txt" as the servers publish them.
@@ -14,8 +15,9 @@
 #     automatic number of streams
 #   reference for both: one curl with 4 parallel transfers (-Z
 #     --parallel-max 4), then bench/unpack_ref over what it fetched
-#   scan of the up-to-date installation: engine_bench scan against one md5sum
-#     over the same files
+#   scan of the up-to-date installation: engine_bench scan (signing on the
+#     library's workers) against one md5sum over the same files, both held
+#     to cores 0-3 (taskset)
 #   unpack of the release's archives: zip_to_file for each (bench/data_bench,
 #     one process) against bench/unpack_ref
 # Every install is compared with the release after its timed run.
@@ -23,6 +25,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 files="${1:-400}"
 n_rounds="${2:-7}"
+only="${3:-}"
 release="9.00r1"
 bench_build engine_bench unpack_ref data_bench
 engine="$build/bench/engine_bench"
@@ -49,6 +52,23 @@ done > "$work/curl.cfg"
 (cd "$work/tree/Zudezud" && find . -type f -print0 | LC_ALL=C sort -z) > "$work/list0"
 start_nginx "$www" "$work/nginx"
 
+# The scan of an up-to-date installation (a copy of the release's files), both
+# tools on the same four cores.
+mkdir "$work/installed" && cp -r "$work/tree/Zudezud/." "$work/installed/"
+prep_engine_scan() { :; }
+engine_scan() { taskset -c 0-3 "$engine" scan "$work/installed/" "$port" > "$work/scan.out"; }
+check_engine_scan() { grep -q ' down_kb=0$' "$work/scan.out"; }
+prep_md5sum_scan() { :; }
+md5sum_scan() { (cd "$work/installed" && taskset -c 0-3 xargs -0 md5sum < "$work/list0" > "$work/md5sum.out"); }
+check_md5sum_scan() { (cd "$work/tree/Zudezud" && md5sum --quiet -c "$work/md5sum.out"); }
+rounds "$n_rounds" engine_scan md5sum_scan
+scan_line() { compare "scan of the installation, 4 cores:" engine times_engine_scan md5sum times_md5sum_scan; }
+if [ "$only" = scan ]; then
+  echo; echo "$(du -sm "$work/tree" | cut -f1) MiB in $files files; $n_rounds interleaved rounds, warm cache"
+  scan_line
+  exit 0
+fi
+
 fresh() { rm -rf "$work/$1"; mkdir "$work/$1"; sync; }
 # The engine also makes its seven fixed folders; every release file must match.
 release_in() { ! diff -r "$work/tree/Zudezud" "$work/$1" | grep -v "^Only in $work/$1" | grep -q .; }
@@ -70,15 +90,6 @@ rounds "$n_rounds" engine_max curl_unpack
 ref_max=("${times_curl_unpack[@]}")
 rounds "$n_rounds" engine_default curl_unpack
 ref_default=("${times_curl_unpack[@]}")
-
-# The last install is complete: scan it.
-prep_engine_scan() { :; }
-engine_scan() { "$engine" scan "$work/dest/" "$port" > "$work/scan.out"; }
-check_engine_scan() { grep -q ' down_kb=0$' "$work/scan.out"; }
-prep_md5sum_scan() { :; }
-md5sum_scan() { (cd "$work/dest" && xargs -0 md5sum < "$work/list0" > "$work/md5sum.out"); }
-check_md5sum_scan() { (cd "$work/tree/Zudezud" && md5sum --quiet -c "$work/md5sum.out"); }
-rounds "$n_rounds" engine_scan md5sum_scan
 
 prep_unpack_ours() { fresh out_ours; }
 unpack_ours() { "$unzip_ours" unzip "$rel_dir/Zudezud" "$work/out_ours/"; }
@@ -102,5 +113,5 @@ compare "install, _use_max_cpu 1, 4 streams:" engine times_engine_max "curl -Z 4
 breakdown "$work/engine_max.out"
 compare "install, default preferences:" engine times_engine_default "curl -Z 4 + unpack_ref" ref_default
 breakdown "$work/engine_default.out"
-compare "scan of the installation:" engine times_engine_scan md5sum times_md5sum_scan
+scan_line
 compare "unpack of the archives:" zip_to_file times_unpack_ours unpack_ref times_unpack_ref

@@ -4,8 +4,15 @@
 // Index: [SECTION] Rules; Parsing; Reading and scanning; Too new a format.
 #include "installer/directory.h"
 
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 #include "Files/case_desens.h"
 #include "Files/io_md5.h"
@@ -13,6 +20,7 @@
 #include "GenC/hl_alert.h"
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
+#include "Thread/hl_thread.h"
 #include "UTL/UTL_time.h"
 #include "installer/sub_wins.h"
 #include "installer/text_scan.h"
@@ -187,20 +195,150 @@ static void sweep_folder_of(const std::string& local, std::set<std::string>& swe
         xer << "Removed " << n << " temporary file(s) an earlier run left in " << folder << ".\n";
 }
 
-// The disk scan in progress: it signs the files of sim_info one after
-// another, in steps the frame loop runs between its frames.
+// The disk scan in progress: it signs the files of sim_info in list order,
+// in steps the frame loop runs between its frames. With the library's
+// workers, the main thread opens files ahead of the first unsigned one (so
+// an open, its sweep and its log lines happen there, in list order), the
+// workers sign them several at once, and the main thread takes the
+// signatures back in list order. Without workers (the library's tests, a
+// forked child) the main thread signs them one after another itself.
 namespace
 {
+// Files open ahead of the first unsigned one: enough to keep every worker
+// busy behind a big file, few enough for descriptors and buffers.
+constexpr int kScanWindow = 128;
+
+// One file handed to the workers. The main thread fills it before it
+// publishes it; then the worker that claims it owns signer and failed until
+// it sets done.
+struct scan_file {
+    std::string local;
+    md5_file_signer signer;
+    bool opened = false;                 // open() succeeded
+    bool done = false;                   // nothing more to sign; under the pool's lock
+    bool failed = false;                 // unreadable while signed: no signature
+    std::atomic<std::uint64_t> bytes{0}; // signed so far, for the progress box
+};
+
+// The files in flight between the main thread and the sign tasks (one task
+// per worker, each taking the next unclaimed file until none comes).
+struct scan_pool {
+    std::mutex lock;
+    std::condition_variable work;                 // tasks: a file was published, or the end
+    std::condition_variable finished;             // main thread: a file was signed
+    std::unique_ptr<scan_file> ring[kScanWindow]; // file i at i % kScanWindow
+    int opened = 0;                               // files [0, opened) were published
+    int claimed = 0;                              // the next file a task takes
+    bool last = false;                            // nothing more will be published
+    std::atomic<bool> cancel{false};              // drop the scan: tasks stop between pieces
+    std::vector<THREAD_call*> calls;              // main thread only
+
+    scan_pool() = default;
+    scan_pool(const scan_pool&) = delete;
+    scan_pool& operator=(const scan_pool&) = delete;
+    ~scan_pool() { stop(true); }
+
+    // Ends the tasks (at once with cancel, else once the published files
+    // are signed) and waits for them: nothing of the pool may go before.
+    void stop(bool drop)
+    {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            if (drop) cancel = true;
+            last = true;
+        }
+        work.notify_all();
+        std::vector<THREAD_call*> waiting;
+        waiting.swap(calls);
+        // After THREAD_shutdown no worker is left to wait for.
+        if (!THREAD_is_inited()) return;
+        for (THREAD_call* call : waiting) {
+            THREAD_is_done(call, -1);
+            THREAD_cleanup(call);
+        }
+    }
+};
+
+// Signs one claimed file a piece at a time, looking at the cancel flag
+// between pieces.
+void sign_claimed(scan_file& f, const std::atomic<bool>& cancel)
+{
+    while (!f.signer.done() && !cancel.load(std::memory_order_relaxed)) {
+        if (f.signer.feed(1) != 0) { // 1 byte: one piece
+            f.failed = true;
+            return;
+        }
+        f.bytes.store(f.signer.bytes_done(), std::memory_order_relaxed);
+    }
+}
+
+// A worker's task: signs the next unclaimed file until the main thread
+// publishes no more, or the scan is dropped.
+void* sign_task(void* arg)
+{
+    scan_pool& p = *static_cast<scan_pool*>(arg);
+    std::unique_lock<std::mutex> hold(p.lock);
+    while (!p.cancel) {
+        if (p.claimed < p.opened) {
+            scan_file& f = *p.ring[p.claimed++ % kScanWindow];
+            if (f.done) continue; // unreadable or empty: nothing to sign
+            hold.unlock();
+            sign_claimed(f, p.cancel);
+            hold.lock();
+            f.done = true;
+            p.finished.notify_one();
+        } else if (p.last) {
+            break;
+        } else {
+            p.work.wait(hold);
+        }
+    }
+    return nullptr;
+}
+
+// The workers sign when there are any, this is the main thread and the
+// process is the one that made them.
+int scan_task_count()
+{
+    if (!THREAD_is_inited() || !THREAD_is_main_thread()) return 0;
+    int n = THREAD_worker_count();
+    // More tasks than the processors this process may run on only take
+    // turns with the main thread, which opens the files.
+    cpu_set_t allowed;
+    if (n > 0 && sched_getaffinity(0, sizeof allowed, &allowed) == 0)
+        n = std::min(n, std::max(1, CPU_COUNT(&allowed)));
+    return n;
+}
+
 struct dir_scan_struct {
     bool running = false;
     std::string list_path, title;
     int n = 0, step = 1;
-    int file = 0;           // next file of sim_info to sign
+    int file = 0;                // next file of sim_info to sign
+    std::set<std::string> swept; // folders cleared of stale temporaries
+    // Signed here, one file at a time:
     bool file_open = false; // `signer` holds a file part-signed
     std::unique_ptr<md5_file_signer> signer;
-    std::set<std::string> swept; // folders cleared of stale temporaries
+    // Signed by the workers:
+    std::unique_ptr<scan_pool> pool;
+    int opened = 0;     // files opened and published
+    int refuse_at = -1; // the file whose path is too long
+    int announced = -1; // the last file the progress box was told of
 };
 dir_scan_struct scan;
+
+// Ends the scan in progress, its tasks first.
+void scan_reset(bool drop)
+{
+    // A fatal alert while waiting runs the exit clean-up, which cancels the
+    // scan again: the outer wait goes on alone.
+    static bool stopping = false;
+    if (stopping) return;
+    stopping = true;
+    if (scan.pool) scan.pool->stop(drop);
+    scan = dir_scan_struct();
+    stopping = false;
+}
 
 // Refuses the list: nothing of it may be used.
 int refuse_list()
@@ -212,6 +350,20 @@ int refuse_list()
     return kDirBadFormat;
 }
 
+// The file layer ends the program for a path this long: the list is refused.
+bool too_long(const std::string& local)
+{
+    return local.size() > static_cast<std::string::size_type>(kMaxFilePath);
+}
+
+int refuse_too_long(const std::string& local)
+{
+    xer << "Directory list " << scan.list_path << ": the path '" << local
+        << "' is too long for this destination.\n";
+    scan_reset(true);
+    return refuse_list();
+}
+
 // The signature of file i is known: compare it and count it.
 void file_signed(int i, file_version_struct& v)
 {
@@ -221,6 +373,135 @@ void file_signed(int i, file_version_struct& v)
         stg.total_down_kb += v.down_kb;
         stg.total_disk_kb += v.disk_kb;
         if (v.os >= kOsMac && v.os <= kOsLinux) this_install_has_exes = 1;
+    }
+}
+
+// A step on the main thread alone, until the clock passes `end`.
+int scan_step_here(std::uint64_t end)
+{
+    while (scan.file < scan.n) {
+        const int i = scan.file;
+        file_version_struct& v = sim_info[i].versions.back();
+        const std::string local = local_path_of(v.path);
+        if (!scan.file_open) {
+            if (too_long(local)) return refuse_too_long(local);
+            if (i % scan.step == 0) engine_windows.progress(0, i, scan.n, 1, scan.title, local);
+            sweep_folder_of(local, scan.swept);
+            v.sig_have = kSigNone;
+            scan.signer.reset(new md5_file_signer);
+            // The destination is the user's choice and may hold any
+            // character; the release's part was checked when the list was read.
+            scan.file_open = scan.signer->open(local, dest_dir_path.size()) == 0;
+        }
+        // A huge file is signed in pieces, with a look at the clock between
+        // them, so the window keeps answering.
+        while (scan.file_open && !scan.signer->done()) {
+            if (scan.signer->feed(kScanPieceBytes) != 0) scan.file_open = false; // unreadable
+            if (scan.file_open && !scan.signer->done() && xtim_class::microsecs() >= end) {
+                const md5_file_signer& s = *scan.signer;
+                const float part =
+                    static_cast<float>(s.bytes_done()) / static_cast<float>(s.bytes_total());
+                engine_windows.progress(0, i + part, scan.n, 1, scan.title, local);
+                return kDirScan;
+            }
+        }
+        if (scan.file_open) v.sig_have = scan.signer->signature(); // unreadable: keeps "NONE"
+        scan.file_open = false;
+        scan.signer.reset();
+        file_signed(i, v);
+        ++scan.file;
+        if (scan.file < scan.n && xtim_class::microsecs() >= end) return kDirScan;
+    }
+    scan_reset(false);
+    return kDirReady;
+}
+
+// Opens files ahead of the first unsigned one and hands them to the tasks.
+// A path too long for the destination stops the opening; the list is
+// refused once every file before it is signed, as a scan in one thread
+// would.
+void open_ahead(scan_pool& p)
+{
+    bool published = false;
+    while (scan.opened < scan.n && scan.opened - scan.file < kScanWindow && scan.refuse_at < 0) {
+        const int i = scan.opened;
+        file_version_struct& v = sim_info[i].versions.back();
+        auto f = std::make_unique<scan_file>();
+        f->local = local_path_of(v.path);
+        if (too_long(f->local)) {
+            scan.refuse_at = i;
+            break;
+        }
+        sweep_folder_of(f->local, scan.swept);
+        v.sig_have = kSigNone;
+        f->opened = f->signer.open(f->local, dest_dir_path.size()) == 0;
+        f->done = !f->opened || f->signer.done();
+        std::lock_guard<std::mutex> hold(p.lock);
+        p.ring[i % kScanWindow] = std::move(f);
+        p.opened = ++scan.opened;
+        if (scan.opened == scan.n) p.last = true; // the tasks may end once idle
+        published = true;
+    }
+    if (published) p.work.notify_all();
+}
+
+// A step that leaves the signing to the workers, until the clock passes `end`.
+int scan_step_on_workers(std::uint64_t end)
+{
+    scan_pool& p = *scan.pool;
+    for (;;) {
+        open_ahead(p);
+        if (scan.file == scan.refuse_at) {
+            file_version_struct& v = sim_info[scan.file].versions.back();
+            return refuse_too_long(local_path_of(v.path));
+        }
+        // The box hears of a file when it becomes the first unsigned one.
+        std::unique_lock<std::mutex> hold(p.lock);
+        scan_file& head = *p.ring[scan.file % kScanWindow];
+        if (scan.announced != scan.file) {
+            scan.announced = scan.file;
+            if (scan.file % scan.step == 0) {
+                hold.unlock();
+                engine_windows.progress(0, scan.file, scan.n, 1, scan.title, head.local);
+                hold.lock();
+            }
+        }
+        // Wait for the head in slices, so the raw clock (which tests replace)
+        // decides when the step ends.
+        constexpr std::uint64_t kSliceUs = 20000;
+        while (!head.done) {
+            const std::uint64_t now = xtim_class::microsecs();
+            if (now >= end) {
+                hold.unlock();
+                const std::uint64_t total = head.signer.bytes_total();
+                const std::uint64_t bytes = head.bytes.load(std::memory_order_relaxed);
+                // A file read to its end but not yet marked done is not
+                // shown as a whole one.
+                if (bytes > 0 && bytes < total) {
+                    const float part = static_cast<float>(bytes) / static_cast<float>(total);
+                    engine_windows.progress(0, scan.file + part, scan.n, 1, scan.title, head.local);
+                }
+                return kDirScan;
+            }
+            const std::uint64_t wait = std::min(end - now, kSliceUs);
+            p.finished.wait_for(hold, std::chrono::microseconds(wait));
+        }
+        // A file nobody claimed yet (unreadable, empty) is not left to a task.
+        if (p.claimed <= scan.file) p.claimed = scan.file + 1;
+        std::unique_ptr<scan_file> f = std::move(p.ring[scan.file % kScanWindow]);
+        hold.unlock();
+
+        const int i = scan.file;
+        file_version_struct& v = sim_info[i].versions.back();
+        if (f->opened && !f->failed) v.sig_have = f->signer.signature(); // else "NONE"
+        file_signed(i, v);
+        ++scan.file;
+        if (scan.file == scan.n) {
+            scan_reset(false);
+            return kDirReady;
+        }
+        // Files already signed are taken back whatever the clock says: that
+        // costs next to nothing.
     }
 }
 } // namespace
@@ -275,9 +556,12 @@ int dir_scan_begin(const std::string& path, std::string title)
     scan.n = static_cast<int>(sim_info.size());
     scan.step = scan.n / 200;
     if (scan.step == 0) scan.step = 1;
-    scan.file = 0;
-    scan.file_open = false;
-    scan.swept.clear();
+    const int tasks = std::min(scan_task_count(), scan.n);
+    if (tasks > 0) {
+        scan.pool = std::make_unique<scan_pool>();
+        for (int t = 0; t < tasks; ++t)
+            scan.pool->calls.push_back(THREAD_run_async(sign_task, scan.pool.get()));
+    }
     return kDirScan;
 }
 
@@ -291,52 +575,12 @@ int dir_scan_step(double seconds)
     // step. Between steps the user may change folders (the picker makes
     // them), so no listing is kept longer.
     folder_memo listings;
-    while (scan.file < scan.n) {
-        const int i = scan.file;
-        file_version_struct& v = sim_info[i].versions.back();
-        const std::string local = local_path_of(v.path);
-        if (!scan.file_open) {
-            if (local.size() > static_cast<std::string::size_type>(kMaxFilePath)) {
-                // The file layer ends the program for such a path: refuse the list.
-                xer << "Directory list " << scan.list_path << ": the path '" << local
-                    << "' is too long for this destination.\n";
-                scan = dir_scan_struct();
-                return refuse_list();
-            }
-            if (i % scan.step == 0) engine_windows.progress(0, i, scan.n, 1, scan.title, local);
-            sweep_folder_of(local, scan.swept);
-            v.sig_have = kSigNone;
-            scan.signer.reset(new md5_file_signer);
-            // The destination is the user's choice and may hold any
-            // character; the release's part was checked when the list was read.
-            scan.file_open = scan.signer->open(local, dest_dir_path.size()) == 0;
-        }
-        // A huge file is signed in pieces, with a look at the clock between
-        // them, so the window keeps answering.
-        while (scan.file_open && !scan.signer->done()) {
-            if (scan.signer->feed(kScanPieceBytes) != 0) scan.file_open = false; // unreadable
-            if (scan.file_open && !scan.signer->done() && xtim_class::microsecs() >= end) {
-                const md5_file_signer& s = *scan.signer;
-                const float part =
-                    static_cast<float>(s.bytes_done()) / static_cast<float>(s.bytes_total());
-                engine_windows.progress(0, i + part, scan.n, 1, scan.title, local);
-                return kDirScan;
-            }
-        }
-        if (scan.file_open) v.sig_have = scan.signer->signature(); // unreadable: keeps "NONE"
-        scan.file_open = false;
-        scan.signer.reset();
-        file_signed(i, v);
-        ++scan.file;
-        if (scan.file < scan.n && xtim_class::microsecs() >= end) return kDirScan;
-    }
-    scan = dir_scan_struct();
-    return kDirReady;
+    return scan.pool ? scan_step_on_workers(end) : scan_step_here(end);
 }
 
 void dir_scan_cancel()
 {
-    scan = dir_scan_struct();
+    scan_reset(true);
 }
 
 bool dir_scan_running()

@@ -12,6 +12,7 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/pref.h"
 #include "UTL/UTL_cmdline.h"
+#include "installer/directory.h"
 #include "installer/frame.h"
 #include "installer/sub_wins.h"
 #include "installer/utils.h"
@@ -65,8 +66,12 @@ int main(int argc, char** argv)
     cmdline.app_leading_option = "-path";
     shell_init(argc, argv);
     engine_windows.pick_folder = pick_folder_in_window;
-    // However the run ends (quit, fatal alert, window lost), the folder goes.
-    VOVARU_set_exit_cleanup(remove_private_temp);
+    // However the run ends (quit, fatal alert, window lost), a scan stops
+    // its workers and the folder goes.
+    VOVARU_set_exit_cleanup([] {
+        dir_scan_cancel();
+        remove_private_temp();
+    });
     log_system_folders();
 
     std::string home;

@@ -244,7 +244,6 @@ int md5_file_signer::open(const std::string& path, size_t user_part)
     MD5Init(&ctx);
     at = 0;
     size = (uint64_t)(file->end - file->start);
-    buf.resize(size < kSignPiece ? (size_t)size : kSignPiece);
     signed_ok = false;
     if (size == 0) return feed(0);
     return 0;
@@ -254,6 +253,9 @@ int md5_file_signer::feed(uint64_t max_bytes)
 {
     if (signed_ok) return 0;
     if (!file) return kErrFileOpenRead;
+    // The buffer comes with the first piece: a scan opens files on one
+    // thread and signs them on others.
+    if (buf.empty()) buf.resize(size < kSignPiece ? (size_t)size : kSignPiece);
     uint64_t fed = 0;
     while (at < size && (fed < max_bytes || fed == 0)) {
         const size_t want = (size_t)std::min<uint64_t>(buf.size(), size - at);

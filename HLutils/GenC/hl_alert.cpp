@@ -95,9 +95,11 @@ static void finish_without_x(int save)
             pref.IO_set(kPrefSetInstaller, kPrefWrite);
             keys.keys_io(1); // stores nothing
         }
-        THREAD_shutdown();
     }
+    // Before the workers are stopped: the application's clean-up ends the
+    // work it handed them (a scan), which THREAD_shutdown would wait out.
     VOVARU_run_exit_cleanup();
+    if (save) THREAD_shutdown();
 }
 
 void VOVARU_finishup(int save)

@@ -3,6 +3,7 @@
 #include "Thread/hl_thread.h"
 
 #include <cxxabi.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdint>
@@ -21,6 +22,8 @@ const char kThreadModuleSource[] = "HLutils/Thread/hl_thread";
 std::vector<pthread_t> worker_threads;
 std::vector<pthread_t> worker_threads_join;
 std::vector<pthread_t> worker_threads_id;
+// The process that made the workers: a forked child has none of them.
+pid_t workers_pid = 0;
 UTL_message_queue* quit_exce = nullptr; // fatal records
 UTL_message_queue* warn_exce = nullptr; // warnings
 pthread_mutex_t free_calls_lock;        // guards free_calls and next_cookie
@@ -165,6 +168,7 @@ void THREAD_make_workers()
 {
     int n = UTL_count_processors();
     xer << "CPU count        : " << n << "\n";
+    workers_pid = getpid();
     for (int i = 0; i < n; ++i) {
         pthread_t thread, id, join;
         THREAD_create(xtaskproc, nullptr, &thread, &id, &join, 1);
@@ -279,7 +283,7 @@ int THREAD_is_main_thread()
 
 int THREAD_worker_count()
 {
-    return int(worker_threads.size());
+    return workers_pid == getpid() ? int(worker_threads.size()) : 0;
 }
 
 // ---------------------------------------------------------------------------

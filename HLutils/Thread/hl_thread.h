@@ -79,7 +79,8 @@ void THREAD_shutdown();
 int THREAD_is_inited();
 // 0 before THREAD_init and after THREAD_shutdown.
 int THREAD_is_main_thread();
-// Number of workers made by THREAD_make_workers (0 after THREAD_shutdown).
+// Number of workers made by THREAD_make_workers (0 after THREAD_shutdown,
+// and in a forked child, which has none of them).
 int THREAD_worker_count();
 
 // ---------------------------------------------------------------------------
