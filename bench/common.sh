@@ -17,10 +17,13 @@
 #   compare <what> <ours> A <reference> B one summary line from the arrays
 #                                        named A and B: each one's stats and
 #                                        the ratio of the medians
-#   start_nginx <root> <folder> [log]    nginx on a free 127.0.0.1 port serving
+#   start_nginx <root> <folder> [log] [conf]
+#                                        nginx on a free 127.0.0.1 port serving
 #                                        <root>, its files in <folder>, requests
-#                                        logged to [log] if given; sets port
-#                                        and nginx_pid
+#                                        logged to [log] if given (or "off"),
+#                                        [conf] added to its http block (e.g.
+#                                        "limit_rate 25m;"); sets port and
+#                                        nginx_pid
 #   stop_nginx                           ends it (for the EXIT trap)
 
 src="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -76,7 +79,7 @@ compare() {
 
 nginx_pid=""
 start_nginx() {
-  local root="$1" dir="$2" access="${3:-off}" user_line=""
+  local root="$1" dir="$2" access="${3:-off}" extra="${4:-}" user_line=""
   port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
   [ "$(id -u)" = 0 ] && user_line="user root;"
   mkdir -p "$dir"
@@ -97,6 +100,7 @@ http {
   scgi_temp_path $dir/scgi;
   default_type application/octet-stream;
   sendfile on;
+  $extra
   server { listen 127.0.0.1:$port; root $root; location / { } }
 }
 CONF

@@ -4,7 +4,9 @@
 # warm cache (see common.sh). Prints the median and range of each, the ratio
 # of the medians, where the engine's time goes and its memory growth.
 #
-#   bench/engine_bench.sh [files] [rounds]    (defaults: 400 files, about 200 MiB; 7 rounds)
+#   bench/engine_bench.sh [files] [rounds] [link]    (defaults: 400 files, about 200 MiB; 7 rounds)
+#
+# "link" runs only the install over the throttled link (below).
 #
 # The release is the corpus of bench/make_corpus.py, one zip per file, with
 # "directory.txt.zip" and "serverlist.txt" as the servers publish them.
@@ -14,6 +16,9 @@
 #     automatic number of streams
 #   reference for both: one curl with 4 parallel transfers (-Z
 #     --parallel-max 4), then bench/unpack_ref over what it fetched
+#   install over a link of about 100 MB/s, default preferences: nginx holds
+#     each connection to 25 MB/s (limit_rate), so curl's 4 connections share
+#     100 MB/s; the same reference over the same server
 #   scan of the up-to-date installation: engine_bench scan against one md5sum
 #     over the same files
 #   unpack of the release's archives: zip_to_file for each (bench/data_bench,
@@ -23,6 +28,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 files="${1:-400}"
 n_rounds="${2:-7}"
+only="${3:-}"
 release="9.00r1"
 bench_build engine_bench unpack_ref data_bench
 engine="$build/bench/engine_bench"
@@ -66,6 +72,42 @@ curl_unpack() {
 }
 check_curl_unpack() { diff -r "$work/tree" "$work/dest_ref" >/dev/null; }
 
+# Median of field $2 over the timed runs in file $1 (the first line is the warm-up's).
+field() { median $(sed -n "2,\$ s/.*$2=\([0-9.]*\).*/\1/p" "$1"); }
+breakdown() {
+  printf '    where the time goes (medians): lists %.3f s, scan %.3f s, inside the pump %.3f s (unpack %.3f s of it), frame wait %.3f s over %s frames; memory growth %s KiB\n' \
+    "$(field "$1" lists_s)" "$(field "$1" scan_s)" "$(field "$1" pump_s)" "$(field "$1" unpack_s)" \
+    "$(field "$1" wait_s)" "$(field "$1" frames)" "$(field "$1" growth_kb)"
+}
+
+heading() {
+  echo
+  echo "$(du -sm "$work/tree" | cut -f1) MiB in $files files; $n_rounds interleaved rounds each, warm cache"
+}
+
+# The link: the loopback server is replaced by one that holds each
+# connection to 25 MB/s. nginx waits only between the pieces it sends, and
+# a file that fits one piece (2 MiB by default) would pass at full speed.
+prep_engine_link() { fresh dest; }
+engine_link() { "$engine" install "$work/dest/" "$port" 0 0 >> "$work/engine_link.out"; }
+check_engine_link() { release_in dest; }
+link_rounds() {
+  stop_nginx
+  start_nginx "$www" "$work/nginx_link" off "limit_rate 25m; sendfile_max_chunk 256k;"
+  rounds "$n_rounds" engine_link curl_unpack
+  ref_link=("${times_curl_unpack[@]}")
+}
+link_summary() {
+  compare "install at 100 MB/s, default prefs:" engine times_engine_link "curl -Z 4 + unpack_ref" ref_link
+  breakdown "$work/engine_link.out"
+}
+if [ "$only" = link ]; then
+  link_rounds
+  heading
+  link_summary
+  exit 0
+fi
+
 rounds "$n_rounds" engine_max curl_unpack
 ref_max=("${times_curl_unpack[@]}")
 rounds "$n_rounds" engine_default curl_unpack
@@ -87,20 +129,13 @@ prep_unpack_ref() { fresh out_ref; }
 unpack_ref() { "$ref" "$rel_dir/Zudezud" "$work/out_ref/"; }
 check_unpack_ref() { diff -r "$work/tree/Zudezud" "$work/out_ref" >/dev/null; }
 rounds "$n_rounds" unpack_ours unpack_ref
+link_rounds
 
-# Median of field $2 over the timed runs in file $1 (the first line is the warm-up's).
-field() { median $(sed -n "2,\$ s/.*$2=\([0-9.]*\).*/\1/p" "$1"); }
-breakdown() {
-  printf '    where the time goes (medians): lists %.3f s, scan %.3f s, inside the pump %.3f s (unpack %.3f s of it), frame wait %.3f s over %s frames; memory growth %s KiB\n' \
-    "$(field "$1" lists_s)" "$(field "$1" scan_s)" "$(field "$1" pump_s)" "$(field "$1" unpack_s)" \
-    "$(field "$1" wait_s)" "$(field "$1" frames)" "$(field "$1" growth_kb)"
-}
-
-echo
-echo "$(du -sm "$work/tree" | cut -f1) MiB in $files files; $n_rounds interleaved rounds each, warm cache"
+heading
 compare "install, _use_max_cpu 1, 4 streams:" engine times_engine_max "curl -Z 4 + unpack_ref" ref_max
 breakdown "$work/engine_max.out"
 compare "install, default preferences:" engine times_engine_default "curl -Z 4 + unpack_ref" ref_default
 breakdown "$work/engine_default.out"
 compare "scan of the installation:" engine times_engine_scan md5sum times_md5sum_scan
 compare "unpack of the archives:" zip_to_file times_unpack_ours unpack_ref times_unpack_ref
+link_summary
