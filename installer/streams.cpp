@@ -333,7 +333,7 @@ struct unpacking_state {
     // Shared with the worker, under lock.
     std::mutex lock;
     std::deque<unpack_job> todo, done;
-    bool draining = false; // a worker call takes the jobs
+    bool draining = false; // a worker call takes the jobs, or one has failed
     // This thread's.
     THREAD_call* call = nullptr;
     bool handed[kStreams] = {};  // the stream's first name is handed over
@@ -369,7 +369,11 @@ void* drain(void*)
         zip_log_to(nullptr);
         job.log = log.str();
         std::lock_guard<std::mutex> hold(unpacking.lock);
+        const bool failed = job.result != 0;
         unpacking.done.push_back(std::move(job));
+        // The installation ends with the pass that sees it: nothing more is
+        // extracted (draining stays set until the reset).
+        if (failed) return nullptr;
     }
 }
 
@@ -432,7 +436,11 @@ static bool unpack_on_workers()
 // once it has completed into the second name and waits for the first.
 static std::string download_target(int i, bool starting)
 {
-    if (starting && !unpacking.waiting[i]) unpacking.second[i] = unpacking.handed[i];
+    if (starting && !unpacking.waiting[i]) {
+        // A failed try may have left part of an archive there.
+        if (unpacking.second[i] && !unpacking.handed[i]) delete_file(second_archive(i));
+        unpacking.second[i] = unpacking.handed[i];
+    }
     if (unpacking.waiting[i]) return std::string();
     return unpacking.second[i] ? second_archive(i) : stream_archive(i);
 }
@@ -502,10 +510,11 @@ static void unpack_stop()
         if (unpacking.second[i]) delete_file(second_archive(i));
         unpacking.second[i] = unpacking.waiting[i] = false;
     }
-    if (unpacking.jobs == 0) return;
     drop_waiting();
     settle_call(true);
     finish_done();
+    std::lock_guard<std::mutex> hold(unpacking.lock);
+    unpacking.draining = false;
 }
 
 void wait_for_unpacking()
