@@ -6,6 +6,7 @@
 // Unpacking on a worker.
 #include "installer/streams.h"
 
+#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <sstream>
@@ -146,15 +147,6 @@ static void delete_entry(const std::string& local)
     show_del_err(r); // the policy declines every code: a failed delete is not shown
 }
 
-// Stream i's download of v has completed: 1 once its archive is handed
-// over, else it is counted as received.
-static int handed_over(int i, const file_version_struct& v, const std::string& local)
-{
-    if (hand_over(i, local)) return 1;
-    next.kb_partial += v.down_kb;
-    return 0;
-}
-
 // Returns 1 when the transfer completed and the stream is done with the
 // entry: it is finished, or (on a worker) its archive is handed over.
 static int step_transfer(int i, file_version_struct& v, const std::string& request,
@@ -166,7 +158,7 @@ static int step_transfer(int i, file_version_struct& v, const std::string& reque
     if (server < 0 || server >= stg.server_count) server = 0;
     const bool workers = unpack_on_workers();
     const std::string target = workers ? download_target(i, !http.slot[slot]) : archive;
-    if (target.empty()) return handed_over(i, v, local);     // received, its name still taken
+    if (target.empty()) return 0;                            // both names still taken: waits
     if (!http.slot[slot] && !slot_may_start(slot)) return 0; // paced retry
 
     int a = http.net_check(slot, server_name[server], request, target);
@@ -190,7 +182,7 @@ static int step_transfer(int i, file_version_struct& v, const std::string& reque
     stg.download_failed = 0;
     // The pump goes on receiving while a worker extracts; the entry is
     // finished when its extraction ends.
-    if (workers) return handed_over(i, v, local);
+    if (workers) return hand_over(i, local);
     extract_and_delete_file(archive, local);
     next.kb_downloaded += v.down_kb;
     next.kb_installed += v.disk_kb;
@@ -274,8 +266,9 @@ int grab_files()
 // ---------------------------------------------------------------------------
 // [SECTION] Unpacking
 
-// The rest of extract_and_delete_file once zip_to_file has answered r.
-static void after_extraction(const std::string& archive, const std::string& destination, int r)
+// What extract_and_delete_file tells once zip_to_file has answered r: the
+// alert, the log line.
+static void tell_extraction(const std::string& archive, const std::string& destination, int r)
 {
     if (r != 0) {
         stg.extract_error = 1;
@@ -285,7 +278,11 @@ static void after_extraction(const std::string& archive, const std::string& dest
     }
     if (stg._log_actions)
         xer << "EXPANDING file " << destination << ", with result=" << r << ".\n" << std::flush;
-    int w = delete_file(archive);
+}
+
+// ... and once delete_file has answered w.
+static void tell_deletion(const std::string& archive, int w)
+{
     if (stg._log_actions)
         xer << "DELETING  file " << archive << ", with result=" << w << ".\n" << std::flush;
 }
@@ -295,7 +292,8 @@ void extract_and_delete_file(std::string archive, std::string destination)
     std::string folder;
     get_path_with_path(folder, destination);
     // Links of the release may lead anywhere inside the installation.
-    after_extraction(archive, destination, zip_to_file(archive, folder, nullptr, 0, dest_dir_path));
+    tell_extraction(archive, destination, zip_to_file(archive, folder, nullptr, 0, dest_dir_path));
+    tell_deletion(archive, delete_file(archive));
 }
 
 // ---------------------------------------------------------------------------
@@ -312,10 +310,11 @@ void extract_and_delete_file(std::string archive, std::string destination)
 // removal, the totals. The installation is complete once no extraction is
 // left.
 //
-// The archive handed over keeps the stream's name (temp_path + digit +
-// ".zip"). While it waits or is extracted, the stream's next download goes
-// to the stream's second name (digit + 4) and is renamed to the first once
-// the first is free; a stream with both taken waits.
+// An archive is extracted under its stream's name (temp_path + digit +
+// ".zip") and deleted by the worker right after. While one waits or is
+// extracted, the stream's next download goes to its second name (digit +
+// 4), which the worker renames to the first before extracting it; a stream
+// whose second name is handed over waits until that one is done.
 
 namespace
 {
@@ -324,9 +323,10 @@ constexpr int kSecondName = 4; // the second archive name of stream i: digit i +
 // One archive handed over.
 struct unpack_job {
     int stream = 0, file = 0;
+    std::string from; // the name it was downloaded to
     std::string archive, destination, folder, root;
-    int result = 0;
-    std::string log; // zip_to_file's own lines
+    int result = 0, deleted = 0; // zip_to_file's and delete_file's codes
+    std::string log;             // zip_to_file's own lines
 };
 
 struct unpacking_state {
@@ -336,11 +336,10 @@ struct unpacking_state {
     bool draining = false; // a worker call takes the jobs, or one has failed
     // This thread's.
     THREAD_call* call = nullptr;
-    bool handed[kStreams] = {};  // the stream's first name is handed over
-    bool second[kStreams] = {};  // the stream's download goes to its second name
-    bool waiting[kStreams] = {}; // ... and has completed: waits for the first name
-    int jobs = 0;                // handed over, not yet finished
-    float kb = 0;                // down_kb of those
+    int held[kStreams] = {};   // names handed over: 1 the first, 2 the second
+    int target[kStreams] = {}; // the running download's name: 1, 2 (0: none free)
+    int jobs = 0;              // handed over, not yet finished
+    float kb = 0;              // down_kb of those
 };
 unpacking_state unpacking;
 
@@ -363,11 +362,15 @@ void* drain(void*)
             job = std::move(unpacking.todo.front());
             unpacking.todo.pop_front();
         }
+        // The stream's earlier archive is deleted already (the jobs of a
+        // stream come in order).
+        if (job.from != job.archive) std::rename(job.from.c_str(), job.archive.c_str());
         std::ostringstream log;
         zip_log_to(&log);
         job.result = zip_to_file(job.archive, job.folder, nullptr, 0, job.root);
         zip_log_to(nullptr);
         job.log = log.str();
+        job.deleted = delete_file(job.archive);
         std::lock_guard<std::mutex> hold(unpacking.lock);
         const bool failed = job.result != 0;
         unpacking.done.push_back(std::move(job));
@@ -396,8 +399,9 @@ void finish_done()
     }
     for (const unpack_job& job : done) {
         xer << job.log;
-        after_extraction(job.archive, job.destination, job.result);
-        unpacking.handed[job.stream] = false;
+        tell_extraction(job.archive, job.destination, job.result);
+        tell_deletion(job.archive, job.deleted);
+        unpacking.held[job.stream] &= job.from == job.archive ? ~1 : ~2;
         --unpacking.jobs;
         if (!in_list(job.file)) continue;
         file_version_struct& v = sim_info[job.file].versions.back();
@@ -419,8 +423,8 @@ void drop_waiting()
         todo.swap(unpacking.todo);
     }
     for (const unpack_job& job : todo) {
-        delete_file(job.archive);
-        unpacking.handed[job.stream] = false;
+        delete_file(job.from);
+        unpacking.held[job.stream] &= job.from == job.archive ? ~1 : ~2;
         --unpacking.jobs;
         if (in_list(job.file)) unpacking.kb -= sim_info[job.file].versions.back().down_kb;
     }
@@ -433,39 +437,29 @@ static bool unpack_on_workers()
 }
 
 // Where stream i's download goes; starting: its request starts now. Empty
-// once it has completed into the second name and waits for the first.
+// while none of its names is free.
 static std::string download_target(int i, bool starting)
 {
-    if (starting && !unpacking.waiting[i]) {
-        // A failed try may have left part of an archive there.
-        if (unpacking.second[i] && !unpacking.handed[i]) delete_file(second_archive(i));
-        unpacking.second[i] = unpacking.handed[i];
-    }
-    if (unpacking.waiting[i]) return std::string();
-    return unpacking.second[i] ? second_archive(i) : stream_archive(i);
+    const int held = unpacking.held[i];
+    if (starting) unpacking.target[i] = held == 0 ? 1 : held == 1 ? 2 : 0;
+    if (unpacking.target[i] == 0) return std::string();
+    return unpacking.target[i] == 1 ? stream_archive(i) : second_archive(i);
 }
 
-// Stream i's download has completed (or waits in the second name): hands it
-// over when the first name is free. Returns 1 when handed over.
+// Stream i's download has completed: its archive is handed over.
 static int hand_over(int i, const std::string& local)
 {
-    if (unpacking.second[i]) {
-        unpacking.waiting[i] = true;
-        if (unpacking.handed[i]) return 0;
-        unpacking.waiting[i] = false;
-        unpacking.second[i] = false;
-        rename_file(temp_path, second_archive(i).substr(temp_path.size()),
-                    stream_archive(i).substr(temp_path.size()));
-    }
     unpack_job job;
     job.stream = i;
     job.file = next.stream_file[i];
+    job.from = unpacking.target[i] == 2 ? second_archive(i) : stream_archive(i);
     job.archive = stream_archive(i);
     job.destination = local;
     get_path_with_path(job.folder, local);
     // Links of the release may lead anywhere inside the installation.
     job.root = dest_dir_path;
-    unpacking.handed[i] = true;
+    unpacking.held[i] |= unpacking.target[i] == 2 ? 2 : 1;
+    unpacking.target[i] = 0;
     ++unpacking.jobs;
     if (in_list(job.file)) unpacking.kb += sim_info[job.file].versions.back().down_kb;
     bool start = false;
@@ -505,14 +499,14 @@ static float unpack_kb()
 
 static void unpack_stop()
 {
-    for (int i = 0; i < kStreams; ++i) {
-        // A download into the second name, running or complete.
-        if (unpacking.second[i]) delete_file(second_archive(i));
-        unpacking.second[i] = unpacking.waiting[i] = false;
-    }
     drop_waiting();
     settle_call(true);
     finish_done();
+    for (int i = 0; i < kStreams; ++i) {
+        // A download into the second name (the first: the reset's own).
+        if (unpacking.target[i] == 2) delete_file(second_archive(i));
+        unpacking.target[i] = 0;
+    }
     std::lock_guard<std::mutex> hold(unpacking.lock);
     unpacking.draining = false;
 }
