@@ -21,10 +21,13 @@
 #                                        publish them, with "directory.txt.zip"
 #                                        and "serverlist.txt", in <work>/www,
 #                                        served by start_nginx; sets rel_dir
-#   start_nginx <root> <folder> [log]    nginx on a free 127.0.0.1 port serving
+#   start_nginx <root> <folder> [log] [conf]
+#                                        nginx on a free 127.0.0.1 port serving
 #                                        <root>, its files in <folder>, requests
-#                                        logged to [log] if given; sets port
-#                                        and nginx_pid
+#                                        logged to [log] if given (or "off"),
+#                                        [conf] added to its http block (e.g.
+#                                        "limit_rate 25m;"); sets port and
+#                                        nginx_pid
 #   stop_nginx                           ends it (for the EXIT trap)
 
 src="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -91,7 +94,7 @@ serve_release() {
 
 nginx_pid=""
 start_nginx() {
-  local root="$1" dir="$2" access="${3:-off}" user_line=""
+  local root="$1" dir="$2" access="${3:-off}" extra="${4:-}" user_line=""
   port="$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
   [ "$(id -u)" = 0 ] && user_line="user root;"
   mkdir -p "$dir"
@@ -112,6 +115,7 @@ http {
   scgi_temp_path $dir/scgi;
   default_type application/octet-stream;
   sendfile on;
+  $extra
   server { listen 127.0.0.1:$port; root $root; location / { } }
 }
 CONF

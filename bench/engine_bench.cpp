@@ -7,16 +7,17 @@
 // frame as the shell does: the installer's frame (run_frame) without drawing,
 // then, while installing, the frame's wait (select on nothing for
 // VOVARU_frame_wait_us: 16 ms with default preferences, 0 with _use_max_cpu).
-// streams 0 is the automatic choice. Prints
+// streams 0 is the automatic choice. The library's workers run, as in the
+// program, so the archives are extracted on a worker. Prints
 //   lists_s scan_s pump_s unpack_s wait_s frames growth_kb
 // where lists_s, scan_s and pump_s are the time inside the list phases, the
-// scan and the download passes (unpack_s of it in zip_to_file), and
-// growth_kb the peak resident memory during the install above what the
-// process held when it began; down_kb is what the scan found missing.
-// scan: fetches both lists and scans. Both modes start the library's workers
-// as the program does, so the scan signs on them. The maker's server and
-// every file server are reached through the proxy (nginx answering absolute
-// URIs).
+// scan and the download passes, unpack_s the time in zip_to_file (on the
+// worker, while the passes and the frame wait go on), and growth_kb the peak
+// resident memory during the install above what the process held when it
+// began; down_kb is what the scan found missing.
+// scan: fetches both lists and scans, signing on the library's workers. The
+// maker's server and every file server are reached through the proxy (nginx
+// answering absolute URIs).
 #include <sys/select.h>
 
 #include <chrono>
@@ -106,6 +107,8 @@ int main(int argc, char** argv)
     }
     const std::string mode = argv[1];
     xer.open("/dev/null");
+    THREAD_init();
+    THREAD_make_workers();
     engine_windows.eula = accept_terms;
     engine_windows.ask_modified = keep_all;
     stg_set_defaults(stg);
@@ -158,8 +161,8 @@ int main(int argc, char** argv)
             ++frames;
         }
     }
-    THREAD_shutdown();
     remove_private_temp();
+    THREAD_shutdown();
     printf("lists_s=%.3f scan_s=%.3f pump_s=%.3f unpack_s=%.3f wait_s=%.3f frames=%ld "
            "growth_kb=%ld down_kb=%.0f\n",
            steps.lists_s, steps.scan_s, steps.pump_s, g_unpack_s, wait_s, frames,

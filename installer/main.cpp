@@ -14,6 +14,7 @@
 #include "UTL/UTL_cmdline.h"
 #include "installer/directory.h"
 #include "installer/frame.h"
+#include "installer/streams.h"
 #include "installer/sub_wins.h"
 #include "installer/utils.h"
 
@@ -105,6 +106,8 @@ int main(int argc, char** argv)
 
     while (!app_done)
         shell_frame();
+    // An extraction on a worker still reads its archive from the folder.
+    wait_for_unpacking();
     remove_private_temp();
     shell_finish();
     return 0;

@@ -1,8 +1,15 @@
 // The download streams. One grab_files call is one pass: each active stream
-// makes one step on its entry (delete, pass over, or poll its transfer).
+// makes one step on its entry (delete, pass over, poll its transfer, or look
+// at its archive's extraction).
 //
-// Index: [SECTION] Reset; One pass; One entry; Stream rule; Unpacking.
+// Index: [SECTION] Reset; One pass; One entry; Stream rule; Unpacking;
+// Unpacking on a worker.
 #include "installer/streams.h"
+
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <sstream>
 
 #include "Files/io_utils.h"
 #include "Files/io_zip.h"
@@ -10,6 +17,7 @@
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
+#include "Thread/hl_thread.h"
 #include "UTL/UTL_time.h"
 #include "installer/directory.h"
 #include "installer/folders.h"
@@ -41,11 +49,23 @@ static bool in_list(int file)
     return static_cast<unsigned>(file) < static_cast<unsigned>(list_size());
 }
 
+// The extraction on a worker (section Unpacking on a worker).
+static bool unpack_on_workers();
+static std::string download_target(int i, bool starting);
+static int hand_over(int i, const std::string& local);
+static void unpack_poll();
+static bool unpack_busy();
+static float unpack_kb();
+static void unpack_stop();
+
 // ---------------------------------------------------------------------------
 // [SECTION] Reset
 
 void next_class::reset_all_streams()
 {
+    // An archive being extracted is read until the extraction ends; the
+    // waiting ones are deleted.
+    unpack_stop();
     for (int i = 0; i < kStreams; ++i) {
         // A request left running would be polled again by the next
         // installation and its archive unpacked for another file: end it.
@@ -129,7 +149,8 @@ static void delete_entry(const std::string& local)
     show_del_err(r); // the policy declines every code: a failed delete is not shown
 }
 
-// Returns 1 when the transfer completed (the entry is finished).
+// Returns 1 when the transfer completed and the stream is done with the
+// entry: it is finished, or (on a worker) its archive is handed over.
 static int step_transfer(int i, file_version_struct& v, const std::string& request,
                          const std::string& local, const std::string& archive)
 {
@@ -137,9 +158,12 @@ static int step_transfer(int i, file_version_struct& v, const std::string& reque
     int slot = kNetSlotFirstStream + i;
     int server = stg.chosen_server;
     if (server < 0 || server >= stg.server_count) server = 0;
+    const bool workers = unpack_on_workers();
+    const std::string target = workers ? download_target(i, !http.slot[slot]) : archive;
+    if (target.empty()) return 0;                            // both names still taken: waits
     if (!http.slot[slot] && !slot_may_start(slot)) return 0; // paced retry
 
-    int a = http.net_check(slot, server_name[server], request, archive);
+    int a = http.net_check(slot, server_name[server], request, target);
     if (a == kNetRunning) {
         float f = 0;
         if (down_class* d = http.slot[slot])
@@ -158,6 +182,9 @@ static int step_transfer(int i, file_version_struct& v, const std::string& reque
         return 0;
     }
     stg.download_failed = 0;
+    // The pump goes on receiving while a worker extracts; the entry is
+    // finished when its extraction ends.
+    if (workers) return hand_over(i, local);
     extract_and_delete_file(archive, local);
     next.kb_downloaded += v.down_kb;
     next.kb_installed += v.disk_kb;
@@ -165,7 +192,7 @@ static int step_transfer(int i, file_version_struct& v, const std::string& reque
     return 1;
 }
 
-// Returns 1 when the entry is finished.
+// Returns 1 when the stream is done with the entry.
 static int handle_entry(int i)
 {
     file_version_struct& v = sim_info[next.stream_file[i]].versions.back();
@@ -208,7 +235,8 @@ static void log_installation_result()
 
 int grab_files()
 {
-    next.kb_partial = 0;
+    unpack_poll();
+    next.kb_partial = unpack_kb();
     for (int i = 0; i < kStreams; ++i) {
         if (!next.stream_active[i]) continue;
         if (next.stream_needs_file[i]) {
@@ -220,8 +248,10 @@ int grab_files()
         if (!in_list(next.stream_file[i])) continue;
         if (handle_entry(i)) stream_rule(i);
     }
-    for (int i = 0; i < kStreams; ++i) {
-        if (!next.stream_active[i] || !in_list(next.stream_file[i])) continue;
+    bool complete = !unpack_busy();
+    for (int i = 0; i < kStreams; ++i)
+        complete = complete && !(next.stream_active[i] && in_list(next.stream_file[i]));
+    if (!complete || stg.extract_error) {
         if (stg.extract_error)
             xer << "Installation stopped: a file could not be extracted into " << dest_dir_path
                 << ".\n"
@@ -229,6 +259,7 @@ int grab_files()
         return stg.extract_error;
     }
     next.all_done = 1;
+    wait_for_unpacking(); // the worker call, done with its last archive, returns
     finish_installation();
     log_installation_result();
     return 1;
@@ -237,12 +268,10 @@ int grab_files()
 // ---------------------------------------------------------------------------
 // [SECTION] Unpacking
 
-void extract_and_delete_file(std::string archive, std::string destination)
+// What extract_and_delete_file tells once zip_to_file has answered r: the
+// alert, the log line.
+static void tell_extraction(const std::string& archive, const std::string& destination, int r)
 {
-    std::string folder;
-    get_path_with_path(folder, destination);
-    // Links of the release may lead anywhere inside the installation.
-    int r = zip_to_file(archive, folder, nullptr, 0, dest_dir_path);
     if (r != 0) {
         stg.extract_error = 1;
         __VOVARU_alert(kWinMain, "The installer cannot extract a file.", "Error: " + error_str(r),
@@ -251,7 +280,241 @@ void extract_and_delete_file(std::string archive, std::string destination)
     }
     if (stg._log_actions)
         xer << "EXPANDING file " << destination << ", with result=" << r << ".\n" << std::flush;
-    int w = delete_file(archive);
+}
+
+// ... and once delete_file has answered w.
+static void tell_deletion(const std::string& archive, int w)
+{
     if (stg._log_actions)
         xer << "DELETING  file " << archive << ", with result=" << w << ".\n" << std::flush;
+}
+
+void extract_and_delete_file(std::string archive, std::string destination)
+{
+    std::string folder;
+    get_path_with_path(folder, destination);
+    // Links of the release may lead anywhere inside the installation.
+    tell_extraction(archive, destination, zip_to_file(archive, folder, nullptr, 0, dest_dir_path));
+    tell_deletion(archive, delete_file(archive));
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Unpacking on a worker
+//
+// With the library's workers running (the program's), a stream whose
+// download has completed hands its archive over and takes its next entry at
+// once, so the pump keeps every stream receiving. A worker extracts the
+// archives one after the other (zip_to_file's buffers are shared), in the
+// order they were handed over, and goes on from one to the next by itself,
+// also while the frame waits. Each pass first finishes the entries whose
+// extraction has ended, as extract_and_delete_file would, on this thread:
+// the extraction's own log lines, the alert, the log lines, the archive's
+// removal, the totals. The installation is complete once no extraction is
+// left.
+//
+// An archive is extracted under its stream's name (temp_path + digit +
+// ".zip") and deleted by the worker right after. While one waits or is
+// extracted, the stream's next download goes to its second name (digit +
+// 4), which the worker renames to the first before extracting it; a stream
+// whose second name is handed over waits until that one is done.
+
+namespace
+{
+constexpr int kSecondName = 4; // the second archive name of stream i: digit i + 4
+
+// One archive handed over.
+struct unpack_job {
+    int stream = 0, file = 0;
+    std::string from; // the name it was downloaded to
+    std::string archive, destination, folder, root;
+    int result = 0, deleted = 0; // zip_to_file's and delete_file's codes
+    std::string log;             // zip_to_file's own lines
+};
+
+struct unpacking_state {
+    // Shared with the worker, under lock.
+    std::mutex lock;
+    std::deque<unpack_job> todo, done;
+    bool draining = false; // a worker call takes the jobs, or one has failed
+    // This thread's.
+    THREAD_call* call = nullptr;
+    int held[kStreams] = {};   // names handed over: 1 the first, 2 the second
+    int target[kStreams] = {}; // the running download's name: 1, 2 (0: none free)
+    int jobs = 0;              // handed over, not yet finished
+    float kb = 0;              // down_kb of those
+};
+unpacking_state unpacking;
+
+std::string second_archive(int i)
+{
+    return stream_archive(i + kSecondName);
+}
+
+// The worker call: extracts until nothing is left to take.
+void* drain(void*)
+{
+    for (;;) {
+        unpack_job job;
+        {
+            std::lock_guard<std::mutex> hold(unpacking.lock);
+            if (unpacking.todo.empty()) {
+                unpacking.draining = false;
+                return nullptr;
+            }
+            job = std::move(unpacking.todo.front());
+            unpacking.todo.pop_front();
+        }
+        // The stream's earlier archive is deleted already (the jobs of a
+        // stream come in order).
+        if (job.from != job.archive) std::rename(job.from.c_str(), job.archive.c_str());
+        std::ostringstream log;
+        zip_log_to(&log);
+        job.result = zip_to_file(job.archive, job.folder, nullptr, 0, job.root);
+        zip_log_to(nullptr);
+        job.log = log.str();
+        job.deleted = delete_file(job.archive);
+        std::lock_guard<std::mutex> hold(unpacking.lock);
+        const bool failed = job.result != 0;
+        unpacking.done.push_back(std::move(job));
+        // The installation ends with the pass that sees it: nothing more is
+        // extracted (draining stays set until the reset).
+        if (failed) return nullptr;
+    }
+}
+
+// Forgets the worker call once it has returned; wait: also waits for it.
+void settle_call(bool wait)
+{
+    if (unpacking.call && THREAD_is_done(unpacking.call, wait ? -1 : 0)) {
+        THREAD_cleanup(unpacking.call);
+        unpacking.call = nullptr;
+    }
+}
+
+// The entries whose extraction has ended, in the order they ended.
+void finish_done()
+{
+    std::deque<unpack_job> done;
+    {
+        std::lock_guard<std::mutex> hold(unpacking.lock);
+        done.swap(unpacking.done);
+    }
+    for (const unpack_job& job : done) {
+        xer << job.log;
+        tell_extraction(job.archive, job.destination, job.result);
+        tell_deletion(job.archive, job.deleted);
+        unpacking.held[job.stream] &= job.from == job.archive ? ~1 : ~2;
+        --unpacking.jobs;
+        if (!in_list(job.file)) continue;
+        file_version_struct& v = sim_info[job.file].versions.back();
+        unpacking.kb -= v.down_kb;
+        next.kb_downloaded += v.down_kb;
+        next.kb_installed += v.disk_kb;
+        v.have = 1;
+    }
+    if (unpacking.jobs == 0) unpacking.kb = 0;
+}
+
+// The archives not yet taken are deleted and forgotten; none is taken
+// afterwards until the next one is handed over.
+void drop_waiting()
+{
+    std::deque<unpack_job> todo;
+    {
+        std::lock_guard<std::mutex> hold(unpacking.lock);
+        todo.swap(unpacking.todo);
+    }
+    for (const unpack_job& job : todo) {
+        delete_file(job.from);
+        unpacking.held[job.stream] &= job.from == job.archive ? ~1 : ~2;
+        --unpacking.jobs;
+        if (in_list(job.file)) unpacking.kb -= sim_info[job.file].versions.back().down_kb;
+    }
+}
+} // namespace
+
+static bool unpack_on_workers()
+{
+    return THREAD_worker_count() > 0;
+}
+
+// Where stream i's download goes; starting: its request starts now. Empty
+// while none of its names is free.
+static std::string download_target(int i, bool starting)
+{
+    const int held = unpacking.held[i];
+    if (starting) unpacking.target[i] = held == 0 ? 1 : held == 1 ? 2 : 0;
+    if (unpacking.target[i] == 0) return std::string();
+    return unpacking.target[i] == 1 ? stream_archive(i) : second_archive(i);
+}
+
+// Stream i's download has completed: its archive is handed over.
+static int hand_over(int i, const std::string& local)
+{
+    unpack_job job;
+    job.stream = i;
+    job.file = next.stream_file[i];
+    job.from = unpacking.target[i] == 2 ? second_archive(i) : stream_archive(i);
+    job.archive = stream_archive(i);
+    job.destination = local;
+    get_path_with_path(job.folder, local);
+    // Links of the release may lead anywhere inside the installation.
+    job.root = dest_dir_path;
+    unpacking.held[i] |= unpacking.target[i] == 2 ? 2 : 1;
+    unpacking.target[i] = 0;
+    ++unpacking.jobs;
+    if (in_list(job.file)) unpacking.kb += sim_info[job.file].versions.back().down_kb;
+    bool start = false;
+    {
+        std::lock_guard<std::mutex> hold(unpacking.lock);
+        unpacking.todo.push_back(std::move(job));
+        start = !unpacking.draining;
+        unpacking.draining = true;
+    }
+    if (start) {
+        settle_call(true); // a call that found nothing left is returning
+        unpacking.call = THREAD_run_async(drain, nullptr);
+    }
+    return 1;
+}
+
+// At the start of every pass.
+static void unpack_poll()
+{
+    if (unpacking.jobs == 0) return;
+    settle_call(false);
+    finish_done();
+    // Once an extraction has failed the installation ends with this pass:
+    // nothing more is extracted.
+    if (stg.extract_error) drop_waiting();
+}
+
+static bool unpack_busy()
+{
+    return unpacking.jobs > 0;
+}
+
+static float unpack_kb()
+{
+    return unpacking.kb;
+}
+
+static void unpack_stop()
+{
+    drop_waiting();
+    settle_call(true);
+    finish_done();
+    for (int i = 0; i < kStreams; ++i) {
+        // A download into the second name (the first: the reset's own).
+        if (unpacking.target[i] == 2) delete_file(second_archive(i));
+        unpacking.target[i] = 0;
+    }
+    std::lock_guard<std::mutex> hold(unpacking.lock);
+    unpacking.draining = false;
+}
+
+void wait_for_unpacking()
+{
+    settle_call(true);
+    finish_done();
 }

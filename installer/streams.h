@@ -33,6 +33,12 @@ int grab_files();
 // Unpacks a downloaded archive for the file at destination, then deletes it.
 void extract_and_delete_file(std::string archive, std::string destination);
 
+// Waits for the extractions handed to a worker, if any, and finishes their
+// entries (log lines, alerts, the archives deleted). Whoever ends the
+// program does it before removing the temporary folder; the reset does it
+// for the archive being extracted and drops the others.
+void wait_for_unpacking();
+
 // Streams wanted for an average rate (kilobytes per second); a non-zero
 // stream_count replaces the automatic number.
 int wanted_streams(float rate, int stream_count);

@@ -16,8 +16,8 @@
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 
-const char* sErrFile = "";
-int sErrLine = -1;
+thread_local const char* sErrFile = "";
+thread_local int sErrLine = -1;
 
 // Searched top to bottom; the texts are shown to users as they stand.
 const err_msg_row kErrMsgs[] = {

@@ -34,10 +34,11 @@ extern const err_msg_row kErrMsgs[];
 
 // Where the last failing file step was: this module's path and the line.
 // Set by the file operations here and by the zip writer, read by the zip
-// writer's log line. The zip extraction keeps its own place instead, under
-// the same module path.
-extern const char* sErrFile;
-extern int sErrLine;
+// writer's log line; each thread has its own (an extraction may run off the
+// main thread). The zip extraction keeps its own place instead, under the
+// same module path.
+extern thread_local const char* sErrFile;
+extern thread_local int sErrLine;
 
 // The module path recorded in sErrFile and named by the zip extraction.
 constexpr const char* kIoUtilsSource = "HLutils/Files/io_utils";

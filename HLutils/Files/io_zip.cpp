@@ -53,6 +53,13 @@ constexpr unsigned long kModeLink = 0xA000;
 // Folder of Mac resource forks, never extracted.
 constexpr const char* kMacFolder = "__MACOSX";
 
+// Where this thread's extractions write their log lines; null: the log.
+thread_local std::ostream* log_sink = nullptr;
+std::ostream& zip_log()
+{
+    return log_sink ? *log_sink : xer;
+}
+
 // One extraction: the open archive, where it may write, and where it failed.
 struct extract_state {
     unzFile zip = nullptr;
@@ -315,8 +322,8 @@ int unzip_file(extract_state& st, const std::string& p, const unz_file_info& inf
 {
     int err = write_entry(st, p, info);
     if (err)
-        xer << "Zip to file failed with error " << err << ". file = " << st.failed_file
-            << " line = " << st.failed_line << ". inFile=" << p << ".\n";
+        zip_log() << "Zip to file failed with error " << err << ". file = " << st.failed_file
+                  << " line = " << st.failed_line << ". inFile=" << p << ".\n";
     return err;
 }
 
@@ -381,8 +388,8 @@ int unzip_symlink(extract_state& st, const std::string& p, const unz_file_info& 
             st.where.links.insert(p);
     }
     if (err)
-        xer << "Zip to symlink failed with error " << err << ". file = " << st.failed_file
-            << " line = " << st.failed_line << ". inFile=" << p << ".\n";
+        zip_log() << "Zip to symlink failed with error " << err << ". file = " << st.failed_file
+                  << " line = " << st.failed_line << ". inFile=" << p << ".\n";
     return err;
 }
 
@@ -400,14 +407,14 @@ int extract_entry(extract_state& st, const std::string& rel, const unz_file_info
     int err = zip_check_entry_name(rel, is_folder ? zip_name_kind::folder : zip_name_kind::file);
     if (err) {
         st.note(__LINE__);
-        xer << "Zip entry refused (" << err << "): " << rel << "\n";
+        zip_log() << "Zip entry refused (" << err << "): " << rel << "\n";
         return err;
     }
     std::string p;
     err = zip_safe_target(st.where, rel, &p);
     if (err) {
         st.note(__LINE__);
-        xer << "Zip entry refused (" << err << "): " << rel << "\n";
+        zip_log() << "Zip entry refused (" << err << "): " << rel << "\n";
         return err;
     }
     if (is_folder) {
@@ -439,7 +446,7 @@ int extract_all(extract_state& st, std::string* name, entry_name names)
         char stored[kZipNameBuf];
         err = unzGetCurrentFileInfo(st.zip, &info, stored, sizeof(stored), nullptr, 0, nullptr, 0);
         if (err != UNZ_OK) {
-            xer << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
+            zip_log() << "unzGetCurrentFileInfo err != UNZ_OK! err=" << err << "\n";
             st.note(__LINE__);
             return err;
         }
@@ -456,7 +463,7 @@ int extract_all(extract_state& st, std::string* name, entry_name names)
             err = extract_entry(st, rel, info);
         }
         if (err) {
-            xer << "UNZIP zip_to_file failed with err=" << err << "\n";
+            zip_log() << "UNZIP zip_to_file failed with err=" << err << "\n";
             return err;
         }
         err = unzGoToNextFile(st.zip);
@@ -470,6 +477,11 @@ int extract_all(extract_state& st, std::string* name, entry_name names)
 
 } // namespace
 
+void zip_log_to(std::ostream* sink)
+{
+    log_sink = sink;
+}
+
 int zip_to_file(std::string archive, std::string folder, std::string* name, int use_name,
                 const std::string& root)
 {
@@ -482,10 +494,10 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
         st.note(__LINE__);
         err = kErrZipUnsafeName;
     } else if (!(st.zip = zip_memory_open(archive))) {
-        xer << "OK I am about to report that I could not open a zip file for extraction!\n";
-        xer << "That incoming file is " << archive << "\n";
-        xer << "In c-form, it is " << archive.c_str() << "\n";
-        xer << "The size is " << archive.size() << "\n";
+        zip_log() << "OK I am about to report that I could not open a zip file for extraction!\n";
+        zip_log() << "That incoming file is " << archive << "\n";
+        zip_log() << "In c-form, it is " << archive.c_str() << "\n";
+        zip_log() << "The size is " << archive.size() << "\n";
         st.note(__LINE__);
         err = kErrZipOpen;
     } else {
@@ -494,8 +506,8 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
     }
     zip_memory_close();
     if (err)
-        xer << "Zip to file failed with error err = " << err << ". file = " << st.failed_file
-            << " line = " << st.failed_line << ". zip_file=" << archive
-            << ", out_directory=" << folder << ".\n";
+        zip_log() << "Zip to file failed with error err = " << err << ". file = " << st.failed_file
+                  << " line = " << st.failed_line << ". zip_file=" << archive
+                  << ", out_directory=" << folder << ".\n";
     return err;
 }

@@ -5,10 +5,11 @@
 // entries inflated from there; from 64 KiB an entry's file is written and
 // checksummed by two worker threads the process keeps (not in a forked
 // child) while inflate runs. Larger archives are streamed in bounded chunks.
-// One extraction at a time: the kept buffers are shared.
+// One extraction at a time, on any thread: the kept buffers are shared.
 #pragma once
 
 #include <cerrno>
+#include <iosfwd>
 #include <string>
 
 #include "Files/io_utils.h" // kErrZipOpen (20001), kErrZipRead (20002)
@@ -32,6 +33,11 @@ constexpr int kZipNameBuf = 256;
 // destination, so a release may link between its own folders.
 int zip_to_file(std::string archive, std::string folder, std::string* name, int use_name,
                 const std::string& root = std::string());
+
+// The stream the calling thread's extractions write their log lines to
+// (null, the default: the log). A thread other than the main one passes its
+// own, and the main thread writes it to the log when the extraction is over.
+void zip_log_to(std::ostream* sink);
 
 // Each entry is written under a temporary name in its own folder and renamed
 // into place: the prefix and then kZipTempRandom of [a-z0-9].

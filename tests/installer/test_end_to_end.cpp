@@ -14,6 +14,7 @@
 
 #include "OOPS_cpp/http.h"
 #include "OOPS_cpp/pref.h"
+#include "Thread/hl_thread.h"
 #include "UTL/UTL_cmdline.h"
 #include "UTL/UTL_time.h"
 #include "installer/screen.h"
@@ -615,6 +616,134 @@ TEST_F(EndToEnd, ServerDyingMidTransferNeverHalfWritesAFile)
     EXPECT_EQ(stg.download_failed, 0);
     EXPECT_TRUE(TempDir::read(dest_dir_path + "big.bin") == big);
     end_run();
+}
+
+// With the library's workers running, as in the program, each archive is
+// extracted on a worker while the pump goes on receiving. What the log, the
+// tree and the alerts show stays what the extraction on the pump showed.
+TEST_F(EndToEnd, ArchivesExtractedOnAWorker)
+{
+    THREAD_init();
+    THREAD_make_workers();
+    ASSERT_GT(THREAD_worker_count(), 0);
+    ASSERT_EQ(THREAD_free_calls_head(), nullptr);
+    // Small and large files (the large ones go through the write pipeline),
+    // some that do not compress, a link, and a dropped file the pump deletes
+    // meanwhile.
+    std::vector<std::pair<std::string, std::string>> files;
+    unsigned x = 777;
+    for (int k = 0; k < 16; ++k) {
+        std::string body(static_cast<std::size_t>(300) << (k % 13), static_cast<char>('a' + k));
+        if (k % 2)
+            for (char& c : body)
+                c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+        files.emplace_back((k % 3 ? "Data/" : "Docs/") + std::to_string(k) + ".bin", body);
+    }
+    for (const auto& f : files)
+        write_src(f.first, f.second);
+    ASSERT_EQ(::symlink("0.bin", (src + "Docs/link.bin").c_str()), 0);
+    plan.gone["Old/dropped.txt"] = "old bytes\n";
+    publish();
+    std::string inst = tmp / "inst/Zudezud/";
+    dest_dir_path = inst;
+    put("../inst/Zudezud/Old/dropped.txt", "old bytes\n");
+
+    // The line after the one that holds at.
+    auto line_after = [](const std::string& log, std::size_t at) {
+        const std::size_t from = log.find('\n', at) + 1;
+        return log.substr(from, log.find('\n', from) - from);
+    };
+    // Each installed file: its "EXPANDING" line once, the line after it its
+    // archive's "DELETING".
+    auto expect_lines = [&](const std::string& log, const std::string& rel) {
+        const std::string line = "EXPANDING file " + inst + rel + ", with result=0.\n";
+        const std::size_t at = log.find(line);
+        ASSERT_NE(at, std::string::npos) << rel << "\n" << log;
+        EXPECT_EQ(log.find(line, at + 1), std::string::npos) << rel;
+        const std::string after = line_after(log, at);
+        EXPECT_EQ(after.rfind("DELETING  file " + temp_path, 0), 0u) << after;
+        EXPECT_EQ(after.substr(after.size() - 20), ".zip, with result=0.") << after;
+    };
+
+    AlertProbe probe;
+    start_run({"--pref:_rename_folder=0"});
+    ASSERT_TRUE(run_frames()) << log_text();
+    EXPECT_EQ(stg.extract_error, 0);
+    EXPECT_EQ(next.all_done, 1);
+    EXPECT_EQ(probe.count(), 0u);
+    for (const auto& f : files)
+        EXPECT_TRUE(TempDir::read(inst + f.first) == f.second) << f.first;
+    EXPECT_EQ(link_target(inst + "Docs/link.bin"), "0.bin");
+    EXPECT_FALSE(TempDir::exists(inst + "Old"));
+    std::string log = log_text();
+    for (const auto& f : files)
+        expect_lines(log, f.first);
+    expect_lines(log, "Docs/link.bin");
+    const std::string done = ": 17 file(s) installed, 1 deleted, ";
+    const std::size_t result = log.find("Installation finished in " + inst + done);
+    ASSERT_NE(result, std::string::npos) << log;
+    EXPECT_LT(log.rfind("EXPANDING file "), result);
+    // The extractions went through the workers' calls.
+    EXPECT_NE(THREAD_free_calls_head(), nullptr);
+    end_run();
+
+    // A broken archive in the next release: alerted as before, the
+    // installation stops with every stream's archive gone, and once the
+    // server has it right, installing again completes.
+    write_src("Data/1.bin", files[1].second + "more");
+    plan.older["Data/1.bin"] = {files[1].second};
+    plan.name = "9.00r2";
+    publish();
+    const std::string zip = web + "files/9.00r2/Zudezud/Data/1.bin.zip";
+    const std::string good = TempDir::read(zip);
+    std::string bad = good;
+    for (std::size_t k = 100; k < 140; ++k)
+        bad[k] = static_cast<char>(bad[k] ^ 0x5a);
+    std::ofstream(zip, std::ios::binary | std::ios::trunc) << bad;
+    const std::size_t earlier = log_text().size();
+    probe.clear();
+    start_run({"--pref:_rename_folder=0"});
+    ASSERT_TRUE(run_frames()) << log_text();
+    EXPECT_EQ(stg.extract_error, 1);
+    EXPECT_EQ(stg.install_state, kInstallFinished);
+    ASSERT_EQ(probe.count(), 1u);
+    const AlertRecord a = probe.last();
+    EXPECT_EQ(a.lines[0], "The installer cannot extract a file.");
+    EXPECT_EQ(a.lines[1].rfind("Error: ", 0), 0u);
+    EXPECT_EQ(a.lines[2].rfind("Compressed File: " + temp_path, 0), 0u);
+    EXPECT_EQ(a.lines[3], "Destination: " + inst + "Data/1.bin");
+    EXPECT_EQ(a.source_file, "utils");
+    EXPECT_EQ(a.source_line, 390);
+    EXPECT_TRUE(TempDir::read(inst + "Data/1.bin") == files[1].second);
+    log = log_text().substr(earlier);
+    // The extraction's own line, then the alert, then the entry's lines.
+    const std::size_t failed = log.find("Zip to file failed with error err = ");
+    const std::size_t alert = log.find("The installer cannot extract a file.\n");
+    const std::size_t expanding = log.find("EXPANDING file " + inst + "Data/1.bin, with result=");
+    const std::size_t stopped =
+        log.find("Installation stopped: a file could not be extracted into " + inst + ".\n");
+    ASSERT_NE(failed, std::string::npos) << log;
+    ASSERT_NE(alert, std::string::npos) << log;
+    ASSERT_NE(expanding, std::string::npos) << log;
+    ASSERT_NE(stopped, std::string::npos) << log;
+    EXPECT_LT(failed, alert);
+    EXPECT_LT(alert, expanding);
+    EXPECT_LT(expanding, stopped);
+    EXPECT_EQ(line_after(log, expanding).rfind("DELETING  file " + temp_path, 0), 0u);
+    EXPECT_EQ(log.find("Installation finished"), std::string::npos);
+    for (int i = 0; i < kStreams; ++i)
+        EXPECT_FALSE(TempDir::exists(stream_archive(i))) << i;
+    end_run();
+
+    std::ofstream(zip, std::ios::binary | std::ios::trunc) << good;
+    probe.clear();
+    start_run({"--pref:_rename_folder=0"});
+    ASSERT_TRUE(run_frames()) << log_text();
+    EXPECT_EQ(stg.extract_error, 0);
+    EXPECT_EQ(probe.count(), 0u);
+    EXPECT_EQ(TempDir::read(inst + "Data/1.bin"), files[1].second + "more");
+    end_run();
+    THREAD_shutdown();
 }
 
 } // namespace
