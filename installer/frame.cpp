@@ -5,6 +5,7 @@
 #include "installer/frame.h"
 
 #include <cstdint>
+#include <sstream>
 
 #include "Files/io_utils.h"
 #include "Files/io_zip.h"
@@ -101,7 +102,14 @@ void directory_phase()
         return;
     }
     if (a != kNetComplete) return;
+    // The extraction's own lines go to the log once for each error, as the
+    // alert does: a broken archive retried every second would grow it by
+    // megabytes an hour.
+    std::ostringstream zip_lines;
+    zip_log_to(&zip_lines);
     int r = zip_to_file(archive, temp_path, nullptr, 0);
+    zip_log_to(nullptr);
+    if (r == 0 || r != list_fetch.unpack_error) xer << zip_lines.str() << std::flush;
     if (r == 0) {
         stg.dir_state = kDirScan;
         list_fetch = list_fetch_struct();

@@ -283,10 +283,21 @@ TEST_F(FrameNetTest, DirectoryArchiveThatDoesNotUnpackIsAlertedOnce)
     std::string junk = good;
     junk[junk.size() / 3] ^= 0x55; // the entry's data no longer matches its checksum
 
+    // The lines the extraction writes when it fails.
+    auto zip_lines = [this] {
+        const std::string log = log_text();
+        size_t n = 0;
+        for (size_t at = log.find("Zip to file failed"); at != std::string::npos;
+             at = log.find("Zip to file failed", at + 1))
+            ++n;
+        return n;
+    };
     serve(cut);
     ASSERT_TRUE(frames_until([] { return list_fetch.unpack_error != 0; }));
     const int first = list_fetch.unpack_error;
     ASSERT_EQ(probe.count(), 1u);
+    const size_t lines_once = zip_lines();
+    EXPECT_GE(lines_once, 1u);
     EXPECT_EQ(probe.last().lines[0], "DIR-scan: The installer cannot extract a file.");
     screen_line shown = status_message();
     EXPECT_EQ(shown.colour, kColFailure);
@@ -305,12 +316,14 @@ TEST_F(FrameNetTest, DirectoryArchiveThatDoesNotUnpackIsAlertedOnce)
     }));
     EXPECT_EQ(probe.count(), 1u);
     EXPECT_EQ(stg.dir_state, kDirFetch);
+    EXPECT_EQ(zip_lines(), lines_once) << "the log grows with every retry";
 
     // Another reason is told once too.
     clock.advance(1.0);
     serve(junk);
     ASSERT_TRUE(frames_until([&] { return list_fetch.unpack_error != first; }));
     EXPECT_EQ(probe.count(), 2u);
+    EXPECT_GT(zip_lines(), lines_once);
 
     // A later success clears the message.
     clock.advance(1.0);
