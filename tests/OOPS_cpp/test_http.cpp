@@ -8,6 +8,7 @@
 #include "OOPS_cpp/http.h"
 #include "support/alert_probe.h"
 #include "support/script_peer.h"
+#include "support/text.h"
 #include "test_http_fixture.h"
 
 namespace
@@ -599,19 +600,6 @@ TEST(HttpFatal, WrongCallsEndTheProgram)
             << log;
     }
 }
-
-namespace
-{
-
-int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
-        ++n;
-    return n;
-}
-
-} // namespace
 
 TEST_F(HttpTest, EveryFailureSaysWhy)
 {

@@ -9,6 +9,7 @@
 #include "installer/screen.h"
 #include "support/release_maker.h"
 #include "support/script_peer.h"
+#include "support/text.h"
 
 namespace
 {
@@ -284,20 +285,13 @@ TEST_F(FrameNetTest, DirectoryArchiveThatDoesNotUnpackIsAlertedOnce)
     junk[junk.size() / 3] ^= 0x55; // the entry's data no longer matches its checksum
 
     // The lines the extraction writes when it fails.
-    auto zip_lines = [this] {
-        const std::string log = log_text();
-        size_t n = 0;
-        for (size_t at = log.find("Zip to file failed"); at != std::string::npos;
-             at = log.find("Zip to file failed", at + 1))
-            ++n;
-        return n;
-    };
+    auto zip_lines = [this] { return count_of(log_text(), "Zip to file failed"); };
     serve(cut);
     ASSERT_TRUE(frames_until([] { return list_fetch.unpack_error != 0; }));
     const int first = list_fetch.unpack_error;
     ASSERT_EQ(probe.count(), 1u);
-    const size_t lines_once = zip_lines();
-    EXPECT_GE(lines_once, 1u);
+    const int lines_once = zip_lines();
+    EXPECT_GE(lines_once, 1);
     EXPECT_EQ(probe.last().lines[0], "DIR-scan: The installer cannot extract a file.");
     screen_line shown = status_message();
     EXPECT_EQ(shown.colour, kColFailure);

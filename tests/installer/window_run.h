@@ -28,6 +28,7 @@
 #include "support/release_maker.h"
 #include "support/script_peer.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 #include "support/xvfb.h"
 
 constexpr const char* kNsMark = "ZUDEZUD_WINDOW_RUN_NS";
@@ -50,14 +51,6 @@ inline bool poll_until(const std::function<bool()>& cond, double seconds)
         if (std::chrono::steady_clock::now() > end) return false;
         usleep(20000);
     }
-}
-
-inline int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
-        ++n;
-    return n;
 }
 
 // Where the test body runs.

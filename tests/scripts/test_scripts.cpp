@@ -9,17 +9,11 @@
 #include <string>
 
 #include "support/temp_dir.h"
+#include "support/text.h"
 #include "support/xvfb.h"
 
 namespace
 {
-int count_of(const std::string& text, const std::string& what)
-{
-    int n = 0;
-    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1))
-        ++n;
-    return n;
-}
 
 // A command in `bin` that appends its name and arguments to `calls` and
 // runs `body` (sh).
