@@ -36,12 +36,6 @@ class PrefFields : public ::testing::Test
   protected:
     void SetUp() override
     {
-        const char* old = std::getenv("HOME");
-        had_home_ = old != nullptr;
-        if (old) old_home_ = old;
-        std::string home = home_.path();
-        home.pop_back();
-        setenv("HOME", home.c_str(), 1);
         file_ = home_ / ".zudezud/Zudezud Installer.prf";
         cmdline.options.clear();
         pref_register_fields(kFields, sizeof(kFields) / sizeof(kFields[0]));
@@ -52,18 +46,12 @@ class PrefFields : public ::testing::Test
     }
     void TearDown() override
     {
-        if (had_home_)
-            setenv("HOME", old_home_.c_str(), 1);
-        else
-            unsetenv("HOME");
         cmdline.options.clear();
         pref_register_fields(nullptr, 0);
     }
 
-    TempDir home_;
+    PrivateHome home_;
     std::string file_;
-    bool had_home_ = false;
-    std::string old_home_;
 };
 
 TEST_F(PrefFields, WrittenInTheirOrderWithoutEmptyTexts)

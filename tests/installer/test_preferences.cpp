@@ -27,22 +27,12 @@ class Pref : public ::testing::Test
   protected:
     void SetUp() override
     {
-        const char* old = std::getenv("HOME");
-        had_home_ = old != nullptr;
-        if (old) old_home_ = old;
-        std::string home = home_.path();
-        home.pop_back();
-        setenv("HOME", home.c_str(), 1);
         file_ = home_ / ".zudezud/Zudezud Installer.prf";
         cmdline.options.clear();
         defaults();
     }
     void TearDown() override
     {
-        if (had_home_)
-            setenv("HOME", old_home_.c_str(), 1);
-        else
-            unsetenv("HOME");
         cmdline.options.clear();
         defaults();
     }
@@ -64,10 +54,8 @@ class Pref : public ::testing::Test
         home_.write(".zudezud/Zudezud Installer.prf", text);
     }
 
-    TempDir home_;
+    PrivateHome home_;
     std::string file_;
-    bool had_home_ = false;
-    std::string old_home_;
 };
 
 TEST_F(Pref, WritesEveryKeyInOrder)

@@ -60,6 +60,23 @@ bool TempDir::exists(const std::string& full_path)
     return lstat(full_path.c_str(), &st) == 0;
 }
 
+PrivateHome::PrivateHome()
+{
+    const char* old = std::getenv("HOME");
+    had_home_ = old != nullptr;
+    if (old) old_home_ = old;
+    const std::string home = path().substr(0, path().size() - 1);
+    setenv("HOME", home.c_str(), 1);
+}
+
+PrivateHome::~PrivateHome()
+{
+    if (had_home_)
+        setenv("HOME", old_home_.c_str(), 1);
+    else
+        unsetenv("HOME");
+}
+
 bool open_log_in(const TempDir& dir)
 {
     xer.open(dir / "Log.txt");

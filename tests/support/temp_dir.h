@@ -27,6 +27,19 @@ class TempDir
     std::string path_;
 };
 
+// HOME set to a private temporary folder (path() without the final '/')
+// while it lives; the earlier value, or its absence, comes back after.
+class PrivateHome : public TempDir
+{
+  public:
+    PrivateHome();
+    ~PrivateHome();
+
+  private:
+    bool had_home_ = false;
+    std::string old_home_;
+};
+
 // The program log (xer) on Log.txt in a test's folder, for tests that read
 // what was logged. Opening returns false when the file cannot be made.
 bool open_log_in(const TempDir& dir);
