@@ -5,20 +5,23 @@
 //
 // install: fetches both lists, scans and installs the release, frame by
 // frame as the shell does: the installer's frame (run_frame) without drawing,
-// then, while installing, the frame's wait (select on nothing for
-// VOVARU_frame_wait_us: 16 ms with default preferences, 0 with _use_max_cpu).
+// then, while installing, the frame's wait (the shell's, on no input, for
+// VOVARU_frame_wait_us: 16 ms with default preferences, 0 with _use_max_cpu;
+// a server closing a request's connection ends it early).
 // streams 0 is the automatic choice. The library's workers run, as in the
 // program, so the archives are extracted on a worker. Prints
-//   lists_s scan_s pump_s unpack_s wait_s frames growth_kb
+//   lists_s scan_s pump_s unpack_s wait_s frames wakes cpu_s growth_kb
 // where lists_s, scan_s and pump_s are the time inside the list phases, the
 // scan and the download passes, unpack_s the time in zip_to_file (on the
-// worker, while the passes and the frame wait go on), and growth_kb the peak
-// resident memory during the install above what the process held when it
-// began; down_kb is what the scan found missing.
+// worker, while the passes and the frame wait go on), wakes the frames whose
+// wait a server's closing ended, cpu_s the process's processor time (all
+// threads, user and system), and growth_kb the peak resident memory during
+// the install above what the process held when it began; down_kb is what the
+// scan found missing.
 // scan: fetches both lists and scans, signing on the library's workers. The
 // maker's server and every file server are reached through the proxy (nginx
 // answering absolute URIs).
-#include <sys/select.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <cstdio>
@@ -144,7 +147,7 @@ int main(int argc, char** argv)
     while ((stg.dir_state == kDirFetch || stg.dir_state == kDirScan) && !app_done)
         run_frame(stopwatch);
     double wait_s = 0;
-    long frames = 0;
+    long frames = 0, wakes = 0;
     // The peak counts from here ("5" resets it).
     std::ofstream("/proc/self/clear_refs") << "5";
     const long start_kb = status_kb("VmRSS:");
@@ -154,18 +157,20 @@ int main(int argc, char** argv)
             xtim.xtim_update();
             run_frame(stopwatch);
             auto t0 = clock_type::now();
-            long us = VOVARU_frame_wait_us();
-            struct timeval tv = {us / 1000000, us % 1000000};
-            select(0, nullptr, nullptr, nullptr, &tv);
+            wakes += VOVARU_wait_for_input(-1, VOVARU_frame_wait_us()) == kWokeByReplyEnd;
             wait_s += since(t0);
             ++frames;
         }
     }
     remove_private_temp();
     THREAD_shutdown();
+    rusage used{};
+    getrusage(RUSAGE_SELF, &used);
+    const double cpu_s = used.ru_utime.tv_sec + used.ru_stime.tv_sec +
+                         (used.ru_utime.tv_usec + used.ru_stime.tv_usec) * 1e-6;
     printf("lists_s=%.3f scan_s=%.3f pump_s=%.3f unpack_s=%.3f wait_s=%.3f frames=%ld "
-           "growth_kb=%ld down_kb=%.0f\n",
-           steps.lists_s, steps.scan_s, steps.pump_s, g_unpack_s, wait_s, frames,
+           "wakes=%ld cpu_s=%.3f growth_kb=%ld down_kb=%.0f\n",
+           steps.lists_s, steps.scan_s, steps.pump_s, g_unpack_s, wait_s, frames, wakes, cpu_s,
            status_kb("VmHWM:") - start_kb, stg.total_down_kb);
     return stg.extract_error || stg.dir_state != kDirReady;
 }

@@ -88,9 +88,9 @@ check_curl_unpack() { diff -r "$work/tree" "$work/dest_ref" >/dev/null; }
 # Median of field $2 over the timed runs in file $1 (the first line is the warm-up's).
 field() { median $(sed -n "2,\$ s/.*$2=\([0-9.]*\).*/\1/p" "$1"); }
 breakdown() {
-  printf '    where the time goes (medians): lists %.3f s, scan %.3f s, inside the pump %.3f s, zip_to_file on a worker %.3f s, frame wait %.3f s over %s frames; memory growth %s KiB\n' \
+  printf '    where the time goes (medians): lists %.3f s, scan %.3f s, inside the pump %.3f s, zip_to_file on a worker %.3f s, frame wait %.3f s over %s frames (%s ended by a reply); processor %.3f s; memory growth %s KiB\n' \
     "$(field "$1" lists_s)" "$(field "$1" scan_s)" "$(field "$1" pump_s)" "$(field "$1" unpack_s)" \
-    "$(field "$1" wait_s)" "$(field "$1" frames)" "$(field "$1" growth_kb)"
+    "$(field "$1" wait_s)" "$(field "$1" frames)" "$(field "$1" wakes)" "$(field "$1" cpu_s)" "$(field "$1" growth_kb)"
 }
 
 heading() {

@@ -4,15 +4,15 @@
 // usage: net_bench <proxy port> <host> <out folder> <frame wait ms> <path>...
 //
 // One frame: download passes (one net_check each) for 10 ms of clock time,
-// then the frame's wait (16 ms by default in the installer, 0 with
-// _use_max_cpu). The proxy fields point at the server, as port 80 is fixed.
-#include <chrono>
+// then the frame's wait, the shell's own (16 ms by default in the installer,
+// 0 with _use_max_cpu; the server closing the connection ends it). The proxy
+// fields point at the server, as port 80 is fixed.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
 #include "UTL/UTL_time.h"
@@ -49,8 +49,7 @@ int main(int argc, char** argv)
                 answer = http.net_check(kNetSlotFirstStream, host, paths[i], local);
                 tick();
             }
-            if (answer == kNetRunning && wait_ms > 0)
-                std::this_thread::sleep_for(std::chrono::milliseconds(wait_ms));
+            if (answer == kNetRunning && wait_ms > 0) VOVARU_wait_for_input(-1, wait_ms * 1000L);
         }
         if (answer != kNetComplete) {
             fprintf(stderr, "net_bench: %s failed\n", paths[i].c_str());

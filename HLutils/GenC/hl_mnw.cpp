@@ -4,7 +4,9 @@
 //   [SECTION] Frame pass
 //   [SECTION] Menu table and clicks
 //   [SECTION] Menu drawing
-#include <sys/select.h>
+#include <poll.h>
+
+#include <cerrno>
 
 #include <X11/Xlib.h>
 
@@ -16,6 +18,7 @@
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
 #include "OOPS_cpp/colr.h"
+#include "OOPS_cpp/http.h"
 #include "OOPS_cpp/keys.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
@@ -100,6 +103,19 @@ long VOVARU_frame_wait_us()
     return stg._use_max_cpu ? kWaitMaxCpuUs : kWaitIdleUs;
 }
 
+int VOVARU_wait_for_input(int fd, long us)
+{
+    pollfd fds[1 + kNetSlots];
+    int n = 0;
+    if (fd >= 0) fds[n++] = pollfd{fd, POLLIN, 0};
+    const int ends = http.EndWatch(fds + n, kNetSlots);
+    const timespec timeout{us / 1000000, (us % 1000000) * 1000};
+    const int r = ppoll(fds, static_cast<nfds_t>(n + ends), &timeout, nullptr);
+    if (r <= 0) return kWokeByTimeOut; // a signal counts as the time-out
+    http.EndsNoticed(fds + n, ends);
+    return n > 0 && fds[0].revents != 0 ? kWokeByInput : kWokeByReplyEnd;
+}
+
 void VOVARU_event_proc()
 {
     static int win_started = 0;
@@ -117,16 +133,12 @@ void VOVARU_event_proc()
 
     // The only pacing: sleep until input arrives or the time-out passes.
     if (mnw.x_display) {
-        const int fd = ConnectionNumber(mnw.x_display);
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(fd, &readable);
         const long us = VOVARU_frame_wait_us();
         g_last_wait_us = us;
         g_frame_quiet = 0;
-        // Events Xlib has already read would not wake select.
-        timeval tv{0, XEventsQueued(mnw.x_display, QueuedAfterFlush) > 0 ? 0 : us};
-        select(fd + 1, &readable, nullptr, nullptr, &tv);
+        // Events Xlib has already read would not wake the wait.
+        VOVARU_wait_for_input(ConnectionNumber(mnw.x_display),
+                              XEventsQueued(mnw.x_display, QueuedAfterFlush) > 0 ? 0 : us);
 
         XEvent ev;
         while (XCheckIfEvent(mnw.x_display, &ev, LIN_handlewin,

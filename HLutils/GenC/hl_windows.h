@@ -33,7 +33,7 @@ float VOVARU_centre_origin(int res, float size, float scale);
 // Tooltip box height for a text of n characters.
 int VOVARU_tooltip_height(int n);
 
-// Select() time-outs of the frame pass, in microseconds.
+// Time-outs of the frame pass's wait, in microseconds.
 constexpr long kWaitIdleUs = 16000;   // normal frame
 constexpr long kWaitAlertUs = 160000; // an alert is open
 constexpr long kWaitMaxCpuUs = 0;     // _use_max_cpu: poll
@@ -44,8 +44,15 @@ long VOVARU_frame_wait_us();
 // is under way (no request, scan or installation): the next pass may then
 // wait for input longer. A pass uses it once.
 void VOVARU_frame_quiet(int quiet);
-// The time-out the last frame pass gave select().
+// The time-out the last frame pass gave its wait.
 long VOVARU_last_frame_wait_us();
+// The frame pass's wait: up to us microseconds for input on descriptor fd
+// (-1: none), or until a server closes a running request's connection
+// (http_class::EndWatch). Says what ended it.
+constexpr int kWokeByTimeOut = 0;
+constexpr int kWokeByInput = 1;
+constexpr int kWokeByReplyEnd = 2;
+int VOVARU_wait_for_input(int fd, long us);
 
 // Test seam: replaces the application's frame hook (nullptr restores it).
 void VOVARU_set_app_update(void (*fn)());

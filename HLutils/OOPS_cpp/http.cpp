@@ -467,6 +467,14 @@ int down_class::GetOSErr()
 // ---------------------------------------------------------------------------
 // [SECTION] http_class
 
+int down_class::EndWatch() const
+{
+    if (socket == nullptr || end_noticed || socket->ReceivedRelease()) return -1;
+    const int st = socket->LastStatus();
+    if (st == kSockClosed || st == kSockError) return -1;
+    return socket->GetDescriptor();
+}
+
 namespace
 {
 // Place names of the fatal alerts of net_check.
@@ -693,6 +701,30 @@ net_wait_struct http_class::Waiting(int which)
     w.proxy = req->GetProxy();
     w.connecting = req->GetStat() == kStatConnecting;
     return w;
+}
+
+int http_class::EndWatch(pollfd* fds, int max)
+{
+    int n = 0;
+    for (down_class* req : slot) {
+        if (req == nullptr || n >= max) continue;
+        const int fd = req->EndWatch();
+        if (fd < 0) continue;
+        fds[n].fd = fd;
+        fds[n].events = POLLRDHUP;
+        fds[n].revents = 0;
+        ++n;
+    }
+    return n;
+}
+
+void http_class::EndsNoticed(const pollfd* fds, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        if (fds[i].revents == 0) continue;
+        for (down_class* req : slot)
+            if (req != nullptr && req->EndWatch() == fds[i].fd) req->EndNoticed();
+    }
 }
 
 int http_class::net_cancel(int which)

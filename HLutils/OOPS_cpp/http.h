@@ -5,6 +5,8 @@
 // http_class.
 #pragma once
 
+#include <poll.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -152,6 +154,11 @@ class down_class
     const std::string& GetProxy() const { return proxy; }
     const std::string& GetServer() const { return server_name; }
     bool HeardFromPeer() const { return heard; }
+    // The connection whose closing by the server would end the reply (its
+    // data then all waits here), to be watched until it gives a first sign;
+    // -1 when there is none left to watch.
+    int EndWatch() const;
+    void EndNoticed() { end_noticed = true; }
 
     // Read by the installer to show progress.
     int64_t cont_len = -1;     // -1 until the head gives "Content-Length"
@@ -178,7 +185,8 @@ class down_class
     std::string proxy;
     int error = 0;
     bool opened_file = false;
-    bool heard = false; // a byte came from the peer
+    bool heard = false;       // a byte came from the peer
+    bool end_noticed = false; // the connection gave a sign while watched
     float last_activity = 0;
     float last_byte = 0;
 };
@@ -219,6 +227,15 @@ class http_class
     // The slot's running request: how long its peer has been silent (secs
     // 0 when the slot is free).
     net_wait_struct Waiting(int slot);
+    // The frame's wait also ends when a server closes a running request's
+    // connection (the reply has all come, or it failed), so a finished
+    // download is taken up at once instead of after the rest of the wait.
+    // Fills at most max entries (events: the peer's closing) and returns
+    // their number; after the wait, EndsNoticed stops watching those that
+    // gave any sign. Each connection wakes the wait at most once, so one
+    // nobody polls cannot keep the frame from waiting.
+    int EndWatch(pollfd* fds, int max);
+    void EndsNoticed(const pollfd* fds, int n);
     // Writes the counts of failures not written yet; the shutdown calls it.
     void LogRepeats();
     // Forgets the failures of every slot without writing anything.

@@ -41,6 +41,8 @@ class DUZOSocket
 
     // Polls (zero time-out) and returns the status; may change it.
     int GetStatus();
+    // The status as the last call found it; never polls.
+    int LastStatus() const { return mStatus; }
 
     // Bytes taken, 0 when nothing can go now, -1 when the connection failed.
     long http_WriteData(const void* data, long len);

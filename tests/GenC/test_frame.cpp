@@ -6,7 +6,7 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <dlfcn.h>
-#include <sys/select.h>
+#include <poll.h>
 #include <time.h>
 
 #include <algorithm>
@@ -25,31 +25,32 @@
 #include "support/frame_driver.h"
 #include "support/xvfb.h"
 
-// Every select of this test program comes here first (a definition in the
+// Every ppoll of this test program comes here first (a definition in the
 // program wins over the C library's) and goes on to the C library's; while a
 // test watches, each call is recorded with the time it really took.
-struct select_call {
-    int nfds = 0;
-    bool reads_fd = false, writes_or_errors = false;
+struct wait_call {
+    int first_fd = -1;        // the first descriptor watched
+    bool first_reads = false; // ... for input
     int result = 0;
     double waited_s = 0;
 };
-static std::vector<select_call>* g_select_calls = nullptr;
+static std::vector<wait_call>* g_wait_calls = nullptr;
 
-extern "C" int select(int nfds, fd_set* readfds, fd_set* writefds, fd_set* exceptfds,
-                      struct timeval* timeout)
+extern "C" int ppoll(struct pollfd* fds, nfds_t nfds, const struct timespec* timeout,
+                     const sigset_t* sigmask)
 {
-    using select_fn = int (*)(int, fd_set*, fd_set*, fd_set*, struct timeval*);
-    static const select_fn libc_select = reinterpret_cast<select_fn>(dlsym(RTLD_NEXT, "select"));
-    std::vector<select_call>* watch = g_select_calls;
-    if (!watch) return libc_select(nfds, readfds, writefds, exceptfds, timeout);
-    select_call c;
-    c.nfds = nfds;
-    c.reads_fd = readfds && nfds > 0 && FD_ISSET(nfds - 1, readfds);
-    c.writes_or_errors = writefds || exceptfds;
+    using ppoll_fn = int (*)(struct pollfd*, nfds_t, const struct timespec*, const sigset_t*);
+    static const ppoll_fn libc_ppoll = reinterpret_cast<ppoll_fn>(dlsym(RTLD_NEXT, "ppoll"));
+    std::vector<wait_call>* watch = g_wait_calls;
+    if (!watch) return libc_ppoll(fds, nfds, timeout, sigmask);
+    wait_call c;
+    if (nfds > 0) {
+        c.first_fd = fds[0].fd;
+        c.first_reads = (fds[0].events & POLLIN) != 0;
+    }
     timespec before, after;
     clock_gettime(CLOCK_MONOTONIC, &before);
-    c.result = libc_select(nfds, readfds, writefds, exceptfds, timeout);
+    c.result = libc_ppoll(fds, nfds, timeout, sigmask);
     clock_gettime(CLOCK_MONOTONIC, &after);
     c.waited_s = (after.tv_sec - before.tv_sec) + (after.tv_nsec - before.tv_nsec) * 1e-9;
     watch->push_back(c);
@@ -305,19 +306,19 @@ TEST(Frame, FirstPassStartsTheMainWindow)
 
 namespace
 {
-// How long the frame pass's select on the X connection really slept, in a pass
-// in which no input arrived (its select timed out); -1 when every try was
+// How long the frame pass's wait on the X connection really slept, in a pass
+// in which no input arrived (its wait timed out); -1 when every try was
 // woken by input.
 double quiet_frame_wait()
 {
     const int fd = ConnectionNumber(mnw.x_display);
     for (int attempt = 0; attempt < 20; ++attempt) {
-        std::vector<select_call> calls;
-        g_select_calls = &calls;
+        std::vector<wait_call> calls;
+        g_wait_calls = &calls;
         VOVARU_event_proc();
-        g_select_calls = nullptr;
-        for (const select_call& c : calls) {
-            if (c.nfds != fd + 1 || !c.reads_fd || c.writes_or_errors) continue;
+        g_wait_calls = nullptr;
+        for (const wait_call& c : calls) {
+            if (c.first_fd != fd || !c.first_reads) continue;
             if (c.result == 0) return c.waited_s;
         }
     }
@@ -325,10 +326,10 @@ double quiet_frame_wait()
 }
 } // namespace
 
-// The real wait of the frame pass, measured around select: at least the
-// idle frame time normally, none with _use_max_cpu, and the long alert wait
-// while an alert is open (which wins over _use_max_cpu). Only the lower
-// bounds select guarantees and the order of the cases are asserted.
+// The real wait of the frame pass, measured around it: at least the idle
+// frame time normally, none with _use_max_cpu, and the long alert wait while
+// an alert is open (which wins over _use_max_cpu). Only the lower bounds the
+// wait guarantees and the order of the cases are asserted.
 TEST(Frame, SelectWaitsAsTheStateAsks)
 {
     XVFB_TEST_BODY();

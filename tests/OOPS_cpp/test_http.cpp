@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "GenC/hl_alert.h"
+#include "GenC/hl_windows.h"
 #include "OOPS_cpp/http.h"
 #include "support/alert_probe.h"
 #include "support/script_peer.h"
@@ -404,6 +405,45 @@ TEST_F(HttpTest, RefusedConnectionFails)
         << log;
     EXPECT_NE(log.find("   IsComplete =0\n"), std::string::npos) << log;
     EXPECT_EQ(access(path("out.zip").c_str(), F_OK), -1);
+}
+
+// The frame's wait ends when the server closes a running request's
+// connection, not when bytes merely arrive (that would turn the wait into
+// polling), and a connection ends it only once even while nobody reads it.
+// The long time-outs only bound a failure; the answers are what is checked.
+TEST_F(HttpTest, AServerClosingARequestEndsTheFrameWaitOnce)
+{
+    constexpr long kShort = 30000, kLong = 10000000;
+    PeerSession s(this, path("out.zip"));
+    ASSERT_TRUE(s.ok);
+    EXPECT_EQ(VOVARU_wait_for_input(-1, kShort), kWokeByTimeOut);
+    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello"));
+    EXPECT_EQ(VOVARU_wait_for_input(-1, kShort), kWokeByTimeOut);
+    s.peer.CloseConnection();
+    EXPECT_EQ(VOVARU_wait_for_input(-1, kLong), kWokeByReplyEnd);
+    EXPECT_EQ(VOVARU_wait_for_input(-1, kShort), kWokeByTimeOut); // still unread
+    s.client.poll();
+    EXPECT_EQ(s.client.answer, kNetComplete);
+    EXPECT_EQ(testnet::read_file(path("out.zip")), "hello");
+
+    // Input on the descriptor asked for wins; a refused connection ends the
+    // wait like a closed one, once.
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], "x", 1), 1);
+    EXPECT_EQ(VOVARU_wait_for_input(fds[0], kLong), kWokeByInput);
+    close(fds[0]);
+    close(fds[1]);
+    const int port = testnet::free_port(); // nothing listens there
+    ASSERT_NE(port, 0);
+    via_proxy(port);
+    SlotPoller refused{kNetSlotFirstStream, kServer, "/f.zip", path("refused.zip")};
+    refused.poll();
+    if (refused.answer == kNetRunning) {
+        EXPECT_EQ(VOVARU_wait_for_input(-1, kLong), kWokeByReplyEnd);
+        EXPECT_EQ(VOVARU_wait_for_input(-1, kShort), kWokeByTimeOut);
+    }
+    EXPECT_EQ(refused.run(), kNetFailed);
 }
 
 TEST_F(HttpTest, UnknownHostFailsAtFirstCall)
