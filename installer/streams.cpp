@@ -51,7 +51,7 @@ static bool in_list(int file)
 
 // The extraction on a worker (section Unpacking on a worker).
 static bool unpack_on_workers();
-static std::string download_target(int i, bool starting);
+static std::string download_target(int i, bool starting, float kb);
 static int hand_over(int i, const std::string& local);
 static void unpack_poll();
 static bool unpack_busy();
@@ -159,7 +159,7 @@ static int step_transfer(int i, file_version_struct& v, const std::string& reque
     int server = stg.chosen_server;
     if (server < 0 || server >= stg.server_count) server = 0;
     const bool workers = unpack_on_workers();
-    const std::string target = workers ? download_target(i, !http.slot[slot]) : archive;
+    const std::string target = workers ? download_target(i, !http.slot[slot], v.down_kb) : archive;
     if (target.empty()) return 0;                            // both names still taken: waits
     if (!http.slot[slot] && !slot_may_start(slot)) return 0; // paced retry
 
@@ -313,19 +313,32 @@ void extract_and_delete_file(std::string archive, std::string destination)
 // left.
 //
 // An archive is extracted under its stream's name (temp_path + digit +
-// ".zip") and deleted by the worker right after. While one waits or is
-// extracted, the stream's next download goes to its second name (digit +
-// 4), which the worker renames to the first before extracting it; a stream
-// whose second name is handed over waits until that one is done.
+// ".zip") and deleted by the worker right after. While some wait or are
+// extracted, the stream's next downloads go to its other names (digit, "-",
+// k, ".zip"), which the worker renames to the first before extracting; so a
+// stream downloads to its first name only while it holds none. The archives
+// waiting keep the worker busy through a frame's wait, when nothing is
+// received; another one is taken only while those handed over stay under
+// kWaitingKb, so a release of huge files does not fill the temporary folder
+// (archive_name_for). A stream that may take no name waits.
+
+int archive_name_for(int held, float waiting_kb, float kb)
+{
+    if (held == 0) return 0;
+    if (waiting_kb + kb >= kWaitingKb) return -1;
+    for (int k = 1; k < kArchiveNames; ++k)
+        if (!(held & (1 << k))) return k;
+    return -1;
+}
 
 namespace
 {
-constexpr int kSecondName = 4; // the second archive name of stream i: digit i + 4
 
 // One archive handed over.
 struct unpack_job {
     int stream = 0, file = 0;
-    std::string from; // the name it was downloaded to
+    int name = 0;     // which of the stream's names it was downloaded to
+    std::string from; // that name
     std::string archive, destination, folder, root;
     int result = 0, deleted = 0; // zip_to_file's and delete_file's codes
     std::string log;             // zip_to_file's own lines
@@ -338,16 +351,17 @@ struct unpacking_state {
     bool draining = false; // a worker call takes the jobs, or one has failed
     // This thread's.
     THREAD_call* call = nullptr;
-    int held[kStreams] = {};   // names handed over: 1 the first, 2 the second
-    int target[kStreams] = {}; // the running download's name: 1, 2 (0: none free)
+    int held[kStreams] = {};   // names handed over: bit k for name k
+    int target[kStreams] = {}; // the running download's name + 1 (0: none)
     int jobs = 0;              // handed over, not yet finished
     float kb = 0;              // down_kb of those
 };
 unpacking_state unpacking;
 
-std::string second_archive(int i)
+std::string held_archive(int i, int k)
 {
-    return stream_archive(i + kSecondName);
+    if (k == 0) return stream_archive(i);
+    return temp_path + static_cast<char>('0' + i) + '-' + static_cast<char>('0' + k) + ".zip";
 }
 
 // The worker call: extracts until nothing is left to take.
@@ -403,7 +417,7 @@ void finish_done()
         xer << job.log;
         tell_extraction(job.archive, job.destination, job.result);
         tell_deletion(job.archive, job.deleted);
-        unpacking.held[job.stream] &= job.from == job.archive ? ~1 : ~2;
+        unpacking.held[job.stream] &= ~(1 << job.name);
         --unpacking.jobs;
         if (!in_list(job.file)) continue;
         file_version_struct& v = sim_info[job.file].versions.back();
@@ -426,7 +440,7 @@ void drop_waiting()
     }
     for (const unpack_job& job : todo) {
         delete_file(job.from);
-        unpacking.held[job.stream] &= job.from == job.archive ? ~1 : ~2;
+        unpacking.held[job.stream] &= ~(1 << job.name);
         --unpacking.jobs;
         if (in_list(job.file)) unpacking.kb -= sim_info[job.file].versions.back().down_kb;
     }
@@ -438,14 +452,13 @@ static bool unpack_on_workers()
     return THREAD_worker_count() > 0;
 }
 
-// Where stream i's download goes; starting: its request starts now. Empty
-// while none of its names is free.
-static std::string download_target(int i, bool starting)
+// Where stream i's download of kb goes; starting: its request starts now.
+// Empty while it may not take another name.
+static std::string download_target(int i, bool starting, float kb)
 {
-    const int held = unpacking.held[i];
-    if (starting) unpacking.target[i] = held == 0 ? 1 : held == 1 ? 2 : 0;
+    if (starting) unpacking.target[i] = archive_name_for(unpacking.held[i], unpacking.kb, kb) + 1;
     if (unpacking.target[i] == 0) return std::string();
-    return unpacking.target[i] == 1 ? stream_archive(i) : second_archive(i);
+    return held_archive(i, unpacking.target[i] - 1);
 }
 
 // Stream i's download has completed: its archive is handed over.
@@ -454,13 +467,14 @@ static int hand_over(int i, const std::string& local)
     unpack_job job;
     job.stream = i;
     job.file = next.stream_file[i];
-    job.from = unpacking.target[i] == 2 ? second_archive(i) : stream_archive(i);
+    job.name = unpacking.target[i] - 1;
+    job.from = held_archive(i, job.name);
     job.archive = stream_archive(i);
     job.destination = local;
     get_path_with_path(job.folder, local);
     // Links of the release may lead anywhere inside the installation.
     job.root = dest_dir_path;
-    unpacking.held[i] |= unpacking.target[i] == 2 ? 2 : 1;
+    unpacking.held[i] |= 1 << job.name;
     unpacking.target[i] = 0;
     ++unpacking.jobs;
     if (in_list(job.file)) unpacking.kb += sim_info[job.file].versions.back().down_kb;
@@ -505,8 +519,8 @@ static void unpack_stop()
     settle_call(true);
     finish_done();
     for (int i = 0; i < kStreams; ++i) {
-        // A download into the second name (the first: the reset's own).
-        if (unpacking.target[i] == 2) delete_file(second_archive(i));
+        // A download into another name (the first: the reset's own).
+        if (unpacking.target[i] > 1) delete_file(held_archive(i, unpacking.target[i] - 1));
         unpacking.target[i] = 0;
     }
     std::lock_guard<std::mutex> hold(unpacking.lock);

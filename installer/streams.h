@@ -46,5 +46,15 @@ int wanted_streams(float rate, int stream_count);
 // The temporary archive of stream i: temp_path + digit + ".zip".
 std::string stream_archive(int i);
 
+// While a worker extracts, a stream's archives wait under its names 0 to
+// kArchiveNames - 1; the worker extracts each under name 0 (stream_archive).
+// The name the next download of kb goes to, for a stream holding the names
+// whose bits are set in held while waiting_kb are handed over in all: name 0
+// only while it holds none, another only while the waiting ones and this one
+// stay under kWaitingKb; -1: none, the stream waits.
+constexpr int kArchiveNames = 8;
+constexpr float kWaitingKb = 65536.0f;
+int archive_name_for(int held, float waiting_kb, float kb);
+
 // Seconds from the installer's clock (the microsecond clock).
 double engine_seconds();

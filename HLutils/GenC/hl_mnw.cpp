@@ -6,8 +6,6 @@
 //   [SECTION] Menu drawing
 #include <poll.h>
 
-#include <cerrno>
-
 #include <X11/Xlib.h>
 
 #include "GenC/hl_alert.h"

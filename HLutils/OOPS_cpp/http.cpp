@@ -464,9 +464,6 @@ int down_class::GetOSErr()
     return socket->GetOSError();
 }
 
-// ---------------------------------------------------------------------------
-// [SECTION] http_class
-
 int down_class::EndWatch() const
 {
     if (socket == nullptr || end_noticed || socket->ReceivedRelease()) return -1;
@@ -474,6 +471,9 @@ int down_class::EndWatch() const
     if (st == kSockClosed || st == kSockError) return -1;
     return socket->GetDescriptor();
 }
+
+// ---------------------------------------------------------------------------
+// [SECTION] http_class
 
 namespace
 {

@@ -42,6 +42,33 @@ TEST_F(StreamsTest, WantedStreams)
         EXPECT_EQ(wanted_streams(c.rate, c.count), c.want) << c.rate << " " << c.count;
 }
 
+// While a worker extracts, a stream's downloads wait under its other names:
+// name 0 only when it holds none (the worker extracts every archive under
+// it), and only while the waiting archives leave room, whatever their sizes.
+TEST_F(StreamsTest, ArchiveNameForTheNextDownload)
+{
+    const int all = (1 << kArchiveNames) - 1;
+    struct {
+        int held;
+        float waiting_kb, kb;
+        int name;
+    } cases[] = {
+        {0, 0, 1, 0},
+        {0, kWaitingKb * 4, kWaitingKb * 2, 0}, // one huge archive: the stream goes on
+        {1, 100, 100, 1},
+        {0b1011, 300, 100, 2},
+        {0b10, 100, 100, 2}, // name 0 waits for the one under name 1
+        {all, 0, 1, -1},
+        {all & ~1, 0, 1, -1},
+        {1, kWaitingKb - 100, 99, 1},
+        {1, kWaitingKb - 100, 100, -1},
+        {1, 100, kWaitingKb, -1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(archive_name_for(c.held, c.waiting_kb, c.kb), c.name)
+            << c.held << " " << c.waiting_kb << " " << c.kb;
+}
+
 TEST_F(StreamsTest, EmptyListCompletesAtFirstPass)
 {
     next.reset_all_streams();
