@@ -132,10 +132,9 @@ TEST(VariantsPure, BadDigitCountsAndOverlongBuffersAreFatal)
          "String too long!", "aaaaaaaaaa"},
     };
     for (const auto& c : cases) {
-        const ChildResult r = run_in_child([&] {
-            TempCwd cwd;
-            c.call();
-        });
+        // Made here: the aborting child would leave its own folder behind.
+        TempCwd cwd;
+        const ChildResult r = run_in_child([&] { c.call(); });
         EXPECT_TRUE(r.aborted()) << c.what << "\n" << r.out << r.err;
         EXPECT_NE(r.out.find(c.line1), std::string::npos) << c.what << "\n" << r.out;
         EXPECT_NE(r.out.find(c.shown), std::string::npos) << c.what << "\n" << r.out;
