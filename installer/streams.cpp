@@ -160,7 +160,7 @@ static int step_transfer(int i, file_version_struct& v, const std::string& reque
     if (server < 0 || server >= stg.server_count) server = 0;
     const bool workers = unpack_on_workers();
     const std::string target = workers ? download_target(i, !http.slot[slot], v.down_kb) : archive;
-    if (target.empty()) return 0;                            // both names still taken: waits
+    if (target.empty()) return 0;                            // no name it may take: waits
     if (!http.slot[slot] && !slot_may_start(slot)) return 0; // paced retry
 
     int a = http.net_check(slot, server_name[server], request, target);
@@ -333,7 +333,6 @@ int archive_name_for(int held, float waiting_kb, float kb)
 
 namespace
 {
-
 // One archive handed over.
 struct unpack_job {
     int stream = 0, file = 0;
