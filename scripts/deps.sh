@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the demo need.
 set -euo pipefail
+# gdb: a test command that hangs is stopped with its threads' stacks.
 pkgs=(
   build-essential cmake pkg-config clang-format git
   libgtest-dev libgmock-dev libbenchmark-dev
@@ -9,7 +10,7 @@ pkgs=(
   xvfb xauth x11-utils xdotool imagemagick
   libfreetype-dev fonts-dejavu-core fonts-nanum
   nginx tinyproxy haproxy squid
-  zip unzip curl aria2 time procps iproute2 python3
+  zip unzip curl aria2 time procps iproute2 python3 gdb
 )
 # One query for every package ("ii": installed and configured); a package
 # dpkg has never seen is not listed, so it counts as missing.

@@ -100,3 +100,20 @@ TEST(Scripts, TheDemoSaysWhatItInstalledAndCleansUp)
     EXPECT_EQ(out.find("glsl_avail"), std::string::npos) << out;
     EXPECT_FALSE(TempDir::exists(work)) << work;
 }
+
+// A hung command costs its bound, not the test's whole time-out, and says
+// where it hung; nothing it started is left running.
+TEST(TestRuns, AHungCommandIsStoppedWithWhatItWasDoing)
+{
+    const XvfbResult r = run_capture("echo started; sh -c 'sleep 987'", 1);
+    EXPECT_EQ(r.status, 124);
+    EXPECT_EQ(count_of(r.output, "started\n"), 1) << r.output;
+    EXPECT_EQ(count_of(r.output, "[stopped after 1 s"), 1) << r.output;
+    // The shell and its sleep, each with its state.
+    EXPECT_EQ(count_of(r.output, "sleep 987 \n    state S"), 2) << r.output;
+    EXPECT_NE(run_capture("pgrep -fx 'sleep 987'").status, 0);
+
+    const XvfbResult quick = run_capture("echo done; exit 3", 1);
+    EXPECT_EQ(quick.status, 3);
+    EXPECT_EQ(quick.output, "done\n");
+}

@@ -1,15 +1,20 @@
 #include "support/xvfb.h"
 
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <sstream>
 #include <unistd.h>
 
 const char* const kXvfbScreen = "-screen 0 1280x1024x24 +extension GLX";
@@ -41,6 +46,112 @@ std::string self_exe()
     return buf;
 }
 
+// Commands stop well inside the test's own time-out, which would kill the
+// test without a word of what hung.
+constexpr int kServerStartSeconds = 60;
+
+using steady = std::chrono::steady_clock;
+
+// Waits for `fd` to be readable until `deadline`; false once it has passed.
+bool wait_readable(int fd, steady::time_point deadline)
+{
+    for (;;) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady::now());
+        if (left.count() <= 0) return false;
+        pollfd p{fd, POLLIN, 0};
+        const int n = poll(&p, 1, int(std::min<long long>(left.count(), 1000)));
+        if (n > 0) return true;
+        if (n < 0 && errno != EINTR) return true; // let the read report it
+    }
+}
+
+std::string read_text(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Every process below `root`, parents before children.
+std::vector<pid_t> descendants(pid_t root)
+{
+    std::multimap<pid_t, pid_t> children;
+    if (DIR* d = opendir("/proc")) {
+        while (dirent* e = readdir(d)) {
+            const pid_t pid = std::atoi(e->d_name);
+            if (pid <= 0) continue;
+            // "pid (comm) state ppid ...": comm may hold spaces and parentheses.
+            const std::string stat = read_text("/proc/" + std::to_string(pid) + "/stat");
+            const size_t close = stat.rfind(')');
+            if (close == std::string::npos) continue;
+            std::istringstream rest(stat.substr(close + 1));
+            std::string state;
+            pid_t ppid = 0;
+            rest >> state >> ppid;
+            children.emplace(ppid, pid);
+        }
+        closedir(d);
+    }
+    std::vector<pid_t> out;
+    std::vector<pid_t> todo{root};
+    while (!todo.empty()) {
+        const pid_t p = todo.back();
+        todo.pop_back();
+        auto range = children.equal_range(p);
+        for (auto it = range.first; it != range.second; ++it) {
+            out.push_back(it->second);
+            todo.push_back(it->second);
+        }
+    }
+    return out;
+}
+
+// A field of /proc/PID/status ("State", "Name"), without its label.
+std::string status_field(pid_t pid, const std::string& name)
+{
+    std::istringstream in(read_text("/proc/" + std::to_string(pid) + "/status"));
+    std::string line;
+    while (std::getline(in, line))
+        if (line.compare(0, name.size() + 1, name + ":") == 0) {
+            const size_t v = line.find_first_not_of(" \t", name.size() + 1);
+            return v == std::string::npos ? "" : line.substr(v);
+        }
+    return "";
+}
+
+// What a process is doing: its command, state and where the kernel has it
+// waiting, and its threads' stacks when gdb is at hand.
+std::string describe(pid_t pid, bool with_stack)
+{
+    const std::string dir = "/proc/" + std::to_string(pid);
+    std::string cmd = read_text(dir + "/cmdline");
+    std::replace(cmd.begin(), cmd.end(), '\0', ' ');
+    std::string out = "  " + std::to_string(pid) + " " + cmd + "\n    state " +
+                      status_field(pid, "State") + ", waiting in " + read_text(dir + "/wchan") +
+                      "\n";
+    if (with_stack && system("command -v gdb >/dev/null 2>&1") == 0) {
+        const std::string gdb = "gdb -nx -batch -p " + std::to_string(pid) +
+                                " -ex 'thread apply all bt 30' 2>&1 | grep '^#\\|^Thread'";
+        if (FILE* p = popen(gdb.c_str(), "r")) {
+            char buf[4096];
+            size_t n;
+            while ((n = fread(buf, 1, sizeof(buf), p)) > 0)
+                out.append(buf, n);
+            pclose(p);
+        }
+    }
+    return out;
+}
+
+// Shells and wrappers only wait for their child; their stacks say nothing.
+bool is_wrapper(pid_t pid)
+{
+    const std::string name = status_field(pid, "Name");
+    return name == "sh" || name == "dash" || name == "bash" || name == "env" || name == "timeout";
+}
+
 // One private X server: Xvfb picks a free display itself and writes its
 // number to a pipe (-displayfd), so parallel tests never race for a display
 // and nothing is left to clean up but the process (xvfb-run's own temporary
@@ -48,11 +159,15 @@ std::string self_exe()
 struct XvfbServer {
     pid_t pid = -1;
     std::string display; // ":N", empty when the server did not start
+    std::string failure; // why not
 
     explicit XvfbServer(const std::string& server_args)
     {
         int fds[2];
-        if (pipe(fds) != 0) return;
+        if (pipe(fds) != 0) {
+            failure = "Xvfb failed to start: no pipe\n";
+            return;
+        }
         const std::string cmd = "exec Xvfb -displayfd " + std::to_string(fds[1]) +
                                 " -nolisten tcp -noreset " + server_args + " >/dev/null 2>&1";
         pid = fork();
@@ -64,16 +179,24 @@ struct XvfbServer {
         close(fds[1]);
         if (pid < 0) {
             close(fds[0]);
+            failure = "Xvfb failed to start: no process\n";
             return;
         }
         // The number arrives once the server accepts connections; EOF means
         // it died first.
+        const auto deadline = steady::now() + std::chrono::seconds(kServerStartSeconds);
         std::string number;
         char c;
-        while (read(fds[0], &c, 1) == 1 && c != '\n')
+        while (wait_readable(fds[0], deadline) && read(fds[0], &c, 1) == 1 && c != '\n')
             number += c;
         close(fds[0]);
-        if (!number.empty()) display = ":" + number;
+        if (!number.empty())
+            display = ":" + number;
+        else if (steady::now() >= deadline)
+            failure = "Xvfb named no display in " + std::to_string(kServerStartSeconds) + " s:\n" +
+                      describe(pid, true);
+        else
+            failure = "Xvfb failed to start\n";
     }
     ~XvfbServer()
     {
@@ -83,6 +206,66 @@ struct XvfbServer {
         waitpid(pid, &st, 0);
     }
 };
+
+// Runs `command` through /bin/sh with both outputs captured. A command still
+// running after `seconds` is stopped: the output then ends with what it and
+// each process below it (and `server`, when given) were doing.
+XvfbResult run_bounded(const std::string& command, int seconds, pid_t server = -1)
+{
+    XvfbResult r;
+    int fds[2];
+    if (pipe(fds) != 0) return r;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        dup2(fds[1], 1);
+        dup2(fds[1], 2);
+        close(fds[1]);
+        execl("/bin/sh", "sh", "-c", command.c_str(), (char*)nullptr);
+        _exit(127);
+    }
+    close(fds[1]);
+    if (pid < 0) {
+        close(fds[0]);
+        return r;
+    }
+    const auto deadline = steady::now() + std::chrono::seconds(seconds);
+    bool in_time = true;
+    char buf[4096];
+    for (;;) {
+        if (!wait_readable(fds[0], deadline)) {
+            in_time = false;
+            break;
+        }
+        const ssize_t n = read(fds[0], buf, sizeof(buf));
+        if (n > 0)
+            r.output.append(buf, size_t(n));
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    if (!in_time) {
+        const std::vector<pid_t> below = descendants(pid);
+        r.output += "\n[stopped after " + std::to_string(seconds) + " s: " + command +
+                    "]\nStill running:\n";
+        for (pid_t p : below)
+            r.output += describe(p, !is_wrapper(p));
+        if (server > 0) r.output += "The X server:\n" + describe(server, false);
+        kill(pid, SIGKILL);
+        for (pid_t p : below)
+            kill(p, SIGKILL);
+    }
+    close(fds[0]);
+    int st = 0;
+    while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+    }
+    if (!in_time)
+        r.status = 124; // as timeout(1) says it
+    else if (WIFEXITED(st))
+        r.status = WEXITSTATUS(st);
+    else if (WIFSIGNALED(st))
+        r.status = 128 + WTERMSIG(st);
+    return r;
+}
 } // namespace
 
 std::string shell_quote(const std::string& s)
@@ -90,21 +273,9 @@ std::string shell_quote(const std::string& s)
     return quote(s);
 }
 
-XvfbResult run_capture(const std::string& command)
+XvfbResult run_capture(const std::string& command, int seconds)
 {
-    XvfbResult r;
-    FILE* p = popen((command + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), p)) > 0)
-        r.output.append(buf, n);
-    const int st = pclose(p);
-    if (WIFEXITED(st))
-        r.status = WEXITSTATUS(st);
-    else if (WIFSIGNALED(st))
-        r.status = 128 + WTERMSIG(st);
-    return r;
+    return run_bounded(command, seconds);
 }
 
 XvfbResult xvfb_run(const std::string& command, const std::string& server_args)
@@ -112,12 +283,13 @@ XvfbResult xvfb_run(const std::string& command, const std::string& server_args)
     XvfbServer server(server_args);
     if (server.display.empty()) {
         XvfbResult r;
-        r.output = "Xvfb failed to start\n";
+        r.output = server.failure;
         r.status = 1;
         return r;
     }
-    return run_capture("DISPLAY=" + server.display + " LIBGL_ALWAYS_SOFTWARE=1 sh -c " +
-                       quote(command));
+    return run_bounded("DISPLAY=" + server.display + " LIBGL_ALWAYS_SOFTWARE=1 sh -c " +
+                           quote(command),
+                       kCommandSeconds, server.pid);
 }
 
 bool xvfb_inside()

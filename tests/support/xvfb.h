@@ -30,8 +30,11 @@ struct XvfbResult {
 // Runs `command` (through /bin/sh) under its own server.
 XvfbResult xvfb_run(const std::string& command, const std::string& server_args = kXvfbScreen);
 
-// Runs `command` through /bin/sh, capturing its output (no server).
-XvfbResult run_capture(const std::string& command);
+// Runs `command` through /bin/sh, capturing its output (no server). One
+// still running after `seconds` is stopped with status 124; its output then
+// ends with what it and each process it started were doing.
+constexpr int kCommandSeconds = 200;
+XvfbResult run_capture(const std::string& command, int seconds = kCommandSeconds);
 // `s` as one word of a /bin/sh command line, in single quotes.
 std::string shell_quote(const std::string& s);
 
