@@ -281,6 +281,17 @@ class WindowRun : public ::testing::Test
         return true;
     }
     bool main_shown() { return !modal_shown(); }
+    // A modal window drawn over the backdrop: the screen's middle is not the
+    // backdrop colour, as it is before the first frame.
+    bool alert_shown()
+    {
+        if (!modal_shown()) return false;
+        const ShownPixels p = screen();
+        const unsigned char *ref = p.at(2, 740), *mid = p.at(kResX / 2, kResY / 2);
+        for (int c = 0; c < 3; ++c)
+            if (std::abs(mid[c] - ref[c]) > 2) return true;
+        return false;
+    }
     // Pixels of the status message drawn in the failure colour (red).
     int red_status_pixels()
     {
@@ -317,7 +328,10 @@ class WindowRun : public ::testing::Test
         xdo("type --window " + wid + " --delay 40 " + sh_quote(text));
     }
 
-    void start_program(const std::vector<std::string>& args)
+    // What a start waits for: the main screen, or an alert that may come
+    // before the test has seen a frame of the main screen.
+    enum class Shows { main_screen, alert };
+    void start_program(const std::vector<std::string>& args, Shows first = Shows::main_screen)
     {
         ASSERT_TRUE(app.start(args));
         std::string found;
@@ -329,7 +343,10 @@ class WindowRun : public ::testing::Test
             60))
             << testnet::read_file(app.out);
         wid = found.substr(0, found.find('\n'));
-        ASSERT_TRUE(poll_until([&] { return main_shown(); }, 60));
+        if (first == Shows::alert)
+            ASSERT_TRUE(poll_until([&] { return alert_shown(); }, 60)) << app.log();
+        else
+            ASSERT_TRUE(poll_until([&] { return main_shown(); }, 60));
     }
     // Waits until the lists are read and INSTALL is enabled.
     void wait_for_lists()
