@@ -82,8 +82,13 @@ inline PrivateNet run_in_private_net(const std::string& hosts = "")
     const bool private_tmp =
         !under_tmp(self) && !under_tmp(ZUDEZUD_BINARY_DIR) && !under_tmp(ZUDEZUD_SOURCE_DIR);
     if (!private_tmp) std::cout << "the build lives under /tmp: /tmp stays shared\n";
-    std::string setup =
-        private_tmp ? "ip link set lo up && mount -t tmpfs tmpfs /tmp" : "ip link set lo up";
+    // Every server in a private /tmp is display 0, and Xvfb compiles its
+    // keymap to /var/lib/xkb/server-0.xkm: servers started at once would
+    // overwrite each other's, so that folder is private too.
+    std::string setup = private_tmp
+                            ? "ip link set lo up && mount -t tmpfs tmpfs /tmp && "
+                              "{ [ ! -d /var/lib/xkb ] || mount -t tmpfs tmpfs /var/lib/xkb; }"
+                            : "ip link set lo up";
     if (!hosts.empty()) {
         const std::string file = std::string(ZUDEZUD_BINARY_DIR) + "/window-run-hosts." + t->name();
         if (!testnet::write_file(file, hosts)) {
