@@ -117,3 +117,12 @@ TEST(TestRuns, AHungCommandIsStoppedWithWhatItWasDoing)
     EXPECT_EQ(quick.status, 3);
     EXPECT_EQ(quick.output, "done\n");
 }
+
+// An X server that does not start gives its own words for why.
+TEST(TestRuns, AServerThatDoesNotStartSaysWhy)
+{
+    const XvfbResult r = xvfb_run("true", "-screen 0 1024x768x24 -no-such-option");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(count_of(r.output, "Xvfb failed to start:\n"), 1) << r.output;
+    EXPECT_NE(r.output.find("Unrecognized option: -no-such-option"), std::string::npos) << r.output;
+}

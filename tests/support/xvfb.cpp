@@ -168,8 +168,13 @@ struct XvfbServer {
             failure = "Xvfb failed to start: no pipe\n";
             return;
         }
+        // Its messages are kept to tell why it did not start.
+        char messages[] = "/tmp/zudezud-xvfb-XXXXXX";
+        const int mfd = mkstemp(messages);
+        if (mfd >= 0) close(mfd);
         const std::string cmd = "exec Xvfb -displayfd " + std::to_string(fds[1]) +
-                                " -nolisten tcp -noreset " + server_args + " >/dev/null 2>&1";
+                                " -nolisten tcp -noreset " + server_args + " >/dev/null 2>" +
+                                (mfd >= 0 ? quote(messages) : std::string("/dev/null"));
         pid = fork();
         if (pid == 0) {
             close(fds[0]);
@@ -179,6 +184,7 @@ struct XvfbServer {
         close(fds[1]);
         if (pid < 0) {
             close(fds[0]);
+            if (mfd >= 0) unlink(messages);
             failure = "Xvfb failed to start: no process\n";
             return;
         }
@@ -196,7 +202,8 @@ struct XvfbServer {
             failure = "Xvfb named no display in " + std::to_string(kServerStartSeconds) + " s:\n" +
                       describe(pid, true);
         else
-            failure = "Xvfb failed to start\n";
+            failure = "Xvfb failed to start:\n" + read_text(messages);
+        if (mfd >= 0) unlink(messages);
     }
     ~XvfbServer()
     {
