@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -46,8 +47,7 @@ std::string self_exe()
     return buf;
 }
 
-// Commands stop well inside the test's own time-out, which would kill the
-// test without a word of what hung.
+// A server that names no display by then is stopped with what it was doing.
 constexpr int kServerStartSeconds = 60;
 
 using steady = std::chrono::steady_clock;

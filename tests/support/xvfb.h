@@ -32,7 +32,8 @@ XvfbResult xvfb_run(const std::string& command, const std::string& server_args =
 
 // Runs `command` through /bin/sh, capturing its output (no server). One
 // still running after `seconds` is stopped with status 124; its output then
-// ends with what it and each process it started were doing.
+// ends with what it and each process it started were doing. The bound is well
+// inside a test's own time-out, which would end the test without a word.
 constexpr int kCommandSeconds = 200;
 XvfbResult run_capture(const std::string& command, int seconds = kCommandSeconds);
 // `s` as one word of a /bin/sh command line, in single quotes.
