@@ -122,7 +122,8 @@ std::string status_field(pid_t pid, const std::string& name)
 }
 
 // What a process is doing: its command, state and where the kernel has it
-// waiting, and its threads' stacks when gdb is at hand.
+// waiting, and its threads' stacks when gdb is at hand (bounded too: gdb can
+// hang on a process stuck in the kernel).
 std::string describe(pid_t pid, bool with_stack)
 {
     const std::string dir = "/proc/" + std::to_string(pid);
@@ -132,7 +133,7 @@ std::string describe(pid_t pid, bool with_stack)
                       status_field(pid, "State") + ", waiting in " + read_text(dir + "/wchan") +
                       "\n";
     if (with_stack && system("command -v gdb >/dev/null 2>&1") == 0) {
-        const std::string gdb = "gdb -nx -batch -p " + std::to_string(pid) +
+        const std::string gdb = "timeout 60 gdb -nx -batch -p " + std::to_string(pid) +
                                 " -ex 'thread apply all bt 30' 2>&1 | grep '^#\\|^Thread'";
         if (FILE* p = popen(gdb.c_str(), "r")) {
             char buf[4096];
