@@ -15,6 +15,9 @@
 
 const char* const kPrefFileName = "Zudezud Installer.prf";
 const char* const kPrefTempSuffix = ".new";
+const char* const kPrefNoHomeLine =
+    "No home folder: preferences are not read from a file nor saved; --pref: options apply "
+    "for this run.";
 
 namespace
 {
@@ -69,6 +72,7 @@ scan_class::scan_class(const std::string& path, int io_mode, size_t user_part) :
         ouf_open(path + kPrefTempSuffix, kFileText, kPrefVersion, kNoNotice);
         return;
     }
+    if (path.empty()) return; // no file: only the --pref: options are read
     xmap_class file(path, user_part);
     static const int versions[] = {kPrefVersion, 0};
     if (file.check_file(kFileText, versions, nullptr, nullptr) == 0) return;
@@ -122,16 +126,18 @@ void pref_class::IO_set(int type, int io)
 {
     if (type != kPrefSetInstaller) return;
 
-    // Without a home folder there is no preferences folder: the defaults
-    // stand and nothing is saved.
+    // Without a home folder there is no preferences folder: no file is read
+    // or saved, but the --pref: options still apply for this run.
     std::string folder;
     get_OS_abs_path(kOsDirPrefs, folder);
     if (folder.empty()) {
-        xer << "No home folder: preferences are neither read nor saved.\n";
-        return;
+        if (io != kPrefRead) return;
+        std::fprintf(stderr, "Zudezud: %s\n", kPrefNoHomeLine);
+        std::fflush(stderr);
+        xer << kPrefNoHomeLine << "\n";
     }
 
-    scan_class s(folder + kPrefFileName, io, folder.size());
+    scan_class s(folder.empty() ? std::string() : folder + kPrefFileName, io, folder.size());
     for (size_t i = 0; i < g_field_count; ++i) {
         const pref_field& f = g_fields[i];
         if (f.number) {

@@ -20,6 +20,8 @@ constexpr int kPrefVersion = 9001;
 extern const char* const kPrefFileName;
 // Suffix of the temporary file a save writes before it replaces the file.
 extern const char* const kPrefTempSuffix;
+// Said once, on stderr and in the log, when a read finds no home folder.
+extern const char* const kPrefNoHomeLine;
 
 // One setting of the preferences file, as the application registers it:
 // a number or a text, under its key.
@@ -55,6 +57,7 @@ class scan_class
     std::string write_path;                    // write mode: the file to replace
     std::vector<std::string> keys;             // every key written or fetched
 
+    // An empty path reads no file: only the --pref: options answer.
     // user_part: the leading characters of path that name the user's own
     // folder (the home folder), which may hold any character.
     scan_class(const std::string& path, int io, size_t user_part = 0);

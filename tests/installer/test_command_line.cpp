@@ -10,8 +10,10 @@
 #include <algorithm>
 #include <string>
 
+#include "OOPS_cpp/pref.h"
 #include "support/nginx.h"
 #include "support/temp_dir.h"
+#include "support/text.h"
 #include "support/xvfb.h"
 
 namespace
@@ -175,4 +177,33 @@ TEST(CommandLine, TheLogNamesTheDestinationReallyUsed)
         EXPECT_NE(line_of(log, "dest_dir_path=/Zudezud/"), std::string::npos) << log;
         EXPECT_EQ(TempDir::read(dir / "err.txt"), c.err) << c.args;
     }
+}
+
+// Without a home folder nothing is read or saved, but --pref: options still
+// hold for the run: the proxy they name is asked for the server list, and
+// the user is told once, on stderr and in the log, that nothing is saved.
+TEST(CommandLine, PrefOptionsHoldWithoutAHomeFolder)
+{
+    if (!testnet::nginx_installed()) GTEST_SKIP() << "nginx is not installed";
+    TempDir dir;
+    Program app(dir.path());
+    testnet::Nginx proxy;
+    ASSERT_TRUE(proxy.Start(dir.path())) << proxy.failure();
+    const std::string script =
+        "cd " + shell_quote(dir.path()) +
+        " || exit 1; env -u HOME ./zudezud_installer --pref:_proxy_host=127.0.0.1 "
+        "--pref:_proxy_port_int=" +
+        std::to_string(proxy.port()) +
+        " >out.txt 2>err.txt & pid=$!; for i in $(seq 400); do "
+        "grep -q serverlist " +
+        shell_quote(proxy.access_log()) +
+        " 2>/dev/null && break; sleep 0.05; done; kill -TERM $pid; wait $pid";
+    const XvfbResult r = xvfb_run(script);
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(proxy.ReadAccessLog().find("serverlist"), std::string::npos)
+        << TempDir::read(dir / "Log.txt");
+    const std::string said = std::string(kPrefNoHomeLine) + "\n";
+    EXPECT_EQ(TempDir::read(dir / "err.txt"), "Zudezud: " + said);
+    EXPECT_EQ(count_of(TempDir::read(dir / "Log.txt"), said), 1);
+    EXPECT_FALSE(TempDir::exists(dir / "Resources"));
 }
