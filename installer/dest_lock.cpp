@@ -1,4 +1,4 @@
-// The destination lock: flock on a file of the preferences folder.
+// The destination lock: flock on a descriptor of the destination folder.
 #include "installer/dest_lock.h"
 
 #include <fcntl.h>
@@ -7,20 +7,14 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cinttypes>
-#include <cstdio>
-#include <cstring>
 
 #include "Files/io_utils.h"
 #include "GenH/hl_types.h"
-#include "installer/utils.h"
-
-std::string dest_lock_folder;
 
 namespace
 {
 int lock_fd = -1;
-std::string held_dest, held_path;
+std::string held_dest;
 // The last reason no lock could be had, logged once.
 std::string logged_trouble;
 
@@ -30,80 +24,58 @@ void log_trouble(const std::string& what)
     logged_trouble = what;
     xer << what << "\n" << std::flush;
 }
-} // namespace
 
-std::string dest_lock_path(const std::string& dest)
+bool same_folder(int a, int b)
 {
-    std::string folder = dest_lock_folder;
-    if (folder.empty()) get_OS_abs_path(kOsDirPrefs, folder);
-    if (folder.empty()) return "";
-    if (folder.back() != '/') folder += '/';
-    // FNV-1a: the name only has to tell destinations apart.
-    std::uint64_t h = 14695981039346656037ull;
-    for (unsigned char c : dest) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    char name[64];
-    snprintf(name, sizeof name, "destination-%016" PRIx64 ".lock", h);
-    return folder + name;
+    struct stat sa, sb;
+    return fstat(a, &sa) == 0 && fstat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
 }
+} // namespace
 
 int dest_lock_take(const std::string& dest)
 {
-    if (lock_fd >= 0 && held_dest == dest) return kLockHeld;
-    dest_lock_release();
-    const std::string path = dest_lock_path(dest);
-    if (path.empty()) {
-        log_trouble("No preferences folder: two installers could work on one destination.");
+    // The folder itself, not its name: "x//dest/", "x/./dest/" or a path
+    // through a link open the same one. Closed on exec, so that no program
+    // started from here keeps it.
+    const int fd = open(dest.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        const int err = errno;
+        dest_lock_release();
+        // A folder not made yet is locked once INSTALL makes it; a file in
+        // its place is INSTALL's alert.
+        if (err != ENOENT && err != ENOTDIR)
+            log_trouble("I can not lock " + dest + " (" + error_str(err) +
+                        "): two installers could work on one destination.");
         return kLockNone;
     }
-    // A file another run removed while we waited for it would lock nothing:
-    // the lock counts only on the file that is still there.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0) {
-            log_trouble("I can not make the lock file " + path + " (" + error_str(errno) +
-                        "): two installers could work on one destination.");
-            return kLockNone;
-        }
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-            const int err = errno;
-            close(fd);
-            if (err == EWOULDBLOCK) return kLockBusy;
-            log_trouble("I can not lock " + path + " (" + error_str(err) +
-                        "): two installers could work on one destination.");
-            return kLockNone;
-        }
-        struct stat a, b;
-        if (fstat(fd, &a) == 0 && stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-            a.st_ino == b.st_ino) {
-            // For a person who finds the file: whose it is and for what.
-            const std::string note = std::to_string(getpid()) + "\t" + dest + "\n";
-            // A courtesy: the lock holds without it.
-            const bool noted = ftruncate(fd, 0) == 0 && pwrite(fd, note.data(), note.size(), 0) ==
-                                                            static_cast<ssize_t>(note.size());
-            (void)noted;
-            lock_fd = fd;
-            held_dest = dest;
-            held_path = path;
-            logged_trouble.clear();
-            return kLockHeld;
-        }
+    // Ours already: a second flock on another open of it would wait for us.
+    if (lock_fd >= 0 && same_folder(fd, lock_fd)) {
         close(fd);
+        held_dest = dest;
+        return kLockHeld;
     }
-    return kLockBusy;
+    dest_lock_release();
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        close(fd);
+        if (err == EWOULDBLOCK) return kLockBusy;
+        log_trouble("I can not lock " + dest + " (" + error_str(err) +
+                    "): two installers could work on one destination.");
+        return kLockNone;
+    }
+    lock_fd = fd;
+    held_dest = dest;
+    logged_trouble.clear();
+    return kLockHeld;
 }
 
 void dest_lock_release()
 {
     if (lock_fd < 0) return;
-    // Removed while still locked, so that nobody locks a file about to go.
-    unlink(held_path.c_str());
     close(lock_fd);
     lock_fd = -1;
     held_dest.clear();
-    held_path.clear();
 }
 
 const std::string& dest_lock_held()

@@ -1,9 +1,9 @@
 // One installer at a time on a destination. Two would undo each other's
 // work (one renames the folder while the other unpacks into it), so an
 // advisory lock (flock) is held from the scan to the end of the
-// installation, on a file in the preferences folder named after the
-// destination: nothing is added to the user's installation, and the lock
-// dies with its process.
+// installation on the destination folder itself: every spelling of its path
+// and every user meet the same folder. Nothing is added to the user's
+// installation, and the lock dies with its process.
 #pragma once
 
 #include <string>
@@ -12,20 +12,13 @@
 enum {
     kLockHeld = 0, // this process holds the destination's lock
     kLockBusy = 1, // another process holds it: change nothing there yet
-    kLockNone = 2, // no lock can be had here (no preferences folder): go on without
+    kLockNone = 2, // no folder to lock (not made yet, or not readable): go on without
 };
 
-// Takes the lock of dest, giving up one held for another destination first.
+// Takes the lock of dest, giving up one held for another folder first.
 // Never waits: a busy lock is asked for again later.
 int dest_lock_take(const std::string& dest);
 // Gives up the lock held, if any.
 void dest_lock_release();
-// The destination whose lock is held ("" when none).
+// The destination whose lock is held, as it was spelled ("" when none).
 const std::string& dest_lock_held();
-
-// Where the lock files live; the preferences folder when empty (tests point
-// it elsewhere).
-extern std::string dest_lock_folder;
-// The lock file of dest: the folder + "destination-" + 16 hex digits of the
-// path's hash + ".lock".
-std::string dest_lock_path(const std::string& dest);

@@ -57,7 +57,7 @@ static int make_one_folder(const std::string& path)
     return r;
 }
 
-int make_dirs()
+int make_dest_folder()
 {
     if (dest_dir_path.empty()) return 0; // nothing to make: there is no destination
 
@@ -75,7 +75,12 @@ int make_dirs()
             return r;
         }
     }
+    return 0;
+}
 
+void make_release_folders()
+{
+    if (dest_dir_path.empty()) return;
     // The folder of every wanted file, parents first (byte order does that),
     // then the fixed folders. Each is tried; one alert tells the first
     // failure and how many more there were.
@@ -106,7 +111,13 @@ int make_dirs()
         }
     }
     if (failed) make_dir_error(first, first_code, failed - 1);
-    return 0;
+}
+
+int make_dirs()
+{
+    const int r = make_dest_folder();
+    if (r == 0) make_release_folders();
+    return r;
 }
 
 int is_safe_folder_name(const std::string& name)

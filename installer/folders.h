@@ -7,11 +7,14 @@
 constexpr int kFixedFolderCount = 7;
 extern const char* const kFixedFolders[kFixedFolderCount];
 
-// Creates the destination with its ancestors, the folder of every wanted
-// file and the seven fixed folders. A destination that cannot be made or
-// written is reported and answers its error code: nothing more is made, and
-// the installation must not start. Other folders are all tried, and their
-// failures reported in one alert; the answer is then 0.
+// Creates the destination with its ancestors. A destination that cannot be
+// made or written is reported and answers its error code: nothing more may
+// be made, and the installation must not start.
+int make_dest_folder();
+// Creates the folder of every wanted file and the seven fixed folders. All
+// are tried, and their failures reported in one alert.
+void make_release_folders();
+// make_dest_folder, then make_release_folders when it answered 0.
 int make_dirs();
 // The folder alert; more counts the further folders that failed.
 void make_dir_error(std::string path, int code, int more = 0);

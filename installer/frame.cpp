@@ -132,6 +132,18 @@ void directory_phase()
 
 int dest_busy = 0;
 
+// Another installer holds the destination: the scan waits, and the log says
+// so once.
+static void wait_for_other_installer()
+{
+    if (!dest_busy)
+        xer << "Another installer is working on " << dest_dir_path
+            << ": waiting until it is done.\n"
+            << std::flush;
+    dest_busy = 1;
+    dest_busy_since_us = xtim_class::microsecs();
+}
+
 void scan_phase()
 {
     if (stg.dir_state != kDirScan) return;
@@ -139,16 +151,11 @@ void scan_phase()
         // Nothing is read or changed in a folder another installer works on;
         // its lock is asked for again once a second.
         if (dest_busy && xtim_class::microsecs() - dest_busy_since_us < kLockRetryUs) return;
-        const int was_busy = dest_busy;
-        dest_busy = dest_lock_take(dest_dir_path) == kLockBusy;
-        if (dest_busy) {
-            if (!was_busy)
-                xer << "Another installer is working on " << dest_dir_path
-                    << ": waiting until it is done.\n"
-                    << std::flush;
-            dest_busy_since_us = xtim_class::microsecs();
+        if (dest_lock_take(dest_dir_path) == kLockBusy) {
+            wait_for_other_installer();
             return;
         }
+        dest_busy = 0;
         // A new scan: what the screen says of an earlier installation no
         // longer holds.
         next.all_done = 0;
@@ -206,7 +213,16 @@ void install_flow()
     stg.extract_error = 0;
     // A destination that cannot be made or written: one alert, and the user
     // stays idle to choose another.
-    if (make_dirs() != 0) return;
+    if (make_dest_folder() != 0) return;
+    // A folder made just now is locked before anything is made in it. One
+    // another installer has taken since the scan is changing under us: its
+    // state is read again once that installer is done.
+    if (dest_lock_take(dest_dir_path) == kLockBusy) {
+        restart_scan();
+        wait_for_other_installer();
+        return;
+    }
+    make_release_folders();
     const int agreed = engine_windows.eula() == 1;
     // The decisions run whatever the answer; a cancel keeps everything idle.
     // Installing starts only once every file has its decision: a question

@@ -102,8 +102,6 @@ class EngineTest : public ::testing::Test
         dir_scan_cancel();
         dest_lock_release();
         dest_busy = 0;
-        ::mkdir((tmp / "locks").c_str(), 0700);
-        dest_lock_folder = tmp / "locks/";
     }
     void TearDown() override
     {

@@ -92,6 +92,8 @@ TEST_F(FrameTest, PressesActInTheFrameTheyAreMadeIn)
     stg.server_count = 1;
     stg.dir_state = kDirReady;
     scripted().picked = tmp / "other/";
+    ::mkdir((tmp / "other").c_str(), 0755);
+    ::mkdir((tmp / "other/Zudezud").c_str(), 0755);
     frame_screen pressed = kNoScreen;
     pressed.destination = [] { return 1; };
     run_frame(pressed);

@@ -167,4 +167,54 @@ TEST_F(DestinationWindow, SecondInstallerWaitsForTheFirst)
     EXPECT_EQ(second.status, 0);
 }
 
+// The second installer is another user's, or has no HOME, and spells the
+// folder another way: it still waits, and adds nothing to the installation.
+TEST_F(DestinationWindow, SecondInstallerWaitsWhateverTheSpellingAndHome)
+{
+    WINDOW_RUN_BODY();
+    ASSERT_NO_FATAL_FAILURE(publish());
+    const std::string dest = tmp / "inst/Zudezud/";
+    ::mkdir((tmp / "inst").c_str(), 0755);
+    write_tree(dest, {{"Resources/readme.txt", "my readme\n"}});
+    ASSERT_EQ(symlink((tmp / "inst").c_str(), (tmp / "link").c_str()), 0);
+    start_program(args(dest));
+    wait_for_lists();
+    const std::string before = listing(dest);
+
+    const struct {
+        const char* what;
+        std::string spelling, home;
+    } seconds[] = {
+        {"doubled slash, another HOME", tmp / "inst//Zudezud/", tmp / "home2"},
+        {"through a link, no HOME", tmp / "link/./Zudezud/", ""},
+    };
+    int n = 0;
+    for (const auto& c : seconds) {
+        SCOPED_TRACE(c.what);
+        Program second;
+        second.dir = tmp / ("second" + std::to_string(++n) + "/");
+        second.home = c.home;
+        ::mkdir(second.dir.c_str(), 0755);
+        if (!c.home.empty()) ::mkdir(c.home.c_str(), 0755);
+        ASSERT_EQ(run_capture("cp " + sh_quote(ZUDEZUD_INSTALLER_EXE) + " " +
+                              sh_quote(second.dir + "zudezud_installer"))
+                      .status,
+                  0);
+        const std::string waiting =
+            "Another installer is working on " + c.spelling + ": waiting until it is done.";
+        ASSERT_TRUE(second.start(args(c.spelling)));
+        EXPECT_TRUE(poll_until([&] { return second.log().find(waiting) != std::string::npos; }, 60))
+            << second.log();
+        usleep(500000);
+        shot(std::string("second-waits-") + std::to_string(n));
+        EXPECT_FALSE(install_is_green());
+        EXPECT_EQ(count_of(second.log(), waiting), 1);
+        kill(second.pid, SIGTERM);
+        ASSERT_TRUE(second.exited(30));
+        EXPECT_EQ(second.status, 0);
+    }
+    EXPECT_EQ(listing(dest), before);
+    quit_and_expect_exit_0();
+}
+
 } // namespace

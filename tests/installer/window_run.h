@@ -136,7 +136,7 @@ inline Win window_at(int id)
 }
 
 // The program as the user starts it, copied into a private folder (its
-// Log.txt is written beside it) with a private HOME.
+// Log.txt is written beside it) with a private HOME, or none when home is "".
 class Program
 {
   public:
@@ -149,7 +149,10 @@ class Program
         out = dir + "output.txt";
         pid = fork();
         if (pid == 0) {
-            setenv("HOME", home.c_str(), 1);
+            if (home.empty())
+                unsetenv("HOME");
+            else
+                setenv("HOME", home.c_str(), 1);
             setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
             freopen(out.c_str(), "w", stdout);
             freopen(out.c_str(), "a", stderr);
