@@ -182,6 +182,41 @@ TEST_F(HttpTest, EndedOrUnreadableReplyFailsAtOnce)
         {"part of the file", "HTTP/1.1 206 Partial Content\r\nContent-Length: 4\r\n\r\nabcd", false,
          "the reply holds only part of the file (206) where the whole file was asked for",
          "   response   =Partial Content (#206)\n", earlier.c_str()},
+        // A length that is no number, or two that differ, would make a
+        // complete file of a wrong size.
+        {"length that is no number",
+         "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\n" + std::string(1000, 'b'), false,
+         "the reply's \"Content-Length: abc\" is not a number of bytes, so the end of its body "
+         "cannot be known",
+         "   IsComplete =0\n", earlier.c_str()},
+        {"length with letters after it",
+         "HTTP/1.1 200 OK\r\nContent-Length: 10abc\r\n\r\n" + std::string(1000, 'b'), false,
+         "the reply's \"Content-Length: 10abc\" is not a number of bytes, so the end of its body "
+         "cannot be known",
+         "   IsComplete =0\n", earlier.c_str()},
+        {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\nbody", false,
+         "the reply's \"Content-Length: -1\" is not a number of bytes, so the end of its body "
+         "cannot be known",
+         "   IsComplete =0\n", earlier.c_str()},
+        {"empty length", "HTTP/1.1 200 OK\r\nContent-Length: \r\n\r\nbody", false,
+         "the reply's \"Content-Length: \" is not a number of bytes, so the end of its body "
+         "cannot be known",
+         "   IsComplete =0\n", earlier.c_str()},
+        {"two different lengths",
+         "HTTP/1.1 200 OK\r\nContent-Length: 500\r\nContent-Length: 1000\r\n\r\n" +
+             std::string(1000, 'b'),
+         false,
+         "the reply gives two different \"Content-Length\" values (500 and 1000), so the end of "
+         "its body cannot be known",
+         "   IsComplete =0\n", earlier.c_str()},
+        {"four-digit status code", "HTTP/1.1 2000 Weird\r\nContent-Length: 5\r\n\r\nhello", false,
+         "the reply's status line \"HTTP/1.1 2000 Weird\" is not valid", "   response   = (#-1)\n",
+         earlier.c_str()},
+        {"length past 63 bits",
+         "HTTP/1.1 200 OK\r\nContent-Length: 18446744073709551617\r\n\r\nbody", false,
+         "the reply's \"Content-Length: 18446744073709551617\" is not a number of bytes, so the "
+         "end of its body cannot be known",
+         "   IsComplete =0\n", earlier.c_str()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -222,6 +257,81 @@ TEST_F(HttpTest, HeaderNamesInAnyCase)
     EXPECT_EQ(s.client.run(), kNetComplete); // without waiting for a close
     EXPECT_EQ(testnet::read_file(path("out.zip")), "abcd");
     EXPECT_EQ(Log(), "");
+}
+
+TEST_F(HttpTest, LengthWithOtherBlanksOrRepeatedIsRead)
+{
+    // As real servers may send it: no blank or a tab after the colon,
+    // blanks after the value, the same value twice.
+    for (const char* length : {"Content-Length:4", "Content-Length:\t4", "Content-Length: 4  \t",
+                               "Content-Length: 4\r\ncontent-length:4"}) {
+        SCOPED_TRACE(length);
+        PeerSession s(this, path("out.zip"));
+        ASSERT_TRUE(s.ok);
+        ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\n" + std::string(length) + "\r\n\r\nabcd"));
+        EXPECT_EQ(s.client.run(), kNetComplete); // without waiting for a close
+        EXPECT_EQ(testnet::read_file(path("out.zip")), "abcd");
+    }
+    EXPECT_EQ(Log(), "");
+}
+
+// A name from a list the servers send goes into the request line and the
+// "Host" header: one that would break them is never sent.
+TEST_F(HttpTest, NamesThatWouldBreakTheRequestAreNotSent)
+{
+    const std::string server_why =
+        "\" holds a blank or a control character, so no request is made for it";
+    struct {
+        const char* name;
+        std::string server, path;
+        std::string why;   // the reason line
+        std::string shown; // the error block's server and file lines
+    } cases[] = {
+        {"blank in the server name", "%%garbage host%%", "/p/f.zip",
+         "the server name \"%%garbage host%%" + server_why,
+         "   server     =%%garbage host%%\n   file       =/p/f.zip\n"},
+        {"tab in the server name", "files\t.test", "/p/f.zip",
+         "the server name \"files\\x09.test" + server_why, "   server     =files\\x09.test\n"},
+        {"line break in the server name", "files.test\r\nX-Evil: 1", "/p/f.zip",
+         "the server name \"files.test\\x0D\\x0AX-Evil: 1" + server_why,
+         "   server     =files.test\\x0D\\x0AX-Evil: 1\n"},
+        {"DEL in the server name", "files\x7f.test", "/p/f.zip",
+         "the server name \"files\\x7F.test" + server_why, "   server     =files\\x7F.test\n"},
+        {"line break in the path", kServer, "/p/f.zip HTTP/1.1\r\nX-Evil: 1\r\n",
+         "the path \"/p/f.zip HTTP/1.1\\x0D\\x0AX-Evil: 1\\x0D\\x0A\" holds a control character, "
+         "so no "
+         "request is made for it",
+         "   file       =/p/f.zip HTTP/1.1\\x0D\\x0AX-Evil: 1\\x0D\\x0A\n"},
+        {"control character in the path", kServer, "/p/f\x01.zip",
+         "the path \"/p/f\\x01.zip\" holds a control character, so no request is made for it",
+         "   file       =/p/f\\x01.zip\n"},
+        {"DEL in the path", kServer, "/p/f\x7f.zip",
+         "the path \"/p/f\\x7F.zip\" holds a control character, so no request is made for it",
+         "   file       =/p/f\\x7F.zip\n"},
+    };
+    testnet::ScriptPeer peer; // the proxy every request would reach
+    ASSERT_TRUE(peer.Listen());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        xer.close();
+        xer.open(log_, std::ios::out | std::ios::trunc);
+        http.ForgetFailures();
+        via_proxy(peer.port());
+        SlotPoller client{kNetSlotFirstStream, c.server, c.path, path("out.zip")};
+        client.poll();
+        EXPECT_EQ(client.answer, kNetFailed); // at the first call
+        EXPECT_FALSE(peer.Accept([&] { client.poll(); }, 200)) << "the request reached the proxy";
+        const std::string log = Log();
+        EXPECT_EQ(
+            log.rfind("HTTP failed: " + c.why + "\nHTTP Error for " + path("out.zip") + "\n", 0),
+            0u)
+            << log;
+        EXPECT_NE(log.find(c.shown), std::string::npos) << log;
+        EXPECT_EQ(count_of(log, "\n"), 11) << "a line broken in the log: " << log;
+        EXPECT_EQ(http.LastFailure(kNetSlotFirstStream).reason, c.why);
+        EXPECT_FALSE(http.LastFailure(kNetSlotFirstStream).reached);
+        EXPECT_EQ(access(path("out.zip").c_str(), F_OK), -1);
+    }
 }
 
 TEST_F(HttpTest, NoCacheAsksCachesForAFreshCopy)
