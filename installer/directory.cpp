@@ -20,6 +20,7 @@
 #include "GenC/hl_alert.h"
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/http.h"
 #include "Thread/hl_thread.h"
 #include "UTL/UTL_time.h"
 #include "installer/sub_wins.h"
@@ -65,6 +66,8 @@ int is_safe_release_path(const std::string& path)
     if (path.empty() || path[0] == '/') return 0;
     if (path.size() > static_cast<std::string::size_type>(kMaxFilePath)) return 0;
     if (path.find_first_of("\\:") != std::string::npos) return 0;
+    // A control character would break the request line that asks for it.
+    if (!http_sendable_path(path)) return 0;
     std::string::size_type start = 0;
     while (start <= path.size()) {
         std::string::size_type slash = path.find('/', start);
@@ -540,8 +543,8 @@ int dir_scan_begin(const std::string& path, std::string title)
     // The list comes from the network: a bad record refuses the list, it
     // never ends the program.
     if (!res.ok) {
-        xer << "Directory list " << path << ": refusing it for the unsafe path '" << res.bad_path
-            << "'.\n";
+        xer << "Directory list " << path << ": refusing it for the unsafe path '"
+            << http_visible(res.bad_path) << "'.\n";
         return refuse_list();
     }
     if (res.no_file_path) {

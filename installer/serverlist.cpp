@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/http.h"
 #include "installer/text_scan.h"
 #include "installer/utils.h"
 
@@ -32,13 +33,16 @@ int parse_server_list(const char* body, const char* end)
             s.skip_white();
             std::string desc = s.rest_of_line();
             // The network client ends the program for such a request, so a
-            // bad record from the server must never reach it.
-            if (host.empty() || host.back() == '/' || path.empty() || path[0] != '/') {
-                xer << "Server list: skipping a server record with host '" << host << "' and path '"
-                    << path << "'.\n";
+            // bad record from the server must never reach it; nor a name
+            // that would break the request line.
+            const std::string full_path = path + install_name + "/";
+            if (host.empty() || host.back() == '/' || path.empty() || path[0] != '/' ||
+                !http_sendable_server(host) || !http_sendable_path(full_path)) {
+                xer << "Server list: skipping a server record with host '" << http_visible(host)
+                    << "' and path '" << http_visible(path) << "'.\n";
             } else if (count < kMaxServers) {
                 server_name[count] = host;
-                server_path[count] = path + install_name + "/";
+                server_path[count] = full_path;
                 server_desc[count] = desc;
                 ++count;
             }

@@ -12,6 +12,7 @@
 #include "OOPS_cpp/http.h"
 
 #include <errno.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -41,42 +42,81 @@ bool http_name_less::operator()(const std::string& a, const std::string& b) cons
 namespace
 {
 
-// The status code sits in characters 9 to 11 of "HTTP/1.1 200 OK".
-int status_digits(const char* p)
+bool is_blank(char c)
 {
-    char code[4] = {p[0], p[1], p[2], 0};
-    return (int)strtol(code, nullptr, 10);
+    return c == ' ' || c == '\t';
+}
+
+bool is_control(char c)
+{
+    const unsigned char u = (unsigned char)c;
+    return u < 0x20 || u == 0x7f;
+}
+
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// A reply's text in a reason: visible, and short even when the line is not.
+std::string shown(const std::string& text)
+{
+    constexpr std::size_t kMax = 80;
+    if (text.size() <= kMax) return http_visible(text);
+    return http_visible(text.substr(0, kMax)) + "...";
 }
 
 // "HTTP/1.1 200 OK", and also "HTTP/1.1 200 " and "HTTP/1.1 200": the
 // reason phrase may be empty (RFC 9112, section 4), and the blank before it
-// is often left out then.
+// is often left out then. The code is three digits, never more: "2000"
+// must not pass for 200.
 bool is_status_line(const char* line, std::size_t len)
 {
-    if (len < 12 || strncmp(line, "HTTP/", 5) != 0) return false;
-    if (len > 13) return true;
-    return line[8] == ' ' && isdigit((unsigned char)line[9]) && isdigit((unsigned char)line[10]) &&
-           isdigit((unsigned char)line[11]) && (len == 12 || line[12] == ' ');
+    return len >= 12 && strncmp(line, "HTTP/", 5) == 0 && is_digit(line[5]) && line[6] == '.' &&
+           is_digit(line[7]) && line[8] == ' ' && is_digit(line[9]) && is_digit(line[10]) &&
+           is_digit(line[11]) && (len == 12 || line[12] == ' ');
+}
+
+// "Name: value", the blanks around the value optional (RFC 9112, section
+// 5): "Content-Length:1000" and a tab are what some servers send.
+void parse_header(const char* line, std::size_t len, http_head_struct& head)
+{
+    const char* colon = (const char*)memchr(line, ':', len);
+    if (colon == nullptr || colon == line) return;
+    std::string name(line, colon);
+    for (char c : name)
+        if (is_blank(c)) return; // "Name :" is no header
+    const char* value = colon + 1;
+    const char* end = line + len;
+    while (value < end && is_blank(*value))
+        ++value;
+    while (end > value && is_blank(end[-1]))
+        --end;
+    std::string text(value, end);
+    // emplace keeps the first value of a repeated name; a length that
+    // differs from it leaves the body's end unknown.
+    auto it = head.headers.emplace(name, text);
+    if (!it.second && head.length_conflict.empty() && it.first->second != text &&
+        strcasecmp(name.c_str(), "Content-Length") == 0)
+        head.length_conflict = text;
 }
 
 void parse_line(const char* line, std::size_t len, http_head_struct& head)
 {
     if (is_status_line(line, len)) {
-        head.status = status_digits(line + 9);
+        head.status = (line[9] - '0') * 100 + (line[10] - '0') * 10 + (line[11] - '0');
         if (len > 13)
             head.reason.assign(line + 13, len - 13);
         else
             head.reason.clear();
         return;
     }
-    for (std::size_t i = 0; i + 1 < len; ++i) {
-        if (line[i] == ':' && line[i + 1] == ' ') {
-            std::string name(line, i);
-            // emplace keeps the first value of a repeated name
-            head.headers.emplace(name, std::string(line + i + 2, len - i - 2));
-            return;
-        }
+    // No header name holds a '/': such a line was meant as a status line.
+    if (len >= 5 && strncmp(line, "HTTP/", 5) == 0) {
+        if (head.bad_status_line.empty()) head.bad_status_line.assign(line, len);
+        return;
     }
+    parse_header(line, len, head);
 }
 
 } // namespace
@@ -102,6 +142,7 @@ int http_parse_head(std::vector<char>& buf, http_head_struct& head)
                 // the final reply, and the final reply may already be in the
                 // buffer, so parsing goes on.
                 head.headers.clear();
+                head.length_conflict.clear();
             }
         } else {
             parse_line(line, len, head);
@@ -118,7 +159,21 @@ int64_t http_content_length(const http_header_map& headers)
 {
     auto it = headers.find("Content-Length");
     if (it == headers.end()) return -1;
-    return (int64_t)strtoll(it->second.c_str(), nullptr, 10);
+    const std::string& text = it->second;
+    std::size_t i = 0, n = text.size();
+    while (i < n && is_blank(text[i]))
+        ++i;
+    while (n > i && is_blank(text[n - 1]))
+        --n;
+    if (i == n) return kNetLengthInvalid;
+    int64_t length = 0;
+    for (; i < n; ++i) {
+        if (!is_digit(text[i])) return kNetLengthInvalid;
+        const int digit = text[i] - '0';
+        if (length > (INT64_MAX - digit) / 10) return kNetLengthInvalid;
+        length = length * 10 + digit;
+    }
+    return length;
 }
 
 std::string http_unreadable_reply(const http_head_struct& head)
@@ -132,13 +187,53 @@ std::string http_unreadable_reply(const http_head_struct& head)
             return "the reply's body comes as \"Transfer-Encoding: " + te->second +
                    "\", which this client cannot read";
     }
+    const char* const kEndUnknown = ", so the end of its body cannot be known";
+    if (!head.length_conflict.empty())
+        return "the reply gives two different \"Content-Length\" values (" +
+               shown(head.headers.find("Content-Length")->second) + " and " +
+               shown(head.length_conflict) + ")" + kEndUnknown;
+    if (http_content_length(head.headers) == kNetLengthInvalid)
+        return "the reply's \"Content-Length: " +
+               shown(head.headers.find("Content-Length")->second) + "\" is not a number of bytes" +
+               kEndUnknown;
     // No request asks for a range, so a part is never what was wanted.
     if (head.status == 206)
         return "the reply holds only part of the file (206) where the whole file was asked for";
     if (head.status >= 200 && head.status <= 299 && http_content_length(head.headers) < 0)
-        return "the reply (" + std::to_string(head.status) +
-               ") has no \"Content-Length\", so the end of its body cannot be known";
+        return "the reply (" + std::to_string(head.status) + ") has no \"Content-Length\"" +
+               kEndUnknown;
     return "";
+}
+
+bool http_sendable_server(const std::string& server)
+{
+    for (char c : server)
+        if (is_blank(c) || is_control(c)) return false;
+    return true;
+}
+
+bool http_sendable_path(const std::string& path)
+{
+    for (char c : path)
+        if (is_control(c)) return false;
+    return true;
+}
+
+std::string http_visible(const std::string& text)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : text) {
+        if (!is_control(c)) {
+            out += c;
+            continue;
+        }
+        const unsigned char u = (unsigned char)c;
+        out += "\\x";
+        out += kHex[u >> 4];
+        out += kHex[u & 15];
+    }
+    return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -160,6 +255,20 @@ down_class::down_class(const char* server, unsigned short port, const char* path
 
     std::string host = server ? server : "";
     server_name = host;
+    // Names come from lists the servers send: one that would break the
+    // request line is refused before anything is looked up or sent.
+    if (!http_sendable_server(host)) {
+        failure = "the server name \"" + http_visible(host) +
+                  "\" holds a blank or a control character, so no request is made for it";
+        error = EINVAL;
+        return;
+    }
+    if (!http_sendable_path(path ? path : "")) {
+        failure = "the path \"" + http_visible(path) +
+                  "\" holds a control character, so no request is made for it";
+        error = EINVAL;
+        return;
+    }
     unsigned short target_port = port;
     const bool proxied = http.UseProxy(host.c_str(), port);
     if (proxied && !http.ProxyPortError().empty()) {
@@ -300,6 +409,11 @@ int down_class::DoProcessing()
         if (err != 0) {
             fail(err,
                  "the reply's head is longer than " + std::to_string(kNetMaxHeadBytes) + " bytes");
+            return 0;
+        }
+        if (!head.bad_status_line.empty()) {
+            fail(kErrNetBadState,
+                 "the reply's status line \"" + shown(head.bad_status_line) + "\" is not valid");
             return 0;
         }
         if (!head.done) return 0;
@@ -495,8 +609,8 @@ void log_error_block(down_class* req, const std::string& local, const std::strin
                      const std::string& path)
 {
     xer << "HTTP Error for " << local << "\n";
-    xer << "   server     =" << server << "\n";
-    xer << "   file       =" << path << "\n";
+    xer << "   server     =" << http_visible(server) << "\n";
+    xer << "   file       =" << http_visible(path) << "\n";
     xer << "   IsDone     =" << (req->IsDone() ? 1 : 0) << "\n";
     xer << "   IsComplete =" << (req->IsComplete() ? 1 : 0) << "\n";
     xer << "   IsErr      =" << (req->IsErr() ? 1 : 0) << "\n";

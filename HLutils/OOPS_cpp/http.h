@@ -37,6 +37,8 @@ constexpr int kNetReadChunk = 65536;
 constexpr std::size_t kNetMaxHeadBytes = 64 * 1024;
 // Requests always go to the standard HTTP port.
 constexpr unsigned short kNetHttpPort = 80;
+// http_content_length's answer for a value that is no number of bytes.
+constexpr int64_t kNetLengthInvalid = -2;
 // net_check's last argument: lists that change in place must not come from a
 // cache (archives may).
 constexpr bool kNetNoCache = true;
@@ -68,23 +70,43 @@ struct http_head_struct {
     std::string reason;
     http_header_map headers;    // first occurrence of a name (in any case) wins
     std::size_t head_bytes = 0; // head bytes consumed so far
+    // A later "Content-Length" value that differs from the first; "" when none.
+    std::string length_conflict;
+    // The first line that begins like a status line ("HTTP/") but is none,
+    // such as "HTTP/1.1 2000 Weird"; "" when there was none.
+    std::string bad_status_line;
 };
 
 // Consumes complete CRLF lines from the front of buf into head, up to and
 // including the blank line that ends a final reply; the body bytes after it
 // stay in buf. Interim (1xx) replies are consumed and parsing goes on.
+// A status line is "HTTP/d.d", a blank, three digits, then a blank and the
+// reason phrase or the end of the line. A header is a name without blanks,
+// a colon and the value, the blanks around the value left out.
 // Returns 0, or an error code when the head grows past kNetMaxHeadBytes.
 int http_parse_head(std::vector<char>& buf, http_head_struct& head);
 
-// "Content-Length" as a decimal (leading blanks and a sign allowed, stops at
-// the first non-digit); -1 when the header is missing.
+// "Content-Length" as a decimal: digits only, blanks around them allowed;
+// -1 when the header is missing, kNetLengthInvalid when the value is no
+// number of bytes (a sign, any other character, empty, past 63 bits).
 int64_t http_content_length(const http_header_map& headers);
 
 // Why a final reply's head alone makes the request fail: a body this client
-// cannot delimit (any Transfer-Encoding but identity, or a 2xx without
-// "Content-Length") or a part (206) where the whole file was asked for.
+// cannot delimit (any Transfer-Encoding but identity, a "Content-Length"
+// that is no number or two that differ, or a 2xx without "Content-Length")
+// or a part (206) where the whole file was asked for.
 // "" when the reply can be read.
 std::string http_unreadable_reply(const http_head_struct& head);
+
+// Names that go into the request line and the "Host" header. A server name
+// holds no blank and no control character (DEL included); a path holds no
+// control character (its blanks are sent as %20). Anything else could end
+// the line early and smuggle in text of the sender's choosing.
+bool http_sendable_server(const std::string& server);
+bool http_sendable_path(const std::string& path);
+// text with its control characters written as \xNN, for the log and the
+// screen: a refused name cannot break a line there either.
+std::string http_visible(const std::string& text);
 
 // ---------------------------------------------------------------------------
 // [SECTION] Why a request failed, and a request that waits

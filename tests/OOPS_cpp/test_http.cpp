@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
+#include <optional>
+
 #include "GenC/hl_alert.h"
 #include "GenC/hl_windows.h"
 #include "OOPS_cpp/http.h"
@@ -92,15 +95,79 @@ TEST_F(HttpTest, DirectRequestBytes)
     EXPECT_EQ(req.GetStat(), kStatWaitHead);
 }
 
-TEST_F(HttpTest, CompleteBodyAnswersOneWithoutServerClose)
+// One reply each, read to its answer: the answer, the local file and the
+// log. The cases stand alone: a fresh log, no earlier failure, no file.
+TEST_F(HttpTest, OneReplyReadToItsAnswer)
 {
-    PeerSession s(this, path("out.zip"));
-    ASSERT_TRUE(s.ok);
-    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nhello world"));
-    EXPECT_EQ(s.client.run(), kNetComplete); // the peer never closed
-    EXPECT_EQ(testnet::read_file(path("out.zip")), "hello world");
-    EXPECT_EQ(http.slot[kNetSlotFirstStream], nullptr);
-    EXPECT_EQ(Log(), "");
+    const std::string out = path("out.zip");
+    struct {
+        const char* name;
+        std::string reply;
+        int answer;
+        const char* file;               // the local file afterwards
+        std::optional<std::string> log; // the whole log; not looked at when unset
+        int wait_ms = 20000;            // how long the answer may take at most
+    } cases[] = {
+        // The peer never closes: the announced length ends the reply.
+        {"complete body without the server's close",
+         "HTTP/1.1 200 OK\r\nContent-Length: 11\r\n\r\nhello world", kNetComplete, "hello world",
+         ""},
+        // As haproxy sends them: all in lower case.
+        {"header names in lower case",
+         "HTTP/1.1 200 OK\r\ncontent-type: application/zip\r\ncontent-length: 4\r\n\r\nabcd",
+         kNetComplete, "abcd", ""},
+        // As real servers may send it: no blank or a tab after the colon,
+        // blanks after the value, the same value twice.
+        {"no blank after the colon", "HTTP/1.1 200 OK\r\nContent-Length:4\r\n\r\nabcd",
+         kNetComplete, "abcd", ""},
+        {"tab after the colon", "HTTP/1.1 200 OK\r\nContent-Length:\t4\r\n\r\nabcd", kNetComplete,
+         "abcd", ""},
+        {"blanks after the value", "HTTP/1.1 200 OK\r\nContent-Length: 4  \t\r\n\r\nabcd",
+         kNetComplete, "abcd", ""},
+        {"the same length twice",
+         "HTTP/1.1 200 OK\r\nContent-Length: 4\r\ncontent-length:4\r\n\r\nabcd", kNetComplete,
+         "abcd", ""},
+        // Valid HTTP: the reason phrase may be empty, and its blank left out.
+        {"empty reason phrase", "HTTP/1.1 200 \r\nContent-Length: 2\r\n\r\nok", kNetComplete, "ok",
+         ""},
+        {"no reason phrase and no blank", "HTTP/1.1 200\r\nContent-Length: 2\r\n\r\nok",
+         kNetComplete, "ok", ""},
+        // The file gets the announced length, no more; the surplus is the reason.
+        {"body longer than announced", "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcdef",
+         kNetFailed, "abc",
+         "HTTP failed: the reply's body is longer than its \"Content-Length\" of 3 bytes\n" +
+             block(out, "/dir/file.zip", 1, 1, 1, kStatClosed, 20008, "OK", 200)},
+        // The error page is left for the caller to judge.
+        {"not found with a body", "HTTP/1.1 404 Not Found\r\nContent-Length: 5\r\n\r\nnope!",
+         kNetFailed, "nope!",
+         "HTTP failed: the server answered 404 Not Found\n" +
+             block(out, "/dir/file.zip", 1, 1, 0, kStatClosed, 0, "Not Found", 404)},
+        {"zero length is complete at the end of the head",
+         "HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n", kNetComplete, "", std::nullopt},
+        // Nothing more will ever arrive; the answer must come from that one read.
+        {"interim reply in the same read",
+         "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+         kNetComplete, "ok", std::nullopt, 5000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        xer.close();
+        xer.open(log_, std::ios::out | std::ios::trunc);
+        http.ForgetFailures();
+        unlink(out.c_str());
+        PeerSession s(this, out);
+        ASSERT_TRUE(s.ok);
+        ASSERT_TRUE(s.peer.Send(c.reply));
+        EXPECT_EQ(s.client.run(c.wait_ms), c.answer);
+        EXPECT_EQ(http.slot[kNetSlotFirstStream], nullptr);
+        struct stat st;
+        ASSERT_EQ(stat(out.c_str(), &st), 0);
+        EXPECT_EQ(st.st_size, (off_t)strlen(c.file));
+        EXPECT_EQ(testnet::read_file(out), c.file);
+        if (c.log) {
+            EXPECT_EQ(Log(), *c.log);
+        }
+    }
 }
 
 TEST_F(HttpTest, HeadSplitAtEveryByteAndActivityWaitsForIt)
@@ -182,6 +249,41 @@ TEST_F(HttpTest, EndedOrUnreadableReplyFailsAtOnce)
         {"part of the file", "HTTP/1.1 206 Partial Content\r\nContent-Length: 4\r\n\r\nabcd", false,
          "the reply holds only part of the file (206) where the whole file was asked for",
          "   response   =Partial Content (#206)\n", earlier.c_str()},
+        // A length that is no number, or two that differ, would make a
+        // complete file of a wrong size.
+        {"length that is no number",
+         "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\n" + std::string(1000, 'b'), false,
+         "the reply's \"Content-Length: abc\" is not a number of bytes, so the end of its body "
+         "cannot be known",
+         "   IsComplete =0\n", earlier.c_str()},
+        {"length with letters after it",
+         "HTTP/1.1 200 OK\r\nContent-Length: 10abc\r\n\r\n" + std::string(1000, 'b'), false,
+         "the reply's \"Content-Length: 10abc\" is not a number of bytes, so the end of its body "
+         "cannot be known",
+         "   IsComplete =0\n", earlier.c_str()},
+        {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\nbody", false,
+         "the reply's \"Content-Length: -1\" is not a number of bytes, so the end of its body "
+         "cannot be known",
+         "   IsComplete =0\n", earlier.c_str()},
+        {"empty length", "HTTP/1.1 200 OK\r\nContent-Length: \r\n\r\nbody", false,
+         "the reply's \"Content-Length: \" is not a number of bytes, so the end of its body "
+         "cannot be known",
+         "   IsComplete =0\n", earlier.c_str()},
+        {"two different lengths",
+         "HTTP/1.1 200 OK\r\nContent-Length: 500\r\nContent-Length: 1000\r\n\r\n" +
+             std::string(1000, 'b'),
+         false,
+         "the reply gives two different \"Content-Length\" values (500 and 1000), so the end of "
+         "its body cannot be known",
+         "   IsComplete =0\n", earlier.c_str()},
+        {"four-digit status code", "HTTP/1.1 2000 Weird\r\nContent-Length: 5\r\n\r\nhello", false,
+         "the reply's status line \"HTTP/1.1 2000 Weird\" is not valid", "   response   = (#-1)\n",
+         earlier.c_str()},
+        {"length past 63 bits",
+         "HTTP/1.1 200 OK\r\nContent-Length: 18446744073709551617\r\n\r\nbody", false,
+         "the reply's \"Content-Length: 18446744073709551617\" is not a number of bytes, so the "
+         "end of its body cannot be known",
+         "   IsComplete =0\n", earlier.c_str()},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -212,16 +314,63 @@ TEST_F(HttpTest, EndedOrUnreadableReplyFailsAtOnce)
     }
 }
 
-TEST_F(HttpTest, HeaderNamesInAnyCase)
+// A name from a list the servers send goes into the request line and the
+// "Host" header: one that would break them is never sent.
+TEST_F(HttpTest, NamesThatWouldBreakTheRequestAreNotSent)
 {
-    // As haproxy sends them: all in lower case.
-    PeerSession s(this, path("out.zip"));
-    ASSERT_TRUE(s.ok);
-    ASSERT_TRUE(s.peer.Send(
-        "HTTP/1.1 200 OK\r\ncontent-type: application/zip\r\ncontent-length: 4\r\n\r\nabcd"));
-    EXPECT_EQ(s.client.run(), kNetComplete); // without waiting for a close
-    EXPECT_EQ(testnet::read_file(path("out.zip")), "abcd");
-    EXPECT_EQ(Log(), "");
+    const std::string server_why =
+        "\" holds a blank or a control character, so no request is made for it";
+    struct {
+        const char* name;
+        std::string server, path;
+        std::string why;   // the reason line
+        std::string shown; // the error block's server and file lines
+    } cases[] = {
+        {"blank in the server name", "%%garbage host%%", "/p/f.zip",
+         "the server name \"%%garbage host%%" + server_why,
+         "   server     =%%garbage host%%\n   file       =/p/f.zip\n"},
+        {"tab in the server name", "files\t.test", "/p/f.zip",
+         "the server name \"files\\x09.test" + server_why, "   server     =files\\x09.test\n"},
+        {"line break in the server name", "files.test\r\nX-Evil: 1", "/p/f.zip",
+         "the server name \"files.test\\x0D\\x0AX-Evil: 1" + server_why,
+         "   server     =files.test\\x0D\\x0AX-Evil: 1\n"},
+        {"DEL in the server name", "files\x7f.test", "/p/f.zip",
+         "the server name \"files\\x7F.test" + server_why, "   server     =files\\x7F.test\n"},
+        {"line break in the path", kServer, "/p/f.zip HTTP/1.1\r\nX-Evil: 1\r\n",
+         "the path \"/p/f.zip HTTP/1.1\\x0D\\x0AX-Evil: 1\\x0D\\x0A\" holds a control character, "
+         "so no "
+         "request is made for it",
+         "   file       =/p/f.zip HTTP/1.1\\x0D\\x0AX-Evil: 1\\x0D\\x0A\n"},
+        {"control character in the path", kServer, "/p/f\x01.zip",
+         "the path \"/p/f\\x01.zip\" holds a control character, so no request is made for it",
+         "   file       =/p/f\\x01.zip\n"},
+        {"DEL in the path", kServer, "/p/f\x7f.zip",
+         "the path \"/p/f\\x7F.zip\" holds a control character, so no request is made for it",
+         "   file       =/p/f\\x7F.zip\n"},
+    };
+    testnet::ScriptPeer peer; // the proxy every request would reach
+    ASSERT_TRUE(peer.Listen());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        xer.close();
+        xer.open(log_, std::ios::out | std::ios::trunc);
+        http.ForgetFailures();
+        via_proxy(peer.port());
+        SlotPoller client{kNetSlotFirstStream, c.server, c.path, path("out.zip")};
+        client.poll();
+        EXPECT_EQ(client.answer, kNetFailed); // at the first call
+        EXPECT_FALSE(peer.Accept([&] { client.poll(); }, 200)) << "the request reached the proxy";
+        const std::string log = Log();
+        EXPECT_EQ(
+            log.rfind("HTTP failed: " + c.why + "\nHTTP Error for " + path("out.zip") + "\n", 0),
+            0u)
+            << log;
+        EXPECT_NE(log.find(c.shown), std::string::npos) << log;
+        EXPECT_EQ(count_of(log, "\n"), 11) << "a line broken in the log: " << log;
+        EXPECT_EQ(http.LastFailure(kNetSlotFirstStream).reason, c.why);
+        EXPECT_FALSE(http.LastFailure(kNetSlotFirstStream).reached);
+        EXPECT_EQ(access(path("out.zip").c_str(), F_OK), -1);
+    }
 }
 
 TEST_F(HttpTest, NoCacheAsksCachesForAFreshCopy)
@@ -245,68 +394,6 @@ TEST_F(HttpTest, NoCacheAsksCachesForAFreshCopy)
                       "User-agent: Installer-LIN/a-19\r\n\r\n");
         http.net_cancel(kNetSlotServerList);
     }
-}
-
-TEST_F(HttpTest, BodyLongerThanAnnouncedFails)
-{
-    PeerSession s(this, path("out.zip"));
-    ASSERT_TRUE(s.ok);
-    ASSERT_TRUE(s.peer.Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nabcdef"));
-    EXPECT_EQ(s.client.run(), kNetFailed);
-    // The file gets the announced length, no more; the surplus is the reason.
-    EXPECT_EQ(testnet::read_file(path("out.zip")), "abc");
-    EXPECT_EQ(Log(),
-              "HTTP failed: the reply's body is longer than its \"Content-Length\" of 3 bytes\n" +
-                  block(path("out.zip"), "/dir/file.zip", 1, 1, 1, kStatClosed, 20008, "OK", 200));
-}
-
-TEST_F(HttpTest, EmptyReasonPhraseIsAccepted)
-{
-    // Valid HTTP: the reason phrase may be empty, and its blank left out.
-    for (const char* status : {"HTTP/1.1 200 \r\n", "HTTP/1.1 200\r\n"}) {
-        SCOPED_TRACE(status);
-        PeerSession s(this, path("out.zip"));
-        ASSERT_TRUE(s.ok);
-        ASSERT_TRUE(s.peer.Send(std::string(status) + "Content-Length: 2\r\n\r\nok"));
-        EXPECT_EQ(s.client.run(), kNetComplete);
-        EXPECT_EQ(testnet::read_file(path("out.zip")), "ok");
-    }
-    EXPECT_EQ(Log(), "");
-}
-
-TEST_F(HttpTest, NotFoundWithBodyLogsBlock)
-{
-    PeerSession s(this, path("out.zip"));
-    ASSERT_TRUE(s.ok);
-    ASSERT_TRUE(s.peer.Send("HTTP/1.1 404 Not Found\r\nContent-Length: 5\r\n\r\nnope!"));
-    EXPECT_EQ(s.client.run(), kNetFailed);
-    EXPECT_EQ(Log(), "HTTP failed: the server answered 404 Not Found\n" +
-                         block(path("out.zip"), "/dir/file.zip", 1, 1, 0, kStatClosed, 0,
-                               "Not Found", 404));
-    // The error page is left for the caller to judge.
-    EXPECT_EQ(testnet::read_file(path("out.zip")), "nope!");
-}
-
-TEST_F(HttpTest, ZeroLengthIsCompleteAtEndOfHead)
-{
-    PeerSession s(this, path("out.zip"));
-    ASSERT_TRUE(s.ok);
-    ASSERT_TRUE(s.peer.Send("HTTP/1.1 204 No Content\r\nContent-Length: 0\r\n\r\n"));
-    EXPECT_EQ(s.client.run(), kNetComplete);
-    struct stat st;
-    ASSERT_EQ(stat(path("out.zip").c_str(), &st), 0);
-    EXPECT_EQ(st.st_size, 0);
-}
-
-TEST_F(HttpTest, InterimReplyInSameReadDoesNotStall)
-{
-    PeerSession s(this, path("out.zip"));
-    ASSERT_TRUE(s.ok);
-    ASSERT_TRUE(
-        s.peer.Send("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok"));
-    // Nothing more will ever arrive; the answer must come from that one read.
-    EXPECT_EQ(s.client.run(5000), kNetComplete);
-    EXPECT_EQ(testnet::read_file(path("out.zip")), "ok");
 }
 
 TEST_F(HttpTest, EndlessHeadFailsAtOnce)

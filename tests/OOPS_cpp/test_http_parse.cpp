@@ -1,6 +1,8 @@
 // The reply head parser, fed from bytes in hand (no socket).
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -71,6 +73,8 @@ TEST(HttpParse, Table)
         {"short line without a code is no status line", "HTTP/1.1 2x0\r\n\r\n", false, -1, "", -1,
          ""},
         {"too short for a code", "HTTP/1.1 20\r\n\r\n", false, -1, "", -1, ""},
+        // Of two values the first is kept; that they differ makes the reply
+        // unreadable (see UnreadableReplies).
         {"first Content-Length counts",
          "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 9\r\n\r\n", true, 200, "OK", 5,
          ""},
@@ -82,8 +86,21 @@ TEST(HttpParse, Table)
          ""},
         {"bare LF does not end a line", "HTTP/1.1 200 OK\nContent-Length: 5\r\n\r\n", true, 200,
          "OK\nContent-Length: 5", -1, ""},
-        {"line without ': ' is ignored", "HTTP/1.1 200 OK\r\nContent-Length:5\r\nJunk\r\n\r\nx",
-         true, 200, "OK", -1, "x"},
+        // Blanks around a value are optional; a line without a colon is no
+        // header, nor is a name with a blank before its colon.
+        {"no blank after the colon", "HTTP/1.1 200 OK\r\nContent-Length:5\r\nJunk\r\n\r\nx", true,
+         200, "OK", 5, "x"},
+        {"tab after the colon", "HTTP/1.1 200 OK\r\nContent-Length:\t7\r\n\r\n", true, 200, "OK", 7,
+         ""},
+        {"blanks around the value", "HTTP/1.1 200 OK\r\nContent-Length:  7 \t\r\n\r\n", true, 200,
+         "OK", 7, ""},
+        {"blank before the colon", "HTTP/1.1 200 OK\r\nContent-Length : 7\r\n\r\n", true, 200, "OK",
+         -1, ""},
+        // A status code is three digits, then the end of the line or a blank.
+        {"four-digit code is no status line", "HTTP/1.1 2000 Weird\r\nContent-Length: 5\r\n\r\n",
+         false, -1, "", -1, ""},
+        {"code run into the reason is no status line", "HTTP/1.1 200OK\r\n\r\n", false, -1, "", -1,
+         ""},
         {"head not finished yet", "HTTP/1.1 200 OK\r\nContent-Len", false, 200, "OK", -1,
          "Content-Len"},
         {"later status line overwrites",
@@ -117,17 +134,27 @@ TEST(HttpParse, Table)
 
 TEST(HttpParse, ContentLengthText)
 {
+    // Digits only, with optional blanks around them.
     struct {
         const char* value;
         int64_t want;
     } cases[] = {
         {"42", 42},
         {"  42", 42},
-        {"+7", 7},
-        {"12abc", 12},
+        {"\t42 \t", 42},
         {"0", 0},
-        {"abc", 0},
         {"8589934592", 8589934592LL},
+        {"9223372036854775807", INT64_MAX},
+        {"+7", kNetLengthInvalid},
+        {"12abc", kNetLengthInvalid},
+        {"abc", kNetLengthInvalid},
+        {"-5", kNetLengthInvalid},
+        {"", kNetLengthInvalid},
+        {"  ", kNetLengthInvalid},
+        {"4 2", kNetLengthInvalid},
+        {"0x10", kNetLengthInvalid},
+        {"9223372036854775808", kNetLengthInvalid},
+        {"99999999999999999999", kNetLengthInvalid},
     };
     for (const auto& c : cases) {
         http_header_map h{{"Content-Length", c.value}};
@@ -163,6 +190,35 @@ TEST(HttpParse, UnreadableReplies)
          "part of the file (206)"},
         // An error page without a length ends with the connection: readable.
         {"502 without length", "HTTP/1.0 502 Bad Gateway\r\n\r\n", ""},
+        // A length that is no number of bytes, or two that differ, leave
+        // the end of the body unknown, whatever the status.
+        {"length that is no number", "HTTP/1.1 200 OK\r\nContent-Length: abc\r\n\r\n",
+         "the reply's \"Content-Length: abc\" is not a number of bytes, so the end of its body "
+         "cannot be known"},
+        {"length with letters after it", "HTTP/1.1 200 OK\r\nContent-Length: 10abc\r\n\r\n",
+         "\"Content-Length: 10abc\" is not a number"},
+        {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\n",
+         "\"Content-Length: -5\" is not a number"},
+        {"empty length", "HTTP/1.1 200 OK\r\nContent-Length:\r\n\r\n",
+         "\"Content-Length: \" is not a number"},
+        {"length past 63 bits", "HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775808\r\n\r\n",
+         "is not a number"},
+        {"error page with a length that is no number",
+         "HTTP/1.1 404 Not Found\r\nContent-Length: x\r\n\r\n", "is not a number"},
+        {"two different lengths",
+         "HTTP/1.1 200 OK\r\nContent-Length: 500\r\nContent-Length: 1000\r\n\r\n",
+         "the reply gives two different \"Content-Length\" values (500 and 1000), so the end of "
+         "its body cannot be known"},
+        {"two spellings with different lengths",
+         "HTTP/1.1 200 OK\r\ncontent-length: 5\r\nContent-Length: 9\r\n\r\n", "(5 and 9)"},
+        {"the same length twice",
+         "HTTP/1.1 200 OK\r\nContent-Length: 3\r\nContent-Length: 3\r\n\r\n", ""},
+        {"the same length with other blanks",
+         "HTTP/1.1 200 OK\r\nContent-Length:3\r\ncontent-length: \t3 \r\n\r\n", ""},
+        {"interim lengths do not count",
+         "HTTP/1.1 100 Continue\r\nContent-Length: 7\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: "
+         "3\r\n\r\n",
+         ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -174,6 +230,33 @@ TEST(HttpParse, UnreadableReplies)
         else
             EXPECT_NE(why.find(c.why), std::string::npos) << why;
     }
+}
+
+// A line that begins like a status line but is not one is kept, so that
+// the request fails at once instead of waiting for a head that never comes.
+TEST(HttpParse, StatusLinesThatAreNot)
+{
+    struct {
+        const char* line;
+        bool bad;
+    } cases[] = {
+        {"HTTP/1.1 200 OK", false},    {"HTTP/1.0 404 Not Found", false},
+        {"HTTP/1.1 200 ", false},      {"HTTP/1.1 200", false},
+        {"HTTP/1.1 2000 Weird", true}, {"HTTP/1.1 200OK", true},
+        {"HTTP/1.1 2x0", true},        {"HTTP/1.1 20", true},
+        {"HTTP/1.1 -20 Minus", true},  {"HTTP/1.1  200 OK", true},
+        {"HTTP/x.1 200 OK", true},     {"HTTP/1.1\t200 OK", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        Parsed p = parse_whole(std::string(c.line) + "\r\nContent-Length: 0\r\n\r\n");
+        EXPECT_EQ(p.head.bad_status_line, c.bad ? c.line : "");
+        EXPECT_EQ(p.head.done, !c.bad);
+        EXPECT_EQ(p.head.status, c.bad ? -1 : atoi(c.line + 9));
+    }
+    // The first such line is the one kept.
+    Parsed p = parse_whole("HTTP/1.1 2000 A\r\nHTTP/1.1 3000 B\r\n");
+    EXPECT_EQ(p.head.bad_status_line, "HTTP/1.1 2000 A");
 }
 
 TEST(HttpParse, EndlessHeadIsCapped)

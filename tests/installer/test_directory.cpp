@@ -60,9 +60,24 @@ TEST_F(DirectoryTest, UnsafePathsRefused)
         const char* path;
         int safe;
     } cases[] = {
-        {"Z/a/b.txt", 1},   {"readme", 1}, {"Z/a..b/c", 1}, {"Z/.../c", 1},
-        {"/etc/passwd", 0}, {"Z/../x", 0}, {"../x", 0},     {"Z/a/..", 0},
-        {"Z/a\\b", 0},      {"Z/c:d", 0},  {"", 0},
+        {"Z/a/b.txt", 1},
+        {"readme", 1},
+        {"Z/a..b/c", 1},
+        {"Z/.../c", 1},
+        {"/etc/passwd", 0},
+        {"Z/../x", 0},
+        {"../x", 0},
+        {"Z/a/..", 0},
+        {"Z/a\\b", 0},
+        {"Z/c:d", 0},
+        {"", 0},
+        // A control character would break the request line; a blank is
+        // sent as %20.
+        {"Z/a b.txt", 1},
+        {"Z/a\tb", 0},
+        {"Z/a\x01", 0},
+        {"Z/a\x7f", 0},
+        {"Z/a\x1f/b", 0},
     };
     for (const auto& c : cases)
         EXPECT_EQ(is_safe_release_path(c.path), c.safe) << c.path;
@@ -73,6 +88,9 @@ TEST_F(DirectoryTest, UnsafePathsRefused)
     parse("DIR Z/\nFILE 0 0 0 1 1 s ok\nDIR Z/../../\nFILE 0 0 0 1 1 s evil\n", &r);
     EXPECT_EQ(r.ok, 0);
     EXPECT_EQ(r.bad_path, "Z/../../evil");
+    parse("DIR Z/\nFILE 0 0 0 1 1 s ok\nFILE 0 0 0 1 1 s a\tb\n", &r);
+    EXPECT_EQ(r.ok, 0);
+    EXPECT_EQ(r.bad_path, "Z/a\tb");
 }
 
 TEST_F(DirectoryTest, UnsafeListIsBadFormatAndTouchesNothing)
@@ -299,6 +317,24 @@ TEST_F(DirectoryTest, PathWithoutFileRefusesTheList)
                   std::string::npos)
             << c.body;
     }
+}
+
+// A path with a control character would be sent raw into a request line:
+// the list is refused, and the log shows the character visibly.
+TEST_F(DirectoryTest, PathWithControlCharacterRefusesTheList)
+{
+    ChildResult r = run_in_child([&] {
+        std::string p = dir_file("FILE 0 0 0 1 1 abc Z/ok\nFILE 0 0 0 1 1 abc Z/a\x01"
+                                 "b\x7f\n");
+        int got = read_directory(p, "t");
+        std::printf("result %d files %zu\n", got, sim_info.size());
+        xer.flush();
+    });
+    EXPECT_TRUE(r.exited());
+    EXPECT_EQ(r.out, "result " + std::to_string(kDirBadFormat) + " files 0\n");
+    EXPECT_NE(log_text().find("refusing it for the unsafe path 'Z/a\\x01b\\x7F'.\n"),
+              std::string::npos)
+        << log_text();
 }
 
 TEST_F(DirectoryTest, PlatformRuleAndLocalPath)

@@ -256,6 +256,37 @@ TEST_F(FrameNetTest, ServerListWithoutServersStopsThere)
     EXPECT_EQ(stg.dir_state, kDirFetch);
 }
 
+// A server whose name would break the request line is skipped with a log
+// line; the list's other servers serve, and nothing of that name reaches
+// the proxy.
+TEST_F(FrameNetTest, ServerWithGarbageNameIsSkipped)
+{
+    serve("I\n820 version\nSERVERS\nFINAL r\nSERVER %%garbage host%%\n/p/\nBad\n"
+          "SERVER files.test\n/p/\nMain\nSERVER %%garbage host%%\n/q/\nBad\n"
+          "SERVER more.test\n/p/\nOther\n");
+    ASSERT_TRUE(frames_until([] { return stg.server_count != -1; }));
+    EXPECT_EQ(stg.server_count, 2);
+    EXPECT_EQ(server_name[0], "files.test");
+    EXPECT_EQ(server_name[1], "more.test");
+    EXPECT_EQ(count_of(log_text(), "Server list: skipping a server record with host '%%garbage "
+                                   "host%%'"),
+              2)
+        << log_text();
+    // The directory list is asked of a good server.
+    auto frame = [] { engine_frame(); };
+    ASSERT_TRUE(peer.Accept(frame));
+    ASSERT_TRUE(peer.ReadRequest(frame));
+    // (The peer keeps every request of the run.)
+    const std::string server = server_name[stg.chosen_server];
+    EXPECT_NE(peer.request().find("\r\n\r\nGET http://" + server +
+                                  "/p/r/directory.txt.zip HTTP/1.1\r\nCache-Control: no-cache\r\n"
+                                  "Connection: close\r\nHost: " +
+                                  server + "\r\n"),
+              std::string::npos)
+        << peer.request();
+    EXPECT_EQ(peer.request().find("garbage"), std::string::npos) << peer.request();
+}
+
 TEST_F(FrameNetTest, FailedServerListRetriedAtMostOncePerSecond)
 {
     FakeClock clock;

@@ -32,10 +32,10 @@ TEST_F(ServerListTest, KeywordRulesAndBlankLines)
     // SERVERS/FINALX hold no keyword; blank lines and blanks never make a
     // record line; a BETA line inside a record is taken as its path.
     EXPECT_EQ(parse("  FINALX no\nSERVERS x\nBETA 9.1b\n\n   FINAL  rel one \n"
-                    "SERVER \thost a\n\n\n  /a/\n\n desc a\nSERVER h2\nBETA\ndesc\n"),
+                    "SERVER \thost.a\n\n\n  /a/\n\n desc a\nSERVER h2\nBETA\ndesc\n"),
               1);
     EXPECT_EQ(install_name, "rel one ");
-    EXPECT_EQ(server_name[0], "host a");
+    EXPECT_EQ(server_name[0], "host.a");
     EXPECT_EQ(server_path[0], "/a/rel one /");
     EXPECT_EQ(server_desc[0], "desc a");
     EXPECT_EQ(server_name[1], ""); // h2's path "BETA" does not start with '/': skipped
@@ -61,6 +61,32 @@ TEST_F(ServerListTest, UnusableRecordsAreSkippedNotFatal)
     std::string log = log_text();
     EXPECT_NE(log.find("bad.host/"), std::string::npos);
     EXPECT_NE(log.find("no-slash/"), std::string::npos);
+}
+
+// Host and path go into the request line: a host with a blank or a control
+// character, or a path with a control character, would break it (a blank
+// in a path is sent as %20). Such a server is skipped; the others serve.
+TEST_F(ServerListTest, NamesThatWouldBreakTheRequestAreSkipped)
+{
+    EXPECT_EQ(parse("FINAL r\nSERVER a.test\n/p/\nA\nSERVER %%garbage host%%\n/p/\nG\n"
+                    "SERVER b.test\n/p q/\nB\nSERVER c.test\t\n/p/\nC\n"
+                    "SERVER d\x01.test\n/p/\nD\nSERVER e\x7f.test\n/p/\nE\n"
+                    "SERVER f.test\n/p\x02/\nF\n"),
+              2);
+    EXPECT_EQ(server_name[0], "a.test");
+    EXPECT_EQ(server_name[1], "b.test");
+    EXPECT_EQ(server_path[1], "/p q/r/");
+    EXPECT_EQ(server_name[2], "");
+    // Said in the log, control characters written visibly.
+    const std::string log = log_text();
+    for (const char* line :
+         {"host '%%garbage host%%' and path '/p/'", "host 'c.test\\x09'", "host 'd\\x01.test'",
+          "host 'e\\x7F.test'", "host 'f.test' and path '/p\\x02/'"})
+        EXPECT_NE(log.find("Server list: skipping a server record with " + std::string(line)),
+                  std::string::npos)
+            << line << "\n"
+            << log;
+    EXPECT_EQ(log.find_first_of("\x01\x02\x7f\t"), std::string::npos) << log;
 }
 
 TEST_F(ServerListTest, HeaderChecked)
