@@ -3,7 +3,9 @@
 #   bench_build <target...>              Release build of bench programs in
 #                                        $build (default build-bench); sets src
 #   make_corpus <files> <work> [release] the corpus (bench/make_corpus.py) in
-#                                        <work>/tree and <work>/zips
+#                                        <work>/tree and <work>/zips; files
+#                                        of at most $corpus_max_kib KiB when
+#                                        set
 #   rounds <n> A B                       times the commands named A and B in n
 #                                        interleaved rounds (A B B A A B ...),
 #                                        warm cache: one untimed run of each
@@ -39,7 +41,8 @@ bench_build() {
 }
 
 make_corpus() {
-  python3 "$src/bench/make_corpus.py" "$1" "$2/tree" "$2/zips" ${3:+"$2/directory.txt" "$3"}
+  python3 "$src/bench/make_corpus.py" ${corpus_max_kib:+--max-kib "$corpus_max_kib"} \
+    "$1" "$2/tree" "$2/zips" ${3:+"$2/directory.txt" "$3"}
 }
 
 now() { date +%s.%N; }

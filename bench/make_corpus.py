@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""The benchmark corpus: N files of log-uniform sizes (1 KiB to 4 MiB), half
-text-like (deflates to about a third), half random bytes, in N/50 + 1
-folders; each file deflated into its own zip, as a release ships them.
+"""The benchmark corpus: N files of log-uniform sizes (1 KiB to 4 MiB, or to
+--max-kib), half text-like (deflates to about a third), half random bytes, in
+N/50 + 1 folders; each file deflated into its own zip, as a release ships
+them.
 
-  make_corpus.py <files> <tree/> <zips/> [<directory list> <release>]
+  make_corpus.py [--max-kib K] <files> <tree/> <zips/> [<directory list> <release>]
 
 tree/Zudezud/Resources/setNN/fileNNNN.dat are the files, zips/ mirrors them
 as <name>.zip. With a directory list path it also writes the release's
@@ -22,12 +23,12 @@ TOP = "Zudezud"
 DATE = (2021, 3, 4, 5, 6, 8)
 
 
-def plan(count):
+def plan(count, max_size):
     rnd = random.Random(21)
     folders = count // 50 + 1
     out = []
     for i in range(count):
-        size = int(math.exp(rnd.uniform(math.log(1024), math.log(4 << 20))))
+        size = int(math.exp(rnd.uniform(math.log(1024), math.log(max_size))))
         rel = "%s/Resources/set%02d/file%04d.dat" % (TOP, i % folders, i)
         out.append((rel, size, i % 2 == 0, i))
     out.sort()
@@ -71,12 +72,16 @@ def init():
 
 
 def main():
-    count, tree, zips = int(sys.argv[1]), sys.argv[2], sys.argv[3]
-    jobs = [(rel, size, text, seed, tree, zips) for rel, size, text, seed in plan(count)]
+    args = sys.argv[1:]
+    max_size = 4 << 20
+    if args[0] == "--max-kib":
+        max_size, args = int(args[1]) << 10, args[2:]
+    count, tree, zips = int(args[0]), args[1], args[2]
+    jobs = [(rel, size, text, seed, tree, zips) for rel, size, text, seed in plan(count, max_size)]
     with multiprocessing.Pool(4, initializer=init) as pool:
         done = pool.map(make_one, jobs, chunksize=8)
-    if len(sys.argv) > 5:
-        listing, release = sys.argv[4], sys.argv[5]
+    if len(args) > 4:
+        listing, release = args[3], args[4]
         lines = ["I", "900 version", "INSTALLER", ""]
         last_dir = None
         for rel, md5, zsize, size in done:

@@ -287,6 +287,7 @@ void run_frame(const frame_screen& screen)
     download_pump();
     screen.totals();
     VOVARU_frame_quiet(engine_quiet());
+    VOVARU_frame_due(engine_due_us());
 }
 
 int engine_quiet()
@@ -295,6 +296,23 @@ int engine_quiet()
         if (s) return 0;
     if (stg.dir_state == kDirScan && !dest_busy) return 0;
     return stg.install_state != kInstalling;
+}
+
+long engine_due_us()
+{
+    const std::uint64_t now = xtim_class::microsecs();
+    long due = -1;
+    // One already due is started by its own step, or is no longer wanted.
+    auto wait = [&](std::uint64_t since, std::uint64_t after) {
+        if (now - since >= after) return;
+        const long left = static_cast<long>(after - (now - since));
+        if (due < 0 || left < due) due = left;
+    };
+    for (int i = 0; i < kNetSlots; ++i)
+        if (slot_has_failed[i])
+            wait(slot_fail_us[i], static_cast<std::uint64_t>(kRetrySeconds * 1000000));
+    if (dest_busy) wait(dest_busy_since_us, kLockRetryUs);
+    return due;
 }
 
 void engine_frame()

@@ -57,6 +57,10 @@ void run_frame(const frame_screen& screen);
 // waiting for another installer's lock aside), no installation. run_frame
 // tells the window, which may then wait longer for input.
 int engine_quiet();
+// Microseconds until a retry is due (a failed request's, the destination
+// lock's), -1 when none is waiting: run_frame tells the window, so a quiet
+// wait does not put it off.
+long engine_due_us();
 
 // One frame of logic without drawing or presses: run_frame(kNoScreen).
 void engine_frame();

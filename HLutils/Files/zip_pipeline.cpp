@@ -27,10 +27,13 @@ class handoff
 {
   public:
     // Returns once done() holds: polls it for about spin_us, then naps for
-    // nap_us at a time during linger_us, then sleeps until woken, or with
-    // nap_us > 0 wakes every nap_us (a change that comes without wake() is
-    // still seen).
-    template <class Done> void await(Done done, int spin_us, int nap_us, int linger_us = 0)
+    // nap_us at a time during linger_us, then sleeps: until woken when every
+    // change comes with wake() (a thread that waits for the next entry costs
+    // nothing however long none comes), else waking every nap_us, so that a
+    // change without wake() is still seen.
+    enum class rest { until_woken, napping };
+    template <class Done>
+    void await(Done done, int spin_us, int nap_us, rest sleep, int linger_us = 0)
     {
         if (done()) return;
         const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(spin_us);
@@ -50,7 +53,7 @@ class handoff
         std::unique_lock<std::mutex> lock(m_);
         sleepers_.fetch_add(1);
         while (!done()) {
-            if (nap_us > 0)
+            if (sleep == rest::napping)
                 cv_.wait_for(lock, std::chrono::microseconds(nap_us));
             else
                 cv_.wait(lock);
@@ -169,9 +172,11 @@ class entry_workers
     // How a worker waits (microseconds). For the next entry: it polls
     // kIdleSpinUs, naps kIdleNapUs at a time for kLingerUs (extractions come
     // in runs, and waking a sleeper costs begin() a system call), then sleeps
-    // until woken. For more bytes of its entry: it polls kDataSpinUs, then
-    // naps kDataNapUs at a time. A worker takes at most kSpan bytes at a
-    // time, so the extracting thread never waits long for a span in hand.
+    // until begin() wakes it. For more bytes of its entry: it polls
+    // kDataSpinUs, then naps kDataNapUs at a time (publish() wakes nobody,
+    // and finish() ends every entry, so this lasts no longer than one). A
+    // worker takes at most kSpan bytes at a time, so the extracting thread
+    // never waits long for a span in hand.
     static constexpr int kIdleSpinUs = 50;
     static constexpr int kIdleNapUs = 50;
     static constexpr int kLingerUs = 20000;
@@ -199,7 +204,8 @@ class entry_workers
     size_t take_rest(lane& l, unsigned job, size_t n)
     {
         const uint64_t had = l.claimed.exchange(claim(job, n));
-        span_done_.await([&] { return l.done.load() == had; }, kSpanWaitUs, kSpanNapUs);
+        span_done_.await([&] { return l.done.load() == had; }, kSpanWaitUs, kSpanNapUs,
+                         handoff::rest::napping);
         return pos_of(had);
     }
     // One worker's life: for each entry, claims and works on spans until the
@@ -208,14 +214,15 @@ class entry_workers
     template <class Work> void serve(lane& l, Work work)
     {
         for (unsigned seen = 0;;) {
-            idle_.await([&] { return job_.load() != seen; }, kIdleSpinUs, kIdleNapUs, kLingerUs);
+            idle_.await([&] { return job_.load() != seen; }, kIdleSpinUs, kIdleNapUs,
+                        handoff::rest::until_woken, kLingerUs);
             const unsigned job = seen = job_.load();
             const char* data = data_.load();
             const int fd = fd_.load();
             for (size_t pos = 0;;) {
                 data_wait_.await(
                     [&] { return ready_.load() > pos || closed_.load() || job_.load() != job; },
-                    kDataSpinUs, kDataNapUs);
+                    kDataSpinUs, kDataNapUs, handoff::rest::napping);
                 const size_t upto = std::min(ready_.load(), pos + kSpan);
                 uint64_t expect = claim(job, pos);
                 if (upto <= pos || !l.claimed.compare_exchange_strong(expect, claim(job, upto)))

@@ -6,6 +6,8 @@
 //   [SECTION] Menu drawing
 #include <poll.h>
 
+#include <algorithm>
+
 #include <X11/Xlib.h>
 
 #include "GenC/hl_alert.h"
@@ -37,6 +39,7 @@ const char* const kMissingFilesLine =
 void (*g_app_update)() = nullptr; // test seam; null: the installer's hook
 long g_last_wait_us = -1;
 int g_frame_quiet = 0;
+long g_frame_due_us = -1; // -1: nothing due
 
 void report_texture_failures()
 {
@@ -92,12 +95,24 @@ void VOVARU_frame_quiet(int quiet)
     g_frame_quiet = quiet;
 }
 
+void VOVARU_frame_told_reset()
+{
+    g_frame_quiet = 0;
+    g_frame_due_us = -1;
+}
+
+void VOVARU_frame_due(long us)
+{
+    if (us >= 0 && (g_frame_due_us < 0 || us < g_frame_due_us)) g_frame_due_us = us;
+}
+
 long VOVARU_frame_wait_us()
 {
     if (mnw.win_now == kWinAlert) return kWaitAlertUs; // an open alert costs little
     // Input ends the wait at once; a redraw that changes nothing need not
     // come sixty times a second.
-    if (mnw.win_now == kWinMain && g_frame_quiet && !colr.pulse_drawn) return kWaitQuietUs;
+    if (mnw.win_now == kWinMain && g_frame_quiet && !colr.pulse_drawn)
+        return g_frame_due_us >= 0 ? std::min(g_frame_due_us, kWaitQuietUs) : kWaitQuietUs;
     return stg._use_max_cpu ? kWaitMaxCpuUs : kWaitIdleUs;
 }
 
@@ -133,7 +148,7 @@ void VOVARU_event_proc()
     if (mnw.x_display) {
         const long us = VOVARU_frame_wait_us();
         g_last_wait_us = us;
-        g_frame_quiet = 0;
+        VOVARU_frame_told_reset();
         // Events Xlib has already read would not wake the wait.
         VOVARU_wait_for_input(ConnectionNumber(mnw.x_display),
                               XEventsQueued(mnw.x_display, QueuedAfterFlush) > 0 ? 0 : us);

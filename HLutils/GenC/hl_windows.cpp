@@ -132,6 +132,13 @@ void mouse_help_per_wind(int id)
 {
     const float idle = xtim.real_secs - mnw.mouse_time;
     std::string& tip = stls[kTooltipSlot];
+    // What waits for the pointer to rest (the tooltip, hiding the pointer)
+    // comes when due, however long a quiet frame would wait.
+    auto due_after = [idle](float secs) {
+        VOVARU_frame_due(std::lround((secs - idle) * 1e6) + 1000);
+    };
+    if (!tip.empty() && idle <= kTooltipIdleSecs) due_after(kTooltipIdleSecs);
+    if (mnw.win_now == kWinMain && idle <= kHideIdleSecs) due_after(kHideIdleSecs);
     if (!tip.empty() && idle > kTooltipIdleSecs) {
         const int h = VOVARU_tooltip_height(static_cast<int>(tip.size()));
         float x = mnw.mouse_x - 415;

@@ -34,16 +34,22 @@ float VOVARU_centre_origin(int res, float size, float scale);
 int VOVARU_tooltip_height(int n);
 
 // Time-outs of the frame pass's wait, in microseconds.
-constexpr long kWaitIdleUs = 16000;   // normal frame
-constexpr long kWaitAlertUs = 160000; // an alert is open
-constexpr long kWaitMaxCpuUs = 0;     // _use_max_cpu: poll
-constexpr long kWaitQuietUs = 200000; // main window, nothing under way or moving
+constexpr long kWaitIdleUs = 16000;    // normal frame
+constexpr long kWaitAlertUs = 160000;  // an alert is open
+constexpr long kWaitMaxCpuUs = 0;      // _use_max_cpu: poll
+constexpr long kWaitQuietUs = 1000000; // main window, nothing under way or moving
 // The time-out the next frame pass waits for input.
 long VOVARU_frame_wait_us();
 // The application tells, once per frame of the main window, whether nothing
 // is under way (no request, scan or installation): the next pass may then
 // wait for input longer. A pass uses it once.
 void VOVARU_frame_quiet(int quiet);
+// Something on the main window is due in us microseconds (a tooltip, a
+// retry): the next pass waits no longer than that (us < 0: nothing is). The
+// earliest of a frame's calls counts; a pass uses it once.
+void VOVARU_frame_due(long us);
+// Forgets what the frame told (quiet, due), as each pass does once it waited.
+void VOVARU_frame_told_reset();
 // The time-out the last frame pass gave its wait.
 long VOVARU_last_frame_wait_us();
 // The frame pass's wait: up to us microseconds for input on descriptor fd

@@ -195,25 +195,40 @@ TEST(WindowTable, TooltipHeights)
 TEST(FrameWait, TimeoutByWindowAndSetting)
 {
     // quiet: the application said nothing is under way; pulse: something
-    // pulsing (a highlight, the caret) was drawn since the clock's last step.
+    // pulsing (a highlight, the caret) was drawn since the clock's last step;
+    // due: something is due in that many microseconds (-1: nothing).
     struct {
         int win, max_cpu, quiet, pulse;
-        long us;
+        long due, us;
     } cases[] = {
-        {0, 0, 0, 0, 16000}, {0, 1, 0, 0, 0},        {995, 0, 0, 0, 160000}, {995, 1, 0, 0, 160000},
-        {998, 1, 0, 0, 0},   {0, 0, 1, 0, 200000},   {0, 1, 1, 0, 200000},   {0, 0, 1, 1, 16000},
-        {0, 1, 1, 1, 0},     {995, 0, 1, 0, 160000}, {998, 0, 1, 0, 16000},
+        {0, 0, 0, 0, -1, 16000},        {0, 1, 0, 0, -1, 0},       {995, 0, 0, 0, -1, 160000},
+        {995, 1, 0, 0, -1, 160000},     {998, 1, 0, 0, -1, 0},     {0, 0, 1, 0, -1, 1000000},
+        {0, 1, 1, 0, -1, 1000000},      {0, 0, 1, 1, -1, 16000},   {0, 1, 1, 1, -1, 0},
+        {995, 0, 1, 0, -1, 160000},     {998, 0, 1, 0, -1, 16000}, {0, 0, 1, 0, 300000, 300000},
+        {0, 0, 1, 0, 2000000, 1000000}, {0, 0, 1, 0, 0, 0},        {0, 0, 0, 0, 300000, 16000},
+        {0, 0, 1, 1, 5000, 16000},      {995, 0, 1, 0, 0, 160000},
     };
     const int win = mnw.win_now, cpu = stg._use_max_cpu;
     for (const auto& c : cases) {
         mnw.win_now = c.win;
         stg._use_max_cpu = c.max_cpu;
+        VOVARU_frame_told_reset();
         VOVARU_frame_quiet(c.quiet);
+        VOVARU_frame_due(c.due);
         colr.pulse_drawn = c.pulse;
         EXPECT_EQ(VOVARU_frame_wait_us(), c.us)
-            << c.win << " " << c.max_cpu << " " << c.quiet << " " << c.pulse;
+            << c.win << " " << c.max_cpu << " " << c.quiet << " " << c.pulse << " " << c.due;
     }
-    VOVARU_frame_quiet(0);
+    // The earliest of a frame's dues counts.
+    VOVARU_frame_told_reset();
+    mnw.win_now = kWinMain;
+    stg._use_max_cpu = 0;
+    colr.pulse_drawn = 0;
+    VOVARU_frame_quiet(1);
+    for (long due : {400000L, 250000L, -1L, 700000L})
+        VOVARU_frame_due(due);
+    EXPECT_EQ(VOVARU_frame_wait_us(), 250000);
+    VOVARU_frame_told_reset();
     colr.pulse_drawn = 0;
     mnw.win_now = win;
     stg._use_max_cpu = cpu;
@@ -528,6 +543,38 @@ TEST(Windows, TooltipIsEmptiedEveryCall)
     mnw.mouse_time = xtim.real_secs; // just moved: not drawn
     mouse_help_per_wind(kWinMain);
     EXPECT_TRUE(stls[kStlsTooltip].empty());
+}
+
+// The main window waits long for input while nothing goes on, but what the
+// pointer's rest brings (the tooltip after 1 s, the hidden pointer after
+// 10 s) cuts that wait to its time.
+TEST(Windows, RestingPointerCutsTheQuietWait)
+{
+    XVFB_TEST_BODY();
+    open_and_run_first_frame();
+    struct {
+        const char* tip;
+        float rested;
+        long lo, hi; // the wait's bounds, microseconds
+    } cases[] = {
+        {"help text", 0.25f, 740000, 760000},
+        {"", 0.25f, kWaitQuietUs, kWaitQuietUs},
+        {"", 9.5f, 490000, 510000},
+        {"help text", 5.0f, kWaitQuietUs, kWaitQuietUs}, // shown already
+        {"", 11.0f, kWaitQuietUs, kWaitQuietUs},         // hidden already
+    };
+    for (const auto& c : cases) {
+        VOVARU_frame_told_reset();
+        VOVARU_frame_quiet(1);
+        stls[kStlsTooltip] = c.tip;
+        mnw.mouse_time = xtim.real_secs - c.rested;
+        mouse_help_per_wind(kWinMain);
+        const long us = VOVARU_frame_wait_us();
+        EXPECT_GE(us, c.lo) << c.tip << " " << c.rested;
+        EXPECT_LE(us, c.hi) << c.tip << " " << c.rested;
+    }
+    VOVARU_frame_told_reset();
+    mnw.mouse_time = xtim.real_secs;
 }
 
 TEST(Events, ButtonRulesWithinOneFrame)

@@ -295,12 +295,18 @@ TEST_F(FrameNetTest, FailedServerListRetriedAtMostOncePerSecond)
     EXPECT_EQ(stg.server_count, -1);
     // The clock stands still: however many frames run, no new request.
     EXPECT_FALSE(peer.Accept([] { engine_frame(); }, 300));
-    clock.advance(1.0);
+    // The quiet window's long wait is cut to the retry's time.
+    EXPECT_EQ(engine_quiet(), 1);
+    EXPECT_EQ(engine_due_us(), 1000000);
+    clock.advance(0.4);
+    EXPECT_EQ(engine_due_us(), 600000);
+    clock.advance(0.6);
     serve("I\n820 version\nSERVERS\nFINAL r\nSERVER files.test\n/p/\nMain\n");
     ASSERT_TRUE(frames_until([] { return stg.server_count != -1; }));
     EXPECT_EQ(stg.server_count, 1);
     EXPECT_EQ(stg.chosen_server, 0);
     EXPECT_EQ(server_path[0], "/p/r/");
+    EXPECT_EQ(engine_due_us(), -1); // the retry is over
 }
 
 TEST_F(FrameNetTest, DirectoryArchiveThatDoesNotUnpackIsAlertedOnce)
