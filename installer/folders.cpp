@@ -78,7 +78,8 @@ int make_dirs()
 
     // The folder of every wanted file, parents first (byte order does that),
     // then the fixed folders. Each is tried; one alert tells the first
-    // failure and how many more there were.
+    // failure and how many more there were, and the installation does not
+    // start: its files could not be written there.
     std::set<std::string> folders;
     for (std::size_t i = 0; i < sim_info.size(); ++i) {
         int vi = static_cast<int>(sim_info[i].versions.size()) - 1;
@@ -106,7 +107,7 @@ int make_dirs()
         }
     }
     if (failed) make_dir_error(first, first_code, failed - 1);
-    return 0;
+    return first_code;
 }
 
 int is_safe_folder_name(const std::string& name)

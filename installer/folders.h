@@ -11,7 +11,8 @@ extern const char* const kFixedFolders[kFixedFolderCount];
 // file and the seven fixed folders. A destination that cannot be made or
 // written is reported and answers its error code: nothing more is made, and
 // the installation must not start. Other folders are all tried, and their
-// failures reported in one alert; the answer is then 0.
+// failures reported in one alert; the answer is then the first one's code,
+// and the installation must not start either.
 int make_dirs();
 // The folder alert; more counts the further folders that failed.
 void make_dir_error(std::string path, int code, int more = 0);

@@ -204,8 +204,8 @@ void install_flow()
     if (!install_ready()) return;
     next.reset_all_streams();
     stg.extract_error = 0;
-    // A destination that cannot be made or written: one alert, and the user
-    // stays idle to choose another.
+    // A destination or a folder of the release that cannot be made or
+    // written: one alert, and the user stays idle to choose another.
     if (make_dirs() != 0) return;
     const int agreed = engine_windows.eula() == 1;
     // The decisions run whatever the answer; a cancel keeps everything idle.
