@@ -424,7 +424,8 @@ void draw_upper_part()
     set_size_str(stg.total_down_kb, &size);
     OGL_string(kColText, 954, 635, size, kTextWrap, kCharsetProp, 0);
     const screen_line status = status_message();
-    OGL_string(status.colour, 154, 615, status.text, kTextWrap, kCharsetProp, 0);
+    // A row of the panel stays between the second line's descenders and its border.
+    OGL_string(status.colour, 154, 616, status.text, kTextWrap, kCharsetProp, 0);
 }
 
 void draw_totals()
