@@ -78,12 +78,13 @@ int make_dest_folder()
     return 0;
 }
 
-void make_release_folders()
+int make_release_folders()
 {
-    if (dest_dir_path.empty()) return;
+    if (dest_dir_path.empty()) return 0;
     // The folder of every wanted file, parents first (byte order does that),
     // then the fixed folders. Each is tried; one alert tells the first
-    // failure and how many more there were.
+    // failure and how many more there were, and the installation does not
+    // start: its files could not be written there.
     std::set<std::string> folders;
     for (std::size_t i = 0; i < sim_info.size(); ++i) {
         int vi = static_cast<int>(sim_info[i].versions.size()) - 1;
@@ -111,13 +112,13 @@ void make_release_folders()
         }
     }
     if (failed) make_dir_error(first, first_code, failed - 1);
+    return first_code;
 }
 
 int make_dirs()
 {
     const int r = make_dest_folder();
-    if (r == 0) make_release_folders();
-    return r;
+    return r != 0 ? r : make_release_folders();
 }
 
 int is_safe_folder_name(const std::string& name)

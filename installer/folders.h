@@ -12,8 +12,9 @@ extern const char* const kFixedFolders[kFixedFolderCount];
 // be made, and the installation must not start.
 int make_dest_folder();
 // Creates the folder of every wanted file and the seven fixed folders. All
-// are tried, and their failures reported in one alert.
-void make_release_folders();
+// are tried, and their failures reported in one alert; the answer is then
+// the first one's code, and the installation must not start either.
+int make_release_folders();
 // make_dest_folder, then make_release_folders when it answered 0.
 int make_dirs();
 // The folder alert; more counts the further folders that failed.

@@ -222,7 +222,9 @@ void install_flow()
         wait_for_other_installer();
         return;
     }
-    make_release_folders();
+    // A folder of the release that cannot be made: its files could not be
+    // written there, so the one alert and idle as above.
+    if (make_release_folders() != 0) return;
     const int agreed = engine_windows.eula() == 1;
     // The decisions run whatever the answer; a cancel keeps everything idle.
     // Installing starts only once every file has its decision: a question

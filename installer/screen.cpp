@@ -346,7 +346,9 @@ totals_lines totals_block()
         t.l[0] = "I can NOT download the file '" + crnt_file_path + "'!";
         t.l[1] = "Your internet connection may not be working, or the server could be undergoing "
                  "maintainance or an upgrade right now.";
-        t.l[2] = "I am trying another server now to see if I can still get you a download...";
+        // With one server the next try goes to the same one.
+        t.l[2] = std::string("I am trying ") + (stg.server_count > 1 ? "another server" : "again") +
+                 " now to see if I can still get you a download...";
     }
     return t;
 }
@@ -422,7 +424,8 @@ void draw_upper_part()
     set_size_str(stg.total_down_kb, &size);
     OGL_string(kColText, 954, 635, size, kTextWrap, kCharsetProp, 0);
     const screen_line status = status_message();
-    OGL_string(status.colour, 154, 615, status.text, kTextWrap, kCharsetProp, 0);
+    // A row of the panel stays between the second line's descenders and its border.
+    OGL_string(status.colour, 154, 616, status.text, kTextWrap, kCharsetProp, 0);
 }
 
 void draw_totals()

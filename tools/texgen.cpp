@@ -277,7 +277,16 @@ void draw_text_centred(Canvas& cv, FT_Face face, int px_size, float cx, int base
 // The glyph layout and the advance table come from the text routines
 // (OOPS_cpp/oglp_text.h): 21 columns by 5 rows of 14 x 15 cells.
 constexpr int kBaseline = 4; // rows below the baseline inside a cell (descenders)
-constexpr int kGlyphPx = 11; // DejaVu Sans at 11 px: x-height 6, capitals 8
+constexpr int kGlyphPx = 11; // DejaVu Sans 11 px wide...
+// ...and 10 px high: x-height 5, capitals 7, descenders 2.
+constexpr int kGlyphHeightPx = 10;
+// Wrapped lines are kTextLineStep apart: a glyph's ink keeps to the rows from
+// two below the baseline row to six above it, so one row of background stays
+// between the descenders of a line and the tops of the next. The few glyphs
+// taller than that (ascenders, brackets, the i's dot) have their outer rows
+// folded onto the last row inside. Accents are set above that (see below).
+constexpr int kInkRowsBelow = 2;
+constexpr int kInkRowsAbove = kTextLineStep - 2 - kInkRowsBelow;
 // Coverage at or below this counts as no ink when a glyph is measured.
 constexpr int kFaintInk = 24;
 
@@ -301,7 +310,7 @@ bool ink_columns(const FT_Bitmap& bm, int* first, int* last)
 // in the first advance - 1 columns: the text routines step by the advance
 // table, so ink that ran past it would close up the gap to the next glyph
 // (and eat the 3-pixel blank between words). Wide glyphs are narrowed by
-// rendering them at a smaller horizontal size; the height stays 11 px.
+// rendering them at a smaller horizontal size; the height stays 10 px.
 // `code` is the character drawn, by default the byte's own.
 void draw_fitted_glyph(Canvas& cv, FT_Face face, unsigned char byte, int x0, int y0,
                        unsigned code = 0)
@@ -311,7 +320,7 @@ void draw_fitted_glyph(Canvas& cv, FT_Face face, unsigned char byte, int x0, int
     int first = 0, last = 0;
     // Horizontal size in 1/64 pixel, narrowed in quarter pixels until it fits.
     for (int xsize = kGlyphPx * 64; xsize >= 3 * 64; xsize -= 16) {
-        FT_Set_Char_Size(face, xsize, kGlyphPx * 64, 72, 72);
+        FT_Set_Char_Size(face, xsize, kGlyphHeightPx * 64, 72, 72);
         if (FT_Load_Char(face, code, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL)) return;
         if (!ink_columns(face->glyph->bitmap, &first, &last)) return;
         if (last - first + 1 <= room) break;
@@ -320,16 +329,25 @@ void draw_fitted_glyph(Canvas& cv, FT_Face face, unsigned char byte, int x0, int
     const int width = last - first + 1;
     // Keep the glyph's own left bearing where it fits, else start at column 0.
     const int left = std::max(0, std::min(g->bitmap_left + first, room - width));
+    // Coverage by column and row of the cell, the folded rows taking the
+    // darker of the two.
+    std::vector<float> cover(size_t(kGlyphCellW) * kGlyphCellH, 0.0f);
     for (unsigned r = 0; r < g->bitmap.rows; ++r)
         for (int col = first; col <= last; ++col) {
             const float k =
                 std::pow(g->bitmap.buffer[r * g->bitmap.pitch + unsigned(col)] / 255.0f, 0.85f);
             if (k <= 0) continue;
-            const int x = x0 + left + (col - first);
-            const int y = y0 + kBaseline + g->bitmap_top - 1 - int(r);
-            if (x >= x0 + room || y < y0 || y >= y0 + kGlyphCellH) continue;
-            cv.blend(x, y, {1, 1, 1, 1}, k);
+            const int x = left + (col - first);
+            const int y = std::clamp(kBaseline + g->bitmap_top - 1 - int(r),
+                                     kBaseline - kInkRowsBelow, kBaseline + kInkRowsAbove);
+            if (x >= room) continue;
+            float& c = cover[size_t(y) * kGlyphCellW + size_t(x)];
+            c = std::max(c, k);
         }
+    for (int y = 0; y < kGlyphCellH; ++y)
+        for (int x = 0; x < kGlyphCellW; ++x)
+            if (const float k = cover[size_t(y) * kGlyphCellW + size_t(x)]; k > 0)
+                cv.blend(x0 + x, y0 + y, {1, 1, 1, 1}, k);
 }
 
 // Accented letters. At 11 px FreeType leaves a capital's accent one faint

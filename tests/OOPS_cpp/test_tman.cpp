@@ -761,6 +761,28 @@ TEST(TmanBuiltIn, GlyphInkStaysInsideItsAdvance)
     EXPECT_EQ(drawn, kGlyphRows * kGlyphCols - 1);
 }
 
+// Wrapped lines are kTextLineStep apart: the rows that any glyph inks, from
+// the lowest descender to the highest ascender, leave one row of that pitch
+// free, so the lines never touch. The accented letters set their accents
+// above and are left out.
+TEST(TmanBuiltIn, GlyphInkLeavesARowBetweenWrappedLines)
+{
+    const std::string accented = "\xC1\xC9\xCD\xD3\xDA\xD1\xE1\xE9\xED\xF3\xFA\xF1";
+    int low = kGlyphCellH, high = -1;
+    for (int r = 0; r < kGlyphRows; ++r)
+        for (int c = 0; c < kGlyphCols; ++c) {
+            if (accented.find(char(kGlyphLayout[r][c])) != std::string::npos) continue;
+            for (int y = 0; y < kGlyphCellH; ++y)
+                for (int x = 0; x < kGlyphCellW; ++x) {
+                    const int px = c * kGlyphCellW + x, py = r * kGlyphCellH + y;
+                    if (t_interface_dat[4 * (512 * py + px) + 3] == 0) continue;
+                    low = std::min(low, y);
+                    high = std::max(high, y);
+                }
+        }
+    EXPECT_LE(high - low + 1, kTextLineStep - 1) << "ink from row " << low << " to " << high;
+}
+
 // The window with the built-in images, white text and a black screen.
 void text_scene(TempCwd& cwd)
 {

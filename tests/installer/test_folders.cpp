@@ -127,8 +127,9 @@ TEST_F(FoldersTest, NotRootAtTheRootGivesPermissionDenied)
 }
 
 // Release folders that cannot be made: one alert with the first failure and
-// how many more, and the installation goes on to the licence.
-TEST_F(FoldersTest, FailingReleaseFoldersAreCountedInOneAlert)
+// how many more, the others are made, and the installation stops before the
+// licence, as for the destination itself.
+TEST_F(FoldersTest, FailingReleaseFoldersAreCountedInOneAlertAndStopTheInstallation)
 {
     dest_dir_path = dest + "Zudezud/";
     put("Zudezud/Resources", "a file where the folder should go");
@@ -142,7 +143,9 @@ TEST_F(FoldersTest, FailingReleaseFoldersAreCountedInOneAlert)
     // Resources, its two release folders and Resources/preferences fail.
     EXPECT_EQ(probe.last().lines[3], "Install Path:" + dest_dir_path +
                                          "Resources (and 3 more folders that could not be made)");
-    EXPECT_EQ(scripted().eula_calls, 1);
+    EXPECT_EQ(probe.last().lines[1], "Error: " + error_str(ENOTDIR));
+    EXPECT_EQ(scripted().eula_calls, 0);
+    EXPECT_EQ(stg.install_state, kInstallIdle);
     EXPECT_TRUE(is_dir(dest_dir_path + "Docs"));
     EXPECT_TRUE(is_dir(dest_dir_path + "Output/situations"));
 }

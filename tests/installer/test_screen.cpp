@@ -119,6 +119,19 @@ TEST_F(ScreenTest, TotalsWhileInstallingAndAfter)
     t = totals_block();
     EXPECT_EQ(t.colour, kColFailure);
     EXPECT_EQ(t.l[0], "I can NOT download the file '/files/a.txt.zip'!");
+    // Another server only when there is one.
+    const struct {
+        int servers;
+        const char* line;
+    } retries[] = {
+        {1, "I am trying again now to see if I can still get you a download..."},
+        {2, "I am trying another server now to see if I can still get you a download..."},
+        {5, "I am trying another server now to see if I can still get you a download..."},
+    };
+    for (const auto& r : retries) {
+        stg.server_count = r.servers;
+        EXPECT_EQ(totals_block().l[2], r.line) << r.servers;
+    }
 
     stg.download_failed = 0;
     stg.install_state = kInstallFinished;

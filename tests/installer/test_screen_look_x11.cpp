@@ -529,3 +529,108 @@ TEST_F(ScreenLook, PathsShowAStandInForWhatTheFontsLack)
     const ShownPixels n = screens[0].show("\xC3\xB1"), q = screens[0].show("?");
     EXPECT_FALSE(n.rgb == q.rgb);
 }
+
+namespace
+{
+// Whether row y of r, in drawable pixels, holds anything but the background
+// colour given.
+bool inked_row(const ShownPixels& p, Rect r, int y, const unsigned char* back)
+{
+    for (int x = r.x0; x < r.x1; ++x)
+        for (int c = 0; c < 3; ++c)
+            if (std::abs(p.at(x, y)[c] - back[c]) > 12) return true;
+    return false;
+}
+// The runs of rows with ink in r, from the top; lines that touch make one run.
+int ink_runs(const ShownPixels& p, Rect r, const unsigned char* back)
+{
+    int runs = 0;
+    bool in_run = false;
+    for (int y = r.y1 - 1; y >= r.y0; --y) {
+        const bool ink = inked_row(p, r, y, back);
+        runs += ink && !in_run;
+        in_run = ink;
+    }
+    return runs;
+}
+// A box of window id, in its own units, as drawable pixels.
+Rect window_box(int id, int x0, int y0, int x1, int y1)
+{
+    const Origin o = origin_of(id);
+    return {o.x + x0, o.y + y0, o.x + x1, o.y + y1};
+}
+} // namespace
+
+// Lines drawn 10 pixels apart, wrapped or one under the other, keep a row of
+// background between them in the licence, the question, the preferences and
+// an alert: descenders never touch the capitals below. The status message's
+// second line keeps off its panel's border.
+TEST_F(ScreenLook, LinesTenPixelsApartDoNotTouch)
+{
+    XVFB_TEST_BODY(kXvfbScreen1024, xvfb_shots_env());
+    open_window();
+    // Ascenders, capitals and descenders on every line.
+    stls[kStlsAlertButton] = "OK";
+    const std::string alert_line =
+        "Everything you typed (fully, slowly, gladly) plays just right: jumping quickly past the "
+        "gypsy's [yellow] pages, Quentin's {big} hedgehog typed #@$ under every jagged paragraph "
+        "and joyfully kept going.";
+    struct {
+        const char* name;
+        std::function<ShownPixels()> show;
+        Rect box;  // the paragraph and nothing else
+        int lines; // as drawn
+    } cases[] = {
+        {"licence",
+         [] {
+             return shot_of_modal([] { handle_EULA(); }, "key --window {win} Return",
+                                  "lines-licence.png");
+         },
+         window_box(kWinLicence, 18, 194, 430, 262), 6},
+        {"question",
+         [] {
+             return shot_of_modal([] { select_alert("/srv/jpg/gypsy/quickly jumping.py", 0); },
+                                  click_at(kWinQuestion, 96, 28), "lines-question.png");
+         },
+         window_box(kWinQuestion, 18, 70, 560, 112), 3},
+        {"preferences",
+         [] {
+             return shot_of_modal([] { handle_prefs(); }, "key --window {win} Return",
+                                  "lines-prefs.png");
+         },
+         window_box(kWinPrefs, 40, 248, 570, 285), 2},
+        {"alert",
+         [&] {
+             return shot_of_modal(
+                 [&] { __VOVARU_alert(kWinMain, alert_line, "", "", "", t_alert, "test", 1); },
+                 "key --window {win} Return", "lines-alert.png");
+         },
+         window_box(kWinAlert, 16, 176, 404, 216),
+         int(OGL_wrap_lines(alert_line, VOVARU_window_spec(kWinAlert).w * 0.9f, 0, nullptr)
+                 .size())},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ShownPixels p = c.show();
+        // The background: the box's lowest left pixel, where no text is.
+        const unsigned char* back = p.at(c.box.x0, c.box.y0);
+        EXPECT_EQ(ink_runs(p, c.box, back), c.lines);
+    }
+
+    // The status message in two lines, descenders on the second: a proxy
+    // port typed as text.
+    stg.server_count = 1;
+    stg.dir_state = kDirReady;
+    http._proxy_host = "127.0.0.1";
+    http._proxy_port = "gypsy jumping quickly past jolly puppies typing yearly, happily, gladly";
+    http._proxy_port_int = -1;
+    const ShownPixels p = main_screen("lines-status.png");
+    http._proxy_host.clear();
+    http._proxy_port.clear();
+    http._proxy_port_int = 0;
+    const Rect text = {150, 602, 900, 628}; // short of the panel's rounded corner
+    EXPECT_EQ(ink_runs(p, text, p.at(145, 603)), 2);
+    // The border and the row above it look the same under the text as beside it.
+    for (int y = 600; y <= 601; ++y)
+        EXPECT_FALSE(inked_row(p, {150, y, 900, y + 1}, y, p.at(145, y))) << "row " << y;
+}

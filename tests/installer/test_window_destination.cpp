@@ -5,6 +5,8 @@
 
 #include <signal.h>
 
+#include "Files/io_utils.h"
+
 namespace
 {
 
@@ -49,31 +51,49 @@ class DestinationWindow : public WindowRun
     }
 };
 
-// A destination below a regular file: one alert that names the folder and
-// why, no licence, and the main screen stays usable.
+// A folder that cannot be made because a regular file has its name, the
+// destination itself or a folder of the release: one alert that names the
+// folder and why, no licence, and the main screen stays usable.
 TEST_F(DestinationWindow, FolderThatCannotBeMadeGivesOneAlertAndStaysIdle)
 {
     WINDOW_RUN_BODY();
     ASSERT_NO_FATAL_FAILURE(publish());
     ASSERT_TRUE(testnet::write_file(tmp / "afile", "a file, not a folder"));
-    const std::string dest = tmp / "afile/Zudezud/";
-    start_program(args(dest));
-    wait_for_lists();
-    click({}, 491, 89); // INSTALL
-    ASSERT_TRUE(poll_until([&] { return modal_shown(); }, 20));
-    shot("folder-alert");
-    click_alert_ok();
-    ASSERT_TRUE(poll_until([&] { return main_shown(); }, 20));
-    // The alert is logged once it is answered.
+    ::mkdir((tmp / "inst").c_str(), 0755);
+    ::mkdir((tmp / "inst/Zudezud").c_str(), 0755);
+    ASSERT_TRUE(testnet::write_file(tmp / "inst/Zudezud/Resources", "a file, not a folder"));
+    const struct {
+        const char* name;
+        std::string dest, path_line;
+    } cases[] = {
+        {"destination", tmp / "afile/Zudezud/", "Install Path:" + tmp / "afile/Zudezud\n"},
+        // Resources/preferences, a fixed folder, fails with it.
+        {"release-folder", tmp / "inst/Zudezud/",
+         "Install Path:" + tmp / "inst/Zudezud/Resources (and 1 more folder that could not be "
+                                 "made)\n"},
+    };
     const std::string alert = "I am unable to install or update Zudezud.";
-    ASSERT_TRUE(poll_until([&] { return count_of(app.log(), alert) == 1; }, 10)) << app.log();
-    EXPECT_NE(app.log().find("Install Path:" + tmp / "afile/Zudezud\n"), std::string::npos);
-    // No licence and no second alert follow: the screen stays the main one.
-    EXPECT_FALSE(poll_until([&] { return modal_shown(); }, 3));
-    EXPECT_EQ(count_of(app.log(), alert), 1);
-    EXPECT_TRUE(install_is_green()); // idle: the user may pick another folder
-    shot("folder-idle");
-    quit_and_expect_exit_0();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        start_program(args(c.dest));
+        wait_for_lists();
+        click({}, 491, 89); // INSTALL
+        ASSERT_TRUE(poll_until([&] { return modal_shown(); }, 20));
+        shot(std::string(c.name) + "-alert");
+        click_alert_ok();
+        ASSERT_TRUE(poll_until([&] { return main_shown(); }, 20));
+        // The alert is logged once it is answered.
+        ASSERT_TRUE(poll_until([&] { return count_of(app.log(), alert) == 1; }, 10)) << app.log();
+        EXPECT_NE(app.log().find(c.path_line), std::string::npos) << app.log();
+        EXPECT_NE(app.log().find("Error: " + error_str(ENOTDIR) + "\n"), std::string::npos);
+        // No licence and no second alert follow: the screen stays the main one.
+        EXPECT_FALSE(poll_until([&] { return modal_shown(); }, 3));
+        EXPECT_EQ(count_of(app.log(), alert), 1);
+        EXPECT_TRUE(install_is_green()); // idle: the user may pick another folder
+        EXPECT_EQ(requests_for("/9.00r1/Zudezud/"), 0) << nginx.ReadAccessLog(); // no archive
+        shot(std::string(c.name) + "-idle");
+        quit_and_expect_exit_0();
+    }
 }
 
 // A scan that signs a huge file keeps the window: the box moves within the

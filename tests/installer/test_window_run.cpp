@@ -2,6 +2,8 @@
 // on the way: the program's screens, alerts and log as the user meets them.
 #include "window_run.h"
 
+#include "OOPS_cpp/oglp_text.h"
+
 TEST_F(WindowRun, InstallsThenUpdatesThroughTheWindow)
 {
     WINDOW_RUN_BODY();
@@ -273,4 +275,63 @@ TEST_F(WindowRun, UnreachableDirectoryServerIsToldOnScreen)
     EXPECT_EQ(count_of(tail, "HTTP failed: " + reason + "\n"), 1) << tail;
     EXPECT_EQ(count_of(tail, "more times on slot 1 for the same reason: " + reason + "\n"), 1)
         << tail;
+}
+
+// An archive missing on the only server (404): the totals say the download
+// is tried again, not that another server is tried. The third totals line is
+// read by where its red ink ends.
+TEST_F(WindowRun, MissingArchiveOnTheOnlyServerIsTriedAgain)
+{
+    WINDOW_RUN_BODY();
+    const std::string src = tmp / "src/";
+    write_tree(src, {{"Resources/readme.txt", "readme\n"}, {"Docs/notes.txt", "notes\n"}});
+    ReleasePlan plan;
+    plan.source = src;
+    plan.servers = {{"files.zudezud.test", "/files/", "Main server"}};
+    std::string err;
+    const std::vector<ReleaseEntry> release = make_release(plan, web, &err);
+    ASSERT_FALSE(release.empty()) << err;
+    std::string missing;
+    for (const ReleaseEntry& e : release)
+        if (e.rel == "Docs/notes.txt") missing = e.zip_path;
+    ASSERT_EQ(::unlink(missing.c_str()), 0) << missing;
+
+    start_program({"-path", tmp / "inst/Zudezud/", "--pref:_proxy_host=127.0.0.1",
+                   "--pref:_proxy_port_int=" + std::to_string(nginx.port())});
+    wait_for_lists();
+    click({}, 491, 89); // INSTALL
+    ASSERT_TRUE(poll_until([&] { return modal_shown(); }, 20));
+    click(window_at(kWinLicence), 429, 21); // AGREE
+    ASSERT_TRUE(poll_until([&] { return main_shown(); }, 20));
+    ASSERT_TRUE(poll_until([&] { return requests_for("notes.txt.zip HTTP/1.1\" 404") >= 2; }, 30))
+        << nginx.ReadAccessLog();
+
+    // The right end of the red ink on the rows of the third line (drawn at
+    // y 38: rows 35 to 41 hold its letters and nothing of the second line).
+    const auto right_end = [&] {
+        const ShownPixels p = screen();
+        int right = -1;
+        for (int y = 35; y <= 41; ++y) // GL rows, from the bottom
+            for (int x = 140; x < 1010; ++x) {
+                const unsigned char* c = p.at(x, y);
+                if (c[0] > c[1] + 80 && c[0] > c[2] + 80) right = std::max(right, x);
+            }
+        return right;
+    };
+    const std::string again = "I am trying again now to see if I can still get you a download...";
+    const std::string other =
+        "I am trying another server now to see if I can still get you a download...";
+    // The last glyph, '.', inks the first of its two columns.
+    const int want = 144 + int(OGL_text_width(again)) - 2;
+    int seen = -1;
+    EXPECT_TRUE(poll_until(
+        [&] {
+            seen = right_end();
+            return std::abs(seen - want) <= 1;
+        },
+        20))
+        << "red ink ends at x " << seen << "; \"trying again\" ends at " << want
+        << ", \"another server\" at " << 144 + int(OGL_text_width(other)) - 2;
+    shot("main-tried-again");
+    quit_and_expect_exit_0();
 }
