@@ -923,7 +923,7 @@ TEST_F(EndToEnd, TemporaryFolderOnASmallDisk)
         const std::size_t earlier = log_text().size();
         const int asked = requests_for("/files/9.00r1/Zudezud/Data/");
         start_on(disk);
-        ASSERT_TRUE(run_frames(true, 60)) << log_text().substr(earlier);
+        EXPECT_TRUE(run_frames(true, 60)) << log_text().substr(earlier);
         const std::string log = log_text().substr(earlier);
         EXPECT_EQ(stg.install_state, kInstallFinished);
         EXPECT_EQ(archives_in(temp_path), "");
@@ -943,8 +943,8 @@ TEST_F(EndToEnd, TemporaryFolderOnASmallDisk)
             EXPECT_EQ(log.find(full) == std::string::npos, c.true_sizes) << log;
         } else {
             EXPECT_EQ(stg.extract_error, 1);
-            ASSERT_EQ(probe.count(), 1u) << log;
-            const AlertRecord a = probe.last();
+            EXPECT_EQ(probe.count(), 1u) << log;
+            const AlertRecord a = probe.count() ? probe.last() : AlertRecord();
             EXPECT_EQ(a.lines[0], "The installer cannot download a file: the temporary folder "
                                   "has too little free room.");
             // The archive's room on the disk, a little more than its 700 KiB.
