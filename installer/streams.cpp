@@ -197,7 +197,7 @@ static int step_transfer(int i, file_version_struct& v, const std::string& reque
         return 0;
     }
     if (a == kNetFailed) {
-        // The part that came goes at once: its room is the next try's.
+        // What came is deleted at once: its room is the next try's.
         delete_file(target);
         slot_failed(slot);
         // A full temporary folder is no fault of the server: the same one

@@ -625,7 +625,7 @@ TEST_F(EndToEnd, ServerDyingMidTransferNeverHalfWritesAFile)
         frame();
     EXPECT_EQ(stg.download_failed, 1);
     EXPECT_EQ(TempDir::read(dest_dir_path + "big.bin"), "old big");
-    // The part that came is deleted with the failure, not at the end.
+    // What came is deleted with the failure, not at the end.
     EXPECT_EQ(archives_in(temp_path), "");
     // The server comes back; the stream fetches the archive again.
     testnet::NginxOptions back;
