@@ -2,10 +2,15 @@
 // makes one step on its entry (delete, pass over, poll its transfer, or look
 // at its archive's extraction).
 //
-// Index: [SECTION] Reset; One pass; One entry; Stream rule; Unpacking;
-// Unpacking on a worker.
+// Index: [SECTION] Reset; One pass; One entry; Stream rule; Room in the
+// temporary folder; Unpacking; Unpacking on a worker.
 #include "installer/streams.h"
 
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <deque>
 #include <mutex>
@@ -27,6 +32,7 @@
 #include "installer/utils.h"
 
 constexpr int kLineExtractError = 390;
+constexpr int kLineNoRoom = 391;
 
 double engine_seconds()
 {
@@ -56,7 +62,15 @@ static int hand_over(int i, const std::string& local);
 static void unpack_poll();
 static bool unpack_busy();
 static float unpack_kb();
+static long long unpack_disk_bytes();
 static void unpack_stop();
+
+// The room in the temporary folder (section Room in the temporary folder).
+static void room_reset();
+static void room_first_look();
+static bool room_stopped();
+static void room_note_length(int i, long long length);
+static int room_to_start(int i, const file_version_struct& v);
 
 // ---------------------------------------------------------------------------
 // [SECTION] Reset
@@ -78,6 +92,7 @@ void next_class::reset_all_streams()
         stream_needs_file[i] = i < 2;
         stream_file[i] = 0;
     }
+    room_reset();
     reset_time = xtim.real_secs;
     kb_partial = 0;
     kb_downloaded = 0;
@@ -159,25 +174,36 @@ static int step_transfer(int i, file_version_struct& v, const std::string& reque
     int server = stg.chosen_server;
     if (server < 0 || server >= stg.server_count) server = 0;
     const bool workers = unpack_on_workers();
-    const std::string target = workers ? download_target(i, !http.slot[slot], v.down_kb) : archive;
-    if (target.empty()) return 0;                            // no name it may take: waits
-    if (!http.slot[slot] && !slot_may_start(slot)) return 0; // paced retry
+    const bool starting = !http.slot[slot];
+    // An installation that is stopping starts nothing more.
+    if (starting && stg.extract_error) return 0;
+    const std::string target = workers ? download_target(i, starting, v.down_kb) : archive;
+    if (target.empty()) return 0;                    // no name it may take: waits
+    if (starting && !slot_may_start(slot)) return 0; // paced retry
+    if (starting && !room_to_start(i, v)) return 0;  // waits for room
 
     int a = http.net_check(slot, server_name[server], request, target);
     if (a == kNetRunning) {
         float f = 0;
-        if (down_class* d = http.slot[slot])
+        if (down_class* d = http.slot[slot]) {
             f = d->cont_len == -1 ? -0.01f
                 : d->cont_len == 0
                     ? 0.0f
                     : static_cast<float>(d->bytes_written * 100 / d->cont_len) * 0.01f;
+            room_note_length(i, d->cont_len);
+        }
         stg.file_fraction = f;
         next.kb_partial += f * v.down_kb;
         return 0;
     }
     if (a == kNetFailed) {
-        stg.download_failed = 1;
+        // What came is deleted at once: its room is the next try's.
+        delete_file(target);
         slot_failed(slot);
+        // A full temporary folder is no fault of the server: the same one
+        // is asked again once there is room.
+        if (http.LastFailure(slot).file_error == ENOSPC) return 0;
+        stg.download_failed = 1;
         stg.chosen_server = choose_server_weighted(stg.server_count);
         return 0;
     }
@@ -237,9 +263,11 @@ int grab_files()
 {
     unpack_poll();
     next.kb_partial = unpack_kb();
-    for (int i = 0; i < kStreams; ++i) {
+    room_first_look();
+    for (int i = 0; i < kStreams && !room_stopped(); ++i) {
         if (!next.stream_active[i]) continue;
         if (next.stream_needs_file[i]) {
+            room_note_length(i, 0);
             next.stream_file[i] = next.file_cursor;
             next.file_cursor += 1;
             if (next.file_cursor > list_size()) next.file_cursor = list_size();
@@ -252,7 +280,10 @@ int grab_files()
     for (int i = 0; i < kStreams; ++i)
         complete = complete && !(next.stream_active[i] && in_list(next.stream_file[i]));
     if (!complete || stg.extract_error) {
-        if (stg.extract_error)
+        if (room_stopped())
+            xer << "Installation stopped: a download does not fit in the temporary folder.\n"
+                << std::flush;
+        else if (stg.extract_error)
             xer << "Installation stopped: a file could not be extracted into " << dest_dir_path
                 << ".\n"
                 << std::flush;
@@ -263,6 +294,136 @@ int grab_files()
     finish_installation();
     log_installation_result();
     return 1;
+}
+
+// ---------------------------------------------------------------------------
+// [SECTION] Room in the temporary folder
+//
+// The archives share the temporary folder's disk with whatever else is
+// there, so the room is asked of the disk itself (statvfs). A download
+// starts only when the room left, less what the running downloads will
+// still write, holds its archive (the size the list gives, or the length
+// its last try announced) and, when the destination is on the same disk,
+// its extraction; otherwise the stream waits for the worker to delete the
+// archives it has extracted. A download that still finds the disk full is
+// deleted and tried again after the pause of a failed one. When the folder
+// could not hold an archive even without any of ours, the installation
+// stops with one alert: at its first pass for the largest archive, at a
+// start for the stream's.
+
+namespace
+{
+struct room_state {
+    bool looked = false;                // the first pass has looked at the disk
+    bool same_disk = false;             // the destination is on the folder's disk
+    bool stopped = false;               // the installation stopped for want of room
+    long long announced[kStreams] = {}; // length announced for the stream's entry
+};
+room_state room;
+
+struct disk_room {
+    bool known = false;
+    long long block = 1, free = 0; // bytes
+};
+
+disk_room temp_disk_room()
+{
+    disk_room r;
+    struct statvfs fs;
+    if (temp_path.empty() || statvfs(temp_path.c_str(), &fs) != 0) return r;
+    r.known = true;
+    r.block = fs.f_frsize > 0 ? static_cast<long long>(fs.f_frsize) : 1;
+    r.free = static_cast<long long>(fs.f_bavail) * r.block;
+    return r;
+}
+
+long long whole_blocks(long long bytes, long long block)
+{
+    return bytes <= 0 ? 0 : (bytes + block - 1) / block * block;
+}
+
+// What one archive of v takes in the folder, with its extraction when that
+// goes to the same disk; length: the length announced for it, if any.
+long long room_needed(const file_version_struct& v, long long length, long long block)
+{
+    const long long archive = std::max(static_cast<long long>(v.down_kb) * 1024, length);
+    const long long extraction = room.same_disk ? static_cast<long long>(v.disk_kb) * 1024 : 0;
+    return whole_blocks(archive, block) + whole_blocks(extraction, block);
+}
+
+void stop_for_room(long long need, long long room_there)
+{
+    room.stopped = true;
+    stg.extract_error = 1; // ends the installation as a failed one
+    __VOVARU_alert(kWinMain,
+                   "The installer cannot download a file: the temporary folder has too little "
+                   "free room.",
+                   "Room needed: " + std::to_string((need + 1023) / 1024) + " KB for one archive" +
+                       (room.same_disk ? " and its extraction" : ""),
+                   "Free room there: " + std::to_string(room_there / 1024) + " KB",
+                   "Temporary Folder: " + temp_path, t_alert, "streams", kLineNoRoom);
+}
+} // namespace
+
+static void room_reset()
+{
+    room = room_state();
+}
+
+static void room_first_look()
+{
+    if (room.looked) return;
+    room.looked = true;
+    struct stat t, d;
+    room.same_disk = stat(temp_path.c_str(), &t) == 0 && stat(dest_dir_path.c_str(), &d) == 0 &&
+                     t.st_dev == d.st_dev;
+    const disk_room r = temp_disk_room();
+    if (!r.known) return;
+    long long largest = 0;
+    for (const file_history_struct& f : sim_info) {
+        if (f.versions.empty()) continue;
+        const file_version_struct& v = f.versions.back();
+        if (v.download && !v.nuke) largest = std::max(largest, room_needed(v, 0, r.block));
+    }
+    // Nothing of ours is in the folder yet.
+    if (r.free < largest) stop_for_room(largest, r.free);
+}
+
+static bool room_stopped()
+{
+    return room.stopped;
+}
+
+static void room_note_length(int i, long long length)
+{
+    if (length >= 0) room.announced[i] = length;
+}
+
+// 1: stream i may start its download of v now; 0: it waits.
+static int room_to_start(int i, const file_version_struct& v)
+{
+    const disk_room r = temp_disk_room();
+    if (!r.known) return 1;
+    const long long need = room_needed(v, room.announced[i], r.block);
+    long long coming = 0, partial = 0; // of the other streams' running downloads
+    for (int j = 0; j < kStreams; ++j) {
+        const down_class* d = http.slot[kNetSlotFirstStream + j];
+        if (j == i || d == nullptr) continue;
+        long long whole = d->cont_len;
+        if (whole < 0)
+            whole = in_list(next.stream_file[j])
+                        ? static_cast<long long>(
+                              sim_info[next.stream_file[j]].versions.back().down_kb) *
+                              1024
+                        : 0;
+        const long long written = whole_blocks(d->bytes_written, r.block);
+        partial += written;
+        coming += std::max(0LL, whole_blocks(whole, r.block) - written);
+    }
+    if (r.free - coming >= need) return 1;
+    const long long without_ours = r.free + partial + unpack_disk_bytes();
+    if (without_ours < need) stop_for_room(need, without_ours);
+    return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -336,8 +497,9 @@ namespace
 // One archive handed over.
 struct unpack_job {
     int stream = 0, file = 0;
-    int name = 0;     // which of the stream's names it was downloaded to
-    std::string from; // that name
+    int name = 0;             // which of the stream's names it was downloaded to
+    std::string from;         // that name
+    long long disk_bytes = 0; // what it takes in the temporary folder
     std::string archive, destination, folder, root;
     int result = 0, deleted = 0; // zip_to_file's and delete_file's codes
     std::string log;             // zip_to_file's own lines
@@ -354,6 +516,7 @@ struct unpacking_state {
     int target[kStreams] = {}; // the running download's name + 1 (0: none)
     int jobs = 0;              // handed over, not yet finished
     float kb = 0;              // down_kb of those
+    long long disk_bytes = 0;  // what those take in the temporary folder
 };
 unpacking_state unpacking;
 
@@ -418,6 +581,7 @@ void finish_done()
         tell_deletion(job.archive, job.deleted);
         unpacking.held[job.stream] &= ~(1 << job.name);
         --unpacking.jobs;
+        unpacking.disk_bytes -= job.disk_bytes;
         if (!in_list(job.file)) continue;
         file_version_struct& v = sim_info[job.file].versions.back();
         unpacking.kb -= v.down_kb;
@@ -425,7 +589,10 @@ void finish_done()
         next.kb_installed += v.disk_kb;
         v.have = 1;
     }
-    if (unpacking.jobs == 0) unpacking.kb = 0;
+    if (unpacking.jobs == 0) {
+        unpacking.kb = 0;
+        unpacking.disk_bytes = 0;
+    }
 }
 
 // The archives not yet taken are deleted and forgotten; none is taken
@@ -441,6 +608,7 @@ void drop_waiting()
         delete_file(job.from);
         unpacking.held[job.stream] &= ~(1 << job.name);
         --unpacking.jobs;
+        unpacking.disk_bytes -= job.disk_bytes;
         if (in_list(job.file)) unpacking.kb -= sim_info[job.file].versions.back().down_kb;
     }
 }
@@ -473,9 +641,13 @@ static int hand_over(int i, const std::string& local)
     get_path_with_path(job.folder, local);
     // Links of the release may lead anywhere inside the installation.
     job.root = dest_dir_path;
+    struct stat st;
+    if (stat(job.from.c_str(), &st) == 0)
+        job.disk_bytes = static_cast<long long>(st.st_blocks) * 512;
     unpacking.held[i] |= 1 << job.name;
     unpacking.target[i] = 0;
     ++unpacking.jobs;
+    unpacking.disk_bytes += job.disk_bytes;
     if (in_list(job.file)) unpacking.kb += sim_info[job.file].versions.back().down_kb;
     bool start = false;
     {
@@ -510,6 +682,11 @@ static bool unpack_busy()
 static float unpack_kb()
 {
     return unpacking.kb;
+}
+
+static long long unpack_disk_bytes()
+{
+    return unpacking.disk_bytes;
 }
 
 static void unpack_stop()

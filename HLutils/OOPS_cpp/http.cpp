@@ -341,6 +341,7 @@ int down_class::CloseFile()
 
 void down_class::file_failed(const char* what, int err)
 {
+    if (file_error == 0) file_error = err;
     set_error(err);
     if (failure.empty())
         failure = "the file " + local_path + " " + what + " (" + error_str(error) + ")";
@@ -754,6 +755,7 @@ void http_class::report_failure(int which, down_class* req, const std::string& l
     f.reason = req->FailureReason();
     f.server = server;
     f.reached = req->HeardFromPeer();
+    f.file_error = req->GetFileError();
     if (f.reason == logged_reason[which]) {
         ++repeats[which];
         return;

@@ -116,6 +116,7 @@ struct net_failure_struct {
     std::string reason;   // the text after "HTTP failed: "; empty: no failure
     std::string server;   // the host the request was for
     bool reached = false; // something answered: the fault is in the reply
+    int file_error = 0;   // errno of a local file that could not be made or written
 };
 
 // A running request that has heard nothing from its peer for a while.
@@ -160,6 +161,9 @@ class down_class
     // Why the request failed where that was found (a reply that cannot be
     // read, a file that cannot be written, ...); "" otherwise.
     const std::string& GetFailure() const { return failure; }
+    // errno of the local file's failure (ENOSPC: the disk is full); 0 when
+    // the file did not fail.
+    int GetFileError() const { return file_error; }
     // Why the finished request failed, for the log and the screen: the
     // failure above, else what its socket, status or time-out tells.
     std::string FailureReason();
@@ -206,6 +210,7 @@ class down_class
     std::string server_name;
     std::string proxy;
     int error = 0;
+    int file_error = 0;
     bool opened_file = false;
     bool heard = false;       // a byte came from the peer
     bool end_noticed = false; // the connection gave a sign while watched

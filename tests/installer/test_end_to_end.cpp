@@ -3,6 +3,7 @@
 #include "engine_fixture.h"
 
 #include <dirent.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -12,7 +13,10 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
+#include <sstream>
 
+#include "Files/io_zip.h"
 #include "OOPS_cpp/http.h"
 #include "OOPS_cpp/pref.h"
 #include "Thread/hl_thread.h"
@@ -20,6 +24,8 @@
 #include "UTL/UTL_time.h"
 #include "installer/screen.h"
 #include "support/release_maker.h"
+#include "support/text.h"
+#include "support/xvfb.h"
 
 namespace
 {
@@ -555,6 +561,21 @@ class ClockAhead
     }
 };
 
+// The archives a folder holds, under any stream's name, one name a line.
+std::string archives_in(const std::string& folder)
+{
+    std::string names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".zip") == 0)
+                names += name + "\n";
+        }
+        closedir(d);
+    }
+    return names;
+}
+
 TEST_F(EndToEnd, ServerDyingMidTransferNeverHalfWritesAFile)
 {
     // Content that does not compress, so the archive takes a while at the
@@ -604,6 +625,8 @@ TEST_F(EndToEnd, ServerDyingMidTransferNeverHalfWritesAFile)
         frame();
     EXPECT_EQ(stg.download_failed, 1);
     EXPECT_EQ(TempDir::read(dest_dir_path + "big.bin"), "old big");
+    // What came is deleted with the failure, not at the end.
+    EXPECT_EQ(archives_in(temp_path), "");
     // The server comes back; the stream fetches the archive again.
     testnet::NginxOptions back;
     back.root = web;
@@ -622,21 +645,6 @@ TEST_F(EndToEnd, ServerDyingMidTransferNeverHalfWritesAFile)
 // With the library's workers running, as in the program, each archive is
 // extracted on a worker while the pump goes on receiving. What the log, the
 // tree and the alerts show stays what the extraction on the pump showed.
-// The archives a folder holds, under any stream's name, one name a line.
-std::string archives_in(const std::string& folder)
-{
-    std::string names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d)) {
-            const std::string name = e->d_name;
-            if (name.size() > 4 && name.compare(name.size() - 4, 4, ".zip") == 0)
-                names += name + "\n";
-        }
-        closedir(d);
-    }
-    return names;
-}
-
 TEST_F(EndToEnd, ArchivesExtractedOnAWorker)
 {
     THREAD_init();
@@ -761,6 +769,224 @@ TEST_F(EndToEnd, ArchivesExtractedOnAWorker)
     EXPECT_EQ(probe.count(), 0u);
     for (const auto& f : files)
         EXPECT_TRUE(TempDir::read(inst + f.first) == f.second + "more") << f.first;
+    EXPECT_EQ(archives_in(temp_path), "");
+    end_run();
+    THREAD_shutdown();
+}
+
+// The test's body again, alone, in a child of this test program in a mount
+// namespace of its own (`unshare --mount`): the small disks it mounts go
+// with it.
+constexpr const char* kMountsMark = "ZUDEZUD_PRIVATE_MOUNTS";
+enum class PrivateMounts { kRanThere, kInside, kUnavailable };
+PrivateMounts run_with_private_mounts(std::string* why)
+{
+    if (std::getenv(kMountsMark)) return PrivateMounts::kInside;
+    if (run_capture("unshare --mount true").status != 0) {
+        *why = "unshare --mount is not available here";
+        return PrivateMounts::kUnavailable;
+    }
+    char self[4096];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) {
+        ADD_FAILURE() << "cannot read /proc/self/exe";
+        return PrivateMounts::kRanThere;
+    }
+    self[n] = 0;
+    const ::testing::TestInfo* t = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string filter =
+        std::string("--gtest_filter=") + t->test_suite_name() + "." + t->name();
+    const XvfbResult r = run_capture(std::string("env ") + kMountsMark + "=1 unshare --mount " +
+                                     shell_quote(self) + " " + shell_quote(filter));
+    if (r.status == 0 && r.output.find("[  SKIPPED ] 1 test") != std::string::npos) {
+        *why = r.output;
+        return PrivateMounts::kUnavailable;
+    }
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("[  PASSED  ] 1 test."), std::string::npos) << r.output;
+    return PrivateMounts::kRanThere;
+}
+
+// A tmpfs of `size` bytes mounted at a fresh folder while it lives.
+class SmallDisk
+{
+  public:
+    SmallDisk(const std::string& folder, const std::string& size) : folder_(folder)
+    {
+        ::mkdir(folder.c_str(), 0700);
+        ok_ = ::mount("tmpfs", folder.c_str(), "tmpfs", 0, ("size=" + size).c_str()) == 0;
+    }
+    ~SmallDisk()
+    {
+        if (ok_) ::umount2(folder_.c_str(), MNT_DETACH);
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool ok() const { return ok_; }
+    std::string path() const { return folder_ + "/"; }
+
+  private:
+    std::string folder_;
+    bool ok_ = false;
+};
+
+// The published directory list with every archive listed at 1 KB: the
+// streams learn an archive's size only from its reply.
+void understate_archive_sizes(const std::string& zip, const std::string& scratch)
+{
+    ::mkdir(scratch.c_str(), 0700);
+    ASSERT_EQ(zip_to_file(zip, scratch, nullptr, 0), 0);
+    std::istringstream in(TempDir::read(scratch + "directory.txt"));
+    std::string list, line;
+    while (std::getline(in, line)) {
+        // FILE 0 <platform> 0 <archive KB> <file KB> <signature> <name>
+        if (line.rfind("FILE ", 0) == 0) {
+            std::istringstream words(line);
+            std::vector<std::string> w{std::istream_iterator<std::string>(words), {}};
+            ASSERT_GE(w.size(), 8u) << line;
+            w[4] = "1";
+            line.clear();
+            for (const std::string& word : w)
+                line += (line.empty() ? "" : " ") + word;
+        }
+        list += line + "\n";
+    }
+    ASSERT_TRUE(write_one_entry_zip(zip, "directory.txt", list, S_IFREG | 0644, kFixedDate));
+}
+
+// The temporary folder on a small disk, four streams and a worker: the
+// archives waiting for the worker count against the room there, so the
+// streams wait for it instead of failing with a full disk, and a download
+// that finds the disk full all the same (a list that understates the
+// archives) is deleted at once and tried again once there is room. A folder
+// that cannot hold one archive stops the installation with one alert. No
+// archive is left there after success, that stop or QUIT.
+TEST_F(EndToEnd, TemporaryFolderOnASmallDisk)
+{
+    std::string why;
+    switch (run_with_private_mounts(&why)) {
+    case PrivateMounts::kRanThere:
+        return;
+    case PrivateMounts::kUnavailable:
+        GTEST_SKIP() << why;
+    case PrivateMounts::kInside:
+        break;
+    }
+    {
+        SmallDisk probe_disk(tmp / "probe", "64k");
+        if (!probe_disk.ok()) GTEST_SKIP() << "no tmpfs can be mounted here";
+    }
+    THREAD_init();
+    THREAD_make_workers();
+    ASSERT_GT(THREAD_worker_count(), 0);
+    // 24 files that do not compress: each archive takes 700 KiB.
+    std::vector<std::string> bodies;
+    unsigned x = 4242;
+    for (int k = 0; k < 24; ++k) {
+        std::string body(700 * 1024, '\0');
+        for (char& c : body)
+            c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+        write_src("Data/" + std::to_string(k) + ".bin", body);
+        bodies.push_back(body);
+    }
+    publish();
+    const std::string list_zip = web + "files/9.00r1/directory.txt.zip";
+    const std::string true_list = TempDir::read(list_zip);
+    understate_archive_sizes(list_zip, tmp / "scratch/");
+    const std::string understated = TempDir::read(list_zip);
+
+    // A run on its own destination with the temporary folder on disk.
+    int runs = 0;
+    auto start_on = [&](const SmallDisk& disk) {
+        dest_dir_path = tmp / ("inst" + std::to_string(runs++) + "/Zudezud/");
+        start_run({"--pref:_rename_folder=0", "--pref:_stream_count=4"});
+        remove_private_temp();
+        ASSERT_EQ(make_private_temp(disk.path()), 0);
+    };
+    const std::string full = "No space left on device";
+    struct {
+        const char* size;
+        bool true_sizes, completes;
+    } cases[] = {
+        {"2500k", true, true},  // room for three archives
+        {"2500k", false, true}, // the same, found out by failing
+        {"512k", true, false},  // smaller than one archive
+        {"512k", false, false}, // the same, found out by failing
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.size) + (c.true_sizes ? ", true sizes" : ", understated"));
+        std::ofstream(list_zip, std::ios::binary | std::ios::trunc)
+            << (c.true_sizes ? true_list : understated);
+        SmallDisk disk(tmp / ("disk" + std::to_string(runs)), c.size);
+        ASSERT_TRUE(disk.ok());
+        AlertProbe probe;
+        const std::size_t earlier = log_text().size();
+        const int asked = requests_for("/files/9.00r1/Zudezud/Data/");
+        start_on(disk);
+        EXPECT_TRUE(run_frames(true, 60)) << log_text().substr(earlier);
+        const std::string log = log_text().substr(earlier);
+        EXPECT_EQ(stg.install_state, kInstallFinished);
+        EXPECT_EQ(archives_in(temp_path), "");
+        if (c.completes) {
+            EXPECT_EQ(stg.extract_error, 0);
+            EXPECT_EQ(stg.download_failed, 0);
+            EXPECT_EQ(probe.count(), 0u);
+            for (int k = 0; k < 24; ++k)
+                EXPECT_TRUE(TempDir::read(dest_dir_path + "Data/" + std::to_string(k) + ".bin") ==
+                            bodies[k])
+                    << k;
+            EXPECT_NE(
+                log.find("Installation finished in " + dest_dir_path + ": 24 file(s) installed"),
+                std::string::npos)
+                << log;
+            // With the true sizes no download starts that the disk cannot take.
+            EXPECT_EQ(log.find(full) == std::string::npos, c.true_sizes) << log;
+        } else {
+            EXPECT_EQ(stg.extract_error, 1);
+            EXPECT_EQ(probe.count(), 1u) << log;
+            const AlertRecord a = probe.count() ? probe.last() : AlertRecord();
+            EXPECT_EQ(a.lines[0], "The installer cannot download a file: the temporary folder "
+                                  "has too little free room.");
+            // The archive's room on the disk, a little more than its 700 KiB.
+            EXPECT_EQ(a.lines[1], "Room needed: 704 KB for one archive");
+            EXPECT_EQ(a.lines[2].rfind("Free room there: 5", 0), 0u) << a.lines[2];
+            EXPECT_EQ(a.lines[3], "Temporary Folder: " + temp_path);
+            EXPECT_EQ(count_of(log, a.lines[0]), 1) << log;
+            EXPECT_EQ(count_of(log, "Installation stopped: a download does not fit in the "
+                                    "temporary folder.\n"),
+                      1)
+                << log;
+            EXPECT_EQ(log.find("Installation finished"), std::string::npos) << log;
+            // With the true sizes it stops before any archive is asked for.
+            EXPECT_EQ(requests_for("/files/9.00r1/Zudezud/Data/") == asked, c.true_sizes);
+        }
+        end_run();
+    }
+
+    // QUIT while archives are received and extracted.
+    std::ofstream(list_zip, std::ios::binary | std::ios::trunc) << true_list;
+    SmallDisk disk(tmp / "quit", "2500k");
+    ASSERT_TRUE(disk.ok());
+    start_on(disk);
+    for (int i = 0; i < 200000 && stg.dir_state != kDirReady; ++i) {
+        xtim.xtim_update();
+        engine_frame();
+    }
+    ASSERT_EQ(stg.dir_state, kDirReady);
+    install_flow();
+    ASSERT_EQ(stg.install_state, kInstalling);
+    auto receiving = [] {
+        for (int i = 0; i < kStreams; ++i)
+            if (down_class* d = http.slot[kNetSlotFirstStream + i])
+                if (d->bytes_written > 0) return true;
+        return false;
+    };
+    for (int i = 0; i < 200000 && !(next.kb_installed > 0 && receiving()); ++i) {
+        xtim.xtim_update();
+        engine_frame();
+    }
+    ASSERT_TRUE(next.kb_installed > 0 && receiving());
+    quit_flow();
     EXPECT_EQ(archives_in(temp_path), "");
     end_run();
     THREAD_shutdown();
