@@ -4,6 +4,9 @@
 // installation, on a file in the preferences folder named after the
 // destination: nothing is added to the user's installation, and the lock
 // dies with its process.
+//
+// Another installer waits, reading and changing nothing there, and asks again
+// once a second.
 #pragma once
 
 #include <string>
