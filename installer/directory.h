@@ -13,7 +13,7 @@
 // the progress box of a file when it becomes the first unsigned one: so
 // signatures, log lines and box texts are those of one signer. A cancel (a new
 // scan, the exit clean-up, which the shutdown runs before the workers stop)
-// stops the tasks between pieces and waits for them before anything is freed.
+// stops the tasks between reads and waits for them before anything is freed.
 // Without workers (the library's tests, a forked child) the main thread signs
 // alone, a huge file kScanPieceBytes at a time between looks at the clock.
 // While a step runs, a folder_memo keeps the folder listings it reads
