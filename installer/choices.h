@@ -1,4 +1,6 @@
 // The per-file decisions: download, delete or keep each file of the list.
+//
+// Installing starts only once every file has its decision.
 #pragma once
 
 // Sets download and nuke of every file's current version, asking about files

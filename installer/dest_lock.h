@@ -4,6 +4,9 @@
 // installation on the destination folder itself: every spelling of its path
 // and every user meet the same folder. Nothing is added to the user's
 // installation, and the lock dies with its process.
+//
+// Another installer waits, reading and changing nothing there, and asks again
+// once a second.
 #pragma once
 
 #include <string>

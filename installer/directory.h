@@ -1,6 +1,23 @@
 // The directory list "directory.txt": records, parsing, the disk scan and
 // the small rules the decisions, downloads and folders share (platform
 // filter, local path rule).
+//
+// The scan runs in steps across frames: the list is read within one frame, then
+// each frame gives the scan kScanStepSeconds and draws the progress box over
+// the main screen, whose QUIT, DESTINATION and preferences stay live.
+// read_directory runs the same steps to the end in one call. With the library's
+// workers the main thread opens up to 128 files ahead of the first unsigned one
+// (opens, stale-temporary sweeps and their log lines stay on it, in list
+// order), one task per worker signs the next unclaimed file 32 KiB at a time,
+// and the main thread takes the signatures back strictly in list order, telling
+// the progress box of a file when it becomes the first unsigned one: so
+// signatures, log lines and box texts are those of one signer. A cancel (a new
+// scan, the exit clean-up, which the shutdown runs before the workers stop)
+// stops the tasks between reads and waits for them before anything is freed.
+// Without workers (the library's tests, a forked child) the main thread signs
+// alone, a huge file kScanPieceBytes at a time between looks at the clock.
+// While a step runs, a folder_memo keeps the folder listings it reads
+// (Files/case_desens.h).
 #pragma once
 
 #include <functional>

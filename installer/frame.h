@@ -2,6 +2,16 @@
 // frame. run_frame holds the one order of a frame's steps; the window puts its
 // drawing between them (APP_update), the tests run the same frame without a
 // window (engine_frame) and the benchmark with a stopwatch between the steps.
+//
+// The logic steps run in one fixed order: server list, directory list,
+// DESTINATION, scan, INSTALL, QUIT, download pump. Each decides from the state
+// whether it is due (a flow also needs its button's press); nobody else repeats
+// a step's condition or the order. At the end of each frame run_frame tells the
+// shell whether nothing is under way (engine_quiet), so its next pass may wait
+// longer for input. A directory archive that does not unpack is alerted once
+// for each error, and the extraction's failure lines (caught with
+// zip_log_to) reach the log once for each error too; its retries are quiet
+// and paced like failed downloads.
 #pragma once
 
 #include <string>

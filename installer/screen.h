@@ -2,6 +2,12 @@
 // by APP_update, between the steps of the state machine (frame.h). The texts
 // it shows are plain functions of the state, so tests read them without a
 // window.
+//
+// What the user reads stands out at least 4.5:1 (WCAG relative luminance) from
+// what is behind it (test_screen_look_x11 samples each text on screenshots).
+// Server descriptions are fitted to the column left of the radio buttons
+// (server_desc_lines). The list phases add their retry texts (list_problem_text
+// from net_failure_text, net_wait_text, unpack_failure_text).
 #pragma once
 
 #include <string>

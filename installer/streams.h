@@ -1,5 +1,28 @@
 // The download streams: walking the directory list with up to four
 // parallel transfers, unpacking each archive into place.
+//
+// With the library's workers running (the program), a stream whose download has
+// completed hands its archive over and takes its next entry at once, so the
+// pump keeps every stream receiving. One worker call extracts the handed
+// archives one after the other, in order, also while the frame waits, each
+// under its stream's name and deleted right after. Every download pass first
+// finishes, on the main thread, the entries whose extraction has ended: the
+// extraction's log lines (buffered on the worker), the alert, the "EXPANDING"
+// and "DELETING" lines and the totals, in the order of one entry. The
+// installation is complete only when nothing is left to extract; a failed
+// extraction ends it at the end of that pass. Without the workers (the engine
+// tests) the pump extracts itself (extract_and_delete_file).
+//
+// While a stream's archives wait, it downloads into its other names, and takes
+// another only while the waiting archives stay under 64 MiB, so huge files
+// never fill the temporary folder. A download starts only while the
+// temporary folder's disk, less what running downloads will still write, holds
+// its archive (and its extraction on the destination's disk); a failed one's
+// file is deleted at once, one that found the disk full is tried again on the
+// same server, and a folder that cannot hold one archive ends the installation
+// with one alert. The reset (QUIT, the end of an installation)
+// waits for the running extraction and drops the waiting ones; main waits for
+// it before removing the temporary folder (a fatal alert does not wait).
 #pragma once
 
 #include <string>

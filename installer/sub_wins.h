@@ -2,6 +2,10 @@
 // reaches them. The engine never calls a window directly: it calls through
 // engine_windows, so every flow runs without a window (tests put their own
 // functions into the table; the program keeps the real ones).
+//
+// The windows are the licence, the preferences, the modified-file question, the
+// scan progress box and the folder picker; main puts the real picker into the
+// table (pick_folder_in_window, a 2048-byte answer).
 #pragma once
 
 #include <string>

@@ -1,5 +1,10 @@
 // The installer's entry helpers and file-level globals: destination folder,
 // private temporary folder, release name, server tables, system folders.
+//
+// Also the library's hooks APP_handlemenu and get_OS_abs_path, and the
+// preferences the installer registers (register_preferences). The destination
+// is the user's: it always ends in '/', and the reader's '/'-only rule for
+// paths applies to the release's part after it, not to it.
 #pragma once
 
 #include <string>

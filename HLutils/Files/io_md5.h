@@ -1,4 +1,8 @@
 // MD5 digest (RFC 1321) and file signatures.
+//
+// A file is opened by the mapped-file reader and signed through its descriptor
+// in 32 KiB reads, which costs less than walking the mapped pages;
+// md5_file_signer feeds a file a budget of bytes at a time.
 #pragma once
 
 #include <cstdint>

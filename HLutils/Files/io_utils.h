@@ -1,5 +1,10 @@
 // File operations and the error codes every file and network call returns.
 // A code is 0 for success, a Linux errno value, or one of the own codes below.
+//
+// Also here: the existence tests, launch_app (which ends this program through
+// the shell's shutdown hook once the other one runs) and the large-address
+// patch of Windows executables. A code is returned, never shown: what the user
+// must see goes through __VOVARU_alert, once, where the failure is found.
 #pragma once
 
 #include <string>

@@ -6,6 +6,27 @@
 // checksummed by two worker threads the process keeps (not in a forked
 // child) while inflate runs. Larger archives are streamed in bounded chunks.
 // One extraction at a time, on any thread: the kept buffers are shared.
+//
+// The extraction is five files: this one (zip_to_file's loop, an entry's
+// routes, the place of the last failure in the extraction's own record),
+// zip_paths, zip_memory, zip_pipeline and zip_temps. The headers of the other
+// four are the extraction's own; everyone else includes this one. Its log lines
+// go to the stream the extracting thread names with zip_log_to (the log by
+// default); the failure place is named in them (". file =
+// HLutils/Files/io_utils line = ..."), and sErrFile/sErrLine stay the file
+// operations' and the zip writer's.
+//
+// Entries are written under a hidden temporary name beside their target
+// (".zdz_" and eight of [a-z0-9]) and renamed into place; the directory scan
+// removes such names a dead run left in the folders it signs
+// (zip_remove_stale_temps), and nothing else does.
+//
+// An entry in memory below 64 KiB (or any, in a forked child) is inflated in
+// one zlib call and written with one write; from 64 KiB it is inflated in
+// steps while zip_pipeline writes it (a stored entry is handed over as it is
+// read); any other entry streams through minizip and a 256 KiB buffer.
+// Anything wrong with an entry taken from memory (data, size, checksum) sends
+// it through minizip's streamed reading, which reports the exact code.
 #pragma once
 
 #include <cerrno>

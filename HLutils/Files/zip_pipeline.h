@@ -2,7 +2,8 @@
 // process, write an entry's file and checksum its bytes while the extracting
 // thread inflates them and publishes how far it got. When inflate ends the
 // extracting thread does whatever they have not claimed, so it never waits
-// for a sleeping worker. One entry at a time, from one extracting thread.
+// for a sleeping worker. Between entries the workers sleep until the next one
+// begins. One entry at a time, from one extracting thread.
 // May call: POSIX threads, zlib's crc32, zip_write_all (zip_temps). Called
 // by: the zip extraction (io_zip).
 #pragma once

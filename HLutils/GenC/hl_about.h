@@ -5,6 +5,8 @@
 // download slots would refuse are skipped, the archive is unpacked into a
 // fresh private folder, and only a regular, executable file extracted there
 // is started.
+//
+// Nothing in the installer opens it.
 #pragma once
 
 #include <cstdint>

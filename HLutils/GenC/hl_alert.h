@@ -1,5 +1,13 @@
 // The shell's side of alerts (the window route) and the shutdown routines.
 // The alert routine itself is at the bottom of the library (GenH/hl_report.h).
+//
+// Every end of the program goes through the shutdown. QUIT, the window
+// manager's close and SIGTERM, SIGINT, SIGHUP (VOVARU_request_quit) end in
+// VOVARU_finishup(1); a lost window or X connection runs the half that needs no
+// X (VOVARU_finish_without_window) and exits with 1; a fatal alert ends without
+// saving. Each runs the application's exit clean-up before the workers are
+// stopped, and closes the log. VOVARU_register_shell, which hands the layers
+// below their hooks, is here too.
 #pragma once
 
 #include <string>

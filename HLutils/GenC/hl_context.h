@@ -1,4 +1,12 @@
 // The X11 window and its GLX context: made once at start-up, torn down at exit.
+//
+// Two X windows make the program's window. The top-level x_window, in the
+// screen's default visual, is mapped at once with the start-up backdrop as its
+// background, before the OpenGL driver loads; the OpenGL child x_drawable fills
+// it and selects no events, so every event reaches the top-level. An X error on
+// the program's own window, or a lost X connection, is the loss of the window:
+// logged, not printed, and the program ends through
+// VOVARU_finish_without_window.
 #pragma once
 
 #include <GL/glx.h>

@@ -1,4 +1,11 @@
 // X11 events into the window record: pointer, buttons, wheel, keys.
+//
+// X key events reach the keyboard handler (keys.handle_key_raw) only from
+// LIN_handleevt, with the keysyms LIN_key_syms looks up. A press belongs to the
+// window it was made in: it is evaluated at its ButtonPress position, a window
+// start moves the pointer position by what the origin moved, and the second
+// press of a double click whose first press hit another window is dropped with
+// its release.
 #pragma once
 
 #include <X11/Xlib.h>

@@ -1,6 +1,11 @@
 // Building and editing the menu bar: menus with their titles, items, and the
 // rectangles the window layer draws and picks them by. The installer calls
 // none of this; the menu-file reader (hl_menu_file) and applications do.
+//
+// Bad menu and item indexes never reach outside the table: negative ones and
+// items past the count do nothing, the rest (and a parent that names no item)
+// are fatal alerts. Coordinates are computed in float and held inside the
+// 16-bit fields before they are stored.
 #pragma once
 
 #include <string>

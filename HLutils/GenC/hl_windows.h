@@ -1,5 +1,13 @@
 // Windows inside the GL window, the tooltip and pointer look, and the frame
 // pass that runs one frame.
+//
+// The frame pass waits for input (one ppoll) 16 ms, 160 ms under an alert, not
+// at all with _use_max_cpu; after a main-window frame in which nothing is under
+// way and nothing pulsing was drawn (colr.pulse_drawn), up to 1 s, and no
+// longer than what the frame said is due (VOVARU_frame_due: a tooltip, the
+// pointer's hiding, a retry). Input ends any wait at once, and so does a server closing a running
+// request's connection; bytes merely arriving do not. APP_update never runs inside itself: a modal
+// window closed from a nested frame pass does not re-enter it.
 #pragma once
 
 #include <string>

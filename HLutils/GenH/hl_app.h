@@ -2,6 +2,10 @@
 // calls them; the program defines them (installer/), and the library's own
 // tests link a small stand-in. Nothing of the library includes a header of
 // the application.
+//
+// The installer's objects go whole into each program that links them
+// (installer_core is an object library), ahead of HLutils, so these hooks are
+// always found; the stand-in is tests/support/app_stub.cpp.
 #pragma once
 
 #include <string>

@@ -3,6 +3,11 @@
 // no layer includes the shell: the shell registers its window route and its
 // services at start-up (VOVARU_register_shell), as an application sets an
 // error callback on a windowing library.
+//
+// The alert routine and the thread queues need each other (this module,
+// Thread/hl_thread, UTL/UTL_thread): the one circle of includes that crosses
+// folders. Without the shell (the library's own tests) an alert is printed, and
+// a fatal one only cleans up, closes the log and aborts.
 #pragma once
 
 #include <string>

@@ -2,6 +2,11 @@
 // instance is defined in hl_types.cpp and declared here, nowhere else. The
 // services' classes are only named here: a file that uses a service includes
 // its header.
+//
+// The instances are constructed in hl_types.cpp's fixed order, and their
+// constructors only set fields: work that needs the log, the clock or OpenGL
+// runs in VOVARU_init, in its own fixed order. This header includes only the
+// records of GenH, so reading one global ties a file to nothing else.
 #pragma once
 
 #include <fstream>

@@ -7,6 +7,27 @@
 //
 // Artwork (the bars, panels and sprites) is cut from the interface atlas
 // (texture 389), panel type 20 from the installer image (texture 390).
+//
+// Each call decides from this frame's input (its box, the mouse, the click) and
+// then draws; the deciding parts are pure helpers that tests call
+// (BTN_action_box, BTN_frame1_quads). Drawing goes through the OGL_ primitives,
+// the texture manager and the menu table, never X11. A widget under the pointer
+// that has help text writes it to stls slot 1802 (the tooltip); only the number
+// and character fields set the pointer look (mnw.cursor_kind). The shell draws
+// its windows with these widgets too.
+//
+// What a widget module keeps between frames is one record of that module, never
+// loose variables: focus_ring (butn_focus), text_field (butn_text), lists
+// (butn_list), number_fields (butn_number), char_fields (butn_extra), picker
+// (open_save), stand_io_state (file_dialog). Only focus_ring is seen outside
+// its module; tests reach the text field's editor through BTN_text_editor.
+//
+// This header declares the widgets of butn.cpp, butn_art.cpp (artwork),
+// butn_number.cpp, butn_text.cpp and butn_list.cpp. The pop-up choice owns menu
+// slot 1519 while its list is open; the shell draws that slot and hands a pick
+// back through select_popup_code and popup_menu_select. Bad items are fatal
+// alerts, kept for programming errors: callers turn user texts into items with
+// BTN_popup_safe_item and cap their count.
 #pragma once
 
 #include <string>

@@ -1,6 +1,10 @@
 // Path fields with a folder icon that opens the folder picker, and a heading
 // dial. Immediate-mode like the other widgets; the installer uses none of
 // them.
+//
+// The icon opens the folder picker with a buffer of the picker's own size. The
+// fields edit a per-call copy of the caller's value, which the shared editor is
+// told to forget when the call ends.
 #pragma once
 
 #include <cstddef>

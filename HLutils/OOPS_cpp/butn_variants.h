@@ -3,6 +3,9 @@
 // none of them. Each variant converts the caller's value to what the
 // underlying widget takes (butn.h), runs it and converts the result back:
 // drawing, hit boxes, keys and results are those of that widget.
+//
+// The text field over a character buffer edits a per-call copy, which the
+// shared editor is told to forget when the call ends.
 #pragma once
 
 #include <string>

@@ -3,6 +3,10 @@
 // it in a tree ("sim/operation/none"), a description and a type. Bindings keep
 // the number and find it by path; "--cmnds" and the folder listing browse the
 // paths one level at a time.
+//
+// Key bindings, "--cmnds" and the type-21 folder listing read it;
+// get_cmds_in_path is the one lister of a level. Tests watch the command hooks
+// through CMND_set_hook_probe (tests/support/cmnd_fixture.h).
 #pragma once
 
 #include <string>

@@ -3,6 +3,15 @@
 //
 // Index: net_check answers and slots; reply head parser; down_class;
 // http_class.
+//
+// Only replies delimited by "Content-Length" are read: a reply that cannot be
+// read (a status code that is not three digits, a "Content-Length" that is no
+// number or two that differ), a 206, or a connection closed before the body
+// is complete fails at once, and a body longer than its length is cut to it and fails. Every failed
+// request has a reason (down_class::FailureReason, with the errno the socket
+// kept), written to the log when it changes and counted while it repeats; each
+// such write is flushed. The two list requests pass kNetNoCache. A server
+// name or path that would break the request line is never sent.
 #pragma once
 
 #include <poll.h>

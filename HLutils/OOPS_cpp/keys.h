@@ -7,6 +7,13 @@
 // The handler never talks to X itself: the shell looks up a key's keysyms
 // (LIN_key_syms) and keys_map_event turns them into the key, a plain
 // function of its arguments.
+//
+// Key releases always reach the bindings, even when a field takes them, so a
+// binding never repeats past its key's release; a held binding that is given
+// another key or command is released first, for the same reason. This header
+// also declares keys_names.cpp (labels, code names, flag texts, lookups) and
+// keys_window.cpp (the key-assignment window); the codes and tables are in
+// keys_tables.h.
 #pragma once
 
 #include <string>

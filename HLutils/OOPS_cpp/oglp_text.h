@@ -2,6 +2,12 @@
 // or the fixed 15-pixel font (charset 103), one line with alignment, word
 // wrapping, and number text. The layout rules are plain functions as well, so
 // that widgets and tests can measure and cut text without drawing it.
+//
+// Every text that shows a path or a file name (destination field, totals lines,
+// modified-file question, progress box, folder picker, alerts) goes through
+// OGL_font_text, so a character the fonts lack shows as '?' instead of
+// vanishing. The body font's glyphs ink at most 9 rows (tools/texgen), so lines
+// drawn 10 pixels apart keep a row of background between them.
 #pragma once
 
 #include <string>

@@ -1,6 +1,13 @@
 // The widget library's modal open and save picker (windows 998 and 999).
 // Paths are relative to the base folder (app_path), folders end in '/', and
 // the empty path is the base folder itself.
+//
+// It is the one BTN_ routine that starts windows and runs frame passes, through
+// the shell's hooks (window start, frame pass). Folder names reach its pop-up
+// through BTN_popup_safe_item, with the base folder and the deepest levels
+// kept. Its preview maps only names the mapped-file reader takes (no ':' or
+// '\', not too long) and never reads past a short file; nothing the user
+// selects can end the program.
 #pragma once
 
 #include <string>

@@ -1,5 +1,14 @@
 // The installer's preferences file: "Zudezud Installer.prf" in the
 // preferences folder, a versioned text file of "key value" lines.
+//
+// Its fields are what the application registers (pref_register_fields; the
+// installer's register_preferences, first thing in main, before anything can
+// save). IO_set writes and reads them in the table's order: numbers always,
+// texts only when not empty. A text read (from the file or a --pref: option)
+// goes through the field's own hook when it has one: the destination's keeps
+// the default for an empty text and passes any other through as_dest_folder.
+// The file is written under a temporary name and renamed over the old one by
+// ouf_commit (xmap.h).
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,12 @@
 // The texture manager: numbered texture slots, the name registry, loading
 // images from the shared buffer or from DDS/PNG/BMP files, and their upload
 // to OpenGL. The OpenGL texture name of a loaded slot is the slot number.
+//
+// tman_extra.cpp holds the releasing, unloading and purging of slots, the
+// statistics and the deferred scenery loader. The loader's work step (the file
+// stage) may run on a worker thread and makes no OpenGL call; register and
+// finalize take the manager's lock, and finalize (the upload) runs on the
+// thread with the GL context.
 #pragma once
 
 #include <pthread.h>

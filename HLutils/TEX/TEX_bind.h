@@ -1,5 +1,9 @@
 // The GL state cache and the texture-binding cache: the only places that
 // switch fixed-function state and call glBindTexture.
+//
+// A test holds every other file to no glBindTexture. TEX_bind is also the
+// only caller of glDeleteTextures, so the binding cache forgets a deleted
+// name.
 #pragma once
 
 #include "UTL/UTL_memory.h"

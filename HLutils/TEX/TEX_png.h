@@ -1,6 +1,9 @@
 // The PNG reader: decodes a mapped PNG file through libpng into GL_ALPHA,
 // GL_RGB or GL_RGBA rows, bottom row first, gamma-corrected for the display.
 // One PNG is decoded at a time (the callbacks share file-level state).
+//
+// Image headers are untrusted: each side is held to the image budget before any
+// size is multiplied, and libpng's own limits follow that budget.
 #pragma once
 
 #include <string>

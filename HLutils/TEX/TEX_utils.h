@@ -1,4 +1,7 @@
 // In-place image utilities: the box filter and the row flip (DXT-aware).
+//
+// Also loading by content (BMP or PNG by signature), the colour key and
+// compositing.
 #pragma once
 
 #include <cstdint>

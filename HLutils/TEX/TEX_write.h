@@ -3,6 +3,10 @@
 // of TEX_image_desc (bottom row first, `pad` bytes after each row) and write
 // files top row first. A file appears under its name only once complete:
 // the bytes go to a temporary name beside it first.
+//
+// A target that exists and is not a regular file (a device, a link) is written
+// in place. libsquish runs OpenMP threads: a test that uses it does not fork
+// afterwards.
 #pragma once
 
 #include <string>

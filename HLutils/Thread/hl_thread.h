@@ -1,6 +1,10 @@
 // Worker threads (one idle worker per processor waiting on a call queue),
 // the main thread's identity, and the error records that carry alerts raised
 // off the main thread to it.
+//
+// The installer's callers are the directory scan (signing) and the download
+// streams (extraction). exce_log.cpp writes a record to the log without an
+// alert (exce_class::LogAndContinue).
 #pragma once
 
 #include <pthread.h>

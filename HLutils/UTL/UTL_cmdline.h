@@ -1,4 +1,9 @@
 // The command-line option table, filled once at start-up.
+//
+// Filled from argv or from one string. The application puts its usage lines and
+// its leading option ("-path") here before start-up; an option nobody reads is
+// named on stderr, a --pref: key the preferences lack by pref. "--cmnds" lists
+// the command table (cmnd).
 #pragma once
 
 #include <cstdio>

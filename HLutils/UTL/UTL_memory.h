@@ -1,5 +1,8 @@
 // The program-wide allocation operators (thin wrappers over malloc/free, so
 // every allocation passes one place) and a few debugging aids.
+//
+// The aids: readable sizes, the statistics registry, remote debug commands and
+// memory dumps.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,10 @@
 // The clock and frame timing. One instance, `xtim` (hl_types), read by
 // everything that measures time: time-outs, rates, clicks, tooltips, blinking.
+//
+// Also the calendar. Each frame the clock sets the pulsing colours 78 to 83,
+// and a press drops the keyboard focus (BTN_unfocus_any). Tests replace the raw
+// clock (UTL_set_raw_clock, tests/support/fake_clock.h) to test the 30 s, 1 s
+// and 0.25 s rules without waiting.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,9 @@
 // A thin non-blocking IPv4 TCP socket. The owner polls GetStatus once per
 // frame instead of waiting; only LookupAddress blocks. Failures never throw:
 // they move the status to closed or error and keep the errno.
+//
+// The client side serves the HTTP client; the server side (Accept, Release,
+// GetAddresses) is used by nothing in the installer.
 #pragma once
 
 #include <cstdint>
