@@ -33,17 +33,12 @@
 #include <iosfwd>
 #include <string>
 
-#include "Files/io_utils.h" // kErrZipOpen (20001), kErrZipRead (20002)
+#include "Files/io_utils.h"  // kErrZipOpen (20001), kErrZipRead (20002)
+#include "Files/zip_paths.h" // the refused names' codes, kZipNameBuf
+#include "Files/zip_temps.h" // the temporary names
 
-// Refused entries, reported with errno values that have a user text.
-constexpr int kErrZipUnsafeName = EPERM;         // absolute, "..", through or to a link outside
-constexpr int kErrZipBadName = EINVAL;           // empty name, or one naming the folder itself
-constexpr int kErrZipNameTooLong = ENAMETOOLONG; // does not fit the 256-byte name buffer
 // A failed symbolic link or time setting.
 constexpr int kErrZipLinkOrTime = -1;
-
-// Size of the entry-name buffer: names up to 255 bytes.
-constexpr int kZipNameBuf = 256;
 
 // Extracts every entry of app_path + archive into app_path + folder (which
 // ends in '/'). name, when not null, gets the first entry's stored name;
@@ -59,17 +54,3 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
 // (null, the default: the log). A thread other than the main one passes its
 // own, and the main thread writes it to the log when the extraction is over.
 void zip_log_to(std::ostream* sink);
-
-// Each entry is written under a temporary name in its own folder and renamed
-// into place: the prefix and then kZipTempRandom of [a-z0-9].
-constexpr const char* kZipTempPrefix = ".zdz_";
-constexpr int kZipTempRandom = 8;
-// A free-looking name of that form in the folder of path (not yet created:
-// open it with O_EXCL and try again on EEXIST).
-std::string zip_temp_name_near(const std::string& path);
-// True for exactly such a name.
-bool zip_is_temp_name(const std::string& name);
-// Removes the files and links named like that in app_path + folder (ends in
-// '/'): left by a run that ended in the middle of an entry. Never a folder,
-// never another name. Returns how many went.
-int zip_remove_stale_temps(const std::string& folder);

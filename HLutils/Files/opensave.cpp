@@ -11,7 +11,6 @@
 #include "Files/io_utils.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
-#include "OOPS_cpp/cmnd.h"
 
 namespace
 {
@@ -85,7 +84,14 @@ bool name_before(const std::string& a, const std::string& b)
     return a.size() < b.size();
 }
 
+opensave_commands_fn command_levels = nullptr;
+
 } // namespace
+
+void opensave_set_commands(opensave_commands_fn fn)
+{
+    command_levels = fn;
+}
 
 int opensave_getitems(const std::string& folder, int type, std::vector<std::string>& names,
                       std::vector<int>& kinds)
@@ -94,7 +100,7 @@ int opensave_getitems(const std::string& folder, int type, std::vector<std::stri
     kinds.clear();
 
     if (type == kListNothing || type == kListCommands) {
-        if (type == kListCommands) cmnd.get_cmds_in_path(folder, names);
+        if (type == kListCommands && command_levels) command_levels(folder, names);
         kinds.assign(names.size(), kItemFile);
         for (size_t i = 0; i < names.size(); i++) {
             if (!names[i].empty() && names[i].back() == '/') {

@@ -37,6 +37,12 @@ enum {
     kListCommands = 21,    // levels of the command table
 };
 
+// The levels of the command table below a path, for kListCommands: the
+// command table registers it (OOPS_cpp/cmnd.cpp). Without one the type lists
+// nothing.
+using opensave_commands_fn = void (*)(const std::string& path, std::vector<std::string>& names);
+void opensave_set_commands(opensave_commands_fn fn);
+
 // Fills names and kinds (parallel) with the entries of app_path + folder
 // that the type keeps and returns their number. The folder must end in '/'
 // (a fatal alert otherwise); one that cannot be opened gives 0.

@@ -7,8 +7,6 @@
 
 #include <deque>
 
-#include "Files/io_zip.h"
-
 namespace
 {
 

@@ -5,10 +5,19 @@
 // May call: POSIX lstat and readlink. Called by: the zip extraction (io_zip).
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <set>
 #include <string>
 #include <vector>
+
+// Refused entries, reported with errno values that have a user text.
+constexpr int kErrZipUnsafeName = EPERM;         // absolute, "..", through or to a link outside
+constexpr int kErrZipBadName = EINVAL;           // empty name, or one naming the folder itself
+constexpr int kErrZipNameTooLong = ENAMETOOLONG; // does not fit the 256-byte name buffer
+
+// Size of the entry-name buffer: names up to 255 bytes.
+constexpr int kZipNameBuf = 256;
 
 // A link target longer than this cannot be a path.
 constexpr size_t kZipMaxLinkTarget = 4096;

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "Files/case_desens.h"
-#include "Files/io_zip.h"
 #include "GenH/hl_types.h"
 
 namespace

@@ -22,6 +22,8 @@
 #include "GenH/hl_types.h"
 #include "OGL/OGL_extensions.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/http.h"
 #include "OOPS_cpp/keys.h"
 #include "OOPS_cpp/oglp.h"
@@ -30,6 +32,7 @@
 #include "Thread/hl_thread.h"
 #include "UTL/UTL_cmdline.h"
 #include "UTL/UTL_memory.h"
+#include "UTL/UTL_time.h"
 
 namespace
 {
@@ -181,4 +184,6 @@ void VOVARU_register_shell()
     h.start_window = [](int id) { VOVARU_startwind(id, 0); };
     h.frame = VOVARU_event_proc;
     VOVARU_set_shell_hooks(h);
+    // The clock's press drops the widgets' focus; its pulse paints the colours.
+    xtim_set_hooks({BTN_unfocus_any, [](float p) { colr.set_pulse(p); }});
 }

@@ -3,6 +3,27 @@
 
 #include <set>
 
+#include "Files/opensave.h"
+#include "GenH/hl_types.h"
+#include "UTL/UTL_cmdline.h"
+
+namespace
+{
+// Value of "--cmnds" that lists every command with its description.
+constexpr const char* kAllCommands = "all";
+
+// The table lists itself for "--cmnds" and the folder listing's type 21,
+// before main runs, so the layers below need not know it.
+[[maybe_unused]] const bool listings_registered = [] {
+    UTL_set_commands_lister(
+        [](FILE* out, const std::string& value) { CMND_print_commands(out, cmnd, value); });
+    opensave_set_commands([](const std::string& path, std::vector<std::string>& names) {
+        cmnd.get_cmds_in_path(path, names);
+    });
+    return true;
+}();
+} // namespace
+
 cmnd_class::cmnd_class()
 {
     for (const cmnd_row& row : default_commands) {
@@ -86,4 +107,17 @@ void set_plane_focus(int value)
 int get_plane_focus()
 {
     return fp;
+}
+
+void CMND_print_commands(FILE* out, const cmnd_class& table, const std::string& value)
+{
+    if (value == kAllCommands) {
+        for (size_t i = 0; i < table.paths.size(); ++i)
+            std::fprintf(out, "%-50s %s\n", table.paths[i].c_str(), table.descriptions[i].c_str());
+        return;
+    }
+    std::vector<std::string> names;
+    table.get_cmds_in_path(value, names);
+    for (const std::string& name : names)
+        std::fprintf(out, "%s\n", name.c_str());
 }

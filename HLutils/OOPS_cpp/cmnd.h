@@ -9,6 +9,7 @@
 // through CMND_set_hook_probe (tests/support/cmnd_fixture.h).
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,10 @@ class cmnd_class
     // Hook for a single press; does nothing.
     void single_press(int command);
 };
+
+// Prints the command listing of "--cmnds" for table: every command with its
+// description for "all", else the names one level below the prefix value.
+void CMND_print_commands(FILE* out, const cmnd_class& table, const std::string& value);
 
 // Test seam: the hooks report each call here (nullptr: nowhere).
 enum { kCmndHookPressOne, kCmndHookReleaseOne, kCmndHookPressAlways };

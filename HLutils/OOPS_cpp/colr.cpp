@@ -116,6 +116,18 @@ void colr_class::assign(int id, float r, float g, float b)
     rgb[id][2] = b;
 }
 
+void colr_class::set_pulse(float h)
+{
+    assign(78, h, h, h);
+    assign(79, h, 0.5f * h, 0);
+    assign(80, h, 0.3f * h, 0.3f * h);
+    assign(81, 0.3f * h, 0.3f * h, h);
+    assign(82, 0.2f * h, 0.8f * h, 0.2f * h);
+    assign(83, 0.7f * h, 0.7f * h, 0.2f * h);
+    pulse = h;
+    pulse_drawn = 0;
+}
+
 // [SECTION] Plotting and light extras
 
 namespace

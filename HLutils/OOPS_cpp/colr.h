@@ -40,6 +40,9 @@ class colr_class
 
     // No range check: callers keep to 0 .. 104.
     void assign(int id, float r, float g, float b);
+    // The clock's pulse h: the pulsing colours 78..83 in its shade, and
+    // nothing pulsing drawn yet this frame.
+    void set_pulse(float h);
 
     // Plotting and light extras; the installer calls none of them.
     // Fills `spectrum`: 0 rainbow, 1 red, 2 green, 3 blue ramp; others keep it.

@@ -7,7 +7,6 @@
 #include <cstring>
 
 #include "GenH/hl_types.h"
-#include "OOPS_cpp/cmnd.h"
 
 const char* const kPrefOptionPrefix = "--pref:";
 
@@ -16,8 +15,8 @@ namespace
 
 // Exit status of the options that only print.
 constexpr int kExitPrinted = 0;
-// Value of "--cmnds" that lists every command with its description.
-constexpr const char* kAllCommands = "all";
+// What "--cmnds" prints, registered by the command table.
+UTL_commands_lister_fn commands_lister = nullptr;
 
 const char* const kKnownOptions[] = {
     "-h", "--help", "--cmnds", "--fps_test", "--no_dds", "--force_run",
@@ -214,7 +213,7 @@ void UTL_cmdline::report_unknown(const std::vector<std::string>& args) const
 void UTL_cmdline::init_common()
 {
     if (has_option("--cmnds")) {
-        UTL_print_commands(stdout, cmnd, get_option("--cmnds"));
+        if (commands_lister) commands_lister(stdout, get_option("--cmnds"));
         std::fflush(stdout);
         std::exit(kExitPrinted);
     }
@@ -250,15 +249,7 @@ bool UTL_known_option(const std::string& name)
     return false;
 }
 
-void UTL_print_commands(FILE* out, const cmnd_class& table, const std::string& value)
+void UTL_set_commands_lister(UTL_commands_lister_fn fn)
 {
-    if (value == kAllCommands) {
-        for (size_t i = 0; i < table.paths.size(); ++i)
-            std::fprintf(out, "%-50s %s\n", table.paths[i].c_str(), table.descriptions[i].c_str());
-        return;
-    }
-    std::vector<std::string> names;
-    table.get_cmds_in_path(value, names);
-    for (const std::string& name : names)
-        std::fprintf(out, "%s\n", name.c_str());
+    commands_lister = fn;
 }

@@ -11,8 +11,6 @@
 #include <string>
 #include <vector>
 
-class cmnd_class;
-
 // Option prefix that overrides a preference for one run: --pref:key=value.
 extern const char* const kPrefOptionPrefix;
 
@@ -57,6 +55,7 @@ bool UTL_known_option(const std::string& name);
 // The usage text of "-h"/"--help": 86 lines, each with its line end.
 extern const char* const kUsageText;
 
-// Prints the command listing of "--cmnds" for table: every command with its
-// description for "all", else the names one level below the prefix value.
-void UTL_print_commands(FILE* out, const cmnd_class& table, const std::string& value);
+// What "--cmnds" prints: the command table registers it (OOPS_cpp/cmnd.cpp,
+// CMND_print_commands). Without one the option prints nothing.
+using UTL_commands_lister_fn = void (*)(FILE* out, const std::string& value);
+void UTL_set_commands_lister(UTL_commands_lister_fn fn);

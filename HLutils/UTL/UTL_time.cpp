@@ -10,8 +10,6 @@
 #include <iomanip>
 
 #include "GenH/hl_types.h"
-#include "OOPS_cpp/butn_focus.h"
-#include "OOPS_cpp/colr.h"
 
 const float kTimeFlagSteps[kTimeFlagCount] = {10.0f, 5.0f, 2.0f,  1.0f,  0.5f,
                                               0.2f,  0.1f, 0.05f, 0.025f};
@@ -93,26 +91,14 @@ void set_flags(float now, float* last_rise, int* flags)
     }
 }
 
-// A press hands the keyboard focus back: no widget keeps it.
-void xtim_drop_widget_focus()
-{
-    BTN_unfocus_any();
-}
-
-// The pulsing highlight colours 78..83 and the table's pulse value.
-void xtim_set_pulse_colours(float h)
-{
-    colr.assign(78, h, h, h);
-    colr.assign(79, h, 0.5f * h, 0);
-    colr.assign(80, h, 0.3f * h, 0.3f * h);
-    colr.assign(81, 0.3f * h, 0.3f * h, h);
-    colr.assign(82, 0.2f * h, 0.8f * h, 0.2f * h);
-    colr.assign(83, 0.7f * h, 0.7f * h, 0.2f * h);
-    colr.pulse = h;
-    colr.pulse_drawn = 0;
-}
+xtim_hooks hooks{};
 
 } // namespace
+
+void xtim_set_hooks(const xtim_hooks& h)
+{
+    hooks = h;
+}
 
 std::uint64_t UTL_raw_clock_now()
 {
@@ -214,7 +200,7 @@ void xtim_class::xtim_update()
         mnw.mouse_held = 1;
         mnw.mouse_time = t;
         mnw.press_time = t;
-        xtim_drop_widget_focus();
+        if (hooks.press) hooks.press(); // a press hands the keyboard focus back
     }
     if (mnw.mouse_release) {
         mnw.mouse_held = 0;
@@ -228,7 +214,7 @@ void xtim_class::xtim_update()
 
     // 7. Pulsing colours: 0.4 .. 1.0, about 3.18 times a second.
     float h = 0.7f + 0.3f * std::sin(20.0f * real_secs);
-    xtim_set_pulse_colours(h);
+    if (hooks.pulse) hooks.pulse(h);
 }
 
 void xtim_class::profile_chart(std::string label, int last_mark)

@@ -75,6 +75,16 @@ class xtim_class
     int real_flags[kTimeFlagCount]; // the same for real time
 };
 
+// What the clock reports to the layers above it, registered by the shell at
+// start-up (VOVARU_register_shell): a press this frame, on which the widgets
+// drop the keyboard focus, and the pulse h (0.4 .. 1.0) the colour table
+// paints its pulsing colours with. Null: nobody is told.
+struct xtim_hooks {
+    void (*press)();
+    void (*pulse)(float h);
+};
+void xtim_set_hooks(const xtim_hooks& hooks);
+
 // Forgets what xtim_update and profile_chart remember between calls (start
 // time, estimators, last rises, previous pointer, previous mark), as at
 // program start. For tests.

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "GenC/hl_alert.h"
 #include "GenC/hl_events.h"
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
@@ -238,6 +239,7 @@ TEST(FrameWait, TimeoutByWindowAndSetting)
 // pulsing colour or the caret says so.
 TEST(FrameWait, PulsingDrawingIsNoticed)
 {
+    VOVARU_register_shell(); // the clock's pulse reaches the colours, as at start-up
     colr.pulse_drawn = 1;
     xtim.xtim_update();
     EXPECT_EQ(colr.pulse_drawn, 0);

@@ -280,7 +280,7 @@ TEST(Cmdline, CommandListing)
     for (auto& k : cases) {
         FILE* f = std::fopen((dir / "out").c_str(), "w");
         ASSERT_NE(f, nullptr);
-        UTL_print_commands(f, table, k.value);
+        CMND_print_commands(f, table, k.value);
         std::fclose(f);
         EXPECT_EQ(TempDir::read(dir / "out"), k.want) << '"' << k.value << '"';
     }
@@ -288,7 +288,7 @@ TEST(Cmdline, CommandListing)
     // "all": every command in number order, path padded to 50, description.
     FILE* f = std::fopen((dir / "out").c_str(), "w");
     ASSERT_NE(f, nullptr);
-    UTL_print_commands(f, table, "all");
+    CMND_print_commands(f, table, "all");
     std::fclose(f);
     std::string want =
         std::string("sim/operation/none") + std::string(32, ' ') + " Do nothing at all!\n";

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "GenC/hl_alert.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/colr.h"
 #include "UTL/UTL_time.h"
@@ -25,6 +26,7 @@ class ClockTest : public ::testing::Test
         mnw = mnw_struct{};
         mnw.win_now = kWinMain;
         xtim = xtim_class();
+        VOVARU_register_shell(); // the shell paints the pulse, as start-up registers it
     }
     void TearDown() override
     {
