@@ -14,6 +14,13 @@ enum {
     kCharsetFix15 = 103, // 15-pixel cells, from texture 393
 };
 
+// Where a line of text lies against its x.
+enum {
+    kTextLeft = 0,   // starts at x
+    kTextCentre = 1, // centred on x
+    kTextRight = 2,  // ends at x
+};
+
 // Glyph cells of the interface atlas: 21 columns by 5 rows of 14 x 15 texels
 // from texel (0, 0).
 constexpr int kGlyphCols = 21;
@@ -96,7 +103,7 @@ int OGL_strtex(int charset, int colour, float* s0, float* t0, float* cell_w, flo
 // The four vertices of one glyph quad; the caller has opened GL_QUADS.
 void OGL_char(float x, float y, float s0, float t0, float cell_w, float cell_h, int ch,
               int charset);
-// One line at an absolute GL-window position; align 0 left, 1 centred, 2 right.
+// One line at an absolute GL-window position, aligned against x.
 void str_one_line(int colour, float x, float y, const std::string& text, int charset, int align);
 // The text call: one line or word-wrapped within `wrap`; returns the y for a
 // following line, in window coordinates.
@@ -112,7 +119,7 @@ struct text_line {
 };
 std::vector<text_line> OGL_wrap_lines(const std::string& text, float wrap, int adv,
                                       int* result_drop);
-// Left x of a line drawn at x with the alignment (0, 1, 2).
+// Left x of a line drawn at x with the alignment.
 float OGL_align_x(float x, const std::string& text, int align);
 
 // Number text: `digits` digits in all, `decimals` of them after the point.
