@@ -36,10 +36,7 @@ constexpr int kColBackImage = 49;
 constexpr int kTextWrap = 700;
 constexpr int kGlobeStill = 21, kGlobeFirst = 8, kGlobeLast = 23;
 constexpr int kFlagTenth = 6; // real_flags index of the 0.1 s step
-constexpr int kBarTrack = 4, kBarFill = 5, kBarTextField = 9;
-constexpr int kPanelInstaller = 20;
 constexpr float kBarLeft = 132, kBarWidth = 884;
-constexpr int kLabelEndsAtX = 0;                     // label align: the text ends at x
 constexpr float kLabelRise = 5, kLabelLineStep = 10; // a two-line label about its y
 
 std::string whole(long long v)
@@ -56,9 +53,9 @@ int interface_rect(float x, float y, float ax, float ay, float w, float h, int h
 {
     x = std::trunc(x);
     y = std::trunc(y);
-    if (tint == 1)
+    if (tint == kRectGreen)
         colr.assign(kColrInstlTint, 0.8f, 1, 0.8f);
-    else if (tint == 2)
+    else if (tint == kRectRed)
         colr.assign(kColrInstlTint, 1, 0.8f, 0.8f);
     else
         colr.assign(kColrInstlTint, 1, 1, 1);
@@ -76,7 +73,7 @@ int interface_rect(float x, float y, float ax, float ay, float w, float h, int h
 void interface_icon(float x, float y, int n)
 {
     interface_rect(x, y, static_cast<float>((n % 8) * 64), static_cast<float>((n / 8) * 64 + 66),
-                   64, 64, 0, 0);
+                   64, 64, 0, kRectUntinted);
 }
 
 void set_size_str(float kb, std::string* out)
@@ -109,7 +106,7 @@ std::vector<std::string> server_desc_lines(const std::string& desc, float width)
 {
     const std::string text = OGL_font_text(desc);
     std::string first, second;
-    const int n = BTN_label_lines(text, kLabelEndsAtX, &first, &second);
+    const int n = BTN_label_lines(text, kAlignEnd, &first, &second);
     if (n == 0) return {};
     if (OGL_text_width(first) <= width && OGL_text_width(second) <= width) {
         if (n == 1) return {first};
@@ -376,12 +373,13 @@ namespace
 // The destination field and the hint; 1 when the field was pressed.
 int draw_destination()
 {
-    BTN_frame1(kBarTextField, 285, 89, 300, kColrNoTint);
-    OGL_string(kColPath, 142, 86, OGL_font_text(dest_dir_path), kTextNoWrap, kCharsetProp, 0);
+    BTN_frame1(kBarField, 285, 89, 300, kColrNoTint);
+    OGL_string(kColPath, 142, 86, OGL_font_text(dest_dir_path), kTextNoWrap, kCharsetProp,
+               kTextLeft);
     OGL_string(kColText, 134, 112,
                "Click on the 'DESTINATION' button below to choose the copy of Zudezud you wish to "
                "update, or choose the destination you wish to install a new copy of Zudezud to!",
-               kTextNoWrap, kCharsetProp, 0);
+               kTextNoWrap, kCharsetProp, kTextLeft);
     return mnw.mouse_press && in_destination_field(mnw.mouse_x, mnw.mouse_y);
 }
 
@@ -402,7 +400,7 @@ void draw_upper_part()
         const std::vector<std::string> lines = server_desc_lines(server_desc[i], width);
         const float top = lines.size() == 2 ? y + kLabelRise : y;
         for (size_t k = 0; k < lines.size(); ++k) // '-': drawn as it is, not split again
-            BTN_util_draw_label(kServerTextRight, top - kLabelLineStep * k, kLabelEndsAtX,
+            BTN_util_draw_label(kServerTextRight, top - kLabelLineStep * k, kAlignEnd,
                                 "-" + lines[k], 0);
     }
     if (BTN_action(50, 750, -1, 0, 1, "preferences", "-")) {
@@ -413,7 +411,7 @@ void draw_upper_part()
             (stg.dir_state == kDirReady || stg.dir_state == kDirScan))
             restart_scan();
     }
-    interface_rect(0, 595, 644, 33, 128, 86, 0, 0);
+    interface_rect(0, 595, 644, 33, 128, 86, 0, kRectUntinted);
     interface_icon(29, 608, s.wrl_i);
     const std::string title = install_name != no_install_name
                                   ? "NET: " + install_name
@@ -422,10 +420,10 @@ void draw_upper_part()
     BTN_frame2(kPanelInstaller, 935, 600, 80, 72, "Download");
     std::string size;
     set_size_str(stg.total_down_kb, &size);
-    OGL_string(kColText, 954, 635, size, kTextWrap, kCharsetProp, 0);
+    OGL_string(kColText, 954, 635, size, kTextWrap, kCharsetProp, kTextLeft);
     const screen_line status = status_message();
     // A row of the panel stays between the second line's descenders and its border.
-    OGL_string(status.colour, 154, 616, status.text, kTextWrap, kCharsetProp, 0);
+    OGL_string(status.colour, 154, 616, status.text, kTextWrap, kCharsetProp, kTextLeft);
 }
 
 void draw_totals()
@@ -435,11 +433,11 @@ void draw_totals()
     static const float kLineY[3] = {58, 48, 38};
     for (int i = 0; i < 3; ++i)
         OGL_string(t.colour, 144, kLineY[i], OGL_font_text(t.l[i]), kTextNoWrap, kCharsetProp,
-                   0); // the lines name the release's files
-    BTN_frame1(kBarTrack, 574, 15, kBarWidth, kColrNoTint);
+                   kTextLeft); // the lines name the release's files
+    BTN_frame1(kBarProgressTrack, 574, 15, kBarWidth, kColrNoTint);
     if (stg.install_state == kInstalling && screen.totl_inst_rat > 0.02f) {
         const bar_fill f = progress_fill(screen.totl_inst_rat);
-        BTN_frame1(kBarFill, static_cast<float>(f.centre), 15, static_cast<float>(f.width),
+        BTN_frame1(kBarProgressFill, static_cast<float>(f.centre), 15, static_cast<float>(f.width),
                    kColrNoTint);
     }
 }
@@ -458,7 +456,7 @@ int destination_part()
 {
     const int field_pressed = draw_destination();
     if (!destination_open()) return 0;
-    return interface_rect(10, 78, 513, 166, 126, 22, 1, 1) || field_pressed;
+    return interface_rect(10, 78, 513, 166, 126, 22, 1, kRectGreen) || field_pressed;
 }
 
 // Shown while idle, lit and working once the directory is ready.
@@ -466,17 +464,18 @@ int install_button()
 {
     if (!install_open()) return 0;
     const int enabled = install_ready();
-    return interface_rect(450, 78, 640, 166, 83, 22, enabled, 2 - enabled) && enabled;
+    return interface_rect(450, 78, 640, 166, 83, 22, enabled, enabled ? kRectGreen : kRectRed) &&
+           enabled;
 }
 
 void store_button()
 {
-    if (interface_rect(700, 78, 822, 235, 116, 22, 1, 1)) go_to_URL(kMakerStorePage);
+    if (interface_rect(700, 78, 822, 235, 116, 22, 1, kRectGreen)) go_to_URL(kMakerStorePage);
 }
 
 int quit_button()
 {
-    return interface_rect(960, 78, 780, 166, 51, 22, 1, 1);
+    return interface_rect(960, 78, 780, 166, 51, 22, 1, kRectGreen);
 }
 
 void lower_part()

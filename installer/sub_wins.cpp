@@ -22,8 +22,6 @@ namespace
 constexpr int kColWindowText = 46;
 constexpr int kColQuestionText = 43;
 constexpr int kColBoxText = 49;
-constexpr int kPanelList = 16, kPanelGroup = 13, kPanelInset = 15;
-constexpr int kBarTrack = 4, kBarFill = 5;
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -44,17 +42,18 @@ int handle_EULA()
     VOVARU_startwind(kWinLicence, 0);
     while (mnw.win_now == kWinLicence) {
         OGL_plot_back_col();
-        BTN_fillwin(1, 21);
+        BTN_fillwin(1, kPanelNone);
         float ox, oy;
         BTN_subwin(0, kPanelList, -1, 50, -1, -1, "", &ox, &oy);
         static const float kLineY[3] = {250, 230, 210};
         for (int i = 0; i < 3; ++i)
-            OGL_string(kColWindowText, 20, kLineY[i], kLicenceLines[i], 400, kCharsetProp, 0);
-        if (interface_rect(300, 10, 832, 166, 85, 22, 1, 1)) { // DISAGREE
+            OGL_string(kColWindowText, 20, kLineY[i], kLicenceLines[i], 400, kCharsetProp,
+                       kTextLeft);
+        if (interface_rect(300, 10, 832, 166, 85, 22, 1, kRectGreen)) { // DISAGREE
             agreed = 0;
             VOVARU_startwind(kWinMain, 0);
         }
-        if (interface_rect(400, 10, 918, 166, 59, 22, 1, 1)) { // AGREE
+        if (interface_rect(400, 10, 918, 166, 59, 22, 1, kRectGreen)) { // AGREE
             agreed = 1;
             VOVARU_startwind(kWinMain, 0);
         }
@@ -95,11 +94,11 @@ int select_alert(std::string path, int gone)
     for (;;) {
         if (mnw.win_now != kWinQuestion) return kAskCancelAll; // closed without a button
         OGL_plot_back_col();
-        BTN_fillwin(1, 21);
+        BTN_fillwin(1, kPanelNone);
         const float wrap = mnw.win_w - 40;
-        OGL_string(kColQuestionText, 20, 100, first, wrap, kCharsetProp, 0);
-        OGL_string(kColQuestionText, 20, 90, shown_path, wrap, kCharsetProp, 0);
-        OGL_string(kColQuestionText, 20, 80, third, wrap, kCharsetProp, 0);
+        OGL_string(kColQuestionText, 20, 100, first, wrap, kCharsetProp, kTextLeft);
+        OGL_string(kColQuestionText, 20, 90, shown_path, wrap, kCharsetProp, kTextLeft);
+        OGL_string(kColQuestionText, 20, 80, third, wrap, kCharsetProp, kTextLeft);
         for (const button& b : buttons) {
             if (BTN_action(b.x, b.y, b.w, 0, 1, b.label, "-")) {
                 VOVARU_startwind(kWinMain, 0);
@@ -136,12 +135,14 @@ void draw_progress_box(const progress_box_struct& b)
     const float x0 = (mnw.res_x - 512) / 2.0f, y0 = (mnw.res_y - 138) / 2.0f;
     const float fraction = progress_fraction(b.lo, b.value, b.hi);
     BTN_frame2(kPanelInset, x0 + 20, y0 + 20, 472, 98, "");
-    BTN_frame1(kBarTrack, x0 + 30 + 226, y0 + 35, 452, kColrNoTint);
+    BTN_frame1(kBarProgressTrack, x0 + 30 + 226, y0 + 35, 452, kColrNoTint);
     const float fill = 452 * fraction;
-    BTN_frame1(kBarFill, x0 + 30 + fill / 2, y0 + 35, fill, kColrNoTint);
-    OGL_string(kColBoxText, x0 + 32, y0 + 100, b.title, 452, kCharsetProp, 0);
-    OGL_string(kColBoxText, x0 + 32, y0 + 80, progress_mode_line(b.mode), 452, kCharsetProp, 0);
-    OGL_string(kColBoxText, x0 + 32, y0 + 60, OGL_font_text(b.detail), 452, kCharsetProp, 0);
+    BTN_frame1(kBarProgressFill, x0 + 30 + fill / 2, y0 + 35, fill, kColrNoTint);
+    OGL_string(kColBoxText, x0 + 32, y0 + 100, b.title, 452, kCharsetProp, kTextLeft);
+    OGL_string(kColBoxText, x0 + 32, y0 + 80, progress_mode_line(b.mode), 452, kCharsetProp,
+               kTextLeft);
+    OGL_string(kColBoxText, x0 + 32, y0 + 60, OGL_font_text(b.detail), 452, kCharsetProp,
+               kTextLeft);
 }
 
 void dir_progress_bar(float lo, float value, float hi, int mode, std::string title,
@@ -184,7 +185,7 @@ void handle_prefs()
     prefs_show_stored_port();
     while (mnw.win_now == kWinPrefs) {
         OGL_plot_back_col();
-        BTN_fillwin(1, 21);
+        BTN_fillwin(1, kPanelNone);
         float ox, oy;
         BTN_subwin(0, kPanelGroup, -1, -1, -1, 70,
                    "Proxy (if you are behind a firewall with a Proxy)", &ox, &oy);

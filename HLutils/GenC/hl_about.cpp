@@ -63,8 +63,6 @@ constexpr float kCreditsDrop = 125, kCreditStep = 10;
 constexpr float kStatusDrop = 235;
 constexpr float kSiteButtonX = 191, kUpdateButtonX = 492, kButtonY = 17;
 constexpr int kColHeading = 49, kColText = 47, kColStatus = 58;
-constexpr int kPanelInset = 15;
-constexpr int kTextLeft = 0;
 
 const char* const kCredits[] = {
     "Art: Mira Holt",
@@ -308,7 +306,7 @@ void VOVARU_about_pass()
     about_check_version();
 
     OGL_plot_back_col();
-    BTN_fillwin(1, 21);
+    BTN_fillwin(1, kPanelNone);
     BTN_subwin(0, kPanelInset, -1, 35, -1, -1, "", &wx, &wy);
     about_line(kColHeading, kTitleDrop, build_name[0]);
     about_line(kColHeading, kAuthorDrop, "Written by the Zudezud team.");

@@ -70,13 +70,13 @@ void alert_window_route(int return_window, const std::string& line1, const std::
     constexpr float kLocationY = 45, kButtonY = 18;
     while (mnw.win_now == kWinAlert) {
         OGL_plot_back_col();
-        BTN_fillwin(1, 21);
-        BTN_subwin(0, 13, -1, 35, -1, -1, "", &wx, &wy);
+        BTN_fillwin(1, kPanelNone);
+        BTN_subwin(0, kPanelGroup, -1, 35, -1, -1, "", &wx, &wy);
         const float cx = mnw.win_w * 0.5f, wrap = mnw.win_w * 0.9f;
         for (int i = 0; i < 4; ++i)
-            OGL_string(kColAlertText, cx, kLineY[i], lines[i], wrap, kCharsetProp, 1);
+            OGL_string(kColAlertText, cx, kLineY[i], lines[i], wrap, kCharsetProp, kTextCentre);
         if (kind == t_exit)
-            OGL_string(kColAlertText, cx, kLocationY, location, wrap, kCharsetProp, 1);
+            OGL_string(kColAlertText, cx, kLocationY, location, wrap, kCharsetProp, kTextCentre);
         if (BTN_action(cx, kButtonY, 0, 0, 1, stls[kStlsAlertButton], "-") || return_hit) {
             return_hit = 0;
             if (kind == t_exit) return; // logged and ended by the caller, 995 still current

@@ -16,7 +16,6 @@ constexpr float kMargin = 20;       // question and buttons keep this from the s
 constexpr float kQuestionDrop = 40; // question baseline below the window top
 constexpr float kUpperButtonY = 60, kLowerButtonY = 25;
 constexpr int kButtonStyle = 1; // pressed look at once
-constexpr int kAlignLeft = 0;
 const char* const kNoSideText = "-";
 
 // The buttons are placed by the menu text measure, and fitted to their labels.
@@ -30,9 +29,9 @@ int VOVARU_nuke_alert_frame(const std::string& name, int third)
 {
     const std::string question = stls[kStlsNukeBeforeName] + name + " " + stls[kStlsNukeAfterName];
     OGL_plot_back_col();
-    BTN_fillwin(1, 21);
+    BTN_fillwin(1, kPanelNone);
     OGL_string(kColQuestion, kMargin, mnw.win_h - kQuestionDrop, question, mnw.win_w - 2 * kMargin,
-               kCharsetProp, kAlignLeft);
+               kCharsetProp, kTextLeft);
 
     const std::string& first = stls[kStlsNukeButton1];
     if (answer_button(menu_dx(first) / 2 + kMargin, kUpperButtonY, first)) return 1;

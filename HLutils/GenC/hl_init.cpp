@@ -34,7 +34,6 @@ constexpr int kRandCount = 10000;
 constexpr float kDegToRad = 0.0174532942f;
 constexpr int kProcLine = 512;
 constexpr int kColStartupText = 61;
-constexpr int kPanelInset = 15, kBarTrack = 4, kBarFill = 5;
 
 // Copies the lines of a /proc file that begin with one of the prefixes.
 void copy_proc_lines(const char* path, const char* const* prefixes, const char* fallback)
@@ -147,9 +146,9 @@ void VOVARU_show_init(const std::string& message, float* fraction)
     if (!(f >= 0.02f)) f = 0.02f; // also catches NaN
     if (f > 1) f = 1;
     const float L = a + 8, R = a + 1016, F = L + f * (R - L);
-    BTN_frame1(kBarTrack, (L + R) * 0.5f, 15, R - L, kColrNoTint);
-    BTN_frame1(kBarFill, (L + F) * 0.5f, 15, F - L, kColrNoTint);
-    OGL_string(kColStartupText, a + 22, 60, message, 300, kCharsetProp, 0);
+    BTN_frame1(kBarProgressTrack, (L + R) * 0.5f, 15, R - L, kColrNoTint);
+    BTN_frame1(kBarProgressFill, (L + F) * 0.5f, 15, F - L, kColrNoTint);
+    OGL_string(kColStartupText, a + 22, 60, message, 300, kCharsetProp, kTextLeft);
     OGL_sbuff();
 }
 

@@ -297,7 +297,6 @@ namespace
 float m_x1, m_y1, m_x2, m_y2; // panel of the open menu
 
 constexpr int kColMenuText = 38, kColHighlight = 36, kColDivDark = 35, kColDivLight = 37;
-constexpr int kPanelMenu = 17, kBarMenu = 0;
 constexpr int kLangKorean = 6;
 } // namespace
 
@@ -310,7 +309,7 @@ void standard_gui()
         for (const menu_struct& m : menu)
             if (!m.title.empty() && m.parent == -1)
                 OGL_string(kColMenuText, m.x1 + 10.0f, m.y1 + 6.0f, m.title, kTextNoWrap,
-                           mnw.lang == kLangKorean ? kCharsetFix15 : kCharsetProp, 0);
+                           mnw.lang == kLangKorean ? kCharsetFix15 : kCharsetProp, kTextLeft);
     }
     if (open == kNoMenu || open >= static_cast<int>(menu.size())) return;
 
@@ -358,7 +357,7 @@ void standard_gui()
         } else {
             const float dx = open == kPopupSlot ? 3.0f : 18.0f;
             OGL_string(kColMenuText, it.x1 + dx, it.y1 + 3.0f, it.text, kTextNoWrap,
-                       it.flag ? kCharsetFix15 : kCharsetProp, 0);
+                       it.flag ? kCharsetFix15 : kCharsetProp, kTextLeft);
         }
     }
 

@@ -23,7 +23,6 @@ namespace
 {
 constexpr int kTitleSlot = kStlsWindowTitle;
 constexpr int kTooltipSlot = kStlsTooltip;
-constexpr int kPanelTooltip = 14;
 constexpr int kColTooltipText = 47;
 constexpr float kTooltipIdleSecs = 1.0f;
 constexpr float kHideIdleSecs = 10.0f;
@@ -151,8 +150,8 @@ void mouse_help_per_wind(int id)
             y = 10 - mnw.win_y;
         else if (y > mnw.res_y - mnw.win_y - h - 20)
             y = mnw.res_y - mnw.win_y - h - 20;
-        BTN_frame2(kPanelTooltip, x - 10, y - 10, 420, static_cast<float>(h + 20), "");
-        OGL_string(kColTooltipText, x + 3, y + h - 10, tip, 394, kCharsetProp, 0);
+        BTN_frame2(kPanelDark, x - 10, y - 10, 420, static_cast<float>(h + 20), "");
+        OGL_string(kColTooltipText, x + 3, y + h - 10, tip, 394, kCharsetProp, kTextLeft);
     }
     tip.clear();
     xtim.profile_chart("help", 0);
@@ -197,6 +196,7 @@ void mouse_help_per_wind(int id)
 
 void qtim_class::qtim_wind()
 {
-    BTN_fillwin(1, 21);
-    BTN_subwin(0, 15, -1, -1, -1, 296, "NO QUICKTIME MOVIES FOR LINUX... SORRY!", &wx1, &wy1);
+    BTN_fillwin(1, kPanelNone);
+    BTN_subwin(0, kPanelInset, -1, -1, -1, 296, "NO QUICKTIME MOVIES FOR LINUX... SORRY!", &wx1,
+               &wy1);
 }

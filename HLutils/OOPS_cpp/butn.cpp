@@ -13,6 +13,7 @@
 #include "GenH/hl_menu_table.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 
@@ -20,9 +21,6 @@ namespace
 {
 constexpr int kColLabel = 43, kColLabelHot = 80, kColSideText = 45;
 constexpr int kColChoice = 45; // the text fields' dark ink: the pop-up button is light
-constexpr int kTintArt = 0;
-constexpr int kAlignEnd = 0, kAlignCentre = 1, kAlignStart = 2; // label aligns
-constexpr int kTextLeft = 0, kTextCentre = 1, kTextRight = 2;   // OGL_string aligns
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -114,7 +112,6 @@ namespace
 {
 constexpr float kButtonPad = 21, kButtonHalfH = 10, kLabelDrop = 3;
 constexpr float kSideGap = 10, kSideRise = 7, kSideWrap = 500;
-constexpr int kBarButton = 2, kBarButtonDown = 3;
 
 // Check boxes: an 18 x 18 sprite over y - 6 .. y + 12, its label 12 away.
 constexpr float kBoxHalf = 9, kBoxRise = 3, kBoxLabelGap = 12;
@@ -153,8 +150,8 @@ int BTN_action(float x, float y, float width, int down, int style, std::string l
     width = BTN_action_width(width, label);
     const int clicked = mnw.mouse_press && BTN_mouse_in(BTN_action_box(x, y, width));
 
-    BTN_frame1(kBarButton, x, y, width, kTintArt);
-    if (down) BTN_frame1(kBarButtonDown, x, y, width, kTintArt);
+    BTN_frame1(kBarButton, x, y, width, kColrNoTint);
+    if (down) BTN_frame1(kBarButtonDown, x, y, width, kColrNoTint);
     BTN_util_draw_label(x, y - kLabelDrop, kAlignCentre, left, style == 2 && down);
     if (side_text != "-")
         OGL_string(kColSideText, x + width / 2 + kSideGap, y + kSideRise, side_text, kSideWrap,
@@ -163,7 +160,7 @@ int BTN_action(float x, float y, float width, int down, int style, std::string l
     // Shown at once, so the pressed look is seen even when the caller now
     // opens a modal window.
     if (clicked && !down && style != 0) {
-        BTN_frame1(kBarButtonDown, x, y, width, kTintArt);
+        BTN_frame1(kBarButtonDown, x, y, width, kColrNoTint);
         BTN_util_draw_label(x, y - kLabelDrop, kAlignCentre, label, 0);
         OGL_sbuff();
     }
@@ -176,10 +173,10 @@ int BTN_bool(float x, float y, int* value, std::string label, int style)
     BTN_expand_label(label, &left, &right, &help);
     const int look = style == 0 ? 0 : 1;
     const float cy = y + kBoxRise;
-    BTN_util_element(x, cy, kBoxAtlasX[look], kBoxAtlasY[look][0], kBoxHalf, kBoxHalf, kTintArt);
+    BTN_util_element(x, cy, kBoxAtlasX[look], kBoxAtlasY[look][0], kBoxHalf, kBoxHalf, kColrNoTint);
     if (*value)
         BTN_util_element(x, cy, kBoxAtlasX[look], kBoxAtlasY[look][1], kBoxHalf, kBoxHalf,
-                         kTintArt);
+                         kColrNoTint);
     BTN_util_draw_label(x - kBoxLabelGap, y, kAlignEnd, left, 0);
     BTN_util_draw_label(x + kBoxLabelGap, y, kAlignStart, right, 0);
 
@@ -214,8 +211,8 @@ constexpr float kRowStep = 12, kItemBelow = 3, kItemAbove = 9;
 constexpr float kPopupBarDx = 10, kPopupBarDy = 5, kPopupBarPad = 28;
 constexpr float kBoxLeft = 5, kBoxRight = 25, kBoxBelow = 2, kBoxAbove = 8;
 constexpr float kSlotPadLeft = 2, kSlotPadRight = 4;
-constexpr int kBarPopup = 10;
-constexpr float kScreenStart = 384; // where the on-screen test starts
+constexpr float kScreenStart = 384;  // where the on-screen test starts
+constexpr int kLineBadChoices = 259; // the source line its alert has always named
 } // namespace
 
 std::string BTN_popup_safe_item(const std::string& text)
@@ -256,7 +253,7 @@ int BTN_textlist(float x, float y, int* selection, std::string choices, std::str
         // Programming errors: callers pass user texts through
         // BTN_popup_safe_item and cap them at kBTNMaxPopupItems.
         __VOVARU_alert(0, bad == 1 ? "Found | char in text string!" : "BTN_text_list overflow!",
-                       choices, "", label, t_exit, __FILE__, __LINE__);
+                       choices, "", label, t_exit, __FILE__, kLineBadChoices);
         std::abort(); // the fatal alert does not return
     }
     const int n = static_cast<int>(items.size()) - 1;
@@ -267,7 +264,7 @@ int BTN_textlist(float x, float y, int* selection, std::string choices, std::str
     for (const std::string& it : items)
         if (OGL_text_width(it) > wmax) wmax = OGL_text_width(it);
 
-    BTN_frame1(kBarPopup, x + kPopupBarDx, y + kPopupBarDy, wmax + kPopupBarPad, kTintArt);
+    BTN_frame1(kBarPopup, x + kPopupBarDx, y + kPopupBarDy, wmax + kPopupBarPad, kColrNoTint);
     BTN_util_draw_label(x - wmax / 2 - kBoxLeft, y, kAlignEnd, left, 0);
     BTN_util_draw_label(x + wmax / 2 + kBoxRight, y, kAlignStart, right, 0);
 

@@ -37,13 +37,43 @@
 // Artwork
 // ---------------------------------------------------------------------------
 
-// Horizontal stretchable bar centred at (x, y), tinted by a colour id.
-// Types 0..5 and 7..10; any other type is fatal ("Bad BTN_frame1 call!").
+// The bars: types of BTN_frame1, and of BTN_frame0 for the vertical one.
+enum {
+    kBarMenu = 0,          // grey raised plate: the menu bar
+    kBarHeader = 1,        // green bar: header of a filled window
+    kBarButton = 2,        // grey push button
+    kBarButtonDown = 3,    // green push button: down or pressed
+    kBarProgressTrack = 4, // dark trough of a progress bar
+    kBarProgressFill = 5,  // darker trough: the part done
+    kBarVertical = 6,      // the scroll bar's track (BTN_frame0)
+    kBarSliderTrack = 7,   // grey rail of a slider
+    kBarSliderFill = 8,    // small grey strip: a slider's filled part
+    kBarField = 9,         // white sunken field
+    kBarPopup = 10,        // button with arrows: pop-up choice
+};
+// The panels: types of BTN_frame2, BTN_subwin and BTN_fillwin's inner part.
+enum {
+    kPanelWindow = 11,    // window background, with title and close boxes
+    kPanelLight = 12,     // light striped panel
+    kPanelGroup = 13,     // flat grey panel
+    kPanelDark = 14,      // dark panel: tooltips
+    kPanelInset = 15,     // darker panel
+    kPanelList = 16,      // list background
+    kPanelMenu = 17,      // dark rounded box: an open menu
+    kPanelSmall = 18,     // small framed panel
+    kPanelBlack = 19,     // black panel
+    kPanelInstaller = 20, // from the installer image
+    kPanelNone = 21,      // BTN_fillwin: no inner part
+};
+
+// Horizontal stretchable bar centred at (x, y), tinted by a colour id
+// (artwork is drawn in kColrNoTint). Types 0..5 and 7..10; any other type is
+// fatal ("Bad BTN_frame1 call!").
 void BTN_frame1(int type, float x, float y, float width, int colour);
-// Vertical stretchable bar (type 6 only) centred at whole-number (x, y).
+// Vertical stretchable bar (kBarVertical only) centred at whole-number (x, y).
 void BTN_frame0(int type, float x, float y, float height);
 // Nine-piece panel whose inner box has its lower-left corner at (x, y);
-// types 11..20. Draws the title, and for type 11 the close boxes.
+// types 11..20. Draws the title, and for kPanelWindow the close boxes.
 void BTN_frame2(int type, float x, float y, float width, float height, std::string title);
 // One atlas sprite: the box centred at (ax, ay) with half sizes (hw, hh),
 // drawn centred at (x, y) at the same size.
@@ -73,16 +103,24 @@ int BTN_frame2_type_ok(int type);
 // last '{', help from two characters after it.
 void BTN_expand_label(const std::string& label, std::string* left, std::string* right,
                       std::string* help);
+// Where a label lies against its x.
+enum {
+    kAlignEnd = 0,    // the text ends at x
+    kAlignCentre = 1, // centred on x
+    kAlignStart = 2,  // the text starts at x
+};
+
 // The one or two lines a label text is drawn as (a leading '-' removed, long
 // texts split at the separator nearest their middle). Returns the count.
 int BTN_label_lines(const std::string& text, int align, std::string* first, std::string* second);
-// Draws one label text: align 0 ends it at x, 1 centres it, 2 starts it at x.
+// Draws one label text, aligned against x.
 void BTN_util_draw_label(float x, float y, int align, const std::string& text, int hot);
 // The current window's two close boxes (look 1: pressed); 1 when this
 // frame's click lies in one of them.
 int BTN_zap_boxes(int look);
-// The current window's background (type 11 when framed, else 12) titled with
-// the window title, then a header bar (1), nothing (21) or an inset panel.
+// The current window's background (kPanelWindow when framed, else
+// kPanelLight) titled with the window title, then inner_type: a header bar
+// (kBarHeader), nothing (kPanelNone) or an inset panel of that type.
 void BTN_fillwin(int framed, int inner_type);
 // An inset panel; negative x, y, w, h take the window's margins. Returns the
 // point 10 units beyond its right and top edges.

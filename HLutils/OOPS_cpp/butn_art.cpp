@@ -14,6 +14,7 @@
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "OOPS_cpp/tman.h"
@@ -27,54 +28,50 @@ namespace
 {
 constexpr float kAtlasSize = 512.0f;
 constexpr float kInstallerSize = 1024.0f; // texture 390 is padded to 1024 x 1024
-constexpr int kTintArt = 0;
 
-// A horizontal bar: atlas origin, height, cap width, end of the middle,
-// end of the strip, extra width.
+// A horizontal bar (its look is named in butn.h): atlas origin, height, cap width, end of the
+// middle, end of the strip, extra width.
 struct bar_row {
     int type;
     float u0, v0, h, l, m, r, e;
 };
 const bar_row kBars[] = {
-    {0, 1, 487, 26, 10, 90, 100, 0},   // grey raised plate: menu bar
-    {1, 102, 487, 26, 20, 80, 100, 0}, // green bar: header of a filled window
-    {2, 304, 486, 26, 10, 42, 52, 0},  // grey button
-    {3, 304, 459, 26, 10, 42, 52, 0},  // green button: down or pressed
-    {4, 112, 161, 16, 10, 18, 28, 0},  // dark trough: progress track
-    {5, 83, 161, 16, 10, 18, 28, 0},   // darker trough: progress fill
-    {7, 240, 242, 24, 10, 55, 65, 0},  // grey rail: slider track
-    {8, 289, 219, 16, 7, 9, 16, 0},    // small grey knob: slider knob
-    {9, 262, 133, 26, 10, 41, 51, 4},  // white sunken field
-    {10, 357, 488, 24, 26, 42, 68, 4}, // button with arrows: pop-up choice
+    {kBarMenu, 1, 487, 26, 10, 90, 100, 0},
+    {kBarHeader, 102, 487, 26, 20, 80, 100, 0},
+    {kBarButton, 304, 486, 26, 10, 42, 52, 0},
+    {kBarButtonDown, 304, 459, 26, 10, 42, 52, 0},
+    {kBarProgressTrack, 112, 161, 16, 10, 18, 28, 0},
+    {kBarProgressFill, 83, 161, 16, 10, 18, 28, 0},
+    {kBarSliderTrack, 240, 242, 24, 10, 55, 65, 0},
+    {kBarSliderFill, 289, 219, 16, 7, 9, 16, 0},
+    {kBarField, 262, 133, 26, 10, 41, 51, 4},
+    {kBarPopup, 357, 488, 24, 26, 42, 68, 4},
 };
 
-// The vertical bar (type 6): atlas column and rows of its three pieces.
-constexpr int kVertType = 6;
+// The vertical bar: atlas column and rows of its three pieces.
 constexpr float kVertU0 = 102, kVertU1 = 122, kVertHalfW = 10, kVertCap = 10, kVertStep = 20;
 constexpr float kVertBottom = 248, kVertMiddle = 258, kVertTop = 278, kVertEnd = 288;
 
-// A nine-piece panel: texture, atlas origin, tile size, bottom and top row
-// heights, column width, margins left/right, below and above.
+// A nine-piece panel (its look is named in butn.h): texture, atlas origin, tile size, bottom and
+// top row heights, column width, margins left/right, below and above.
 struct panel_row {
     int type, tex;
     float u0, v0, t, bb, bt, c, ml, mb, ma;
 };
 const panel_row kPanels[] = {
-    {11, kTexInterface, 1, 358, 100, 30, 30, 35, 9, 14, 4},           // window background
-    {12, kTexInterface, 102, 358, 100, 30, 30, 35, 9, 14, 4},         // light striped panel
-    {13, kTexInterface, 203, 358, 100, 30, 30, 35, 9, 14, 4},         // flat grey panel
-    {14, kTexInterface, 304, 358, 100, 30, 30, 35, 9, 14, 4},         // dark panel
-    {15, kTexInterface, 405, 358, 100, 30, 30, 35, 9, 14, 4},         // darker panel
-    {16, kTexInterface, 1, 289, 68, 20.4f, 20.4f, 23.8f, 2, 2, 2},    // list background
-    {17, kTexInterface, 70, 315, 42, 26, 14, 20, 8, 13, 2},           // dark rounded box
-    {18, kTexInterface, 113, 315, 42, 12.6f, 12.6f, 14.7f, 8, 13, 2}, // small framed panel
-    {19, kTexInterface, 440, 12, 44, 13.2f, 13.2f, 15.4f, 6, 9, 4},   // black panel
-    {20, kTexInstaller, 774, 78, 41, 12.3f, 12.3f, 14.35f, 1, 1, 1},  // installer panel
+    {kPanelWindow, kTexInterface, 1, 358, 100, 30, 30, 35, 9, 14, 4},
+    {kPanelLight, kTexInterface, 102, 358, 100, 30, 30, 35, 9, 14, 4},
+    {kPanelGroup, kTexInterface, 203, 358, 100, 30, 30, 35, 9, 14, 4},
+    {kPanelDark, kTexInterface, 304, 358, 100, 30, 30, 35, 9, 14, 4},
+    {kPanelInset, kTexInterface, 405, 358, 100, 30, 30, 35, 9, 14, 4},
+    {kPanelList, kTexInterface, 1, 289, 68, 20.4f, 20.4f, 23.8f, 2, 2, 2},
+    {kPanelMenu, kTexInterface, 70, 315, 42, 26, 14, 20, 8, 13, 2},
+    {kPanelSmall, kTexInterface, 113, 315, 42, 12.6f, 12.6f, 14.7f, 8, 13, 2},
+    {kPanelBlack, kTexInterface, 440, 12, 44, 13.2f, 13.2f, 15.4f, 6, 9, 4},
+    {kPanelInstaller, kTexInstaller, 774, 78, 41, 12.3f, 12.3f, 14.35f, 1, 1, 1},
 };
-constexpr int kPanelWindow = 11, kPanelLight = 12, kPanelDarker = 15, kPanelInstaller = 20;
 constexpr int kColTitleWindow = 40, kColTitleDarker = 47, kColTitle = 43;
 constexpr float kTitleDropWindow = 13, kTitleDrop = 16, kTitleIndentInstaller = 10;
-constexpr int kBarHeader = 1, kInnerNone = 21;
 
 // Close boxes: 18 x 18 sprites in the title bar; look 0 dark cross, 1 pale.
 constexpr float kZapHalf = 9, kZapAtlasX = 129, kZapAtlasY[2] = {187, 206};
@@ -100,6 +97,10 @@ float round_away(float v)
 {
     return static_cast<float>(OGL_round_half_away(v));
 }
+
+// The source lines these alerts have always named.
+constexpr int kLineBadFrame1 = 266, kLineBadFrame0 = 272, kLineFrame0X = 273, kLineFrame0Y = 274;
+constexpr int kLineBadFrame2 = 281;
 
 [[noreturn]] void fatal(const std::string& line1, const std::string& line4, int line)
 {
@@ -163,7 +164,7 @@ std::vector<btn_quad> BTN_frame1_quads(int type, float x, float y, float width)
     const bar_row* r = bar_of(type);
     if (!r) return out;
     const float w = 2 * round_away(width / 2) + r->e;
-    if (type == 0 || type == 1) y -= 3;
+    if (type == kBarMenu || type == kBarHeader) y -= 3;
     const float left = round_away(x) - w / 2, bottom = y - r->h / 2, top = y + r->h / 2;
     const float s = r->m - r->l;
     const int n = static_cast<int>((w - 2 * r->l) / s);
@@ -254,7 +255,7 @@ int close_boxes(int look)
     const float xs[2] = {kZapLeftX, mnw.win_w - kZapRightInset};
     for (float cx : xs) {
         BTN_util_element(cx, cy, kZapAtlasX, kZapAtlasY[look ? 1 : 0], kZapHalf, kZapHalf,
-                         kTintArt);
+                         kColrNoTint);
         if (clicked_in(cx - kZapHalf, cy - kZapHalf, cx + kZapHalf, cy + kZapHalf)) return 1;
     }
     return 0;
@@ -263,32 +264,32 @@ int close_boxes(int look)
 
 void BTN_frame1(int type, float x, float y, float width, int colour)
 {
-    if (!BTN_frame1_type_ok(type)) fatal("Bad BTN_frame1 call!", "", __LINE__);
+    if (!BTN_frame1_type_ok(type)) fatal("Bad BTN_frame1 call!", "", kLineBadFrame1);
     draw_quads(BTN_frame1_quads(type, x, y, width), kTexInterface, kAtlasSize, colour);
 }
 
 void BTN_frame0(int type, float x, float y, float height)
 {
-    if (type != kVertType) fatal("Bad BTN_frame0 call!", "", __LINE__);
-    if (x != std::trunc(x)) fatal("BTN_frame0 non-int x_center!", "", __LINE__);
-    if (y != std::trunc(y)) fatal("BTN_frame0 non-int y_center!", "", __LINE__);
-    draw_quads(BTN_frame0_quads(x, y, height), kTexInterface, kAtlasSize, kTintArt);
+    if (type != kBarVertical) fatal("Bad BTN_frame0 call!", "", kLineBadFrame0);
+    if (x != std::trunc(x)) fatal("BTN_frame0 non-int x_center!", "", kLineFrame0X);
+    if (y != std::trunc(y)) fatal("BTN_frame0 non-int y_center!", "", kLineFrame0Y);
+    draw_quads(BTN_frame0_quads(x, y, height), kTexInterface, kAtlasSize, kColrNoTint);
 }
 
 void BTN_frame2(int type, float x, float y, float width, float height, std::string title)
 {
     const panel_row* r = panel_of(type);
-    if (!r) fatal("Bad BTN_frame2 call!", title, __LINE__);
+    if (!r) fatal("Bad BTN_frame2 call!", title, kLineBadFrame2);
     draw_quads(BTN_frame2_quads(type, x, y, width, height), r->tex,
-               r->tex == kTexInstaller ? kInstallerSize : kAtlasSize, kTintArt);
+               r->tex == kTexInstaller ? kInstallerSize : kAtlasSize, kColrNoTint);
 
     const float tx = type == kPanelInstaller ? x + kTitleIndentInstaller
                                              : x + width / 2 - OGL_text_width(title) / 2;
     const float ty = y + height - (type == kPanelWindow ? kTitleDropWindow : kTitleDrop);
-    const int colour = type == kPanelWindow   ? kColTitleWindow
-                       : type == kPanelDarker ? kColTitleDarker
-                                              : kColTitle;
-    OGL_string(colour, tx, ty, title, kTextNoWrap, kCharsetProp, 0);
+    const int colour = type == kPanelWindow  ? kColTitleWindow
+                       : type == kPanelInset ? kColTitleDarker
+                                             : kColTitle;
+    OGL_string(colour, tx, ty, title, kTextNoWrap, kCharsetProp, kTextLeft);
 
     const int w = mnw.win_now;
     if (type == kPanelWindow && w != kWinMain && !(w >= kFirstNoZap && w <= kLastNoZap))
@@ -317,8 +318,8 @@ void BTN_fillwin(int framed, int inner_type)
     BTN_frame2(framed ? kPanelWindow : kPanelLight, 0, 0, mnw.win_w, mnw.win_h,
                stls[kStlsWindowTitle]);
     if (inner_type == kBarHeader)
-        BTN_frame1(kBarHeader, mnw.win_w / 2, mnw.win_h - 50, mnw.win_w, kTintArt);
-    else if (inner_type != kInnerNone)
+        BTN_frame1(kBarHeader, mnw.win_w / 2, mnw.win_h - 50, mnw.win_w, kColrNoTint);
+    else if (inner_type != kPanelNone)
         BTN_frame2(inner_type, 10, 10, mnw.win_w - 20, mnw.win_h - 40, "");
 }
 

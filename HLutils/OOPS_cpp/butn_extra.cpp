@@ -11,15 +11,13 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/keys_tables.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 
 namespace
 {
-constexpr int kTintArt = 0;
-constexpr int kAlignEnd = 0, kAlignStart = 2;     // label aligns
-constexpr int kTextLeft = 0, kTextCentre = 1;     // OGL_string aligns
 constexpr int kPointerUp = 13, kPointerDown = 14; // pointer-hint kinds
 } // namespace
 
@@ -54,7 +52,7 @@ int BTN_tab(int column, int row, int* selected, int my_value, std::string label)
     if (clicked) *selected = my_value;
     const bool on = *selected == my_value;
     BTN_util_element(cx, cy, kTabAtlasX, on ? kTabAtlasYSelected : kTabAtlasY, kTabHalfW, kTabHalfH,
-                     kTintArt);
+                     kColrNoTint);
     OGL_string(on ? kColTabSelected : kColTab, cx - kTabTextDx, cy - kTabTextDy, label, kTextNoWrap,
                kCharsetProp, kTextLeft);
     return clicked;
@@ -73,7 +71,6 @@ namespace
 constexpr float kNarrowest = 0.01f; // a range is spread to at least this
 constexpr float kLabelGap = 8, kTipHalfH = 7, kCaptionRise = 10, kDragReach = 20;
 constexpr float kFillRise = 4;
-constexpr int kBarTrack = 7, kBarFill = 8;
 constexpr int kColCaption = 43, kNoFill = 12;
 constexpr float kKnobRise = 2, kKnobHalfW = 10, kKnobHalfH = 11;
 constexpr float kKnobAtlasX = 272, kKnobAtlasY = 278;
@@ -108,7 +105,7 @@ int BTN_horz_slider(float x, float y, float width, int colour, float min, float 
     // Ends too large to spread leave no span: nothing is filled or dragged.
     const bool span = high > low;
 
-    BTN_frame1(kBarTrack, x + width / 2, y, width, kTintArt);
+    BTN_frame1(kBarSliderTrack, x + width / 2, y, width, kColrNoTint);
     BTN_util_draw_label(x - kLabelGap, y, kAlignEnd, left, 0);
     BTN_util_draw_label(x + width + kLabelGap, y, kAlignStart, right, 0);
     if (BTN_mouse_in({x, y - kTipHalfH, x + width, y + kTipHalfH})) stls[kStlsTooltip] = help;
@@ -126,12 +123,12 @@ int BTN_horz_slider(float x, float y, float width, int colour, float min, float 
 
     if (colour != kNoFill && f > 0) {
         const float w = BTN_slider_fill_width(f);
-        BTN_frame1(kBarFill, x + w / 2, y + kFillRise, w, colour);
+        BTN_frame1(kBarSliderFill, x + w / 2, y + kFillRise, w, colour);
     }
     if (editable) {
         const float kx = span ? clampf(x + (*value - low) * width / (high - low), x, x + width) : x;
         BTN_util_element(kx, y + kKnobRise, kKnobAtlasX, kKnobAtlasY, kKnobHalfW, kKnobHalfH,
-                         kTintArt);
+                         kColrNoTint);
     }
     return result;
 }
@@ -237,13 +234,13 @@ void BTN_chars(float x, float y, char* text, int length, std::string label)
     for (int i = 0; i < n; ++i)
         act(keys_in[i], text, length);
 
-    BTN_frame1(9, x + 1 + 5 * d, y + 3, kCell * d + 11, kTintArt);
+    BTN_frame1(kBarField, x + 1 + 5 * d, y + 3, kCell * d + 11, kColrNoTint);
     for (int k = 0; k < length; ++k) {
         const float ax = x + kCell * static_cast<float>(k) + kArrowDx;
         BTN_util_element(ax, y + kArrowDownDy, kArrowAtlasX, kArrowDownAtlasY, kArrowHalfW,
-                         kArrowHalfH, kTintArt);
+                         kArrowHalfH, kColrNoTint);
         BTN_util_element(ax, y + kArrowUpDy, kArrowAtlasX, kArrowUpAtlasY, kArrowHalfW, kArrowHalfH,
-                         kTintArt);
+                         kColrNoTint);
     }
     BTN_util_draw_label(x - kLabelEnd, y, kAlignEnd, left, 0);
     if (focused)

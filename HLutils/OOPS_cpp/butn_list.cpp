@@ -20,6 +20,7 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/keys_tables.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
@@ -69,13 +70,12 @@ int BTN_type_from_vector(int index, void* data)
 
 namespace
 {
-constexpr int kTrackType = 6;
 constexpr float kThumbTop = 10, kThumbBottom = 9; // thumb travel inside the track
 constexpr float kGrabHalf = 11;                   // grab box and column half sizes
 constexpr float kArrowReach = 20;
 constexpr int kStepArrow = 1, kStepPage = 10;
 constexpr int kFlag02s = 5; // the 0.2-second real-time flag of the clock
-constexpr int kColGrabbed = 47, kColArt = 0;
+constexpr int kColGrabbed = 47;
 constexpr float kSpriteHalfW = 9, kArrowHalfH = 11, kThumbHalfH = 12;
 constexpr float kSpriteAtlasX = 92;
 constexpr float kUpAtlasY = 277, kThumbAtlasY = 252, kDownAtlasY = 227;
@@ -104,7 +104,7 @@ int BTN_vert_slider(int slot, float x, float y_bottom, float y_top, int min, int
         __VOVARU_alert(0, "Too many sliders!", "", "", "", t_exit, __FILE__, __LINE__);
         std::abort(); // the fatal alert does not return
     }
-    BTN_frame0(kTrackType, x, (y_top + y_bottom) / 2, y_top - y_bottom);
+    BTN_frame0(kBarVertical, x, (y_top + y_bottom) / 2, y_top - y_bottom);
     if (max <= min) return 0;
     const float t = BTN_slider_thumb_y(y_bottom, y_top, min, max, *value);
     int& grabbed = lists.thumb_held[slot];
@@ -130,7 +130,7 @@ int BTN_vert_slider(int slot, float x, float y_bottom, float y_top, int min, int
     }
     *value = std::clamp(*value, min, max);
 
-    const int col = grabbed ? kColGrabbed : kColArt;
+    const int col = grabbed ? kColGrabbed : kColrNoTint;
     const float shown_t = BTN_slider_thumb_y(y_bottom, y_top, min, max, *value);
     BTN_util_element(x, y_top + kUpRise, kSpriteAtlasX, kUpAtlasY, kSpriteHalfW, kArrowHalfH, col);
     BTN_util_element(x, shown_t, kSpriteAtlasX, kThumbAtlasY, kSpriteHalfW, kThumbHalfH, col);
@@ -152,7 +152,6 @@ constexpr float kTextDx = 20, kSecondDx = 242, kTextDrop = 3;
 constexpr float kIconDx = 10, kIconHalf = 6, kIconAtlasY = 88;
 constexpr float kShadeDx = 18, kShadeBelow = 5, kShadePad = 22;
 constexpr float kSliderGap = 16;
-constexpr int kPanelList = 16;
 constexpr int kColRowText = 45, kColShade = 12, kColFocusFrame = 45;
 constexpr float kShadeAlpha = 0.25f;
 constexpr float kTypeAheadSecs = 1;
@@ -296,10 +295,10 @@ int BTN_list_and_search(int slot, float x, float y, float width, float height, i
         if (item < first || item > last) continue;
         const float yi = y - kRowStep * i;
         OGL_string(kColRowText, x + kTextDx, yi - kTextDrop,
-                   name_cb ? name_cb(item, name_data) : "", kTextNoWrap, kCharsetProp, 0);
+                   name_cb ? name_cb(item, name_data) : "", kTextNoWrap, kCharsetProp, kTextLeft);
         if (text_cb)
             OGL_string(kColRowText, x + kSecondDx, yi - kTextDrop, text_cb(item, text_data),
-                       kTextNoWrap, kCharsetProp, 0);
+                       kTextNoWrap, kCharsetProp, kTextLeft);
         if (kind_cb) {
             const float ax = icon_atlas_x(kind_cb(item, kind_data));
             if (ax > 0)

@@ -20,6 +20,7 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/keys_tables.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
@@ -183,7 +184,6 @@ double BTN_number_settle(double value, int decimals, double min, double max)
 
 namespace
 {
-constexpr int kBarField = 9, kTintArt = 0;
 constexpr int kColHotDigit = 8, kColDigits = 45;
 constexpr float kFieldLeft = 1, kFieldRise = 3, kFieldPad = 15;
 constexpr float kArrowCentre = 6, kArrowHalfW = 7, kArrowHalfH = 9;
@@ -192,7 +192,6 @@ constexpr float kArrowAtlasX = 90, kDownAtlasY = 187, kUpAtlasY = 206;
 constexpr float kLabelGap = 12;
 constexpr float kHotX = 2, kHotY = -2, kHotW = 9, kHotH = 11; // the hot digit's box
 constexpr float kDigitsX = 3;
-constexpr int kAlignEnd = 0, kAlignStart = 2;
 
 // What the number fields keep between frames, shared by all of them.
 struct number_field_state {
@@ -210,13 +209,13 @@ void draw_field(float x, float y, double value, int digits, int decimals, const 
                 const std::string& right, int focused)
 {
     BTN_frame1(kBarField, x + 0.5f * kDigitW * digits - kFieldLeft, y + kFieldRise,
-               kDigitW * digits + kFieldPad, kTintArt);
+               kDigitW * digits + kFieldPad, kColrNoTint);
     for (int k = 0; k < digits; ++k) {
         const float cx = x + kDigitW * k + kArrowCentre;
         BTN_util_element(cx, y + kDownArrowY, kArrowAtlasX, kDownAtlasY, kArrowHalfW, kArrowHalfH,
-                         kTintArt);
+                         kColrNoTint);
         BTN_util_element(cx, y + kUpArrowY, kArrowAtlasX, kUpAtlasY, kArrowHalfW, kArrowHalfH,
-                         kTintArt);
+                         kColrNoTint);
     }
     BTN_util_draw_label(x - kLabelGap, y, kAlignEnd, left, 0);
     BTN_util_draw_label(x + kDigitW * digits + kLabelGap, y, kAlignStart, right, 0);

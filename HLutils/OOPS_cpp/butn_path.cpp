@@ -17,6 +17,7 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_variants.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "OOPS_cpp/tman.h"
@@ -27,8 +28,7 @@ namespace
 {
 constexpr int kOpenPicker = 998, kSavePicker = 999;
 constexpr int kFileTypeMax = 21, kWholePathFirst = 20; // types 20, 21 show the whole path
-constexpr int kColArt = 0, kColHeading = 45, kCharsetDigits10 = 102;
-constexpr int kAlignEnd = 0, kAlignStart = 2;
+constexpr int kColHeading = 45, kCharsetDigits10 = 102;
 constexpr float kAtlas = 512.0f;
 // The folder icon: drawn centred at (x - 17, y + 3); its hit box is smaller.
 constexpr float kIconDx = -17, kIconDy = 3, kIconAtlasX = 221, kIconAtlasY = 146, kIconHalf = 13;
@@ -103,7 +103,7 @@ int select_path(float x, float y, int file_type, std::string* path, int max_len,
     BTN_util_draw_label(x + kLeftLabelDx, y, kAlignEnd, left, 0);
     BTN_util_draw_label(x + kRightLabelDx + width, y, kAlignStart, right, 0);
     BTN_util_element(x + kIconDx, y + kIconDy, kIconAtlasX, kIconAtlasY, kIconHalf, kIconHalf,
-                     kColArt);
+                     kColrNoTint);
 
     // Typing edits what is shown; the folders before it stay, and the whole
     // path never grows past max_len.
@@ -217,9 +217,10 @@ void plot_dir(float x, float y, float* heading, int look)
     const auto px = [&](float dx, float dy) { return x + dx * c + dy * s; };
     const auto py = [&](float dx, float dy) { return y - dx * s + dy * c; };
     const float w = kNeedleHalfW, l = kNeedleHalfH;
-    OGL_2dquad(kTexInterface, kColArt, 1.0f, px(-w, -l), py(-w, -l), u0, v0, px(-w, l), py(-w, l),
-               u0, v1, px(w, l), py(w, l), u1, v1, px(w, -l), py(w, -l), u1, v0, 1, kBlendOn);
-    BTN_util_element(x, y, kFaceAtlasX, kFaceAtlasY, kFaceHalfW, kFaceHalfH, kColArt);
+    OGL_2dquad(kTexInterface, kColrNoTint, 1.0f, px(-w, -l), py(-w, -l), u0, v0, px(-w, l),
+               py(-w, l), u0, v1, px(w, l), py(w, l), u1, v1, px(w, -l), py(w, -l), u1, v0, 1,
+               kBlendOn);
+    BTN_util_element(x, y, kFaceAtlasX, kFaceAtlasY, kFaceHalfW, kFaceHalfH, kColrNoTint);
     OGL_number(kColHeading, x + kHeadingDx, y + kHeadingDy, *heading, kHeadingDigits, 0,
                kCharsetDigits10);
 }

@@ -25,15 +25,12 @@
 namespace
 {
 constexpr int kColText = 45, kColSelection = 8, kColCaret = 45;
-constexpr int kBarField = 9;
 constexpr float kLineBelow = 2, kLineAbove = 9, kLineHeight = 11;
 constexpr float kNoWrapExtra = 1024; // the logical box is this much wider: one line
 constexpr float kHitAbove = 8;
 constexpr float kFieldDx = 2, kFieldDy = 3, kFieldPad = 10; // the white field's bar
 constexpr float kLabelGapLeft = 12, kLabelGapRight = 6;
 constexpr float kClipLeft = 1, kClipBelow = 3, kClipPad = 2, kClipHeight = 11;
-constexpr int kAlignEnd = 0, kAlignStart = 2; // label aligns
-constexpr int kTextLeft = 0;
 
 // What the text fields keep between frames: the one editor record, what it
 // is told of the focused field it serves, and the fields' key queues.
@@ -316,7 +313,7 @@ int BTN_enterstring(float x, float y, std::string* text, int max_len, std::strin
         for (int i = 0; i < n; ++i)
             BTN_text_key(ed, keys_in[i].character, keys_in[i].vkey, keys_in[i].flags);
 
-    BTN_frame1(kBarField, x + width / 2 - kFieldDx, y + kFieldDy, width + kFieldPad, 0);
+    BTN_frame1(kBarField, x + width / 2 - kFieldDx, y + kFieldDy, width + kFieldPad, kColrNoTint);
     std::string left, right, help;
     BTN_expand_label(label, &left, &right, &help);
     BTN_util_draw_label(x - kLabelGapLeft, y, kAlignEnd, left, 0);

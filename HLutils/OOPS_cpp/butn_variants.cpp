@@ -15,6 +15,7 @@
 #include "GenH/hl_report.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 
@@ -49,10 +50,9 @@ void BTN_focus_any()
 namespace
 {
 constexpr float kGridColumn = 75, kGridRow = 50, kGridRowBase = 25, kDigitW = 10;
-constexpr int kBarField = 9, kTintArt = 0, kColDigits = 45;
+constexpr int kColDigits = 45;
 constexpr float kFieldLeft = 1, kFieldRise = 3, kFieldPad = 15; // the number field's bar
 constexpr float kLabelGap = 12, kDisplayDigitsX = 4;
-constexpr int kAlignEnd = 0, kAlignStart = 2;
 constexpr int kBoxStyle = 0; // BTN_bool's square box
 
 [[noreturn]] void fatal(const std::string& line1, const std::string& line2,
@@ -153,7 +153,7 @@ void BTN_display_number(float x, float y, float value, int digits, int decimals,
     std::string left, right, help;
     BTN_expand_label(label, &left, &right, &help);
     BTN_frame1(kBarField, x + 0.5f * kDigitW * digits - kFieldLeft, y + kFieldRise,
-               kDigitW * digits + kFieldPad, kTintArt);
+               kDigitW * digits + kFieldPad, kColrNoTint);
     BTN_util_draw_label(x - kLabelGap, y, kAlignEnd, left, 0);
     BTN_util_draw_label(x + kDigitW * digits + kLabelGap, y, kAlignStart, right, 0);
     OGL_number(kColDigits, x + kDisplayDigitsX, y, value, digits, decimals, kCharsetFix10);

@@ -31,7 +31,6 @@ constexpr const char* kIconSuffix = "_icon.png";
 constexpr int kIconFlags = 0x511;
 
 // Panels and their places.
-constexpr int kPanelType = 15;
 constexpr float kFolderX = 10, kFolderY = 300, kFolderW = 290, kFolderH = 120;
 constexpr float kPictureX = 331, kPictureY = 70, kPictureSide = 220;
 constexpr float kTextPanelX = 331, kTextPanelY = 300, kTextPanelW = 220, kTextPanelH = 120;
@@ -81,7 +80,7 @@ void draw_aircraft()
     float y = kFirstTextY;
     for (int i = 0; i < kAcfHeadTexts; ++i)
         y = OGL_string(kColText, kTextX, y, stand_io_head_text(s.top_of_veh, i), kTextWrap,
-                       kCharsetProp, 0) -
+                       kCharsetProp, kTextLeft) -
             kTextGap;
     if (s.has_tex == 0) return;
     const float tex_dx = icon_size(&tman_class::ref_dat_struct::tex_dx);
@@ -174,13 +173,13 @@ void stand_io_dialog(int open_save, int file_type, std::string path)
 {
     stand_io_state& s = state();
     OGL_plot_back_col();
-    BTN_fillwin(1, 21);
-    BTN_frame2(kPanelType, kFolderX, kFolderY, kFolderW, kFolderH, "");
+    BTN_fillwin(1, kPanelNone);
+    BTN_frame2(kPanelInset, kFolderX, kFolderY, kFolderW, kFolderH, "");
     if (open_save != kWinOpen) return;
 
     if (file_type == kTypeAircraft || file_type == kTypeFdr || file_type == kTypeNothing) {
-        BTN_frame2(kPanelType, kPictureX, kPictureY, kPictureSide, kPictureSide, "");
-        BTN_frame2(kPanelType, kTextPanelX, kTextPanelY, kTextPanelW, kTextPanelH, "");
+        BTN_frame2(kPanelInset, kPictureX, kPictureY, kPictureSide, kPictureSide, "");
+        BTN_frame2(kPanelInset, kTextPanelX, kTextPanelY, kTextPanelW, kTextPanelH, "");
     }
     if (file_type == kTypeAircraft &&
         (path.find(".acf") != std::string::npos || path.find(".ACF") != std::string::npos)) {
@@ -191,7 +190,7 @@ void stand_io_dialog(int open_save, int file_type, std::string path)
     if (file_type == kTypeFdr && path.find(".fdr") != std::string::npos) {
         if (path != s.old_path) s.comment = stand_io_read_comment(path);
         if (!s.comment.empty())
-            OGL_string(kColText, kTextX, kCommentY, s.comment, kTextWrap, kCharsetProp, 0);
+            OGL_string(kColText, kTextX, kCommentY, s.comment, kTextWrap, kCharsetProp, kTextLeft);
     }
     s.old_path = path;
 }

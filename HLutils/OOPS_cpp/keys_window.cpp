@@ -18,7 +18,6 @@ constexpr float kDefault = -1; // a panel's x, y, width or height by the window'
 constexpr float kColumnGap = 20;
 constexpr float kMiddleW = 184;
 constexpr int kColHeading = 47, kColHelp = 43, kColPath = 45;
-constexpr int kTextLeft = 0, kTextCentre = 1;
 constexpr float kTop = 685; // y of the first row of every list
 constexpr float kRowStep = 20, kBoxStep = 15;
 constexpr float kCommandColumn = 148, kListBottom = 20;
@@ -54,12 +53,12 @@ void keys_class::keys_wind()
 {
     // Panels; the middle column starts 20 right of the binding list.
     float ox, oy, x0, cmd_x, top;
-    BTN_subwin(kTitleH, 16, kDefault, kDefault, 380, kDefault, "", &ox, &oy);
+    BTN_subwin(kTitleH, kPanelList, kDefault, kDefault, 380, kDefault, "", &ox, &oy);
     x0 = ox + kColumnGap;
-    BTN_subwin(kTitleH, 13, x0, kDefault, kMiddleW, 270, "", &cmd_x, &top);
-    BTN_subwin(kTitleH, 15, x0, top, kMiddleW, 100, "", &ox, &top);
-    BTN_subwin(kTitleH, 13, x0, top, kMiddleW, kDefault, "", &ox, &oy);
-    BTN_subwin(kTitleH, 13, cmd_x, kDefault, kDefault, kDefault, "", &ox, &oy);
+    BTN_subwin(kTitleH, kPanelGroup, x0, kDefault, kMiddleW, 270, "", &cmd_x, &top);
+    BTN_subwin(kTitleH, kPanelInset, x0, top, kMiddleW, 100, "", &ox, &top);
+    BTN_subwin(kTitleH, kPanelGroup, x0, top, kMiddleW, kDefault, "", &ox, &oy);
+    BTN_subwin(kTitleH, kPanelGroup, cmd_x, kDefault, kDefault, kDefault, "", &ox, &oy);
 
     // A selection the list no longer holds (keys_io cut it) is none.
     if (k_change >= static_cast<int>(bindings.size())) k_change = -1;

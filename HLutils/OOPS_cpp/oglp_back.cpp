@@ -15,6 +15,7 @@
 #include "GenH/hl_types.h"
 #include "OGL/OGL_ren.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
 #include "OOPS_cpp/tman.h"
@@ -40,8 +41,9 @@ constexpr float kGlobalAlphaOpaque = 0.99f;
 
 constexpr int kShotMaxSide = 2048;
 
-constexpr int kColBoxedBar = 0;     // tint of the field bar
-constexpr int kBoxedBarType = 9;    // white sunken field
+// The source line the missing picture's alert has always named.
+constexpr int kLineNoBackPicture = 77;
+
 constexpr float kBoxedPad = 7.0f;   // bar width beyond the text
 constexpr float kBoxedFixedW = 100; // bar width for the 15-pixel font
 constexpr float kBoxedGap = 8.0f;   // between the bar and each label text
@@ -74,7 +76,7 @@ void OGL_make_back_tex()
     TEX_image_desc desc;
     if (!TEX_load_any(kBackPicturePath, pixels, GL_RGBA, kBackMaxSide, 0, desc) ||
         pixels != scratch_array || desc.format != GL_RGBA)
-        tman_missing_texture_alert(kBackPicturePath, __FILE__, __LINE__);
+        tman_missing_texture_alert(kBackPicturePath, __FILE__, kLineNoBackPicture);
     back_dx = desc.width;
     back_dy = desc.height;
     // The reader's rows are 2048 pixels long whatever the picture's width.
@@ -222,15 +224,15 @@ void OGL_boxed_string(float x, float y, const std::string& label, const std::str
     std::string left, right, help;
     BTN_expand_label(label, &left, &right, &help);
     const float w = OGL_boxed_width(text, charset);
-    BTN_frame1(kBoxedBarType, x, y + 3, w, kColBoxedBar);
-    BTN_util_draw_label(x - w / 2 - kBoxedGap, y, 0, left, 0);
-    BTN_util_draw_label(x + w / 2 + kBoxedGap, y, 2, right, 0);
-    OGL_string(colour, x - w / 2 + kBoxedInset, y, text, kTextNoWrap, charset, 0);
+    BTN_frame1(kBarField, x, y + 3, w, kColrNoTint);
+    BTN_util_draw_label(x - w / 2 - kBoxedGap, y, kAlignEnd, left, 0);
+    BTN_util_draw_label(x + w / 2 + kBoxedGap, y, kAlignStart, right, 0);
+    OGL_string(colour, x - w / 2 + kBoxedInset, y, text, kTextNoWrap, charset, kTextLeft);
 }
 
 void OGL_gray_string(int colour, float x, float y, std::string text)
 {
     const float w = OGL_text_width(text);
     OGL_grayrect(x - w / 2 - 2, y - 2, x + w / 2 + 2, y + 8, 0.5f);
-    OGL_string(colour, x - w / 2, y, text, kTextNoWrap, kCharsetProp, 0);
+    OGL_string(colour, x - w / 2, y, text, kTextNoWrap, kCharsetProp, kTextLeft);
 }

@@ -20,6 +20,13 @@ enum {
     kCharsetFix15 = 103, // 15-pixel cells, from texture 393
 };
 
+// Where a line of text lies against its x.
+enum {
+    kTextLeft = 0,   // starts at x
+    kTextCentre = 1, // centred on x
+    kTextRight = 2,  // ends at x
+};
+
 // Glyph cells of the interface atlas: 21 columns by 5 rows of 14 x 15 texels
 // from texel (0, 0).
 constexpr int kGlyphCols = 21;
@@ -42,121 +49,32 @@ inline constexpr unsigned char kGlyphLayout[kGlyphRows][kGlyphCols] = {
      0xE9, 0xCD, 0xED, 0xD3, 0xF3, 0xDA, 0xFA, 0xD1, 0xF1, 0xBF},
 };
 
-// Advance in whole pixels after a byte of proportional (charset 100) text.
-// Bytes without a glyph take no room. The atlas generator fits each glyph's
-// ink inside its advance, so that neighbours never touch.
+// Advance in whole pixels after a byte of proportional (charset 100) text,
+// by byte. Bytes without a glyph take no room. The atlas generator fits each
+// glyph's ink inside its advance, so that neighbours never touch.
+// clang-format off
+inline constexpr unsigned char kPropAdvance[256] = {
+     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0, // 0x00
+     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0, // 0x10
+     3,  4,  0,  6,  6, 11,  8,  3,  4,  4,  6,  7,  2,  4,  2,  3, // 0x20
+     6,  6,  6,  6,  6,  6,  6,  6,  6,  6,  3,  3,  7,  7,  7,  6, // 0x30
+     9,  8,  7,  7,  8,  6,  6,  8,  8,  3,  4,  7,  6, 10,  8,  9, // 0x40
+     6,  9,  7,  6,  6,  8,  7, 11,  7,  7,  6,  4,  3,  4,  6,  6, // 0x50
+     3,  6,  7,  5,  7,  6,  4,  7,  7,  3,  3,  6,  3, 10,  7,  7, // 0x60
+     7,  7,  4,  4,  4,  7,  6,  9,  6,  6,  6,  0,  3,  0,  0,  0, // 0x70
+     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0, // 0x80
+     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0, // 0x90
+     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0, // 0xA0
+     0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  6, // 0xB0
+     0,  6,  0,  0,  0,  0,  0,  0,  0,  6,  0,  0,  0,  6,  0,  0, // 0xC0
+     0,  6,  0,  6,  0,  0,  0,  0,  0,  0,  6,  0,  0,  0,  0,  0, // 0xD0
+     0,  6,  0,  0,  0,  0,  0,  0,  0,  6,  0,  0,  0,  6,  0,  0, // 0xE0
+     0,  6,  0,  6,  0,  0,  0,  0,  0,  0,  6,  3,  0,  0,  0,  0, // 0xF0
+};
+// clang-format on
 constexpr int OGL_prop_advance(unsigned char b)
 {
-    if (b >= '0' && b <= '9') return 6;
-    switch (b) {
-    case 0x2C:
-    case 0x2E:
-        return 2;
-    case 0x20:
-    case 0x27:
-    case 0x2F:
-    case 0x3A:
-    case 0x3B:
-    case 0x49:
-    case 0x5C:
-    case 0x60:
-    case 0x69:
-    case 0x6A:
-    case 0x6C:
-    case 0x7C:
-    case 0xFB:
-        return 3;
-    case 0x21:
-    case 0x28:
-    case 0x29:
-    case 0x2D:
-    case 0x4A:
-    case 0x5B:
-    case 0x5D:
-    case 0x66:
-    case 0x72:
-    case 0x73:
-    case 0x74:
-        return 4;
-    case 0x63:
-        return 5;
-    case 0x23:
-    case 0x24:
-    case 0x2A:
-    case 0x3F:
-    case 0x45:
-    case 0x46:
-    case 0x4C:
-    case 0x50:
-    case 0x53:
-    case 0x54:
-    case 0x5A:
-    case 0x5E:
-    case 0x5F:
-    case 0x61:
-    case 0x65:
-    case 0x6B:
-    case 0x76:
-    case 0x78:
-    case 0x79:
-    case 0x7A:
-    case 0xBF:
-    case 0xC1:
-    case 0xC9:
-    case 0xCD:
-    case 0xD1:
-    case 0xD3:
-    case 0xDA:
-    case 0xE1:
-    case 0xE9:
-    case 0xED:
-    case 0xF1:
-    case 0xF3:
-    case 0xFA:
-        return 6;
-    case 0x2B:
-    case 0x3C:
-    case 0x3D:
-    case 0x3E:
-    case 0x42:
-    case 0x43:
-    case 0x4B:
-    case 0x52:
-    case 0x56:
-    case 0x58:
-    case 0x59:
-    case 0x62:
-    case 0x64:
-    case 0x67:
-    case 0x68:
-    case 0x6E:
-    case 0x6F:
-    case 0x70:
-    case 0x71:
-    case 0x75:
-        return 7;
-    case 0x26:
-    case 0x41:
-    case 0x44:
-    case 0x47:
-    case 0x48:
-    case 0x4E:
-    case 0x55:
-        return 8;
-    case 0x40:
-    case 0x4F:
-    case 0x51:
-    case 0x77:
-        return 9;
-    case 0x4D:
-    case 0x6D:
-        return 10;
-    case 0x25:
-    case 0x57:
-        return 11;
-    default:
-        return 0;
-    }
+    return kPropAdvance[b];
 }
 
 // The text scale: glyph quads are drawn this many times larger when it is
@@ -191,7 +109,7 @@ int OGL_strtex(int charset, int colour, float* s0, float* t0, float* cell_w, flo
 // The four vertices of one glyph quad; the caller has opened GL_QUADS.
 void OGL_char(float x, float y, float s0, float t0, float cell_w, float cell_h, int ch,
               int charset);
-// One line at an absolute GL-window position; align 0 left, 1 centred, 2 right.
+// One line at an absolute GL-window position, aligned against x.
 void str_one_line(int colour, float x, float y, const std::string& text, int charset, int align);
 // The text call: one line or word-wrapped within `wrap`; returns the y for a
 // following line, in window coordinates.
@@ -207,7 +125,7 @@ struct text_line {
 };
 std::vector<text_line> OGL_wrap_lines(const std::string& text, float wrap, int adv,
                                       int* result_drop);
-// Left x of a line drawn at x with the alignment (0, 1, 2).
+// Left x of a line drawn at x with the alignment.
 float OGL_align_x(float x, const std::string& text, int align);
 
 // Number text: `digits` digits in all, `decimals` of them after the point.

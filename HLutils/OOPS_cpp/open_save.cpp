@@ -181,7 +181,7 @@ int BTN_opensave(int open_save, int file_type, std::string* path)
         const opensave_levels lv = BTN_opensave_levels(folder);
         for (size_t d = 1; d <= lv.names.size(); ++d)
             OGL_string(kColLevel, kLevelX + kLevelStep * float(d), kLevelY - kLevelStep * float(d),
-                       lv.names[d - 1], kTextNoWrap, kCharsetProp, 0);
+                       lv.names[d - 1], kTextNoWrap, kCharsetProp, kTextLeft);
         picker.level = lv.level;
 
         const int act = saving ? BTN_action(kSaveX, kButtonY, 0, 0, kButtonStyle, "Save", "-")

@@ -565,85 +565,97 @@ bool tex_slot_is_nearest(int slot)
            (slot >= kTexNearestB && slot <= kTexBackTileLast);
 }
 
-int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
+namespace
 {
-    Locker l(&lock);
-    const int slot = req->slot;
-    if (slot < 0 || slot >= int(ref_dat.size())) {
-        __VOVARU_alert(0, "(manual_ref>=ref_dat.size()!",
-                       "maybe we tried to load some texture thatis not avail, and we have not "
-                       "loaded the t_blank_gray yet?",
-                       "", "", t_exit, __FILE__, __LINE__);
-        std::abort(); // the fatal alert does not return
-    }
-    ref_dat_struct& d = ref_dat[size_t(slot)];
+using ref_dat_struct = tman_class::ref_dat_struct;
 
-    if (io_result == kTexIoNone) {
-        // The grey fallback once it is loaded, else the values of an empty
-        // slot (texture 0, sizes 0). The slot keeps a non-zero format either
-        // way, so a named slot is not handed to another name while registered.
-        const bool grey = kTexBlankGray < int(ref_dat.size()) &&
-                          ref_dat[kTexBlankGray].state == kTexStateLoaded &&
-                          ref_dat[kTexBlankGray].gl_format != 0;
-        const ref_dat_struct empty;
-        const ref_dat_struct& g = grey ? ref_dat[kTexBlankGray] : empty;
-        d.tex_id = g.tex_id;
-        d.img_dx = g.img_dx;
-        d.img_dy = g.img_dy;
-        d.tex_dx = g.tex_dx;
-        d.tex_dy = g.tex_dy;
-        if (grey) d.gl_format = g.gl_format;
-        d.vram_bytes = 0;
-        d.state = kTexStateLoaded;
-        if (req->fail_mode == tex_fail_scenery && scene_load_fail == 0) scene_load_fail = 1;
-        if (req->fail_mode == tex_fail_aircraft && aircraft_load_fail == 0) aircraft_load_fail = 1;
-        if (req->fail_mode == tex_fail_installer && instl_load_fail == 0) instl_load_fail = 1;
-        if (req->fail_mode != tex_fail_silent)
-            xer << "WARNING: we are missing the texture: " << req->name << ".\n";
-        if (req->fail_mode == tex_fail_fatal)
-            tman_missing_texture_alert(req->name, __FILE__, __LINE__);
-        return 0;
-    }
+// The source lines the upload's alerts name, kept as users have seen them.
+constexpr int kLineSlotRange = 576, kLineMissing = 604, kLineNullRef = 634, kLineNotPow2 = 642;
 
-    const int fmt = req->gl_format;
-    const bool dxt = is_dxt(fmt);
-    const bool bleed = req->bpp == 4 && io_result == kTexIoFile && !dxt && !req->has_mips;
-    const bool nearest = tex_slot_is_nearest(slot);
-    const bool mip = (req->flags & kTexMipmap) != 0;
-    const bool driver_mips = mip && glExt.automini_avail && !dxt && !(req->flags & kTexSized8);
-    const bool chain = mip && !driver_mips && !req->has_mips;
-    const bool replace = d.state == kTexStateLoaded && d.gl_format == fmt &&
-                         int(d.tex_dx) == req->tex_dx && int(d.tex_dy) == req->tex_dy &&
-                         d.tex_id == slot;
+// No image came: the slot takes the grey fallback once it is loaded, else
+// the values of an empty slot (texture 0, sizes 0). The slot keeps a non-zero
+// format either way, so a named slot is not handed to another name while
+// registered. The failure is counted and reported as the fail mode asks.
+void take_fallback(tman_class& t, ref_dat_struct& d, const tex_load_vars& req)
+{
+    const bool grey = kTexBlankGray < int(t.ref_dat.size()) &&
+                      t.ref_dat[kTexBlankGray].state == kTexStateLoaded &&
+                      t.ref_dat[kTexBlankGray].gl_format != 0;
+    const ref_dat_struct empty;
+    const ref_dat_struct& g = grey ? t.ref_dat[kTexBlankGray] : empty;
+    d.tex_id = g.tex_id;
+    d.img_dx = g.img_dx;
+    d.img_dy = g.img_dy;
+    d.tex_dx = g.tex_dx;
+    d.tex_dy = g.tex_dy;
+    if (grey) d.gl_format = g.gl_format;
+    d.vram_bytes = 0;
+    d.state = kTexStateLoaded;
+    if (req.fail_mode == tex_fail_scenery && t.scene_load_fail == 0) t.scene_load_fail = 1;
+    if (req.fail_mode == tex_fail_aircraft && t.aircraft_load_fail == 0) t.aircraft_load_fail = 1;
+    if (req.fail_mode == tex_fail_installer && t.instl_load_fail == 0) t.instl_load_fail = 1;
+    if (req.fail_mode != tex_fail_silent)
+        xer << "WARNING: we are missing the texture: " << req.name << ".\n";
+    if (req.fail_mode == tex_fail_fatal)
+        tman_missing_texture_alert(req.name, __FILE__, kLineMissing);
+}
 
-    if (d.vram_bytes == 0) loaded_count += 1;
-    d.name = req->name;
+// The video memory a texture is counted for: a third more with mipmaps.
+float mip_factor(int flags)
+{
+    return (flags & kTexMipmap) ? 1.33f : 1.0f;
+}
+
+// An image came: the slot records it, and its pixels are made ready for the
+// upload (transparent texels take their neighbours' colour). A null slot
+// and, unless the size is kept, a side that is not a power of two are fatal.
+void record_slot(tman_class& t, ref_dat_struct& d, const tex_load_vars& req, int io_result)
+{
+    const int slot = req.slot;
+    const int fmt = req.gl_format;
+    const bool bleed = req.bpp == 4 && io_result == kTexIoFile && !is_dxt(fmt) && !req.has_mips;
+
+    if (d.vram_bytes == 0) t.loaded_count += 1;
+    d.name = req.name;
     d.tex_id = slot;
     d.state = kTexStateLoaded;
-    d.img_dx = float(req->img_dx);
-    d.img_dy = float(req->img_dy);
-    d.tex_dx = float(req->tex_dx);
-    d.tex_dy = float(req->tex_dy);
+    d.img_dx = float(req.img_dx);
+    d.img_dy = float(req.img_dy);
+    d.tex_dx = float(req.tex_dx);
+    d.tex_dy = float(req.tex_dy);
     d.gl_format = fmt;
-    d.flags = req->flags;
-    const float f = mip ? 1.33f : 1.0f;
-    d.vram_bytes = int(d.tex_dx * d.tex_dy * float(req->bpp) * f);
+    d.flags = req.flags;
+    d.vram_bytes = int(d.tex_dx * d.tex_dy * float(req.bpp) * mip_factor(req.flags));
 
     if (slot == 0) {
         __VOVARU_alert(0, "Trying to bind a null ref!", "ref=     0, tex=     0", "", d.name,
-                       t_exit, __FILE__, __LINE__);
+                       t_exit, __FILE__, kLineNullRef);
         std::abort();
     }
 
-    if (bleed) tex_bleed_alpha(req->pixels, req->tex_dx, req->tex_dy);
+    if (bleed) tex_bleed_alpha(req.pixels, req.tex_dx, req.tex_dy);
 
-    if (!(req->flags & kTexKeepSize) && (!is_pow2(req->tex_dx) || !is_pow2(req->tex_dy))) {
-        __VOVARU_alert(0, "load_tex: Trying to read a texture that is not a power of 2!", req->name,
-                       "", "", t_exit, __FILE__, __LINE__);
+    if (!(req.flags & kTexKeepSize) && (!is_pow2(req.tex_dx) || !is_pow2(req.tex_dy))) {
+        __VOVARU_alert(0, "load_tex: Trying to read a texture that is not a power of 2!", req.name,
+                       "", "", t_exit, __FILE__, kLineNotPow2);
         std::abort();
     }
-    check_dxy(req->tex_dx, req->name);
-    check_dxy(req->tex_dy, req->name);
+    check_dxy(req.tex_dx, req.name);
+    check_dxy(req.tex_dy, req.name);
+}
+
+// Uploads the recorded slot's levels (in place when `replace`: same format
+// and size) and sets its wrapping and filtering; a compressed texture is then
+// counted at the size the driver reports.
+void upload_slot(ref_dat_struct& d, const tex_load_vars& req, bool replace)
+{
+    const int slot = req.slot;
+    const int fmt = req.gl_format;
+    const bool dxt = is_dxt(fmt);
+    const bool nearest = tex_slot_is_nearest(slot);
+    const bool mip = (req.flags & kTexMipmap) != 0;
+    const bool driver_mips = mip && glExt.automini_avail && !dxt && !(req.flags & kTexSized8);
+    const bool chain = mip && !driver_mips && !req.has_mips;
 
     const int saved_units = num_units;
     num_units = 1;
@@ -655,9 +667,9 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
     glGetIntegerv(GL_UNPACK_ALIGNMENT, &old_align);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
 
-    const int internal = tex_internal_format(fmt, req->flags);
-    unsigned char* px = req->pixels;
-    int w = req->tex_dx, h = req->tex_dy;
+    const int internal = tex_internal_format(fmt, req.flags);
+    unsigned char* px = req.pixels;
+    int w = req.tex_dx, h = req.tex_dy;
     for (int level = 0;; ++level) {
         const int n = tex_level_bytes(fmt, w, h);
         if (driver_mips) glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
@@ -671,7 +683,7 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
                          px);
         }
         if (w == 1 && h == 1) break;
-        if (req->has_mips) {
+        if (req.has_mips) {
             px += n;
             if (w > 1) w /= 2;
             if (h > 1) h /= 2;
@@ -696,14 +708,14 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
             GLint bytes = 0;
             glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE_ARB,
                                      &bytes);
-            d.vram_bytes = int(float(bytes) * f);
+            d.vram_bytes = int(float(bytes) * mip_factor(req.flags));
         }
     }
     const GLint clamp = glExt.tex_clamp_avail ? GL_CLAMP_TO_EDGE : GL_CLAMP;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S,
-                    (req->flags & (kTexClampST | kTexClampS)) ? clamp : GL_REPEAT);
+                    (req.flags & (kTexClampST | kTexClampS)) ? clamp : GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T,
-                    (req->flags & kTexClampST) ? clamp : GL_REPEAT);
+                    (req.flags & kTexClampST) ? clamp : GL_REPEAT);
     if (glExt.aniso_avail) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);
     if (nearest) {
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -724,6 +736,35 @@ int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
     } else {
         num_units = saved_units;
     }
+}
+
+} // namespace
+
+// Three steps: the fallback when no image came, else the slot's record, then
+// the upload.
+int tman_class::load_texture_ogl(tex_load_vars* req, int io_result)
+{
+    Locker l(&lock);
+    const int slot = req->slot;
+    if (slot < 0 || slot >= int(ref_dat.size())) {
+        __VOVARU_alert(0, "(manual_ref>=ref_dat.size()!",
+                       "maybe we tried to load some texture thatis not avail, and we have not "
+                       "loaded the t_blank_gray yet?",
+                       "", "", t_exit, __FILE__, kLineSlotRange);
+        std::abort(); // the fatal alert does not return
+    }
+    ref_dat_struct& d = ref_dat[size_t(slot)];
+    if (io_result == kTexIoNone) {
+        take_fallback(*this, d, *req);
+        return 0;
+    }
+    // Judged before the record changes: the same format and size in a
+    // loaded slot is updated in place.
+    const bool replace = d.state == kTexStateLoaded && d.gl_format == req->gl_format &&
+                         int(d.tex_dx) == req->tex_dx && int(d.tex_dy) == req->tex_dy &&
+                         d.tex_id == slot;
+    record_slot(*this, d, *req, io_result);
+    upload_slot(d, *req, replace);
     return slot;
 }
 

@@ -34,6 +34,28 @@ void fatal_png(const char* what, int line)
     __VOVARU_alert(0, "PING-FILE ERROR!", what, ping_path, "", t_exit, kPngSource, line);
 }
 
+// What one decode holds: however it ends, the callbacks stop reading the
+// file and everything is given back, a block of its own only when the
+// caller did not get it. Fields that change after the setjmp are volatile,
+// so that a jump back finds them as last written.
+struct png_decode {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    png_bytep* volatile rows = nullptr;
+    unsigned char* volatile own_block = nullptr;
+
+    png_decode() = default;
+    png_decode(const png_decode&) = delete;
+    png_decode& operator=(const png_decode&) = delete;
+    ~png_decode()
+    {
+        png_mapped_file = nullptr;
+        std::free(rows);
+        std::free(own_block);
+        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    }
+};
+
 } // namespace
 
 // [SECTION] libpng callbacks
@@ -82,17 +104,19 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
                  int alpha_follows_file, TEX_image_desc& desc)
 {
     ping_path = path;
+    png_decode held;
     // The version string must be that of the headers we are built against,
     // or libpng refuses the structure.
-    png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, my_error, my_warning,
-                                               nullptr, my_malloc, my_free);
+    held.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, my_error, my_warning,
+                                        nullptr, my_malloc, my_free);
+    png_structp const png = held.png;
     if (!png) {
         fatal_png("!png_ptr", kLineNoPngStruct);
         return 0;
     }
-    png_infop info = png_create_info_struct(png);
+    held.info = png_create_info_struct(png);
+    png_infop const info = held.info;
     if (!info) {
-        png_destroy_read_struct(&png, nullptr, nullptr);
         fatal_png("!info_ptr", kLineNoInfoStruct);
         return 0;
     }
@@ -114,27 +138,14 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
     png_mapped_file = file;
     if (!file || !file->start || file->end - file->start < kPngSigBytes ||
         file->end - file->cursor < kPngSigBytes) {
-        png_mapped_file = nullptr;
-        png_destroy_read_struct(&png, &info, nullptr);
         return 0;
     }
     if (png_sig_cmp(reinterpret_cast<png_const_bytep>(file->cursor), 0, kPngSigBytes) != 0) {
-        png_mapped_file = nullptr;
-        png_destroy_read_struct(&png, &info, nullptr);
         fatal_png("is_png=!png_sig_cmp(png_io_buf,0,8)", kLineNotPng);
         return 0;
     }
 
-    // Changed between setjmp and a jump back, so kept in memory.
-    unsigned char* volatile block = nullptr;
-    volatile bool block_is_ours = false;
-    png_bytep* volatile rows = nullptr;
-
     if (setjmp(png_jmpbuf(png))) {
-        png_mapped_file = nullptr;
-        std::free(rows);
-        if (block_is_ours) std::free(block);
-        png_destroy_read_struct(&png, &info, nullptr);
         fatal_png("setjmp(png_ptr->jmpbuf", kLineLibpngError);
         return 0;
     }
@@ -193,8 +204,6 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
         if (!is_grey) png_set_rgb_to_gray(png, PNG_ERROR_ACTION_NONE, -1, -1);
         break;
     default:
-        png_mapped_file = nullptr;
-        png_destroy_read_struct(&png, &info, nullptr);
         __VOVARU_alert(0, "Illegal bits per pixel", "", "", "", t_exit, kPngSource, kLineBadFormat);
         return 0;
     }
@@ -204,8 +213,6 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
     TEX_block_layout layout;
     if (!TEX_layout_block(width, height, bpp, row_length, power_of_two, pixels != nullptr,
                           layout)) {
-        png_mapped_file = nullptr;
-        png_destroy_read_struct(&png, &info, nullptr);
         return 0;
     }
     const long long row_bytes = layout.row_bytes;
@@ -215,24 +222,19 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
     // The transformations must give exactly bpp bytes a pixel, or the rows
     // would overrun the block.
     if (png_get_rowbytes(png, info) != png_size_t(bpp) * width) {
-        png_mapped_file = nullptr;
-        png_destroy_read_struct(&png, &info, nullptr);
         __VOVARU_alert(0, "Illegal bits per pixel", "", "", "", t_exit, kPngSource, kLineBadFormat);
         return 0;
     }
 
-    if (pixels) {
-        block = pixels;
+    unsigned char* block = pixels;
+    if (block) {
         if (layout.clear) std::memset(block, 0, block_bytes);
     } else {
         // Fresh from calloc: already zero, and no page is touched before use.
         block = static_cast<unsigned char*>(std::calloc(block_bytes, 1));
-        block_is_ours = true;
-        if (!block) { // a block of this size cannot be had: refused like a large one
-            png_mapped_file = nullptr;
-            png_destroy_read_struct(&png, &info, nullptr);
-            return 0;
-        }
+        held.own_block = block;
+        // A block of this size cannot be had: refused like a large one.
+        if (!block) return 0;
     }
     desc.format = int(format);
     desc.width = int(width);
@@ -240,16 +242,15 @@ int TEX_load_png(const std::string& path, xmap_class* file, unsigned char*& pixe
     desc.pad = int(layout.pad);
     desc.has_mips = 0;
 
-    rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
+    png_bytep* rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * height));
+    held.rows = rows;
     if (!rows) png_error(png, "out of memory");
     // Bottom row of the picture first; padding rows at the end of the block.
     for (png_uint_32 i = 0; i < height; ++i)
         rows[i] = block + (height - 1 - i) * row_bytes;
     png_read_image(png, rows);
 
-    std::free(rows);
+    held.own_block = nullptr; // the caller's now
     pixels = block;
-    png_mapped_file = nullptr;
-    png_destroy_read_struct(&png, &info, nullptr);
     return 1;
 }

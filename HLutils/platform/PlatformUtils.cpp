@@ -71,10 +71,10 @@ int picker_copy_out(const std::string& text, char* out, std::size_t out_size)
 namespace
 {
 const char kSourceFile[] = "HLutils/platform/PlatformUtils";
+constexpr int kLineNewFolder = 102; // the line its alert has always named
 
 // Layout in window units of window 998 (561 x 474).
 constexpr float kListX = 10, kListY = 180, kListW = 520; // default height: rows 70..290
-constexpr int kPanelInset = 15, kBarField = 9;
 constexpr float kPathX = 10, kPathY = 300, kPathW = 520, kPathH = 120;
 constexpr float kNameBarX = 270, kNameBarY = 52, kNameBarW = 520;
 constexpr int kNameMax = 30; // the list's own field keeps 36
@@ -99,7 +99,7 @@ void make_new_folder(const std::string& folder, const std::string& name)
     if (mkdir(path.c_str(), 0777) == 0) return;
     const int err = errno;
     __VOVARU_alert(kWinPicker, "I could not make the new folder.", "Error: " + error_str(err), path,
-                   "", t_alert, kSourceFile, __LINE__);
+                   "", t_alert, kSourceFile, kLineNewFolder);
 }
 
 void draw_staircase(const picker_levels& lv)
@@ -109,7 +109,7 @@ void draw_staircase(const picker_levels& lv)
     for (int k = first; k < n; ++k) {
         const float m = float(k - first + 1);
         OGL_string(kColLevel, kStairX + kStairStep * m, kStairY - kStairStep * m, lv.shown[k],
-                   kTextNoWrap, kCharsetProp, 0);
+                   kTextNoWrap, kCharsetProp, kTextLeft);
     }
 }
 } // namespace
@@ -142,7 +142,7 @@ int GetFilePathFromUser(int, const char* prompt, const char* action, int, const 
             return 0;
         }
         OGL_plot_back_col();
-        BTN_fillwin(1, 21);
+        BTN_fillwin(1, kPanelNone);
 
         n = opensave_getitems(folder, kListFolders, names, kinds);
         shown_names.resize(names.size());
@@ -158,7 +158,7 @@ int GetFilePathFromUser(int, const char* prompt, const char* action, int, const 
         if (name.size() > size_t(kNameMax)) name.resize(kNameMax);
         const float w = OGL_text_width(name);
         OGL_line(kColName, 1.0f, kCaretDx + w, kCaretY0, kCaretDx + w, kCaretY1);
-        OGL_string(kColName, kNameX, kNameY, name, kNameWrap, kCharsetProp, 0);
+        OGL_string(kColName, kNameX, kNameY, name, kNameWrap, kCharsetProp, kTextLeft);
 
         if (BTN_action(kNewFolderX, kButtonY, 0, 0, kButtonStyle, "New Folder", "-"))
             make_new_folder(folder, name); // an alert returns to this window

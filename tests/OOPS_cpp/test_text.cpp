@@ -31,6 +31,37 @@ TEST(TextLayout, ProportionalAdvances)
         EXPECT_EQ(OGL_text_width(c.text), c.width) << c.text;
 }
 
+// Every byte's advance, listed by width; a byte in no row has none.
+TEST(TextLayout, AdvanceOfEveryByte)
+{
+    const struct {
+        int advance;
+        const char* bytes;
+    } widths[] = {
+        {2, ",."},
+        {3, " '/:;I\\`ijl|\xFB"},
+        {4, "!()-J[]frst"},
+        {5, "c"},
+        {6, "#$*0123456789?EFLPSTZ^_aekvxyz\xBF\xC1\xC9\xCD\xD1\xD3\xDA\xE1\xE9\xED\xF1\xF3\xFA"},
+        {7, "+<=>BCKRVXYbdghnopqu"},
+        {8, "&ADGHNU"},
+        {9, "@OQw"},
+        {10, "Mm"},
+        {11, "%W"},
+    };
+    int expected[256] = {};
+    for (const auto& w : widths)
+        for (const char* p = w.bytes; *p; ++p) {
+            const unsigned char b = static_cast<unsigned char>(*p);
+            ASSERT_EQ(expected[b], 0) << "byte " << int(b) << " listed twice";
+            expected[b] = w.advance;
+        }
+    for (int b = 0; b < 256; ++b) {
+        EXPECT_EQ(OGL_prop_advance(static_cast<unsigned char>(b)), expected[b]) << "byte " << b;
+        EXPECT_EQ(OGL_char_advance(b), expected[b]) << "byte " << b;
+    }
+}
+
 TEST(TextLayout, GlyphCells)
 {
     struct Case {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <malloc.h>
+
 #include <gtest/gtest.h>
 
 #include "GenH/hl_types.h"
@@ -475,6 +477,75 @@ TEST_F(PngTest, MissingOrShortMappingGivesZeroSilently)
     EXPECT_EQ(TEX_load_png("a.png", f, px, GL_RGB, 0, 1, 0, d), 0);
     EXPECT_EQ(px, nullptr);
     EXPECT_EQ(probe.count(), 0u);
+}
+
+// Heap bytes in use, by the C library's own count.
+long long heap_in_use()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return static_cast<long long>(m.uordblks + m.hblkhd);
+}
+
+// Each way the reader refuses a file without an alert gives back all it
+// held (what libpng allocated, a block of its own) and leaves the caller's
+// buffer as it was; the next file decodes as usual.
+TEST_F(PngTest, RefusalsGiveEverythingBack)
+{
+    PngSpec s;
+    s.width = 4;
+    s.height = 4;
+    write(s, Rows(4, std::vector<uint8_t>(12, 200)));
+    const std::string good = TempDir::read(dir_ / "t.png");
+    // 2^24 x 2^24: a petabyte as RGBA, more than any address space.
+    const std::string huge = texfix::png_signature_and_header(1u << 24, 1u << 24) +
+                             texfix::png_chunk("IDAT", "") + texfix::png_chunk("IEND", "");
+    struct Case {
+        const char* name;
+        std::string bytes; // empty: no mapping at all
+        unsigned format;
+        int row_length;
+        bool own_block;
+    } cases[] = {
+        {"no mapping", "", GL_RGB, 0, true},
+        {"seven bytes", good.substr(0, 7), GL_RGB, 0, true},
+        {"row length below the width", good, GL_RGB, 3, true},
+        {"too large for the caller's buffer", huge, GL_RGBA, 0, false},
+        {"a block of its own that cannot be had", huge, GL_RGBA, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+#if defined(__SANITIZE_ADDRESS__)
+        if (c.own_block && c.bytes == huge) continue; // the sanitizer stops such a calloc
+#endif
+        std::unique_ptr<xmap_class> file;
+        if (!c.bytes.empty()) {
+            dir_.write("case.png", c.bytes);
+            file.reset(new xmap_class(dir_ / "case.png"));
+        }
+        std::vector<unsigned char> buffer(64, 0xEE);
+        unsigned char* const given = c.own_block ? nullptr : buffer.data();
+        auto refuse = [&] {
+            if (file) file->cursor = file->start;
+            unsigned char* px = given;
+            TEX_image_desc d;
+            EXPECT_EQ(TEX_load_png("t.png", file.get(), px, c.format, c.row_length, 0, 0, d), 0);
+            EXPECT_EQ(px, given);
+        };
+        AlertProbe probe;
+        refuse(); // what a first call sets up may stay
+        const long long before = heap_in_use();
+        for (int i = 0; i < 4; ++i)
+            refuse();
+        EXPECT_LE(heap_in_use() - before, 256);
+        EXPECT_EQ(probe.count(), 0u);
+        EXPECT_EQ(buffer, std::vector<unsigned char>(64, 0xEE));
+
+        xmap_class again(dir_ / "t.png");
+        TEX_image_desc d;
+        unsigned char* px = nullptr;
+        EXPECT_EQ(TEX_load_png("t.png", &again, px, GL_RGB, 0, 0, 0, d), 1);
+        std::free(px);
+    }
 }
 
 TEST_F(PngTest, WarningsGoToTheLog)
