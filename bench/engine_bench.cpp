@@ -112,8 +112,7 @@ int main(int argc, char** argv)
     xer.open("/dev/null");
     THREAD_init();
     THREAD_make_workers();
-    engine_windows.eula = accept_terms;
-    engine_windows.ask_modified = keep_all;
+    engine_set_windows_hook({accept_terms, keep_all, nullptr, nullptr});
     stg_set_defaults(stg);
     stg._stream_count = argc > 4 ? atoi(argv[4]) : 0;
     stg._use_max_cpu = argc > 5 ? atoi(argv[5]) : 0;

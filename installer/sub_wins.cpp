@@ -249,3 +249,16 @@ int pick_folder_in_window(const std::string& start, std::string& chosen)
     chosen = answer;
     return 1;
 }
+
+// ---------------------------------------------------------------------------
+// [SECTION] The engine's table
+
+engine_windows_struct engine_set_windows_hook(const engine_windows_struct& windows)
+{
+    const engine_windows_struct previous = engine_windows;
+    engine_windows.eula = windows.eula ? windows.eula : handle_EULA;
+    engine_windows.ask_modified = windows.ask_modified ? windows.ask_modified : select_alert;
+    engine_windows.progress = windows.progress ? windows.progress : scan_progress;
+    engine_windows.pick_folder = windows.pick_folder ? windows.pick_folder : pick_folder_none;
+    return previous;
+}

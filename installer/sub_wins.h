@@ -1,7 +1,7 @@
 // The installer's modal windows, and the table through which the engine
 // reaches them. The engine never calls a window directly: it calls through
 // engine_windows, so every flow runs without a window (tests put their own
-// functions into the table; the program keeps the real ones).
+// functions in through engine_set_windows_hook; the program keeps the real ones).
 //
 // The windows are the licence, the preferences, the modified-file question, the
 // scan progress box and the folder picker; main puts the real picker into the
@@ -71,3 +71,7 @@ struct engine_windows_struct {
     int (*pick_folder)(const std::string& start, std::string& chosen);
 };
 extern engine_windows_struct engine_windows;
+// Test hook: the engine calls the entries of windows instead. A nullptr entry
+// restores its start value (the modal windows; no picker); returns the
+// previous table.
+engine_windows_struct engine_set_windows_hook(const engine_windows_struct& windows);

@@ -10,11 +10,11 @@
 #include <map>
 #include <memory>
 #include <unordered_map>
-
-DIR* (*folder_open_hook)(const char* folder) = nullptr;
+#include <utility>
 
 namespace
 {
+folder_open_fn open_hook = nullptr; // null: opendir
 
 // One listing, with the lookups findPath needs.
 struct listing {
@@ -46,7 +46,7 @@ std::string memo_key(const std::string& folder)
 std::unique_ptr<listing> read_listing(const std::string& folder)
 {
     auto l = std::make_unique<listing>();
-    DIR* dir = folder_open_hook ? folder_open_hook(folder.c_str()) : opendir(folder.c_str());
+    DIR* dir = open_hook ? open_hook(folder.c_str()) : opendir(folder.c_str());
     if (dir == nullptr) return l;
     l->opened = true;
     while (dirent* e = readdir(dir)) {
@@ -90,6 +90,11 @@ bool match_component(const char* folder, char* comp, size_t len)
 }
 
 } // namespace
+
+folder_open_fn folder_set_open_hook(folder_open_fn fn)
+{
+    return std::exchange(open_hook, fn);
+}
 
 folder_memo::folder_memo()
 {

@@ -31,5 +31,7 @@ void folder_memo_forget(const std::string& folder);
 // them, "." and ".." included; null when it cannot be opened.
 const std::vector<std::string>* folder_names(const std::string& folder);
 
-// Test seam: every listing opens its folder through this (opendir when null).
-extern DIR* (*folder_open_hook)(const char* folder);
+// Test hook: every listing opens its folder through fn. nullptr restores
+// opendir; returns the previous hook.
+using folder_open_fn = DIR* (*)(const char* folder);
+folder_open_fn folder_set_open_hook(folder_open_fn fn);

@@ -36,7 +36,7 @@ const char* const kSourceFile = "HLutils/GenC/hl_mnw";
 const char* const kMissingFilesLine =
     "Please see the log.txt file for a detailed list of missing files.";
 
-void (*g_app_update)() = nullptr; // test seam; null: the installer's hook
+void (*g_app_update)() = nullptr; // test hook; null: the installer's APP_update
 long g_last_wait_us = -1;
 int g_frame_quiet = 0;
 long g_frame_due_us = -1; // -1: nothing due
@@ -80,9 +80,11 @@ void menu_hover()
 }
 } // namespace
 
-void VOVARU_set_app_update(void (*fn)())
+VOVARU_app_update_fn VOVARU_set_app_update_hook(VOVARU_app_update_fn fn)
 {
+    VOVARU_app_update_fn previous = g_app_update;
     g_app_update = fn;
+    return previous;
 }
 
 long VOVARU_last_frame_wait_us()

@@ -68,5 +68,7 @@ constexpr int kWokeByInput = 1;
 constexpr int kWokeByReplyEnd = 2;
 int VOVARU_wait_for_input(int fd, long us);
 
-// Test seam: replaces the application's frame hook (nullptr restores it).
-void VOVARU_set_app_update(void (*fn)());
+// Test hook: the frame pass calls fn instead of the application's APP_update.
+// nullptr restores APP_update; returns the previous hook.
+using VOVARU_app_update_fn = void (*)();
+VOVARU_app_update_fn VOVARU_set_app_update_hook(VOVARU_app_update_fn fn);

@@ -20,14 +20,14 @@
 
 namespace
 {
-std::atomic<alert_observer_fn> observer{nullptr};
+std::atomic<alert_watch_fn> watch_hook{nullptr};
 void (*exit_cleanup)() = nullptr;
 shell_hooks shell{};
 
 void tell_observer(int kind, const std::string& l1, const std::string& l2, const std::string& l3,
                    const std::string& l4, const char* file, int line, alert_route route)
 {
-    alert_observer_fn fn = observer.load(std::memory_order_acquire);
+    alert_watch_fn fn = watch_hook.load(std::memory_order_acquire);
     if (!fn) return;
     alert_notice n{kind, {&l1, &l2, &l3, &l4}, file, line, route};
     fn(n);
@@ -47,9 +47,9 @@ void print_alert(const std::string& l1, const std::string& l2, const std::string
 }
 } // namespace
 
-void alert_set_observer(alert_observer_fn fn)
+alert_watch_fn alert_set_watch_hook(alert_watch_fn fn)
 {
-    observer.store(fn, std::memory_order_release);
+    return watch_hook.exchange(fn, std::memory_order_acq_rel);
 }
 
 std::string alert_location(const char* source_file, int source_line)

@@ -28,10 +28,11 @@ void __VOVARU_alert(int return_window, std::string line1, std::string line2, std
 // The location text of an alert: "(file line N)".
 std::string alert_location(const char* source_file, int source_line);
 
-// Watching alerts (tests, diagnostics). The observer is told of every alert
-// once its route is chosen, on the thread that raised it, and changes nothing
-// of what the alert then does. For the text and window routes it runs with
-// the alert already open, so an alert raised from it is a nested one.
+// Test hook: fn is told of every alert once its route is chosen, on the
+// thread that raised it, and changes nothing of what the alert then does. For
+// the text and window routes it runs with the alert already open, so an alert
+// raised from it is a nested one. nullptr restores telling no one; returns
+// the previous hook.
 enum alert_route {
     kAlertRouteWorker,  // queued for the main thread
     kAlertRouteFpsTest, // "--fps_test": logged only
@@ -46,8 +47,8 @@ struct alert_notice {
     int source_line;
     alert_route route;
 };
-using alert_observer_fn = void (*)(const alert_notice& notice);
-void alert_set_observer(alert_observer_fn fn); // null: no observer
+using alert_watch_fn = void (*)(const alert_notice& notice);
+alert_watch_fn alert_set_watch_hook(alert_watch_fn fn);
 
 // What the application must undo however the program ends (its private
 // temporary folder): run by every shutdown, orderly, fatal or without the

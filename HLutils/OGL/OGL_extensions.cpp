@@ -15,6 +15,11 @@ namespace
 {
 const char* const kSourceFile = "HLutils/OGL/OGL_extensions";
 
+// Constant-initialised, so the driver is in place whatever the start-up order.
+constexpr OGL_driver_queries kRealDriver = {glGetString, glGetIntegerv, glGetFloatv,
+                                            glXGetProcAddressARB};
+OGL_driver_queries OGL_driver = kRealDriver;
+
 bool has_ext(const char* exts, const char* name)
 {
     // A plain substring test, as the drivers of the day were checked.
@@ -42,11 +47,15 @@ const char* gl_text(GLenum name)
 }
 } // namespace
 
-// Constant-initialised, so the seam is in place whatever the start-up order.
-constexpr OGL_driver_queries kRealDriver = {glGetString, glGetIntegerv, glGetFloatv,
-                                            glXGetProcAddressARB};
-const OGL_driver_queries OGL_real_driver = kRealDriver;
-OGL_driver_queries OGL_driver = kRealDriver;
+OGL_driver_queries OGL_set_driver_hook(const OGL_driver_queries& driver)
+{
+    const OGL_driver_queries previous = OGL_driver;
+    OGL_driver.get_string = driver.get_string ? driver.get_string : kRealDriver.get_string;
+    OGL_driver.get_integerv = driver.get_integerv ? driver.get_integerv : kRealDriver.get_integerv;
+    OGL_driver.get_floatv = driver.get_floatv ? driver.get_floatv : kRealDriver.get_floatv;
+    OGL_driver.get_proc = driver.get_proc ? driver.get_proc : kRealDriver.get_proc;
+    return previous;
+}
 
 int OGL_version_number(const char* version)
 {

@@ -201,9 +201,8 @@ struct OGL_caps {
 };
 
 // What detection asks the driver: the GL strings (the extension list among
-// them), integer and float limits, and entry points by name. The default asks
-// the current context and GLX; tests put a scripted driver here to run every
-// path of detection, including drivers this machine does not have.
+// them), integer and float limits, and entry points by name. The real driver
+// asks the current context and GLX.
 using OGL_proc = void (*)();
 struct OGL_driver_queries {
     const GLubyte* (*get_string)(GLenum name);
@@ -211,9 +210,10 @@ struct OGL_driver_queries {
     void (*get_floatv)(GLenum name, GLfloat* out);
     OGL_proc (*get_proc)(const GLubyte* name); // null when the driver lacks it
 };
-extern OGL_driver_queries OGL_driver;
-// The real driver, for putting it back.
-extern const OGL_driver_queries OGL_real_driver;
+// Test hook: detection asks driver, so a scripted driver runs every path of
+// detection, including drivers this machine does not have. A nullptr entry
+// restores the real driver's; returns the previous table.
+OGL_driver_queries OGL_set_driver_hook(const OGL_driver_queries& driver);
 
 // The version number V of a GL_VERSION string: 100 x major + 10 x minor.
 int OGL_version_number(const char* version);

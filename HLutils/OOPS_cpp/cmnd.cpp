@@ -2,6 +2,7 @@
 #include "OOPS_cpp/cmnd.h"
 
 #include <set>
+#include <utility>
 
 #include "Files/opensave.h"
 #include "GenH/hl_types.h"
@@ -69,17 +70,17 @@ namespace
 {
 int fp = 0; // the plane focus
 
-void (*g_hook_probe)(int hook, int command) = nullptr;
+CMND_watch_fn watch_hook = nullptr;
 
 void report(int hook, int command)
 {
-    if (g_hook_probe) g_hook_probe(hook, command);
+    if (watch_hook) watch_hook(hook, command);
 }
 } // namespace
 
-void CMND_set_hook_probe(void (*probe)(int hook, int command))
+CMND_watch_fn CMND_set_watch_hook(CMND_watch_fn fn)
 {
-    g_hook_probe = probe;
+    return std::exchange(watch_hook, fn);
 }
 
 void cmnd_class::press_one(int command)

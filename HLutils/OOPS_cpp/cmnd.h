@@ -6,7 +6,7 @@
 //
 // Key bindings, "--cmnds" and the type-21 folder listing read it;
 // get_cmds_in_path is the one lister of a level. Tests watch the command hooks
-// through CMND_set_hook_probe (tests/support/cmnd_fixture.h).
+// through CMND_set_watch_hook (tests/support/cmnd_fixture.h).
 #pragma once
 
 #include <cstdio>
@@ -79,9 +79,11 @@ class cmnd_class
 // description for "all", else the names one level below the prefix value.
 void CMND_print_commands(FILE* out, const cmnd_class& table, const std::string& value);
 
-// Test seam: the hooks report each call here (nullptr: nowhere).
+// Test hook: the command hooks report each call to fn. nullptr restores
+// reporting nowhere; returns the previous hook.
 enum { kCmndHookPressOne, kCmndHookReleaseOne, kCmndHookPressAlways };
-void CMND_set_hook_probe(void (*probe)(int hook, int command));
+using CMND_watch_fn = void (*)(int hook, int command);
+CMND_watch_fn CMND_set_watch_hook(CMND_watch_fn fn);
 
 // The plane the commands act on; 0 at start.
 void set_plane_focus(int value);

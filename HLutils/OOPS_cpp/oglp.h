@@ -98,9 +98,11 @@ extern const char* const kBackPicturePath;                  // "Resources/bitmap
 // Size of the background picture in pixels; 0 until it is made, and again
 // when its tiles could not be made.
 extern int back_dx, back_dy;
-// Where OGL_make_back_tex takes the 16 MB block it cuts the tiles from
-// (malloc; freed with free). Tests put a failing allocator here.
-extern void* (*OGL_back_alloc)(std::size_t bytes);
+// Test hook: OGL_make_back_tex takes the 16 MB block it cuts the tiles from
+// with fn (freed with free), so a test can make it fail. nullptr restores
+// malloc; returns the previous hook.
+using OGL_back_alloc_fn = void* (*)(std::size_t bytes);
+OGL_back_alloc_fn OGL_set_back_alloc_hook(OGL_back_alloc_fn fn);
 
 // Loads the picture and uploads it as the sixteen tiles; only during
 // start-up (no window current). A missing or unreadable picture is fatal.

@@ -25,10 +25,11 @@
 
 const char* const kBackPicturePath = "Resources/bitmaps/intro.png";
 int back_dx = 0, back_dy = 0;
-void* (*OGL_back_alloc)(std::size_t bytes) = std::malloc;
 
 namespace
 {
+OGL_back_alloc_fn back_alloc_hook = nullptr; // null: malloc
+
 constexpr int kBackFirstSlot = kTexBackTileFirst;
 // RGBA, both texture coordinates clamped; 0x400 has no effect.
 constexpr int kBackTileFlags = kTexNoEffect | kTexClampST | 2;
@@ -68,6 +69,13 @@ void cut_tile(const unsigned char* picture, long long stride, int picture_w, int
 }
 } // namespace
 
+OGL_back_alloc_fn OGL_set_back_alloc_hook(OGL_back_alloc_fn fn)
+{
+    OGL_back_alloc_fn previous = back_alloc_hook;
+    back_alloc_hook = fn;
+    return previous;
+}
+
 void OGL_make_back_tex()
 {
     if (mnw.win_now != kWinNone) return;
@@ -85,7 +93,8 @@ void OGL_make_back_tex()
     // The tiles are built in scratch_array, where the picture lies: cut from
     // a copy. Without one no tile is made, and a picture without tiles is
     // not drawn at all (binding a tile never loaded would alert every frame).
-    unsigned char* copy = static_cast<unsigned char*>(OGL_back_alloc(kScratchBytes));
+    void* block = back_alloc_hook ? back_alloc_hook(kScratchBytes) : std::malloc(kScratchBytes);
+    unsigned char* copy = static_cast<unsigned char*>(block);
     if (!copy) {
         back_dx = back_dy = 0;
         return;

@@ -60,8 +60,8 @@ constexpr float kPopupX = 150, kPopupY = 434;
 
 // What the picker keeps between calls.
 struct opensave_state {
-    int level = 0;                                      // the pop-up's item of the current folder
-    void (*pass_probe)(const opensave_view&) = nullptr; // a test's watcher of each pass
+    int level = 0;                          // the pop-up's item of the current folder
+    opensave_watch_fn pass_probe = nullptr; // the test hook watching each pass
 };
 opensave_state picker;
 
@@ -132,9 +132,11 @@ opensave_levels BTN_opensave_levels(const std::string& folder)
     return lv;
 }
 
-void BTN_opensave_set_pass_probe(void (*probe)(const opensave_view&))
+opensave_watch_fn BTN_opensave_set_watch_hook(opensave_watch_fn fn)
 {
-    picker.pass_probe = probe;
+    opensave_watch_fn previous = picker.pass_probe;
+    picker.pass_probe = fn;
+    return previous;
 }
 
 // ---------------------------------------------------------------------------

@@ -42,8 +42,8 @@ struct opensave_levels {
 };
 opensave_levels BTN_opensave_levels(const std::string& folder);
 
-// Test seam: called once per pass, before its frame pass, with what the
-// picker holds (nullptr: none).
+// Test hook: fn is called once per pass, before its frame pass, with what the
+// picker holds. nullptr restores calling no one; returns the previous hook.
 struct opensave_view {
     int pass;
     const std::string* folder;
@@ -52,4 +52,5 @@ struct opensave_view {
     int level;
     const std::string* save_name;
 };
-void BTN_opensave_set_pass_probe(void (*probe)(const opensave_view&));
+using opensave_watch_fn = void (*)(const opensave_view& view);
+opensave_watch_fn BTN_opensave_set_watch_hook(opensave_watch_fn fn);

@@ -363,11 +363,13 @@ void* THREAD_cleanup(THREAD_call* call)
     return result;
 }
 
-void THREAD_set_cookie_counter(unsigned int value)
+unsigned int THREAD_set_cookie_counter_hook(unsigned int value)
 {
     UTL_critical_section_lock(&free_calls_lock);
+    const unsigned int previous = next_cookie;
     next_cookie = value;
     UTL_critical_section_unlock(&free_calls_lock);
+    return previous;
 }
 
 THREAD_call* THREAD_free_calls_head()

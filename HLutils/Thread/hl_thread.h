@@ -104,7 +104,8 @@ int THREAD_is_done(THREAD_call* call, int wait_ms);
 // when THREAD_is_done has not answered 1 yet.
 void* THREAD_cleanup(THREAD_call* call);
 
-// For tests: the cookie counter (the next call gets counter + 4, skipping 0)
-// and the head of the free list.
-void THREAD_set_cookie_counter(unsigned int value);
+// Test hook: the cookie counter becomes value (the next call gets value + 4,
+// skipping 0), so a test reaches the wrap at once. Returns the previous counter.
+unsigned int THREAD_set_cookie_counter_hook(unsigned int value);
+// For tests: the head of the free list.
 THREAD_call* THREAD_free_calls_head();

@@ -106,9 +106,9 @@ std::uint64_t UTL_raw_clock_now()
     return fn ? fn() : real_raw_clock();
 }
 
-void UTL_set_raw_clock(UTL_raw_clock_fn fn)
+UTL_raw_clock_fn UTL_set_raw_clock_hook(UTL_raw_clock_fn fn)
 {
-    raw_clock.store(fn, std::memory_order_release);
+    return raw_clock.exchange(fn, std::memory_order_acq_rel);
 }
 
 void xtim_reset_run_state()

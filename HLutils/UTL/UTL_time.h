@@ -3,7 +3,7 @@
 //
 // Also the calendar. Each frame the clock sets the pulsing colours 78 to 83,
 // and a press drops the keyboard focus (BTN_unfocus_any). Tests replace the raw
-// clock (UTL_set_raw_clock, tests/support/fake_clock.h) to test the 30 s, 1 s
+// clock (UTL_set_raw_clock_hook, tests/support/fake_clock.h) to test the 30 s, 1 s
 // and 0.25 s rules without waiting.
 #pragma once
 
@@ -18,10 +18,11 @@ extern const float kTimeFlagSteps[kTimeFlagCount];
 extern const int days_in_month[12];
 
 // The raw clock behind microsecs(): microseconds of the time of day.
-// Replaceable so tests can drive time without waiting (null = the real clock).
-using UTL_raw_clock_fn = std::uint64_t (*)();
 std::uint64_t UTL_raw_clock_now();
-void UTL_set_raw_clock(UTL_raw_clock_fn fn);
+// Test hook: the raw clock reads fn, so tests drive time without waiting.
+// nullptr restores the real clock; returns the previous hook.
+using UTL_raw_clock_fn = std::uint64_t (*)();
+UTL_raw_clock_fn UTL_set_raw_clock_hook(UTL_raw_clock_fn fn);
 
 class xtim_class
 {

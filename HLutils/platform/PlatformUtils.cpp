@@ -90,7 +90,7 @@ constexpr int kStairRows = 11;
 constexpr int kButtonStyle = 1; // pressed look before acting
 
 int plevel = 0; // the pop-up's level, kept from one call to the next
-picker_observer_fn observer = nullptr;
+picker_watch_fn watch_hook = nullptr;
 
 // Makes folder + name; a failure is told with its error text.
 void make_new_folder(const std::string& folder, const std::string& name)
@@ -114,9 +114,11 @@ void draw_staircase(const picker_levels& lv)
 }
 } // namespace
 
-void picker_set_observer(picker_observer_fn fn)
+picker_watch_fn picker_set_watch_hook(picker_watch_fn fn)
 {
-    observer = fn;
+    picker_watch_fn previous = watch_hook;
+    watch_hook = fn;
+    return previous;
 }
 
 int GetFilePathFromUser(int, const char* prompt, const char* action, int, const char* start,
@@ -194,7 +196,7 @@ int GetFilePathFromUser(int, const char* prompt, const char* action, int, const 
             return 1;
         }
 
-        if (observer) observer(picker_view{folder, names, selection, middle, name, lv, plevel});
+        if (watch_hook) watch_hook(picker_view{folder, names, selection, middle, name, lv, plevel});
         shell.frame();
     }
     return 0;

@@ -39,8 +39,9 @@ int picker_copy_out(const std::string& text, char* out, std::size_t out_size);
 int GetFilePathFromUser(int, const char* prompt, const char* action, int, const char* start,
                         char* out, std::size_t out_size);
 
-// Watching the picker (tests): called once per pass, after the pass's work
-// and before its frame pass, with what the picker holds.
+// Test hook: fn is called once per pass, after the pass's work and before its
+// frame pass, with what the picker holds. nullptr restores calling no one;
+// returns the previous hook.
 struct picker_view {
     const std::string& folder;             // the folder being browsed
     const std::vector<std::string>& names; // its sub-folders, as listed
@@ -49,5 +50,5 @@ struct picker_view {
     const picker_levels& levels;
     int plevel; // the level the pop-up shows
 };
-using picker_observer_fn = void (*)(const picker_view& view);
-void picker_set_observer(picker_observer_fn fn); // null: no observer
+using picker_watch_fn = void (*)(const picker_view& view);
+picker_watch_fn picker_set_watch_hook(picker_watch_fn fn);

@@ -129,7 +129,7 @@ TEST_F(AlertTest, NoMemoryDumpForOtherKinds)
 TEST_F(AlertTest, NestedAlertOfAnyKindDumps)
 {
     ChildResult r = run_in_child([] {
-        alert_set_observer([](const alert_notice& n) {
+        alert_set_watch_hook([](const alert_notice& n) {
             if (n.route == kAlertRouteText) __VOVARU_alert(0, "inner", "", "", "", 0, "in.cpp", 3);
         });
         __VOVARU_alert(0, "outer", "", "", "", 0, "out.cpp", 1);
@@ -163,7 +163,7 @@ void raise_inside(const alert_notice& n)
 TEST_F(AlertTest, AlertWhileAnotherIsOpenAbortsEvenAsWarning)
 {
     ChildResult r = run_in_child([] {
-        alert_set_observer(raise_inside);
+        alert_set_watch_hook(raise_inside);
         __VOVARU_alert(0, "outer", "", "", "", t_alert, "out.cpp", 1);
         std::printf("returned\n");
     });

@@ -41,7 +41,7 @@ void open_window()
     draw_field = 1;
     take_focus = 1;
     typed.clear();
-    VOVARU_set_app_update(app_frame);
+    VOVARU_set_app_update_hook(app_frame);
     VOVARU_event_proc();
     ASSERT_EQ(mnw.win_now, kWinMain);
 }

@@ -82,7 +82,7 @@ void open_and_run_first_frame()
 {
     xvfb_open_shell_window();
     seen = seen_state{};
-    VOVARU_set_app_update(record_frame);
+    VOVARU_set_app_update_hook(record_frame);
     EXPECT_EQ(mnw.win_now, kWinNone);
     VOVARU_event_proc();
     EXPECT_EQ(mnw.win_now, kWinMain);
@@ -308,7 +308,7 @@ TEST(Frame, FirstPassStartsTheMainWindow)
     EXPECT_EQ(mnw.menu_open, kNoMenu);
     EXPECT_EQ(plot_init_lights, 1);
     seen = seen_state{};
-    VOVARU_set_app_update(record_frame);
+    VOVARU_set_app_update_hook(record_frame);
     VOVARU_event_proc();
     EXPECT_EQ(mnw.win_now, kWinMain);
     EXPECT_EQ(mnw.win_x, 0);
@@ -584,7 +584,7 @@ TEST(Events, ButtonRulesWithinOneFrame)
     XVFB_TEST_BODY();
     open_and_run_first_frame();
     settle_pointer_at(500, 400);
-    VOVARU_set_app_update(record_last);
+    VOVARU_set_app_update_hook(record_last);
     struct {
         const char* what;
         std::vector<std::pair<int, unsigned>> events;
@@ -635,7 +635,7 @@ TEST(Events, ModifierAndIgnoredKeysAreNoKeyHit)
     XVFB_TEST_BODY();
     open_and_run_first_frame();
     settle_pointer_at(500, 400);
-    VOVARU_set_app_update(record_last);
+    VOVARU_set_app_update_hook(record_last);
     struct {
         KeySym sym;
         int key_hit, shift, ctrl, alt;
@@ -665,7 +665,7 @@ TEST(Frame, PassOrderAroundTheApplication)
 {
     XVFB_TEST_BODY();
     open_and_run_first_frame();
-    VOVARU_set_app_update(record_last);
+    VOVARU_set_app_update_hook(record_last);
     // Long idle in the main window: the pointer help at the end of each pass
     // asks for the hidden pointer...
     mnw.mouse_time = xtim.real_secs - 60;
@@ -675,7 +675,7 @@ TEST(Frame, PassOrderAroundTheApplication)
     // counts the frame only after it.
     stls[kStlsTooltip] = "";
     const int frames = xtim.frame_count;
-    VOVARU_set_app_update([] {
+    VOVARU_set_app_update_hook([] {
         record_last();
         stls[kStlsTooltip] = "set by a widget";
     });
@@ -758,7 +758,7 @@ TEST(Frame, FramePassScreenshot)
     colr.assign(38, 0.8f, 0.8f, 0.9f);   // its edge
     colr.assign(47, 1, 1, 1);            // tooltip text
     colr.assign(49, 1, 1, 1);            // pointer sprite
-    VOVARU_set_app_update([] {
+    VOVARU_set_app_update_hook([] {
         OGL_plot_back_col();
         for (int i = 0; i < 6; ++i) {
             colr.assign(60 + i, i / 5.0f, 0.6f, 1 - i / 5.0f);
@@ -818,7 +818,7 @@ TEST(Events, VisibilityDestroyAndUnknownEvents)
     XVFB_TEST_BODY();
     open_and_run_first_frame();
     settle_pointer_at(500, 400);
-    VOVARU_set_app_update(record_last);
+    VOVARU_set_app_update_hook(record_last);
     auto send_other = [](int type, long mask) {
         XEvent ev;
         std::memset(&ev, 0, sizeof(ev));

@@ -82,7 +82,7 @@ TEST(Startup, WholeSequenceInItsOwnFolder)
         EXPECT_FLOAT_EQ(colr.rgb[39][c], (colr.rgb[35][c] + colr.rgb[38][c]) * 0.5f);
     EXPECT_NE(colr.rgb[34][0] + colr.rgb[34][1] + colr.rgb[34][2], 0.0f);
     // The first frame pass makes the main window current.
-    VOVARU_set_app_update([] {});
+    VOVARU_set_app_update_hook([] {});
     VOVARU_event_proc();
     EXPECT_EQ(mnw.win_now, kWinMain);
     VOVARU_finishup(1); // preferences go to the private HOME

@@ -43,7 +43,7 @@ std::string window_id()
 void open_window()
 {
     xvfb_open_shell_window();
-    VOVARU_set_app_update(record_frame);
+    VOVARU_set_app_update_hook(record_frame);
     VOVARU_event_proc();
     ASSERT_EQ(mnw.win_now, kWinMain);
     xdo("mousemove --window " + window_id() + " 100 100");
@@ -223,7 +223,7 @@ TEST(KeysX11, AMultiLineEditorTakesTabsLineBreaksAndAccents)
     NoteEditor note;
     g_note = &note;
     note.Repaginate();
-    VOVARU_set_app_update(note_frame);
+    VOVARU_set_app_update_hook(note_frame);
     const std::string e_acute = std::to_string(national_key(XK_eacute, XK_Eacute));
     const std::string w = window_id();
     const std::vector<std::pair<std::string, std::string>> typed = {
@@ -241,7 +241,7 @@ TEST(KeysX11, AMultiLineEditorTakesTabsLineBreaksAndAccents)
     }
     // Return broke the line: the accented letter starts the second one.
     EXPECT_EQ(note.record()->line_starts, (std::vector<int>{0, 4}));
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
     g_note = nullptr;
 }
 

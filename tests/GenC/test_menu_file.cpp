@@ -395,7 +395,7 @@ TEST(MenuFont, KoreanMenuDrawnInAWindow)
     colr.assign(34, 0, 0, 0); // background: black
     colr.assign(38, 1, 1, 1); // menu text: white
     colr.assign(36, 1, 1, 1); // the open title's highlight
-    VOVARU_set_app_update([] { OGL_plot_back_col(); });
+    VOVARU_set_app_update_hook([] { OGL_plot_back_col(); });
     AlertProbe probe;
     mnw.mouse_x = 900; // nothing hovered
     mnw.mouse_y = 100;
@@ -449,6 +449,6 @@ TEST(MenuFont, KoreanMenuDrawnInAWindow)
             EXPECT_GT(dark, 100);
         }
     }
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
     mnw.lang = 0;
 }

@@ -23,7 +23,7 @@ void count_frame()
 void open_window_and_first_frame()
 {
     xvfb_open_shell_window();
-    VOVARU_set_app_update(count_frame);
+    VOVARU_set_app_update_hook(count_frame);
     VOVARU_event_proc();
     ASSERT_EQ(mnw.win_now, kWinMain);
     xdo("mousemove --window " + std::to_string(mnw.x_window[0]) + " 40 40");

@@ -25,7 +25,7 @@ std::string window_id()
 void open_shell(void (*app)())
 {
     xvfb_open_shell_window();
-    VOVARU_set_app_update(app);
+    VOVARU_set_app_update_hook(app);
     VOVARU_event_proc();
     ASSERT_EQ(mnw.win_now, kWinMain);
 }

@@ -309,7 +309,8 @@ std::unique_ptr<Detection> detect(bool own_folder = true)
     cmdline.options.clear();
     for (const std::string& o : drv.options)
         cmdline.options[o] = "";
-    OGL_driver = {scripted_string, scripted_integerv, scripted_floatv, scripted_proc};
+    const OGL_driver_queries real =
+        OGL_set_driver_hook({scripted_string, scripted_integerv, scripted_floatv, scripted_proc});
     {
         AlertProbe probe;
         if (own_folder) testing::internal::CaptureStdout();
@@ -317,7 +318,7 @@ std::unique_ptr<Detection> detect(bool own_folder = true)
         if (own_folder) d->shown = testing::internal::GetCapturedStdout();
         d->alerts = probe.records();
     }
-    OGL_driver = OGL_real_driver;
+    OGL_set_driver_hook(real);
     cmdline.options.clear();
     xer.close();
     d->log = TempDir::read("Log.txt");

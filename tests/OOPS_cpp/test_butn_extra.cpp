@@ -94,7 +94,7 @@ void open_widgets()
 {
     xvfb_open_shell_window();
     colr.assign(kColFill, 1, 0, 0);
-    VOVARU_set_app_update(draw_widgets);
+    VOVARU_set_app_update_hook(draw_widgets);
     VOVARU_event_proc();
     ASSERT_EQ(mnw.win_now, kWinMain);
     ASSERT_EQ(mnw.win_h, 768);

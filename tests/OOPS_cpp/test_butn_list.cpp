@@ -462,7 +462,7 @@ TEST(ListInput, WheelClickAndArrowKeys)
     XVFB_TEST_BODY(kXvfbScreen1024);
     open_main();
     g_list.centre = 15;
-    VOVARU_set_app_update(draw_list);
+    VOVARU_set_app_update_hook(draw_list);
     VOVARU_event_proc();
     const std::string w = window_id();
     xdo("mousemove --window " + w + " " + at(200, kY));
@@ -482,7 +482,7 @@ TEST(ListInput, WheelClickAndArrowKeys)
     xdo("key --window " + w + " i t e m space 2 7");
     ASSERT_TRUE(frames_until([] { return g_list.selection == 27; }));
     EXPECT_EQ(g_list.centre, 17); // the found item on the last visible row
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
 }
 
 // ---------------------------------------------------------------------------

@@ -310,7 +310,7 @@ void open_paths()
     g_stl = "Aircraft/Heavy/";
     g_picks = 0;
     g_heading = 0;
-    VOVARU_set_app_update(draw_paths);
+    VOVARU_set_app_update_hook(draw_paths);
     VOVARU_event_proc();
     xdo("mousemove --window " + shell_window_id() + " 900 100");
     VOVARU_event_proc();
@@ -379,7 +379,7 @@ TEST(PathTyped, IconOpensThePickerAtTheRootAndTakesItsAnswer)
     EXPECT_EQ(g_folder, entered);
     EXPECT_EQ(std::string(g_name), entered.substr(1));
     g_mode = 0;
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
 }
 
 TEST(PathTyped, TypingAndAKeyWithTabInOneBatch)
@@ -409,7 +409,7 @@ TEST(PathTyped, TypingAndAKeyWithTabInOneBatch)
     keys_typed("End slash x");
     EXPECT_STREQ(g_chr, "/tmp/x");
     EXPECT_EQ(g_picks, 0);
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
 }
 
 TEST(PathTyped, DialTurnedByDrags)
@@ -446,5 +446,5 @@ TEST(PathTyped, DialTurnedByDrags)
     EXPECT_TRUE(frames_until([] { return !mnw.mouse_held; }));
     VOVARU_event_proc();
     xvfb_shown_frame("path_fields_dial.png");
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
 }

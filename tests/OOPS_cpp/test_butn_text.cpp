@@ -308,7 +308,7 @@ void open_proxy_window()
     open_main();
     g_host.text = "proxy.example";
     g_port.text = "8080";
-    VOVARU_set_app_update(draw_proxy_fields);
+    VOVARU_set_app_update_hook(draw_proxy_fields);
     VOVARU_event_proc();
     xdo("mousemove --window " + shell_window_id() + " 600 600");
     VOVARU_event_proc();
@@ -354,7 +354,7 @@ TEST(TextFieldTyped, TypingTabOrderTruncationAndEditingKeys)
     EXPECT_EQ(g_port.text, "80");
     EXPECT_EQ(g_host.text, "cache");
     EXPECT_EQ(g_third.text, "third");
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
 }
 
 TEST(TextFieldTyped, AccentsReturnAndEscapeTypeNothingIntoAField)
@@ -376,7 +376,7 @@ TEST(TextFieldTyped, AccentsReturnAndEscapeTypeNothingIntoAField)
         // The field refused it: the key went on to the frame.
         EXPECT_NE(mnw.key_char, 0) << key;
     }
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
 }
 
 // "hello world" from x 200: h 7, e 6, l 3, l 3, o 7, space 3, w 9, o 7.
@@ -397,7 +397,7 @@ TEST(TextFieldTyped, DraggingSelectsAndTypingReplacesTheSelection)
     EXPECT_EQ(selection(), std::make_pair(3, 8));
     keys_typed("Z");
     EXPECT_EQ(g_host.text, "helZrld");
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
 }
 
 // With the port field focused, keys typed there and a move of the focus in
@@ -432,7 +432,7 @@ TEST(TextFieldTyped, KeysBeforeAFocusMoveInOneBatchStayOutOfTheOtherField)
     keys_typed("y");
     EXPECT_NE(g_host.text.find('y'), std::string::npos);
     EXPECT_EQ(g_port.text, "8080");
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
 }
 
 // ---------------------------------------------------------------------------

@@ -443,7 +443,7 @@ void open_buffers()
     std::strcpy(g_b.buf, "beta");
     std::strcpy(g_b.canary, "CANARY");
     g_claim = g_focus_any = g_take = 0;
-    VOVARU_set_app_update(draw_buffers);
+    VOVARU_set_app_update_hook(draw_buffers);
     VOVARU_event_proc();
     xdo("mousemove --window " + shell_window_id() + " 600 600");
     VOVARU_event_proc();
@@ -497,7 +497,7 @@ TEST(VariantsTyped, BufferFieldsTypingAndAKeyWithTabInOneBatch)
     EXPECT_STREQ(g_a, "w");
     EXPECT_STREQ(g_b.buf, "0123456");
     EXPECT_STREQ(g_b.canary, "CANARY");
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
 }
 
 TEST(VariantsTyped, WindowClaimAndFocusAnyWithRealKeys)
@@ -533,7 +533,7 @@ TEST(VariantsTyped, WindowClaimAndFocusAnyWithRealKeys)
     keys_typed("k");
     EXPECT_NE(std::strchr(g_a, 'k'), nullptr) << g_a;
     EXPECT_STREQ(g_b.buf, "beta");
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
 }
 
 // A real click on an int field's arrow at the top of its range, and on a
@@ -544,7 +544,7 @@ TEST(VariantsTyped, RealClicksOnAWideIntAndABoolBox)
     open_plain_main_window();
     static int n = 999999998;
     static bool flag = false;
-    VOVARU_set_app_update([] {
+    VOVARU_set_app_update_hook([] {
         BTN_int(100, 400, &n, 9, 0, "Wide");
         BTN_xbol(300, 200, &flag, "Flag");
     });
@@ -564,7 +564,7 @@ TEST(VariantsTyped, RealClicksOnAWideIntAndABoolBox)
     ASSERT_TRUE(frames_until([] { return flag; }));
     click(300, 204);
     ASSERT_TRUE(frames_until([] { return !flag; }));
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
 }
 
 // ---------------------------------------------------------------------------

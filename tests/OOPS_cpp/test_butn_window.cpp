@@ -690,7 +690,7 @@ TEST(Popup, RealClicksPickAnItem)
     reset_popup();
     static int sel = 0;
     static std::vector<int> results;
-    VOVARU_set_app_update([] { results.push_back(BTN_textlist(200, 310, &sel, kOs, "")); });
+    VOVARU_set_app_update_hook([] { results.push_back(BTN_textlist(200, 310, &sel, kOs, "")); });
     VOVARU_event_proc();
     const std::string w = std::to_string(mnw.x_window[0]);
     // Window 0 fills the drawable: X y = 768 - y.
@@ -711,7 +711,7 @@ TEST(Popup, RealClicksPickAnItem)
     EXPECT_EQ(mnw.menu_open, kNoMenu);
     VOVARU_event_proc();
     EXPECT_EQ(results.back(), 0);
-    VOVARU_set_app_update(nullptr);
+    VOVARU_set_app_update_hook(nullptr);
 }
 
 // ---------------------------------------------------------------------------

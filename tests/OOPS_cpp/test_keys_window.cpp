@@ -39,7 +39,7 @@ void open_keys_window(std::vector<key_binding> bindings)
     keys.bindings = std::move(bindings);
     keys.k_change = -1;
     keys.k_cen = 0;
-    VOVARU_set_app_update(draw_keys_window);
+    VOVARU_set_app_update_hook(draw_keys_window);
     VOVARU_event_proc();
     ASSERT_EQ(mnw.win_now, kWinMain);
     ASSERT_EQ(mnw.win_h, 768);

@@ -41,7 +41,7 @@ void open_window()
     xvfb_open_shell_window();
     a = b = c = changes = 0;
     draw_b = 1;
-    VOVARU_set_app_update(main_frame);
+    VOVARU_set_app_update_hook(main_frame);
     VOVARU_event_proc();
     ASSERT_EQ(mnw.win_now, kWinMain);
     keys = keys_class{};

@@ -290,9 +290,9 @@ TEST(BackPicture, NoBlockNoTilesNothingBound)
     TempCwd cwd;
     back_window(cwd);
     write_picture(cwd, pattern(1024, 768), 1024, 768);
-    OGL_back_alloc = [](std::size_t) -> void* { return nullptr; };
+    OGL_set_back_alloc_hook([](std::size_t) -> void* { return nullptr; });
     OGL_make_back_tex();
-    OGL_back_alloc = std::malloc;
+    OGL_set_back_alloc_hook(nullptr);
     EXPECT_EQ(back_dx, 0);
     EXPECT_EQ(back_dy, 0);
     for (int slot = kTexBackTileFirst; slot <= kTexBackTileLast; ++slot)

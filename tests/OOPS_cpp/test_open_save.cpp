@@ -216,9 +216,9 @@ picker_run run_picker(int open_save, int type, const std::string& hint, std::vec
     g_next = 0;
     g_seen = seen_state{};
     picker_run r{0, hint};
-    BTN_opensave_set_pass_probe(probe);
+    BTN_opensave_set_watch_hook(probe);
     r.result = BTN_opensave(open_save, type, &r.path);
-    BTN_opensave_set_pass_probe(nullptr);
+    BTN_opensave_set_watch_hook(nullptr);
     EXPECT_EQ(g_next, g_script.size()) << "script stopped at step " << g_next;
     EXPECT_LT(g_seen.pass, kMaxPasses);
     EXPECT_EQ(mnw.win_now, kWinMain);

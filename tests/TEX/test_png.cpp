@@ -448,7 +448,7 @@ TEST_F(PngTest, ChunkClaimingTwoGigabytesAllocatesNothingLarge)
         xmap_class* f = map_bytes(bytes);
         ChildResult r = run_in_child([f] {
             vm_at_start_kb = vm_size_kb();
-            alert_set_observer([](const alert_notice&) {
+            alert_set_watch_hook([](const alert_notice&) {
                 std::printf("vm growth %ld kB\n", vm_size_kb() - vm_at_start_kb);
                 std::fflush(stdout);
             });

@@ -25,7 +25,7 @@ namespace texfix
 // comes from ("<file> line <n>") to standard output, before its text.
 inline void print_alert_sources()
 {
-    alert_set_observer([](const alert_notice& n) {
+    alert_set_watch_hook([](const alert_notice& n) {
         std::printf("alert from %s line %d\n", n.source_file ? n.source_file : "", n.source_line);
         std::fflush(stdout);
     });

@@ -87,11 +87,11 @@ TEST_F(AsyncTest, CookiesStepByFourAndSkipZero)
         {0xFFFFFFFEu, 2},                // a counter off the step still skips nothing else
     };
     for (const auto& c : cases) {
-        THREAD_set_cookie_counter(c.counter);
+        THREAD_set_cookie_counter_hook(c.counter);
         EXPECT_EQ(run_and_collect(twice, as_msg(5), &cookie), as_msg(10)) << c.counter;
         EXPECT_EQ(cookie, c.want) << std::hex << c.counter;
     }
-    THREAD_set_cookie_counter(0xFFFFFFFCu);
+    THREAD_set_cookie_counter_hook(0xFFFFFFFCu);
     run_and_collect(twice, as_msg(5));
     run_and_collect(twice, as_msg(5), &cookie);
     EXPECT_EQ(cookie, 8); // counting on after the wrap

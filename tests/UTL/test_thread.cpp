@@ -409,7 +409,7 @@ TEST(ThreadFailures, AlertCarriesTheLayersSourceName)
         pthread_mutex_t m;
         UTL_critical_section_create(&m);
         // The child aborts: tell the parent what the alert carried on stdout.
-        alert_set_observer([](const alert_notice& n) {
+        alert_set_watch_hook([](const alert_notice& n) {
             std::printf("source=%s kind=%d\n", n.source_file, n.kind);
         });
         UTL_critical_section_unlock(&m);

@@ -73,7 +73,7 @@ class EngineTest : public ::testing::Test
     void SetUp() override
     {
         scripted() = ScriptedWindows();
-        engine_windows = {scripted_eula, scripted_ask, scripted_progress, scripted_pick};
+        engine_set_windows_hook({scripted_eula, scripted_ask, scripted_progress, scripted_pick});
         ::mkdir((tmp / "dest").c_str(), 0755); // SetUp may run again inside a test
         ::mkdir((tmp / "temp").c_str(), 0700);
         dest = tmp / "dest/";

@@ -47,7 +47,9 @@ TEST_F(DestinationTest, ScanInStepsMovesWithinABigFileAndEndsAsOneScan)
     put("big.bin", big);
     put("c.txt", "old c");
     dir_file(list_of({{"a.txt", "a"}, {"big.bin", big}, {"c.txt", "new c"}}));
-    engine_windows.progress = record_progress;
+    engine_windows_struct windows = engine_windows;
+    windows.progress = record_progress;
+    engine_set_windows_hook(windows);
     progress_seen().clear();
 
     // Steps of no time: each ends after the first piece or file.

@@ -239,9 +239,9 @@ TEST_F(DirectoryTest, ScanListsEachFolderOnce)
         return out + std::to_string(stg.total_down_kb) + " " + std::to_string(stg.total_disk_kb);
     };
     opened_folders().clear();
-    folder_open_hook = counting_open;
+    folder_set_open_hook(counting_open);
     EXPECT_EQ(read_directory(dir_file(list), "t"), kDirReady);
-    folder_open_hook = nullptr;
+    folder_set_open_hook(nullptr);
     const std::string with_memo = decisions();
     ASSERT_EQ(sim_info.size(), 61u);
     EXPECT_EQ(sim_info[0].versions[0].have, 1); // found under its other spelling
@@ -257,9 +257,9 @@ TEST_F(DirectoryTest, ScanListsEachFolderOnce)
     std::string sig;
     for (const file_history_struct& f : sim_info) {
         opened_folders().clear();
-        folder_open_hook = counting_open;
+        folder_set_open_hook(counting_open);
         calc_file_md5(local_path_of(f.versions.back().path), sig);
-        folder_open_hook = nullptr;
+        folder_set_open_hook(nullptr);
         for (const auto& [folder, count] : opened_folders())
             afresh[folder] += count;
     }
@@ -373,7 +373,9 @@ void record_progress(float lo, float value, float hi, int mode, std::string titl
 
 TEST_F(DirectoryTest, ProgressBoxWhileReadingAndScanning)
 {
-    engine_windows.progress = record_progress;
+    engine_windows_struct windows = engine_windows;
+    windows.progress = record_progress;
+    engine_set_windows_hook(windows);
     struct {
         int files, read_calls, scan_calls, scan_step;
     } cases[] = {{1000, 2, 200, 5}, {150, 0, 150, 1}};

@@ -542,10 +542,10 @@ class ClockAhead
     ClockAhead()
     {
         ahead_us = 0;
-        UTL_set_raw_clock(read);
+        UTL_set_raw_clock_hook(read);
         xtim_reset_run_state();
     }
-    ~ClockAhead() { UTL_set_raw_clock(nullptr); }
+    ~ClockAhead() { UTL_set_raw_clock_hook(nullptr); }
     ClockAhead(const ClockAhead&) = delete;
     ClockAhead& operator=(const ClockAhead&) = delete;
     void advance(double seconds) { ahead_us += std::uint64_t(std::llround(seconds * 1e6)); }

@@ -43,7 +43,9 @@ TEST_F(PickWindowTest, DestinationFromThePickerFollowsTheInstallationRule)
         tmp.mkdir(d);
     tmp.write("plain/Instructions");
     open_picker_window();
-    engine_windows.pick_folder = pick_folder_in_window;
+    engine_windows_struct windows = engine_windows;
+    windows.pick_folder = pick_folder_in_window;
+    engine_set_windows_hook(windows);
 
     const struct {
         const char* folder;

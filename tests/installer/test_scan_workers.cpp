@@ -178,7 +178,9 @@ const size_t kSizes[] = {0,      1,       32767,         32768,         32769,
 
 TEST_F(ScanWorkersTest, SameSignaturesLogAndOrderAsOneSigner)
 {
-    engine_windows.progress = record_progress;
+    engine_windows_struct windows = engine_windows;
+    windows.progress = record_progress;
+    engine_set_windows_hook(windows);
     // More files than the workers keep open ahead, in folders that hold a
     // dead run's temporaries, with files missing or unreadable between them.
     std::string body;
@@ -291,7 +293,9 @@ TEST_F(ScanWorkersTest, TooLongPathRefusesAfterTheFilesBeforeIt)
 // pieces and are waited for, no thread is left, and the disk is as it was.
 TEST_F(ScanWorkersTest, CancelMidScanStopsTheWorkersAndChangesNothing)
 {
-    engine_windows.progress = record_progress;
+    engine_windows_struct windows = engine_windows;
+    windows.progress = record_progress;
+    engine_set_windows_hook(windows);
     put("a.txt", "a");
     put("b/c.txt", "c");
     put("huge.bin", "");

@@ -178,10 +178,12 @@ TEST_F(ScreenTest, LogIsCurrentWhenTheQuestionOpens)
     sim_info.push_back(file_history_struct{{v}});
     static std::string seen;
     seen.clear();
-    engine_windows.ask_modified = [](std::string path, int) {
+    engine_windows_struct windows = engine_windows;
+    windows.ask_modified = [](std::string path, int) {
         seen = TempDir::read(path.substr(0, path.find("dest/")) + "Log.txt");
         return static_cast<int>(kAskKeepFile);
     };
+    engine_set_windows_hook(windows);
     EXPECT_EQ(choose_files(), 1);
     EXPECT_NE(seen.find("File: " + dest + "a.txt  sig_want="), std::string::npos) << seen;
 }

@@ -35,7 +35,7 @@ void open_window()
 {
     xvfb_open_shell_window();
     VOVARU_sample_interface_colours();
-    VOVARU_set_app_update(no_app_frame);
+    VOVARU_set_app_update_hook(no_app_frame);
     VOVARU_event_proc();
     ASSERT_EQ(mnw.win_now, kWinMain);
 }
@@ -43,10 +43,10 @@ void open_window()
 // The main screen for the engine's state as it is, as shown.
 ShownPixels main_screen(const char* shot_name)
 {
-    VOVARU_set_app_update(APP_update);
+    VOVARU_set_app_update_hook(APP_update);
     for (int i = 0; i < 2; ++i)
         VOVARU_event_proc();
-    VOVARU_set_app_update(no_app_frame);
+    VOVARU_set_app_update_hook(no_app_frame);
     return xvfb_shown_frame(shot_name);
 }
 

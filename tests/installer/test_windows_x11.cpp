@@ -20,7 +20,7 @@ void no_app_frame() {}
 void open_main_window()
 {
     xvfb_open_shell_window();
-    VOVARU_set_app_update(no_app_frame);
+    VOVARU_set_app_update_hook(no_app_frame);
     VOVARU_event_proc();
     ASSERT_EQ(mnw.win_now, kWinMain);
 }

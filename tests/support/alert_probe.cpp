@@ -84,12 +84,12 @@ AlertProbe::AlertProbe()
     std::lock_guard<std::mutex> hold(probe_mutex);
     probe_records = new std::vector<AlertRecord>;
     probe_thread = pthread_self();
-    alert_set_observer(record_alert);
+    alert_set_watch_hook(record_alert);
 }
 
 AlertProbe::~AlertProbe()
 {
-    alert_set_observer(nullptr);
+    alert_set_watch_hook(nullptr);
     std::lock_guard<std::mutex> hold(probe_mutex);
     delete probe_records;
     probe_records = nullptr;

@@ -25,11 +25,11 @@ class cmnd_hook_log
     cmnd_hook_log()
     {
         current() = this;
-        CMND_set_hook_probe(record);
+        CMND_set_watch_hook(record);
     }
     ~cmnd_hook_log()
     {
-        CMND_set_hook_probe(nullptr);
+        CMND_set_watch_hook(nullptr);
         current() = nullptr;
     }
     cmnd_hook_log(const cmnd_hook_log&) = delete;

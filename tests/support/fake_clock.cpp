@@ -23,7 +23,7 @@ FakeClock::FakeClock()
     // which starts at the real time and only grows, never reads before it.
     (void)xtim_class::microsecs();
     fake_now = UTL_raw_clock_now();
-    UTL_set_raw_clock(read_fake);
+    UTL_set_raw_clock_hook(read_fake);
     // Start on a whole second of microsecs(), so times the test reaches by
     // adding simple fractions are exact as floats.
     std::uint64_t since_origin = xtim_class::microsecs();
@@ -33,7 +33,7 @@ FakeClock::FakeClock()
 
 FakeClock::~FakeClock()
 {
-    UTL_set_raw_clock(nullptr);
+    UTL_set_raw_clock_hook(nullptr);
 }
 
 void FakeClock::advance(double seconds)

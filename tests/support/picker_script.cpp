@@ -110,14 +110,14 @@ void restart_script()
 void open_picker_window()
 {
     xvfb_open_shell_window();
-    VOVARU_set_app_update([] {});
+    VOVARU_set_app_update_hook([] {});
     VOVARU_event_proc(); // window 0, the picker's caller
     ASSERT_EQ(mnw.win_now, kWinMain);
     stls[kStlsAlertButton] = "OK";
     g_steps.clear();
     restart_script();
-    picker_set_observer(run_script);
-    alert_set_observer(click_ok);
+    picker_set_watch_hook(run_script);
+    alert_set_watch_hook(click_ok);
 }
 
 void expect_script_done()

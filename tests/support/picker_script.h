@@ -1,5 +1,5 @@
 // Driving the folder picker (window 998) from a test under Xvfb with real
-// input: a script of steps that the picker's observer runs, once per pass.
+// input: a script of steps that the picker's watch hook runs, once per pass.
 // Each step waits for its condition and then acts (xdotool input, queued
 // before the next frame pass); a script that does not finish within its
 // passes fails and closes the picker by starting window 0.
