@@ -10,8 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "Files/folder_list.h"
 #include "Files/io_utils.h"
-#include "Files/opensave.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
