@@ -15,6 +15,7 @@
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/butn_path.h"
 #include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
@@ -117,6 +118,11 @@ void draw_staircase(const picker_levels& lv)
 void picker_set_observer(picker_observer_fn fn)
 {
     observer = fn;
+}
+
+void picker_register()
+{
+    BTN_path_set_picker(GetFilePathFromUser);
 }
 
 int GetFilePathFromUser(int, const char* prompt, const char* action, int, const char* start,
