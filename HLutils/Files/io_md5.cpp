@@ -230,7 +230,7 @@ md5_file_signer::~md5_file_signer()
     io_map_close(&file);
 }
 
-int md5_file_signer::open(const std::string& path, size_t user_part)
+int md5_file_signer::open_file(const std::string& path, size_t user_part)
 {
     // The file is opened and mapped under the path rules (app_path, the path
     // checks, the letter-case repair). Its bytes are then read through the
@@ -283,7 +283,7 @@ int md5_file_signer::feed(uint64_t max_bytes)
 int calc_file_md5(const std::string& path, std::string& signature, size_t user_part)
 {
     md5_file_signer s;
-    if (int err = s.open(path, user_part)) return err;
+    if (int err = s.open_file(path, user_part)) return err;
     if (int err = s.feed(UINT64_MAX)) return err;
     signature = s.signature();
     return 0;

@@ -31,7 +31,7 @@ std::string md5_digest_text(const MD5_CTX& ctx);
 
 // A file signed in pieces, so that the caller can stop between them (a scan
 // that must keep its window answering while it reads a huge file):
-//   md5_file_signer s; if (s.open(path) == 0) while (!s.done()) s.feed(budget);
+//   md5_file_signer s; if (s.open_file(path) == 0) while (!s.done()) s.feed(budget);
 // A signer is used for one file.
 class md5_file_signer
 {
@@ -43,7 +43,7 @@ class md5_file_signer
 
     // Opens the file as calc_file_md5 does. 0, or 20006 when it cannot be
     // read.
-    int open(const std::string& path, size_t user_part = 0);
+    int open_file(const std::string& path, size_t user_part = 0);
     // Reads and feeds 32 KiB pieces (the last one shorter), at least one,
     // until max_bytes were fed or the file is done. 0, or 20006 when the file
     // cannot be read or is cut short: it then has no signature.
