@@ -394,7 +394,7 @@ int scan_step_here(std::uint64_t end)
             scan.signer.reset(new md5_file_signer);
             // The destination is the user's choice and may hold any
             // character; the release's part was checked when the list was read.
-            scan.file_open = scan.signer->open(local, dest_dir_path.size()) == 0;
+            scan.file_open = scan.signer->open_file(local, dest_dir_path.size()) == 0;
         }
         // A huge file is signed in pieces, with a look at the clock between
         // them, so the window keeps answering.
@@ -437,7 +437,7 @@ void open_ahead(scan_pool& p)
         }
         sweep_folder_of(f->local, scan.swept);
         v.sig_have = kSigNone;
-        f->opened = f->signer.open(f->local, dest_dir_path.size()) == 0;
+        f->opened = f->signer.open_file(f->local, dest_dir_path.size()) == 0;
         f->done = !f->opened || f->signer.done();
         std::lock_guard<std::mutex> hold(p.lock);
         p.ring[i % kScanWindow] = std::move(f);

@@ -9,8 +9,8 @@
 #include <set>
 #include <vector>
 
+#include "Files/folder_list.h"
 #include "Files/io_utils.h"
-#include "Files/opensave.h"
 #include "GenC/hl_alert.h"
 #include "GenH/hl_types.h"
 #include "installer/directory.h"

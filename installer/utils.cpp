@@ -13,8 +13,8 @@
 #include <cstring>
 #include <vector>
 
+#include "Files/folder_list.h"
 #include "Files/io_utils.h"
-#include "Files/opensave.h"
 #include "GenC/hl_hooks.h"
 #include "GenC/hl_init.h"
 #include "GenH/hl_string.h"

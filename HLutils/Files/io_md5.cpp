@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "Files/io_utils.h"
-#include "OOPS_cpp/xmap.h"
 
 namespace
 {
@@ -226,24 +225,27 @@ std::string md5_digest_text(const MD5_CTX& ctx)
 }
 
 md5_file_signer::md5_file_signer() = default;
-md5_file_signer::~md5_file_signer() = default;
-
-int md5_file_signer::open(const std::string& path, size_t user_part)
+md5_file_signer::~md5_file_signer()
 {
-    // The reader opens and maps the file under the path rules (app_path, the
-    // path checks, the letter-case repair). Its bytes are then read through
-    // the reader's descriptor into a small buffer: walking the mapped pages
+    io_map_close(&file);
+}
+
+int md5_file_signer::open_file(const std::string& path, size_t user_part)
+{
+    // The file is opened and mapped under the path rules (app_path, the path
+    // checks, the letter-case repair). Its bytes are then read through the
+    // descriptor into a small buffer: walking the mapped pages
     // from user space costs a page-table walk per 4 KiB page, which made
     // signing a third slower than md5sum on virtual machines. A read also
     // fails cleanly where a file cut short under the mapping would fault.
-    file.reset(new xmap_class(path, user_part));
-    if (!file->start) {
-        file.reset();
+    // An empty path names no file (and is not checked).
+    if (path.empty() || !io_map_open(&file, path, user_part)) {
+        io_map_close(&file);
         return kErrFileOpenRead;
     }
     MD5Init(&ctx);
     at = 0;
-    size = (uint64_t)(file->end - file->start);
+    size = (uint64_t)(file.end - file.start);
     signed_ok = false;
     if (size == 0) return feed(0);
     return 0;
@@ -252,17 +254,17 @@ int md5_file_signer::open(const std::string& path, size_t user_part)
 int md5_file_signer::feed(uint64_t max_bytes)
 {
     if (signed_ok) return 0;
-    if (!file) return kErrFileOpenRead;
+    if (!file.start) return kErrFileOpenRead;
     // The buffer comes with the first piece: a scan opens files on one
     // thread and signs them on others.
     if (buf.empty()) buf.resize(size < kSignPiece ? (size_t)size : kSignPiece);
     uint64_t fed = 0;
     while (at < size && (fed < max_bytes || fed == 0)) {
         const size_t want = (size_t)std::min<uint64_t>(buf.size(), size - at);
-        const ssize_t got = pread(file->fd, buf.data(), want, (off_t)at);
+        const ssize_t got = pread(file.fd, buf.data(), want, (off_t)at);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) { // unreadable or cut short
-            file.reset();
+            io_map_close(&file);
             return kErrFileOpenRead;
         }
         MD5UpdateWide(&ctx, buf.data(), (uint64_t)got);
@@ -273,7 +275,7 @@ int md5_file_signer::feed(uint64_t max_bytes)
         MD5Final(&ctx);
         digest = md5_digest_text(ctx);
         signed_ok = true;
-        file.reset(); // the mapping and descriptor go as soon as the file is signed
+        io_map_close(&file); // the mapping and descriptor go as soon as the file is signed
     }
     return 0;
 }
@@ -281,7 +283,7 @@ int md5_file_signer::feed(uint64_t max_bytes)
 int calc_file_md5(const std::string& path, std::string& signature, size_t user_part)
 {
     md5_file_signer s;
-    if (int err = s.open(path, user_part)) return err;
+    if (int err = s.open_file(path, user_part)) return err;
     if (int err = s.feed(UINT64_MAX)) return err;
     signature = s.signature();
     return 0;

@@ -1,16 +1,15 @@
 // MD5 digest (RFC 1321) and file signatures.
 //
-// A file is opened by the mapped-file reader and signed through its descriptor
-// in 32 KiB reads, which costs less than walking the mapped pages;
+// A file is opened and mapped under the path rules (io_map) and signed through
+// its descriptor in 32 KiB reads, which costs less than walking the mapped pages;
 // md5_file_signer feeds a file a budget of bytes at a time.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-class xmap_class;
+#include "Files/io_map.h"
 
 struct MD5_CTX {
     uint32_t i[2];            // bits fed so far, mod 2^64, low word first
@@ -32,7 +31,7 @@ std::string md5_digest_text(const MD5_CTX& ctx);
 
 // A file signed in pieces, so that the caller can stop between them (a scan
 // that must keep its window answering while it reads a huge file):
-//   md5_file_signer s; if (s.open(path) == 0) while (!s.done()) s.feed(budget);
+//   md5_file_signer s; if (s.open_file(path) == 0) while (!s.done()) s.feed(budget);
 // A signer is used for one file.
 class md5_file_signer
 {
@@ -44,7 +43,7 @@ class md5_file_signer
 
     // Opens the file as calc_file_md5 does. 0, or 20006 when it cannot be
     // read.
-    int open(const std::string& path, size_t user_part = 0);
+    int open_file(const std::string& path, size_t user_part = 0);
     // Reads and feeds 32 KiB pieces (the last one shorter), at least one,
     // until max_bytes were fed or the file is done. 0, or 20006 when the file
     // cannot be read or is cut short: it then has no signature.
@@ -56,7 +55,7 @@ class md5_file_signer
     const std::string& signature() const { return digest; }
 
   private:
-    std::unique_ptr<xmap_class> file;
+    io_mapping file; // open while signing
     MD5_CTX ctx;
     uint64_t at = 0, size = 0;
     bool signed_ok = false;
@@ -66,5 +65,5 @@ class md5_file_signer
 
 // Signs a whole file. 0 on success, 20006 when the file cannot be read (the
 // signature is then left as it was, so a preset "NONE" stays). The first
-// user_part characters of path are a folder the user chose (xmap_class::retry).
+// user_part characters of path are a folder the user chose (io_map_open).
 int calc_file_md5(const std::string& path, std::string& signature, size_t user_part = 0);

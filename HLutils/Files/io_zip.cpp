@@ -60,8 +60,28 @@ std::ostream& zip_log()
     return log_sink ? *log_sink : xer;
 }
 
+// What an extraction keeps for the next one, in one record: the inflater,
+// the buffers an entry is inflated into or streamed through, and the archive
+// in memory. One per process, so the buffers are reserved once; hence one
+// extraction at a time.
+struct zip_extraction_context {
+    z_stream inflater{};           // raw inflate, reset per entry
+    bool inflater_tried = false;   // inflateInit2 was called once
+    bool inflater_ready = false;   // and succeeded
+    std::unique_ptr<char[]> whole; // kZipWholeEntry bytes, made on first use
+    std::unique_ptr<char[]> chunk; // kChunk bytes, made on first use
+    zip_memory_archive archive;
+};
+
+zip_extraction_context& extraction_context()
+{
+    static zip_extraction_context ctx;
+    return ctx;
+}
+
 // One extraction: the open archive, where it may write, and where it failed.
 struct extract_state {
+    zip_extraction_context& ctx = extraction_context();
     unzFile zip = nullptr;
     zip_confinement where; // the root, the target folder below it, the links made
     // The last failing step, named in the log lines: the module path the file
@@ -79,20 +99,23 @@ struct extract_state {
 // ---------------------------------------------------------------------------
 // [SECTION] An entry from the archive in memory
 
-// One raw inflate stream, reset per entry.
-z_stream* entry_inflater()
+// The context's inflate stream, reset for an entry; null when it cannot be
+// made (it is then never tried again).
+z_stream* entry_inflater(zip_extraction_context& ctx)
 {
-    static z_stream z;
-    static bool ready = inflateInit2(&z, -MAX_WBITS) == Z_OK;
-    return ready && inflateReset(&z) == Z_OK ? &z : nullptr;
+    if (!ctx.inflater_tried) {
+        ctx.inflater_tried = true;
+        ctx.inflater_ready = inflateInit2(&ctx.inflater, -MAX_WBITS) == Z_OK;
+    }
+    return ctx.inflater_ready && inflateReset(&ctx.inflater) == Z_OK ? &ctx.inflater : nullptr;
 }
 
 // The kept buffer an entry of up to kZipWholeEntry bytes is inflated into
 // whole; reserved at its largest, as the archive's.
-char* entry_buffer()
+char* entry_buffer(zip_extraction_context& ctx)
 {
-    static std::unique_ptr<char[]> buf(new char[kZipWholeEntry]);
-    return buf.get();
+    if (!ctx.whole) ctx.whole.reset(new char[kZipWholeEntry]);
+    return ctx.whole.get();
 }
 
 // What became of an entry taken from memory.
@@ -106,13 +129,13 @@ struct memory_entry {
 
 // Tops up inflate's input from the archive, reading on as inflate goes;
 // false when the archive cannot be read on.
-bool feed(z_stream* z, const zip_memory_span& in)
+bool feed(zip_memory_archive& m, z_stream* z, const zip_memory_span& in)
 {
     const size_t next = size_t(reinterpret_cast<const char*>(z->next_in) - in.from);
     const size_t left = in.size - next;
     if (z->avail_in >= std::min(left, kZipReadStep / 2)) return true;
     const size_t want = std::min(left, kZipReadStep);
-    if (!zip_memory_load(in.at + next, in.at + next + want)) return false;
+    if (!zip_memory_load(m, in.at + next, in.at + next + want)) return false;
     z->avail_in = static_cast<uInt>(want);
     return true;
 }
@@ -120,7 +143,7 @@ bool feed(z_stream* z, const zip_memory_span& in)
 // The entry inflated into out (or, stored, published from the archive) in
 // steps while the workers write it into a new temporary file beside p and
 // checksum it. False when the workers cannot run (nothing done).
-bool entry_with_workers(z_stream* z, const zip_memory_span& in, char* out,
+bool entry_with_workers(zip_memory_archive& m, z_stream* z, const zip_memory_span& in, char* out,
                         const unz_file_info& info, const std::string& p, memory_entry* r)
 {
     if (!zip_workers_ready()) return false;
@@ -133,12 +156,12 @@ bool entry_with_workers(z_stream* z, const zip_memory_span& in, char* out,
     if (!z) {
         for (size_t done = 0; made && done < size;) {
             const size_t upto = std::min(size, done + kZipReadStep);
-            made = zip_memory_load(in.at + done, in.at + upto);
+            made = zip_memory_load(m, in.at + done, in.at + upto);
             if (made) zip_workers_publish(done = upto);
         }
     } else {
         int res = Z_OK;
-        while (res == Z_OK && z->total_out < size && feed(z, in)) {
+        while (res == Z_OK && z->total_out < size && feed(m, z, in)) {
             // Steps shrink toward the end, so little is left to do here
             // once inflate is done.
             const size_t left = size - z->total_out;
@@ -162,24 +185,25 @@ bool entry_with_workers(z_stream* z, const zip_memory_span& in, char* out,
 memory_entry entry_from_memory(extract_state& st, const std::string& p, const unz_file_info& info)
 {
     memory_entry r;
-    const zip_memory_span in = zip_memory_entry(st.zip, info);
+    zip_memory_archive& m = st.ctx.archive;
+    const zip_memory_span in = zip_memory_entry(m, st.zip, info);
     const char* from = in.from;
     if (!from) return r;
     const size_t size = info.uncompressed_size;
     const bool deflated = info.compression_method == Z_DEFLATED;
-    z_stream* z = deflated ? entry_inflater() : nullptr;
+    z_stream* z = deflated ? entry_inflater(st.ctx) : nullptr;
     if (deflated && !z) return r;
-    char* out = deflated ? entry_buffer() : nullptr;
+    char* out = deflated ? entry_buffer(st.ctx) : nullptr;
     if (deflated) {
         z->next_in = reinterpret_cast<Bytef*>(const_cast<char*>(from));
         z->avail_in = 0;
         z->next_out = reinterpret_cast<Bytef*>(out);
     }
 
-    if (size >= kPipeFrom && entry_with_workers(z, in, out, info, p, &r)) return r;
+    if (size >= kPipeFrom && entry_with_workers(m, z, in, out, info, p, &r)) return r;
 
     // Read whole: a damaged entry reads nothing beyond its own bytes.
-    if (!zip_memory_load(in.at, in.at + in.size)) return r;
+    if (!zip_memory_load(m, in.at, in.at + in.size)) return r;
     r.tried = true;
     r.fd = zip_create_temp(p, &r.tmp, &r.create_err);
     if (r.fd < 0) return r;
@@ -200,10 +224,11 @@ memory_entry entry_from_memory(extract_state& st, const std::string& p, const un
 // ---------------------------------------------------------------------------
 // [SECTION] One regular file
 
-char* chunk_buffer()
+// The kept buffer an entry streams through.
+char* chunk_buffer(zip_extraction_context& ctx)
 {
-    static std::unique_ptr<char[]> buf(new char[kChunk]);
-    return buf.get();
+    if (!ctx.chunk) ctx.chunk.reset(new char[kChunk]);
+    return ctx.chunk.get();
 }
 
 // The open entry streamed through minizip into fd from its start, minizip
@@ -224,7 +249,7 @@ int stream_entry(extract_state& st, int fd, const unz_file_info& info)
         st.note(__LINE__);
         return err;
     }
-    char* buf = chunk_buffer();
+    char* buf = chunk_buffer(st.ctx);
     unsigned long long total = 0;
     for (;;) {
         int n = unzReadCurrentFile(st.zip, buf, (unsigned)kChunk);
@@ -493,7 +518,7 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
     if (!zip_confine(root.empty() ? folder : app_path + root, folder, &st.where)) {
         st.note(__LINE__);
         err = kErrZipUnsafeName;
-    } else if (!(st.zip = zip_memory_open(archive))) {
+    } else if (!(st.zip = zip_memory_open(st.ctx.archive, archive))) {
         zip_log() << "OK I am about to report that I could not open a zip file for extraction!\n";
         zip_log() << "That incoming file is " << archive << "\n";
         zip_log() << "In c-form, it is " << archive.c_str() << "\n";
@@ -504,7 +529,7 @@ int zip_to_file(std::string archive, std::string folder, std::string* name, int 
         err = extract_all(st, name, use_name ? entry_name::given : entry_name::stored);
         unzClose(st.zip);
     }
-    zip_memory_close();
+    zip_memory_close(st.ctx.archive);
     if (err)
         zip_log() << "Zip to file failed with error err = " << err << ". file = " << st.failed_file
                   << " line = " << st.failed_line << ". zip_file=" << archive

@@ -5,7 +5,9 @@
 // entries inflated from there; from 64 KiB an entry's file is written and
 // checksummed by two worker threads the process keeps (not in a forked
 // child) while inflate runs. Larger archives are streamed in bounded chunks.
-// One extraction at a time, on any thread: the kept buffers are shared.
+// One extraction at a time, on any thread: what an extraction keeps for the
+// next (the inflater, the entry and chunk buffers, the archive in memory) is
+// one record of the process, zip_extraction_context in io_zip.cpp.
 //
 // The extraction is five files: this one (zip_to_file's loop, an entry's
 // routes, the place of the last failure in the extraction's own record),

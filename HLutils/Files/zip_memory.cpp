@@ -18,32 +18,12 @@ namespace
 // handed to minizip from there. The buffer is kept for the next archive.
 constexpr size_t kWholeArchive = 6u << 20;
 
-// An archive of up to kWholeArchive bytes, read into a kept buffer as the
-// extraction goes: its last kTailRead bytes (the directory minizip reads
-// first) at once, the rest from the start on as it is needed. Inflate thus
-// starts on an entry while most of it is still unread, and the workers write
-// an incompressible entry while the rest of it is being read.
-struct memory_archive {
-    std::unique_ptr<char[]> data;
-    int fd = -1;     // open while the archive is extracted: it is this one
-    size_t size = 0; // the archive's size
-    size_t head = 0; // bytes [0, head) are read
-    size_t tail = 0; // bytes [tail, size) are read
-    size_t pos = 0;  // minizip's position
-};
-
-memory_archive& archive_memory()
-{
-    static memory_archive m;
-    return m;
-}
-
 // Bytes read at once from the end (minizip looks for the directory's end up
 // to 64 KiB back).
 constexpr size_t kTailRead = 128u << 10;
 
 // Reads [from, to) into the buffer; false when the file ends early or fails.
-bool read_span(memory_archive& m, size_t from, size_t to)
+bool read_span(zip_memory_archive& m, size_t from, size_t to)
 {
     while (from < to) {
         ssize_t n = pread(m.fd, m.data.get() + from, to - from, (off_t)from);
@@ -54,13 +34,12 @@ bool read_span(memory_archive& m, size_t from, size_t to)
     return true;
 }
 
-// Opens the archive for reading through archive_memory(); false when it is
+// Opens the archive for reading through m; false when it is
 // no regular file of at most kWholeArchive bytes or cannot be read (minizip
 // then opens it itself and reports what it finds).
-bool read_archive(const std::string& path)
+bool read_archive(zip_memory_archive& m, const std::string& path)
 {
-    zip_memory_close();
-    memory_archive& m = archive_memory();
+    zip_memory_close(m);
     m.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (m.fd < 0) return false;
     struct stat st;
@@ -75,23 +54,23 @@ bool read_archive(const std::string& path)
         m.pos = 0;
         ok = read_span(m, m.tail, m.size);
     }
-    if (!ok) zip_memory_close();
+    if (!ok) zip_memory_close(m);
     return ok;
 }
 
 voidpf ZCALLBACK mem_open(voidpf opaque, const void*, int mode)
 {
     if (!(mode & ZLIB_FILEFUNC_MODE_READ)) return nullptr;
-    static_cast<memory_archive*>(opaque)->pos = 0;
+    static_cast<zip_memory_archive*>(opaque)->pos = 0;
     return opaque;
 }
 
 uLong ZCALLBACK mem_read(voidpf, voidpf stream, void* buf, uLong n)
 {
-    memory_archive& m = *static_cast<memory_archive*>(stream);
+    zip_memory_archive& m = *static_cast<zip_memory_archive*>(stream);
     size_t left = m.size - m.pos;
     if (n > left) n = (uLong)left;
-    if (n == 0 || !zip_memory_load(m.pos, m.pos + n)) return 0;
+    if (n == 0 || !zip_memory_load(m, m.pos, m.pos + n)) return 0;
     std::memcpy(buf, m.data.get() + m.pos, n);
     m.pos += n;
     return n;
@@ -104,12 +83,12 @@ uLong ZCALLBACK mem_write(voidpf, voidpf, const void*, uLong)
 
 ZPOS64_T ZCALLBACK mem_tell(voidpf, voidpf stream)
 {
-    return static_cast<memory_archive*>(stream)->pos;
+    return static_cast<zip_memory_archive*>(stream)->pos;
 }
 
 long ZCALLBACK mem_seek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
 {
-    memory_archive& m = *static_cast<memory_archive*>(stream);
+    zip_memory_archive& m = *static_cast<zip_memory_archive*>(stream);
     ZPOS64_T base = origin == ZLIB_FILEFUNC_SEEK_SET   ? 0
                     : origin == ZLIB_FILEFUNC_SEEK_CUR ? m.pos
                                                        : m.size;
@@ -130,9 +109,8 @@ int ZCALLBACK mem_error(voidpf, voidpf)
 
 } // namespace
 
-bool zip_memory_load(size_t from, size_t to)
+bool zip_memory_load(zip_memory_archive& m, size_t from, size_t to)
 {
-    memory_archive& m = archive_memory();
     to = std::min(to, m.size);
     if (from >= to || to <= m.head || from >= m.tail) return true;
     // [head, tail) is read in order, a step ahead of what is asked for.
@@ -142,25 +120,24 @@ bool zip_memory_load(size_t from, size_t to)
     return true;
 }
 
-unzFile zip_memory_open(const std::string& path)
+unzFile zip_memory_open(zip_memory_archive& m, const std::string& path)
 {
-    if (!read_archive(path)) return unzOpen(path.c_str());
+    if (!read_archive(m, path)) return unzOpen(path.c_str());
     zlib_filefunc64_def funcs = {mem_open, mem_read,  mem_write, mem_tell,
-                                 mem_seek, mem_close, mem_error, &archive_memory()};
+                                 mem_seek, mem_close, mem_error, &m};
     return unzOpen2_64(path.c_str(), &funcs);
 }
 
-void zip_memory_close()
+void zip_memory_close(zip_memory_archive& m)
 {
-    memory_archive& m = archive_memory();
     if (m.fd >= 0) close(m.fd);
     m.fd = -1;
 }
 
-zip_memory_span zip_memory_entry(unzFile zip, const unz_file_info& info)
+zip_memory_span zip_memory_entry(const zip_memory_archive& m, unzFile zip,
+                                 const unz_file_info& info)
 {
     zip_memory_span none;
-    const memory_archive& m = archive_memory();
     if (m.fd < 0 || (info.flag & 1) || info.uncompressed_size > kZipWholeEntry) return none;
     if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) return none;
     if (info.compression_method == 0 && info.compressed_size != info.uncompressed_size) return none;

@@ -33,6 +33,7 @@
 #include "UTL/UTL_cmdline.h"
 #include "UTL/UTL_memory.h"
 #include "UTL/UTL_time.h"
+#include "platform/PlatformUtils.h"
 
 namespace
 {
@@ -186,4 +187,6 @@ void VOVARU_register_shell()
     VOVARU_set_shell_hooks(h);
     // The clock's press drops the widgets' focus; its pulse paints the colours.
     xtim_set_hooks({BTN_unfocus_any, [](float p) { colr.set_pulse(p); }});
+    // The path fields' folder icon opens the picker.
+    picker_register();
 }

@@ -22,7 +22,6 @@
 #include "OOPS_cpp/oglp_text.h"
 #include "OOPS_cpp/tman.h"
 #include "TEX/TEX_bind.h"
-#include "platform/PlatformUtils.h"
 
 namespace
 {
@@ -42,6 +41,8 @@ constexpr float kNeedleHalfW = 5, kNeedleHalfH = 21;
 constexpr float kFaceAtlasX = 206, kFaceAtlasY = 189, kFaceHalfW = 28, kFaceHalfH = 29;
 constexpr float kDialReach = 30, kHeadingDx = -14, kHeadingDy = -2;
 constexpr int kHeadingDigits = 3;
+
+BTN_folder_picker_fn folder_picker = nullptr; // what the icon opens
 
 [[noreturn]] void fatal(const std::string& line1, const std::string& line2, int line)
 {
@@ -118,8 +119,8 @@ int select_path(float x, float y, int file_type, std::string* path, int max_len,
     if (BTN_mouse_in(icon)) stls[kStlsTooltip] = help;
     if (!(mnw.mouse_press && BTN_mouse_in(icon))) return 0;
     char answer[kPathAnswerSize] = {};
-    if (!GetFilePathFromUser(2, "Please pick an Didozuroz to update", "Update", 1, nullptr, answer,
-                             std::min(answer_size, sizeof answer)))
+    if (!folder_picker || !folder_picker(2, "Please pick an Didozuroz to update", "Update", 1,
+                                         nullptr, answer, std::min(answer_size, sizeof answer)))
         return 0;
     *path = answer;
     return 1;
@@ -144,6 +145,11 @@ std::string BTN_path_shown(const std::string& path, int file_type)
 // ---------------------------------------------------------------------------
 // [SECTION] Path fields
 // ---------------------------------------------------------------------------
+
+void BTN_path_set_picker(BTN_folder_picker_fn fn)
+{
+    folder_picker = fn;
+}
 
 int BTN_select_path_stl(float x, float y, int open_save, int file_type, std::string* path,
                         int max_len, std::string label, float width, int take_focus)

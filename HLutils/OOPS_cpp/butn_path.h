@@ -2,13 +2,21 @@
 // dial. Immediate-mode like the other widgets; the installer uses none of
 // them.
 //
-// The icon opens the folder picker with a buffer of the picker's own size. The
-// fields edit a per-call copy of the caller's value, which the shared editor is
-// told to forget when the call ends.
+// The icon opens the folder picker with a buffer of the picker's own size,
+// through a hook the picker fills (picker_register in platform/PlatformUtils.h,
+// which the shell calls at start-up); with none the icon answers as a
+// cancelled pick. The fields edit a per-call copy of the caller's value, which
+// the shared editor is told to forget when the call ends.
 #pragma once
 
 #include <cstddef>
 #include <string>
+
+// The folder picker the icon opens, with GetFilePathFromUser's arguments and
+// answer; null: none.
+using BTN_folder_picker_fn = int (*)(int, const char* prompt, const char* action, int,
+                                     const char* start, char* out, std::size_t out_size);
+void BTN_path_set_picker(BTN_folder_picker_fn fn);
 
 // What the field of a path shows: file types 20 and 21 the whole path,
 // others its last component (the text after the last '/' that is not the

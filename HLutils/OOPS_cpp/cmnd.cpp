@@ -4,7 +4,7 @@
 #include <set>
 #include <utility>
 
-#include "Files/opensave.h"
+#include "Files/folder_list.h"
 #include "GenH/hl_types.h"
 #include "UTL/UTL_cmdline.h"
 

@@ -5,7 +5,7 @@
 // Index: [SECTION] Paths, levels and names; [SECTION] The picker.
 #include "OOPS_cpp/open_save.h"
 
-#include "Files/opensave.h"
+#include "Files/folder_list.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"

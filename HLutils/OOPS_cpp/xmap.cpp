@@ -4,7 +4,6 @@
 #include "OOPS_cpp/xmap.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,7 +13,7 @@
 #include <cstring>
 #include <utility>
 
-#include "Files/case_desens.h"
+#include "Files/io_map.h"
 #include "Files/io_utils.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_string.h"
@@ -26,23 +25,6 @@ namespace
 {
 
 constexpr const char* kXmapSource = "HLutils/OOPS_cpp/xmap";
-
-// An empty file opens with start == end; this gives start a non-null home.
-const char kEmptyData[1] = {0};
-
-void check_path_or_die(const std::string& path, size_t user_part, const std::string& full)
-{
-    for (size_t i = user_part; i < path.size(); ++i) {
-        char c = path[i];
-        if (c == '\\' || c == ':') {
-            __VOVARU_alert(0, "OOPS!", "I got a bad dirchar! I only want '/'!",
-                           "The path in question is:", path, t_exit, kXmapSource, __LINE__);
-            return;
-        }
-    }
-    if ((int)full.size() > kMaxFilePath)
-        __VOVARU_alert(0, "String too long!", full, "", "", t_exit, kXmapSource, __LINE__);
-}
 
 } // namespace
 
@@ -62,62 +44,19 @@ xmap_class::~xmap_class()
 
 void xmap_class::release()
 {
-    if (start && end > start) munmap(const_cast<char*>(start), (size_t)(end - start));
-    if (fd != 0) close(fd);
+    io_mapping m{start, end, fd};
+    io_map_close(&m);
     fd = 0;
     start = cursor = end = nullptr;
 }
 
 const char* xmap_class::retry(const std::string& path, size_t user_part)
 {
-    if (!app_path.empty() && path.find(app_path) != std::string::npos)
-        __VOVARU_alert(0, "retry: We are getting a file string that is not Didozuroz relative!",
-                       "This is illegal! All paths must be Didozuroz relative!",
-                       "The path in question is:", path, t_exit, kXmapSource, __LINE__);
-    std::string full = app_path + path;
-    check_path_or_die(path, user_part, full);
-
-    char buf[kMaxFilePath + 1];
-    std::strncpy(buf, full.c_str(), sizeof(buf) - 1);
-    buf[sizeof(buf) - 1] = 0;
-    if (g_case_sensitive) findPath(buf);
-
-    release();
-
-    // Non-blocking so a FIFO cannot hang the open; only regular files are
-    // read (a folder would map as a huge bogus size and raise an alert).
-    int f = open(buf, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (f < 0) return nullptr;
-    struct stat st;
-    if (fstat(f, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(f);
-        return nullptr;
-    }
-    fd = f;
-
-    // A regular file's size is its end: no seeks needed.
-    const off_t size = st.st_size;
-    if (size == 0) {
-        start = cursor = end = kEmptyData;
-        return start;
-    }
-    void* p = mmap(nullptr, (size_t)size, PROT_READ, MAP_PRIVATE, fd, 0);
-    const int err = errno;
-    if (p == MAP_FAILED) {
-        xer << "Mem file error.  Err=" << err << ", file=" << buf << "\n";
-        if (err == ENOMEM)
-            __VOVARU_alert(0, "mmap() out of memory", "", "", "", t_alert, kXmapSource, __LINE__);
-        start = cursor = end = nullptr;
-        return nullptr;
-    }
-    if (p == nullptr) {
-        __VOVARU_alert(0, "mmap() returned null", "", "", "", t_alert, kXmapSource, __LINE__);
-        return nullptr;
-    }
-    // Readers go front to back once: ask for aggressive read-ahead.
-    madvise(p, (size_t)size, MADV_SEQUENTIAL);
-    start = cursor = static_cast<const char*>(p);
-    end = start + size;
+    io_mapping m{start, end, fd};
+    io_map_open(&m, path, user_part);
+    start = cursor = m.start;
+    end = m.end;
+    fd = m.fd;
     return start;
 }
 

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "Files/io_map.h" // kMaxFilePath, the mapping under the path rules
+
 // Header forms of the versioned files (check_file / ouf_open "type").
 constexpr int kFileBinary = 10000; // 'i'/'a' then a 32-bit version
 constexpr int kFileText = 10001;   // "I"/"A" line, then "<version> version..."
@@ -12,9 +14,6 @@ constexpr int kFileText = 10001;   // "I"/"A" line, then "<version> version..."
 // Directions of io_file_open.
 constexpr int kXmapRead = 0;
 constexpr int kXmapWrite = 1;
-
-// Longest full path the reader and writer take (the path buffer is 500 bytes).
-constexpr int kMaxFilePath = 499;
 
 // Notice text that ouf_open leaves out of the version line.
 extern const char* const kNoNotice; // "no-copyright-string"

@@ -19,26 +19,32 @@ namespace
 
 const char kThreadModuleSource[] = "HLutils/Thread/hl_thread";
 
-std::vector<pthread_t> worker_threads;
-std::vector<pthread_t> worker_threads_join;
-std::vector<pthread_t> worker_threads_id;
-// The process that made the workers: a forked child has none of them.
-pid_t workers_pid = 0;
-UTL_message_queue* quit_exce = nullptr; // fatal records
-UTL_message_queue* warn_exce = nullptr; // warnings
-pthread_mutex_t free_calls_lock;        // guards free_calls and next_cookie
-THREAD_call* free_calls = nullptr;      // last freed first
-// Unsigned so that it wraps instead of overflowing; the cookie of a call is
-// its value after the step, and 0 is skipped (a null reply reads as none).
-unsigned int next_cookie = 0;
-constexpr unsigned int kCookieStep = 4;
 // How often an unlimited wait for a call looks at the fatal records.
 constexpr int kDoneRecheckMs = 100;
-UTL_message_queue* call_queue = nullptr;
-// Read by any thread that raises an alert; written by the main thread only.
-std::atomic<int> threads_inited{0};
-pthread_t main_thread;
-std::atomic<int> main_thread_known{0};
+constexpr unsigned int kCookieStep = 4;
+
+// The worker pool and the queues around it: what THREAD_init makes and
+// THREAD_shutdown takes down again. One per process.
+struct worker_pool {
+    std::vector<pthread_t> threads;
+    std::vector<pthread_t> joins;
+    std::vector<pthread_t> ids;
+    // The process that made the workers: a forked child has none of them.
+    pid_t pid = 0;
+    UTL_message_queue* quit_exce = nullptr; // fatal records
+    UTL_message_queue* warn_exce = nullptr; // warnings
+    UTL_message_queue* calls = nullptr;     // the calls for the workers
+    pthread_mutex_t free_calls_lock;        // guards free_calls and next_cookie
+    THREAD_call* free_calls = nullptr;      // last freed first
+    // Unsigned so that it wraps instead of overflowing; the cookie of a call
+    // is its value after the step, and 0 is skipped (a null reply reads as none).
+    unsigned int next_cookie = 0;
+    // Read by any thread that raises an alert; written by the main thread only.
+    std::atomic<int> inited{0};
+    pthread_t main_thread;
+    std::atomic<int> main_thread_known{0};
+};
+worker_pool pool;
 
 // What THREAD_create hands the new thread; lives on the creator's stack.
 struct thread_start_record {
@@ -109,10 +115,10 @@ void THREAD_send_exception(const exce_class& record)
         return;
     }
     if (record.alert_type == t_alert) {
-        UTL_message_queue_write(warn_exce, new exce_class(record));
+        UTL_message_queue_write(pool.warn_exce, new exce_class(record));
         return;
     }
-    UTL_message_queue_write(quit_exce, new exce_class(record));
+    UTL_message_queue_write(pool.quit_exce, new exce_class(record));
     if (!THREAD_is_main_thread()) UTL_thread_exit(nullptr);
 }
 
@@ -120,13 +126,13 @@ void THREAD_check_exception(int with_warnings)
 {
     if (!THREAD_is_inited()) return;
     // Fatal first: the first one ends the program.
-    while (void* p = UTL_message_queue_read(quit_exce, 0)) {
+    while (void* p = UTL_message_queue_read(pool.quit_exce, 0)) {
         exce_class* record = static_cast<exce_class*>(p);
         record->Report();
         delete record;
     }
     if (!with_warnings) return;
-    while (void* p = UTL_message_queue_read(warn_exce, 0)) {
+    while (void* p = UTL_message_queue_read(pool.warn_exce, 0)) {
         exce_class* record = static_cast<exce_class*>(p);
         record->Report();
         delete record;
@@ -135,15 +141,15 @@ void THREAD_check_exception(int with_warnings)
 
 UTL_message_queue* THREAD_fatal_queue()
 {
-    return threads_inited ? quit_exce : nullptr;
+    return pool.inited ? pool.quit_exce : nullptr;
 }
 UTL_message_queue* THREAD_warning_queue()
 {
-    return threads_inited ? warn_exce : nullptr;
+    return pool.inited ? pool.warn_exce : nullptr;
 }
 UTL_message_queue* THREAD_call_queue()
 {
-    return threads_inited ? call_queue : nullptr;
+    return pool.inited ? pool.calls : nullptr;
 }
 
 // ---------------------------------------------------------------------------
@@ -152,29 +158,29 @@ UTL_message_queue* THREAD_call_queue()
 
 void THREAD_init()
 {
-    if (threads_inited) return;
-    main_thread = UTL_get_current_thread();
-    main_thread_known = 1;
-    UTL_message_queue_create(&warn_exce);
-    UTL_message_queue_create(&quit_exce);
-    UTL_critical_section_create(&free_calls_lock);
-    UTL_message_queue_create(&call_queue);
-    free_calls = nullptr;
-    next_cookie = 0;
-    threads_inited = 1;
+    if (pool.inited) return;
+    pool.main_thread = UTL_get_current_thread();
+    pool.main_thread_known = 1;
+    UTL_message_queue_create(&pool.warn_exce);
+    UTL_message_queue_create(&pool.quit_exce);
+    UTL_critical_section_create(&pool.free_calls_lock);
+    UTL_message_queue_create(&pool.calls);
+    pool.free_calls = nullptr;
+    pool.next_cookie = 0;
+    pool.inited = 1;
 }
 
 void THREAD_make_workers()
 {
     int n = UTL_count_processors();
     xer << "CPU count        : " << n << "\n";
-    workers_pid = getpid();
+    pool.pid = getpid();
     for (int i = 0; i < n; ++i) {
         pthread_t thread, id, join;
         THREAD_create(xtaskproc, nullptr, &thread, &id, &join, 1);
-        worker_threads.push_back(thread);
-        worker_threads_join.push_back(join);
-        worker_threads_id.push_back(id);
+        pool.threads.push_back(thread);
+        pool.joins.push_back(join);
+        pool.ids.push_back(id);
     }
 }
 
@@ -227,7 +233,7 @@ void* THREAD_launch(void* start_record)
 void* xtaskproc(void* unused)
 {
     for (;;) {
-        void* msg = UTL_message_queue_read(call_queue, -1);
+        void* msg = UTL_message_queue_read(pool.calls, -1);
         if (msg == THREAD_STOP_MESSAGE) return nullptr;
         THREAD_call* call = static_cast<THREAD_call*>(msg);
         void* result = call->fn(call->arg);
@@ -241,49 +247,50 @@ void* xtaskproc(void* unused)
 
 void THREAD_shutdown()
 {
-    if (threads_inited) {
-        for (size_t i = 0; i < worker_threads.size(); ++i)
-            UTL_message_queue_write(call_queue, THREAD_STOP_MESSAGE);
-        for (size_t i = 0; i < worker_threads.size(); ++i)
-            UTL_thread_join(&worker_threads[i], &worker_threads_join[i]);
-        worker_threads.clear();
-        worker_threads_join.clear();
-        worker_threads_id.clear();
+    if (pool.inited) {
+        for (size_t i = 0; i < pool.threads.size(); ++i)
+            UTL_message_queue_write(pool.calls, THREAD_STOP_MESSAGE);
+        for (size_t i = 0; i < pool.threads.size(); ++i)
+            UTL_thread_join(&pool.threads[i], &pool.joins[i]);
+        pool.threads.clear();
+        pool.joins.clear();
+        pool.ids.clear();
 
-        UTL_critical_section_destroy(&free_calls_lock);
-        UTL_message_queue_destroy(call_queue);
-        call_queue = nullptr;
-        while (THREAD_call* c = free_calls) {
-            free_calls = c->next_free;
+        UTL_critical_section_destroy(&pool.free_calls_lock);
+        UTL_message_queue_destroy(pool.calls);
+        pool.calls = nullptr;
+        while (THREAD_call* c = pool.free_calls) {
+            pool.free_calls = c->next_free;
             UTL_message_queue_destroy(c->reply);
             UTL_critical_section_destroy(&c->call_lock);
             delete c;
         }
         // Records nobody will report any more: freed, not shown.
-        threads_inited = 0;
-        drain_and_free(warn_exce);
-        drain_and_free(quit_exce);
-        UTL_message_queue_destroy(warn_exce);
-        UTL_message_queue_destroy(quit_exce);
-        warn_exce = quit_exce = nullptr;
-        main_thread_known = 0;
+        pool.inited = 0;
+        drain_and_free(pool.warn_exce);
+        drain_and_free(pool.quit_exce);
+        UTL_message_queue_destroy(pool.warn_exce);
+        UTL_message_queue_destroy(pool.quit_exce);
+        pool.warn_exce = pool.quit_exce = nullptr;
+        pool.main_thread_known = 0;
     }
     xer << "Clean exit from threads.\n";
 }
 
 int THREAD_is_inited()
 {
-    return threads_inited;
+    return pool.inited;
 }
 
 int THREAD_is_main_thread()
 {
-    return main_thread_known && pthread_equal(UTL_get_current_thread(), main_thread) ? 1 : 0;
+    return pool.main_thread_known && pthread_equal(UTL_get_current_thread(), pool.main_thread) ? 1
+                                                                                               : 0;
 }
 
 int THREAD_worker_count()
 {
-    return workers_pid == getpid() ? int(worker_threads.size()) : 0;
+    return pool.pid == getpid() ? int(pool.threads.size()) : 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -292,13 +299,13 @@ int THREAD_worker_count()
 
 THREAD_call* THREAD_run_async(void* (*fn)(void*), void* arg)
 {
-    UTL_critical_section_lock(&free_calls_lock);
-    next_cookie += kCookieStep;
-    if (next_cookie == 0) next_cookie = kCookieStep;
-    const unsigned int cookie = next_cookie;
-    THREAD_call* call = free_calls;
-    if (call) free_calls = call->next_free;
-    UTL_critical_section_unlock(&free_calls_lock);
+    UTL_critical_section_lock(&pool.free_calls_lock);
+    pool.next_cookie += kCookieStep;
+    if (pool.next_cookie == 0) pool.next_cookie = kCookieStep;
+    const unsigned int cookie = pool.next_cookie;
+    THREAD_call* call = pool.free_calls;
+    if (call) pool.free_calls = call->next_free;
+    UTL_critical_section_unlock(&pool.free_calls_lock);
 
     if (call == nullptr) {
         call = new THREAD_call;
@@ -311,7 +318,7 @@ THREAD_call* THREAD_run_async(void* (*fn)(void*), void* arg)
     call->result = nullptr;
     call->done = 0;
     call->cookie = static_cast<int>(cookie); // wraps to negative ints: still not 0
-    UTL_message_queue_write(call_queue, call);
+    UTL_message_queue_write(pool.calls, call);
     return call;
 }
 
@@ -356,26 +363,26 @@ void* THREAD_cleanup(THREAD_call* call)
     void* result = call->result;
     UTL_critical_section_unlock(&call->call_lock);
 
-    UTL_critical_section_lock(&free_calls_lock);
-    call->next_free = free_calls;
-    free_calls = call;
-    UTL_critical_section_unlock(&free_calls_lock);
+    UTL_critical_section_lock(&pool.free_calls_lock);
+    call->next_free = pool.free_calls;
+    pool.free_calls = call;
+    UTL_critical_section_unlock(&pool.free_calls_lock);
     return result;
 }
 
 unsigned int THREAD_set_cookie_counter_hook(unsigned int value)
 {
-    UTL_critical_section_lock(&free_calls_lock);
-    const unsigned int previous = next_cookie;
-    next_cookie = value;
-    UTL_critical_section_unlock(&free_calls_lock);
+    UTL_critical_section_lock(&pool.free_calls_lock);
+    const unsigned int previous = pool.next_cookie;
+    pool.next_cookie = value;
+    UTL_critical_section_unlock(&pool.free_calls_lock);
     return previous;
 }
 
 THREAD_call* THREAD_free_calls_head()
 {
-    UTL_critical_section_lock(&free_calls_lock);
-    THREAD_call* head = free_calls;
-    UTL_critical_section_unlock(&free_calls_lock);
+    UTL_critical_section_lock(&pool.free_calls_lock);
+    THREAD_call* head = pool.free_calls;
+    UTL_critical_section_unlock(&pool.free_calls_lock);
     return head;
 }

@@ -5,6 +5,10 @@
 // The installer's callers are the directory scan (signing) and the download
 // streams (extraction). exce_log.cpp writes a record to the log without an
 // alert (exce_class::LogAndContinue).
+//
+// The pool's mutable state (the workers, the queues, the free calls and the
+// cookie counter, the main thread's identity) is one record in hl_thread.cpp,
+// one per process: THREAD_init fills it and THREAD_shutdown empties it.
 #pragma once
 
 #include <pthread.h>

@@ -10,11 +10,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "Files/folder_list.h"
 #include "Files/io_utils.h"
-#include "Files/opensave.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/butn_path.h"
 #include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
@@ -119,6 +120,11 @@ picker_watch_fn picker_set_watch_hook(picker_watch_fn fn)
     picker_watch_fn previous = watch_hook;
     watch_hook = fn;
     return previous;
+}
+
+void picker_register()
+{
+    BTN_path_set_picker(GetFilePathFromUser);
 }
 
 int GetFilePathFromUser(int, const char* prompt, const char* action, int, const char* start,

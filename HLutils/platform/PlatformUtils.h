@@ -39,6 +39,10 @@ int picker_copy_out(const std::string& text, char* out, std::size_t out_size);
 int GetFilePathFromUser(int, const char* prompt, const char* action, int, const char* start,
                         char* out, std::size_t out_size);
 
+// Hands this picker to the path fields' folder icon (OOPS_cpp/butn_path.h);
+// the shell calls it at start-up (VOVARU_register_shell).
+void picker_register();
+
 // Test hook: fn is called once per pass, after the pass's work and before its
 // frame pass, with what the picker holds. nullptr restores calling no one;
 // returns the previous hook.

@@ -172,7 +172,7 @@ TEST(Md5, SignerInPiecesMatchesMd5sum)
         const std::string path = dir / ("f" + std::to_string(c.size));
         dir.write("f" + std::to_string(c.size), pseudo_random(c.size, 7));
         md5_file_signer s;
-        ASSERT_EQ(s.open(path), 0) << c.size;
+        ASSERT_EQ(s.open_file(path), 0) << c.size;
         EXPECT_EQ(s.bytes_total(), c.size);
         uint64_t last = 0;
         int feeds = 0;
@@ -193,7 +193,7 @@ TEST(Md5, SignerOfAFileCutShortFails)
     TempDir dir;
     dir.write("f", pseudo_random(200000, 3));
     md5_file_signer s;
-    ASSERT_EQ(s.open(dir / "f"), 0);
+    ASSERT_EQ(s.open_file(dir / "f"), 0);
     ASSERT_EQ(s.feed(1), 0);
     ASSERT_EQ(::truncate((dir / "f").c_str(), 40000), 0);
     int err = 0;

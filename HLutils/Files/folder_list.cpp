@@ -1,4 +1,4 @@
-#include "Files/opensave.h"
+#include "Files/folder_list.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,5 +1,6 @@
 // Folder listing: the entries of a folder as names and kinds, sorted by name
-// without regard to letter case.
+// without regard to letter case. (The open and save picker that shows such
+// listings is OOPS_cpp/open_save.)
 #pragma once
 
 #include <string>

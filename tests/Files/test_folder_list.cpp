@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "Files/opensave.h"
+#include "Files/folder_list.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/cmnd.h"
 #include "support/alert_probe.h"
