@@ -23,13 +23,17 @@
 #include "OOPS_cpp/http.h"
 #include "Thread/hl_thread.h"
 #include "UTL/UTL_time.h"
+#include "installer/globals.h"
 #include "installer/sub_wins.h"
 #include "installer/text_scan.h"
-#include "installer/utils.h"
 
 // Source lines the alerts of this file report.
 constexpr int kLineNewFormat = 141;
 constexpr int kLineNoDirFile = 628;
+
+std::vector<file_history_struct> sim_info;
+std::set<std::string> deleted_files;
+int this_install_has_exes = 0;
 
 // ---------------------------------------------------------------------------
 // [SECTION] Rules

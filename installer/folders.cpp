@@ -14,8 +14,8 @@
 #include "GenC/hl_alert.h"
 #include "GenH/hl_types.h"
 #include "installer/directory.h"
+#include "installer/globals.h"
 #include "installer/sub_wins.h"
-#include "installer/utils.h"
 
 constexpr int kLineMakeDirError = 177;
 

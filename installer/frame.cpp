@@ -17,14 +17,17 @@
 #include "UTL/UTL_time.h"
 #include "installer/choices.h"
 #include "installer/dest_lock.h"
+#include "installer/destination.h"
 #include "installer/directory.h"
 #include "installer/folders.h"
+#include "installer/globals.h"
 #include "installer/serverlist.h"
 #include "installer/streams.h"
 #include "installer/sub_wins.h"
-#include "installer/utils.h"
 
 constexpr int kLineDirExtract = 203;
+
+std::string maker_host = kMakerWebSite; // serves "/serverlist.txt"
 
 // The text of the progress box while the list is read and the disk signed.
 static const char* const kScanTitle =

@@ -19,11 +19,12 @@
 #include "OOPS_cpp/oglp_text.h"
 #include "OOPS_cpp/tman.h"
 #include "UTL/UTL_time.h"
+#include "installer/destination.h"
 #include "installer/directory.h"
 #include "installer/frame.h"
+#include "installer/globals.h"
 #include "installer/streams.h"
 #include "installer/sub_wins.h"
-#include "installer/utils.h"
 
 main_screen_state screen;
 

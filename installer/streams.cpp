@@ -27,12 +27,14 @@
 #include "installer/directory.h"
 #include "installer/folders.h"
 #include "installer/frame.h"
+#include "installer/globals.h"
 #include "installer/serverlist.h"
 #include "installer/sub_wins.h"
-#include "installer/utils.h"
 
 constexpr int kLineExtractError = 390;
 constexpr int kLineNoRoom = 391;
+
+next_class next;
 
 double engine_seconds()
 {

@@ -26,6 +26,8 @@ constexpr int kPanelList = 16, kPanelGroup = 13, kPanelInset = 15;
 constexpr int kBarTrack = 4, kBarFill = 5;
 } // namespace
 
+engine_windows_struct engine_windows = {handle_EULA, select_alert, scan_progress, pick_folder_none};
+
 // ---------------------------------------------------------------------------
 // [SECTION] Licence
 
