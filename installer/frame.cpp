@@ -1,7 +1,7 @@
 // The installer frame: server list, directory list, the button flows and the
 // download pump, and the one order in which a frame runs them.
 //
-// Index: [SECTION] Retry pacing; Lists; Flows; Download pump; Frame.
+// Index: [SECTION] Lists; Flows; Download pump; Frame.
 #include "installer/frame.h"
 
 #include <cstdint>
@@ -21,6 +21,7 @@
 #include "installer/directory.h"
 #include "installer/folders.h"
 #include "installer/globals.h"
+#include "installer/retry.h"
 #include "installer/serverlist.h"
 #include "installer/streams.h"
 #include "installer/sub_wins.h"
@@ -37,34 +38,6 @@ static const char* const kScanTitle =
 // often it is asked for again.
 static std::uint64_t dest_busy_since_us = 0;
 constexpr std::uint64_t kLockRetryUs = 1000000;
-
-// ---------------------------------------------------------------------------
-// [SECTION] Retry pacing
-
-static std::uint64_t slot_fail_us[kNetSlots];
-static bool slot_has_failed[kNetSlots];
-
-list_fetch_struct list_fetch;
-
-int slot_may_start(int slot)
-{
-    if (!slot_has_failed[slot]) return 1;
-    return xtim_class::microsecs() - slot_fail_us[slot] >=
-           static_cast<std::uint64_t>(kRetrySeconds * 1000000);
-}
-
-void slot_failed(int slot)
-{
-    slot_has_failed[slot] = true;
-    slot_fail_us[slot] = xtim_class::microsecs();
-}
-
-void slot_failures_clear()
-{
-    for (int i = 0; i < kNetSlots; ++i)
-        slot_has_failed[i] = false;
-    list_fetch = list_fetch_struct();
-}
 
 // ---------------------------------------------------------------------------
 // [SECTION] Lists
@@ -313,9 +286,8 @@ long engine_due_us()
         const long left = static_cast<long>(after - (now - since));
         if (due < 0 || left < due) due = left;
     };
-    for (int i = 0; i < kNetSlots; ++i)
-        if (slot_has_failed[i])
-            wait(slot_fail_us[i], static_cast<std::uint64_t>(kRetrySeconds * 1000000));
+    const long slots = slot_retry_due_us(now);
+    if (slots >= 0) due = slots;
     if (dest_busy) wait(dest_busy_since_us, kLockRetryUs);
     return due;
 }

@@ -23,6 +23,7 @@
 #include "installer/directory.h"
 #include "installer/frame.h"
 #include "installer/globals.h"
+#include "installer/retry.h"
 #include "installer/streams.h"
 #include "installer/sub_wins.h"
 

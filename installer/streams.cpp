@@ -26,8 +26,8 @@
 #include "UTL/UTL_time.h"
 #include "installer/directory.h"
 #include "installer/folders.h"
-#include "installer/frame.h"
 #include "installer/globals.h"
+#include "installer/retry.h"
 #include "installer/serverlist.h"
 #include "installer/sub_wins.h"
 

@@ -22,6 +22,7 @@
 #include "installer/folders.h"
 #include "installer/frame.h"
 #include "installer/globals.h"
+#include "installer/retry.h"
 #include "installer/serverlist.h"
 #include "installer/streams.h"
 #include "installer/sub_wins.h"
