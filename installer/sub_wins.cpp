@@ -14,7 +14,7 @@
 #include "OOPS_cpp/http.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
-#include "installer/screen.h"
+#include "installer/artwork.h"
 #include "platform/PlatformUtils.h"
 
 namespace
