@@ -34,10 +34,18 @@ std::string maker_host = kMakerWebSite; // serves "/serverlist.txt"
 static const char* const kScanTitle =
     "Scanning directory text file to see if you already have Zudezud installed...";
 
-// While another installer holds the destination's lock: since when, and how
-// often it is asked for again.
-static std::uint64_t dest_busy_since_us = 0;
+// How often the destination's lock is asked for again while another
+// installer holds it.
 constexpr std::uint64_t kLockRetryUs = 1000000;
+
+namespace
+{
+// What the frame keeps besides dest_busy.
+struct frame_state {
+    std::uint64_t dest_busy_since_us = 0; // since when another installer holds the lock
+};
+frame_state fs;
+} // namespace
 
 // ---------------------------------------------------------------------------
 // [SECTION] Lists
@@ -117,7 +125,7 @@ static void wait_for_other_installer()
             << ": waiting until it is done.\n"
             << std::flush;
     dest_busy = 1;
-    dest_busy_since_us = xtim_class::microsecs();
+    fs.dest_busy_since_us = xtim_class::microsecs();
 }
 
 void scan_phase()
@@ -126,7 +134,7 @@ void scan_phase()
     if (!dir_scan_running()) {
         // Nothing is read or changed in a folder another installer works on;
         // its lock is asked for again once a second.
-        if (dest_busy && xtim_class::microsecs() - dest_busy_since_us < kLockRetryUs) return;
+        if (dest_busy && xtim_class::microsecs() - fs.dest_busy_since_us < kLockRetryUs) return;
         if (dest_lock_take(dest_dir_path) == kLockBusy) {
             wait_for_other_installer();
             return;
@@ -288,7 +296,7 @@ long engine_due_us()
     };
     const long slots = slot_retry_due_us(now);
     if (slots >= 0) due = slots;
-    if (dest_busy) wait(dest_busy_since_us, kLockRetryUs);
+    if (dest_busy) wait(fs.dest_busy_since_us, kLockRetryUs);
     return due;
 }
 
