@@ -15,7 +15,6 @@
 #include "GenH/hl_types.h"
 #include "installer/directory.h"
 #include "installer/globals.h"
-#include "installer/sub_wins.h"
 
 constexpr int kLineMakeDirError = 177;
 

@@ -16,8 +16,6 @@
 
 #include <string>
 
-#include "GenH/hl_app.h"
-
 // The maker's server that serves "/serverlist.txt" (no '/' at the end).
 extern std::string maker_host;
 

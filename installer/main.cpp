@@ -15,7 +15,6 @@
 #include "installer/app_hooks.h"
 #include "installer/destination.h"
 #include "installer/directory.h"
-#include "installer/frame.h"
 #include "installer/globals.h"
 #include "installer/streams.h"
 #include "installer/sub_wins.h"

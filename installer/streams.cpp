@@ -29,7 +29,6 @@
 #include "installer/globals.h"
 #include "installer/retry.h"
 #include "installer/serverlist.h"
-#include "installer/sub_wins.h"
 
 constexpr int kLineExtractError = 390;
 constexpr int kLineNoRoom = 391;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "GenH/hl_app.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
 #include "installer/app_hooks.h"
