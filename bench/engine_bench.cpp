@@ -35,9 +35,10 @@
 #include "Thread/hl_thread.h"
 #include "UTL/UTL_time.h"
 #include "installer/frame.h"
+#include "installer/globals.h"
 #include "installer/streams.h"
 #include "installer/sub_wins.h"
-#include "installer/utils.h"
+#include "installer/temp_folder.h"
 
 // zip_to_file is wrapped at link time (bench/CMakeLists.txt) to time it.
 #define ZIP_TO_FILE                                                                                \

@@ -13,15 +13,19 @@
 
 namespace
 {
-int lock_fd = -1;
-std::string held_dest;
-// The last reason no lock could be had, logged once.
-std::string logged_trouble;
+// The lock this installer holds, and what it has logged.
+struct dest_lock_state {
+    int fd = -1;      // the destination's descriptor, -1 when no lock is held
+    std::string dest; // the destination as last asked for
+    // The last reason no lock could be had, logged once.
+    std::string logged_trouble;
+};
+dest_lock_state dest_lock;
 
 void log_trouble(const std::string& what)
 {
-    if (what == logged_trouble) return;
-    logged_trouble = what;
+    if (what == dest_lock.logged_trouble) return;
+    dest_lock.logged_trouble = what;
     xer << what << "\n" << std::flush;
 }
 
@@ -50,9 +54,9 @@ int dest_lock_take(const std::string& dest)
         return kLockNone;
     }
     // Ours already: a second flock on another open of it would wait for us.
-    if (lock_fd >= 0 && same_folder(fd, lock_fd)) {
+    if (dest_lock.fd >= 0 && same_folder(fd, dest_lock.fd)) {
         close(fd);
-        held_dest = dest;
+        dest_lock.dest = dest;
         return kLockHeld;
     }
     dest_lock_release();
@@ -64,21 +68,21 @@ int dest_lock_take(const std::string& dest)
                     "): two installers could work on one destination.");
         return kLockNone;
     }
-    lock_fd = fd;
-    held_dest = dest;
-    logged_trouble.clear();
+    dest_lock.fd = fd;
+    dest_lock.dest = dest;
+    dest_lock.logged_trouble.clear();
     return kLockHeld;
 }
 
 void dest_lock_release()
 {
-    if (lock_fd < 0) return;
-    close(lock_fd);
-    lock_fd = -1;
-    held_dest.clear();
+    if (dest_lock.fd < 0) return;
+    close(dest_lock.fd);
+    dest_lock.fd = -1;
+    dest_lock.dest.clear();
 }
 
 const std::string& dest_lock_held()
 {
-    return held_dest;
+    return dest_lock.dest;
 }

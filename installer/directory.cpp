@@ -23,13 +23,17 @@
 #include "OOPS_cpp/http.h"
 #include "Thread/hl_thread.h"
 #include "UTL/UTL_time.h"
+#include "installer/globals.h"
 #include "installer/sub_wins.h"
 #include "installer/text_scan.h"
-#include "installer/utils.h"
 
 // Source lines the alerts of this file report.
 constexpr int kLineNewFormat = 141;
 constexpr int kLineNoDirFile = 628;
+
+std::vector<file_history_struct> sim_info;
+std::set<std::string> deleted_files;
+int this_install_has_exes = 0;
 
 // ---------------------------------------------------------------------------
 // [SECTION] Rules
@@ -328,19 +332,26 @@ struct dir_scan_struct {
     int refuse_at = -1; // the file whose path is too long
     int announced = -1; // the last file the progress box was told of
 };
-dir_scan_struct scan;
+
+// What the directory module keeps between calls: the scan in progress, and
+// what outlives each scan.
+struct directory_state {
+    dir_scan_struct scan;
+    // A fatal alert while a scan is ended runs the exit clean-up, which
+    // ends it again: the outer wait goes on alone.
+    bool stopping = false;
+    int scan_counter = 0; // runs on over every scan of the run
+};
+directory_state ds;
 
 // Ends the scan in progress, its tasks first.
 void scan_reset(bool drop)
 {
-    // A fatal alert while waiting runs the exit clean-up, which cancels the
-    // scan again: the outer wait goes on alone.
-    static bool stopping = false;
-    if (stopping) return;
-    stopping = true;
-    if (scan.pool) scan.pool->stop(drop);
-    scan = dir_scan_struct();
-    stopping = false;
+    if (ds.stopping) return;
+    ds.stopping = true;
+    if (ds.scan.pool) ds.scan.pool->stop(drop);
+    ds.scan = dir_scan_struct();
+    ds.stopping = false;
 }
 
 // Refuses the list: nothing of it may be used.
@@ -361,7 +372,7 @@ bool too_long(const std::string& local)
 
 int refuse_too_long(const std::string& local)
 {
-    xer << "Directory list " << scan.list_path << ": the path '" << local
+    xer << "Directory list " << ds.scan.list_path << ": the path '" << local
         << "' is too long for this destination.\n";
     scan_reset(true);
     return refuse_list();
@@ -382,38 +393,39 @@ void file_signed(int i, file_version_struct& v)
 // A step on the main thread alone, until the clock passes `end`.
 int scan_step_here(std::uint64_t end)
 {
-    while (scan.file < scan.n) {
-        const int i = scan.file;
+    while (ds.scan.file < ds.scan.n) {
+        const int i = ds.scan.file;
         file_version_struct& v = sim_info[i].versions.back();
         const std::string local = local_path_of(v.path);
-        if (!scan.file_open) {
+        if (!ds.scan.file_open) {
             if (too_long(local)) return refuse_too_long(local);
-            if (i % scan.step == 0) engine_windows.progress(0, i, scan.n, 1, scan.title, local);
-            sweep_folder_of(local, scan.swept);
+            if (i % ds.scan.step == 0)
+                engine_windows.progress(0, i, ds.scan.n, 1, ds.scan.title, local);
+            sweep_folder_of(local, ds.scan.swept);
             v.sig_have = kSigNone;
-            scan.signer.reset(new md5_file_signer);
+            ds.scan.signer.reset(new md5_file_signer);
             // The destination is the user's choice and may hold any
             // character; the release's part was checked when the list was read.
-            scan.file_open = scan.signer->open_file(local, dest_dir_path.size()) == 0;
+            ds.scan.file_open = ds.scan.signer->open_file(local, dest_dir_path.size()) == 0;
         }
         // A huge file is signed in pieces, with a look at the clock between
         // them, so the window keeps answering.
-        while (scan.file_open && !scan.signer->done()) {
-            if (scan.signer->feed(kScanPieceBytes) != 0) scan.file_open = false; // unreadable
-            if (scan.file_open && !scan.signer->done() && xtim_class::microsecs() >= end) {
-                const md5_file_signer& s = *scan.signer;
+        while (ds.scan.file_open && !ds.scan.signer->done()) {
+            if (ds.scan.signer->feed(kScanPieceBytes) != 0) ds.scan.file_open = false; // unreadable
+            if (ds.scan.file_open && !ds.scan.signer->done() && xtim_class::microsecs() >= end) {
+                const md5_file_signer& s = *ds.scan.signer;
                 const float part =
                     static_cast<float>(s.bytes_done()) / static_cast<float>(s.bytes_total());
-                engine_windows.progress(0, i + part, scan.n, 1, scan.title, local);
+                engine_windows.progress(0, i + part, ds.scan.n, 1, ds.scan.title, local);
                 return kDirScan;
             }
         }
-        if (scan.file_open) v.sig_have = scan.signer->signature(); // unreadable: keeps "NONE"
-        scan.file_open = false;
-        scan.signer.reset();
+        if (ds.scan.file_open) v.sig_have = ds.scan.signer->signature(); // unreadable: keeps "NONE"
+        ds.scan.file_open = false;
+        ds.scan.signer.reset();
         file_signed(i, v);
-        ++scan.file;
-        if (scan.file < scan.n && xtim_class::microsecs() >= end) return kDirScan;
+        ++ds.scan.file;
+        if (ds.scan.file < ds.scan.n && xtim_class::microsecs() >= end) return kDirScan;
     }
     scan_reset(false);
     return kDirReady;
@@ -426,23 +438,24 @@ int scan_step_here(std::uint64_t end)
 void open_ahead(scan_pool& p)
 {
     bool published = false;
-    while (scan.opened < scan.n && scan.opened - scan.file < kScanWindow && scan.refuse_at < 0) {
-        const int i = scan.opened;
+    while (ds.scan.opened < ds.scan.n && ds.scan.opened - ds.scan.file < kScanWindow &&
+           ds.scan.refuse_at < 0) {
+        const int i = ds.scan.opened;
         file_version_struct& v = sim_info[i].versions.back();
         auto f = std::make_unique<scan_file>();
         f->local = local_path_of(v.path);
         if (too_long(f->local)) {
-            scan.refuse_at = i;
+            ds.scan.refuse_at = i;
             break;
         }
-        sweep_folder_of(f->local, scan.swept);
+        sweep_folder_of(f->local, ds.scan.swept);
         v.sig_have = kSigNone;
         f->opened = f->signer.open_file(f->local, dest_dir_path.size()) == 0;
         f->done = !f->opened || f->signer.done();
         std::lock_guard<std::mutex> hold(p.lock);
         p.ring[i % kScanWindow] = std::move(f);
-        p.opened = ++scan.opened;
-        if (scan.opened == scan.n) p.last = true; // the tasks may end once idle
+        p.opened = ++ds.scan.opened;
+        if (ds.scan.opened == ds.scan.n) p.last = true; // the tasks may end once idle
         published = true;
     }
     if (published) p.work.notify_all();
@@ -451,21 +464,21 @@ void open_ahead(scan_pool& p)
 // A step that leaves the signing to the workers, until the clock passes `end`.
 int scan_step_on_workers(std::uint64_t end)
 {
-    scan_pool& p = *scan.pool;
+    scan_pool& p = *ds.scan.pool;
     for (;;) {
         open_ahead(p);
-        if (scan.file == scan.refuse_at) {
-            file_version_struct& v = sim_info[scan.file].versions.back();
+        if (ds.scan.file == ds.scan.refuse_at) {
+            file_version_struct& v = sim_info[ds.scan.file].versions.back();
             return refuse_too_long(local_path_of(v.path));
         }
         // The box hears of a file when it becomes the first unsigned one.
         std::unique_lock<std::mutex> hold(p.lock);
-        scan_file& head = *p.ring[scan.file % kScanWindow];
-        if (scan.announced != scan.file) {
-            scan.announced = scan.file;
-            if (scan.file % scan.step == 0) {
+        scan_file& head = *p.ring[ds.scan.file % kScanWindow];
+        if (ds.scan.announced != ds.scan.file) {
+            ds.scan.announced = ds.scan.file;
+            if (ds.scan.file % ds.scan.step == 0) {
                 hold.unlock();
-                engine_windows.progress(0, scan.file, scan.n, 1, scan.title, head.local);
+                engine_windows.progress(0, ds.scan.file, ds.scan.n, 1, ds.scan.title, head.local);
                 hold.lock();
             }
         }
@@ -482,7 +495,8 @@ int scan_step_on_workers(std::uint64_t end)
                 // shown as a whole one.
                 if (bytes > 0 && bytes < total) {
                     const float part = static_cast<float>(bytes) / static_cast<float>(total);
-                    engine_windows.progress(0, scan.file + part, scan.n, 1, scan.title, head.local);
+                    engine_windows.progress(0, ds.scan.file + part, ds.scan.n, 1, ds.scan.title,
+                                            head.local);
                 }
                 return kDirScan;
             }
@@ -490,16 +504,16 @@ int scan_step_on_workers(std::uint64_t end)
             p.finished.wait_for(hold, std::chrono::microseconds(wait));
         }
         // A file nobody claimed yet (unreadable, empty) is not left to a task.
-        if (p.claimed <= scan.file) p.claimed = scan.file + 1;
-        std::unique_ptr<scan_file> f = std::move(p.ring[scan.file % kScanWindow]);
+        if (p.claimed <= ds.scan.file) p.claimed = ds.scan.file + 1;
+        std::unique_ptr<scan_file> f = std::move(p.ring[ds.scan.file % kScanWindow]);
         hold.unlock();
 
-        const int i = scan.file;
+        const int i = ds.scan.file;
         file_version_struct& v = sim_info[i].versions.back();
         if (f->opened && !f->failed) v.sig_have = f->signer.signature(); // else "NONE"
         file_signed(i, v);
-        ++scan.file;
-        if (scan.file == scan.n) {
+        ++ds.scan.file;
+        if (ds.scan.file == ds.scan.n) {
             scan_reset(false);
             return kDirReady;
         }
@@ -511,8 +525,6 @@ int scan_step_on_workers(std::uint64_t end)
 
 int dir_scan_begin(const std::string& path, std::string title)
 {
-    static int scan_counter = 0; // runs on over every scan of the run
-
     dir_scan_cancel();
     deleted_files.clear();
     stg.total_down_kb = 0;
@@ -536,9 +548,9 @@ int dir_scan_begin(const std::string& path, std::string title)
     float file_bytes = static_cast<float>(map.end - map.start);
     dir_parse_result res =
         parse_directory_body(body, map.end, sim_info, [&](long done, const std::string& text) {
-            if (scan_counter % 500 == 0)
+            if (ds.scan_counter % 500 == 0)
                 engine_windows.progress(0, header_bytes + done, file_bytes, 0, title, text);
-            ++scan_counter;
+            ++ds.scan_counter;
         });
     // The list comes from the network: a bad record refuses the list, it
     // never ends the program.
@@ -553,24 +565,24 @@ int dir_scan_begin(const std::string& path, std::string title)
         return refuse_list();
     }
 
-    scan.running = true;
-    scan.list_path = path;
-    scan.title = title;
-    scan.n = static_cast<int>(sim_info.size());
-    scan.step = scan.n / 200;
-    if (scan.step == 0) scan.step = 1;
-    const int tasks = std::min(scan_task_count(), scan.n);
+    ds.scan.running = true;
+    ds.scan.list_path = path;
+    ds.scan.title = title;
+    ds.scan.n = static_cast<int>(sim_info.size());
+    ds.scan.step = ds.scan.n / 200;
+    if (ds.scan.step == 0) ds.scan.step = 1;
+    const int tasks = std::min(scan_task_count(), ds.scan.n);
     if (tasks > 0) {
-        scan.pool = std::make_unique<scan_pool>();
+        ds.scan.pool = std::make_unique<scan_pool>();
         for (int t = 0; t < tasks; ++t)
-            scan.pool->calls.push_back(THREAD_run_async(sign_task, scan.pool.get()));
+            ds.scan.pool->calls.push_back(THREAD_run_async(sign_task, ds.scan.pool.get()));
     }
     return kDirScan;
 }
 
 int dir_scan_step(double seconds)
 {
-    if (!scan.running) return kDirReady;
+    if (!ds.scan.running) return kDirReady;
     const std::uint64_t end =
         seconds < 0 ? UINT64_MAX
                     : xtim_class::microsecs() + static_cast<std::uint64_t>(seconds * 1e6);
@@ -578,7 +590,7 @@ int dir_scan_step(double seconds)
     // step. Between steps the user may change folders (the picker makes
     // them), so no listing is kept longer.
     folder_memo listings;
-    return scan.pool ? scan_step_on_workers(end) : scan_step_here(end);
+    return ds.scan.pool ? scan_step_on_workers(end) : scan_step_here(end);
 }
 
 void dir_scan_cancel()
@@ -588,7 +600,7 @@ void dir_scan_cancel()
 
 bool dir_scan_running()
 {
-    return scan.running;
+    return ds.scan.running;
 }
 
 int read_directory(const std::string& path, std::string title)

@@ -14,8 +14,7 @@
 #include "GenC/hl_alert.h"
 #include "GenH/hl_types.h"
 #include "installer/directory.h"
-#include "installer/sub_wins.h"
-#include "installer/utils.h"
+#include "installer/globals.h"
 
 constexpr int kLineMakeDirError = 177;
 

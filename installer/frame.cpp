@@ -1,7 +1,7 @@
 // The installer frame: server list, directory list, the button flows and the
 // download pump, and the one order in which a frame runs them.
 //
-// Index: [SECTION] Retry pacing; Lists; Flows; Download pump; Frame.
+// Index: [SECTION] Lists; Flows; Download pump; Frame.
 #include "installer/frame.h"
 
 #include <cstdint>
@@ -17,51 +17,35 @@
 #include "UTL/UTL_time.h"
 #include "installer/choices.h"
 #include "installer/dest_lock.h"
+#include "installer/destination.h"
 #include "installer/directory.h"
 #include "installer/folders.h"
+#include "installer/globals.h"
+#include "installer/retry.h"
 #include "installer/serverlist.h"
 #include "installer/streams.h"
 #include "installer/sub_wins.h"
-#include "installer/utils.h"
 
 constexpr int kLineDirExtract = 203;
+
+std::string maker_host = kMakerWebSite; // serves "/serverlist.txt"
 
 // The text of the progress box while the list is read and the disk signed.
 static const char* const kScanTitle =
     "Scanning directory text file to see if you already have Zudezud installed...";
 
-// While another installer holds the destination's lock: since when, and how
-// often it is asked for again.
-static std::uint64_t dest_busy_since_us = 0;
+// How often the destination's lock is asked for again while another
+// installer holds it.
 constexpr std::uint64_t kLockRetryUs = 1000000;
 
-// ---------------------------------------------------------------------------
-// [SECTION] Retry pacing
-
-static std::uint64_t slot_fail_us[kNetSlots];
-static bool slot_has_failed[kNetSlots];
-
-list_fetch_struct list_fetch;
-
-int slot_may_start(int slot)
+namespace
 {
-    if (!slot_has_failed[slot]) return 1;
-    return xtim_class::microsecs() - slot_fail_us[slot] >=
-           static_cast<std::uint64_t>(kRetrySeconds * 1000000);
-}
-
-void slot_failed(int slot)
-{
-    slot_has_failed[slot] = true;
-    slot_fail_us[slot] = xtim_class::microsecs();
-}
-
-void slot_failures_clear()
-{
-    for (int i = 0; i < kNetSlots; ++i)
-        slot_has_failed[i] = false;
-    list_fetch = list_fetch_struct();
-}
+// What the frame keeps besides dest_busy.
+struct frame_state {
+    std::uint64_t dest_busy_since_us = 0; // since when another installer holds the lock
+};
+frame_state fs;
+} // namespace
 
 // ---------------------------------------------------------------------------
 // [SECTION] Lists
@@ -141,7 +125,7 @@ static void wait_for_other_installer()
             << ": waiting until it is done.\n"
             << std::flush;
     dest_busy = 1;
-    dest_busy_since_us = xtim_class::microsecs();
+    fs.dest_busy_since_us = xtim_class::microsecs();
 }
 
 void scan_phase()
@@ -150,7 +134,7 @@ void scan_phase()
     if (!dir_scan_running()) {
         // Nothing is read or changed in a folder another installer works on;
         // its lock is asked for again once a second.
-        if (dest_busy && xtim_class::microsecs() - dest_busy_since_us < kLockRetryUs) return;
+        if (dest_busy && xtim_class::microsecs() - fs.dest_busy_since_us < kLockRetryUs) return;
         if (dest_lock_take(dest_dir_path) == kLockBusy) {
             wait_for_other_installer();
             return;
@@ -310,10 +294,9 @@ long engine_due_us()
         const long left = static_cast<long>(after - (now - since));
         if (due < 0 || left < due) due = left;
     };
-    for (int i = 0; i < kNetSlots; ++i)
-        if (slot_has_failed[i])
-            wait(slot_fail_us[i], static_cast<std::uint64_t>(kRetrySeconds * 1000000));
-    if (dest_busy) wait(dest_busy_since_us, kLockRetryUs);
+    const long slots = slot_retry_due_us(now);
+    if (slots >= 0) due = slots;
+    if (dest_busy) wait(fs.dest_busy_since_us, kLockRetryUs);
     return due;
 }
 

@@ -16,8 +16,6 @@
 
 #include <string>
 
-#include "GenH/hl_app.h"
-
 // The maker's server that serves "/serverlist.txt" (no '/' at the end).
 extern std::string maker_host;
 
@@ -77,22 +75,3 @@ void engine_frame();
 
 // APP_update, the frame hook the shell calls (GenH/hl_app.h), is run_frame
 // with the main screen (screen.cpp).
-
-// Retry pacing: a slot whose request failed starts no new request until a
-// second has passed, so a dead server is neither hammered nor fills the log.
-constexpr double kRetrySeconds = 1.0;
-// 1 when slot may start a request now.
-int slot_may_start(int slot);
-// Records a failure of slot at the current time.
-void slot_failed(int slot);
-// Forgets every recorded failure.
-void slot_failures_clear();
-
-// What the list phases keep for the status message. An archive that does
-// not unpack is alerted once for each error; its retries stay quiet and the
-// status message tells it until the archive unpacks.
-struct list_fetch_struct {
-    int unpack_error = 0;      // the last unpacking error; 0 when none since a success
-    std::string unpack_server; // the server the archive came from
-};
-extern list_fetch_struct list_fetch;

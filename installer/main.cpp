@@ -12,11 +12,13 @@
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/pref.h"
 #include "UTL/UTL_cmdline.h"
+#include "installer/app_hooks.h"
+#include "installer/destination.h"
 #include "installer/directory.h"
-#include "installer/frame.h"
+#include "installer/globals.h"
 #include "installer/streams.h"
 #include "installer/sub_wins.h"
-#include "installer/utils.h"
+#include "installer/temp_folder.h"
 
 // ---------------------------------------------------------------------------
 // [SECTION] Shell

@@ -2,7 +2,7 @@
 // interleaved with the state machine: APP_update gives its drawing steps and
 // buttons to run_frame (frame.cpp), which keeps the order of a frame.
 //
-// Index: [SECTION] Installer image; Texts; Drawing steps; APP_update.
+// Index: [SECTION] Sizes and descriptions; Texts; Drawing steps; APP_update.
 #include "installer/screen.h"
 
 #include <cmath>
@@ -19,20 +19,20 @@
 #include "OOPS_cpp/oglp_text.h"
 #include "OOPS_cpp/tman.h"
 #include "UTL/UTL_time.h"
+#include "installer/artwork.h"
+#include "installer/destination.h"
 #include "installer/directory.h"
 #include "installer/frame.h"
+#include "installer/globals.h"
+#include "installer/retry.h"
 #include "installer/streams.h"
 #include "installer/sub_wins.h"
-#include "installer/utils.h"
 
 main_screen_state screen;
 
 namespace
 {
 
-constexpr float kImageTexels = 1024; // the installer image is addressed in pixels / 1024
-constexpr int kBlendAlpha = 5, kBlendOpaque = 4;
-constexpr int kColBackImage = 49;
 constexpr int kTextWrap = 700;
 constexpr int kGlobeStill = 21, kGlobeFirst = 8, kGlobeLast = 23;
 constexpr int kFlagTenth = 6; // real_flags index of the 0.1 s step
@@ -47,34 +47,7 @@ std::string whole(long long v)
 } // namespace
 
 // ---------------------------------------------------------------------------
-// [SECTION] Installer image
-
-int interface_rect(float x, float y, float ax, float ay, float w, float h, int hover, int tint)
-{
-    x = std::trunc(x);
-    y = std::trunc(y);
-    if (tint == kRectGreen)
-        colr.assign(kColrInstlTint, 0.8f, 1, 0.8f);
-    else if (tint == kRectRed)
-        colr.assign(kColrInstlTint, 1, 0.8f, 0.8f);
-    else
-        colr.assign(kColrInstlTint, 1, 1, 1);
-    const bool in =
-        x <= mnw.mouse_x && mnw.mouse_x <= x + w && y <= mnw.mouse_y && mnw.mouse_y <= y + h;
-    // The pointed-at copy lies one artwork below the normal one, the pressed one two.
-    if (hover && in) ay -= (mnw.mouse_held ? 2 : 1) * (h + 1);
-    const float s0 = ax / kImageTexels, s1 = (ax + w) / kImageTexels;
-    const float t0 = ay / kImageTexels, t1 = (ay + h) / kImageTexels;
-    OGL_2dquad(kTexInstaller, kColrInstlTint, 1, x, y, s0, t0, x, y + h, s0, t1, x + w, y + h, s1,
-               t1, x + w, y, s1, t0, 1, kBlendAlpha);
-    return mnw.mouse_press && in ? 1 : 0;
-}
-
-void interface_icon(float x, float y, int n)
-{
-    interface_rect(x, y, static_cast<float>((n % 8) * 64), static_cast<float>((n / 8) * 64 + 66),
-                   64, 64, 0, kRectUntinted);
-}
+// [SECTION] Sizes and descriptions
 
 void set_size_str(float kb, std::string* out)
 {
@@ -359,13 +332,6 @@ bar_fill progress_fill(float fraction)
 
 // ---------------------------------------------------------------------------
 // [SECTION] Drawing steps
-
-void draw_background()
-{
-    // The picture is opaque and covers the window: nothing to blend with.
-    OGL_2dquad(kTexInsBack1, kColBackImage, 1, 0, 0, 0, 0, 0, 768, 0, 0.75f, 1024, 768, 1, 0.75f,
-               1024, 0, 1, 0, 1, kBlendOpaque);
-}
 
 namespace
 {

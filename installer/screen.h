@@ -27,20 +27,6 @@ enum {
 // Where the maker's store opens (go_to_URL does nothing on this platform).
 constexpr const char* kMakerStorePage = "http://store.zudezud.example/";
 
-// Tints of the installer image's pieces.
-enum {
-    kRectUntinted = 0,
-    kRectGreen = 1, // a button that works
-    kRectRed = 2,   // a button that does not work yet
-};
-// Draws the w x h piece of the installer image at (ax, ay) at (x, y); hover
-// shows the pointed-at or pressed copy under the pointer. 1 when this
-// frame's press lies in the rectangle.
-int interface_rect(float x, float y, float ax, float ay, float w, float h, int hover, int tint);
-// Icon n of the installer image's 64 x 64 grid at (x, y).
-void interface_icon(float x, float y, int n);
-// The background image over the 1024 x 768 interface area.
-void draw_background();
 // kilobytes as "1.5 Meg" or "2.3 Gig" (decimal units).
 void set_size_str(float kb, std::string* out);
 

@@ -7,8 +7,8 @@
 
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
+#include "installer/globals.h"
 #include "installer/text_scan.h"
-#include "installer/utils.h"
 
 int parse_server_list(const char* body, const char* end)
 {

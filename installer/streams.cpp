@@ -26,13 +26,57 @@
 #include "UTL/UTL_time.h"
 #include "installer/directory.h"
 #include "installer/folders.h"
-#include "installer/frame.h"
+#include "installer/globals.h"
+#include "installer/retry.h"
 #include "installer/serverlist.h"
-#include "installer/sub_wins.h"
-#include "installer/utils.h"
 
 constexpr int kLineExtractError = 390;
 constexpr int kLineNoRoom = 391;
+
+next_class next;
+
+namespace
+{
+// The room in the temporary folder (section Room in the temporary folder).
+struct room_state {
+    bool looked = false;                // the first pass has looked at the disk
+    bool same_disk = false;             // the destination is on the folder's disk
+    bool stopped = false;               // the installation stopped for want of room
+    long long announced[kStreams] = {}; // length announced for the stream's entry
+};
+
+// One archive handed over to a worker (section Unpacking on a worker).
+struct unpack_job {
+    int stream = 0, file = 0;
+    int name = 0;             // which of the stream's names it was downloaded to
+    std::string from;         // that name
+    long long disk_bytes = 0; // what it takes in the temporary folder
+    std::string archive, destination, folder, root;
+    int result = 0, deleted = 0; // zip_to_file's and delete_file's codes
+    std::string log;             // zip_to_file's own lines
+};
+
+struct unpacking_state {
+    // Shared with the worker, under lock.
+    std::mutex lock;
+    std::deque<unpack_job> todo, done;
+    bool draining = false; // a worker call takes the jobs, or one has failed
+    // This thread's.
+    THREAD_call* call = nullptr;
+    int held[kStreams] = {};   // names handed over: bit k for name k
+    int target[kStreams] = {}; // the running download's name + 1 (0: none)
+    int jobs = 0;              // handed over, not yet finished
+    float kb = 0;              // down_kb of those
+    long long disk_bytes = 0;  // what those take in the temporary folder
+};
+
+// What the download streams keep besides the stream table `next`.
+struct streams_state {
+    room_state room;
+    unpacking_state unpacking;
+};
+streams_state ss;
+} // namespace
 
 double engine_seconds()
 {
@@ -313,14 +357,6 @@ int grab_files()
 
 namespace
 {
-struct room_state {
-    bool looked = false;                // the first pass has looked at the disk
-    bool same_disk = false;             // the destination is on the folder's disk
-    bool stopped = false;               // the installation stopped for want of room
-    long long announced[kStreams] = {}; // length announced for the stream's entry
-};
-room_state room;
-
 struct disk_room {
     bool known = false;
     long long block = 1, free = 0; // bytes
@@ -347,19 +383,19 @@ long long whole_blocks(long long bytes, long long block)
 long long room_needed(const file_version_struct& v, long long length, long long block)
 {
     const long long archive = std::max(static_cast<long long>(v.down_kb) * 1024, length);
-    const long long extraction = room.same_disk ? static_cast<long long>(v.disk_kb) * 1024 : 0;
+    const long long extraction = ss.room.same_disk ? static_cast<long long>(v.disk_kb) * 1024 : 0;
     return whole_blocks(archive, block) + whole_blocks(extraction, block);
 }
 
 void stop_for_room(long long need, long long room_there)
 {
-    room.stopped = true;
+    ss.room.stopped = true;
     stg.extract_error = 1; // ends the installation as a failed one
     __VOVARU_alert(kWinMain,
                    "The installer cannot download a file: the temporary folder has too little "
                    "free room.",
                    "Room needed: " + std::to_string((need + 1023) / 1024) + " KB for one archive" +
-                       (room.same_disk ? " and its extraction" : ""),
+                       (ss.room.same_disk ? " and its extraction" : ""),
                    "Free room there: " + std::to_string(room_there / 1024) + " KB",
                    "Temporary Folder: " + temp_path, t_alert, "streams", kLineNoRoom);
 }
@@ -367,16 +403,16 @@ void stop_for_room(long long need, long long room_there)
 
 static void room_reset()
 {
-    room = room_state();
+    ss.room = room_state();
 }
 
 static void room_first_look()
 {
-    if (room.looked) return;
-    room.looked = true;
+    if (ss.room.looked) return;
+    ss.room.looked = true;
     struct stat t, d;
-    room.same_disk = stat(temp_path.c_str(), &t) == 0 && stat(dest_dir_path.c_str(), &d) == 0 &&
-                     t.st_dev == d.st_dev;
+    ss.room.same_disk = stat(temp_path.c_str(), &t) == 0 && stat(dest_dir_path.c_str(), &d) == 0 &&
+                        t.st_dev == d.st_dev;
     const disk_room r = temp_disk_room();
     if (!r.known) return;
     long long largest = 0;
@@ -391,12 +427,12 @@ static void room_first_look()
 
 static bool room_stopped()
 {
-    return room.stopped;
+    return ss.room.stopped;
 }
 
 static void room_note_length(int i, long long length)
 {
-    if (length >= 0) room.announced[i] = length;
+    if (length >= 0) ss.room.announced[i] = length;
 }
 
 // 1: stream i may start its download of v now; 0: it waits.
@@ -404,7 +440,7 @@ static int room_to_start(int i, const file_version_struct& v)
 {
     const disk_room r = temp_disk_room();
     if (!r.known) return 1;
-    const long long need = room_needed(v, room.announced[i], r.block);
+    const long long need = room_needed(v, ss.room.announced[i], r.block);
     long long coming = 0, partial = 0; // of the other streams' running downloads
     for (int j = 0; j < kStreams; ++j) {
         const down_class* d = http.slot[kNetSlotFirstStream + j];
@@ -494,32 +530,6 @@ int archive_name_for(int held, float waiting_kb, float kb)
 
 namespace
 {
-// One archive handed over.
-struct unpack_job {
-    int stream = 0, file = 0;
-    int name = 0;             // which of the stream's names it was downloaded to
-    std::string from;         // that name
-    long long disk_bytes = 0; // what it takes in the temporary folder
-    std::string archive, destination, folder, root;
-    int result = 0, deleted = 0; // zip_to_file's and delete_file's codes
-    std::string log;             // zip_to_file's own lines
-};
-
-struct unpacking_state {
-    // Shared with the worker, under lock.
-    std::mutex lock;
-    std::deque<unpack_job> todo, done;
-    bool draining = false; // a worker call takes the jobs, or one has failed
-    // This thread's.
-    THREAD_call* call = nullptr;
-    int held[kStreams] = {};   // names handed over: bit k for name k
-    int target[kStreams] = {}; // the running download's name + 1 (0: none)
-    int jobs = 0;              // handed over, not yet finished
-    float kb = 0;              // down_kb of those
-    long long disk_bytes = 0;  // what those take in the temporary folder
-};
-unpacking_state unpacking;
-
 std::string held_archive(int i, int k)
 {
     if (k == 0) return stream_archive(i);
@@ -532,13 +542,13 @@ void* drain(void*)
     for (;;) {
         unpack_job job;
         {
-            std::lock_guard<std::mutex> hold(unpacking.lock);
-            if (unpacking.todo.empty()) {
-                unpacking.draining = false;
+            std::lock_guard<std::mutex> hold(ss.unpacking.lock);
+            if (ss.unpacking.todo.empty()) {
+                ss.unpacking.draining = false;
                 return nullptr;
             }
-            job = std::move(unpacking.todo.front());
-            unpacking.todo.pop_front();
+            job = std::move(ss.unpacking.todo.front());
+            ss.unpacking.todo.pop_front();
         }
         // The stream's earlier archive is deleted already (the jobs of a
         // stream come in order).
@@ -549,9 +559,9 @@ void* drain(void*)
         zip_log_to(nullptr);
         job.log = log.str();
         job.deleted = delete_file(job.archive);
-        std::lock_guard<std::mutex> hold(unpacking.lock);
+        std::lock_guard<std::mutex> hold(ss.unpacking.lock);
         const bool failed = job.result != 0;
-        unpacking.done.push_back(std::move(job));
+        ss.unpacking.done.push_back(std::move(job));
         // The installation ends with the pass that sees it: nothing more is
         // extracted (draining stays set until the reset).
         if (failed) return nullptr;
@@ -561,9 +571,9 @@ void* drain(void*)
 // Forgets the worker call once it has returned; wait: also waits for it.
 void settle_call(bool wait)
 {
-    if (unpacking.call && THREAD_is_done(unpacking.call, wait ? -1 : 0)) {
-        THREAD_cleanup(unpacking.call);
-        unpacking.call = nullptr;
+    if (ss.unpacking.call && THREAD_is_done(ss.unpacking.call, wait ? -1 : 0)) {
+        THREAD_cleanup(ss.unpacking.call);
+        ss.unpacking.call = nullptr;
     }
 }
 
@@ -572,26 +582,26 @@ void finish_done()
 {
     std::deque<unpack_job> done;
     {
-        std::lock_guard<std::mutex> hold(unpacking.lock);
-        done.swap(unpacking.done);
+        std::lock_guard<std::mutex> hold(ss.unpacking.lock);
+        done.swap(ss.unpacking.done);
     }
     for (const unpack_job& job : done) {
         xer << job.log;
         tell_extraction(job.archive, job.destination, job.result);
         tell_deletion(job.archive, job.deleted);
-        unpacking.held[job.stream] &= ~(1 << job.name);
-        --unpacking.jobs;
-        unpacking.disk_bytes -= job.disk_bytes;
+        ss.unpacking.held[job.stream] &= ~(1 << job.name);
+        --ss.unpacking.jobs;
+        ss.unpacking.disk_bytes -= job.disk_bytes;
         if (!in_list(job.file)) continue;
         file_version_struct& v = sim_info[job.file].versions.back();
-        unpacking.kb -= v.down_kb;
+        ss.unpacking.kb -= v.down_kb;
         next.kb_downloaded += v.down_kb;
         next.kb_installed += v.disk_kb;
         v.have = 1;
     }
-    if (unpacking.jobs == 0) {
-        unpacking.kb = 0;
-        unpacking.disk_bytes = 0;
+    if (ss.unpacking.jobs == 0) {
+        ss.unpacking.kb = 0;
+        ss.unpacking.disk_bytes = 0;
     }
 }
 
@@ -601,15 +611,15 @@ void drop_waiting()
 {
     std::deque<unpack_job> todo;
     {
-        std::lock_guard<std::mutex> hold(unpacking.lock);
-        todo.swap(unpacking.todo);
+        std::lock_guard<std::mutex> hold(ss.unpacking.lock);
+        todo.swap(ss.unpacking.todo);
     }
     for (const unpack_job& job : todo) {
         delete_file(job.from);
-        unpacking.held[job.stream] &= ~(1 << job.name);
-        --unpacking.jobs;
-        unpacking.disk_bytes -= job.disk_bytes;
-        if (in_list(job.file)) unpacking.kb -= sim_info[job.file].versions.back().down_kb;
+        ss.unpacking.held[job.stream] &= ~(1 << job.name);
+        --ss.unpacking.jobs;
+        ss.unpacking.disk_bytes -= job.disk_bytes;
+        if (in_list(job.file)) ss.unpacking.kb -= sim_info[job.file].versions.back().down_kb;
     }
 }
 } // namespace
@@ -623,9 +633,10 @@ static bool unpack_on_workers()
 // Empty while it may not take another name.
 static std::string download_target(int i, bool starting, float kb)
 {
-    if (starting) unpacking.target[i] = archive_name_for(unpacking.held[i], unpacking.kb, kb) + 1;
-    if (unpacking.target[i] == 0) return std::string();
-    return held_archive(i, unpacking.target[i] - 1);
+    if (starting)
+        ss.unpacking.target[i] = archive_name_for(ss.unpacking.held[i], ss.unpacking.kb, kb) + 1;
+    if (ss.unpacking.target[i] == 0) return std::string();
+    return held_archive(i, ss.unpacking.target[i] - 1);
 }
 
 // Stream i's download has completed: its archive is handed over.
@@ -634,7 +645,7 @@ static int hand_over(int i, const std::string& local)
     unpack_job job;
     job.stream = i;
     job.file = next.stream_file[i];
-    job.name = unpacking.target[i] - 1;
+    job.name = ss.unpacking.target[i] - 1;
     job.from = held_archive(i, job.name);
     job.archive = stream_archive(i);
     job.destination = local;
@@ -644,21 +655,21 @@ static int hand_over(int i, const std::string& local)
     struct stat st;
     if (stat(job.from.c_str(), &st) == 0)
         job.disk_bytes = static_cast<long long>(st.st_blocks) * 512;
-    unpacking.held[i] |= 1 << job.name;
-    unpacking.target[i] = 0;
-    ++unpacking.jobs;
-    unpacking.disk_bytes += job.disk_bytes;
-    if (in_list(job.file)) unpacking.kb += sim_info[job.file].versions.back().down_kb;
+    ss.unpacking.held[i] |= 1 << job.name;
+    ss.unpacking.target[i] = 0;
+    ++ss.unpacking.jobs;
+    ss.unpacking.disk_bytes += job.disk_bytes;
+    if (in_list(job.file)) ss.unpacking.kb += sim_info[job.file].versions.back().down_kb;
     bool start = false;
     {
-        std::lock_guard<std::mutex> hold(unpacking.lock);
-        unpacking.todo.push_back(std::move(job));
-        start = !unpacking.draining;
-        unpacking.draining = true;
+        std::lock_guard<std::mutex> hold(ss.unpacking.lock);
+        ss.unpacking.todo.push_back(std::move(job));
+        start = !ss.unpacking.draining;
+        ss.unpacking.draining = true;
     }
     if (start) {
         settle_call(true); // a call that found nothing left is returning
-        unpacking.call = THREAD_run_async(drain, nullptr);
+        ss.unpacking.call = THREAD_run_async(drain, nullptr);
     }
     return 1;
 }
@@ -666,7 +677,7 @@ static int hand_over(int i, const std::string& local)
 // At the start of every pass.
 static void unpack_poll()
 {
-    if (unpacking.jobs == 0) return;
+    if (ss.unpacking.jobs == 0) return;
     settle_call(false);
     finish_done();
     // Once an extraction has failed the installation ends with this pass:
@@ -676,17 +687,17 @@ static void unpack_poll()
 
 static bool unpack_busy()
 {
-    return unpacking.jobs > 0;
+    return ss.unpacking.jobs > 0;
 }
 
 static float unpack_kb()
 {
-    return unpacking.kb;
+    return ss.unpacking.kb;
 }
 
 static long long unpack_disk_bytes()
 {
-    return unpacking.disk_bytes;
+    return ss.unpacking.disk_bytes;
 }
 
 static void unpack_stop()
@@ -696,11 +707,11 @@ static void unpack_stop()
     finish_done();
     for (int i = 0; i < kStreams; ++i) {
         // A download into another name (the first: the reset's own).
-        if (unpacking.target[i] > 1) delete_file(held_archive(i, unpacking.target[i] - 1));
-        unpacking.target[i] = 0;
+        if (ss.unpacking.target[i] > 1) delete_file(held_archive(i, ss.unpacking.target[i] - 1));
+        ss.unpacking.target[i] = 0;
     }
-    std::lock_guard<std::mutex> hold(unpacking.lock);
-    unpacking.draining = false;
+    std::lock_guard<std::mutex> hold(ss.unpacking.lock);
+    ss.unpacking.draining = false;
 }
 
 void wait_for_unpacking()

@@ -14,7 +14,7 @@
 #include "OOPS_cpp/http.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
-#include "installer/screen.h"
+#include "installer/artwork.h"
 #include "platform/PlatformUtils.h"
 
 namespace
@@ -23,6 +23,8 @@ constexpr int kColWindowText = 46;
 constexpr int kColQuestionText = 43;
 constexpr int kColBoxText = 49;
 } // namespace
+
+engine_windows_struct engine_windows = {handle_EULA, select_alert, scan_progress, pick_folder_none};
 
 // ---------------------------------------------------------------------------
 // [SECTION] Licence

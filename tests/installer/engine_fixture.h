@@ -12,17 +12,22 @@
 #include <string>
 #include <vector>
 
+#include "GenH/hl_app.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
+#include "installer/app_hooks.h"
 #include "installer/choices.h"
 #include "installer/dest_lock.h"
+#include "installer/destination.h"
 #include "installer/directory.h"
 #include "installer/folders.h"
 #include "installer/frame.h"
+#include "installer/globals.h"
+#include "installer/retry.h"
 #include "installer/serverlist.h"
 #include "installer/streams.h"
 #include "installer/sub_wins.h"
-#include "installer/utils.h"
+#include "installer/temp_folder.h"
 #include "support/alert_probe.h"
 #include "support/fake_clock.h"
 #include "support/nginx.h"

@@ -1,6 +1,6 @@
 // The program registers its preferences first thing in main; the tests start
 // with them registered too.
-#include "installer/utils.h"
+#include "installer/app_hooks.h"
 
 namespace
 {

@@ -1,1 +1,0 @@
-// Keeps the installer library non-empty while its sources grow.
