@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "GenC/hl_alert.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/oglp.h"
 
@@ -61,6 +60,8 @@ struct error_trap {
 // our window destroyed by another client. Xlib's default handlers would end
 // the process on the spot, leaving the settings unsaved and the temporary
 // folder behind; these end it through the shutdown that needs no window.
+void (*window_lost)(const char* why) = nullptr;
+
 int run_error_handler(Display* d, XErrorEvent* e)
 {
     char text[256] = "";
@@ -71,16 +72,18 @@ int run_error_handler(Display* d, XErrorEvent* e)
     if ((mnw.x_window[0] && e->resourceid == mnw.x_window[0]) ||
         (mnw.x_drawable[0] && e->resourceid == mnw.x_drawable[0])) {
         xer << "X error on the window (" << text << ", request " << int(e->request_code) << ").\n";
-        VOVARU_finish_without_window("The program's window was destroyed.");
+        window_lost("The program's window was destroyed.");
     }
     std::fprintf(stderr, "X Error of failed request: %s (request %d, resource 0x%lx)\n", text,
                  e->request_code, e->resourceid);
-    VOVARU_finish_without_window("X error.");
+    window_lost("X error.");
+    return 0; // not reached: the routine ends the process
 }
 
 int io_error_handler(Display*)
 {
-    VOVARU_finish_without_window("The X connection was lost.");
+    window_lost("The X connection was lost.");
+    return 0; // not reached
 }
 
 Atom wm_protocols = None, wm_delete_window = None;
@@ -351,9 +354,16 @@ int VOVARU_make_context(int index)
         if (!ok || g_x_error) die("Didozuroz could not make its OpenGL context current.");
     }
     set_gl_state();
-    XSetErrorHandler(run_error_handler);
-    XSetIOErrorHandler(io_error_handler);
+    if (window_lost) {
+        XSetErrorHandler(run_error_handler);
+        XSetIOErrorHandler(io_error_handler);
+    }
     return 1;
+}
+
+void VOVARU_set_window_lost(void (*fn)(const char* why))
+{
+    window_lost = fn;
 }
 
 bool LIN_is_close_request(const XClientMessageEvent& e)

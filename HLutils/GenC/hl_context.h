@@ -5,8 +5,8 @@
 // background, before the OpenGL driver loads; the OpenGL child x_drawable fills
 // it and selects no events, so every event reaches the top-level. An X error on
 // the program's own window, or a lost X connection, is the loss of the window:
-// logged, not printed, and the program ends through
-// VOVARU_finish_without_window.
+// logged, not printed, and the program ends through the routine registered
+// with VOVARU_set_window_lost (the shutdown's VOVARU_finish_without_window).
 #pragma once
 
 #include <GL/glx.h>
@@ -23,6 +23,10 @@ constexpr int kExitNoGL = 1;
 // `index` (always 0). Returns 1; ends the process (status 1) when the display,
 // a visual, the context or making it current cannot be had.
 int VOVARU_make_context(int index);
+// What ends the program when its window or the X connection is lost; start-up
+// registers the shutdown's (VOVARU_register_shell) before the window is made.
+// Unset when the window is made, Xlib's own error handlers stay.
+void VOVARU_set_window_lost(void (*fn)(const char* why));
 // Whether a client message is the window manager's WM_DELETE_WINDOW.
 bool LIN_is_close_request(const XClientMessageEvent& e);
 // 1 at start-up (records the screen), 0 at shutdown (restores it).

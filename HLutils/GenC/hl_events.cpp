@@ -9,11 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "GenC/hl_alert.h"
 #include "GenC/hl_context.h"
 #include "GenC/hl_hooks.h"
-#include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
+#include "GenC/hl_shutdown.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/keys.h"
@@ -200,21 +199,6 @@ void LIN_handleevt(XEvent* event)
 Bool LIN_handlewin(Display*, XEvent*, XPointer)
 {
     return True;
-}
-
-Cursor LIN_create_null_cursor(Display* display, Drawable drawable)
-{
-    Pixmap pix = XCreatePixmap(display, drawable, 1, 1, 1);
-    XGCValues values;
-    values.function = GXclear;
-    GC gc = XCreateGC(display, pix, GCFunction, &values);
-    XFillRectangle(display, pix, gc, 0, 0, 1, 1);
-    XColor black;
-    std::memset(&black, 0, sizeof(black));
-    Cursor cursor = XCreatePixmapCursor(display, pix, pix, &black, &black, 0, 0);
-    XFreePixmap(display, pix);
-    XFreeGC(display, gc);
-    return cursor;
 }
 
 // ---------------------------------------------------------------------------

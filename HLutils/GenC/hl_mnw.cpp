@@ -10,10 +10,11 @@
 
 #include <X11/Xlib.h>
 
-#include "GenC/hl_alert.h"
 #include "GenC/hl_events.h"
 #include "GenC/hl_menu.h"
+#include "GenC/hl_shutdown.h"
 #include "GenC/hl_windows.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"

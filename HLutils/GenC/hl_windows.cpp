@@ -8,8 +8,8 @@
 #include <X11/Xlib.h>
 
 #include <cmath>
+#include <cstring>
 
-#include "GenC/hl_events.h"
 #include "GenC/hl_menu.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
@@ -55,6 +55,22 @@ const win_row kWindows[] = {
 int os_mouse_showing = 1; // the X pointer is shown
 Cursor dot = 0;           // the invisible pointer, made once
 unsigned window_changes = 0;
+
+// A new invisible pointer shape; the caller owns it.
+Cursor LIN_create_null_cursor(Display* display, Drawable drawable)
+{
+    Pixmap pix = XCreatePixmap(display, drawable, 1, 1, 1);
+    XGCValues values;
+    values.function = GXclear;
+    GC gc = XCreateGC(display, pix, GCFunction, &values);
+    XFillRectangle(display, pix, gc, 0, 0, 1, 1);
+    XColor black;
+    std::memset(&black, 0, sizeof(black));
+    Cursor cursor = XCreatePixmapCursor(display, pix, pix, &black, &black, 0, 0);
+    XFreePixmap(display, pix);
+    XFreeGC(display, gc);
+    return cursor;
+}
 } // namespace
 
 // ---------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include "GenC/hl_alert2.h"
 #include "GenC/hl_hooks.h"
 #include "GenC/hl_menu_edit.h"
+#include "GenC/hl_shutdown.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/colr.h"

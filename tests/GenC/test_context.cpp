@@ -11,6 +11,7 @@
 
 #include "GenC/hl_alert.h"
 #include "GenC/hl_context.h"
+#include "GenC/hl_shutdown.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"

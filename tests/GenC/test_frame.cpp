@@ -17,6 +17,7 @@
 
 #include "GenC/hl_alert.h"
 #include "GenC/hl_events.h"
+#include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"

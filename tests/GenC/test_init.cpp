@@ -10,6 +10,7 @@
 #include "GenC/hl_alert.h"
 #include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
+#include "GenC/hl_shutdown.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/colr.h"
