@@ -17,6 +17,7 @@
 #include "GenC/hl_menu.h"
 #include "GenC/hl_shutdown.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_app.h"
 #include "GenH/hl_types.h"
 #include "OGL/OGL_extensions.h"
@@ -181,11 +182,12 @@ void VOVARU_register_shell()
     h.handle_click = VOVARU_handleclick;
     h.keysyms = LIN_key_syms;
     h.show_init = VOVARU_show_init;
-    h.gl_for_threads = [] { return glExt.threaded_avail && mnw.glx_context[0] ? 1 : 0; };
+    h.gl_for_threads = [] { return glExt.threaded_avail && x11.glx_context[0] ? 1 : 0; };
     h.make_loader = VOVARU_make_context_loader;
     h.set_loader = VOVARU_set_context_loader;
     h.start_window = [](int id) { VOVARU_startwind(id, 0); };
     h.frame = VOVARU_event_proc;
+    h.swap_buffers = VOVARU_swap_buffers;
     VOVARU_set_shell_hooks(h);
     VOVARU_set_window_lost(VOVARU_finish_without_window);
     // The clock's press drops the widgets' focus; its pulse paints the colours.

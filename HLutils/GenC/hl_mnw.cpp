@@ -14,6 +14,7 @@
 #include "GenC/hl_menu.h"
 #include "GenC/hl_shutdown.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
@@ -146,17 +147,17 @@ void VOVARU_event_proc()
     xtim.profile_chart("startwin", 0);
 
     // The only pacing: sleep until input arrives or the time-out passes.
-    if (mnw.x_display) {
+    if (x11.display) {
         const long us = VOVARU_frame_wait_us();
         g_last_wait_us = us;
         VOVARU_frame_told_reset();
         // Events Xlib has already read would not wake the wait.
-        VOVARU_wait_for_input(ConnectionNumber(mnw.x_display),
-                              XEventsQueued(mnw.x_display, QueuedAfterFlush) > 0 ? 0 : us);
+        VOVARU_wait_for_input(ConnectionNumber(x11.display),
+                              XEventsQueued(x11.display, QueuedAfterFlush) > 0 ? 0 : us);
 
         XEvent ev;
-        while (XCheckIfEvent(mnw.x_display, &ev, LIN_handlewin,
-                             reinterpret_cast<XPointer>(&mnw.x_window[0])))
+        while (XCheckIfEvent(x11.display, &ev, LIN_handlewin,
+                             reinterpret_cast<XPointer>(&x11.window[0])))
             LIN_handleevt(&ev);
     }
     VOVARU_poll_quit();

@@ -10,6 +10,7 @@
 
 #include "GenC/hl_context.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
@@ -57,7 +58,7 @@ void VOVARU_finishup(int save)
     // A failed close leaves the stream failed; nothing else to do about it.
     xer.close();
 
-    if (mnw.x_display) XUngrabKeyboard(mnw.x_display, CurrentTime);
+    if (x11.display) XUngrabKeyboard(x11.display, CurrentTime);
 }
 
 void VOVARU_finish_without_window(const char* why)

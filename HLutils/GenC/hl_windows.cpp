@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "GenC/hl_menu.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
@@ -176,16 +177,16 @@ void mouse_help_per_wind(int id)
     if (idle > kHideIdleSecs && mnw.win_now == kWinMain) mnw.cursor_kind = kCursorHidden;
     if (id >= kFirstModalNoHide && id <= kLastModalNoHide) mnw.cursor_kind = 0;
 
-    if (mnw.x_display && mnw.x_window[0]) {
+    if (x11.display && x11.window[0]) {
         if (mnw.cursor_kind >= kCursorHidden && os_mouse_showing) {
             os_mouse_showing = 0;
-            if (!dot) dot = LIN_create_null_cursor(mnw.x_display, mnw.x_window[0]);
-            XDefineCursor(mnw.x_display, mnw.x_window[0], dot);
-            XFlush(mnw.x_display);
+            if (!dot) dot = LIN_create_null_cursor(x11.display, x11.window[0]);
+            XDefineCursor(x11.display, x11.window[0], dot);
+            XFlush(x11.display);
         } else if (mnw.cursor_kind <= kCursorSystemMax && !os_mouse_showing) {
             os_mouse_showing = 1;
-            XUndefineCursor(mnw.x_display, mnw.x_window[0]);
-            XFlush(mnw.x_display);
+            XUndefineCursor(x11.display, x11.window[0]);
+            XFlush(x11.display);
         }
     }
 
