@@ -8,6 +8,7 @@
 #include "Files/io_utils.h"
 #include "GenC/hl_alert.h"
 #include "GenC/hl_init.h"
+#include "GenC/hl_shutdown.h"
 #include "GenC/hl_windows.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/pref.h"

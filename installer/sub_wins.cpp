@@ -7,6 +7,7 @@
 #include "installer/sub_wins.h"
 
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_string.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
@@ -150,7 +151,7 @@ void draw_progress_box(const progress_box_struct& b)
 void dir_progress_bar(float lo, float value, float hi, int mode, std::string title,
                       std::string detail)
 {
-    if (!ogl_inited || !mnw.x_display) return; // no window to show it in
+    if (!ogl_inited || !x11.display) return; // no window to show it in
     draw_background();
     draw_progress_box({lo, value, hi, mode, title, detail});
     OGL_sbuff();

@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "GenC/hl_alert.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/oglp.h"
 
@@ -61,6 +61,8 @@ struct error_trap {
 // our window destroyed by another client. Xlib's default handlers would end
 // the process on the spot, leaving the settings unsaved and the temporary
 // folder behind; these end it through the shutdown that needs no window.
+void (*window_lost)(const char* why) = nullptr;
+
 int run_error_handler(Display* d, XErrorEvent* e)
 {
     char text[256] = "";
@@ -68,28 +70,30 @@ int run_error_handler(Display* d, XErrorEvent* e)
     // A request on our own window fails once someone else has destroyed it
     // (a drawing call can meet that before its DestroyNotify is read): that
     // is how the window was closed, not a fault to print.
-    if ((mnw.x_window[0] && e->resourceid == mnw.x_window[0]) ||
-        (mnw.x_drawable[0] && e->resourceid == mnw.x_drawable[0])) {
+    if ((x11.window[0] && e->resourceid == x11.window[0]) ||
+        (x11.drawable[0] && e->resourceid == x11.drawable[0])) {
         xer << "X error on the window (" << text << ", request " << int(e->request_code) << ").\n";
-        VOVARU_finish_without_window("The program's window was destroyed.");
+        window_lost("The program's window was destroyed.");
     }
     std::fprintf(stderr, "X Error of failed request: %s (request %d, resource 0x%lx)\n", text,
                  e->request_code, e->resourceid);
-    VOVARU_finish_without_window("X error.");
+    window_lost("X error.");
+    return 0; // not reached: the routine ends the process
 }
 
 int io_error_handler(Display*)
 {
-    VOVARU_finish_without_window("The X connection was lost.");
+    window_lost("The X connection was lost.");
+    return 0; // not reached
 }
 
 Atom wm_protocols = None, wm_delete_window = None;
 
 void open_display()
 {
-    if (mnw.x_display) return;
-    mnw.x_display = XOpenDisplay(nullptr);
-    if (!mnw.x_display)
+    if (x11.display) return;
+    x11.display = XOpenDisplay(nullptr);
+    if (!x11.display)
         die("Didozuroz could not open the X display. Please check that X11 is running and "
             "that DISPLAY names it.");
 }
@@ -100,29 +104,29 @@ void set_fixed_size_hints(Window w, int width, int height)
     XSizeHints hints;
     std::memset(&hints, 0, sizeof(hints));
     long supplied = 0;
-    XGetWMNormalHints(mnw.x_display, w, &hints, &supplied);
+    XGetWMNormalHints(x11.display, w, &hints, &supplied);
     hints.min_width = hints.max_width = width;
     hints.min_height = hints.max_height = height;
     hints.win_gravity = CenterGravity;
     hints.flags = PMinSize | PMaxSize | PWinGravity;
-    XSetWMNormalHints(mnw.x_display, w, &hints);
+    XSetWMNormalHints(x11.display, w, &hints);
 }
 
 Atom atom(const char* name)
 {
-    return XInternAtom(mnw.x_display, name, False);
+    return XInternAtom(x11.display, name, False);
 }
 
 void set_utf8(Window w, const char* prop, const char* value)
 {
-    XChangeProperty(mnw.x_display, w, atom(prop), atom("UTF8_STRING"), 8, PropModeReplace,
+    XChangeProperty(x11.display, w, atom(prop), atom("UTF8_STRING"), 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(value),
                     static_cast<int>(std::strlen(value)));
 }
 
 void set_atoms(Window w, const char* prop, const Atom* atoms, int n)
 {
-    XChangeProperty(mnw.x_display, w, atom(prop), XA_ATOM, 32, PropModeReplace,
+    XChangeProperty(x11.display, w, atom(prop), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(atoms), n);
 }
 
@@ -144,7 +148,7 @@ void request_fullscreen_state(Window w, bool full)
     ev.xclient.data.l[0] = full ? 1 : 0; // _NET_WM_STATE_ADD / _REMOVE
     ev.xclient.data.l[1] = static_cast<long>(atom("_NET_WM_STATE_FULLSCREEN"));
     ev.xclient.data.l[2] = 0;
-    XSendEvent(mnw.x_display, DefaultRootWindow(mnw.x_display), False,
+    XSendEvent(x11.display, DefaultRootWindow(x11.display), False,
                SubstructureRedirectMask | SubstructureNotifyMask, &ev);
 }
 
@@ -172,7 +176,7 @@ unsigned long backdrop_pixel(Display* d)
 // of OpenGL: mapped at once, it shows the backdrop while the driver loads.
 Window create_frame_window(int width, int height)
 {
-    Display* d = mnw.x_display;
+    Display* d = x11.display;
     const int scr = DefaultScreen(d);
     XSetWindowAttributes swa;
     std::memset(&swa, 0, sizeof(swa));
@@ -186,13 +190,13 @@ Window create_frame_window(int width, int height)
 // A window in OpenGL's visual over `parent`, selecting no events.
 Window create_window(Window parent, int width, int height)
 {
-    XVisualInfo* vi = mnw.x_visual;
+    XVisualInfo* vi = x11.visual;
     XSetWindowAttributes swa;
     std::memset(&swa, 0, sizeof(swa));
     swa.border_pixel = 0;
-    swa.colormap = XCreateColormap(mnw.x_display, RootWindow(mnw.x_display, vi->screen), vi->visual,
-                                   AllocNone);
-    return XCreateWindow(mnw.x_display, parent, 0, 0, width, height, 0, vi->depth, InputOutput,
+    swa.colormap =
+        XCreateColormap(x11.display, RootWindow(x11.display, vi->screen), vi->visual, AllocNone);
+    return XCreateWindow(x11.display, parent, 0, 0, width, height, 0, vi->depth, InputOutput,
                          vi->visual, CWBorderPixel | CWColormap, &swa);
 }
 
@@ -263,7 +267,7 @@ bool LIN_counts_as_fullscreen(int w, int h, int sw, int sh)
 int VOVARU_make_context(int index)
 {
     open_display();
-    Display* d = mnw.x_display;
+    Display* d = x11.display;
 
     Window w = 0;
     {
@@ -272,7 +276,7 @@ int VOVARU_make_context(int index)
         XSync(d, False);
         if (!w || g_x_error) die("Didozuroz could not create its window.");
     }
-    mnw.x_window[index] = w;
+    x11.window[index] = w;
 
     XTextProperty name;
     char* title = const_cast<char*>(kTitle);
@@ -322,8 +326,8 @@ int VOVARU_make_context(int index)
     int attribs[kGlxAttribCount];
     for (int level = mnw.alias_req;; --level) {
         LIN_glx_attribs(level, attribs);
-        mnw.x_visual = glXChooseVisual(d, DefaultScreen(d), attribs);
-        if (mnw.x_visual) {
+        x11.visual = glXChooseVisual(d, DefaultScreen(d), attribs);
+        if (x11.visual) {
             mnw.alias_now = level;
             break;
         }
@@ -334,26 +338,39 @@ int VOVARU_make_context(int index)
 
     {
         error_trap trap;
-        mnw.glx_context[index] = glXCreateContext(d, mnw.x_visual, nullptr, True);
+        x11.glx_context[index] = glXCreateContext(d, x11.visual, nullptr, True);
         XSync(d, False);
-        if (!mnw.glx_context[index] || g_x_error)
+        if (!x11.glx_context[index] || g_x_error)
             die("Didozuroz could not create an OpenGL context for its window.");
-        mnw.x_drawable[index] = create_window(w, mnw.res_x, mnw.res_y);
+        x11.drawable[index] = create_window(w, mnw.res_x, mnw.res_y);
         XSync(d, False);
-        if (!mnw.x_drawable[index] || g_x_error) die("Didozuroz could not create its window.");
+        if (!x11.drawable[index] || g_x_error) die("Didozuroz could not create its window.");
     }
-    XMapWindow(d, mnw.x_drawable[index]);
+    XMapWindow(d, x11.drawable[index]);
 
     {
         error_trap trap;
-        const Bool ok = glXMakeCurrent(d, mnw.x_drawable[index], mnw.glx_context[index]);
+        const Bool ok = glXMakeCurrent(d, x11.drawable[index], x11.glx_context[index]);
         XSync(d, False);
         if (!ok || g_x_error) die("Didozuroz could not make its OpenGL context current.");
     }
     set_gl_state();
-    XSetErrorHandler(run_error_handler);
-    XSetIOErrorHandler(io_error_handler);
+    if (window_lost) {
+        XSetErrorHandler(run_error_handler);
+        XSetIOErrorHandler(io_error_handler);
+    }
     return 1;
+}
+
+void VOVARU_set_window_lost(void (*fn)(const char* why))
+{
+    window_lost = fn;
+}
+
+void VOVARU_swap_buffers()
+{
+    if (x11.display && x11.drawable[mnw.ctx_index])
+        glXSwapBuffers(x11.display, x11.drawable[mnw.ctx_index]);
 }
 
 bool LIN_is_close_request(const XClientMessageEvent& e)
@@ -365,17 +382,17 @@ bool LIN_is_close_request(const XClientMessageEvent& e)
 void VOVARU_nuke_context(int index)
 {
     // Shutdown may come from a fatal alert before any of this was made.
-    Display* d = mnw.x_display;
+    Display* d = x11.display;
     if (!d) return;
-    if (mnw.glx_context[index]) {
-        if (glXGetCurrentContext() == mnw.glx_context[index]) glXMakeCurrent(d, None, nullptr);
-        glXDestroyContext(d, mnw.glx_context[index]);
-        mnw.glx_context[index] = nullptr;
+    if (x11.glx_context[index]) {
+        if (glXGetCurrentContext() == x11.glx_context[index]) glXMakeCurrent(d, None, nullptr);
+        glXDestroyContext(d, x11.glx_context[index]);
+        x11.glx_context[index] = nullptr;
     }
-    if (mnw.x_window[index]) {
-        XDestroyWindow(d, mnw.x_window[index]); // its OpenGL child goes with it
-        mnw.x_window[index] = 0;
-        mnw.x_drawable[index] = 0;
+    if (x11.window[index]) {
+        XDestroyWindow(d, x11.window[index]); // its OpenGL child goes with it
+        x11.window[index] = 0;
+        x11.drawable[index] = 0;
     }
     XFlush(d);
 }
@@ -395,9 +412,9 @@ int VOVARU_setres(int apply)
     int change = mnw.set_res;
 
     // At shutdown without a connection there is no screen to restore.
-    if (!apply && !mnw.x_display) return 0;
+    if (!apply && !x11.display) return 0;
     open_display();
-    Display* d = mnw.x_display;
+    Display* d = x11.display;
     const int scr = DefaultScreen(d);
     const int W = DisplayWidth(d, scr), H = DisplayHeight(d, scr), D = DefaultDepth(d, scr);
     if (W < kMinScreenW || H < kMinScreenH) change = 1;
@@ -419,11 +436,11 @@ int VOVARU_setres(int apply)
         return 0;
     }
 
-    const Window w = mnw.x_window[0];
+    const Window w = x11.window[0];
     if (!w) return 0;
     set_fixed_size_hints(w, mnw.res_x, mnw.res_y);
     XResizeWindow(d, w, mnw.res_x, mnw.res_y);
-    if (mnw.x_drawable[0]) XResizeWindow(d, mnw.x_drawable[0], mnw.res_x, mnw.res_y);
+    if (x11.drawable[0]) XResizeWindow(d, x11.drawable[0], mnw.res_x, mnw.res_y);
     std::printf("%d vs %d X %d vs %d\n", W, mnw.res_x, H, mnw.res_y);
     std::fflush(stdout);
     set_fullscreen_state(w, W == mnw.res_x && H == mnw.res_y);
@@ -437,9 +454,9 @@ int VOVARU_setres(int apply)
 
 GLXContext VOVARU_make_context_loader(int&)
 {
-    if (!mnw.x_visual) return nullptr;
+    if (!x11.visual) return nullptr;
     std::printf("linux trying to create a loader context\n");
-    GLXContext ctx = glXCreateContext(mnw.x_display, mnw.x_visual, mnw.glx_context[0], True);
+    GLXContext ctx = glXCreateContext(x11.display, x11.visual, x11.glx_context[0], True);
     if (!ctx) std::printf("glXCreateContext failed.  Sorry, bub.\n");
     return ctx;
 }
@@ -447,8 +464,8 @@ GLXContext VOVARU_make_context_loader(int&)
 int VOVARU_set_context_loader(GLXContext ctx, void*)
 {
     // Without a loader context (or before the window exists) there is nothing to make current.
-    if (!ctx || !mnw.x_display || !mnw.x_visual) return 0;
-    const Window w = create_window(RootWindow(mnw.x_display, mnw.x_visual->screen), kLoaderSide,
+    if (!ctx || !x11.display || !x11.visual) return 0;
+    const Window w = create_window(RootWindow(x11.display, x11.visual->screen), kLoaderSide,
                                    kLoaderSide); // never mapped
-    return glXMakeCurrent(mnw.x_display, w, ctx) ? 1 : 0;
+    return glXMakeCurrent(x11.display, w, ctx) ? 1 : 0;
 }

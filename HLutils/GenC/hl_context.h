@@ -1,12 +1,12 @@
 // The X11 window and its GLX context: made once at start-up, torn down at exit.
 //
-// Two X windows make the program's window. The top-level x_window, in the
+// Two X windows make the program's window. The top-level window, in the
 // screen's default visual, is mapped at once with the start-up backdrop as its
-// background, before the OpenGL driver loads; the OpenGL child x_drawable fills
+// background, before the OpenGL driver loads; the OpenGL child drawable fills
 // it and selects no events, so every event reaches the top-level. An X error on
 // the program's own window, or a lost X connection, is the loss of the window:
-// logged, not printed, and the program ends through
-// VOVARU_finish_without_window.
+// logged, not printed, and the program ends through the routine registered
+// with VOVARU_set_window_lost (the shutdown's VOVARU_finish_without_window).
 #pragma once
 
 #include <GL/glx.h>
@@ -23,6 +23,13 @@ constexpr int kExitNoGL = 1;
 // `index` (always 0). Returns 1; ends the process (status 1) when the display,
 // a visual, the context or making it current cannot be had.
 int VOVARU_make_context(int index);
+// What ends the program when its window or the X connection is lost; start-up
+// registers the shutdown's (VOVARU_register_shell) before the window is made.
+// Unset when the window is made, Xlib's own error handlers stay.
+void VOVARU_set_window_lost(void (*fn)(const char* why));
+// Shows the drawn frame: swaps the buffers of window mnw.ctx_index once it
+// exists.
+void VOVARU_swap_buffers();
 // Whether a client message is the window manager's WM_DELETE_WINDOW.
 bool LIN_is_close_request(const XClientMessageEvent& e);
 // 1 at start-up (records the screen), 0 at shutdown (restores it).

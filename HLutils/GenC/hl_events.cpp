@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "GenC/hl_alert.h"
 #include "GenC/hl_context.h"
 #include "GenC/hl_hooks.h"
-#include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
+#include "GenC/hl_shutdown.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/keys.h"
 
@@ -87,7 +87,7 @@ void report_unknown_event(int type)
 // X pixels from the main window's top-left corner into window units.
 void set_pointer(int px, int py)
 {
-    VOVARU_load_mxy(mnw.x_window[0], px, py);
+    VOVARU_load_mxy(x11.window[0], px, py);
 }
 
 void on_motion()
@@ -96,7 +96,7 @@ void on_motion()
     Window root, child;
     int rx, ry, px, py;
     unsigned int mask;
-    if (!XQueryPointer(mnw.x_display, mnw.x_window[0], &root, &child, &rx, &ry, &px, &py, &mask))
+    if (!XQueryPointer(x11.display, x11.window[0], &root, &child, &rx, &ry, &px, &py, &mask))
         return;
     set_pointer(px, py);
 }
@@ -123,7 +123,7 @@ void on_button_press(const XButtonEvent& e)
 void on_destroy(const XDestroyWindowEvent& e)
 {
     // Our own window destroyed by someone else: nothing is left to draw on.
-    if (!e.send_event && mnw.x_window[0] && e.window == mnw.x_window[0])
+    if (!e.send_event && x11.window[0] && e.window == x11.window[0])
         VOVARU_finish_without_window("The program's window was destroyed.");
     VOVARU_startwind(kWinMain, 0);
 }
@@ -202,33 +202,18 @@ Bool LIN_handlewin(Display*, XEvent*, XPointer)
     return True;
 }
 
-Cursor LIN_create_null_cursor(Display* display, Drawable drawable)
-{
-    Pixmap pix = XCreatePixmap(display, drawable, 1, 1, 1);
-    XGCValues values;
-    values.function = GXclear;
-    GC gc = XCreateGC(display, pix, GCFunction, &values);
-    XFillRectangle(display, pix, gc, 0, 0, 1, 1);
-    XColor black;
-    std::memset(&black, 0, sizeof(black));
-    Cursor cursor = XCreatePixmapCursor(display, pix, pix, &black, &black, 0, 0);
-    XFreePixmap(display, pix);
-    XFreeGC(display, gc);
-    return cursor;
-}
-
 // ---------------------------------------------------------------------------
 // [SECTION] Keysyms for the keyboard layer
 // ---------------------------------------------------------------------------
 key_syms LIN_key_syms(long keycode, long state)
 {
     key_syms syms{};
-    if (!mnw.x_display) return syms;
+    if (!x11.display) return syms;
     const KeyCode code = static_cast<KeyCode>(keycode & 0xFF);
-    syms.level0 = static_cast<long>(XkbKeycodeToKeysym(mnw.x_display, code, 0, 0));
-    syms.level1 = static_cast<long>(XkbKeycodeToKeysym(mnw.x_display, code, 0, 1));
+    syms.level0 = static_cast<long>(XkbKeycodeToKeysym(x11.display, code, 0, 0));
+    syms.level1 = static_cast<long>(XkbKeycodeToKeysym(x11.display, code, 0, 1));
     // Num Lock sits on whichever modifier the server's map gives it.
-    const unsigned num_lock = XkbKeysymToModifiers(mnw.x_display, XK_Num_Lock);
+    const unsigned num_lock = XkbKeysymToModifiers(x11.display, XK_Num_Lock);
     syms.num_lock = num_lock && (state & num_lock) ? 1 : 0;
     return syms;
 }

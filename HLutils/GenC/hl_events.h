@@ -16,8 +16,6 @@
 void LIN_handleevt(XEvent* event);
 // XCheckIfEvent predicate: accepts every event.
 Bool LIN_handlewin(Display* display, XEvent* event, XPointer arg);
-// A new invisible pointer shape; the caller owns it.
-Cursor LIN_create_null_cursor(Display* display, Drawable drawable);
 
 // A press less than this after the previous one, and no further from it on
 // the screen than the slop in either direction, makes a double click.

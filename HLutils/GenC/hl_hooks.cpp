@@ -1,6 +1,7 @@
 // Small hooks of the window layer.
 #include "GenC/hl_hooks.h"
 
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 
 int has_optionkey()
@@ -23,7 +24,7 @@ void VOVARU_load_mxy(unsigned long window, int x, int y)
     const float scale = mnw.pix_scale;
     mnw.mouse_x = x / scale;
     mnw.mouse_y = (mnw.res_y - y) / scale;
-    const Window second = mnw.x_window[1];
+    const Window second = x11.window[1];
     if (mnw.sec_mon_inuse && mnw.sec_mon_ctx && second && window == second) {
         // The second screen lies to the right of the first, outside any sub-window.
         mnw.mouse_x += mnw.res_x / scale;

@@ -13,12 +13,16 @@
 
 #include "GenC/hl_alert.h"
 #include "GenC/hl_context.h"
+#include "GenC/hl_events.h"
 #include "GenC/hl_menu.h"
+#include "GenC/hl_shutdown.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_app.h"
 #include "GenH/hl_types.h"
 #include "OGL/OGL_extensions.h"
 #include "OOPS_cpp/butn.h"
+#include "OOPS_cpp/butn_focus.h"
 #include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
 #include "OOPS_cpp/oglp_text.h"
@@ -26,6 +30,8 @@
 #include "Thread/hl_thread.h"
 #include "UTL/UTL_cmdline.h"
 #include "UTL/UTL_memory.h"
+#include "UTL/UTL_time.h"
+#include "platform/PlatformUtils.h"
 
 namespace
 {
@@ -166,6 +172,28 @@ void VOVARU_request_window()
     mnw.tex_level = 5;
     mnw.col_res_req = 32;
     mnw.lang = 0;
+}
+
+void VOVARU_register_shell()
+{
+    shell_hooks h{};
+    h.alert_window = alert_window_route;
+    h.finish = VOVARU_finishup;
+    h.handle_click = VOVARU_handleclick;
+    h.keysyms = LIN_key_syms;
+    h.show_init = VOVARU_show_init;
+    h.gl_for_threads = [] { return glExt.threaded_avail && x11.glx_context[0] ? 1 : 0; };
+    h.make_loader = VOVARU_make_context_loader;
+    h.set_loader = VOVARU_set_context_loader;
+    h.start_window = [](int id) { VOVARU_startwind(id, 0); };
+    h.frame = VOVARU_event_proc;
+    h.swap_buffers = VOVARU_swap_buffers;
+    VOVARU_set_shell_hooks(h);
+    VOVARU_set_window_lost(VOVARU_finish_without_window);
+    // The clock's press drops the widgets' focus; its pulse paints the colours.
+    xtim_set_hooks({BTN_unfocus_any, [](float p) { colr.set_pulse(p); }});
+    // The path fields' folder icon opens the picker.
+    picker_register();
 }
 
 void VOVARU_init(int argc, const char* const* argv)

@@ -1,5 +1,6 @@
-// Start-up: program folder, log, tables, command line, thread queues, the GL
-// window and context, capabilities, first window and the start-up screen.
+// Start-up: the shell's hooks, program folder, log, tables, command line,
+// thread queues, the GL window and context, capabilities, first window and the
+// start-up screen.
 #pragma once
 
 #include <string>
@@ -24,3 +25,8 @@ void VOVARU_set_app_path(std::string* out);
 void VOVARU_show_init(const std::string& message, float* fraction);
 // No effect in this system.
 void VOVARU_setupforlang();
+
+// Registers the shell's part of the alert route and its services for the
+// layers below it (hl_report.h, the clock's hooks) and the end on a lost
+// window (hl_context.h); start-up does it first thing.
+void VOVARU_register_shell();

@@ -10,10 +10,12 @@
 
 #include <X11/Xlib.h>
 
-#include "GenC/hl_alert.h"
 #include "GenC/hl_events.h"
 #include "GenC/hl_menu.h"
+#include "GenC/hl_shutdown.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
@@ -37,9 +39,16 @@ const char* const kMissingFilesLine =
     "Please see the log.txt file for a detailed list of missing files.";
 
 void (*g_app_update)() = nullptr; // test hook; null: the installer's APP_update
-long g_last_wait_us = -1;
-int g_frame_quiet = 0;
-long g_frame_due_us = -1; // -1: nothing due
+
+// The frame pass's own state, kept from one pass to the next.
+struct frame_pass_state {
+    int win_started = 0;    // the first pass has made its window current
+    int in_app_update = 0;  // APP_update is running: a nested pass skips it
+    long last_wait_us = -1; // the time-out the last pass gave its wait
+    int quiet = 0;          // the application told that nothing is under way
+    long due_us = -1;       // the earliest thing due, us; -1: nothing
+};
+frame_pass_state g_pass;
 
 void report_texture_failures()
 {
@@ -89,23 +98,23 @@ VOVARU_app_update_fn VOVARU_set_app_update_hook(VOVARU_app_update_fn fn)
 
 long VOVARU_last_frame_wait_us()
 {
-    return g_last_wait_us;
+    return g_pass.last_wait_us;
 }
 
 void VOVARU_frame_quiet(int quiet)
 {
-    g_frame_quiet = quiet;
+    g_pass.quiet = quiet;
 }
 
 void VOVARU_frame_told_reset()
 {
-    g_frame_quiet = 0;
-    g_frame_due_us = -1;
+    g_pass.quiet = 0;
+    g_pass.due_us = -1;
 }
 
 void VOVARU_frame_due(long us)
 {
-    if (us >= 0 && (g_frame_due_us < 0 || us < g_frame_due_us)) g_frame_due_us = us;
+    if (us >= 0 && (g_pass.due_us < 0 || us < g_pass.due_us)) g_pass.due_us = us;
 }
 
 long VOVARU_frame_wait_us()
@@ -113,8 +122,8 @@ long VOVARU_frame_wait_us()
     if (mnw.win_now == kWinAlert) return kWaitAlertUs; // an open alert costs little
     // Input ends the wait at once; a redraw that changes nothing need not
     // come sixty times a second.
-    if (mnw.win_now == kWinMain && g_frame_quiet && !colr.pulse_drawn)
-        return g_frame_due_us >= 0 ? std::min(g_frame_due_us, kWaitQuietUs) : kWaitQuietUs;
+    if (mnw.win_now == kWinMain && g_pass.quiet && !colr.pulse_drawn)
+        return g_pass.due_us >= 0 ? std::min(g_pass.due_us, kWaitQuietUs) : kWaitQuietUs;
     return stg._use_max_cpu ? kWaitMaxCpuUs : kWaitIdleUs;
 }
 
@@ -133,31 +142,29 @@ int VOVARU_wait_for_input(int fd, long us)
 
 void VOVARU_event_proc()
 {
-    static int win_started = 0;
-
     xtim.profile_chart("init", 0);
     return_hit = escape_hit = delete_hit = 0;
     mnw.mouse_press = mnw.mouse_release = mnw.key_hit = 0;
     if (mnw.win_now == kWinNone) mnw.win_now = kWinMain;
-    if (!win_started) {
-        win_started = 1;
+    if (!g_pass.win_started) {
+        g_pass.win_started = 1;
         VOVARU_startwind(mnw.win_now, 0);
     }
     keys.run_pending_close();
     xtim.profile_chart("startwin", 0);
 
     // The only pacing: sleep until input arrives or the time-out passes.
-    if (mnw.x_display) {
+    if (x11.display) {
         const long us = VOVARU_frame_wait_us();
-        g_last_wait_us = us;
+        g_pass.last_wait_us = us;
         VOVARU_frame_told_reset();
         // Events Xlib has already read would not wake the wait.
-        VOVARU_wait_for_input(ConnectionNumber(mnw.x_display),
-                              XEventsQueued(mnw.x_display, QueuedAfterFlush) > 0 ? 0 : us);
+        VOVARU_wait_for_input(ConnectionNumber(x11.display),
+                              XEventsQueued(x11.display, QueuedAfterFlush) > 0 ? 0 : us);
 
         XEvent ev;
-        while (XCheckIfEvent(mnw.x_display, &ev, LIN_handlewin,
-                             reinterpret_cast<XPointer>(&mnw.x_window[0])))
+        while (XCheckIfEvent(x11.display, &ev, LIN_handlewin,
+                             reinterpret_cast<XPointer>(&x11.window[0])))
             LIN_handleevt(&ev);
     }
     VOVARU_poll_quit();
@@ -179,14 +186,13 @@ void VOVARU_event_proc()
     // A modal window's loop runs its frame passes from inside APP_update;
     // when one of them closes the window (close box, Return) the application
     // is still waiting in it and must not be entered a second time.
-    static int in_app_update = 0;
-    if (!mnw.modal && !in_app_update) {
-        in_app_update = 1;
+    if (!mnw.modal && !g_pass.in_app_update) {
+        g_pass.in_app_update = 1;
         if (g_app_update)
             g_app_update();
         else
             APP_update();
-        in_app_update = 0;
+        g_pass.in_app_update = 0;
         xtim.first_frame = 0;
     }
 
@@ -296,8 +302,6 @@ void VOVARU_handleclick(int by_key)
 
 namespace
 {
-float m_x1, m_y1, m_x2, m_y2; // panel of the open menu
-
 constexpr int kColMenuText = 38, kColHighlight = 36, kColDivDark = 35, kColDivLight = 37;
 constexpr int kLangKorean = 6;
 } // namespace
@@ -316,10 +320,8 @@ void standard_gui()
     if (open == kNoMenu || open >= static_cast<int>(menu.size())) return;
 
     const menu_struct& om = menu[open];
-    m_x1 = 9999;
-    m_y1 = 9999;
-    m_x2 = 0;
-    m_y2 = 0;
+    // The open menu's panel, around its entries.
+    float m_x1 = 9999, m_y1 = 9999, m_x2 = 0, m_y2 = 0;
     bool any = false;
     for (const item_struct& it : om.items) {
         if (it.text.empty()) continue;

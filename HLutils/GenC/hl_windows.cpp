@@ -8,9 +8,10 @@
 #include <X11/Xlib.h>
 
 #include <cmath>
+#include <cstring>
 
-#include "GenC/hl_events.h"
 #include "GenC/hl_menu.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
@@ -54,6 +55,22 @@ const win_row kWindows[] = {
 int os_mouse_showing = 1; // the X pointer is shown
 Cursor dot = 0;           // the invisible pointer, made once
 unsigned window_changes = 0;
+
+// A new invisible pointer shape; the caller owns it.
+Cursor LIN_create_null_cursor(Display* display, Drawable drawable)
+{
+    Pixmap pix = XCreatePixmap(display, drawable, 1, 1, 1);
+    XGCValues values;
+    values.function = GXclear;
+    GC gc = XCreateGC(display, pix, GCFunction, &values);
+    XFillRectangle(display, pix, gc, 0, 0, 1, 1);
+    XColor black;
+    std::memset(&black, 0, sizeof(black));
+    Cursor cursor = XCreatePixmapCursor(display, pix, pix, &black, &black, 0, 0);
+    XFreePixmap(display, pix);
+    XFreeGC(display, gc);
+    return cursor;
+}
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -159,16 +176,16 @@ void mouse_help_per_wind(int id)
     if (idle > kHideIdleSecs && mnw.win_now == kWinMain) mnw.cursor_kind = kCursorHidden;
     if (id >= kFirstModalNoHide && id <= kLastModalNoHide) mnw.cursor_kind = 0;
 
-    if (mnw.x_display && mnw.x_window[0]) {
+    if (x11.display && x11.window[0]) {
         if (mnw.cursor_kind >= kCursorHidden && os_mouse_showing) {
             os_mouse_showing = 0;
-            if (!dot) dot = LIN_create_null_cursor(mnw.x_display, mnw.x_window[0]);
-            XDefineCursor(mnw.x_display, mnw.x_window[0], dot);
-            XFlush(mnw.x_display);
+            if (!dot) dot = LIN_create_null_cursor(x11.display, x11.window[0]);
+            XDefineCursor(x11.display, x11.window[0], dot);
+            XFlush(x11.display);
         } else if (mnw.cursor_kind <= kCursorSystemMax && !os_mouse_showing) {
             os_mouse_showing = 1;
-            XUndefineCursor(mnw.x_display, mnw.x_window[0]);
-            XFlush(mnw.x_display);
+            XUndefineCursor(x11.display, x11.window[0]);
+            XFlush(x11.display);
         }
     }
 

@@ -1,10 +1,7 @@
-// The window and input record: everything the shell knows about the X11
-// window, the current sub-window and this frame's pointer and keys.
+// The window and input record: the window's size, the current sub-window and
+// this frame's pointer and keys. Its X11 and GLX side is the shell's own
+// (GenC/hl_x11.h), so no X header reaches the layers that include this one.
 #pragma once
-
-#include <GL/glx.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 // Window ids (values of mnw.win_now).
 enum {
@@ -22,16 +19,9 @@ enum {
 // A plain record with no operations; the one instance is `mnw` (hl_types).
 // Field order follows the record's historical layout.
 struct mnw_struct {
-    int alias_req; // multisampling asked for: 0 none, 1..4 = 2..16 samples
-    int alias_now; // multisampling obtained
-    int ctx_index; // which window's buffers are swapped (always 0)
-    XVisualInfo* x_visual;
-    Window x_window[2]; // entry 0 is the main X window; 1 the second monitor's (none here)
-    // The OpenGL surface: a child that fills x_window, made in the visual
-    // OpenGL chose once its driver has loaded. Input goes to x_window.
-    Window x_drawable[2];
-    GLXContext glx_context[2];
-    Display* x_display;
+    int alias_req;      // multisampling asked for: 0 none, 1..4 = 2..16 samples
+    int alias_now;      // multisampling obtained
+    int ctx_index;      // which window's buffers are swapped (always 0)
     int win_now;        // current (sub-)window id
     int modal;          // 1 while the current window is a modal sub-window
     float win_x, win_y; // current window's lower-left corner, window units

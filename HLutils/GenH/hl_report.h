@@ -12,7 +12,7 @@
 
 #include <string>
 
-// As <GL/glx.h> declares it; the X headers' macros stay out of every file.
+// As GLX declares it; the X headers' macros stay out of every file.
 typedef struct __GLXcontextRec* GLXContext;
 
 // Alert kinds.
@@ -86,6 +86,9 @@ struct shell_hooks {
     // (VOVARU_event_proc): what a modal window of the library needs.
     void (*start_window)(int id);
     void (*frame)();
+    // Presents the drawn frame on the window (VOVARU_swap_buffers); without
+    // it nothing is shown.
+    void (*swap_buffers)();
 };
 void VOVARU_set_shell_hooks(const shell_hooks& hooks);
 const shell_hooks& VOVARU_shell();

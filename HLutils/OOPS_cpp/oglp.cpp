@@ -2,8 +2,8 @@
 #include "OOPS_cpp/oglp.h"
 
 #include <GL/gl.h>
-#include <GL/glx.h>
 
+#include "GenH/hl_report.h"
 #include "GenH/hl_types.h"
 #include "OGL/OGL_ren.h"
 #include "OOPS_cpp/colr.h"
@@ -212,8 +212,7 @@ void OGL_sbuff()
     const float v = ren.monochrome ? 0.0f : 1.0f;
     glColor4f(v, 1.0f, v, ren.global_alpha);
     xtim.profile_chart("sb1", 0);
-    if (mnw.x_display && mnw.x_drawable[mnw.ctx_index])
-        glXSwapBuffers(mnw.x_display, mnw.x_drawable[mnw.ctx_index]);
+    if (VOVARU_shell().swap_buffers) VOVARU_shell().swap_buffers();
     xtim.profile_chart("sb2", 0);
 }
 

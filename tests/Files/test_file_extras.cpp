@@ -15,6 +15,7 @@
 
 #include "Files/io_utils.h"
 #include "GenC/hl_alert.h"
+#include "GenC/hl_init.h"
 #include "GenH/hl_types.h"
 #include "support/alert_probe.h"
 #include "support/file_fixtures.h"

@@ -16,6 +16,7 @@
 
 #include "Files/io_utils.h"
 #include "GenC/hl_about.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
 #include "support/alert_probe.h"
@@ -531,7 +532,7 @@ TEST(AboutWindow, UpdateButtonMessageAndReturn)
     dir.mkdir("Resources/preferences");
     app_path = dir.path();
     xvfb_open_shell_window();
-    const std::string w = std::to_string(mnw.x_window[0]);
+    const std::string w = std::to_string(x11.window[0]);
     about_reset();
     about_record& s = about_state();
     s.version_str_found = 1; // no list is fetched

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "GenC/hl_alert.h"
+#include "GenC/hl_shutdown.h"
 #include "GenH/hl_types.h"
 #include "Thread/hl_thread.h"
 #include "UTL/UTL_cmdline.h"

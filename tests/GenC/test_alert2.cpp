@@ -14,7 +14,9 @@
 #include "GenC/hl_alert2.h"
 #include "GenC/hl_hooks.h"
 #include "GenC/hl_menu_edit.h"
+#include "GenC/hl_shutdown.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/colr.h"
 #include "support/alert_probe.h"
@@ -29,7 +31,7 @@ constexpr float kWinW = 300;
 
 std::string window_id()
 {
-    return std::to_string(mnw.x_window[0]);
+    return std::to_string(x11.window[0]);
 }
 
 // X pixel arguments of a point at window units (x, y) of window 996.
@@ -214,6 +216,7 @@ TEST(NukeAlert, ShownWithItsQuestionAndButtons)
 TEST(LoadMxy, Table)
 {
     const mnw_struct saved = mnw;
+    const x11_struct saved_x11 = x11;
     constexpr unsigned long kMain = 11, kSecond = 22;
     const struct {
         const char* what;
@@ -242,10 +245,11 @@ TEST(LoadMxy, Table)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         mnw = mnw_struct{};
+        x11 = x11_struct{};
         mnw.sec_mon_inuse = c.sec_mon;
         mnw.sec_mon_ctx = c.sec_ctx;
-        mnw.x_window[0] = kMain;
-        mnw.x_window[1] = c.second;
+        x11.window[0] = kMain;
+        x11.window[1] = c.second;
         mnw.pix_scale = c.scale;
         mnw.res_x = c.res_x;
         mnw.res_y = c.res_y;
@@ -259,6 +263,7 @@ TEST(LoadMxy, Table)
         EXPECT_EQ(mnw.win_under, c.want_under);
     }
     mnw = saved;
+    x11 = saved_x11;
 }
 
 // Real key presses: Alt and Shift are reported while held, Caps Lock never.
@@ -293,12 +298,14 @@ TEST(EmptyHooks, ChangeNothing)
 {
     std::vector<unsigned char> before(sizeof(mnw));
     std::memcpy(before.data(), &mnw, sizeof(mnw));
+    const x11_struct x11_before = x11;
     const int done = app_done, alt = linkey_optn, shift = linkey_shft;
     IBM_turnoff();
     for (int key : {0, 13, 27, -1, 0x70, 1 << 20})
         function_key(key);
     make_shortcut();
     EXPECT_EQ(std::memcmp(before.data(), &mnw, sizeof(mnw)), 0);
+    EXPECT_EQ(std::memcmp(&x11_before, &x11, sizeof(x11)), 0);
     EXPECT_EQ(app_done, done);
     EXPECT_EQ(linkey_optn, alt);
     EXPECT_EQ(linkey_shft, shift);

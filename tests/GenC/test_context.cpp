@@ -11,6 +11,8 @@
 
 #include "GenC/hl_alert.h"
 #include "GenC/hl_context.h"
+#include "GenC/hl_shutdown.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
@@ -21,7 +23,7 @@ namespace
 std::string xprop(const char* what)
 {
     const std::string cmd =
-        "xprop -id " + std::to_string(mnw.x_window[0]) + (what ? std::string(" ") + what : "");
+        "xprop -id " + std::to_string(x11.window[0]) + (what ? std::string(" ") + what : "");
     return run_capture(cmd).output;
 }
 
@@ -72,15 +74,15 @@ TEST(Context, WindowPropertiesAndGlState)
     XVFB_TEST_BODY(kXvfbScreen, {"DESKTOP_STARTUP_ID=launch-42_TIME1"});
     xvfb_open_shell_window();
 
-    ASSERT_NE(mnw.x_display, nullptr);
-    ASSERT_NE(mnw.x_window[0], 0u);
-    ASSERT_NE(mnw.glx_context[0], nullptr);
+    ASSERT_NE(x11.display, nullptr);
+    ASSERT_NE(x11.window[0], 0u);
+    ASSERT_NE(x11.glx_context[0], nullptr);
     EXPECT_EQ(mnw.alias_now, 0);
     EXPECT_EQ(mnw.res_x, 1024);
     EXPECT_EQ(mnw.res_y, 768);
     EXPECT_EQ(mnw.res_bits, 32);
-    EXPECT_EQ(glXGetCurrentContext(), mnw.glx_context[0]);
-    EXPECT_TRUE(glXIsDirect(mnw.x_display, mnw.glx_context[0]));
+    EXPECT_EQ(glXGetCurrentContext(), x11.glx_context[0]);
+    EXPECT_TRUE(glXIsDirect(x11.display, x11.glx_context[0]));
 
     const std::string p = xprop(nullptr);
     EXPECT_TRUE(has(p, "WM_NAME(STRING) = \"Didozuroz\"")) << p;
@@ -122,8 +124,8 @@ TEST(Context, WindowPropertiesAndGlState)
     EXPECT_EQ(v[0], 1);
 
     VOVARU_nuke_context(0);
-    EXPECT_EQ(mnw.x_window[0], 0u);
-    EXPECT_EQ(mnw.glx_context[0], nullptr);
+    EXPECT_EQ(x11.window[0], 0u);
+    EXPECT_EQ(x11.glx_context[0], nullptr);
 }
 
 // OpenGL draws into a child that fills the window. The window itself is made
@@ -135,21 +137,21 @@ TEST(Context, TheWindowShowsTheBackdropUntilOpenGLDraws)
     colr.assign(kColBackground, 0.2f, 0.4f, 0.6f);
     colr.assign(kColrLight, 1, 1, 1);
     xvfb_open_shell_window();
-    Display* d = mnw.x_display;
+    Display* d = x11.display;
 
     Window root = 0, parent = 0, *children = nullptr;
     unsigned n = 0;
-    ASSERT_TRUE(XQueryTree(d, mnw.x_drawable[0], &root, &parent, &children, &n));
+    ASSERT_TRUE(XQueryTree(d, x11.drawable[0], &root, &parent, &children, &n));
     if (children) XFree(children);
-    EXPECT_EQ(parent, mnw.x_window[0]);
+    EXPECT_EQ(parent, x11.window[0]);
     XWindowAttributes a;
-    ASSERT_TRUE(XGetWindowAttributes(d, mnw.x_drawable[0], &a));
+    ASSERT_TRUE(XGetWindowAttributes(d, x11.drawable[0], &a));
     EXPECT_EQ(a.width, 1024);
     EXPECT_EQ(a.height, 768);
     EXPECT_EQ(a.all_event_masks & ~a.your_event_mask, 0) << "another client listens";
     EXPECT_EQ(a.your_event_mask, 0);
 
-    XUnmapWindow(d, mnw.x_drawable[0]);
+    XUnmapWindow(d, x11.drawable[0]);
     const ShownPixels p = xvfb_read_shell_window();
     ASSERT_EQ(p.w, 1024);
     for (const auto& xy : {std::pair<int, int>{0, 0}, {512, 384}, {1023, 767}}) {
@@ -223,25 +225,25 @@ TEST(Context, FailedContextCreationPrintsAndExitsNonZero)
 TEST(Context, ShutdownBeforeTheWindowExists)
 {
     // A fatal alert during start-up finishes up with nothing made yet.
-    ASSERT_EQ(mnw.x_display, nullptr);
+    ASSERT_EQ(x11.display, nullptr);
     VOVARU_finishup(0);
     VOVARU_setres(0);
     VOVARU_nuke_context(0);
-    EXPECT_EQ(mnw.x_display, nullptr);
-    EXPECT_EQ(mnw.x_window[0], 0u);
+    EXPECT_EQ(x11.display, nullptr);
+    EXPECT_EQ(x11.window[0], 0u);
 }
 
 TEST(Context, ShutdownTearsDownWhatWasMade)
 {
     XVFB_TEST_BODY();
     xvfb_open_shell_window();
-    const Window w = mnw.x_window[0];
+    const Window w = x11.window[0];
     VOVARU_finishup(0);
-    EXPECT_EQ(mnw.x_window[0], 0u);
-    EXPECT_EQ(mnw.glx_context[0], nullptr);
+    EXPECT_EQ(x11.window[0], 0u);
+    EXPECT_EQ(x11.glx_context[0], nullptr);
     EXPECT_EQ(glXGetCurrentContext(), nullptr);
     // The window is gone from the server; the connection stays open.
-    XSync(mnw.x_display, False);
+    XSync(x11.display, False);
     EXPECT_TRUE(has(run_capture("xprop -id " + std::to_string(w)).output, "BadWindow"));
 }
 
@@ -254,19 +256,19 @@ TEST(Context, MultisampleFallsBackToWhatTheServerHas)
     mnw.alias_req = kAliasMaxLevel; // 16 samples
     VOVARU_setres(1);
     VOVARU_make_context(0);
-    ASSERT_NE(mnw.x_visual, nullptr);
+    ASSERT_NE(x11.visual, nullptr);
     ASSERT_GE(mnw.alias_now, 0);
     ASSERT_LE(mnw.alias_now, kAliasMaxLevel);
     // Every level above the one obtained has no visual on this server.
     for (int level = mnw.alias_now + 1; level <= kAliasMaxLevel; ++level) {
         int a[kGlxAttribCount];
         LIN_glx_attribs(level, a);
-        XVisualInfo* vi = glXChooseVisual(mnw.x_display, DefaultScreen(mnw.x_display), a);
+        XVisualInfo* vi = glXChooseVisual(x11.display, DefaultScreen(x11.display), a);
         EXPECT_EQ(vi, nullptr) << level;
         if (vi) XFree(vi);
     }
     int samples = -1;
-    glXGetConfig(mnw.x_display, mnw.x_visual, GLX_SAMPLES_ARB, &samples);
+    glXGetConfig(x11.display, x11.visual, GLX_SAMPLES_ARB, &samples);
     if (mnw.alias_now > 0) {
         EXPECT_GE(samples, 1 << mnw.alias_now);
     } else {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn_focus.h"
 #include "OOPS_cpp/keys_tables.h"
@@ -101,8 +102,8 @@ TEST(FocusShell, AMousePressDropsTheFocus)
     open_window();
     VOVARU_event_proc();
     ASSERT_EQ(focus_ring.focused, BTN_field_key(120, 80));
-    const XvfbResult r = run_capture("xdotool mousemove --window " +
-                                     std::to_string(mnw.x_window[0]) + " 500 300 click 1");
+    const XvfbResult r = run_capture("xdotool mousemove --window " + std::to_string(x11.window[0]) +
+                                     " 500 300 click 1");
     ASSERT_EQ(r.status, 0) << r.output;
     int pressed = 0;
     for (int i = 0; i < 400 && !pressed; ++i) {

@@ -17,8 +17,10 @@
 
 #include "GenC/hl_alert.h"
 #include "GenC/hl_events.h"
+#include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/colr.h"
 #include "OOPS_cpp/oglp.h"
@@ -90,7 +92,7 @@ void open_and_run_first_frame()
 
 std::string window_id()
 {
-    return std::to_string(mnw.x_window[0]);
+    return std::to_string(x11.window[0]);
 }
 
 // Queues one button or key event on the program's own window through the
@@ -104,25 +106,25 @@ void send_event(int type, unsigned detail)
     ev.type = type;
     long mask = 0;
     if (type == ButtonPress || type == ButtonRelease) {
-        ev.xbutton.window = mnw.x_window[0];
-        ev.xbutton.root = DefaultRootWindow(mnw.x_display);
+        ev.xbutton.window = x11.window[0];
+        ev.xbutton.root = DefaultRootWindow(x11.display);
         ev.xbutton.button = detail;
         ev.xbutton.same_screen = True;
         mask = type == ButtonPress ? ButtonPressMask : ButtonReleaseMask;
     } else {
-        ev.xkey.window = mnw.x_window[0];
-        ev.xkey.root = DefaultRootWindow(mnw.x_display);
+        ev.xkey.window = x11.window[0];
+        ev.xkey.root = DefaultRootWindow(x11.display);
         ev.xkey.keycode = detail;
         ev.xkey.same_screen = True;
         mask = type == KeyPress ? KeyPressMask : KeyReleaseMask;
     }
-    ASSERT_NE(XSendEvent(mnw.x_display, mnw.x_window[0], False, mask, &ev), 0);
+    ASSERT_NE(XSendEvent(x11.display, x11.window[0], False, mask, &ev), 0);
 }
 
 // After this the events sent so far wait in the connection's queue.
 void sync_sent()
 {
-    XSync(mnw.x_display, False);
+    XSync(x11.display, False);
 }
 
 // The pointer somewhere in the main window, and nothing else left queued.
@@ -328,7 +330,7 @@ namespace
 // woken by input.
 double quiet_frame_wait()
 {
-    const int fd = ConnectionNumber(mnw.x_display);
+    const int fd = ConnectionNumber(x11.display);
     for (int attempt = 0; attempt < 20; ++attempt) {
         std::vector<wait_call> calls;
         g_wait_calls = &calls;
@@ -351,7 +353,7 @@ TEST(Frame, SelectWaitsAsTheStateAsks)
 {
     XVFB_TEST_BODY();
     open_and_run_first_frame();
-    XSync(mnw.x_display, False);
+    XSync(x11.display, False);
 
     const double normal = quiet_frame_wait();
     EXPECT_GE(normal, 0.016);
@@ -644,7 +646,7 @@ TEST(Events, ModifierAndIgnoredKeysAreNoKeyHit)
         {XK_Super_L, 0, 0, 0, 0}, {XK_Menu, 0, 0, 0, 0},      {XK_b, 1, 0, 0, 0},
     };
     for (const auto& c : cases) {
-        const KeyCode code = XKeysymToKeycode(mnw.x_display, c.sym);
+        const KeyCode code = XKeysymToKeycode(x11.display, c.sym);
         if (!code) continue; // not in this server's keymap
         send_event(KeyPress, code);
         sync_sent();
@@ -823,9 +825,9 @@ TEST(Events, VisibilityDestroyAndUnknownEvents)
         XEvent ev;
         std::memset(&ev, 0, sizeof(ev));
         ev.type = type;
-        ev.xany.window = mnw.x_window[0];
+        ev.xany.window = x11.window[0];
         if (type == ClientMessage) ev.xclient.format = 32;
-        XSendEvent(mnw.x_display, mnw.x_window[0], False, mask, &ev);
+        XSendEvent(x11.display, x11.window[0], False, mask, &ev);
         sync_sent();
     };
 

@@ -10,7 +10,9 @@
 #include "GenC/hl_alert.h"
 #include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
+#include "GenC/hl_shutdown.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/colr.h"
 #include "support/temp_dir.h"
@@ -86,5 +88,5 @@ TEST(Startup, WholeSequenceInItsOwnFolder)
     VOVARU_event_proc();
     EXPECT_EQ(mnw.win_now, kWinMain);
     VOVARU_finishup(1); // preferences go to the private HOME
-    EXPECT_EQ(mnw.x_window[0], 0u);
+    EXPECT_EQ(x11.window[0], 0u);
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/cmnd.h"
 #include "OOPS_cpp/keys.h"
@@ -37,7 +38,7 @@ void record_frame()
 
 std::string window_id()
 {
-    return std::to_string(mnw.x_window[0]);
+    return std::to_string(x11.window[0]);
 }
 
 void open_window()
@@ -120,11 +121,11 @@ TEST(KeysX11, DigitsOfAFrenchLayout)
     open_window();
     // The '1' key of an AZERTY keyboard: '&' unshifted, '1' with Shift.
     // (setxkbmap does not change an Xvfb map; the core map call does.)
-    const KeyCode one = XKeysymToKeycode(mnw.x_display, XK_1);
+    const KeyCode one = XKeysymToKeycode(x11.display, XK_1);
     ASSERT_NE(one, 0);
     KeySym syms[2] = {XK_ampersand, XK_1};
-    XChangeKeyboardMapping(mnw.x_display, one, 2, syms, 1);
-    XSync(mnw.x_display, False);
+    XChangeKeyboardMapping(x11.display, one, 2, syms, 1);
+    XSync(x11.display, False);
     type_cases({
         {std::to_string(one), 49, 0, '&', 0, 0, 0}, // the key, by its keycode
         {"1", 49, 1, '1', 0, 0, 0},                 // xdotool adds Shift

@@ -6,6 +6,7 @@
 
 #include "GenC/hl_alert.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/tman.h"
 #include "support/alert_probe.h"
@@ -26,7 +27,7 @@ void open_window_and_first_frame()
     VOVARU_set_app_update_hook(count_frame);
     VOVARU_event_proc();
     ASSERT_EQ(mnw.win_now, kWinMain);
-    xdo("mousemove --window " + std::to_string(mnw.x_window[0]) + " 40 40");
+    xdo("mousemove --window " + std::to_string(x11.window[0]) + " 40 40");
     VOVARU_event_proc();
 }
 } // namespace
@@ -39,7 +40,7 @@ TEST(AlertWindow, ReturnDismissesAWarning)
     mnw.mouse_x = 12;
     mnw.mouse_y = 34;
     // Queued before the alert opens: its first frame pass reads it.
-    xdo("key --window " + std::to_string(mnw.x_window[0]) + " Return");
+    xdo("key --window " + std::to_string(x11.window[0]) + " Return");
     const int frames = app_frames;
     __VOVARU_alert(kWinMain, "line one", "line two", "", "", t_alert, "test", 1);
     EXPECT_EQ(mnw.win_now, kWinMain);
@@ -58,7 +59,7 @@ TEST(AlertWindow, OkButtonDismissesAWarning)
     stls[kStlsAlertButton] = "OK"; // as main sets it: the button is 37 wide
     // Window 995 is 420 x 250 at (302, 259); its button is centred at (210, 18),
     // drawable (512, 277), X pixel (512, 768 - 277).
-    xdo("mousemove --window " + std::to_string(mnw.x_window[0]) + " 512 491 click 1");
+    xdo("mousemove --window " + std::to_string(x11.window[0]) + " 512 491 click 1");
     __VOVARU_alert(kWinMain, "press OK", "", "", "", t_alert, "test", 2);
     EXPECT_EQ(mnw.win_now, kWinMain);
 }
@@ -71,7 +72,7 @@ TEST(AlertWindow, OkButtonEdgesCountAndOnePastDoesNot)
     TempCwd cwd;
     open_window_and_first_frame();
     stls[kStlsAlertButton] = "OK"; // as main sets it
-    const std::string w = std::to_string(mnw.x_window[0]);
+    const std::string w = std::to_string(x11.window[0]);
     const struct {
         int x, y;
         bool closes;
@@ -102,7 +103,7 @@ TEST(AlertWindow, ClickBesideTheButtonKeepsItOpen)
     XVFB_TEST_BODY();
     TempCwd cwd;
     open_window_and_first_frame();
-    const std::string w = std::to_string(mnw.x_window[0]);
+    const std::string w = std::to_string(x11.window[0]);
     // A press inside the alert but away from its button, then Return.
     xdo("mousemove --window " + w + " 400 300 click 1 key Return");
     AlertProbe probe;
@@ -129,7 +130,7 @@ TEST(FramePass, TextureFailureIsReportedOnceInTheMainWindow)
     EXPECT_EQ(probe.count(), 0u);
     VOVARU_startwind(kWinMain, 0);
 
-    xdo("key --window " + std::to_string(mnw.x_window[0]) + " Return");
+    xdo("key --window " + std::to_string(x11.window[0]) + " Return");
     VOVARU_event_proc(); // raises the alert; Return answers it
     ASSERT_EQ(probe.count(), 1u);
     const AlertRecord a = probe.last();

@@ -9,6 +9,7 @@
 
 #include "GenC/hl_events.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/oglp.h"
@@ -19,7 +20,7 @@ namespace
 {
 std::string window_id()
 {
-    return std::to_string(mnw.x_window[0]);
+    return std::to_string(x11.window[0]);
 }
 
 void open_shell(void (*app)())

@@ -315,3 +315,14 @@ TEST(IncludeRule, TheLibraryIncludesNothingOfTheInstaller)
     EXPECT_GT(files, 100); // the whole library was read
     EXPECT_TRUE(found.empty()) << found;
 }
+
+// The globals' headers bring no X11 or GLX header (and its macros) into the
+// files that include them: the shell keeps those handles (GenC/hl_x11.h).
+TEST(IncludeRule, TheGlobalsIncludeNoXHeader)
+{
+    const std::regex x_include(R"(^\s*#\s*include\s*<(X11/|GL/glx))");
+    int files = 0;
+    const std::string found = includes_matching({"GenH"}, x_include, &files);
+    EXPECT_GT(files, 10); // the folder was found
+    EXPECT_TRUE(found.empty()) << found;
+}

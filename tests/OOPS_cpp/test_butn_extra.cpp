@@ -9,6 +9,7 @@
 #include <string>
 
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn_extra.h"
 #include "OOPS_cpp/butn_focus.h"
@@ -56,7 +57,7 @@ bool shown_fill(float x, float y)
 
 std::string window_id()
 {
-    return std::to_string(mnw.x_window[0]);
+    return std::to_string(x11.window[0]);
 }
 std::string at(float x, float y)
 {

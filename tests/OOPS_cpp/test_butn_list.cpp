@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
@@ -448,7 +449,7 @@ namespace
 {
 std::string window_id()
 {
-    return std::to_string(mnw.x_window[0]);
+    return std::to_string(x11.window[0]);
 }
 // X pixel rows count down from the top of the 768-row drawable.
 std::string at(float x, float y)

@@ -13,6 +13,7 @@
 
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/colr.h"
@@ -692,7 +693,7 @@ TEST(Popup, RealClicksPickAnItem)
     static std::vector<int> results;
     VOVARU_set_app_update_hook([] { results.push_back(BTN_textlist(200, 310, &sel, kOs, "")); });
     VOVARU_event_proc();
-    const std::string w = std::to_string(mnw.x_window[0]);
+    const std::string w = std::to_string(x11.window[0]);
     // Window 0 fills the drawable: X y = 768 - y.
     xdo("mousemove --window " + w + " 200 455 click 1");
     for (int i = 0; i < 5 && mnw.menu_open != kPopupSlot; ++i)

@@ -7,6 +7,7 @@
 
 #include "GenC/hl_alert.h"
 #include "GenC/hl_init.h"
+#include "GenC/hl_shutdown.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/colr.h"
 #include "support/temp_dir.h"

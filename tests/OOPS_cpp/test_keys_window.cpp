@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/cmnd.h"
 #include "OOPS_cpp/keys.h"
@@ -47,7 +48,7 @@ void open_keys_window(std::vector<key_binding> bindings)
 
 std::string window_id()
 {
-    return std::to_string(mnw.x_window[0]);
+    return std::to_string(x11.window[0]);
 }
 
 // A click at window units (x, y): X counts y down from the top.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/butn_focus.h"
@@ -49,7 +50,7 @@ void open_window()
 
 std::string window_id()
 {
-    return std::to_string(mnw.x_window[0]);
+    return std::to_string(x11.window[0]);
 }
 
 // The X position of a point of the current window.
@@ -84,7 +85,7 @@ int key_of(float x, float y)
 bool events_waiting(int n)
 {
     for (int i = 0; i < 400; ++i) {
-        if (XPending(mnw.x_display) >= n) return true;
+        if (XPending(x11.display) >= n) return true;
         usleep(5000);
     }
     return false;
@@ -94,7 +95,7 @@ void drain_events()
 {
     for (int i = 0; i < 5; ++i)
         VOVARU_event_proc();
-    ASSERT_TRUE(frames_until([] { return XPending(mnw.x_display) == 0; }));
+    ASSERT_TRUE(frames_until([] { return XPending(x11.display) == 0; }));
 }
 } // namespace
 
@@ -218,9 +219,9 @@ TEST(NumberInput, KeysAfterASubWindowClosedOnADigitAndReturnAllArrive)
         prefs_frame();
     ASSERT_EQ(focus_ring.focused, key_of(50, 100));
 
-    for (int i = 0; i < 400 && XPending(mnw.x_display) > 0; ++i)
+    for (int i = 0; i < 400 && XPending(x11.display) > 0; ++i)
         prefs_frame();
-    ASSERT_EQ(XPending(mnw.x_display), 0);
+    ASSERT_EQ(XPending(x11.display), 0);
     type_keys("5 Return");
     ASSERT_TRUE(events_waiting(4));
     for (int i = 0; i < 3 && mnw.win_now == kWinPrefs; ++i)

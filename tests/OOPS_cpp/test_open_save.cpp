@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/butn.h"
 #include "OOPS_cpp/open_save.h"
@@ -170,7 +171,7 @@ bool shown_since_mark()
 
 std::string win()
 {
-    return std::to_string(mnw.x_window[0]);
+    return std::to_string(x11.window[0]);
 }
 // X pixel of window point (x, y) of the current window (768 rows, y down).
 std::string at(float x, float y)

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "GenC/hl_alert.h"
+#include "GenC/hl_init.h"
 #include "GenH/hl_types.h"
 #include "Thread/hl_thread.h"
 #include "support/alert_probe.h"

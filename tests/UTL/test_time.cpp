@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "GenC/hl_alert.h"
+#include "GenC/hl_init.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/colr.h"
 #include "UTL/UTL_time.h"

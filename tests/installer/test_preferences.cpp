@@ -10,6 +10,7 @@
 #include <string>
 
 #include "GenC/hl_alert.h"
+#include "GenC/hl_shutdown.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/http.h"
 #include "OOPS_cpp/pref.h"

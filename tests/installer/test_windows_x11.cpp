@@ -5,6 +5,7 @@
 #include <string>
 
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "installer/sub_wins.h"
 #include "support/alert_probe.h"
@@ -27,7 +28,7 @@ void open_main_window()
 
 std::string wid()
 {
-    return std::to_string(mnw.x_window[0]);
+    return std::to_string(x11.window[0]);
 }
 
 // A click at (x, y) of window id, queued before the window opens: its

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "support/frame_driver.h"
 #include "support/nginx.h"
@@ -244,12 +245,12 @@ class WindowRun : public ::testing::Test
     // The whole screen as shown (the window covers it).
     ShownPixels screen()
     {
-        mnw.x_display = display;
-        mnw.x_window[0] = DefaultRootWindow(display);
+        x11.display = display;
+        x11.window[0] = DefaultRootWindow(display);
         mnw.res_x = kResX;
         mnw.res_y = kResY;
         ShownPixels p = xvfb_read_shell_window();
-        mnw.x_display = nullptr;
+        x11.display = nullptr;
         return p;
     }
     void shot(const std::string& name)

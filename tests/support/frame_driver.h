@@ -10,6 +10,7 @@
 #include <string>
 
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "support/xvfb.h"
 
@@ -33,15 +34,15 @@ template <typename F> bool frames_until(F cond, int max_frames = 400)
 // The X id of the main window, for xdotool's --window.
 inline std::string shell_window_id()
 {
-    return std::to_string(mnw.x_window[0]);
+    return std::to_string(x11.window[0]);
 }
 
 // Waits (bounded by a count) until the events of one xdotool call are all
 // in this client's queue, so that one frame pass handles them together.
 inline void wait_queued(int n)
 {
-    XSync(mnw.x_display, False);
-    for (int i = 0; i < 200 && XEventsQueued(mnw.x_display, QueuedAfterReading) < n; ++i)
+    XSync(x11.display, False);
+    for (int i = 0; i < 200 && XEventsQueued(x11.display, QueuedAfterReading) < n; ++i)
         usleep(10000);
 }
 
@@ -60,9 +61,8 @@ inline void xdo_queued(const std::string& args)
 inline int national_key(KeySym lower, KeySym upper)
 {
     int min = 0, max = 0, per = 0;
-    XDisplayKeycodes(mnw.x_display, &min, &max);
-    KeySym* map =
-        XGetKeyboardMapping(mnw.x_display, static_cast<KeyCode>(min), max - min + 1, &per);
+    XDisplayKeycodes(x11.display, &min, &max);
+    KeySym* map = XGetKeyboardMapping(x11.display, static_cast<KeyCode>(min), max - min + 1, &per);
     int code = 0;
     for (int k = max; k >= min && !code; --k) {
         bool empty = true;
@@ -73,8 +73,8 @@ inline int national_key(KeySym lower, KeySym upper)
     XFree(map);
     if (!code) return 0;
     KeySym syms[2] = {lower, upper};
-    XChangeKeyboardMapping(mnw.x_display, code, 2, syms, 1);
-    XSync(mnw.x_display, False);
+    XChangeKeyboardMapping(x11.display, code, 2, syms, 1);
+    XSync(x11.display, False);
     return code;
 }
 

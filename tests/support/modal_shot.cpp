@@ -8,13 +8,14 @@
 #include <cstdlib>
 #include <thread>
 
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OOPS_cpp/oglp.h"
 
 ShownPixels shot_of_modal(const std::function<void()>& run_window, const std::string& close_input,
                           const char* shot_name)
 {
-    const unsigned long window = mnw.x_window[0];
+    const unsigned long window = x11.window[0];
     const int w = mnw.res_x, h = mnw.res_y;
     // A plain frame first: the window's own frame then always differs from it,
     // also when the same window was shown just before.

@@ -8,6 +8,7 @@
 #include "GenC/hl_alert.h"
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "support/frame_driver.h"
 #include "support/xvfb.h"
@@ -40,7 +41,7 @@ void run_script(const picker_view& v)
 
 std::string window_id()
 {
-    return std::to_string(mnw.x_window[0]);
+    return std::to_string(x11.window[0]);
 }
 // X pixels of a point of the current window (X rows count down from the top).
 std::string at(float x, float y)

@@ -336,6 +336,7 @@ XvfbResult xvfb_run_this_test_copied(const std::string& folder)
 #include "GenC/hl_init.h"
 #include "GenC/hl_menu.h"
 #include "GenC/hl_windows.h"
+#include "GenC/hl_x11.h"
 #include "GenH/hl_types.h"
 #include "OGL/OGL_extensions.h"
 #include "OOPS_cpp/colr.h"
@@ -365,7 +366,7 @@ void xvfb_open_shell_window(int width, int height)
 
 ShownPixels xvfb_read_shell_window()
 {
-    return xvfb_read_window(mnw.x_display, mnw.x_window[0], mnw.res_x, mnw.res_y);
+    return xvfb_read_window(x11.display, x11.window[0], mnw.res_x, mnw.res_y);
 }
 
 ShownPixels xvfb_read_window(Display* display, unsigned long window, int width, int height)
