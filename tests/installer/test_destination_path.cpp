@@ -1,13 +1,12 @@
+// Where the destination comes from: the default, -path and the picker.
 #include "engine_fixture.h"
-
-#include <sys/stat.h>
 
 namespace
 {
 
-using UtilsTest = EngineTest;
+using DestinationPathTest = EngineTest;
 
-TEST_F(UtilsTest, DefaultDestination)
+TEST_F(DestinationPathTest, DefaultDestination)
 {
     struct {
         const char* home;
@@ -22,27 +21,7 @@ TEST_F(UtilsTest, DefaultDestination)
         EXPECT_EQ(default_dest_path(c.home), c.want) << c.home;
 }
 
-TEST_F(UtilsTest, SystemFolders)
-{
-    std::string old_home = getenv("HOME") ? getenv("HOME") : "";
-    setenv("HOME", tmp.path().substr(0, tmp.path().size() - 1).c_str(), 1);
-    std::string out;
-    get_OS_abs_path(kOsDirDefaultApps, out);
-    EXPECT_EQ(out, tmp.path());
-    get_OS_abs_path(kOsDirTemp, out);
-    EXPECT_EQ(out, "/tmp/");
-    get_OS_abs_path(kOsDirPrefs, out);
-    EXPECT_EQ(out, tmp / ".zudezud/");
-    EXPECT_TRUE(TempDir::exists(tmp / ".zudezud"));
-    unsetenv("HOME");
-    out = "kept";
-    get_OS_abs_path(kOsDirDesktop, out);
-    get_OS_abs_path(9, out);
-    EXPECT_EQ(out, "kept");
-    setenv("HOME", old_home.c_str(), 1);
-}
-
-TEST_F(UtilsTest, PathIsToASim)
+TEST_F(DestinationPathTest, PathIsToASim)
 {
     EXPECT_EQ(path_is_to_a_sim(), 0);
     for (const char* d : {"Airfoils", "Instructions", "Output"})
@@ -54,7 +33,7 @@ TEST_F(UtilsTest, PathIsToASim)
     EXPECT_EQ(path_is_to_a_sim(), 1);
 }
 
-TEST_F(UtilsTest, PickDestination)
+TEST_F(DestinationPathTest, PickDestination)
 {
     EXPECT_EQ(pick_dest_path(), 0); // cancelled
     EXPECT_EQ(dest_dir_path, dest);
@@ -72,7 +51,7 @@ TEST_F(UtilsTest, PickDestination)
     EXPECT_EQ(dest_dir_path, tmp / "sim/");
 }
 
-TEST_F(UtilsTest, PathArgument)
+TEST_F(DestinationPathTest, PathArgument)
 {
     struct {
         std::vector<const char*> args;
@@ -94,27 +73,6 @@ TEST_F(UtilsTest, PathArgument)
         EXPECT_EQ(take_path_argument(static_cast<int>(argv.size()), argv.data()), c.taken);
         EXPECT_EQ(dest_dir_path, c.want ? c.want : "/before/");
     }
-}
-
-TEST_F(UtilsTest, PrivateTemporaryFolder)
-{
-    ASSERT_EQ(make_private_temp(tmp.path()), 0);
-    std::string made = temp_path;
-    ASSERT_EQ(made.rfind(tmp.path(), 0), 0u);
-    ASSERT_EQ(made.back(), '/');
-    struct stat st;
-    ASSERT_EQ(stat(made.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    // What the installer leaves there goes with it; a link is removed, not followed.
-    std::ofstream(made + "serverlist.txt") << "x";
-    tmp.write("outside.txt", "keep");
-    ::mkdir((made + "sub").c_str(), 0755);
-    ::symlink((tmp / "outside.txt").c_str(), (made + "sub/link").c_str());
-    remove_private_temp();
-    EXPECT_FALSE(TempDir::exists(made));
-    EXPECT_EQ(TempDir::read(tmp / "outside.txt"), "keep");
-    EXPECT_TRUE(temp_path.empty());
-    EXPECT_NE(make_private_temp(tmp / "no/such/"), 0);
 }
 
 } // namespace
