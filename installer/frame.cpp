@@ -287,16 +287,8 @@ int engine_quiet()
 long engine_due_us()
 {
     const std::uint64_t now = xtim_class::microsecs();
-    long due = -1;
-    // One already due is started by its own step, or is no longer wanted.
-    auto wait = [&](std::uint64_t since, std::uint64_t after) {
-        if (now - since >= after) return;
-        const long left = static_cast<long>(after - (now - since));
-        if (due < 0 || left < due) due = left;
-    };
-    const long slots = slot_retry_due_us(now);
-    if (slots >= 0) due = slots;
-    if (dest_busy) wait(fs.dest_busy_since_us, kLockRetryUs);
+    long due = slot_retry_due_us(now);
+    if (dest_busy) due = sooner_due(due, due_in_us(now, fs.dest_busy_since_us, kLockRetryUs));
     return due;
 }
 

@@ -42,11 +42,21 @@ void slot_failures_clear()
 long slot_retry_due_us(std::uint64_t now)
 {
     long due = -1;
-    // One already due is started by its own step, or is no longer wanted.
-    for (int i = 0; i < kNetSlots; ++i) {
-        if (!retries.has_failed[i] || now - retries.fail_us[i] >= kRetryUs) continue;
-        const long left = static_cast<long>(kRetryUs - (now - retries.fail_us[i]));
-        if (due < 0 || left < due) due = left;
-    }
+    for (int i = 0; i < kNetSlots; ++i)
+        if (retries.has_failed[i])
+            due = sooner_due(due, due_in_us(now, retries.fail_us[i], kRetryUs));
     return due;
+}
+
+long due_in_us(std::uint64_t now, std::uint64_t since, std::uint64_t after)
+{
+    if (now - since >= after) return -1;
+    return static_cast<long>(after - (now - since));
+}
+
+long sooner_due(long a, long b)
+{
+    if (a < 0) return b;
+    if (b < 0) return a;
+    return a < b ? a : b;
 }

@@ -22,6 +22,12 @@ void slot_failures_clear();
 // is due, -1 when none is waiting.
 long slot_retry_due_us(std::uint64_t now);
 
+// Microseconds from now until `after` has passed since `since`; -1 once it
+// has (what is already due is started by its own step, or no longer wanted).
+long due_in_us(std::uint64_t now, std::uint64_t since, std::uint64_t after);
+// The sooner of two due times; -1 is none.
+long sooner_due(long a, long b);
+
 struct list_fetch_struct {
     int unpack_error = 0;      // the last unpacking error; 0 when none since a success
     std::string unpack_server; // the server the archive came from
